@@ -1,0 +1,25 @@
+// GCObject: the host-side state of a native object that lives in the VM heap.
+// The heap entry (type word -1) holds only a handle to it; the heap owns the C++
+// object and destroys it when the entry is freed. Nothing here is ever written
+// into VM memory.
+#pragma once
+
+#include "foundation/Types.h"
+#include "foundation/Vec.h"
+
+class GCObject {
+public:
+    virtual ~GCObject() = default;
+    // Appends the reference (data-area address) of every heap object this object
+    // keeps alive.
+    virtual void reportReferences(Vec<VMAddr>& markStack) { (void)markStack; }
+    // Bytes held in host memory, for the memory report.
+    virtual TUint32 sizeOutsideHeap() const { return 0; }
+
+    // The data-area address of the entry that holds this object.
+    VMAddr self() const { return self_; }
+
+private:
+    friend class VMHeap;
+    VMAddr self_ = 0;
+};

@@ -1,0 +1,166 @@
+// VMHeap: the pools, entries, size-class free lists and roots of the VM's
+// garbage-collected heap, laid out in VM memory word for word as bytecode sees
+// it. Every header word and boundary tag is read as untrusted (bytecode may have
+// written over it): an inconsistency raises VM error 10 "Heap corrupted",
+// never a host crash.
+#pragma once
+
+#include "foundation/CAppsString.h"
+#include "foundation/LinkedList.h"
+#include "foundation/Vec.h"
+#include "heap/GCObject.h"
+#include "heap/GcCode.h"
+#include "heap/VMMemory.h"
+
+#include <memory>
+#include <vector>
+
+// The six header words before every data area.
+struct HeapEntry {
+    TUint32 requestedSize;
+    TUint32 size;
+    TInt32 type;  // 0 plain, -1 native object
+    TUint32 mark;
+    TUint32 gcCode;
+    LinkedListIterator freeHeapEntryIterator;  // free-list node number; 0 = in use
+};
+static_assert(sizeof(HeapEntry) == 24);
+
+constexpr TUint32 kHeaderSize = 24;
+constexpr TUint32 kEntryOverhead = 28;  // header + boundary tag
+constexpr TUint32 kPoolOverhead = 80;
+constexpr TInt32 kFreeListCount = 32;
+constexpr TUint32 kDefaultPoolCapacity = 64000;
+
+// Reached by the heap during collection for the VM's own hooks.
+class MVMCallbackInterface {
+public:
+    virtual ~MVMCallbackInterface() = default;
+};
+
+// Class layout tables owned by the VM, indexed by class index (1-based; slot 0 unused).
+struct ClassLayoutTables {
+    const Vec<Vec<int>>* referenceFields = nullptr;
+    const Vec<Vec<int>>* arrayFields = nullptr;
+    const Vec<Vec<TUint8>>* arrayFlags = nullptr;
+};
+
+class VMHeap {
+public:
+    VMHeap(VMMemory& memory, MVMCallbackInterface* callback = nullptr,
+           TUint32 defaultPoolCapacity = kDefaultPoolCapacity, ClassLayoutTables layout = {});
+    ~VMHeap();
+    VMHeap(const VMHeap&) = delete;
+    VMHeap& operator=(const VMHeap&) = delete;
+
+    VMMemory& memory() { return mem_; }
+    void setClassLayout(ClassLayoutTables layout) { layout_ = layout; }
+
+    // --- allocation -------------------------------------------------------
+    HeapEntry* createHeapEntry(unsigned int size, int type, GcCode code);
+    VMAddr allocate(TUint32 size, TInt32 type, GcCode code);
+    VMAddr allocateWords(TUint32 n, GcCode code);
+    void allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
+                     TInt32 type2, GcCode code2, VMAddr* out2);
+    void allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
+                       TInt32 type2, GcCode code2, VMAddr* out2, TUint32 size3, TInt32 type3,
+                       GcCode code3, VMAddr* out3);
+    HeapEntry* freeEntry(HeapEntry* he);
+    void free(VMAddr ref);
+
+    // --- native objects ---------------------------------------------------
+    // Allocates an entry of `entrySize` bytes (at least 4) with the given type
+    // word, stores a handle to `object` in its first data word and takes
+    // ownership. Returns the object's reference.
+    VMAddr adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
+                       TInt32 type = -1);
+    template <typename T, typename... Args>
+    VMAddr createObject(TUint32 entrySize, GcCode code, Args&&... args) {
+        return adoptObject(std::make_unique<T>(std::forward<Args>(args)...), entrySize, code);
+    }
+    // The host object behind a reference, or null when the entry holds none.
+    GCObject* findObject(VMAddr ref);
+    // As findObject, but a missing object raises VM error 10 "Invalid TYPEID".
+    GCObject* object(VMAddr ref);
+    template <typename T>
+    T* objectAs(VMAddr ref) {
+        T* t = dynamic_cast<T*>(object(ref));
+        if (!t) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+        return t;
+    }
+    TInt32 liveObjectCount() const { return TInt32(objects_.size() - freeHandles_.size()); }
+
+    // --- checked access ---------------------------------------------------
+    HeapEntry* headerOf(VMAddr ref);          // checked translation of ref - 24
+    HeapEntry* entryAt(VMAddr headerAddr);    // checked translation of a header address
+    VMAddr addressOf(const HeapEntry* he) const { return mem_.addressOf(he); }
+    VMAddr referenceOf(const HeapEntry* he) const { return addressOf(he) + kHeaderSize; }
+    // The live entry whose data area starts at ref, or null.
+    HeapEntry* liveEntry(VMAddr ref);
+    HeapEntry* belongsToPools(VMAddr address);
+
+    // --- free lists -------------------------------------------------------
+    void addEntryToFreeEntries(HeapEntry* he);
+    void removeFromFreeEntries(HeapEntry* he);
+    static TInt32 sizeClass(TUint32 size);
+    TInt32 freeListCount(TInt32 k) const { return freeHeapEntries_[k]->count(); }
+
+    // --- roots and collection --------------------------------------------
+    void addRoot(VMAddr ref);
+    void removeRoot(VMAddr ref);
+    TInt32 isRoot(VMAddr ref) const;
+    void mark(VMAddr ref);
+    void markArrayField(VMAddr wordAddress, TBool elementsAreReferences);
+    void markIfInHeap(TUint32 word);
+    void collect();
+    void sweep();
+    TUint32 getMemUsage(CAppsString* out);
+
+    // Walks every pool and checks every header, tag and free-list link.
+    // Raises VM error 10 on the first inconsistency.
+    void verify();
+
+    // --- statistics ---------------------------------------------------------
+    TInt32 numberOfEntries() const { return numberOfEntries_; }
+    TInt32 numberOfPools() const { return pools_.getSize(); }
+    TUint32 totalSizeOfPools() const { return totalSizeOfPools_; }
+    VMAddr poolStart(TInt32 i) const { return pools_[i]; }
+    TInt32 poolSize(TInt32 i) const { return poolSizes_[i]; }
+    Vec<VMAddr>& markStack() { return markStack_; }
+
+private:
+    struct ObjectSlot {
+        std::unique_ptr<GCObject> object;
+        VMAddr entry = 0;  // header address that owns the slot; 0 when free
+    };
+
+    [[noreturn]] void corrupted() const;
+    HeapEntry* findFreeEntry(TUint32 size);
+    HeapEntry* takeFromList(TInt32 k, LinkedListIterator it);
+    HeapEntry* createPool(TUint32 capacity);
+    HeapEntry* next(HeapEntry* he);
+    HeapEntry* previous(HeapEntry* he);
+    HeapEntry* checkedEntry(VMAddr headerAddr, TInt32 pool);
+    TInt32 poolOf(VMAddr address) const;
+    void writeTag(HeapEntry* he);
+    HeapEntry* split(HeapEntry* he, TUint32 firstSize);
+    void destroyObject(HeapEntry* he);
+    void markOne(VMAddr ref);
+    void traceEntry(HeapEntry* he, VMAddr ref);
+    void checkPoolStart(TInt32 pool);
+
+    VMMemory& mem_;
+    MVMCallbackInterface* callback_;
+    ListNodePool<VMAddr> nodes_;
+    TUint32 defaultPoolCapacity_;
+    Vec<VMAddr> pools_;
+    Vec<TInt32> poolSizes_;
+    Vec<LinkedList<VMAddr>*> freeHeapEntries_;
+    LinkedList<VMAddr> roots_;
+    TInt32 numberOfEntries_ = 0;
+    TUint32 totalSizeOfPools_ = 0;
+    ClassLayoutTables layout_;
+    Vec<VMAddr> markStack_;
+    std::vector<ObjectSlot> objects_;
+    std::vector<TUint32> freeHandles_;
+};
