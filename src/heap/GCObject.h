@@ -15,6 +15,13 @@ public:
     virtual void reportReferences(Vec<VMAddr>& markStack) { (void)markStack; }
     // Bytes held in host memory, for the memory report.
     virtual TUint32 sizeOutsideHeap() const { return 0; }
+    // Vectors answer with their storage block and element count so that the
+    // collector can trace array fields through them.
+    virtual bool arrayStorage(VMAddr* storage, TInt32* count) const {
+        (void)storage;
+        (void)count;
+        return false;
+    }
 
     // The data-area address of the entry that holds this object.
     VMAddr self() const { return self_; }

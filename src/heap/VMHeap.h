@@ -74,6 +74,9 @@ public:
     // ownership. Returns the object's reference.
     VMAddr adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
                        TInt32 type = -1);
+    // Attaches a host object to an entry allocated already (for example the first
+    // entry of a compound allocation); the entry's first data word receives the handle.
+    void attachObject(VMAddr ref, std::unique_ptr<GCObject> object);
     template <typename T, typename... Args>
     VMAddr createObject(TUint32 entrySize, GcCode code, Args&&... args) {
         return adoptObject(std::make_unique<T>(std::forward<Args>(args)...), entrySize, code);
@@ -127,6 +130,9 @@ public:
     VMAddr poolStart(TInt32 i) const { return pools_[i]; }
     TInt32 poolSize(TInt32 i) const { return poolSizes_[i]; }
     Vec<VMAddr>& markStack() { return markStack_; }
+    // True while the collector sweeps (and while the heap is destroyed): host
+    // objects must not free heap entries from their destructors then.
+    bool isSweeping() const { return sweeping_; }
 
 private:
     struct ObjectSlot {
@@ -134,19 +140,29 @@ private:
         VMAddr entry = 0;  // header address that owns the slot; 0 when free
     };
 
-    [[noreturn]] void corrupted() const;
-    HeapEntry* findFreeEntry(TUint32 size);
-    HeapEntry* takeFromList(TInt32 k, LinkedListIterator it);
-    HeapEntry* createPool(TUint32 capacity);
-    HeapEntry* next(HeapEntry* he);
-    HeapEntry* previous(HeapEntry* he);
-    HeapEntry* checkedEntry(VMAddr headerAddr, TInt32 pool);
+    [[noreturn]] static void corrupted();
+    HeapEntry* at(VMAddr headerAddr) const {
+        return reinterpret_cast<HeapEntry*>(mem_.unchecked(headerAddr));
+    }
     TInt32 poolOf(VMAddr address) const;
+    bool isStart(TInt32 pool, VMAddr headerAddr) const;
+    void setStart(TInt32 pool, VMAddr headerAddr, bool on);
+    VMAddr poolEnd(TInt32 pool) const { return pools_[pool] + TUint32(poolSizes_[pool]); }
+    HeapEntry* validEntry(TInt32 pool, VMAddr headerAddr);
+    bool isTrailing(TInt32 pool, const HeapEntry* he) const;
+    bool isFree(const HeapEntry* he) const;
+    HeapEntry* next(TInt32 pool, HeapEntry* he);
+    HeapEntry* previous(TInt32 pool, HeapEntry* he);
+    HeapEntry* findFreeEntry(TUint32 size);
+    HeapEntry* takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool firstFit);
+    HeapEntry* createPool(TUint32 capacity);
     void writeTag(HeapEntry* he);
-    HeapEntry* split(HeapEntry* he, TUint32 firstSize);
+    HeapEntry* splitOff(TInt32 pool, HeapEntry* he, TUint32 firstSize);
+    void carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type,
+                       GcCode code);
     void destroyObject(HeapEntry* he);
-    void markOne(VMAddr ref);
     void traceEntry(HeapEntry* he, VMAddr ref);
+    void drainMarkStack();
     void checkPoolStart(TInt32 pool);
 
     VMMemory& mem_;
@@ -161,6 +177,10 @@ private:
     TUint32 totalSizeOfPools_ = 0;
     ClassLayoutTables layout_;
     Vec<VMAddr> markStack_;
+    bool sweeping_ = false;
+    // Host-side record of where entries start, one bit per word of each pool:
+    // the truth against which headers read from VM memory are checked.
+    std::vector<std::vector<TUint64>> poolStarts_;
     std::vector<ObjectSlot> objects_;
     std::vector<TUint32> freeHandles_;
 };

@@ -1,0 +1,62 @@
+// The VM memory region: one reservation of address space, committed as carved.
+#include "heap/VMMemory.h"
+
+#include "foundation/VMError.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
+
+VMMemory::VMMemory(TUint64 reserveBytes) : reserved_(reserveBytes) {
+    void* p = mmap(nullptr, reserved_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    base_ = static_cast<TUint8*>(p);
+}
+
+VMMemory::~VMMemory() { munmap(base_, reserved_); }
+
+VMAddr VMMemory::carve(TUint32 bytes) {
+    TUint64 start = top_;
+    TUint64 end = start + ((TUint64(bytes) + 7) & ~TUint64(7));
+    // Addresses must stay 32-bit, and the last word below 2^32 stays unused so
+    // that `address + length` checks cannot wrap.
+    if (end > reserved_ || end > 0xFFFFFFF0u) vmerr::raise(vmerr::InvalidArgument, "Out of VM memory");
+    commitUpTo(end);
+    top_ = VMAddr(end);
+    return VMAddr(start);
+}
+
+void VMMemory::commitUpTo(TUint64 end) {
+    if (end <= committed_) return;
+    // Commit in steps of at least 1 MiB to keep mprotect calls rare.
+    const TUint64 step = TUint64(1) << 20;
+    TUint64 target = (end + step - 1) & ~(step - 1);
+    if (target > reserved_) target = reserved_;
+    if (mprotect(base_ + committed_, target - committed_, PROT_READ | PROT_WRITE) != 0)
+        vmerr::raise(vmerr::InvalidArgument, "Out of VM memory");
+    if (committed_ == 0) {
+        // The guard stays inaccessible so that stray host code faults loudly.
+        mprotect(base_, kGuardBytes, PROT_NONE);
+    }
+    committed_ = target;
+}
+
+void VMMemory::raiseBadAddress(VMAddr a) {
+    char text[40];
+    std::snprintf(text, sizeof text, "Bad VM address 0x%08X", unsigned(a));
+    vmerr::raise(vmerr::VM, text);
+}
+
+TUint8* VMMemory::ptr(VMAddr a, TUint32 len) {
+    if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (!contains(a, len)) raiseBadAddress(a);
+    return base_ + a;
+}
+
+TUint32* VMMemory::wordPtr(VMAddr a) {
+    if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if ((a & 3) != 0 || !contains(a, 4)) raiseBadAddress(a);
+    return reinterpret_cast<TUint32*>(base_ + a);
+}

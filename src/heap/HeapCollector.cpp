@@ -1,0 +1,191 @@
+// The heap side of garbage collection: roots, marking with an explicit work
+// list, sweeping, the consistency walk and the memory report.
+#include "heap/VMHeap.h"
+
+#include <cstdio>
+#include <string>
+
+// --- roots ------------------------------------------------------------------------
+
+void VMHeap::addRoot(VMAddr ref) { roots_.append(addressOf(headerOf(ref))); }
+
+void VMHeap::removeRoot(VMAddr ref) {
+    LinkedListIterator it = roots_.find(ref - kHeaderSize);
+    if (it == kNullIterator) {
+        std::fprintf(stderr, "Error: Removing non-existing root: %d", TInt32(ref));
+        return;
+    }
+    roots_.remove(it);
+}
+
+TInt32 VMHeap::isRoot(VMAddr ref) const { return roots_.find(ref - kHeaderSize) != kNullIterator ? 1 : 0; }
+
+// --- marking ------------------------------------------------------------------------
+
+void VMHeap::mark(VMAddr ref) {
+    markStack_.append(ref);
+    drainMarkStack();
+}
+
+// The mark stack doubles as the work list, so long chains never recurse.
+void VMHeap::drainMarkStack() {
+    while (!markStack_.isEmpty()) {
+        VMAddr ref = markStack_.takeLast();
+        HeapEntry* he = headerOf(ref);
+        if (he->mark == 1) continue;
+        he->mark = 1;
+        traceEntry(he, ref);
+    }
+}
+
+void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
+    if (he->gcCode == GC_CODE_FREE || he->gcCode == GC_CODE_TERMINATOR || isFree(he))
+        vmerr::raise(vmerr::VM);
+    if (he->type == -1)
+        if (GCObject* o = findObject(ref)) o->reportReferences(markStack_);
+    auto push = [this](TUint32 w) {
+        if (w != 0) markStack_.append(w);
+    };
+    switch (he->gcCode) {
+    case GC_CODE_INSTANCE: {
+        TInt32 c = TInt32(mem_.readWord(ref));
+        if (layout_.referenceFields && c >= 0 && c < layout_.referenceFields->getSize())
+            for (int i : (*layout_.referenceFields)[c]) push(mem_.readWord(ref + TUint32(i) * 4));
+        if (layout_.arrayFields && layout_.arrayFlags && c >= 0 && c < layout_.arrayFields->getSize()) {
+            const Vec<int>& fields = (*layout_.arrayFields)[c];
+            for (TInt32 j = 0; j < fields.getSize(); ++j)
+                markArrayField(ref + TUint32(fields[j]) * 4, (*layout_.arrayFlags)[c][j] != 0);
+        }
+        break;
+    }
+    case GC_CODE_PRIMITIVE_ARRAY: markArrayField(ref, EFalse); break;
+    case GC_CODE_OBJECT_ARRAY: markArrayField(ref, ETrue); break;
+    case GC_CODE_REFERENCE_CELL: push(mem_.readWord(ref)); break;
+    case GC_CODE_PAIR: {
+        TUint32 kind = mem_.readWord(ref);
+        if (kind != 1 && kind != 2) vmerr::raise(vmerr::VM);
+        push(mem_.readWord(ref + 4));
+        if (kind == 2) push(mem_.readWord(ref + 8));
+        break;
+    }
+    default: break;
+    }
+}
+
+void VMHeap::markArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
+    VMAddr v = mem_.readWord(wordAddress);
+    if (v == 0) return;
+    markStack_.append(v);
+    GCObject* vector = findObject(v);
+    VMAddr storage = 0;
+    TInt32 count = 0;
+    if (!vector || !vector->arrayStorage(&storage, &count) || count <= 0) return;
+    markStack_.append(storage);
+    if (!elementsAreReferences) return;
+    mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
+    for (TInt32 i = 0; i < count; ++i)
+        if (TUint32 e = *mem_.uncheckedWord(storage + TUint32(i) * 4)) markStack_.append(e);
+}
+
+void VMHeap::markIfInHeap(TUint32 word) {
+    if (word < kHeaderSize) return;
+    HeapEntry* he = belongsToPools(word - kHeaderSize);
+    // Terminators and free entries are not objects: a word that happens to
+    // point at one is just an integer.
+    if (!he || he->gcCode == GC_CODE_TERMINATOR || isFree(he)) return;
+    TInt32 pool = poolOf(addressOf(he));
+    if (addressOf(he) == pools_[pool] || isTrailing(pool, he)) return;
+    mark(referenceOf(he));
+}
+
+void VMHeap::collect() {
+    markStack_.clear();
+    for (LinkedListIterator it = roots_.front(); it; it = roots_.next(it))
+        mark(roots_.value(it) + kHeaderSize);
+    sweep();
+}
+
+// --- sweeping ---------------------------------------------------------------------
+
+void VMHeap::sweep() {
+    struct Flag {
+        bool& f;
+        ~Flag() { f = false; }
+    } guard{sweeping_};
+    sweeping_ = true;
+    for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
+        checkPoolStart(pool);  // "he->gcCode == GC_CODE_TERMINATOR"
+        HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
+        while (!isTrailing(pool, he)) {
+            if (he->mark == 0 && !isFree(he)) he = freeEntry(he);
+            he->mark = 0;
+            he = next(pool, he);
+        }
+    }
+}
+
+// --- walking: verification and the memory report ---------------------------------
+
+void VMHeap::verify() {
+    TInt32 used = 0, freeCount = 0;
+    for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
+        checkPoolStart(pool);
+        HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
+        bool previousFree = false;
+        while (!isTrailing(pool, he)) {
+            bool f = isFree(he);
+            if (f && previousFree) corrupted();  // free neighbours must have merged
+            if (!f && (he->gcCode == GC_CODE_FREE || he->gcCode >= GC_CODE_TERMINATOR)) corrupted();
+            (f ? freeCount : used) += 1;
+            previousFree = f;
+            he = next(pool, he);
+        }
+    }
+    TInt32 listed = 0;
+    for (LinkedList<VMAddr>* l : freeHeapEntries_) listed += l->count();
+    if (listed != freeCount || used != numberOfEntries_) corrupted();
+}
+
+TUint32 VMHeap::getMemUsage(CAppsString* out) {
+    TUint64 headers = 0, actual = 0, wasted = 0, outside = 0, strings = 0, fonts = 0;
+    TUint64 allContents = 0, freeSpace = 0;
+    for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
+        checkPoolStart(pool);
+        TUint64 contents = 0;
+        HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
+        while (!isTrailing(pool, he)) {
+            contents += he->size;
+            if (isFree(he)) {
+                freeSpace += he->size;
+            } else {
+                actual += he->requestedSize;
+                wasted += he->size - std::min(he->size, he->requestedSize);
+                GCObject* o = he->type == -1 ? findObject(referenceOf(he)) : nullptr;
+                TUint32 extra = o ? o->sizeOutsideHeap() : 0;
+                outside += extra;
+                if (he->gcCode == GC_CODE_STRING) strings += extra;
+                if (he->gcCode == GC_CODE_FONT) fonts += extra;
+            }
+            he = next(pool, he);
+        }
+        allContents += contents;
+        headers += TUint64(poolSizes_[pool]) - contents;
+    }
+    // "totalSizeOfPools == freeSpaceInPools + actualObjectsInMem + wastedMemInActualObjectBlocks + memInHeHeaders"
+    if (totalSizeOfPools_ != freeSpace + actual + wasted + headers) corrupted();
+    TUint64 total = headers + actual + wasted + outside;
+    if (out) {
+        std::string s = "\nheaders " + std::to_string(headers) + " + actual " + std::to_string(actual) +
+                        " + wasted " + std::to_string(wasted) + " + outsideHeap " +
+                        std::to_string(outside) + " = total " + std::to_string(total) +
+                        "\nstringContents=" + std::to_string(strings) + " bitmapContents=0" +
+                        " fontContents=" + std::to_string(fonts) +
+                        "\nnOfEntries=" + std::to_string(numberOfEntries_) +
+                        " nOfPools=" + std::to_string(pools_.getSize()) +
+                        " SzOfPools=" + std::to_string(totalSizeOfPools_) +
+                        " AllContents=" + std::to_string(allContents) +
+                        " freeSpace=" + std::to_string(freeSpace) + "\n";
+        out->appendLatin1(s);
+    }
+    return TUint32(total);
+}

@@ -1,0 +1,408 @@
+// Pools, entries, free lists and native-object handles of the VM heap.
+// Header words and boundary tags live in VM memory where bytecode can write
+// them, so each one is checked against the heap's host-side records (entry
+// start bitmaps, free-list nodes, object slots) before it is believed.
+#include "heap/VMHeap.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr TUint32 kTerminatorTag = 28;
+
+TUint32 roundUp4(TUint32 size) {
+    if (size > 0xFFFFFFFCu) vmerr::raise(vmerr::InvalidArgument);
+    return (size + 3) & ~3u;
+}
+}  // namespace
+
+void VMHeap::corrupted() { vmerr::raise(vmerr::VM, "Heap corrupted"); }
+
+VMHeap::VMHeap(VMMemory& memory, MVMCallbackInterface* callback, TUint32 defaultPoolCapacity,
+               ClassLayoutTables layout)
+    : mem_(memory), callback_(callback), defaultPoolCapacity_(roundUp4(defaultPoolCapacity)),
+      layout_(layout) {
+    for (TInt32 k = 0; k < kFreeListCount; ++k)
+        freeHeapEntries_.append(new LinkedList<VMAddr>(&nodes_));
+    try {
+        addEntryToFreeEntries(createPool(defaultPoolCapacity_));
+    } catch (...) {
+        for (LinkedList<VMAddr>* l : freeHeapEntries_) delete l;
+        throw;
+    }
+}
+
+VMHeap::~VMHeap() {
+    sweeping_ = true;  // destructors of host objects must not touch the pools now
+    objects_.clear();
+    roots_.clear();
+    for (LinkedList<VMAddr>* l : freeHeapEntries_) delete l;
+}
+
+TInt32 VMHeap::sizeClass(TUint32 size) {
+    TInt32 k = 0;
+    while (k < 32 && (TUint64(1) << k) < size) ++k;
+    return k;
+}
+
+// --- pools and the entry-start bitmaps ----------------------------------------
+
+TInt32 VMHeap::poolOf(VMAddr address) const {
+    // Pools are carved upwards, so creation order is address order.
+    TInt32 lo = 0, hi = pools_.getSize() - 1;
+    while (lo <= hi) {
+        TInt32 mid = (lo + hi) / 2;
+        if (address < pools_[mid])
+            hi = mid - 1;
+        else if (address >= poolEnd(mid))
+            lo = mid + 1;
+        else
+            return mid;
+    }
+    return -1;
+}
+
+bool VMHeap::isStart(TInt32 pool, VMAddr headerAddr) const {
+    if ((headerAddr & 3) != 0) return false;
+    TUint32 word = (headerAddr - pools_[pool]) / 4;
+    return (poolStarts_[size_t(pool)][word / 64] >> (word % 64)) & 1;
+}
+
+void VMHeap::setStart(TInt32 pool, VMAddr headerAddr, bool on) {
+    TUint32 word = (headerAddr - pools_[pool]) / 4;
+    TUint64& bits = poolStarts_[size_t(pool)][word / 64];
+    if (on)
+        bits |= TUint64(1) << (word % 64);
+    else
+        bits &= ~(TUint64(1) << (word % 64));
+}
+
+HeapEntry* VMHeap::createPool(TUint32 capacity) {
+    if (capacity > 0x7FFFFFFFu - kPoolOverhead) vmerr::raise(vmerr::InvalidArgument, "Out of VM memory");
+    TUint32 total = capacity + kPoolOverhead;
+    VMAddr start = mem_.carve(total);
+    pools_.append(start);
+    poolSizes_.append(TInt32(total));
+    poolStarts_.emplace_back((total / 4 + 63) / 64, 0);
+    totalSizeOfPools_ += total;
+    TInt32 pool = pools_.getSize() - 1;
+
+    HeapEntry* lead = at(start);
+    *lead = HeapEntry{0, 0, 0, 0, GC_CODE_TERMINATOR, kNullIterator};
+    *mem_.uncheckedWord(start + kHeaderSize) = kTerminatorTag;
+    HeapEntry* entry = at(start + kTerminatorTag);
+    *entry = HeapEntry{0, capacity, 0, 0, GC_CODE_FREE, kNullIterator};
+    writeTag(entry);
+    HeapEntry* trail = at(start + total - kHeaderSize);
+    *trail = HeapEntry{0, 0, 0, 0, GC_CODE_TERMINATOR, kNullIterator};
+    setStart(pool, start, true);
+    setStart(pool, start + kTerminatorTag, true);
+    setStart(pool, start + total - kHeaderSize, true);
+    return entry;
+}
+
+void VMHeap::checkPoolStart(TInt32 pool) {
+    HeapEntry* lead = at(pools_[pool]);
+    if (lead->gcCode != GC_CODE_TERMINATOR || lead->size != 0 ||
+        *mem_.uncheckedWord(pools_[pool] + kHeaderSize) != kTerminatorTag)
+        corrupted();
+}
+
+void VMHeap::writeTag(HeapEntry* he) {
+    *mem_.uncheckedWord(addressOf(he) + kHeaderSize + he->size) = he->size + kEntryOverhead;
+}
+
+// --- checked walking ------------------------------------------------------------
+
+// The entry at a recorded start, with its size and tag agreeing with the record.
+HeapEntry* VMHeap::validEntry(TInt32 pool, VMAddr headerAddr) {
+    if (!isStart(pool, headerAddr)) corrupted();
+    HeapEntry* he = at(headerAddr);
+    TUint64 tagAddr = TUint64(headerAddr) + kHeaderSize + he->size;
+    if ((he->size & 3) != 0 || tagAddr + 4 + kHeaderSize > poolEnd(pool)) corrupted();
+    if (*mem_.uncheckedWord(VMAddr(tagAddr)) != he->size + kEntryOverhead) corrupted();
+    if (!isStart(pool, VMAddr(tagAddr + 4))) corrupted();
+    return he;
+}
+
+bool VMHeap::isTrailing(TInt32 pool, const HeapEntry* he) const {
+    return addressOf(he) == poolEnd(pool) - kHeaderSize;
+}
+
+bool VMHeap::isFree(const HeapEntry* he) const {
+    LinkedListIterator it = he->freeHeapEntryIterator;
+    if (it == kNullIterator) return false;
+    TInt32 k = sizeClass(he->size);
+    if (k >= kFreeListCount || !freeHeapEntries_[k]->contains(it) ||
+        freeHeapEntries_[k]->value(it) != addressOf(he))
+        corrupted();
+    return true;
+}
+
+HeapEntry* VMHeap::next(TInt32 pool, HeapEntry* he) {
+    VMAddr n = addressOf(he) + kEntryOverhead + he->size;
+    if (n == poolEnd(pool) - kHeaderSize) {
+        HeapEntry* trail = at(n);
+        if (trail->gcCode != GC_CODE_TERMINATOR || trail->size != 0) corrupted();
+        return trail;
+    }
+    return validEntry(pool, n);
+}
+
+HeapEntry* VMHeap::previous(TInt32 pool, HeapEntry* he) {
+    VMAddr a = addressOf(he);
+    if (a == pools_[pool] + kTerminatorTag) return at(pools_[pool]);  // leading terminator
+    TUint32 tag = *mem_.uncheckedWord(a - 4);
+    if (tag < kEntryOverhead || (tag & 3) != 0 || tag > a - pools_[pool] - kTerminatorTag) corrupted();
+    HeapEntry* prev = validEntry(pool, a - tag);
+    if (prev->size + kEntryOverhead != tag) corrupted();
+    return prev;
+}
+
+HeapEntry* VMHeap::entryAt(VMAddr headerAddr) {
+    TInt32 pool = poolOf(headerAddr);
+    if (pool < 0 || isTrailing(pool, at(headerAddr & ~3u)) || headerAddr == pools_[pool]) corrupted();
+    return validEntry(pool, headerAddr);
+}
+
+HeapEntry* VMHeap::headerOf(VMAddr ref) {
+    if (ref == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (ref < kHeaderSize) VMMemory::raiseBadAddress(ref);
+    return entryAt(ref - kHeaderSize);
+}
+
+HeapEntry* VMHeap::liveEntry(VMAddr ref) {
+    if (ref < kHeaderSize + VMMemory::kGuardBytes || (ref & 3) != 0) return nullptr;
+    VMAddr h = ref - kHeaderSize;
+    TInt32 pool = poolOf(h);
+    if (pool < 0 || h == pools_[pool] || isTrailing(pool, at(h)) || !isStart(pool, h)) return nullptr;
+    HeapEntry* he = validEntry(pool, h);
+    return isFree(he) ? nullptr : he;
+}
+
+HeapEntry* VMHeap::belongsToPools(VMAddr address) {
+    TInt32 pool = poolOf(address);
+    if (pool < 0) return nullptr;
+    checkPoolStart(pool);
+    // The nearest recorded start at or below the address is the entry holding it.
+    const std::vector<TUint64>& bits = poolStarts_[size_t(pool)];
+    TUint32 word = (address - pools_[pool]) / 4;
+    size_t i = word / 64;
+    TUint64 m = bits[i] & (word % 64 == 63 ? ~TUint64(0) : ((TUint64(1) << (word % 64 + 1)) - 1));
+    while (m == 0) {
+        if (i == 0) corrupted();
+        m = bits[--i];
+    }
+    TUint32 startWord = TUint32(i * 64 + 63 - size_t(__builtin_clzll(m)));
+    VMAddr h = pools_[pool] + startWord * 4;
+    if (h == pools_[pool] || isTrailing(pool, at(h))) return at(h);
+    return validEntry(pool, h);
+}
+
+// --- free lists -------------------------------------------------------------------
+
+void VMHeap::addEntryToFreeEntries(HeapEntry* he) {
+    TInt32 k = sizeClass(he->size);
+    if (k >= freeHeapEntries_.getSize()) corrupted();
+    he->freeHeapEntryIterator = freeHeapEntries_[k]->append(addressOf(he));
+}
+
+void VMHeap::removeFromFreeEntries(HeapEntry* he) {
+    if (!isFree(he)) corrupted();
+    freeHeapEntries_[sizeClass(he->size)]->remove(he->freeHeapEntryIterator);
+    he->freeHeapEntryIterator = kNullIterator;
+}
+
+HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool firstFit) {
+    VMAddr h = freeHeapEntries_[k]->value(it);
+    TInt32 pool = poolOf(h);
+    if (pool < 0) corrupted();
+    HeapEntry* he = validEntry(pool, h);
+    if (he->freeHeapEntryIterator != it || sizeClass(he->size) != k) corrupted();
+    if (firstFit && he->size < size) return nullptr;
+    freeHeapEntries_[k]->remove(it);
+    he->freeHeapEntryIterator = kNullIterator;
+    return he;
+}
+
+HeapEntry* VMHeap::findFreeEntry(TUint32 size) {
+    TInt32 b = sizeClass(size);
+    for (TInt32 k = b + 1; k < kFreeListCount; ++k)
+        if (!freeHeapEntries_[k]->isEmpty())
+            return takeFree(k, freeHeapEntries_[k]->front(), size, false);
+    if (b >= kFreeListCount) return nullptr;
+    LinkedList<VMAddr>* list = freeHeapEntries_[b];
+    for (LinkedListIterator it = list->front(); it;) {
+        LinkedListIterator following = list->next(it);
+        if (HeapEntry* he = takeFree(b, it, size, true)) return he;
+        it = following;
+    }
+    return nullptr;
+}
+
+// --- allocation -------------------------------------------------------------------
+
+// Cuts `he` after `firstSize` data bytes; the rest becomes a new entry (not listed).
+HeapEntry* VMHeap::splitOff(TInt32 pool, HeapEntry* he, TUint32 firstSize) {
+    TUint32 restSize = he->size - firstSize - kEntryOverhead;
+    he->size = firstSize;
+    writeTag(he);
+    VMAddr restAddr = addressOf(he) + kEntryOverhead + firstSize;
+    HeapEntry* rest = at(restAddr);
+    *rest = HeapEntry{0, restSize, 0, 0, GC_CODE_FREE, kNullIterator};
+    writeTag(rest);
+    setStart(pool, restAddr, true);
+    return rest;
+}
+
+HeapEntry* VMHeap::createHeapEntry(unsigned int size, int type, GcCode code) {
+    size = roundUp4(size);
+    HeapEntry* he = findFreeEntry(size);
+    if (!he) he = createPool(std::max(size, defaultPoolCapacity_));
+    if (he->size < size) corrupted();  // "he->size >= size"
+    if (he->size - size > kEntryOverhead) addEntryToFreeEntries(splitOff(poolOf(addressOf(he)), he, size));
+    he->gcCode = code;
+    he->requestedSize = size;
+    he->type = type;
+    he->mark = 0;
+    he->freeHeapEntryIterator = kNullIterator;
+    std::memset(mem_.unchecked(referenceOf(he)), 0, he->size);
+    ++numberOfEntries_;
+    return he;
+}
+
+VMAddr VMHeap::allocate(TUint32 size, TInt32 type, GcCode code) {
+    return referenceOf(createHeapEntry(size, type, code));
+}
+
+VMAddr VMHeap::allocateWords(TUint32 n, GcCode code) {
+    if (n > 0x3FFFFFFFu) vmerr::raise(vmerr::InvalidArgument);
+    return allocate(n * 4, 0, code);
+}
+
+// Splits the second of a compound allocation off `he`, which keeps `firstSize`.
+void VMHeap::carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type,
+                           GcCode code) {
+    HeapEntry* second = splitOff(poolOf(addressOf(he)), he, firstSize);
+    second->requestedSize = secondRequested;
+    second->type = type;
+    second->gcCode = code;
+    ++numberOfEntries_;
+}
+
+void VMHeap::allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
+                         TInt32 type2, GcCode code2, VMAddr* out2) {
+    TUint32 r1 = roundUp4(size1), r2 = roundUp4(size2);
+    if (TUint64(r1) + r2 + kEntryOverhead > 0xFFFFFFFCu) vmerr::raise(vmerr::InvalidArgument);
+    HeapEntry* first = createHeapEntry(r1 + r2 + kEntryOverhead, type1, code1);
+    first->requestedSize = r1;
+    carveCompound(first, r1, r2, type2, code2);
+    *out1 = referenceOf(first);
+    *out2 = *out1 + r1 + kEntryOverhead;
+}
+
+void VMHeap::allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
+                           TInt32 type2, GcCode code2, VMAddr* out2, TUint32 size3, TInt32 type3,
+                           GcCode code3, VMAddr* out3) {
+    TUint32 r1 = roundUp4(size1), r2 = roundUp4(size2), r3 = roundUp4(size3);
+    if (TUint64(r1) + r2 + r3 + 2 * kEntryOverhead > 0xFFFFFFFCu) vmerr::raise(vmerr::InvalidArgument);
+    HeapEntry* first = createHeapEntry(r1 + r2 + r3 + 2 * kEntryOverhead, type1, code1);
+    first->requestedSize = r1;
+    carveCompound(first, r1, r2, type2, code2);
+    *out1 = referenceOf(first);
+    *out2 = *out1 + r1 + kEntryOverhead;
+    carveCompound(at(*out2 - kHeaderSize), r2, r3, type3, code3);
+    *out3 = *out2 + r2 + kEntryOverhead;
+}
+
+// --- freeing and merging ----------------------------------------------------------
+
+HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
+    if (!he) corrupted();
+    VMAddr a = addressOf(he);
+    TInt32 pool = poolOf(a);
+    if (pool < 0 || a == pools_[pool] || isTrailing(pool, he)) corrupted();
+    validEntry(pool, a);
+    if (isFree(he)) corrupted();  // "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()"
+    destroyObject(he);
+    --numberOfEntries_;
+    he->gcCode = GC_CODE_FREE;
+    he->mark = 0;
+    he->type = 0;
+    for (HeapEntry* n = next(pool, he); !isTrailing(pool, n) && isFree(n); n = next(pool, he)) {
+        removeFromFreeEntries(n);
+        setStart(pool, addressOf(n), false);
+        he->size += n->size + kEntryOverhead;
+        writeTag(he);
+    }
+    for (HeapEntry* p = previous(pool, he); addressOf(p) != pools_[pool] && isFree(p);
+         p = previous(pool, he)) {
+        removeFromFreeEntries(p);
+        setStart(pool, addressOf(he), false);
+        p->size += he->size + kEntryOverhead;
+        writeTag(p);
+        he = p;
+    }
+    addEntryToFreeEntries(he);
+    return he;
+}
+
+void VMHeap::free(VMAddr ref) {
+    if (ref == 0) return;
+    freeEntry(headerOf(ref));
+}
+
+// --- native objects ---------------------------------------------------------------
+
+void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
+    HeapEntry* he = headerOf(ref);
+    if (he->size < 4 || isFree(he)) corrupted();
+    TUint32 handle;
+    if (!freeHandles_.empty()) {
+        handle = freeHandles_.back();
+        freeHandles_.pop_back();
+    } else {
+        objects_.emplace_back();
+        handle = TUint32(objects_.size());
+    }
+    ObjectSlot& slot = objects_[handle - 1];
+    object->self_ = ref;
+    slot.object = std::move(object);
+    slot.entry = addressOf(he);
+    *mem_.uncheckedWord(ref) = handle;
+}
+
+VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
+                           TInt32 type) {
+    VMAddr ref = allocate(std::max<TUint32>(entrySize, 4), type, code);
+    attachObject(ref, std::move(object));
+    return ref;
+}
+
+GCObject* VMHeap::findObject(VMAddr ref) {
+    HeapEntry* he = liveEntry(ref);
+    if (!he || he->size < 4) return nullptr;
+    TUint32 handle = *mem_.uncheckedWord(ref);
+    if (handle == 0 || handle > objects_.size()) return nullptr;
+    ObjectSlot& slot = objects_[handle - 1];
+    return slot.entry == addressOf(he) ? slot.object.get() : nullptr;
+}
+
+GCObject* VMHeap::object(VMAddr ref) {
+    if (ref == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    GCObject* o = findObject(ref);
+    if (!o) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    return o;
+}
+
+void VMHeap::destroyObject(HeapEntry* he) {
+    if (he->size < 4) return;
+    VMAddr ref = referenceOf(he);
+    TUint32 handle = *mem_.uncheckedWord(ref);
+    if (handle == 0 || handle > objects_.size() || objects_[handle - 1].entry != addressOf(he)) return;
+    std::unique_ptr<GCObject> doomed = std::move(objects_[handle - 1].object);
+    objects_[handle - 1].entry = 0;
+    freeHandles_.push_back(handle);
+    *mem_.uncheckedWord(ref) = 0;
+    doomed.reset();
+}
