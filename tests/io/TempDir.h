@@ -1,0 +1,48 @@
+// A scratch directory for one test, under $TMPDIR (or /tmp), removed with
+// everything in it when the test ends.
+#pragma once
+
+#include "foundation/CAppsString.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+class TempDir {
+public:
+    TempDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/mcb-io-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data())) root_ = buf.data();
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string os(const std::string& rel) const { return root_ + "/" + rel; }
+    CAppsString path(const std::string& rel) const { return CAppsString(os(rel)); }
+
+    void writeFile(const std::string& rel, const std::string& bytes) const {
+        std::ofstream(os(rel), std::ios::binary) << bytes;
+    }
+    std::string readFile(const std::string& rel) const {
+        std::ifstream in(os(rel), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void makeDir(const std::string& rel) const { std::filesystem::create_directories(os(rel)); }
+    bool exists(const std::string& rel) const {
+        std::error_code ec;
+        return std::filesystem::symlink_status(os(rel), ec).type() != std::filesystem::file_type::not_found;
+    }
+
+private:
+    std::string root_;
+};
