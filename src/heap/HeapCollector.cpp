@@ -29,12 +29,19 @@ void VMHeap::mark(VMAddr ref) {
 
 // The mark stack doubles as the work list, so long chains never recurse.
 void VMHeap::drainMarkStack() {
-    while (!markStack_.isEmpty()) {
-        VMAddr ref = markStack_.takeLast();
-        HeapEntry* he = headerOf(ref);
-        if (he->mark == 1) continue;
-        he->mark = 1;
-        traceEntry(he, ref);
+    try {
+        while (!markStack_.isEmpty()) {
+            VMAddr ref = markStack_.takeLast();
+            HeapEntry* he = headerOf(ref);
+            if (he->mark == 1) continue;
+            he->mark = 1;
+            traceEntry(he, ref);
+        }
+    } catch (const ErrorHandlingException&) {
+        // A half-marked heap would make the next collection skip what it reached.
+        markStack_.clear();
+        clearAllMarks();
+        throw;
     }
 }
 
@@ -54,12 +61,12 @@ void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
         if (layout_.arrayFields && layout_.arrayFlags && c >= 0 && c < layout_.arrayFields->getSize()) {
             const Vec<int>& fields = (*layout_.arrayFields)[c];
             for (TInt32 j = 0; j < fields.getSize(); ++j)
-                markArrayField(ref + TUint32(fields[j]) * 4, (*layout_.arrayFlags)[c][j] != 0);
+                pushArrayField(ref + TUint32(fields[j]) * 4, (*layout_.arrayFlags)[c][j] != 0);
         }
         break;
     }
-    case GC_CODE_PRIMITIVE_ARRAY: markArrayField(ref, EFalse); break;
-    case GC_CODE_OBJECT_ARRAY: markArrayField(ref, ETrue); break;
+    case GC_CODE_PRIMITIVE_ARRAY: pushArrayField(ref, EFalse); break;
+    case GC_CODE_OBJECT_ARRAY: pushArrayField(ref, ETrue); break;
     case GC_CODE_REFERENCE_CELL: push(mem_.readWord(ref)); break;
     case GC_CODE_PAIR: {
         TUint32 kind = mem_.readWord(ref);
@@ -73,6 +80,12 @@ void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
 }
 
 void VMHeap::markArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
+    pushArrayField(wordAddress, elementsAreReferences);
+    drainMarkStack();
+}
+
+// Queues the vector held at wordAddress, its storage and (with the flag) its elements.
+void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     VMAddr v = mem_.readWord(wordAddress);
     if (v == 0) return;
     markStack_.append(v);
@@ -105,6 +118,19 @@ void VMHeap::collect() {
     sweep();
 }
 
+// Goes by the recorded entry starts alone, so it works on a heap whose sizes
+// or tags have been overwritten.
+void VMHeap::clearAllMarks() {
+    for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
+        const std::vector<TUint64>& bits = poolStarts_[size_t(pool)];
+        for (size_t i = 0; i < bits.size(); ++i)
+            for (TUint64 m = bits[i]; m; m &= m - 1) {
+                VMAddr h = pools_[pool] + TUint32(i * 64 + size_t(__builtin_ctzll(m))) * 4;
+                if (h + kHeaderSize <= poolEnd(pool)) at(h)->mark = 0;
+            }
+    }
+}
+
 // --- sweeping ---------------------------------------------------------------------
 
 void VMHeap::sweep() {
@@ -113,14 +139,19 @@ void VMHeap::sweep() {
         ~Flag() { f = false; }
     } guard{sweeping_};
     sweeping_ = true;
-    for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
-        checkPoolStart(pool);  // "he->gcCode == GC_CODE_TERMINATOR"
-        HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
-        while (!isTrailing(pool, he)) {
-            if (he->mark == 0 && !isFree(he)) he = freeEntry(he);
-            he->mark = 0;
-            he = next(pool, he);
+    try {
+        for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
+            checkPoolStart(pool);  // "he->gcCode == GC_CODE_TERMINATOR"
+            HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
+            while (!isTrailing(pool, he)) {
+                if (he->mark == 0 && !isFree(he)) he = freeEntry(he);
+                he->mark = 0;
+                he = next(pool, he);
+            }
         }
+    } catch (const ErrorHandlingException&) {
+        clearAllMarks();
+        throw;
     }
 }
 

@@ -370,6 +370,14 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
     slot.object = std::move(object);
     slot.entry = addressOf(he);
     *mem_.uncheckedWord(ref) = handle;
+    auto [old, inserted] = objectOfEntry_.try_emplace(slot.entry, handle);
+    if (!inserted) {  // the entry had an object already: it goes, the new one stays
+        TUint32 previous = old->second;
+        old->second = handle;
+        std::unique_ptr<GCObject> doomed = std::move(objects_[previous - 1].object);
+        objects_[previous - 1].entry = 0;
+        freeHandles_.push_back(previous);
+    }
 }
 
 VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
@@ -381,11 +389,12 @@ VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, 
 
 GCObject* VMHeap::findObject(VMAddr ref) {
     HeapEntry* he = liveEntry(ref);
-    if (!he || he->size < 4) return nullptr;
-    TUint32 handle = *mem_.uncheckedWord(ref);
-    if (handle == 0 || handle > objects_.size()) return nullptr;
-    ObjectSlot& slot = objects_[handle - 1];
-    return slot.entry == addressOf(he) ? slot.object.get() : nullptr;
+    if (!he) return nullptr;
+    auto it = objectOfEntry_.find(addressOf(he));
+    // A handle word that bytecode changed reaches nothing, not even the entry's own object.
+    if (it == objectOfEntry_.end() || he->size < 4 || *mem_.uncheckedWord(ref) != it->second)
+        return nullptr;
+    return objects_[it->second - 1].object.get();
 }
 
 GCObject* VMHeap::object(VMAddr ref) {
@@ -396,13 +405,13 @@ GCObject* VMHeap::object(VMAddr ref) {
 }
 
 void VMHeap::destroyObject(HeapEntry* he) {
-    if (he->size < 4) return;
-    VMAddr ref = referenceOf(he);
-    TUint32 handle = *mem_.uncheckedWord(ref);
-    if (handle == 0 || handle > objects_.size() || objects_[handle - 1].entry != addressOf(he)) return;
+    auto it = objectOfEntry_.find(addressOf(he));
+    if (it == objectOfEntry_.end()) return;
+    TUint32 handle = it->second;
+    objectOfEntry_.erase(it);
     std::unique_ptr<GCObject> doomed = std::move(objects_[handle - 1].object);
     objects_[handle - 1].entry = 0;
     freeHandles_.push_back(handle);
-    *mem_.uncheckedWord(ref) = 0;
+    *mem_.uncheckedWord(referenceOf(he)) = 0;
     doomed.reset();
 }

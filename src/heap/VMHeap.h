@@ -13,6 +13,7 @@
 #include "heap/VMMemory.h"
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // The six header words before every data area.
@@ -163,7 +164,9 @@ private:
     void destroyObject(HeapEntry* he);
     void traceEntry(HeapEntry* he, VMAddr ref);
     void drainMarkStack();
+    void pushArrayField(VMAddr wordAddress, TBool elementsAreReferences);
     void checkPoolStart(TInt32 pool);
+    void clearAllMarks();
 
     VMMemory& mem_;
     MVMCallbackInterface* callback_;
@@ -183,4 +186,7 @@ private:
     std::vector<std::vector<TUint64>> poolStarts_;
     std::vector<ObjectSlot> objects_;
     std::vector<TUint32> freeHandles_;
+    // Header address -> handle: the authority on which entry owns which object,
+    // whatever bytecode has written into the handle word.
+    std::unordered_map<VMAddr, TUint32> objectOfEntry_;
 };
