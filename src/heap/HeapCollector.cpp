@@ -95,6 +95,7 @@ void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     if (!vector || !vector->arrayStorage(&storage, &count) || count <= 0) return;
     markStack_.append(storage);
     if (!elementsAreReferences) return;
+    if (TUint64(count) * 4 > 0xFFFFFFFFu) vmerr::raise(vmerr::VM, "Heap corrupted");
     mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
     for (TInt32 i = 0; i < count; ++i)
         if (TUint32 e = *mem_.uncheckedWord(storage + TUint32(i) * 4)) markStack_.append(e);
