@@ -48,6 +48,10 @@ TInt32 VMHeap::sizeClass(TUint32 size) {
 // --- pools and the entry-start bitmaps ----------------------------------------
 
 TInt32 VMHeap::poolOf(VMAddr address) const {
+    // Most lookups stay in the pool of the one before.
+    if (lastPool_ < pools_.getSize() && address >= pools_.data()[lastPool_] &&
+        address - pools_.data()[lastPool_] < TUint32(poolSizes_.data()[lastPool_]))
+        return lastPool_;
     // Pools are carved upwards, so creation order is address order.
     TInt32 lo = 0, hi = pools_.getSize() - 1;
     while (lo <= hi) {
@@ -57,7 +61,7 @@ TInt32 VMHeap::poolOf(VMAddr address) const {
         else if (address >= poolEnd(mid))
             lo = mid + 1;
         else
-            return mid;
+            return lastPool_ = mid;
     }
     return -1;
 }

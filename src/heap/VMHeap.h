@@ -181,6 +181,7 @@ private:
     ClassLayoutTables layout_;
     Vec<VMAddr> markStack_;
     bool sweeping_ = false;
+    mutable TInt32 lastPool_ = 0;
     // Host-side record of where entries start, one bit per word of each pool:
     // the truth against which headers read from VM memory are checked.
     std::vector<std::vector<TUint64>> poolStarts_;
