@@ -1,0 +1,91 @@
+// Quoting of raw byte strings for assembly text.
+#include "TextQuote.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace mcbtools {
+
+size_t utf8SequenceLength(std::string_view s, size_t i)
+{
+    const auto b = static_cast<uint8_t>(s[i]);
+    size_t n = 0;
+    uint32_t cp = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        n = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3;
+        cp = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4;
+        cp = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<uint8_t>(s[i + k]);
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    // Overlong forms, surrogates and values past 0x10FFFF are printed as escapes.
+    const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
+    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        return 0;
+    return n;
+}
+
+std::string encodeUtf8(uint32_t cp)
+{
+    std::string out;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+std::string quoteBytes(std::string_view s)
+{
+    std::string out = "\"";
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<uint8_t>(s[i]);
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += static_cast<char>(b);
+        } else if (b == '\n') {
+            out += "\\n";
+        } else if (b == '\t') {
+            out += "\\t";
+        } else if (b >= 0x20 && b < 0x7F) {
+            out += static_cast<char>(b);
+        } else if (const size_t n = b >= 0x80 ? utf8SequenceLength(s, i) : 0; n > 0) {
+            out.append(s.substr(i, n));
+            i += n;
+            continue;
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            out += buf;
+        }
+        ++i;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace mcbtools

@@ -1,0 +1,136 @@
+// The assembler's code part: mnemonics from the instruction table, operands by kind,
+// jump and handler offsets from labels, native calls by group and function name.
+#include "AssemblerState.h"
+
+#include "common/CodeWalk.h"
+#include "vm/NativeGroups.h"
+
+namespace mcbasm {
+
+using mcb::OperandKind;
+
+namespace {
+
+std::string widthText(int width) { return std::to_string(width) + (width == 1 ? " byte" : " bytes"); }
+
+}  // namespace
+
+int64_t AssemblerState::codeLabelValue(const Ref& ref) { return resolve(ref, SymbolKind::Label); }
+
+void AssemblerState::emitValue(int64_t value, int width, bool isSigned, SourcePos pos)
+{
+    // Signed operands take signed values; a 4-byte one also takes the unsigned spelling of
+    // its bits, so that constants such as 0xFF000000 can be written as they are.
+    const int bits = 8 * width;
+    const int64_t lo = isSigned ? -(int64_t{1} << (bits - 1)) : 0;
+    const int64_t hi = isSigned && width < 4 ? (int64_t{1} << (bits - 1)) - 1 : (int64_t{1} << bits) - 1;
+    if (pass_ == 2 && (value < lo || value > hi))
+        fail(pos, "operand " + std::to_string(value) + " does not fit in " + widthText(width)
+                      + (isSigned ? " (signed)" : " (unsigned)"));
+    const auto u = static_cast<uint64_t>(value);
+    for (int i = 0; i < width; ++i)
+        image_.code.push_back(static_cast<uint8_t>(u >> (8 * i)));
+}
+
+void AssemblerState::instruction(const Token& mnemonic)
+{
+    const mcb::InstructionInfo* row = mcb::findInstruction(std::string_view(mnemonic.text));
+    if (!row)
+        fail(mnemonic.pos, "unknown mnemonic '" + mnemonic.text + "'");
+    block_ = Block::None;
+    const auto start = static_cast<int64_t>(image_.code.size());
+    codeStatements_.emplace_back(start, mnemonic.pos);
+    image_.code.push_back(static_cast<uint8_t>(row->opcode));
+    if (row->operandCount == 2 && (row->operands[0].kind == OperandKind::NativeGroup
+                                   || row->operands[0].kind == OperandKind::Extension)) {
+        nativeOperands(*row);
+        return;
+    }
+    for (int i = 0; i < row->operandCount; ++i) {
+        if (i > 0)
+            expectComma();
+        encodeOperand(*row, i, start);
+    }
+}
+
+void AssemblerState::encodeOperand(const mcb::InstructionInfo& row, int index, int64_t start)
+{
+    const mcb::OperandSpec& operand = row.operands[index];
+    const Ref ref = parseRef("an operand");
+    int64_t value = 0;
+    switch (operand.kind) {
+    case OperandKind::JumpOffset:
+    case OperandKind::HandlerOffset:
+        value = ref.symbolic ? mcbtools::offsetForTarget(operand.kind, resolve(ref, SymbolKind::Label),
+                                                         start + mcb::instructionLength(row.opcode) - 1)
+                             : ref.number;
+        break;
+    case OperandKind::CodeAddress: value = resolve(ref, SymbolKind::Label); break;
+    case OperandKind::Descriptor: value = resolve(ref, SymbolKind::Descriptor); break;
+    case OperandKind::Selector: value = resolve(ref, SymbolKind::Selector); break;
+    case OperandKind::StringIndex: value = resolve(ref, SymbolKind::String); break;
+    case OperandKind::ClassIndex:
+    case OperandKind::HandlerClass: value = resolve(ref, SymbolKind::Class); break;
+    default: value = resolve(ref, SymbolKind::None); break;
+    }
+    emitValue(value, operand.width, operand.isSigned, ref.pos);
+}
+
+// "Group.function", or two operands each a name or a number.
+void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
+{
+    const bool extension = row.operands[0].kind == OperandKind::Extension;
+    Ref group;
+    Ref function;
+    if (peek().kind == TokenKind::Word && peek().text.find('.') != std::string::npos) {
+        const Token& t = next();
+        const size_t dot = t.text.find('.');
+        group = Ref{t.pos, true, t.text.substr(0, dot), 0};
+        function = Ref{{t.pos.line, t.pos.column + static_cast<int>(dot) + 1}, true,
+                       t.text.substr(dot + 1), 0};
+    } else {
+        group = parseRef(extension ? "an extension" : "a native group");
+        expectComma();
+        function = parseRef("a function");
+    }
+    std::span<const natives::Function> functions;
+    const int64_t groupNumber = extension ? resolveExtension(group, functions)
+                                          : resolveGroup(group, functions);
+    int64_t functionNumber = function.number;
+    if (function.symbolic) {
+        const natives::Function* f = natives::findFunction(functions, std::string_view(function.name));
+        if (!f)
+            fail(function.pos, "unknown function '" + function.name + "' in "
+                                   + (group.symbolic ? group.name : std::to_string(group.number)));
+        functionNumber = f->number;
+    }
+    emitValue(groupNumber, row.operands[0].width, row.operands[0].isSigned, group.pos);
+    emitValue(functionNumber, row.operands[1].width, row.operands[1].isSigned, function.pos);
+}
+
+// The group's number, and its functions when the table knows the group.
+int64_t AssemblerState::resolveGroup(const Ref& group, std::span<const natives::Function>& functions)
+{
+    const natives::Group* g = group.symbolic ? natives::findGroup(std::string_view(group.name))
+                                             : natives::findGroup(static_cast<int>(group.number));
+    if (group.symbolic && !g)
+        fail(group.pos, "unknown native group '" + group.name + "'");
+    if (!group.symbolic && (group.number < natives::kFirstGroup || group.number > natives::kLastGroup))
+        return group.number;
+    functions = g->functions;
+    return g->number;
+}
+
+int64_t AssemblerState::resolveExtension(const Ref& ext, std::span<const natives::Function>& functions)
+{
+    const natives::Extension* e = ext.symbolic ? natives::findExtension(std::string_view(ext.name))
+                                               : natives::findExtension(static_cast<int>(ext.number));
+    if (ext.symbolic && !e)
+        fail(ext.pos, "unknown extension '" + ext.name + "'");
+    if (!e)
+        return ext.number;
+    functions = e->functions;
+    return e->number;
+}
+
+}  // namespace mcbasm

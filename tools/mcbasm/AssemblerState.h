@@ -1,0 +1,112 @@
+// Internal state of the assembler shared by its directive and instruction parts:
+// the token cursor, the symbol table and the image under construction.
+#pragma once
+
+#include "Lexer.h"
+#include "common/Image.h"
+#include "vm/Instructions.h"
+#include "vm/NativeGroups.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mcbasm {
+
+enum class SymbolKind { None, Label, Class, Descriptor, Selector, String };
+
+struct Symbol {
+    SymbolKind kind;
+    int64_t value;
+    SourcePos pos;
+};
+
+// A number or a name as written in an operand.
+struct Ref {
+    SourcePos pos;
+    bool symbolic = false;
+    std::string name;
+    int64_t number = 0;
+};
+
+enum class Block { None, Selector, Class, Descriptor };
+
+class AssemblerState {
+public:
+    explicit AssemblerState(const std::vector<Token>& tokens) : tokens_(tokens) {}
+
+    void runPass(int pass);
+    mcbtools::Image& image() { return image_; }
+    const std::vector<uint8_t>& code() const { return image_.code; }
+    // The statement that produced the code byte at `offset` (the last one for the end).
+    SourcePos codeStatementAt(int64_t offset) const;
+    SourcePos globalsPos() const { return globalsPos_; }
+
+private:
+    // Token cursor.
+    const Token& peek() const { return tokens_[pos_]; }
+    const Token& next() { return tokens_[pos_++]; }
+    bool atLineEnd() const { return peek().kind == TokenKind::EndOfLine; }
+    const Token& expect(TokenKind kind, const char* what);
+    void expectComma();
+    void expectLineEnd();
+    bool acceptComma();
+    [[noreturn]] void fail(SourcePos pos, const std::string& message) const;
+
+    // Operands.
+    Ref parseRef(const char* what);
+    int64_t parseNumber(const char* what);
+    std::string parseString(const char* what);
+    int64_t resolve(const Ref& ref, SymbolKind kind);
+    void defineSymbol(const Token& name, SymbolKind kind, int64_t value);
+    mcbtools::Value fieldValue(const Ref& ref, SymbolKind kind, int width, const char* what);
+    mcbtools::Value fieldValue(int64_t v, SourcePos pos, int width, const char* what);
+    mcbtools::Value numberField(int width, const char* what);
+    mcbtools::Value codeField();
+    std::vector<mcbtools::Value> parseValueList(int width, SymbolKind kind, const char* what);
+    std::vector<mcbtools::FlaggedSlot> parseFlaggedList(int width, const char* what);
+
+    // Statements.
+    void parseLine();
+    void directive(const Token& name);
+    void headerDirective(const Token& name);
+    void sectionDirective(const Token& name);
+    void classDirective(const Token& name);
+    void descriptorDirective(const Token& name);
+    void methodDirective();
+    void selectorDirective();
+    void implDirective(const Token& name);
+    void classDirectiveStart();
+    void descriptorDirectiveStart();
+    void stringDirective();
+    void widthsDirective(const Token& name);
+    void identifierDirective();
+    void byteDirective();
+    mcbtools::ClassRecord& currentClass(const Token& name);
+    mcbtools::Descriptor& currentDescriptor(const Token& name);
+    int parseRecordWidth(const Token& name, bool hasValues);
+
+    // Instructions.
+    void instruction(const Token& mnemonic);
+    void encodeOperand(const mcb::InstructionInfo& row, int index, int64_t instrStart);
+    void nativeOperands(const mcb::InstructionInfo& row);
+    int64_t resolveGroup(const Ref& group, std::span<const natives::Function>& functions);
+    int64_t resolveExtension(const Ref& ext, std::span<const natives::Function>& functions);
+    void emitValue(int64_t value, int width, bool isSigned, SourcePos pos);
+    int64_t codeLabelValue(const Ref& ref);
+
+    const std::vector<Token>& tokens_;
+    size_t pos_ = 0;
+    int pass_ = 1;
+    std::map<std::string, Symbol> symbols_;
+    mcbtools::Image image_;
+    Block block_ = Block::None;
+    bool widthsGiven_ = false;
+    bool headerUsed_ = false;
+    bool identifierGiven_ = false;
+    bool globalsGiven_ = false;
+    SourcePos globalsPos_;
+    std::vector<std::pair<int64_t, SourcePos>> codeStatements_;
+};
+
+}  // namespace mcbasm
