@@ -6,6 +6,8 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include "ExpectRaises.h"
+
 #include <initializer_list>
 #include <string>
 
@@ -24,16 +26,6 @@ Vec<TUint8> bytes(std::initializer_list<TUint8> list) {
     return v;
 }
 
-// Runs f and expects it to raise the VM error `code`.
-template <typename F>
-void expectRaises(TInt32 code, F f) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised";
-    } catch (const ErrorHandlingException&) {
-        EXPECT_EQ(vmerr::pendingErrorCode(), code);
-    }
-}
 }  // namespace
 
 // --- construction and the capacity rule ---------------------------------------

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ExpectRaises.h"
+
 #include <memory>
 #include <vector>
 
@@ -26,15 +28,6 @@ protected:
     }
 };
 
-template <typename F>
-void expectRaises(TInt32 code, F f) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised";
-    } catch (const ErrorHandlingException&) {
-        EXPECT_EQ(vmerr::pendingErrorCode(), code);
-    }
-}
 }  // namespace
 
 TEST_F(OVectorTest, StartsWithoutStorage) {
