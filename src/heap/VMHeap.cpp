@@ -40,18 +40,12 @@ VMHeap::~VMHeap() {
 }
 
 TInt32 VMHeap::sizeClass(TUint32 size) {
-    TInt32 k = 0;
-    while (k < 32 && (TUint64(1) << k) < size) ++k;
-    return k;
+    return size <= 1 ? 0 : 32 - __builtin_clz(size - 1);  // smallest k with 2^k >= size
 }
 
 // --- pools and the entry-start bitmaps ----------------------------------------
 
-TInt32 VMHeap::poolOf(VMAddr address) const {
-    // Most lookups stay in the pool of the one before.
-    if (lastPool_ < pools_.getSize() && address >= pools_.data()[lastPool_] &&
-        address - pools_.data()[lastPool_] < TUint32(poolSizes_.data()[lastPool_]))
-        return lastPool_;
+TInt32 VMHeap::searchPool(VMAddr address) const {
     // Pools are carved upwards, so creation order is address order.
     TInt32 lo = 0, hi = pools_.getSize() - 1;
     while (lo <= hi) {

@@ -145,7 +145,14 @@ private:
     HeapEntry* at(VMAddr headerAddr) const {
         return reinterpret_cast<HeapEntry*>(mem_.unchecked(headerAddr));
     }
-    TInt32 poolOf(VMAddr address) const;
+    TInt32 poolOf(VMAddr address) const {
+        // Most lookups stay in the pool of the one before.
+        if (lastPool_ < pools_.getSize() && address >= pools_.data()[lastPool_] &&
+            address - pools_.data()[lastPool_] < TUint32(poolSizes_.data()[lastPool_]))
+            return lastPool_;
+        return searchPool(address);
+    }
+    TInt32 searchPool(VMAddr address) const;
     bool isStart(TInt32 pool, VMAddr headerAddr) const;
     void setStart(TInt32 pool, VMAddr headerAddr, bool on);
     VMAddr poolEnd(TInt32 pool) const { return pools_[pool] + TUint32(poolSizes_[pool]); }
