@@ -33,11 +33,7 @@ constexpr TUint32 kPoolOverhead = 80;
 constexpr TInt32 kFreeListCount = 32;
 constexpr TUint32 kDefaultPoolCapacity = 64000;
 
-// Reached by the heap during collection for the VM's own hooks.
-class MVMCallbackInterface {
-public:
-    virtual ~MVMCallbackInterface() = default;
-};
+class MVMCallbackInterface;  // the owning virtual machine's callbacks
 
 // Class layout tables owned by the VM, indexed by class index (1-based; slot 0 unused).
 struct ClassLayoutTables {
@@ -117,6 +113,11 @@ public:
     void markArrayField(VMAddr wordAddress, TBool elementsAreReferences);
     void markIfInHeap(TUint32 word);
     void collect();
+    // Clears every mark after a collection that could not finish its marking.
+    void collectAbandoned() {
+        markStack_.clear();
+        clearAllMarks();
+    }
     void sweep();
     TUint32 getMemUsage(CAppsString* out);
 

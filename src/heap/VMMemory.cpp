@@ -49,14 +49,7 @@ void VMMemory::raiseBadAddress(VMAddr a) {
     vmerr::raise(vmerr::VM, text);
 }
 
-TUint8* VMMemory::ptr(VMAddr a, TUint32 len) {
+void VMMemory::raiseBadAccess(VMAddr a) {
     if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-    if (!contains(a, len)) raiseBadAddress(a);
-    return base_ + a;
-}
-
-TUint32* VMMemory::wordPtr(VMAddr a) {
-    if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-    if ((a & 3) != 0 || !contains(a, 4)) raiseBadAddress(a);
-    return reinterpret_cast<TUint32*>(base_ + a);
+    raiseBadAddress(a);
 }

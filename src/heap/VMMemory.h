@@ -31,8 +31,16 @@ public:
     // Checked translation: null raises VM error 1 "NULL pointer"; an address
     // outside the carved region (or a word address not 4-aligned) raises VM
     // error 10 "Bad VM address 0x........".
-    TUint8* ptr(VMAddr a, TUint32 len);
-    TUint32* wordPtr(VMAddr a);
+    TUint8* ptr(VMAddr a, TUint32 len) {
+        if (!contains(a, len)) [[unlikely]]
+            raiseBadAccess(a);
+        return base_ + a;
+    }
+    TUint32* wordPtr(VMAddr a) {
+        if ((a & 3) != 0 || !contains(a, 4)) [[unlikely]]
+            raiseBadAccess(a);
+        return reinterpret_cast<TUint32*>(base_ + a);
+    }
     TUint32 readWord(VMAddr a) { return *wordPtr(a); }
     void writeWord(VMAddr a, TUint32 v) { *wordPtr(a) = v; }
 
@@ -48,6 +56,8 @@ public:
     }
 
     [[noreturn]] static void raiseBadAddress(VMAddr a);
+    // Null: VM error 1 "NULL pointer"; anything else: raiseBadAddress.
+    [[noreturn]] static void raiseBadAccess(VMAddr a);
 
 private:
     void commitUpTo(TUint64 end);

@@ -1,0 +1,40 @@
+// The interfaces through which the host, the extensions, the heap and the
+// natives reach the virtual machine, and through which the machine reaches the host.
+#pragma once
+
+#include "foundation/CAppsString.h"
+#include "foundation/Vec.h"
+#include "heap/GcCode.h"
+
+class VMHeap;
+
+class MVMCallbackInterface {
+public:
+    virtual ~MVMCallbackInterface() = default;
+    // Handle index for a method signature, or -1.
+    virtual TInt32 findMethod(const CAppsString& signature, TInt32 imageIndex) = 0;
+    // Runs the method now, or queues it when bytecode is running; the result is dropped.
+    virtual void callMethod(TInt32 handle, const Vec<int>& arguments, const Vec<int>& levels,
+                            TInt32 resultLevel) = 0;
+    // Raises VM error 11 (halt); the message is built by callers but not printed.
+    [[noreturn]] virtual void runtimeError(TInt32* out, TInt32 pc, const CAppsString& message) = 0;
+    virtual VMHeap& heap() = 0;
+    virtual TInt32 levelConvert(TInt32 difference, TInt32 value, GcCode code) = 0;
+};
+
+class InterfaceForCallingGc {
+public:
+    virtual ~InterfaceForCallingGc() = default;
+    virtual void gc() = 0;
+};
+
+// What the running machine asks of its host. The host shell grows this into
+// the full set of services; the machine itself needs only the extension call.
+class FrameworkServices {
+public:
+    virtual ~FrameworkServices() = default;
+    // Calls function `function` of device extension `extension` on the value
+    // stack; returns the new stack pointer. Unknown extensions raise VM error 10
+    // "Dll not supported".
+    virtual TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack);
+};

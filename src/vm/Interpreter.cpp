@@ -1,0 +1,676 @@
+// VirtualMachine::run(): the interpreter loop over the prepared code. Dispatch
+// is a computed goto per instruction-table row; operands were decoded at load.
+// Every stack index, address and code target is checked before use.
+#include "vm/VirtualMachine.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Valid stack pointers per row for instructions with a fixed stack effect:
+// lo <= sp <= lo + span. Rows with a variable effect check for themselves.
+struct StackBounds {
+    std::array<TInt32, PreparedCode::kHandlerCount> lo{};
+    std::array<TUint32, PreparedCode::kHandlerCount> span{};
+};
+
+constexpr StackBounds makeStackBounds() {
+    StackBounds b;
+    for (TInt32 h = 0; h < PreparedCode::kHandlerCount; ++h) {
+        TInt32 pops = -1, pushes = -1;
+        if (h < mcb::kInstructionCount) {
+            pops = mcb::kInstructions[h].pops;
+            pushes = mcb::kInstructions[h].pushes;
+        }
+        if (pops < 0 || pushes < 0) {
+            b.lo[size_t(h)] = -1;
+            b.span[size_t(h)] = TUint32(kStackWords);
+            continue;
+        }
+        TInt32 lo = pops - 1;
+        TInt32 hi = kStackWords - 1 - (pushes > pops ? pushes - pops : 0);
+        b.lo[size_t(h)] = lo;
+        b.span[size_t(h)] = TUint32(hi - lo);
+    }
+    return b;
+}
+constexpr StackBounds kStackBounds = makeStackBounds();
+
+constexpr TInt32 row(mcb::Op op) { return TInt32(mcb::findInstruction(op) - mcb::kInstructions); }
+
+TInt32 divide(TInt32 a, TInt32 b) {
+    if (b == 0) vmerr::raise(vmerr::DivisionByZero);
+    if (b == -1) return TInt32(0u - TUint32(a));
+    return a / b;
+}
+
+TInt32 remainder(TInt32 a, TInt32 b) {
+    if (b == 0) vmerr::raise(vmerr::DivisionByZero);
+    if (b == -1) return 0;
+    return a % b;
+}
+
+TInt32 shiftLeft(TInt32 v, TInt32 n);
+TInt32 shiftRight(TInt32 v, TInt32 n) {
+    if (n > 31) return 0;
+    if (n < 0) return n < -31 ? 0 : shiftLeft(v, -n);
+    return v >> n;
+}
+TInt32 shiftLeft(TInt32 v, TInt32 n) {
+    if (n > 31) return 0;
+    if (n < 0) return n < -31 ? 0 : shiftRight(v, -n);
+    return TInt32(TUint32(v) << n);
+}
+
+TInt32 byteDivide(TInt32 a, TInt32 b, bool remainderOnly) {
+    TInt32 x = TInt8(a), y = TInt8(b);
+    if (y == 0) vmerr::raise(vmerr::DivisionByZero, "Division by zero.");
+    return remainderOnly ? remainder(x, y) : divide(x, y);
+}
+
+TInt32 bool32(bool b) { return b ? -1 : 0; }
+
+TInt32 lowHalf(TInt32 v) { return TInt16(v); }
+
+}  // namespace
+
+void VirtualMachine::run() {
+    static const void* const kLabels[PreparedCode::kHandlerCount] = {
+#define MCB_LABEL(name, ...) &&L_##name,
+        MCB_INSTRUCTIONS(MCB_LABEL)
+#undef MCB_LABEL
+        &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode};
+
+    TInt32 pc = pc_;
+    if (pc < 0) return;
+    TInt32 sp = sp_;
+    TInt32* const s = stack_;
+    VMMemory& mem = memory_;
+    const PreparedInstruction* const code = prepared_.data();
+    const TInt32 codeSize = prepared_.size();
+    const PreparedInstruction* ip = nullptr;
+
+    auto word = [&mem](TUint32 a) -> TInt32& { return *reinterpret_cast<TInt32*>(mem.wordPtr(a)); };
+    auto byteAt = [&mem](TUint32 a) -> TInt8& { return *reinterpret_cast<TInt8*>(mem.ptr(a, 1)); };
+    auto halfAt = [&mem](TUint32 a) -> TInt16& {
+        return *reinterpret_cast<TInt16*>(mem.ptr(a, 2));
+    };
+    auto localIndex = [&sp](TInt32 k) {
+        TInt64 i = TInt64(sp) + 1 + k;
+        if (i < 0 || i >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+        return TInt32(i);
+    };
+    auto needPush = [&sp](TInt64 n) {
+        if (TInt64(sp) + n >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    };
+    auto needPop = [&sp](TInt64 n) {
+        if (TInt64(sp) - n < -1) vmerr::raise(vmerr::VM, "Stack underflow");
+    };
+    auto sync = [&] {
+        sp_ = sp;
+        pc_ = pc;
+    };
+
+#define DISPATCH()                                                                          \
+    do {                                                                                    \
+        ip = code + pc;                                                                     \
+        if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler])    \
+            goto L_StackFault;                                                              \
+        goto* kLabels[ip->handler];                                                         \
+    } while (0)
+#define NEXT()              \
+    do {                    \
+        pc += ip->length;   \
+        DISPATCH();         \
+    } while (0)
+// Every transfer of control spends one unit of the budget, if one is set.
+#define JUMP(target)                                               \
+    do {                                                           \
+        TInt32 t_ = (target);                                      \
+        if (TUint32(t_) >= TUint32(codeSize)) goto L_JumpOutside; \
+        if (budget_ >= 0 && budget_-- == 0) goto L_OutOfBudget;    \
+        pc = t_;                                                   \
+        DISPATCH();                                                \
+    } while (0)
+#define BINARY(expr)            \
+    do {                        \
+        TInt32 b = s[sp];       \
+        TInt32 a = s[sp - 1];   \
+        s[sp - 1] = (expr);     \
+        --sp;                   \
+        NEXT();                 \
+    } while (0)
+#define MEMORY(expr)                \
+    do {                            \
+        TInt32& m = word(s[sp - 1]);\
+        TInt32 b = s[sp];           \
+        m = (expr);                 \
+        sp -= 2;                    \
+        NEXT();                     \
+    } while (0)
+#define MEMORY8(expr)                \
+    do {                             \
+        TInt8& m = byteAt(s[sp - 1]);\
+        TInt32 b = s[sp];            \
+        m = TInt8(expr);             \
+        sp -= 2;                     \
+        NEXT();                      \
+    } while (0)
+
+    try {
+        if (pc > codeSize) goto L_JumpOutside;
+        DISPATCH();
+
+    L_Nop:
+        NEXT();
+    L_LoadLocal:
+    L_LoadLocalW: {
+        TInt32 v = s[localIndex(ip->a)];
+        s[++sp] = v;
+        NEXT();
+    }
+    L_LocalAddr:
+    L_LocalAddrW:
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(sp + 1 + ip->a) * 4u);
+        ++sp;
+        NEXT();
+    L_FieldAddr:
+    L_FieldAddrW:
+        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        s[sp] = TInt32(TUint32(s[sp]) + TUint32(ip->a) * 4u);
+        NEXT();
+    L_Deref:
+        s[sp] = word(s[sp]);
+        NEXT();
+    L_AdjustStack:
+    L_AdjustStackW:
+        if (ip->a <= 0) {
+            needPop(-TInt64(ip->a));
+            sp += ip->a;
+        } else {
+            needPush(ip->a);
+            std::memset(s + sp + 1, 0, size_t(ip->a) * 4);
+            sp += ip->a;
+        }
+        NEXT();
+    L_JumpIfZero:
+    L_JumpIfZeroW:
+        if (s[sp--] == 0) JUMP(ip->a);
+        NEXT();
+    L_Jump:
+    L_JumpW:
+        JUMP(ip->a);
+    L_Call: {
+        needPush(1);
+        if (TUint32(ip->a) >= TUint32(codeSize)) goto L_CallOutside;
+        checkDescriptor(ip->b);
+        sp += 1;
+        sync();
+        pushCall(pc + ip->length, ip->b);
+        JUMP(ip->a);
+    }
+    L_CallVirtual: {
+        TInt32 descriptor = -1;
+        TInt32 target = lookupMethod(ip->a, s[sp], &descriptor);
+        if (target >= 0) checkDescriptor(descriptor);
+        if (target < 0) {
+            sync();
+            runtimeError(nullptr, pc, CAppsString("Invalid type in virtual method call"));
+        }
+        if (TUint32(target) >= TUint32(codeSize)) goto L_CallOutside;
+        sync();
+        pushCall(pc + ip->length, descriptor);
+        JUMP(target);
+    }
+    L_Return: {
+        TInt64 at = TInt64(sp) - ip->a;
+        if (at < 0 || at >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+        TInt64 newSp = TInt64(sp) - ip->b;
+        if (newSp < -1 || newSp >= kStackWords) vmerr::raise(vmerr::VM, "Stack underflow");
+        TInt32 target = s[at];
+        if (!descriptorStack_.isEmpty()) {
+            descriptorStack_.takeLast();
+            frameBaseStack_.takeLast();
+        }
+        sp = TInt32(newSp);
+        if (target < 0) {
+            sp_ = sp;
+            pc_ = target;
+            return;
+        }
+        if (target >= codeSize) goto L_ReturnOutside;
+        JUMP(target);
+    }
+    L_Alloc: {
+        GcCode c = GcCode(TUint8(ip->a));
+        if (ip->a < 1 || ip->a > 17 || ip->a == 8) {
+            sync();
+            runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
+        }
+        s[sp + 1] = TInt32(heap_.allocateWords(TUint32(ip->b), c));
+        ++sp;
+        NEXT();
+    }
+    L_Dup:
+        s[sp + 1] = s[sp];
+        ++sp;
+        NEXT();
+    L_Not:
+        s[sp] = bool32(s[sp] == 0);
+        NEXT();
+    L_Push:
+        s[++sp] = ip->a;
+        NEXT();
+    L_LoadString: {
+        if (ip->a < 0 || ip->a >= tables_.strings.getSize()) vmerr::raise(vmerr::InvalidArgument);
+        const CAppsString& text = tables_.strings[ip->a];
+        s[sp + 1] = TInt32(newString(OString(text.data(), text.getSize())));
+        ++sp;
+        NEXT();
+    }
+    L_SetClass:
+        word(s[sp]) = ip->a;
+        --sp;
+        NEXT();
+    L_Store:
+    L_StoreAlt:
+        word(s[sp - 1]) = s[sp];
+        sp -= 2;
+        NEXT();
+    L_StoreZero:
+        word(s[sp]) = 0;
+        --sp;
+        NEXT();
+    L_Add:
+        BINARY(TInt32(TUint32(a) + TUint32(b)));
+    L_Sub:
+        BINARY(TInt32(TUint32(a) - TUint32(b)));
+    L_Mul:
+        BINARY(TInt32(TUint32(a) * TUint32(b)));
+    L_Div:
+        BINARY(divide(a, b));
+    L_Rem:
+        BINARY(remainder(a, b));
+    L_Neg:
+        s[sp] = TInt32(0u - TUint32(s[sp]));
+        NEXT();
+    L_IncMem: {
+        TInt32& m = word(s[sp]);
+        m = TInt32(TUint32(m) + 1u);
+        --sp;
+        NEXT();
+    }
+    L_DecMem: {
+        TInt32& m = word(s[sp]);
+        m = TInt32(TUint32(m) - 1u);
+        --sp;
+        NEXT();
+    }
+    L_AddMem:
+        MEMORY(TInt32(TUint32(m) + TUint32(b)));
+    L_SubMem:
+        MEMORY(TInt32(TUint32(m) - TUint32(b)));
+    L_MulMem:
+        MEMORY(TInt32(TUint32(m) * TUint32(b)));
+    L_DivMem:
+        MEMORY(divide(m, b));
+    L_RemMem:
+        MEMORY(remainder(m, b));
+    L_Eq:
+        BINARY(bool32(a == b));
+    L_Lt:
+        BINARY(bool32(a < b));
+    L_Le:
+        BINARY(bool32(a <= b));
+    L_Ne:
+        BINARY(bool32(a != b));
+    L_Gt:
+        BINARY(bool32(a > b));
+    L_Ge:
+        BINARY(bool32(a >= b));
+    L_And:
+        BINARY(a & b);
+    L_Or:
+        BINARY(a | b);
+    L_Xor:
+        BINARY(a ^ b);
+    L_Shl:
+        BINARY(shiftLeft(a, b));
+    L_Shr:
+        BINARY(shiftRight(a, b));
+    L_AndMem:
+        MEMORY(m & b);
+    L_OrMem:
+        MEMORY(m | b);
+    L_XorMem:
+        MEMORY(m ^ b);
+    L_ShlMem:
+        MEMORY(shiftLeft(m, b));
+    L_ShrMem:
+        MEMORY(shiftRight(m, b));
+    L_IntToString:
+        s[sp] = TInt32(newString(OString(std::to_string(s[sp]).c_str())));
+        NEXT();
+    L_ZeroExtendByte:
+        s[sp] &= 255;
+        NEXT();
+    L_PushTrue:
+    L_PushMinusOne:
+        s[++sp] = -1;
+        NEXT();
+    L_PushFalse:
+        s[++sp] = 0;
+        NEXT();
+    L_LogicalAnd:
+        BINARY(bool32(a != 0 && b != 0));
+    L_LogicalOr:
+        BINARY(bool32(a != 0 || b != 0));
+    L_LogicalXor:
+        BINARY(bool32((a != 0) != (b != 0)));
+    L_BoolEq:
+        BINARY((a != 0) == (b != 0) ? 1 : 0);
+    L_BoolNe:
+        BINARY((a != 0) != (b != 0) ? 1 : 0);
+    L_Push64:
+        s[sp + 1] = ip->a;
+        s[sp + 2] = ip->b;
+        sp += 2;
+        NEXT();
+    L_ByteDiv:
+        BINARY(byteDivide(a, b, false));
+    L_ByteRem:
+        BINARY(byteDivide(a, b, true));
+    L_ByteShl:
+        BINARY((b & 255) < 32 ? TInt32(TUint32(TInt32(TInt8(a))) << (b & 255)) : 0);
+    L_ByteShr:
+        BINARY((b & 255) < 32 ? TInt32(TInt8(a)) >> (b & 255) : (TInt8(a) < 0 ? -1 : 0));
+    L_Native:
+        sp_ = sp;
+        pc_ = pc + ip->length - 1;  // natives see the last operand byte
+        callNative(ip->a, ip->b);
+        sp = sp_;
+        NEXT();
+    L_Extension:
+        sp_ = sp;
+        pc_ = pc + ip->length - 1;
+        callExtension(ip->a, ip->b);
+        sp = sp_;
+        NEXT();
+    L_ZeroWords:
+    L_ZeroWordsW: {
+        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (ip->a > 0) std::memset(mem.ptr(TUint32(s[sp]), TUint32(ip->a) * 4u), 0, size_t(ip->a) * 4);
+        --sp;
+        NEXT();
+    }
+    L_CopyWords:
+    L_CopyWordsW: {
+        if (s[sp] == 0 || s[sp - 1] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (ip->a > 0) {
+            TUint32 bytes = TUint32(ip->a) * 4u;
+            TUint8* from = mem.ptr(TUint32(s[sp]), bytes);
+            std::memmove(mem.ptr(TUint32(s[sp - 1]), bytes), from, bytes);
+        }
+        --sp;
+        NEXT();
+    }
+    L_LoadWords:
+    L_LoadWordsW: {
+        TInt32 n = ip->a;
+        if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        needPush(TInt64(n) - 1);
+        const TUint8* from = n > 0 ? mem.ptr(TUint32(s[sp]), TUint32(n) * 4u) : nullptr;
+        if (n > 0) std::memmove(s + sp, from, size_t(n) * 4);
+        sp += n - 1;
+        NEXT();
+    }
+    L_StoreWords:
+    L_StoreWordsW: {
+        TInt32 n = ip->a;
+        if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        needPop(TInt64(n) + 1);
+        TInt32 address = s[sp - n];
+        if (address == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (n > 0) std::memmove(mem.ptr(TUint32(address), TUint32(n) * 4u), s + sp - n + 1, size_t(n) * 4);
+        sp -= n + 1;
+        NEXT();
+    }
+    L_SignExtendBytes: {
+        TInt32 n = ip->a;
+        if (n > 0) needPop(n);
+        for (TInt32 i = 0; i < n; ++i) s[sp - i] = TInt8(s[sp - i]);
+        NEXT();
+    }
+    L_NewVector: {
+        TUint32 handle = TUint32(s[sp]);
+        TInt32& elementWord = word(handle + 4);
+        TInt32& vectorWord = word(handle);
+        sync();
+        vectorWord = TInt32(newVector(ip->a));
+        elementWord = ip->a;
+        --sp;
+        NEXT();
+    }
+    L_PushHandler:
+        if (handlerTop_ + 1 >= kHandlerSlots) vmerr::raise(vmerr::VM, "Handler stack overflow");
+        ++handlerTop_;
+        handlers_[handlerTop_] = {ip->a, sp, ip->b, descriptorStack_.getSize()};
+        NEXT();
+    L_DropHandlers: {
+        TInt32 top = handlerTop_ + ip->a;
+        if (top < 0 || top >= kHandlerSlots) vmerr::raise(vmerr::VM, "Handler stack underflow");
+        handlerTop_ = top;
+        NEXT();
+    }
+    L_Throw: {
+        needPop(1);
+        if (s[sp] == 0) NEXT();
+        sync();
+        throwObject(pc + ip->length);
+        sp = sp_;
+        JUMP(pc_);
+    }
+    L_Free: {
+        VMAddr object = VMAddr(s[sp]);
+        if (object != 0) {
+            if (!heap_.liveEntry(object)) vmerr::raise(vmerr::VM, "Invalid free");
+            heap_.free(object);
+        }
+        --sp;
+        NEXT();
+    }
+    L_PushGlobals:
+        s[++sp] = TInt32(tables_.globals);
+        NEXT();
+    L_Box: {
+        VMAddr cell = heap_.allocateWords(1, GC_CODE_REFERENCE_CELL);
+        *mem.uncheckedWord(cell) = TUint32(s[sp]);
+        s[sp] = TInt32(cell);
+        NEXT();
+    }
+    L_BoxPlain: {
+        VMAddr cell = heap_.allocateWords(1, GC_CODE_PLAIN);
+        *mem.uncheckedWord(cell) = TUint32(s[sp]);
+        s[sp] = TInt32(cell);
+        NEXT();
+    }
+    L_Pack:
+    L_PackW: {
+        TInt32 n = ip->a;
+        if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        needPop(n);
+        needPush(1 - TInt64(n));
+        VMAddr block = heap_.allocateWords(TUint32(n), GC_CODE_PLAIN);
+        if (n > 0) std::memcpy(mem.unchecked(block), s + sp - n + 1, size_t(n) * 4);
+        sp -= n;
+        s[++sp] = TInt32(block);
+        NEXT();
+    }
+    L_Ge16:
+        BINARY(bool32(lowHalf(a) >= lowHalf(b)));
+    L_Gt16:
+        BINARY(bool32(lowHalf(a) > lowHalf(b)));
+    L_Ne16:
+        BINARY(bool32(TUint16(a) != TUint16(b)));
+    L_Le16:
+        BINARY(bool32(lowHalf(a) <= lowHalf(b)));
+    L_Lt16:
+        BINARY(bool32(lowHalf(a) < lowHalf(b)));
+    L_Eq16:
+        BINARY(bool32(TUint16(a) == TUint16(b)));
+    L_Store16:
+        halfAt(s[sp - 1]) = TInt16(s[sp]);
+        sp -= 2;
+        NEXT();
+    L_StoreZero16:
+        halfAt(s[sp]) = 0;
+        --sp;
+        NEXT();
+    L_Ge8:
+        BINARY(bool32(TInt8(a) >= TInt8(b)));
+    L_Gt8:
+        BINARY(bool32(TInt8(a) > TInt8(b)));
+    L_Ne8:
+        BINARY(bool32(TUint8(a) != TUint8(b)));
+    L_Le8:
+        BINARY(bool32(TInt8(a) <= TInt8(b)));
+    L_Lt8:
+        BINARY(bool32(TInt8(a) < TInt8(b)));
+    L_Eq8:
+        BINARY(bool32(TUint8(a) == TUint8(b)));
+    L_Store8:
+        byteAt(s[sp - 1]) = TInt8(s[sp]);
+        sp -= 2;
+        NEXT();
+    L_StoreZero8:
+        byteAt(s[sp]) = 0;
+        --sp;
+        NEXT();
+    L_ShrMem8:
+        MEMORY8(TInt8(b) > 0 ? (TInt8(b) > 7 ? (m < 0 ? -1 : 0) : m >> TInt8(b))
+                             : (TInt8(b) == 0 ? m : 0));
+    L_ShlMem8:
+        MEMORY8(TInt8(b) > 0 ? (TInt8(b) > 7 ? 0 : TInt32(TUint32(TInt32(m)) << TInt8(b)))
+                             : (TInt8(b) == 0 ? m : (m < 0 ? -1 : 0)));
+    L_XorMem8:
+        MEMORY8(m ^ b);
+    L_OrMem8:
+        MEMORY8(m | b);
+    L_AndMem8:
+        MEMORY8(m & b);
+    L_RemMem8:
+        MEMORY8(byteDivide(m, b, true));
+    L_DivMem8:
+        MEMORY8(byteDivide(m, b, false));
+    L_MulMem8:
+        MEMORY8(TInt32(m) * TInt32(TInt8(b)));
+    L_SubMem8:
+        MEMORY8(TInt32(m) - TInt32(TInt8(b)));
+    L_AddMem8:
+        MEMORY8(TInt32(m) + TInt32(TInt8(b)));
+    L_DecMem8: {
+        TInt8& m = byteAt(s[sp]);
+        m = TInt8(m - 1);
+        --sp;
+        NEXT();
+    }
+    L_IncMem8: {
+        TInt8& m = byteAt(s[sp]);
+        m = TInt8(m + 1);
+        --sp;
+        NEXT();
+    }
+    L_AllocToKeep:
+    L_AllocTo: {
+        if (ip->a < 1 || ip->a > 17 || ip->a == 8) {
+            sync();
+            runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
+        }
+        TInt32& target = word(s[sp]);
+        VMAddr block = heap_.allocateWords(TUint32(ip->b), GcCode(ip->a));
+        target = levelConvert(ip->c, TInt32(block), GC_CODE_REFERENCE_CELL);
+        if (ip->handler == row(mcb::Op::AllocTo)) --sp;
+        NEXT();
+    }
+    L_FreeCell: {
+        VMAddr cell = VMAddr(s[sp]);
+        if (cell == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        VMAddr object = VMAddr(word(cell));
+        if (!heap_.liveEntry(cell) || (object != 0 && !heap_.liveEntry(object)))
+            vmerr::raise(vmerr::VM, "Invalid free");
+        heap_.free(object);
+        heap_.free(cell);
+        --sp;
+        NEXT();
+    }
+    L_Deref3:
+        s[sp] = word(word(word(s[sp])));
+        NEXT();
+    L_Deref2:
+        s[sp] = word(word(s[sp]));
+        NEXT();
+    L_LocalDeref3Field:
+    L_LocalDeref2Field:
+    L_LocalDeref1Field: {
+        TInt32 times = ip->handler == row(mcb::Op::LocalDeref3Field)   ? 3
+                       : ip->handler == row(mcb::Op::LocalDeref2Field) ? 2
+                                                                        : 1;
+        TInt32 v = s[localIndex(ip->a)];
+        for (TInt32 i = 0; i < times; ++i) v = word(v);
+        if (v == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        s[++sp] = TInt32(TUint32(v) + TUint32(ip->b) * 4u);
+        NEXT();
+    }
+    L_LocalDeref3:
+    L_LocalDeref2:
+    L_LocalDeref1: {
+        TInt32 times = ip->handler == row(mcb::Op::LocalDeref3)   ? 3
+                       : ip->handler == row(mcb::Op::LocalDeref2) ? 2
+                                                                  : 1;
+        TInt32 v = s[localIndex(ip->a)];
+        for (TInt32 i = 0; i < times; ++i) v = word(v);
+        s[++sp] = v;
+        NEXT();
+    }
+
+    L_InvalidOpcode:
+        sync();
+        runtimeError(nullptr, pc,
+                     CAppsString("Internal error: invalid opcode ").appendDecimal(ip->a));
+    L_CutOff:
+        sync();
+        runtimeError(nullptr, pc, CAppsString("Internal error: instruction cut off by the end of the code"));
+    L_EndOfCode:
+        sync();
+        runtimeError(nullptr, pc, CAppsString("Internal error: execution ran past the end of the code"));
+    L_StackFault:
+        vmerr::raise(vmerr::VM, sp < kStackBounds.lo[ip->handler] ? "Stack underflow" : "Stack overflow");
+    L_JumpOutside:
+        sync();
+        runtimeError(nullptr, pc, CAppsString("Internal error: jump outside the code"));
+    L_CallOutside:
+        sync();
+        runtimeError(nullptr, pc, CAppsString("Internal error: call outside the code"));
+    L_ReturnOutside:
+        sync();
+        runtimeError(nullptr, pc, CAppsString("Internal error: return outside the code"));
+    L_OutOfBudget:
+        sync();
+        runtimeError(nullptr, pc, CAppsString("Instruction budget exhausted"));
+    } catch (...) {
+        // Errors leave the machine at the failing instruction, its last operand
+        // byte being the program counter, as for natives.
+        sp_ = sp;
+        if (pc >= 0 && pc < codeSize) pc_ = pc + code[pc].length - 1;
+        throw;
+    }
+#undef DISPATCH
+#undef NEXT
+#undef JUMP
+#undef BINARY
+#undef MEMORY
+#undef MEMORY8
+}

@@ -1,0 +1,32 @@
+// The load operation: parse and relocate an image, prepare its code, resolve
+// the entry points and run the initialiser and "main".
+#include "vm/VirtualMachine.h"
+
+#include "io/Stream.h"
+#include "io/StreamBytes.h"
+#include "vm/ImageLoader.h"
+
+bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size_t size,
+                               TInt32& imageIndex) {
+    ImageLoader loader(tables_, heap_);
+    TInt32 codeBefore = tables_.code.getSize();
+    if (!loader.load(name, data, size, imageIndex)) {
+        loadError_ = CAppsString(loader.lastError().describe());
+        return false;
+    }
+    prepared_.build(tables_.code, codeBefore);
+    return true;
+}
+
+void VirtualMachine::load(const CAppsString& name, VELMAR::InputStream& stream, FrameworkServices* host) {
+    host_ = host ? host : &defaultHost_;
+    std::vector<TUint8> bytes;
+    TInt32 imageIndex = -1;
+    if (!VELMAR::readToEnd(stream, bytes) || !loadImage(name, bytes.data(), bytes.size(), imageIndex))
+        runtimeError(nullptr, -1, CAppsString("Error while reading bytecode"));
+    resolveEntryPoints(imageIndex);
+    if (entryPoints_[EntryMain] < 0) runtimeError(nullptr, -1, CAppsString("'main' not found"));
+    runEntryCall(entryPoints_[EntryGlobalInit], Vec<int>(), Vec<int>(), -1);
+    runEntryCall(entryPoints_[EntryMain], Vec<int>(), Vec<int>(), -1);
+    collectWithGlobals();
+}

@@ -1,0 +1,35 @@
+// PreparedCode: the code decoded once at load, one entry per code byte offset,
+// so that the interpreter never decodes operands and a jump to any offset (even
+// into the middle of another instruction) behaves as the raw bytes say.
+#pragma once
+
+#include "foundation/Vec.h"
+#include "vm/Instructions.h"
+
+#include <vector>
+
+struct PreparedInstruction {
+    TUint16 handler;  // row of the instruction table, or one of the extra handlers below
+    TUint16 length;   // opcode byte plus operands
+    TInt32 a;         // operands, jump and handler targets already absolute
+    TInt32 b;
+    TInt32 c;
+};
+
+class PreparedCode {
+public:
+    static constexpr TUint16 kInvalidOpcode = TUint16(mcb::kInstructionCount);
+    static constexpr TUint16 kCutOff = TUint16(mcb::kInstructionCount + 1);
+    static constexpr TUint16 kEndOfCode = TUint16(mcb::kInstructionCount + 2);
+    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 3);
+
+    // Decodes every offset of `code` from `from` on (earlier entries are kept).
+    void build(const Vec<TUint8>& code, TInt32 from = 0);
+    // One entry past the end is the end-of-code entry, so running off the code
+    // needs no bounds check in the loop.
+    const PreparedInstruction* data() const { return entries_.data(); }
+    TInt32 size() const { return TInt32(entries_.size()) - 1; }
+
+private:
+    std::vector<PreparedInstruction> entries_;
+};
