@@ -28,13 +28,4 @@ public:
     virtual void gc() = 0;
 };
 
-// What the running machine asks of its host. The host shell grows this into
-// the full set of services; the machine itself needs only the extension call.
-class FrameworkServices {
-public:
-    virtual ~FrameworkServices() = default;
-    // Calls function `function` of device extension `extension` on the value
-    // stack; returns the new stack pointer. Unknown extensions raise VM error 10
-    // "Dll not supported".
-    virtual TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack);
-};
+#include "vm/FrameworkServices.h"

@@ -22,10 +22,6 @@ VMAddr adoptVector(VMHeap& heap) {
 }
 }  // namespace
 
-TInt32 FrameworkServices::callDllNative(TInt32, TInt32, TInt32, TInt32*) {
-    vmerr::raise(vmerr::VM, "Dll not supported");
-}
-
 VirtualMachine::VirtualMachine(TUint32 defaultPoolCapacity)
     : heap_(memory_, this, defaultPoolCapacity) {
     stackAddr_ = memory_.carve(kStackWords * 4);

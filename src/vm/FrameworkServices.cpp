@@ -1,0 +1,42 @@
+// The answers of a host that offers nothing beyond the log and the clocks.
+#include "vm/FrameworkServices.h"
+
+#include "foundation/VMError.h"
+#include "io/CAppsFileReader.h"
+#include "io/CAppsFileWriter.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+const auto kStart = std::chrono::steady_clock::now();
+}
+
+std::unique_ptr<CAppsFileWriter> FileSystemServices::openForWriting(const OString&, bool) { return nullptr; }
+
+std::unique_ptr<CAppsFileReader> FileSystemServices::openForReading(const OString&, TInt32) { return nullptr; }
+
+TInt32 FrameworkServices::currentMillis() {
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    return TInt32(TUint32(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+}
+
+TInt32 FrameworkServices::elapsedMillis() {
+    auto since = std::chrono::steady_clock::now() - kStart;
+    return TInt32(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+void FrameworkServices::log(const OString& message) {
+    std::string line = "LOG: ";
+    for (TInt32 i = 0; i < message.length(); ++i) line.push_back(char(message.charAt(i) & 0xFF));
+    line.push_back('\n');
+    std::fputs(line.c_str(), stderr);
+}
+
+void FrameworkServices::exit() { std::exit(0); }
+
+TInt32 FrameworkServices::callDllNative(TInt32, TInt32, TInt32, TInt32*) {
+    vmerr::raise(vmerr::VM, "Dll not supported");
+}
