@@ -1,0 +1,53 @@
+// NativeArgs: how a native reads its arguments from the value stack and leaves
+// its result where they began. Arguments were pushed left to right, so the
+// last is on top; 64-bit values take two words.
+#pragma once
+
+#include "vm/VirtualMachine.h"
+
+class NativeArgs {
+public:
+    // The top `words` stack words are the arguments (VM error 10 when the stack
+    // holds fewer).
+    NativeArgs(VirtualMachine& vm, TInt32 words) : vm_(vm), base_(vm.sp() - words + 1), words_(words) {
+        if (words < 0 || base_ < 0) vmerr::raise(vmerr::VM, "Stack underflow");
+    }
+
+    VirtualMachine& vm() { return vm_; }
+    TInt32 base() const { return base_; }
+
+    // Argument word i, counted from the first argument.
+    TInt32& word(TInt32 i) { return vm_.slot(base_ + i); }
+    // A 64-bit argument starting at word i: the first word in the lower slot.
+    TInt64 long64(TInt32 i) {
+        return TInt64(TUint64(TUint32(word(i))) << 32 | TUint32(word(i + 1)));
+    }
+    // A non-null reference or address (null: VM error 1 "NULL pointer").
+    VMAddr address(TInt32 i) {
+        VMAddr a = VMAddr(word(i));
+        if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        return a;
+    }
+    // The string behind a cell argument.
+    OString& string(TInt32 i) { return vm_.stringOf(address(i)); }
+    // The word at a variable address argument.
+    TUint32& target(TInt32 i) { return *vm_.memory().wordPtr(address(i)); }
+
+    // Drops the arguments and leaves `n` result words where they began.
+    void leave(TInt32 n) { vm_.setSp(base_ + n - 1); }
+    void result(TInt32 v) {
+        vm_.slot(base_) = v;
+        leave(1);
+    }
+    void result64(TInt64 v) {
+        vm_.slot(base_) = TInt32(TUint32(TUint64(v) >> 32));
+        vm_.slot(base_ + 1) = TInt32(TUint32(TUint64(v)));
+        leave(2);
+    }
+    void noResult() { leave(0); }
+
+private:
+    VirtualMachine& vm_;
+    TInt32 base_;
+    TInt32 words_;
+};
