@@ -45,6 +45,14 @@ void VMHeap::drainMarkStack() {
     }
 }
 
+// Cells, reference fields and object-vector elements are words that bytecode
+// writes (level conversion even boxes plain numbers in cells): only a word
+// that names a live entry is taken for a reference, so one stray number there
+// cannot stop every collection to come.
+void VMHeap::pushIfLive(TUint32 word) {
+    if (word != 0 && liveEntry(word)) markStack_.append(word);
+}
+
 void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
     if (he->gcCode == GC_CODE_FREE || he->gcCode == GC_CODE_TERMINATOR || isFree(he))
         vmerr::raise(vmerr::VM);
@@ -57,7 +65,7 @@ void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
     case GC_CODE_INSTANCE: {
         TInt32 c = TInt32(mem_.readWord(ref));
         if (layout_.referenceFields && c >= 0 && c < layout_.referenceFields->getSize())
-            for (int i : (*layout_.referenceFields)[c]) push(mem_.readWord(ref + TUint32(i) * 4));
+            for (int i : (*layout_.referenceFields)[c]) pushIfLive(mem_.readWord(ref + TUint32(i) * 4));
         if (layout_.arrayFields && layout_.arrayFlags && c >= 0 && c < layout_.arrayFields->getSize()) {
             const Vec<int>& fields = (*layout_.arrayFields)[c];
             for (TInt32 j = 0; j < fields.getSize(); ++j)
@@ -67,7 +75,7 @@ void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
     }
     case GC_CODE_PRIMITIVE_ARRAY: pushArrayField(ref, EFalse); break;
     case GC_CODE_OBJECT_ARRAY: pushArrayField(ref, ETrue); break;
-    case GC_CODE_REFERENCE_CELL: push(mem_.readWord(ref)); break;
+    case GC_CODE_REFERENCE_CELL: pushIfLive(mem_.readWord(ref)); break;
     case GC_CODE_PAIR: {
         TUint32 kind = mem_.readWord(ref);
         if (kind != 1 && kind != 2) vmerr::raise(vmerr::VM);
@@ -98,7 +106,7 @@ void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     if (TUint64(count) * 4 > 0xFFFFFFFFu) vmerr::raise(vmerr::VM, "Heap corrupted");
     mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
     for (TInt32 i = 0; i < count; ++i)
-        if (TUint32 e = *mem_.uncheckedWord(storage + TUint32(i) * 4)) markStack_.append(e);
+        pushIfLive(*mem_.uncheckedWord(storage + TUint32(i) * 4));
 }
 
 void VMHeap::markIfInHeap(TUint32 word) {

@@ -173,6 +173,7 @@ private:
     void traceEntry(HeapEntry* he, VMAddr ref);
     void drainMarkStack();
     void pushArrayField(VMAddr wordAddress, TBool elementsAreReferences);
+    void pushIfLive(TUint32 word);
     void checkPoolStart(TInt32 pool);
     void clearAllMarks();
 

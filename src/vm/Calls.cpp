@@ -4,6 +4,12 @@
 
 #include "natives/NativeTable.h"
 
+// Every call takes a stack word, but a throw routine that pops its own
+// arguments could otherwise nest calls without end.
+void VirtualMachine::checkCallDepth() const {
+    if (descriptorStack_.getSize() >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+}
+
 void VirtualMachine::checkDescriptor(TInt32 descriptor) const {
     if (descriptor >= tables_.descriptors.getSize())
         vmerr::raise(vmerr::VM, "Invalid method descriptor");
@@ -18,6 +24,7 @@ TInt32 VirtualMachine::frameBaseFor(TInt32 descriptor) const {
 // The return address goes into the slot at the stack pointer.
 void VirtualMachine::pushCall(TInt32 returnAddress, TInt32 descriptor) {
     checkDescriptor(descriptor);
+    checkCallDepth();
     descriptorStack_.append(descriptor);
     frameBaseStack_.append(frameBaseFor(descriptor));
     stack_[sp_] = returnAddress;
@@ -94,6 +101,7 @@ void VirtualMachine::internalThrow(TInt32 code, const CAppsString& text) {
     if (h >= 0) address = lookupMethod(handles_[h].exportedMethod, -1, &descriptor);
     if (address < 0 || address >= prepared_.size())
         runtimeError(nullptr, pc_, CAppsString("'vminternalthrow' not found"));
+    checkCallDepth();
     const Vec<int>& levels = handles_[h].parameterLevels;
     VMAddr cell = newString(OString(text.data(), text.getSize()));
     pushConverted(levels.getSize() > 0 ? levels[0] : 0, code);

@@ -124,8 +124,8 @@ void VirtualMachine::runUntilReturn() {
             return;
         } catch (const ErrorHandlingException&) {
             code = vmerr::pendingErrorCode();
-        } catch (const std::exception&) {
-            code = 0;
+        } catch (...) {
+            code = 0;  // whatever a native threw that is no VM error
         }
         if (code == vmerr::Exit || code == vmerr::Halt) {
             endEntryCall();
@@ -133,6 +133,10 @@ void VirtualMachine::runUntilReturn() {
         }
         CAppsString text = code != 0 ? vmerr::pendingErrorText() : CAppsString("UNEXPECTED EXCEPTION");
         vmerr::clearPendingError();
+        if (budget_ >= 0 && budget_-- == 0) {  // an internal throw is a transfer of control too
+            endEntryCall();
+            throw TInt32(-2);
+        }
         try {
             internalThrow(code != 0 ? code : vmerr::Halt, text);
         } catch (const ErrorHandlingException&) {
@@ -140,6 +144,19 @@ void VirtualMachine::runUntilReturn() {
             throw TInt32(-2);
         }
     }
+}
+
+// The class that a virtual entry call dispatches on: the receiver's slot
+// followed through as many words as its parameter's level; an object passed
+// at level 1 thus gives the class index in its first word. A null on the way
+// gives 0, which no method entry has.
+TInt32 VirtualMachine::receiverClass(const MethodHandle& h, TInt32 slotValue) {
+    TUint32 receiver = TUint32(slotValue);
+    TInt32 depth = h.parameterLevels.isEmpty() ? 0 : h.parameterLevels[0];
+    // An object passed at its own level leads, through that many words, to its
+    // first word: the class index.
+    for (TInt32 i = 0; i < depth && receiver != 0; ++i) receiver = memory_.readWord(receiver);
+    return TInt32(receiver);
 }
 
 TInt32 VirtualMachine::runEntryCall(TInt32 handle, const Vec<int>& arguments, const Vec<int>& levels,
@@ -162,11 +179,7 @@ TInt32 VirtualMachine::runEntryCall(TInt32 handle, const Vec<int>& arguments, co
         }
         const ExportedMethod& m = tables_.exportedMethods[h.exportedMethod];
         TInt32 classIndex = -1;
-        if (m.isVirtual && arguments.getSize() > 0) {
-            classIndex = stack_[h.hasResult ? 1 : 0];
-            TInt32 depth = h.parameterLevels.isEmpty() ? 0 : h.parameterLevels[0];
-            for (TInt32 i = 0; i < depth; ++i) classIndex = TInt32(memory_.readWord(TUint32(classIndex)));
-        }
+        if (m.isVirtual && arguments.getSize() > 0) classIndex = receiverClass(h, stack_[h.hasResult ? 1 : 0]);
         TInt32 descriptor = -1;
         TInt32 address = lookupMethod(h.exportedMethod, classIndex, &descriptor);
         if (address >= 0 && address < prepared_.size() && descriptor != -1) {
@@ -185,12 +198,20 @@ TInt32 VirtualMachine::runEntryCall(TInt32 handle, const Vec<int>& arguments, co
     VMAddr result = VMAddr(stack_[0]);
     bool rooted = h.hasResult && h.resultLevel > 0 && result != 0 && heap_.liveEntry(result);
     if (rooted) heap_.addRoot(result);
-    collectWithGlobals();
-    endEntryCall();
-    while (!queue_.isEmpty()) {
-        std::unique_ptr<StoredMethodCall> next(queue_[0]);
-        queue_.remove(0);
-        runEntryCall(next->handle, next->arguments, next->levels, next->resultLevel);
+    // A failed collection or a queued call that halts must neither leave the
+    // machine marked running nor leave the result rooted.
+    try {
+        collectWithGlobals();
+        endEntryCall();
+        while (!queue_.isEmpty()) {
+            std::unique_ptr<StoredMethodCall> next(queue_[0]);
+            queue_.remove(0);
+            runEntryCall(next->handle, next->arguments, next->levels, next->resultLevel);
+        }
+    } catch (...) {
+        if (rooted) heap_.removeRoot(result);
+        endEntryCall();
+        throw;
     }
     if (rooted) heap_.removeRoot(result);
     return h.hasResult ? levelConvert(resultLevel - h.resultLevel, TInt32(result), GC_CODE_REFERENCE_CELL) : 0;

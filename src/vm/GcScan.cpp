@@ -1,6 +1,7 @@
 // The machine's side of garbage collection: the value stack, scanned precisely
 // where a frame's descriptor says what its slots hold and conservatively
-// elsewhere, and the globals block, whose words are scanned conservatively.
+// elsewhere; the globals block and the argument words of queued calls, whose
+// words are scanned conservatively.
 #include "vm/VirtualMachine.h"
 
 void VirtualMachine::gc() {
@@ -14,7 +15,9 @@ void VirtualMachine::gc() {
 }
 
 // Globals hold references the collector has no layout for; without this a
-// global could be the only holder of an object the sweep frees under it.
+// global could be the only holder of an object the sweep frees under it. A
+// queued call's arguments wait in host memory until the call starts, which is
+// after the collection that follows the running call.
 void VirtualMachine::collectWithGlobals() {
     beforeCollection();
     try {
@@ -23,6 +26,8 @@ void VirtualMachine::collectWithGlobals() {
             TUint32 words = he ? he->size / 4 : 0;
             for (TUint32 i = 0; i < words; ++i) heap_.markIfInHeap(*memory_.uncheckedWord(g + i * 4));
         }
+        for (const StoredMethodCall* call : queue_)
+            for (int w : call->arguments) heap_.markIfInHeap(TUint32(w));
     } catch (const ErrorHandlingException&) {
         heap_.collectAbandoned();
         throw;
@@ -31,6 +36,10 @@ void VirtualMachine::collectWithGlobals() {
     afterCollection();
 }
 
+// Each frame's declared slots are found from its own base, even when the
+// caller's span reaches over it (a caller may count its outgoing arguments).
+// Words below `p` are covered by a frame or scanned already; p only grows, so
+// odd spans cannot make the scan rescan the stack once per frame.
 void VirtualMachine::scanStack() {
     TInt32 top = std::min(sp_, kStackScanWords - 1);
     TInt32 p = 0;
@@ -40,12 +49,11 @@ void VirtualMachine::scanStack() {
         const MethodGCInfo& g = tables_.descriptors[d];
         TInt32 base = frameBaseStack_[i];
         for (; p < base && p <= top; ++p) heap_.markIfInHeap(TUint32(stack_[p]));
-        p = std::max(p, base);
-        scanFrame(g, p, top);
+        scanFrame(g, base, top);
         TInt64 span = TInt64(g.firstLength) + g.secondLength + 1 + g.thirdLength;
-        p = TInt32(std::clamp<TInt64>(p + span, p, kStackWords));
+        p = TInt32(std::clamp<TInt64>(TInt64(base) + span, p, kStackWords));
     }
-    for (; p >= 0 && p <= top; ++p) heap_.markIfInHeap(TUint32(stack_[p]));
+    for (; p <= top; ++p) heap_.markIfInHeap(TUint32(stack_[p]));
 }
 
 void VirtualMachine::scanFrame(const MethodGCInfo& g, TInt32 base, TInt32 top) {

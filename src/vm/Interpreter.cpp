@@ -72,6 +72,14 @@ TInt32 byteDivide(TInt32 a, TInt32 b, bool remainderOnly) {
 
 TInt32 bool32(bool b) { return b ? -1 : 0; }
 
+// The byte length of n words at `address`; a length beyond the 32-bit address
+// space can lie in no memory.
+TUint32 wordBytes(TUint32 address, TInt32 n) {
+    TUint64 bytes = TUint64(TUint32(n)) * 4u;
+    if (bytes > 0xFFFFFFFFu) VMMemory::raiseBadAddress(address);
+    return TUint32(bytes);
+}
+
 TInt32 lowHalf(TInt32 v) { return TInt16(v); }
 
 }  // namespace
@@ -94,8 +102,10 @@ void VirtualMachine::run() {
 
     auto word = [&mem](TUint32 a) -> TInt32& { return *reinterpret_cast<TInt32*>(mem.wordPtr(a)); };
     auto byteAt = [&mem](TUint32 a) -> TInt8& { return *reinterpret_cast<TInt8*>(mem.ptr(a, 1)); };
-    auto halfAt = [&mem](TUint32 a) -> TInt16& {
-        return *reinterpret_cast<TInt16*>(mem.ptr(a, 2));
+    // 16-bit stores may be unaligned: copy the bytes instead of casting.
+    auto storeHalf = [&mem](TUint32 a, TInt32 v) {
+        TInt16 h = TInt16(v);
+        std::memcpy(mem.ptr(a, 2), &h, 2);
     };
     auto localIndex = [&sp](TInt32 k) {
         TInt64 i = TInt64(sp) + 1 + k;
@@ -173,7 +183,7 @@ void VirtualMachine::run() {
     }
     L_LocalAddr:
     L_LocalAddrW:
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(sp + 1 + ip->a) * 4u);
+        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);
         ++sp;
         NEXT();
     L_FieldAddr:
@@ -212,6 +222,7 @@ void VirtualMachine::run() {
         JUMP(ip->a);
     }
     L_CallVirtual: {
+        needPop(1);
         TInt32 descriptor = -1;
         TInt32 target = lookupMethod(ip->a, s[sp], &descriptor);
         if (target >= 0) checkDescriptor(descriptor);
@@ -401,7 +412,10 @@ void VirtualMachine::run() {
     L_ZeroWords:
     L_ZeroWordsW: {
         if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-        if (ip->a > 0) std::memset(mem.ptr(TUint32(s[sp]), TUint32(ip->a) * 4u), 0, size_t(ip->a) * 4);
+        if (ip->a > 0) {
+            TUint32 bytes = wordBytes(TUint32(s[sp]), ip->a);
+            std::memset(mem.ptr(TUint32(s[sp]), bytes), 0, bytes);
+        }
         --sp;
         NEXT();
     }
@@ -409,7 +423,7 @@ void VirtualMachine::run() {
     L_CopyWordsW: {
         if (s[sp] == 0 || s[sp - 1] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
         if (ip->a > 0) {
-            TUint32 bytes = TUint32(ip->a) * 4u;
+            TUint32 bytes = wordBytes(TUint32(s[sp]), ip->a);
             TUint8* from = mem.ptr(TUint32(s[sp]), bytes);
             std::memmove(mem.ptr(TUint32(s[sp - 1]), bytes), from, bytes);
         }
@@ -420,6 +434,7 @@ void VirtualMachine::run() {
     L_LoadWordsW: {
         TInt32 n = ip->a;
         if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        needPop(1);
         if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
         needPush(TInt64(n) - 1);
         const TUint8* from = n > 0 ? mem.ptr(TUint32(s[sp]), TUint32(n) * 4u) : nullptr;
@@ -446,6 +461,7 @@ void VirtualMachine::run() {
     }
     L_NewVector: {
         TUint32 handle = TUint32(s[sp]);
+        if (handle == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
         TInt32& elementWord = word(handle + 4);
         TInt32& vectorWord = word(handle);
         sync();
@@ -522,11 +538,11 @@ void VirtualMachine::run() {
     L_Eq16:
         BINARY(bool32(TUint16(a) == TUint16(b)));
     L_Store16:
-        halfAt(s[sp - 1]) = TInt16(s[sp]);
+        storeHalf(s[sp - 1], s[sp]);
         sp -= 2;
         NEXT();
     L_StoreZero16:
-        halfAt(s[sp]) = 0;
+        storeHalf(s[sp], 0);
         --sp;
         NEXT();
     L_Ge8:
@@ -601,7 +617,7 @@ void VirtualMachine::run() {
         VMAddr object = VMAddr(word(cell));
         if (!heap_.liveEntry(cell) || (object != 0 && !heap_.liveEntry(object)))
             vmerr::raise(vmerr::VM, "Invalid free");
-        heap_.free(object);
+        if (object != 0 && object != cell) heap_.free(object);  // a cell may hold itself
         heap_.free(cell);
         --sp;
         NEXT();

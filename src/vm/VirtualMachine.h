@@ -172,6 +172,7 @@ private:
     void pushCall(TInt32 returnAddress, TInt32 descriptor);
     TInt32 frameBaseFor(TInt32 descriptor) const;
     void checkDescriptor(TInt32 descriptor) const;
+    void checkCallDepth() const;
     void throwObject(TInt32 nextPc);
     void uncaughtThrow(VMAddr object, TInt32 nextPc);
     void internalThrow(TInt32 code, const CAppsString& text);
@@ -183,6 +184,7 @@ private:
     void scanFrame(const MethodGCInfo& g, TInt32 base, TInt32 top);
     bool pointsIntoStack(TUint32 word) const;
     TInt32 pushConverted(TInt32 level, TInt32 value);
+    TInt32 receiverClass(const MethodHandle& h, TInt32 slotValue);
 
     VMMemory memory_;
     VMHeap heap_;

@@ -197,9 +197,10 @@ TEST_F(HeapCollection, PairsKeepWhatTheirKindSays) {
     EXPECT_EQ(outcomeOf([&] { heap.collect(); }).code, vmerr::VM);
 }
 
+// A cell may box a plain value, so only a pair's dangling reference is an error.
 TEST_F(HeapCollection, MarkingAFreedEntryRaises) {
     VMAddr a = plain();
-    VMAddr c = cell(a);
+    VMAddr c = pair(1, a, 0);
     plain();
     heap.addRoot(c);
     heap.free(a);
@@ -341,4 +342,18 @@ TEST_F(HeapCollection, LongChainOfNativeObjectsIsMarkedWithoutRecursion) {
     heap.removeRoot(head);
     heap.collect();
     EXPECT_EQ(destroyed, kLinks);
+}
+
+// Level conversion boxes ints in reference cells: a rooted cell holding a
+// number that is no entry must not stop the collection.
+TEST_F(HeapCollection, ACellHoldingAPlainNumberIsNoReference) {
+    VMAddr boxed = cell(5);
+    VMAddr kept = plain();
+    VMAddr holder = cell(kept);
+    heap.addRoot(boxed);
+    heap.addRoot(holder);
+    heap.collect();
+    EXPECT_TRUE(isLive(boxed));
+    EXPECT_TRUE(isLive(kept));
+    expectNoMarks();
 }
