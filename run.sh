@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and says what can be run.
+# Installs what is missing, builds everything, then runs the player on the
+# example application: in a window where an X display answers, headless
+# otherwise. The example ends by itself after about a second.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,7 +14,18 @@ echo "Built in build/bin:"
 for exe in build/bin/*; do
   [ -x "$exe" ] && echo "  $(basename "$exe")"
 done
-if [ ! -x build/bin/mcbplayer ]; then
-  echo "The player itself is not built yet; the VM core, its tools and tests are."
-  echo "Run ./test.sh to run the test suite."
+
+example=${1:-ticker}
+echo
+echo "Running the example '$example' (build/examples/$example/index.mcb):"
+cd "build/examples/$example"
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  ../../bin/mcbplayer
+else
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+    export XDG_RUNTIME_DIR
+  fi
+  QT_QPA_PLATFORM=offscreen ../../bin/mcbplayer
 fi

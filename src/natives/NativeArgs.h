@@ -18,9 +18,10 @@ public:
 
     // Argument word i, counted from the first argument.
     TInt32& word(TInt32 i) { return vm_.slot(base_ + i); }
-    // A 64-bit argument starting at word i: the first word in the lower slot.
+    // A 64-bit argument starting at word i: the low word in the lower slot, as
+    // a two-word push leaves it.
     TInt64 long64(TInt32 i) {
-        return TInt64(TUint64(TUint32(word(i))) << 32 | TUint32(word(i + 1)));
+        return TInt64(TUint64(TUint32(word(i + 1))) << 32 | TUint32(word(i)));
     }
     // A non-null reference or address (null: VM error 1 "NULL pointer").
     VMAddr address(TInt32 i) {
@@ -40,8 +41,10 @@ public:
         leave(1);
     }
     void result64(TInt64 v) {
-        vm_.slot(base_) = TInt32(TUint32(TUint64(v) >> 32));
-        vm_.slot(base_ + 1) = TInt32(TUint32(TUint64(v)));
+        TInt32& low = vm_.slot(base_);
+        TInt32& high = vm_.slot(base_ + 1);  // both checked before either is written
+        low = TInt32(TUint32(TUint64(v)));
+        high = TInt32(TUint32(TUint64(v) >> 32));
         leave(2);
     }
     void noResult() { leave(0); }

@@ -10,20 +10,20 @@
 namespace {
 constexpr std::array<NativeGroupOperation, 37> kOperations = {
     nullptr,  // 0: no group
-    nullptr,  // 1: vector of signed bytes
+    byteVectorNative,  // 1: vector of signed bytes
     nullptr,  // 2: no operation
-    nullptr,  // 3: vector of ints
-    nullptr,  // 4: vector of int pairs
-    nullptr,  // 5: vector of int triples
-    nullptr,  // 6: vector of int quadruples
-    nullptr,  // 7: vector of references
-    nullptr,  // 8: String
-    nullptr,  // 9: Byte
-    nullptr,  // 10: Char
-    nullptr,  // 11: Fixed
-    nullptr,  // 12: Long
+    intVectorNative,  // 3: vector of ints
+    int2VectorNative,  // 4: vector of int pairs
+    int3VectorNative,  // 5: vector of int triples
+    int4VectorNative,  // 6: vector of int quadruples
+    objectVectorNative,  // 7: vector of references
+    stringNative,  // 8: String
+    byteNative,  // 9: Byte
+    charNative,  // 10: Char
+    fixedNative,  // 11: Fixed
+    longNative,  // 12: Long
     nullptr,  // 13: Color
-    nullptr,  // 14: Range
+    rangeNative,  // 14: Range
     nullptr,  // 15: Size
     nullptr,  // 16: Position
     nullptr,  // 17: Rectangle
@@ -35,17 +35,17 @@ constexpr std::array<NativeGroupOperation, 37> kOperations = {
     nullptr,  // 23: InputStream
     nullptr,  // 24: FileReader
     nullptr,  // 25: FileSystem
-    nullptr,  // 26: Math
-    nullptr,  // 27: Number
-    nullptr,  // 28: Encoder
-    nullptr,  // 29: DateTime
-    nullptr,  // 30: Debug
+    mathNative,  // 26: Math
+    numberNative,  // 27: Number
+    encoderNative,  // 28: Encoder
+    dateTimeNative,  // 29: DateTime
+    debugNative,  // 30: Debug
     nullptr,  // 31: Screen
-    nullptr,  // 32: System
-    nullptr,  // 33: Timer
-    nullptr,  // 34: Hash
-    nullptr,  // 35: KeyEvent
-    nullptr,  // 36: Float
+    systemNative,  // 32: System
+    timerNative,  // 33: Timer
+    hashNative,  // 34: Hash
+    keyEventNative,  // 35: KeyEvent
+    floatNative,  // 36: Float
 };
 }  // namespace
 

@@ -1,0 +1,47 @@
+// The key-event object the host builds for every key press and release, and
+// the KeyEvent natives (group 35) that read its fields.
+#include "foundation/OString.h"
+#include "natives/NativeArgs.h"
+#include "natives/NativeGroupOps.h"
+
+#include <memory>
+
+namespace Velmar {
+class KeyEvent : public GCObject {
+public:
+    KeyEvent(TInt32 code, TInt32 scan, TInt32 mods, const OString& t)
+        : keyCode(code), scanCode(scan), modifiers(mods), text(t) {}
+    TUint32 sizeOutsideHeap() const override { return TUint32(sizeof(*this)) + text.sizeOutsideHeap(); }
+
+    TInt32 keyCode;
+    TInt32 scanCode;
+    TInt32 modifiers;
+    OString text;
+};
+}  // namespace Velmar
+
+VMAddr newKeyEvent(VirtualMachine& vm, TInt32 keyCode, TInt32 scanCode, TInt32 modifiers, const OString& text) {
+    return vm.heap().adoptObject(std::make_unique<Velmar::KeyEvent>(keyCode, scanCode, modifiers, text), 4,
+                                 GC_CODE_PLAIN);
+}
+
+namespace {
+// The operand is a reference to a word holding the event; null at either level is VM error 1.
+Velmar::KeyEvent& keyEventAt(NativeArgs& a) {
+    VMAddr event = VMAddr(a.target(0));
+    if (event == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    return *a.vm().heap().objectAs<Velmar::KeyEvent>(event);
+}
+}  // namespace
+
+void keyEventNative(VirtualMachine& vm, TInt32 function) {
+    if (function < 1 || function > 4) vm.invalidNativeFunction(35);
+    NativeArgs a(vm, 1);
+    Velmar::KeyEvent& e = keyEventAt(a);
+    switch (function) {
+    case 1: a.result(e.keyCode); break;
+    case 2: a.result(e.modifiers); break;
+    case 3: a.result(e.scanCode); break;
+    default: a.result(TInt32(vm.newString(e.text)));
+    }
+}

@@ -1,0 +1,296 @@
+// String natives that make strings into destination cells, split them into
+// object vectors, or edit a string object in place (every cell that refers to it
+// sees the change). Operands are all read and checked before the first change.
+#include "natives/StringNatives.h"
+#include "natives/StringOperands.h"
+#include "natives/VectorOperands.h"
+
+#include <vector>
+
+namespace stringops {
+namespace {
+// The replacement of the replace families: a string, or a char as a one-character string.
+struct ReplaceShape {
+    bool range, flag, newIsChar;
+    // Order within each family of eight: (new), (new, f), (newchar), (newchar, f), then
+    // the same four with a range after the old pattern.
+    static ReplaceShape ofVariant(TInt32 v) { return {(v & 4) != 0, (v & 1) != 0, (v & 2) != 0}; }
+    TInt32 words() const { return 3 + (range ? 2 : 0) + (flag ? 1 : 0); }
+};
+
+enum class Which { First, Last, All };
+
+Which familyMember(TInt32 opcode, TInt32 firstBase, TInt32 size, TInt32* variant) {
+    TInt32 k = (opcode - firstBase) / size;
+    *variant = (opcode - firstBase) % size;
+    return k == 0 ? Which::First : k == 1 ? Which::Last : Which::All;
+}
+
+// Replaces (or, with an empty replacement, removes) the chosen matches.
+void replaceIn(OString& s, const OString& old, const OString& replacement, StringRange r, bool exact,
+               Which which) {
+    if (which == Which::All) {
+        s.replaceAll(old, replacement, r.start, r.end, exact);
+        return;
+    }
+    TInt32 p = which == Which::First ? s.find(old, r.start, r.end, exact)
+                                     : s.findLast(old, r.start, r.end, exact);
+    if (p >= 0) s.replaceRange(p, p + old.length() - 1, replacement);
+}
+
+OString part(const OString& s, StringRange r) { return r.empty() ? OString() : OString(s, r.start, r.end); }
+
+TInt32 checkedStep(StringArgs& a, TInt32 i) {
+    TInt32 step = a.word(i);
+    if (step < 1) vmerr::raise(vmerr::InvalidArgument);
+    return step;
+}
+
+OString stepped(const OString& s, StringRange r, TInt32 step) {
+    return r.empty() ? OString() : OString(s, r.start, r.end, step);
+}
+}  // namespace
+
+// --- new strings into destinations ---------------------------------------------------
+
+void setString(VirtualMachine& vm, TInt32 opcode) {
+    static constexpr TInt32 kWords[10] = {0, 1, 2, 0, 2, 3, 0, 4, 3, 5};
+    StringArgs a(vm, kWords[opcode]);
+    VMAddr destination = a.address(0);
+    OString text;
+    switch (opcode) {
+    case 1: break;
+    case 2:
+    case 4: text = a.string(1); break;
+    case 5: text = OString(a.character(1), a.word(2)); break;
+    case 7: text = part(a.string(1), a.range(2, a.string(1).length())); break;
+    case 8: {
+        const OString& s = a.string(1);
+        text = stepped(s, StringArgs::all(s), checkedStep(a, 2));
+        break;
+    }
+    default: {
+        const OString& s = a.string(1);
+        StringRange r = a.range(2, s.length());
+        text = stepped(s, r, checkedStep(a, 4));
+        break;
+    }
+    }
+    a.assign(destination, text);
+}
+
+// Pieces between separators; empty pieces are dropped, and a string without any
+// separator gives no pieces at all.
+static std::vector<OString> piecesOf(const OString& s, const OString& separator, bool exact) {
+    std::vector<OString> pieces;
+    TInt32 n = s.length(), m = separator.length(), p = 0;
+    bool found = false;
+    while (p < n) {
+        TInt32 q = s.find(separator, p, n - 1, exact);
+        if (q < 0) break;
+        found = true;
+        if (q > p) pieces.emplace_back(s, p, q - 1);
+        p = q + m;
+    }
+    if (found && p < n) pieces.emplace_back(s, p, n - 1);
+    return pieces;
+}
+
+// (s, x), (s, x, flag), (s, c), (s, c, flag) -> a new vector of new strings.
+void split(VirtualMachine& vm, TInt32 opcode) {
+    TInt32 v = opcode - 50;
+    bool flag = (v & 1) != 0, isChar = (v & 2) != 0;
+    StringArgs a(vm, flag ? 3 : 2);
+    const OString& s = a.string(0);
+    OString separator = a.pattern(1, isChar);
+    bool exact = flag && a.exact(2);
+    std::vector<OString> pieces;
+    if (!s.isEmpty()) {
+        if (separator.isEmpty()) vmerr::raise(vmerr::InvalidArgument);
+        pieces = piecesOf(s, separator, exact);
+    }
+    OVectorBase* vector = nullptr;
+    VMAddr handle = vectorops::newVectorHandle(vm, kObjectVector, &vector);
+    vector->resize(TInt32(pieces.size()));
+    for (size_t i = 0; i < pieces.size(); ++i)
+        vm.memory().writeWord(vector->elementAddress(TInt32(i)), vm.newString(pieces[i]));
+    a.result(TInt32(handle));
+}
+
+// --- insertion ------------------------------------------------------------------------
+
+// (s, x, position), (s, char, position), (s, x, range of x, position).
+void insert(VirtualMachine& vm, TInt32 opcode) {
+    StringArgs a(vm, opcode == 59 ? 5 : 3);
+    OString& s = a.string(0);
+    OString x = a.pattern(1, opcode == 58);
+    StringRange r = opcode == 59 ? a.range(2, x.length()) : StringArgs::all(x);
+    TInt32 position = a.word(opcode == 59 ? 4 : 2);
+    if (position < 0 || position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
+    if (!r.empty()) s.insertTo(position, x, r.start, r.end);
+    a.noResult();
+}
+
+// 60, 61 prepend a string or a char; 62 to 65 append one.
+void prependAppend(VirtualMachine& vm, TInt32 opcode) {
+    StringArgs a(vm, 2);
+    OString& s = a.string(0);
+    TInt32 position = opcode <= 61 ? 0 : s.length();
+    if (opcode % 2 == 1)
+        s.insertTo(position, a.character(1));  // no one-character string to allocate
+    else
+        s.insertTo(position, OString(a.string(1)));
+    a.noResult();
+}
+
+void repeatInPlace(VirtualMachine& vm, TInt32) {
+    StringArgs a(vm, 2);
+    a.string(0).repeat(a.word(1));
+    a.noResult();
+}
+
+// --- replacement ---------------------------------------------------------------------------
+
+// (s, range, x), (s, range, char).
+void replaceRange(VirtualMachine& vm, TInt32 opcode) {
+    StringArgs a(vm, 4);
+    OString& s = a.string(0);
+    StringRange r = a.range(1, s.length());
+    OString x = a.pattern(3, opcode == 68);
+    s.replaceRange(r.start, r.end, x);
+    a.noResult();
+}
+
+// 69-76 first, 77-84 last, 85-92 all: (s, old, [range,] new or newchar [, flag]).
+void replaceMatches(VirtualMachine& vm, TInt32 opcode) {
+    TInt32 v = 0;
+    Which which = familyMember(opcode, 69, 8, &v);
+    ReplaceShape shape = ReplaceShape::ofVariant(v);
+    StringArgs a(vm, shape.words());
+    OString& s = a.string(0);
+    OString old = a.string(1);
+    TInt32 next = 2;
+    StringRange r = StringArgs::all(s);
+    if (shape.range) {
+        r = a.range(2, s.length());
+        next = 4;
+    }
+    OString replacement = a.pattern(next, shape.newIsChar);
+    bool exact = shape.flag && a.exact(next + 1);
+    replaceIn(s, old, replacement, r, exact, which);
+    a.noResult();
+}
+
+// (s, range, x): length 0 inserts x at the start of the range.
+void replaceOrInsert(VirtualMachine& vm, TInt32) {
+    StringArgs a(vm, 4);
+    OString& s = a.string(0);
+    OString x = a.string(3);
+    if (a.word(2) == 0) {
+        TInt32 position = a.word(1);
+        if (position < 0) vmerr::raise(vmerr::Range);
+        s.insertTo(position, x);
+    } else {
+        StringRange r = a.range(1, s.length());
+        s.replaceRange(r.start, r.end, x);
+    }
+    a.noResult();
+}
+
+// (s, range of x, x, target range): the part of x is inserted at the target's start
+// when the target's length is 0, and otherwise replaces the target.
+void replaceOrInsertPart(VirtualMachine& vm, TInt32) {
+    StringArgs a(vm, 6);
+    OString& s = a.string(0);
+    OString x = a.string(3);
+    OString piece = part(x, a.range(1, x.length()));
+    if (a.word(5) == 0) {
+        TInt32 position = a.word(4);
+        if (position < 0) vmerr::raise(vmerr::Range);
+        if (position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
+        s.insertTo(position, piece);
+    } else {
+        StringRange r = a.range(4, s.length());
+        s.replaceRange(r.start, r.end, piece);
+    }
+    a.noResult();
+}
+
+// (s, range, old, new), (s, range, old, new, flag).
+void replaceAllBefore(VirtualMachine& vm, TInt32 opcode) {
+    bool flag = opcode == 160;
+    StringArgs a(vm, flag ? 6 : 5);
+    OString& s = a.string(0);
+    StringRange r = a.range(1, s.length());
+    OString old = a.string(3);
+    OString replacement = a.string(4);
+    bool exact = flag && a.exact(5);
+    replaceIn(s, old, replacement, r, exact, Which::All);
+    a.noResult();
+}
+
+// --- removal ---------------------------------------------------------------------------------
+
+void removeAt(VirtualMachine& vm, TInt32) {
+    StringArgs a(vm, 2);
+    OString& s = a.string(0);
+    TInt32 index = a.word(1);
+    if (index < 0 || index >= s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
+    s.removeRange(index, index);
+    a.noResult();
+}
+
+void removeRange(VirtualMachine& vm, TInt32) {
+    StringArgs a(vm, 3);
+    OString& s = a.string(0);
+    StringRange r = a.range(1, s.length());
+    if (!r.empty()) s.removeRange(r.start, r.end);
+    a.noResult();
+}
+
+// 95-102 first, 103-110 last, 111-118 all, each in the eight-variant order.
+void removeMatches(VirtualMachine& vm, TInt32 opcode) {
+    TInt32 v = 0;
+    Which which = familyMember(opcode, 95, 8, &v);
+    PatternShape shape = PatternShape::ofVariant(v);
+    StringArgs a(vm, shape.words());
+    OString& s = a.string(0);
+    OString pattern = a.pattern(1, shape.isChar);
+    StringRange r = shape.range ? a.range(2, s.length()) : StringArgs::all(s);
+    bool exact = shape.flag && a.exact(shape.range ? 4 : 2);
+    replaceIn(s, pattern, OString(), r, exact, which);
+    a.noResult();
+}
+
+// 119, 120 from the front; 121, 122 from the back; the odd ones remove one character.
+void removeEnds(VirtualMachine& vm, TInt32 opcode) {
+    bool counted = opcode % 2 == 0;
+    StringArgs a(vm, counted ? 2 : 1);
+    OString& s = a.string(0);
+    TInt32 n = counted ? a.word(1) : 1;
+    TInt32 len = s.length();
+    if (n < 0 || n > len) vmerr::raise(vmerr::InvalidArgument);
+    if (n > 0) {
+        if (opcode <= 120)
+            s.removeRange(0, n - 1);
+        else
+            s.removeRange(len - n, len - 1);
+    }
+    a.noResult();
+}
+
+// 123 clear, 124 trim front, 125 trim back, 126 trim, 127 lower case, 128 upper case.
+void reshape(VirtualMachine& vm, TInt32 opcode) {
+    StringArgs a(vm, 1);
+    OString& s = a.string(0);
+    switch (opcode) {
+    case 123: s.clear(); break;
+    case 124: s.trimStart(); break;
+    case 125: s.trimEnd(); break;
+    case 126: s.trim(); break;
+    case 127: s.toLower(); break;
+    default: s.toUpper(); break;
+    }
+    a.noResult();
+}
+}  // namespace stringops

@@ -1,0 +1,99 @@
+// The System native group (32): ending the run, the host's clocks and values,
+// the application object, the current date-time, and the default font and
+// images through the graphics natives' hooks.
+#include "natives/NativeGroupOps.h"
+#include "natives/NumericArgs.h"
+#include "vm/FrameworkServices.h"
+
+namespace {
+using namespace numeric;
+
+SystemGraphics gGraphics;
+
+FrameworkServices& host(VirtualMachine& vm) { return *vm.host(); }
+
+// A host whose exit returns (one that defers it, or a test) still ends the run.
+void exitRun(VirtualMachine& vm) {
+    host(vm).exit();
+    vmerr::raise(vmerr::Exit);
+}
+
+void exitWithMessage(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    host(vm).exitMessage(a.string(0));
+    vmerr::raise(vmerr::Exit);
+}
+
+void hostInt(VirtualMachine& vm, TInt32 value) {
+    NativeArgs a(vm, 0);
+    a.result(value);
+}
+
+void elapsedMillis(VirtualMachine& vm) { hostInt(vm, host(vm).elapsedMillis()); }
+void hostValue13(VirtualMachine& vm) { hostInt(vm, host(vm).service13()); }
+void hostValue12(VirtualMachine& vm) { hostInt(vm, host(vm).service12()); }
+void currentMillis(VirtualMachine& vm) { hostInt(vm, host(vm).currentMillis()); }
+
+void callStack(VirtualMachine& vm) {
+    NativeArgs a(vm, 0);
+    a.result(TInt32(vm.newString(OString("No Callstack available"))));
+}
+
+void setApplication(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    vm.setApplicationObject(VMAddr(a.word(0)));
+    a.noResult();
+}
+
+void now(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    Velmar::DateTime value;
+    value.setNow();
+    value.setTimezone(a.word(0));
+    VMAddr cell = vm.heap().allocateWords(1, GC_CODE_REFERENCE_CELL);
+    vm.memory().writeWord(cell, adoptDateTime(vm, value));
+    a.result(TInt32(cell));
+}
+
+void defaultFont(VirtualMachine& vm) {
+    NativeArgs a(vm, 0);
+    if (!gGraphics.defaultFont) vmerr::raise(vmerr::UnsupportedFeature, "No fonts");
+    a.result(TInt32(gGraphics.defaultFont(vm)));
+}
+
+void imageFromFile(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    const OString& path = a.string(0);
+    VMAddr cell = gGraphics.imageFromFile ? gGraphics.imageFromFile(vm, path) : 0;
+    if (cell == 0) vmerr::raise(vmerr::InvalidArgument);
+    a.result(TInt32(cell));
+}
+
+void imageFromBytes(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    OVector<TInt8>& bytes = byteVectorArg(a, 0);
+    if (bytes.isEmpty()) vmerr::raise(vmerr::InvalidArgument, "byte[] is empty");
+    const auto* data = reinterpret_cast<const TUint8*>(bytes.data());
+    VMAddr cell = gGraphics.imageFromBytes ? gGraphics.imageFromBytes(vm, data, bytes.size()) : 0;
+    if (cell == 0) vmerr::raise(vmerr::InvalidArgument);
+    a.result(TInt32(cell));
+}
+
+void dropTwo(VirtualMachine& vm) { NativeArgs(vm, 2).noResult(); }
+
+void zero(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    a.result(0);
+}
+
+constexpr NativeBodies kSystem = byNumber({
+    {1, exitRun}, {2, exitWithMessage}, {3, elapsedMillis}, {4, callStack},
+    {5, setApplication}, {6, hostValue13}, {7, hostValue12}, {8, currentMillis}, {9, now},
+    {10, defaultFont}, {11, imageFromFile}, {12, imageFromBytes}, {13, dropTwo}, {14, zero},
+    {15, zero},
+});
+}  // namespace
+
+void systemNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 32, function, kSystem); }
+
+void setSystemGraphics(const SystemGraphics& hooks) { gGraphics = hooks; }

@@ -1,0 +1,47 @@
+// Timer natives (group 33): repeating system timers created, re-timed and
+// removed through the host. A listener stays a GC root exactly as long as its
+// timer exists.
+#include "natives/NativeArgs.h"
+#include "natives/NativeGroupOps.h"
+
+namespace {
+// Timer numbers below this are never handed out, so 0 can mean "no timer".
+constexpr TInt32 kFirstTimerId = 10;
+
+void addTimer(VirtualMachine& vm) {
+    NativeArgs a(vm, 2);
+    VMAddr listener = a.address(0);
+    TInt32 delay = a.word(1) < 0 ? 0 : a.word(1);  // the host refuses negative periods
+    vm.heap().addRoot(listener);
+    TInt32 id = vm.host()->addTimer(TInt32(listener), delay);
+    if (id < kFirstTimerId) {
+        vm.heap().removeRoot(listener);
+        vm.runtimeError(nullptr, vm.pc(), CAppsString("timerID >= 10"));
+    }
+    a.result(id);
+}
+
+void removeTimer(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    TInt32 listener = vm.host()->removeTimer(a.word(0));
+    a.noResult();
+    if (listener != 0) vm.heap().removeRoot(VMAddr(listener));
+}
+
+void updateDelay(VirtualMachine& vm) {
+    NativeArgs a(vm, 2);
+    TInt32 id = a.word(0);
+    TInt32 delay = a.word(1) < 0 ? 0 : a.word(1);
+    a.noResult();
+    vm.host()->updateTimerDelay(id, delay);
+}
+}  // namespace
+
+void timerNative(VirtualMachine& vm, TInt32 function) {
+    switch (function) {
+    case 1: addTimer(vm); break;
+    case 2: removeTimer(vm); break;
+    case 3: updateDelay(vm); break;
+    default: vm.invalidNativeFunction(33);
+    }
+}

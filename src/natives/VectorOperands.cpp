@@ -1,0 +1,144 @@
+// Vector operand access, range rules and the element moves shared by the vector
+// groups and by the natives that hand out vectors (split, file listings).
+#include "natives/VectorOperands.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+
+namespace vectorops {
+namespace {
+[[noreturn]] void badRange(const std::string& message) { vmerr::raise(vmerr::Range, message); }
+
+// A checked host view of the first `count` elements' storage.
+TUint8* storageBytes(OVectorBase& v, TInt32 count) {
+    return v.heap().memory().ptr(v.storage(), TUint32(count) * v.elementBytes());
+}
+}  // namespace
+
+VMAddr newVectorHandle(VirtualMachine& vm, const VectorKind& kind, OVectorBase** vector) {
+    VMAddr object = vm.newVector(TInt32(kind.elementBytes));
+    VMAddr handle = vm.heap().allocate(8, 0, kind.handleCode());
+    vm.memory().writeWord(handle, object);
+    vm.memory().writeWord(handle + 4, kind.elementBytes);
+    *vector = vm.heap().objectAs<OVectorBase>(object);
+    return handle;
+}
+
+OVectorBase& vectorAt(VirtualMachine& vm, VMAddr handle, const VectorKind& kind) {
+    VMAddr object = vm.memory().readWord(handle);
+    if (object == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    OVectorBase* v = vm.heap().objectAs<OVectorBase>(object);
+    if (v->elementBytes() != kind.elementBytes) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    return *v;
+}
+
+ElementRange checkedRange(TInt32 start, TInt32 length, TInt32 n, bool widen) {
+    if (start < 0) vmerr::raise(vmerr::Range);
+    TInt64 end = widen && length < 0 ? TInt64(n) - 1 : TInt64(start) + length - 1;
+    if (start == 0 && end == -1) return {};
+    if (start > end || end >= n) vmerr::raise(vmerr::Range);
+    return {start, TInt32(end - start + 1)};
+}
+
+ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n, TInt32 lowerBound) {
+    const std::string f = std::to_string(first), lb = std::to_string(lowerBound);
+    if (count == 0) {
+        if (first < 0) badRange("Invalid Range, first should be non-negative (first=" + f + ")");
+        return {first, 0};
+    }
+    if (count > 0) {
+        if (first < lowerBound)
+            badRange("Invalid Range, first should not be less than" + lb + ", first =  " + f);
+        TInt64 past = TInt64(first) + count;  // in 64 bits: a wrapped sum must not pass
+        if (past > n)
+            badRange("Invalid Range, range out of bounds: " + std::to_string(past) + " > " +
+                     std::to_string(n));
+        return {first, count};
+    }
+    if (first < lowerBound)
+        badRange("Invalid Range, first should not be less than " + lb + ", first = " + f);
+    if (first > n)
+        badRange("Invalid Range, first should not be more than " + std::to_string(n) + ", first = " + f);
+    return {first, n - first};
+}
+
+std::vector<TUint8> copyElements(const OVectorBase& v, TInt32 start, TInt32 count) {
+    if (start < 0 || count < 0 || TInt64(start) + count > v.size()) vmerr::raise(vmerr::IndexOutOfBounds);
+    size_t bytes = size_t(count) * v.elementBytes();
+    std::vector<TUint8> out(bytes);
+    if (bytes > 0)
+        std::memcpy(out.data(), v.heap().memory().ptr(v.storage() + TUint32(start) * v.elementBytes(), TUint32(bytes)),
+                    bytes);
+    return out;
+}
+
+void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src, TInt32 n) {
+    TInt32 size = v.size();
+    if (start < 0 || removeCount < 0 || n < 0 || TInt64(start) + removeCount > size)
+        vmerr::raise(vmerr::IndexOutOfBounds);
+    TInt64 newSize = TInt64(size) - removeCount + n;
+    if (newSize > INT32_MAX) vmerr::raise(vmerr::InvalidArgument);
+    if (newSize > v.capacity()) v.reserve(TInt32(std::clamp<TInt64>(newSize * 6 / 5, 10, INT32_MAX)));
+    TInt32 tail = size - start - removeCount;
+    TInt32 widest = TInt32(std::max<TInt64>(size, newSize));
+    if (widest == 0) return;
+    if (newSize > size) v.resize(TInt32(newSize));
+    const size_t eb = v.elementBytes();
+    TUint8* base = storageBytes(v, widest);
+    if (tail > 0 && removeCount != n)
+        std::memmove(base + (size_t(start) + size_t(n)) * eb, base + (size_t(start) + size_t(removeCount)) * eb,
+                     size_t(tail) * eb);
+    if (newSize < size) v.resize(TInt32(newSize));
+    if (n > 0) std::memcpy(base + size_t(start) * eb, src, size_t(n) * eb);
+}
+
+void repeat(OVectorBase& v, TInt32 times) {
+    if (times < 0) vmerr::raise(vmerr::InvalidArgument);
+    TInt32 size = v.size();
+    if (times == 0) {
+        v.clear();
+        return;
+    }
+    TInt64 total = TInt64(size) * times;
+    if (times == 1 || size == 0) return;
+    if (total > INT32_MAX) vmerr::raise(vmerr::InvalidArgument);
+    if (total > v.capacity()) v.reserve(TInt32(total));
+    v.resize(TInt32(total));
+    const size_t chunk = size_t(size) * v.elementBytes();
+    TUint8* base = storageBytes(v, TInt32(total));
+    for (TInt32 i = 1; i < times; ++i) std::memcpy(base + size_t(i) * chunk, base, chunk);
+}
+}  // namespace vectorops
+
+VectorArgs::Element VectorArgs::element(TInt32 i) {
+    Element e{};
+    if (kind_.bytes()) {
+        e.bytes[0] = TUint8(word(i));
+        return e;
+    }
+    for (TInt32 k = 0; k < kind_.words; ++k) {
+        TUint32 w = TUint32(word(i + k));
+        std::memcpy(e.bytes + size_t(k) * 4, &w, 4);
+    }
+    return e;
+}
+
+void VectorArgs::putElement(OVectorBase& v, TInt32 index, TInt32 slot) {
+    const TUint8* p = vm().memory().ptr(v.elementAddress(index), kind_.elementBytes);
+    if (kind_.bytes()) {
+        word(slot) = TInt8(p[0]);
+        return;
+    }
+    for (TInt32 k = 0; k < kind_.words; ++k) {
+        TUint32 w;
+        std::memcpy(&w, p + size_t(k) * 4, 4);
+        word(slot + k) = TInt32(w);
+    }
+}
+
+VectorArgs::Fresh VectorArgs::fresh() {
+    VMAddr object = vm().newVector(TInt32(kind_.elementBytes));
+    return {object, *vm().heap().objectAs<OVectorBase>(object)};
+}

@@ -1,0 +1,25 @@
+// Vector test helpers: assembly that fills the vector whose handle is in a global.
+#pragma once
+
+#include "../natives_string/NativeProgram.h"
+
+#include <initializer_list>
+
+// Lines that append each element (`words` stack words each) to the vector in global g.
+inline std::string appendAll(const std::string& group, int g, std::initializer_list<int> values, int words = 1) {
+    std::string out;
+    int k = 0;
+    for (int v : values) {
+        if (k % words == 0) out += "    @load " + std::to_string(g) + "\n";
+        out += "    push " + std::to_string(v) + "\n";
+        if (++k % words == 0) out += "    native " + group + ".append\n";
+    }
+    return out;
+}
+
+// A new vector of `size`-byte elements in global g, filled with `values`.
+inline std::string vectorIn(int g, int size, const std::string& group, std::initializer_list<int> values,
+                            int words = 1) {
+    return "    @vec " + std::to_string(size) + "\n    @store " + std::to_string(g) + "\n" +
+           appendAll(group, g, values, words);
+}
