@@ -62,6 +62,7 @@ public:
     // Waits for the end; -1 when killed after the deadline or signalled.
     int finish(double seconds = 10);
     const std::string& err() const { return err_; }
+    int pid() const { return pid_; }
 
 private:
     int pid_ = -1;
