@@ -89,7 +89,9 @@ void VirtualMachine::run() {
 #define MCB_LABEL(name, ...) &&L_##name,
         MCB_INSTRUCTIONS(MCB_LABEL)
 #undef MCB_LABEL
-        &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode};
+        &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode,
+        &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal};
+    static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     TInt32 pc = pc_;
     if (pc < 0) return;
@@ -97,6 +99,7 @@ void VirtualMachine::run() {
     TInt32* const s = stack_;
     VMMemory& mem = memory_;
     const PreparedInstruction* const code = prepared_.data();
+    const PreparedInstruction* const plain = prepared_.plain();
     const TInt32 codeSize = prepared_.size();
     const PreparedInstruction* ip = nullptr;
 
@@ -144,13 +147,21 @@ void VirtualMachine::run() {
         pc = t_;                                                   \
         DISPATCH();                                                \
     } while (0)
+// The next instruction's offset is known without a load when the length is a
+// constant, which keeps the dispatch of one instruction from waiting on the last.
+#define NEXT_BY(n)          \
+    do {                    \
+        pc += (n);          \
+        DISPATCH();         \
+    } while (0)
+#define NEXT_AS(op) NEXT_BY(mcb::instructionLength(TInt8(mcb::Op::op)))
 #define BINARY(expr)            \
     do {                        \
         TInt32 b = s[sp];       \
         TInt32 a = s[sp - 1];   \
         s[sp - 1] = (expr);     \
         --sp;                   \
-        NEXT();                 \
+        NEXT_BY(1);             \
     } while (0)
 #define MEMORY(expr)                \
     do {                            \
@@ -158,7 +169,7 @@ void VirtualMachine::run() {
         TInt32 b = s[sp];           \
         m = (expr);                 \
         sp -= 2;                    \
-        NEXT();                     \
+        NEXT_BY(1);                 \
     } while (0)
 #define MEMORY8(expr)                \
     do {                             \
@@ -166,7 +177,7 @@ void VirtualMachine::run() {
         TInt32 b = s[sp];            \
         m = TInt8(expr);             \
         sp -= 2;                     \
-        NEXT();                      \
+        NEXT_BY(1);                  \
     } while (0)
 
     try {
@@ -175,25 +186,39 @@ void VirtualMachine::run() {
 
     L_Nop:
         NEXT();
+#define LOAD_LOCAL(op)                         \
+    do {                                       \
+        TInt32 v = s[localIndex(ip->a)];       \
+        s[++sp] = v;                           \
+        NEXT_AS(op);                           \
+    } while (0)
+#define LOCAL_ADDRESS(op)                                                              \
+    do {                                                                               \
+        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);     \
+        ++sp;                                                                          \
+        NEXT_AS(op);                                                                   \
+    } while (0)
+#define FIELD_ADDRESS(op)                                                   \
+    do {                                                                    \
+        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");   \
+        s[sp] = TInt32(TUint32(s[sp]) + TUint32(ip->a) * 4u);               \
+        NEXT_AS(op);                                                        \
+    } while (0)
     L_LoadLocal:
-    L_LoadLocalW: {
-        TInt32 v = s[localIndex(ip->a)];
-        s[++sp] = v;
-        NEXT();
-    }
+        LOAD_LOCAL(LoadLocal);
+    L_LoadLocalW:
+        LOAD_LOCAL(LoadLocalW);
     L_LocalAddr:
+        LOCAL_ADDRESS(LocalAddr);
     L_LocalAddrW:
-        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);
-        ++sp;
-        NEXT();
+        LOCAL_ADDRESS(LocalAddrW);
     L_FieldAddr:
+        FIELD_ADDRESS(FieldAddr);
     L_FieldAddrW:
-        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-        s[sp] = TInt32(TUint32(s[sp]) + TUint32(ip->a) * 4u);
-        NEXT();
+        FIELD_ADDRESS(FieldAddrW);
     L_Deref:
         s[sp] = word(s[sp]);
-        NEXT();
+        NEXT_AS(Deref);
     L_AdjustStack:
     L_AdjustStackW:
         if (ip->a <= 0) {
@@ -206,9 +231,11 @@ void VirtualMachine::run() {
         }
         NEXT();
     L_JumpIfZero:
+        if (s[sp--] == 0) JUMP(ip->a);
+        NEXT_AS(JumpIfZero);
     L_JumpIfZeroW:
         if (s[sp--] == 0) JUMP(ip->a);
-        NEXT();
+        NEXT_AS(JumpIfZeroW);
     L_Jump:
     L_JumpW:
         JUMP(ip->a);
@@ -262,38 +289,38 @@ void VirtualMachine::run() {
         }
         s[sp + 1] = TInt32(heap_.allocateWords(TUint32(ip->b), c));
         ++sp;
-        NEXT();
+        NEXT_AS(Alloc);
     }
     L_Dup:
         s[sp + 1] = s[sp];
         ++sp;
-        NEXT();
+        NEXT_AS(Dup);
     L_Not:
         s[sp] = bool32(s[sp] == 0);
-        NEXT();
+        NEXT_AS(Not);
     L_Push:
         s[++sp] = ip->a;
-        NEXT();
+        NEXT_AS(Push);
     L_LoadString: {
         if (ip->a < 0 || ip->a >= tables_.strings.getSize()) vmerr::raise(vmerr::InvalidArgument);
         const CAppsString& text = tables_.strings[ip->a];
         s[sp + 1] = TInt32(newString(OString(text.data(), text.getSize())));
         ++sp;
-        NEXT();
+        NEXT_AS(LoadString);
     }
     L_SetClass:
         word(s[sp]) = ip->a;
         --sp;
-        NEXT();
+        NEXT_AS(SetClass);
     L_Store:
     L_StoreAlt:
         word(s[sp - 1]) = s[sp];
         sp -= 2;
-        NEXT();
+        NEXT_BY(1);
     L_StoreZero:
         word(s[sp]) = 0;
         --sp;
-        NEXT();
+        NEXT_AS(StoreZero);
     L_Add:
         BINARY(TInt32(TUint32(a) + TUint32(b)));
     L_Sub:
@@ -306,18 +333,18 @@ void VirtualMachine::run() {
         BINARY(remainder(a, b));
     L_Neg:
         s[sp] = TInt32(0u - TUint32(s[sp]));
-        NEXT();
+        NEXT_AS(Neg);
     L_IncMem: {
         TInt32& m = word(s[sp]);
         m = TInt32(TUint32(m) + 1u);
         --sp;
-        NEXT();
+        NEXT_AS(IncMem);
     }
     L_DecMem: {
         TInt32& m = word(s[sp]);
         m = TInt32(TUint32(m) - 1u);
         --sp;
-        NEXT();
+        NEXT_AS(DecMem);
     }
     L_AddMem:
         MEMORY(TInt32(TUint32(m) + TUint32(b)));
@@ -363,17 +390,17 @@ void VirtualMachine::run() {
         MEMORY(shiftRight(m, b));
     L_IntToString:
         s[sp] = TInt32(newString(OString(std::to_string(s[sp]).c_str())));
-        NEXT();
+        NEXT_AS(IntToString);
     L_ZeroExtendByte:
         s[sp] &= 255;
-        NEXT();
+        NEXT_AS(ZeroExtendByte);
     L_PushTrue:
     L_PushMinusOne:
         s[++sp] = -1;
-        NEXT();
+        NEXT_BY(1);
     L_PushFalse:
         s[++sp] = 0;
-        NEXT();
+        NEXT_AS(PushFalse);
     L_LogicalAnd:
         BINARY(bool32(a != 0 && b != 0));
     L_LogicalOr:
@@ -388,7 +415,7 @@ void VirtualMachine::run() {
         s[sp + 1] = ip->a;
         s[sp + 2] = ip->b;
         sp += 2;
-        NEXT();
+        NEXT_AS(Push64);
     L_ByteDiv:
         BINARY(byteDivide(a, b, false));
     L_ByteRem:
@@ -500,18 +527,18 @@ void VirtualMachine::run() {
     }
     L_PushGlobals:
         s[++sp] = TInt32(tables_.globals);
-        NEXT();
+        NEXT_AS(PushGlobals);
     L_Box: {
         VMAddr cell = heap_.allocateWords(1, GC_CODE_REFERENCE_CELL);
         *mem.uncheckedWord(cell) = TUint32(s[sp]);
         s[sp] = TInt32(cell);
-        NEXT();
+        NEXT_AS(Box);
     }
     L_BoxPlain: {
         VMAddr cell = heap_.allocateWords(1, GC_CODE_PLAIN);
         *mem.uncheckedWord(cell) = TUint32(s[sp]);
         s[sp] = TInt32(cell);
-        NEXT();
+        NEXT_AS(BoxPlain);
     }
     L_Pack:
     L_PackW: {
@@ -540,11 +567,11 @@ void VirtualMachine::run() {
     L_Store16:
         storeHalf(s[sp - 1], s[sp]);
         sp -= 2;
-        NEXT();
+        NEXT_AS(Store16);
     L_StoreZero16:
         storeHalf(s[sp], 0);
         --sp;
-        NEXT();
+        NEXT_AS(StoreZero16);
     L_Ge8:
         BINARY(bool32(TInt8(a) >= TInt8(b)));
     L_Gt8:
@@ -560,11 +587,11 @@ void VirtualMachine::run() {
     L_Store8:
         byteAt(s[sp - 1]) = TInt8(s[sp]);
         sp -= 2;
-        NEXT();
+        NEXT_AS(Store8);
     L_StoreZero8:
         byteAt(s[sp]) = 0;
         --sp;
-        NEXT();
+        NEXT_AS(StoreZero8);
     L_ShrMem8:
         MEMORY8(TInt8(b) > 0 ? (TInt8(b) > 7 ? (m < 0 ? -1 : 0) : m >> TInt8(b))
                              : (TInt8(b) == 0 ? m : 0));
@@ -591,13 +618,13 @@ void VirtualMachine::run() {
         TInt8& m = byteAt(s[sp]);
         m = TInt8(m - 1);
         --sp;
-        NEXT();
+        NEXT_AS(DecMem8);
     }
     L_IncMem8: {
         TInt8& m = byteAt(s[sp]);
         m = TInt8(m + 1);
         --sp;
-        NEXT();
+        NEXT_AS(IncMem8);
     }
     L_AllocToKeep:
     L_AllocTo: {
@@ -624,10 +651,10 @@ void VirtualMachine::run() {
     }
     L_Deref3:
         s[sp] = word(word(word(s[sp])));
-        NEXT();
+        NEXT_AS(Deref3);
     L_Deref2:
         s[sp] = word(word(s[sp]));
-        NEXT();
+        NEXT_AS(Deref2);
     L_LocalDeref3Field:
     L_LocalDeref2Field:
     L_LocalDeref1Field: {
@@ -651,6 +678,40 @@ void VirtualMachine::run() {
         s[++sp] = v;
         NEXT();
     }
+
+#define LOAD_PUSH_COMPARE_JUMP(op)                                                     \
+    do {                                                                              \
+        TInt64 i_ = TInt64(sp) + 1 + ip->a;                                           \
+        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords) goto L_Unfused;     \
+        TInt32 r_ = bool32(s[i_] op ip->b);                                           \
+        s[sp + 1] = r_;  /* the scratch words the plain sequence leaves */            \
+        s[sp + 2] = ip->b;                                                            \
+        if (r_ == 0) JUMP(ip->c);                                                     \
+        NEXT_BY(11);                                                                  \
+    } while (0)
+    L_LtJump:
+        LOAD_PUSH_COMPARE_JUMP(<);
+    L_LeJump:
+        LOAD_PUSH_COMPARE_JUMP(<=);
+    L_GtJump:
+        LOAD_PUSH_COMPARE_JUMP(>);
+    L_GeJump:
+        LOAD_PUSH_COMPARE_JUMP(>=);
+    L_EqJump:
+        LOAD_PUSH_COMPARE_JUMP(==);
+    L_NeJump:
+        LOAD_PUSH_COMPARE_JUMP(!=);
+    L_IncrementLocal: {
+        TInt64 i = TInt64(sp) + 1 + ip->a;
+        if (sp + 1 >= kStackWords || i < 0 || i >= kStackWords) goto L_Unfused;
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
+        s[i] = TInt32(TUint32(s[i]) + 1u);
+        NEXT_BY(3);
+    }
+    L_Unfused:
+        ip = plain + pc;
+        if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler]) goto L_StackFault;
+        goto* kLabels[ip->handler];
 
     L_InvalidOpcode:
         sync();
@@ -685,6 +746,12 @@ void VirtualMachine::run() {
     }
 #undef DISPATCH
 #undef NEXT
+#undef NEXT_BY
+#undef NEXT_AS
+#undef LOAD_LOCAL
+#undef LOCAL_ADDRESS
+#undef FIELD_ADDRESS
+#undef LOAD_PUSH_COMPARE_JUMP
 #undef JUMP
 #undef BINARY
 #undef MEMORY

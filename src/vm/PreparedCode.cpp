@@ -24,9 +24,38 @@ PreparedInstruction decodeAt(const Vec<TUint8>& code, TInt32 at) {
 }  // namespace
 
 void PreparedCode::build(const Vec<TUint8>& code, TInt32 from) {
-    if (!entries_.empty()) entries_.pop_back();  // the old end-of-code entry
-    entries_.resize(size_t(from));
-    entries_.reserve(size_t(code.getSize()) + 1);
-    for (TInt32 at = from; at < code.getSize(); ++at) entries_.push_back(decodeAt(code, at));
-    entries_.push_back({kEndOfCode, 1, 0, 0, 0});
+    if (!plain_.empty()) plain_.pop_back();  // the old end-of-code entry
+    plain_.resize(size_t(from));
+    plain_.reserve(size_t(code.getSize()) + 1);
+    for (TInt32 at = from; at < code.getSize(); ++at) plain_.push_back(decodeAt(code, at));
+    plain_.push_back({kEndOfCode, 1, 0, 0, 0});
+    entries_ = plain_;
+    fuse();
+}
+
+namespace {
+TUint16 rowOf(mcb::Op op) { return TUint16(mcb::findInstruction(op) - mcb::kInstructions); }
+
+// The compares in the order of the fused handlers.
+constexpr mcb::Op kCompares[] = {mcb::Op::Lt, mcb::Op::Le, mcb::Op::Gt,
+                                 mcb::Op::Ge, mcb::Op::Eq, mcb::Op::Ne};
+}  // namespace
+
+// ldloc k; push c; <compare>; jz L  ->  one compare-and-branch
+// ldloca k; incm                    ->  one increment of a local
+void PreparedCode::fuse() {
+    const TInt32 n = TInt32(plain_.size()) - 1;
+    auto is = [&](TInt32 at, mcb::Op op) { return at < n && plain_[size_t(at)].handler == rowOf(op); };
+    for (TInt32 at = 0; at < n; ++at) {
+        if (is(at, mcb::Op::LoadLocal) && is(at + 2, mcb::Op::Push) && is(at + 8, mcb::Op::JumpIfZero)) {
+            for (TUint16 k = 0; k < 6; ++k)
+                if (is(at + 7, kCompares[k])) {
+                    const PreparedInstruction& jz = plain_[size_t(at + 8)];
+                    entries_[size_t(at)] = {TUint16(kLoadPushCompareJump + k), 11, plain_[size_t(at)].a,
+                                            plain_[size_t(at + 2)].a, jz.a};
+                }
+        } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::IncMem)) {
+            entries_[size_t(at)] = {kIncrementLocal, 3, plain_[size_t(at)].a, 0, 0};
+        }
+    }
 }

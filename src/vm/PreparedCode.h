@@ -21,15 +21,25 @@ public:
     static constexpr TUint16 kInvalidOpcode = TUint16(mcb::kInstructionCount);
     static constexpr TUint16 kCutOff = TUint16(mcb::kInstructionCount + 1);
     static constexpr TUint16 kEndOfCode = TUint16(mcb::kInstructionCount + 2);
-    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 3);
+    // Fused sequences, each replacing only the entry at its first offset, so a
+    // jump into the middle of one still runs the plain instructions there.
+    static constexpr TUint16 kLoadPushCompareJump = TUint16(mcb::kInstructionCount + 3);  // + 6 compares
+    static constexpr TUint16 kIncrementLocal = TUint16(mcb::kInstructionCount + 9);
+    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 10);
 
     // Decodes every offset of `code` from `from` on (earlier entries are kept).
     void build(const Vec<TUint8>& code, TInt32 from = 0);
     // One entry past the end is the end-of-code entry, so running off the code
     // needs no bounds check in the loop.
     const PreparedInstruction* data() const { return entries_.data(); }
+    // The same entries without fusion: where a fused entry cannot take its
+    // fast path, the plain instruction at the same offset runs instead.
+    const PreparedInstruction* plain() const { return plain_.data(); }
     TInt32 size() const { return TInt32(entries_.size()) - 1; }
 
 private:
+    void fuse();
+
     std::vector<PreparedInstruction> entries_;
+    std::vector<PreparedInstruction> plain_;
 };
