@@ -1,5 +1,5 @@
 -- str_append: appends "abc" and then "!" 200000 times each, into a buffer joined at the end.
-package.path = (arg[0]:match("(.*/)") or "./") .. "?.lua;" .. package.path
+package.path = (arg[0]:match("(.*/)") or "./") .. "../../lua/?.lua;" .. package.path
 local harness = require("harness")
 
 local function body()

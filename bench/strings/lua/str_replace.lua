@@ -1,6 +1,6 @@
 -- str_replace: replaces every "o" by "0" and back five times on 1.8 MB of text,
 -- then every "the" by "a".
-package.path = (arg[0]:match("(.*/)") or "./") .. "?.lua;" .. package.path
+package.path = (arg[0]:match("(.*/)") or "./") .. "../../lua/?.lua;" .. package.path
 local harness = require("harness")
 
 local function body()

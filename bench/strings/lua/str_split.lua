@@ -1,5 +1,5 @@
 -- str_split: splits a text of 60000 comma-separated fields (with empty ones) ten times.
-package.path = (arg[0]:match("(.*/)") or "./") .. "?.lua;" .. package.path
+package.path = (arg[0]:match("(.*/)") or "./") .. "../../lua/?.lua;" .. package.path
 local harness = require("harness")
 
 local function body()

@@ -1,5 +1,5 @@
 -- vec_append: appends 0 .. 999999 to a table, then sums the last 1000.
-package.path = (arg[0]:match("(.*/)") or "./") .. "?.lua;" .. package.path
+package.path = (arg[0]:match("(.*/)") or "./") .. "../../lua/?.lua;" .. package.path
 local harness = require("harness")
 
 local function body()

@@ -1,6 +1,6 @@
 -- vec_insert_remove: fills a table with 0 .. 99, then 200000 times inserts the next
 -- number in its middle and removes its first element.
-package.path = (arg[0]:match("(.*/)") or "./") .. "?.lua;" .. package.path
+package.path = (arg[0]:match("(.*/)") or "./") .. "../../lua/?.lua;" .. package.path
 local harness = require("harness")
 
 local function body()
