@@ -17,8 +17,7 @@ void VirtualMachine::checkDescriptor(TInt32 descriptor) const {
 
 TInt32 VirtualMachine::frameBaseFor(TInt32 descriptor) const {
     if (descriptor < 0) return sp_;
-    const MethodGCInfo& g = tables_.descriptors[descriptor];
-    return TInt32(TInt64(sp_) - g.firstLength - g.secondLength);
+    return TInt32(TInt64(sp_) - frameOffsets_[size_t(descriptor)]);
 }
 
 // The return address goes into the slot at the stack pointer.

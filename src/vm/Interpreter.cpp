@@ -242,10 +242,13 @@ void VirtualMachine::run() {
     L_Call: {
         needPush(1);
         if (TUint32(ip->a) >= TUint32(codeSize)) goto L_CallOutside;
-        checkDescriptor(ip->b);
+        const TInt32 d = ip->b;
+        if (d >= TInt32(frameOffsets_.size())) checkDescriptor(d);
+        if (descriptorStack_.getSize() >= kStackWords) checkCallDepth();
         sp += 1;
-        sync();
-        pushCall(pc + ip->length, ip->b);
+        descriptorStack_.append(d);
+        frameBaseStack_.append(d < 0 ? sp : TInt32(TInt64(sp) - frameOffsets_[size_t(d)]));
+        s[sp] = pc + ip->length;
         JUMP(ip->a);
     }
     L_CallVirtual: {
@@ -258,8 +261,10 @@ void VirtualMachine::run() {
             runtimeError(nullptr, pc, CAppsString("Invalid type in virtual method call"));
         }
         if (TUint32(target) >= TUint32(codeSize)) goto L_CallOutside;
-        sync();
-        pushCall(pc + ip->length, descriptor);
+        if (descriptorStack_.getSize() >= kStackWords) checkCallDepth();
+        descriptorStack_.append(descriptor);
+        frameBaseStack_.append(descriptor < 0 ? sp : TInt32(TInt64(sp) - frameOffsets_[size_t(descriptor)]));
+        s[sp] = pc + ip->length;
         JUMP(target);
     }
     L_Return: {

@@ -15,6 +15,8 @@ bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size
         return false;
     }
     prepared_.build(tables_.code, codeBefore);
+    frameOffsets_.clear();
+    for (const MethodGCInfo& g : tables_.descriptors) frameOffsets_.push_back(TInt64(g.firstLength) + g.secondLength);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "vm/ProgramTables.h"
 
 #include <memory>
+#include <vector>
 
 namespace VELMAR {
 class InputStream;
@@ -207,4 +208,6 @@ private:
     Vec<StoredMethodCall*> queue_;
     CAppsString loadError_;
     TInt64 budget_ = -1;
+    // Per method descriptor, how far below the return slot its frame starts.
+    std::vector<TInt64> frameOffsets_;
 };
