@@ -90,7 +90,9 @@ void VirtualMachine::run() {
         MCB_INSTRUCTIONS(MCB_LABEL)
 #undef MCB_LABEL
         &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode,
-        &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal};
+        &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal,
+        &&L_AddLocalToLocal,
+        &&L_JumpToLt, &&L_JumpToLe, &&L_JumpToGt, &&L_JumpToGe, &&L_JumpToEq, &&L_JumpToNe};
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     TInt32 pc = pc_;
@@ -713,6 +715,40 @@ void VirtualMachine::run() {
         s[i] = TInt32(TUint32(s[i]) + 1u);
         NEXT_BY(3);
     }
+    L_AddLocalToLocal: {
+        // ldloca a; ldloc b; addm, with the scratch words the plain sequence leaves
+        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->b;
+        if (sp + 2 >= kStackWords || i < 0 || i >= kStackWords || j < 0 || j >= kStackWords) goto L_Unfused;
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
+        s[sp + 2] = s[j];
+        s[i] = TInt32(TUint32(s[i]) + TUint32(s[sp + 2]));
+        NEXT_BY(5);
+    }
+// The jump's own transfer is spent first; the test then runs as at its target.
+#define JUMP_TO_COMPARE(op)                                                            \
+    do {                                                                              \
+        TInt64 i_ = TInt64(sp) + 1 + ip->a;                                           \
+        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || budget_ >= 0)     \
+            goto L_Unfused;                                                           \
+        TInt32 r_ = bool32(s[i_] op ip->b);                                           \
+        s[sp + 1] = r_;                                                               \
+        s[sp + 2] = ip->b;                                                            \
+        pc = plain[pc].a;                                                             \
+        if (r_ == 0) JUMP(ip->c);                                                     \
+        NEXT_BY(11);                                                                  \
+    } while (0)
+    L_JumpToLt:
+        JUMP_TO_COMPARE(<);
+    L_JumpToLe:
+        JUMP_TO_COMPARE(<=);
+    L_JumpToGt:
+        JUMP_TO_COMPARE(>);
+    L_JumpToGe:
+        JUMP_TO_COMPARE(>=);
+    L_JumpToEq:
+        JUMP_TO_COMPARE(==);
+    L_JumpToNe:
+        JUMP_TO_COMPARE(!=);
     L_Unfused:
         ip = plain + pc;
         if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler]) goto L_StackFault;
@@ -757,6 +793,7 @@ void VirtualMachine::run() {
 #undef LOCAL_ADDRESS
 #undef FIELD_ADDRESS
 #undef LOAD_PUSH_COMPARE_JUMP
+#undef JUMP_TO_COMPARE
 #undef JUMP
 #undef BINARY
 #undef MEMORY

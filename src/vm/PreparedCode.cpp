@@ -56,6 +56,18 @@ void PreparedCode::fuse() {
                 }
         } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::IncMem)) {
             entries_[size_t(at)] = {kIncrementLocal, 3, plain_[size_t(at)].a, 0, 0};
+        } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::LoadLocal) && is(at + 4, mcb::Op::AddMem)) {
+            entries_[size_t(at)] = {kAddLocalToLocal, 5, plain_[size_t(at)].a, plain_[size_t(at + 2)].a, 0};
         }
+    }
+    // A second pass, now that the tests are fused: a jump onto one runs it.
+    for (TInt32 at = 0; at < n; ++at) {
+        if (!is(at, mcb::Op::Jump) && !is(at, mcb::Op::JumpW)) continue;
+        TInt32 target = plain_[size_t(at)].a;
+        if (target < 0 || target >= n) continue;
+        const PreparedInstruction& t = entries_[size_t(target)];
+        if (t.handler >= kLoadPushCompareJump && t.handler < kLoadPushCompareJump + 6)
+            entries_[size_t(at)] = {TUint16(kJumpToCompare + (t.handler - kLoadPushCompareJump)),
+                                    plain_[size_t(at)].length, t.a, t.b, t.c};
     }
 }

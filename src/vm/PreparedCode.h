@@ -25,7 +25,10 @@ public:
     // jump into the middle of one still runs the plain instructions there.
     static constexpr TUint16 kLoadPushCompareJump = TUint16(mcb::kInstructionCount + 3);  // + 6 compares
     static constexpr TUint16 kIncrementLocal = TUint16(mcb::kInstructionCount + 9);
-    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 10);
+    static constexpr TUint16 kAddLocalToLocal = TUint16(mcb::kInstructionCount + 10);
+    // jmp onto a fused compare-and-branch: the test runs at once (+ 6 compares)
+    static constexpr TUint16 kJumpToCompare = TUint16(mcb::kInstructionCount + 11);
+    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 17);
 
     // Decodes every offset of `code` from `from` on (earlier entries are kept).
     void build(const Vec<TUint8>& code, TInt32 from = 0);
