@@ -92,7 +92,8 @@ void VirtualMachine::run() {
         &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode,
         &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal,
         &&L_AddLocalToLocal,
-        &&L_JumpToLt, &&L_JumpToLe, &&L_JumpToGt, &&L_JumpToGe, &&L_JumpToEq, &&L_JumpToNe};
+        &&L_JumpToLt, &&L_JumpToLe, &&L_JumpToGt, &&L_JumpToGe, &&L_JumpToEq, &&L_JumpToNe,
+        &&L_StepToLt, &&L_StepToLe, &&L_StepToGt, &&L_StepToGe, &&L_StepToEq, &&L_StepToNe};
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     TInt32 pc = pc_;
@@ -749,6 +750,36 @@ void VirtualMachine::run() {
         JUMP_TO_COMPARE(==);
     L_JumpToNe:
         JUMP_TO_COMPARE(!=);
+// ldloca a; incm; jmp T where T holds a fused test; b = T. The plain sequence's
+// writes happen in its order, so overlapping slots end as they would.
+#define STEP_TO_COMPARE(op)                                                             \
+    do {                                                                               \
+        const PreparedInstruction& test_ = code[ip->b];                                   \
+        TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 1 + test_.a;                \
+        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || j_ < 0 ||          \
+            j_ >= kStackWords || budget_ >= 0)                                         \
+            goto L_Unfused;                                                            \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                             \
+        s[i_] = TInt32(TUint32(s[i_]) + 1u);                                           \
+        TInt32 r_ = bool32(s[j_] op test_.b);                                             \
+        s[sp + 1] = r_;                                                                \
+        s[sp + 2] = test_.b;                                                              \
+        pc = ip->b;                                                                    \
+        if (r_ == 0) JUMP(test_.c);                                                       \
+        NEXT_BY(11);                                                                   \
+    } while (0)
+    L_StepToLt:
+        STEP_TO_COMPARE(<);
+    L_StepToLe:
+        STEP_TO_COMPARE(<=);
+    L_StepToGt:
+        STEP_TO_COMPARE(>);
+    L_StepToGe:
+        STEP_TO_COMPARE(>=);
+    L_StepToEq:
+        STEP_TO_COMPARE(==);
+    L_StepToNe:
+        STEP_TO_COMPARE(!=);
     L_Unfused:
         ip = plain + pc;
         if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler]) goto L_StackFault;
@@ -794,6 +825,7 @@ void VirtualMachine::run() {
 #undef FIELD_ADDRESS
 #undef LOAD_PUSH_COMPARE_JUMP
 #undef JUMP_TO_COMPARE
+#undef STEP_TO_COMPARE
 #undef JUMP
 #undef BINARY
 #undef MEMORY

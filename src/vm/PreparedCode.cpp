@@ -60,14 +60,25 @@ void PreparedCode::fuse() {
             entries_[size_t(at)] = {kAddLocalToLocal, 5, plain_[size_t(at)].a, plain_[size_t(at + 2)].a, 0};
         }
     }
-    // A second pass, now that the tests are fused: a jump onto one runs it.
+    // A second pass, now that the tests are fused: a jump onto one runs it, and
+    // so does a local's increment right before such a jump.
+    auto fusedTestAt = [&](TInt32 jump) -> TInt32 {
+        if (!is(jump, mcb::Op::Jump) && !is(jump, mcb::Op::JumpW)) return -1;
+        TInt32 target = plain_[size_t(jump)].a;
+        if (target < 0 || target >= n) return -1;
+        TUint16 h = entries_[size_t(target)].handler;
+        return h >= kLoadPushCompareJump && h < kLoadPushCompareJump + 6 ? h - kLoadPushCompareJump : -1;
+    };
     for (TInt32 at = 0; at < n; ++at) {
-        if (!is(at, mcb::Op::Jump) && !is(at, mcb::Op::JumpW)) continue;
-        TInt32 target = plain_[size_t(at)].a;
-        if (target < 0 || target >= n) continue;
-        const PreparedInstruction& t = entries_[size_t(target)];
-        if (t.handler >= kLoadPushCompareJump && t.handler < kLoadPushCompareJump + 6)
-            entries_[size_t(at)] = {TUint16(kJumpToCompare + (t.handler - kLoadPushCompareJump)),
-                                    plain_[size_t(at)].length, t.a, t.b, t.c};
+        if (TInt32 k = fusedTestAt(at); k >= 0) {
+            const PreparedInstruction& t = entries_[size_t(plain_[size_t(at)].a)];
+            entries_[size_t(at)] = {TUint16(kJumpToCompare + k), plain_[size_t(at)].length, t.a, t.b, t.c};
+        }
+    }
+    for (TInt32 at = 0; at < n; ++at) {
+        if (entries_[size_t(at)].handler != kIncrementLocal) continue;
+        if (TInt32 k = fusedTestAt(at + 3); k >= 0)
+            entries_[size_t(at)] = {TUint16(kIncrementJumpToCompare + k), 3, plain_[size_t(at)].a,
+                                    plain_[size_t(at + 3)].a, 0};
     }
 }

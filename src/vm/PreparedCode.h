@@ -28,7 +28,9 @@ public:
     static constexpr TUint16 kAddLocalToLocal = TUint16(mcb::kInstructionCount + 10);
     // jmp onto a fused compare-and-branch: the test runs at once (+ 6 compares)
     static constexpr TUint16 kJumpToCompare = TUint16(mcb::kInstructionCount + 11);
-    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 17);
+    // ldloca; incm; jmp onto a fused test: a counting loop's step (+ 6 compares)
+    static constexpr TUint16 kIncrementJumpToCompare = TUint16(mcb::kInstructionCount + 17);
+    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 23);
 
     // Decodes every offset of `code` from `from` on (earlier entries are kept).
     void build(const Vec<TUint8>& code, TInt32 from = 0);
