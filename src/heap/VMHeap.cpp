@@ -39,10 +39,6 @@ VMHeap::~VMHeap() {
     for (LinkedList<VMAddr>* l : freeHeapEntries_) delete l;
 }
 
-TInt32 VMHeap::sizeClass(TUint32 size) {
-    return size <= 1 ? 0 : 32 - __builtin_clz(size - 1);  // smallest k with 2^k >= size
-}
-
 // --- pools and the entry-start bitmaps ----------------------------------------
 
 TInt32 VMHeap::searchPool(VMAddr address) const {
@@ -58,12 +54,6 @@ TInt32 VMHeap::searchPool(VMAddr address) const {
             return lastPool_ = mid;
     }
     return -1;
-}
-
-bool VMHeap::isStart(TInt32 pool, VMAddr headerAddr) const {
-    if ((headerAddr & 3) != 0) return false;
-    TUint32 word = (headerAddr - pools_[pool]) / 4;
-    return (poolStarts_[size_t(pool)][word / 64] >> (word % 64)) & 1;
 }
 
 void VMHeap::setStart(TInt32 pool, VMAddr headerAddr, bool on) {

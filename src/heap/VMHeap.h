@@ -102,7 +102,9 @@ public:
     // --- free lists -------------------------------------------------------
     void addEntryToFreeEntries(HeapEntry* he);
     void removeFromFreeEntries(HeapEntry* he);
-    static TInt32 sizeClass(TUint32 size);
+    static TInt32 sizeClass(TUint32 size) {
+        return size <= 1 ? 0 : 32 - __builtin_clz(size - 1);  // smallest k with 2^k >= size
+    }
     TInt32 freeListCount(TInt32 k) const { return freeHeapEntries_[k]->count(); }
 
     // --- roots and collection --------------------------------------------
@@ -154,7 +156,11 @@ private:
         return searchPool(address);
     }
     TInt32 searchPool(VMAddr address) const;
-    bool isStart(TInt32 pool, VMAddr headerAddr) const;
+    bool isStart(TInt32 pool, VMAddr headerAddr) const {
+        if ((headerAddr & 3) != 0) return false;
+        TUint32 word = (headerAddr - pools_.data()[pool]) / 4;
+        return (poolStarts_[size_t(pool)][word / 64] >> (word % 64)) & 1;
+    }
     void setStart(TInt32 pool, VMAddr headerAddr, bool on);
     VMAddr poolEnd(TInt32 pool) const { return pools_[pool] + TUint32(poolSizes_[pool]); }
     HeapEntry* validEntry(TInt32 pool, VMAddr headerAddr);
