@@ -1,7 +1,7 @@
 // MainView: construction, start, input events, foreground state, orientation.
 #include "host/MainView.h"
 
-#include "host/AppPath.h"
+#include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/KeyMapping.h"
 #include "host/X11Properties.h"

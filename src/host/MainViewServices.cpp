@@ -1,7 +1,7 @@
 // The host services of the main view: application files under the root
 // directory, the log and its file, exit, timers, extensions, and the
 // operations this host answers with 0 or ignores.
-#include "host/AppPath.h"
+#include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/MainView.h"
 #include "io/CAppsFileReader.h"

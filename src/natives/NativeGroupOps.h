@@ -15,6 +15,12 @@ void int3VectorNative(VirtualMachine& vm, TInt32 function);    // 5
 void int4VectorNative(VirtualMachine& vm, TInt32 function);    // 6
 void objectVectorNative(VirtualMachine& vm, TInt32 function);  // 7
 void stringNative(VirtualMachine& vm, TInt32 function);        // 8
+// Files and streams.
+void outputStreamNative(VirtualMachine& vm, TInt32 function);  // 21
+void fileWriterNative(VirtualMachine& vm, TInt32 function);    // 22
+void inputStreamNative(VirtualMachine& vm, TInt32 function);   // 23
+void fileReaderNative(VirtualMachine& vm, TInt32 function);    // 24
+void fileSystemNative(VirtualMachine& vm, TInt32 function);    // 25
 // Timers and key events.
 void timerNative(VirtualMachine& vm, TInt32 function);     // 33
 void keyEventNative(VirtualMachine& vm, TInt32 function);  // 35

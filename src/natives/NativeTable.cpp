@@ -30,11 +30,11 @@ constexpr std::array<NativeGroupOperation, 37> kOperations = {
     nullptr,  // 18: Graphics
     nullptr,  // 19: Bitmap
     nullptr,  // 20: Font
-    nullptr,  // 21: OutputStream
-    nullptr,  // 22: FileWriter
-    nullptr,  // 23: InputStream
-    nullptr,  // 24: FileReader
-    nullptr,  // 25: FileSystem
+    outputStreamNative,  // 21: OutputStream
+    fileWriterNative,  // 22: FileWriter
+    inputStreamNative,  // 23: InputStream
+    fileReaderNative,  // 24: FileReader
+    fileSystemNative,  // 25: FileSystem
     mathNative,  // 26: Math
     numberNative,  // 27: Number
     encoderNative,  // 28: Encoder

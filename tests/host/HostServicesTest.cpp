@@ -2,7 +2,7 @@
 // the root directory, the log file, and the fixed answers of this host.
 #include "HostTestSupport.h"
 
-#include "host/AppPath.h"
+#include "io/AppPath.h"
 #include "host/MainView.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"

@@ -1,5 +1,5 @@
 // Application paths: validity and resolution.
-#include "host/AppPath.h"
+#include "io/AppPath.h"
 
 #include "io/FileUtility.h"
 

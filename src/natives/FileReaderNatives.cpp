@@ -1,0 +1,52 @@
+// The FileReader native group (24): opening a file for reading into the reader
+// object's holder, and its position and size.
+#include "natives/NativeGroupOps.h"
+#include "natives/NumericArgs.h"
+#include "natives/StreamHolder.h"
+#include "vm/FrameworkServices.h"
+
+namespace {
+using namespace numeric;
+constexpr TInt32 kType = StreamHolder::FILE_READER_TYPE_ID;
+
+CAppsString couldNotOpen(const OString& name) {
+    CAppsString message("Could not open file: ");
+    return message.appendUnits(name.data(), name.length());
+}
+
+// (reader, file name)
+void open(VirtualMachine& vm) {
+    NativeArgs a(vm, 2);
+    const VMAddr field = streamfield::fieldOf(a, 0);
+    const OString& name = a.string(1);
+    if (name.isEmpty()) vmerr::raise(vmerr::InvalidArgument, "Filename is empty");
+    std::unique_ptr<CAppsFileReader> reader = vm.host() ? vm.host()->openForReading(name, 0) : nullptr;
+    if (!reader) vmerr::raise(vmerr::IO, couldNotOpen(name));
+    vm.memory().writeWord(field, StreamHolder::createReader(vm.heap(), std::move(reader)));
+    a.noResult();
+}
+
+// (reader, position)
+void seek(VirtualMachine& vm) {
+    NativeArgs a(vm, 2);
+    const TInt32 position = a.word(1);
+    if (position < 0)
+        vmerr::raise(vmerr::InvalidArgument, CAppsString("Position is less than zero: ").appendDecimal(position));
+    if (!streamfield::openHolder(a, 0, kType).reader().seek(position)) vmerr::raise(vmerr::IO);
+    a.noResult();
+}
+
+void position(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    a.result(TInt32(streamfield::openHolder(a, 0, kType).reader().position()));
+}
+
+void size(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    a.result(TInt32(streamfield::openHolder(a, 0, kType).reader().size()));
+}
+
+constexpr NativeBodies kFileReader = byNumber({{1, open}, {2, seek}, {3, position}, {4, size}});
+}  // namespace
+
+void fileReaderNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 24, function, kFileReader); }

@@ -1,0 +1,100 @@
+// The FileSystem native group (25): whole-file and directory operations, each
+// handed to the host's file services, which keep every path below the root.
+#include "natives/NativeGroupOps.h"
+#include "natives/NumericArgs.h"
+#include "natives/VectorOperands.h"
+#include "io/CAppsFileWriter.h"
+#include "vm/FrameworkServices.h"
+
+namespace {
+using namespace numeric;
+
+FileSystemServices* services(VirtualMachine& vm) { return vm.host(); }
+
+void require(bool done) {
+    if (!done) vmerr::raise(vmerr::IO);
+}
+
+// A path operand of an operation: empty is VM error 6 with `message`.
+const OString& path(NativeArgs& a, TInt32 i, const char* message) {
+    const OString& p = a.string(i);
+    if (p.isEmpty()) vmerr::raise(vmerr::InvalidArgument, message);
+    return p;
+}
+
+template <bool (FileSystemServices::*Query)(const OString&)>
+void query(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    const OString& p = a.string(0);
+    FileSystemServices* fs = services(vm);
+    a.result(!p.isEmpty() && fs && (fs->*Query)(p) ? -1 : 0);
+}
+
+template <bool (FileSystemServices::*Operation)(const OString&)>
+void operation(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    const OString& p = path(a, 0, "Path is empty");
+    FileSystemServices* fs = services(vm);
+    require(fs && (fs->*Operation)(p));
+    a.noResult();
+}
+
+template <bool (FileSystemServices::*Rename)(const OString&, const OString&)>
+void rename(VirtualMachine& vm, const char* sourceEmpty, const char* targetEmpty) {
+    NativeArgs a(vm, 2);
+    const OString& from = path(a, 0, sourceEmpty);
+    const OString& to = path(a, 1, targetEmpty);
+    FileSystemServices* fs = services(vm);
+    require(fs && (fs->*Rename)(from, to));
+    a.noResult();
+}
+
+void renameFile(VirtualMachine& vm) {
+    rename<&FileSystemServices::renameFile>(vm, "Source filename is empty", "Target filename is empty");
+}
+
+void renameDirectory(VirtualMachine& vm) {
+    rename<&FileSystemServices::renameDirectory>(vm, "Source path is empty", "Target path is empty");
+}
+
+void createFile(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    const OString& p = path(a, 0, "Path is empty");
+    FileSystemServices* fs = services(vm);
+    std::unique_ptr<CAppsFileWriter> writer = fs ? fs->openForWriting(p, true) : nullptr;
+    require(writer && writer->close());
+    a.noResult();
+}
+
+// (path) -> a new vector of new strings: the directory's files, or its sub-directories.
+template <bool Directories>
+void list(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    const OString& p = a.string(0);
+    Vec<OString> files, directories;
+    FileSystemServices* fs = services(vm);
+    require(fs && fs->listDirectory(p, files, directories));
+    const Vec<OString>& names = Directories ? directories : files;
+    OVectorBase* vector = nullptr;
+    const VMAddr handle = vectorops::newVectorHandle(vm, kObjectVector, &vector);
+    vector->resize(names.getSize());
+    for (TInt32 i = 0; i < names.getSize(); ++i)
+        vm.memory().writeWord(vector->elementAddress(i), vm.newString(names[i]));
+    a.result(TInt32(handle));
+}
+
+constexpr NativeBodies kFileSystem = byNumber({
+    {1, query<&FileSystemServices::fileExists>},
+    {2, query<&FileSystemServices::directoryExists>},
+    {3, operation<&FileSystemServices::deleteFile>},
+    {4, operation<&FileSystemServices::removeDirectory>},
+    {5, list<true>},
+    {6, list<false>},
+    {7, createFile},
+    {8, operation<&FileSystemServices::createDirectory>},
+    {9, renameFile},
+    {10, renameDirectory},
+});
+}  // namespace
+
+void fileSystemNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 25, function, kFileSystem); }

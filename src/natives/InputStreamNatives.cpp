@@ -1,0 +1,51 @@
+// The InputStream native group (23): closing, testing and reading the stream of
+// a reader's holder. Every opcode tests the holder's TYPEID, so a writer's
+// holder never reaches a read.
+#include "natives/NativeGroupOps.h"
+#include "natives/NumericArgs.h"
+#include "natives/StreamHolder.h"
+#include "natives/VectorOperands.h"
+
+namespace {
+using namespace numeric;
+constexpr TInt32 kType = StreamHolder::FILE_READER_TYPE_ID;
+
+// The holder of argument 0, tested when there is one.
+StreamHolder* holder(NativeArgs& a) {
+    StreamHolder* h = streamfield::holderOf(a, 0);
+    if (h) streamfield::checkType(*h, kType);
+    return h;
+}
+
+void close(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    if (StreamHolder* h = holder(a)) h->close();
+    a.noResult();
+}
+
+void isOpen(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    StreamHolder* h = holder(a);
+    a.result(h && h->isOk() ? -1 : 0);
+}
+
+// (stream, count) -> a new byte vector. A count beyond the bytes left fails
+// before the vector is made, so no count can ask for more memory than the file holds.
+void read(VirtualMachine& vm) {
+    NativeArgs a(vm, 2);
+    const TInt32 count = a.word(1);
+    if (count < 0) vmerr::raise(vmerr::InvalidArgument, "The number of bytes should be non-negative");
+    CAppsFileReader& reader = streamfield::openHolder(a, 0, kType).reader();
+    if (count > 0 && TInt64(count) > TInt64(reader.size()) - TInt64(reader.position())) vmerr::raise(vmerr::IO);
+    const VMAddr handle = vm.newByteArray(count);
+    if (count > 0) {
+        OVectorBase& bytes = vectorops::vectorAt(vm, handle, kByteVector);
+        if (!reader.read(vm.memory().ptr(bytes.storage(), TUint32(count)), count)) vmerr::raise(vmerr::IO);
+    }
+    a.result(TInt32(handle));
+}
+
+constexpr NativeBodies kInputStream = byNumber({{1, close}, {2, isOpen}, {3, read}});
+}  // namespace
+
+void inputStreamNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 23, function, kInputStream); }

@@ -1,0 +1,94 @@
+// StreamHolder: a reader or writer held in the VM heap, and the lookup of the
+// holder in the first field of a bytecode stream object.
+#include "natives/StreamHolder.h"
+
+#include "heap/VMHeap.h"
+
+namespace {
+[[noreturn]] void internalError(const char* condition) { vmerr::raise(vmerr::AssertionFailed, condition); }
+}  // namespace
+
+VMAddr StreamHolder::adopt(VMHeap& heap, std::unique_ptr<StreamHolder> holder) {
+    const TInt32 typeId = holder->TYPEID;
+    VMAddr ref = heap.adoptObject(std::move(holder), kEntrySize, GC_CODE_STREAM_HOLDER, 0);
+    heap.memory().writeWord(ref + 4, TUint32(typeId));  // for readers of VM memory only
+    return ref;
+}
+
+VMAddr StreamHolder::createReader(VMHeap& heap, std::unique_ptr<CAppsFileReader> reader) {
+    std::unique_ptr<StreamHolder> h(new StreamHolder(FILE_READER_TYPE_ID));
+    h->reader_ = std::move(reader);
+    return adopt(heap, std::move(h));
+}
+
+VMAddr StreamHolder::createWriter(VMHeap& heap, std::unique_ptr<CAppsFileWriter> writer) {
+    std::unique_ptr<StreamHolder> h(new StreamHolder(FILE_WRITER_TYPE_ID));
+    h->writer_ = std::move(writer);
+    return adopt(heap, std::move(h));
+}
+
+CAppsFileReader& StreamHolder::reader() {
+    if (TYPEID != FILE_READER_TYPE_ID || !reader_) internalError("holder->TYPEID == FILE_READER_TYPE_ID");
+    return *reader_;
+}
+
+CAppsFileWriter& StreamHolder::writer() {
+    if (TYPEID != FILE_WRITER_TYPE_ID || !writer_) internalError("holder->TYPEID == FILE_WRITER_TYPE_ID");
+    return *writer_;
+}
+
+VELMAR::InputStream* StreamHolder::getInputStream() { return reader().getStream(); }
+
+VELMAR::OutputStream* StreamHolder::getOutputStream() { return writer().getStream(); }
+
+bool StreamHolder::isOk() const {
+    return TYPEID == FILE_READER_TYPE_ID ? reader_ && reader_->isOk() : writer_ && writer_->isOk();
+}
+
+void StreamHolder::close() {
+    if (reader_) reader_->close();
+    if (writer_) writer_->close();
+}
+
+void StreamHolder::destruct() {
+    close();
+    reader_.reset();
+    writer_.reset();
+}
+
+namespace streamfield {
+
+VMAddr fieldOf(NativeArgs& a, TInt32 i) { return a.address(i) + 4; }
+
+StreamHolder* existingHolder(NativeArgs& a, TInt32 i) {
+    VirtualMachine& vm = a.vm();
+    const VMAddr ref = vm.memory().readWord(fieldOf(a, i));
+    return ref == 0 ? nullptr : dynamic_cast<StreamHolder*>(vm.heap().findObject(ref));
+}
+
+StreamHolder* holderOf(NativeArgs& a, TInt32 i) {
+    StreamHolder* holder = existingHolder(a, i);
+    if (!holder && a.vm().memory().readWord(fieldOf(a, i)) != 0) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    return holder;
+}
+
+void notOpen() { vmerr::raise(vmerr::IO, "File is not open"); }
+
+void checkType(const StreamHolder& holder, TInt32 typeId) {
+    if (holder.typeId() != typeId) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+}
+
+StreamHolder& holderOfType(NativeArgs& a, TInt32 i, TInt32 typeId) {
+    StreamHolder* holder = holderOf(a, i);
+    if (!holder) notOpen();
+    checkType(*holder, typeId);
+    return *holder;
+}
+
+StreamHolder& openHolder(NativeArgs& a, TInt32 i, TInt32 typeId) {
+    StreamHolder& holder = holderOfType(a, i, typeId);
+    if (!holder.isOk()) notOpen();
+    return holder;
+}
+
+}  // namespace streamfield

@@ -1,0 +1,65 @@
+// StreamHolder: the heap object through which a bytecode reader or writer holds
+// its open file, and the lookups the file natives share to find it. The holder's
+// file is closed when the collector frees it.
+#pragma once
+
+#include "heap/GCObject.h"
+#include "io/CAppsFileReader.h"
+#include "io/CAppsFileWriter.h"
+#include "natives/NativeArgs.h"
+
+#include <memory>
+
+class StreamHolder : public GCObject {
+public:
+    static constexpr TInt32 FILE_READER_TYPE_ID = 5;
+    static constexpr TInt32 FILE_WRITER_TYPE_ID = 6;
+    // Entry size of a holder in the heap: the handle word and the TYPEID word.
+    static constexpr TUint32 kEntrySize = 8;
+
+    // A new holder in the heap around an open reader or writer; returns its reference.
+    static VMAddr createReader(VMHeap& heap, std::unique_ptr<CAppsFileReader> reader);
+    static VMAddr createWriter(VMHeap& heap, std::unique_ptr<CAppsFileWriter> writer);
+
+    ~StreamHolder() override { destruct(); }
+
+    TInt32 typeId() const { return TYPEID; }
+    // The holder's stream, or null once closed. Asking for the other kind is an
+    // internal error (the natives test the TYPEID first).
+    VELMAR::InputStream* getInputStream();
+    VELMAR::OutputStream* getOutputStream();
+    CAppsFileReader& reader();
+    CAppsFileWriter& writer();
+    // Open and usable.
+    bool isOk() const;
+    // Closes the file but keeps the holder, so that later use reports "not open".
+    void close();
+    // Closes and drops the stream; run when the heap frees the holder.
+    void destruct();
+
+private:
+    explicit StreamHolder(TInt32 typeId) : TYPEID(typeId) {}
+    static VMAddr adopt(VMHeap& heap, std::unique_ptr<StreamHolder> holder);
+
+    const TInt32 TYPEID;
+    std::unique_ptr<CAppsFileReader> reader_;
+    std::unique_ptr<CAppsFileWriter> writer_;
+};
+
+// The bytecode reader, writer and stream objects keep their holder in their
+// first field (word 1; word 0 is the class index).
+namespace streamfield {
+VMAddr fieldOf(NativeArgs& a, TInt32 i);
+// The holder in the field, or null when it holds none (whatever else it holds).
+StreamHolder* existingHolder(NativeArgs& a, TInt32 i);
+// The holder of the object at argument i; null when the field is null. A field
+// that holds anything but a holder is VM error 10 "Invalid TYPEID".
+StreamHolder* holderOf(NativeArgs& a, TInt32 i);
+// The holder, which must exist ("File is not open") and be of `typeId` ("Invalid TYPEID").
+StreamHolder& holderOfType(NativeArgs& a, TInt32 i, TInt32 typeId);
+// As holderOfType, and its stream must be open ("File is not open").
+StreamHolder& openHolder(NativeArgs& a, TInt32 i, TInt32 typeId);
+// The TYPEID test alone, for a holder that exists.
+void checkType(const StreamHolder& holder, TInt32 typeId);
+[[noreturn]] void notOpen();
+}  // namespace streamfield
