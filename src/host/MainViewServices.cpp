@@ -1,6 +1,7 @@
 // The host services of the main view: application files under the root
 // directory, the log and its file, exit, timers, extensions, and the
 // operations this host answers with 0 or ignores.
+#include "io/AppFiles.h"
 #include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/MainView.h"
@@ -21,74 +22,36 @@ CAppsString MainView::resolve(const OString& path) const {
 // --- files ------------------------------------------------------------------------
 
 std::unique_ptr<CAppsFileWriter> MainView::openForWriting(const OString& path, bool truncate) {
-    CAppsString p = resolve(path);
-    if (p.isEmpty()) return nullptr;
-    Vec<TUint8> old;
-    bool keep = false;
-    if (!truncate) {
-        CAppsFileReader reader(p);
-        keep = reader.isOk() && reader.readRest(old);
-    }
-    auto writer = std::make_unique<CAppsFileWriter>(p, true);
-    if (!writer->isOk()) return nullptr;
-    if (keep && !old.isEmpty() && !writer->write(old)) return nullptr;
-    return writer;
+    return appfiles::openForWriting(resolve(path), truncate);
 }
 
 std::unique_ptr<CAppsFileReader> MainView::openForReading(const OString& path, TInt32) {
-    CAppsString p = resolve(path);
-    if (p.isEmpty()) return nullptr;
-    auto reader = std::make_unique<CAppsFileReader>(p);
-    if (!reader->isOk()) return nullptr;
-    return reader;
+    return appfiles::openForReading(resolve(path));
 }
 
-bool MainView::deleteFile(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::fileExists(p) && FileUtility::removeFile(p);
-}
+bool MainView::deleteFile(const OString& path) { return appfiles::deleteFile(resolve(path)); }
 
-bool MainView::fileExists(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::fileExists(p);
-}
+bool MainView::fileExists(const OString& path) { return appfiles::fileExists(resolve(path)); }
 
 TInt32 MainView::fileService5(TInt32) { return 0; }
 
 bool MainView::renameFile(const OString& from, const OString& to) {
-    CAppsString a = resolve(from), b = resolve(to);
-    return !a.isEmpty() && !b.isEmpty() && FileUtility::renameFile(a, b);
+    return appfiles::renameFile(resolve(from), resolve(to));
 }
 
 bool MainView::listDirectory(const OString& path, Vec<OString>& files, Vec<OString>& directories) {
-    CAppsString p = resolve(path);
-    Vec<CAppsString> fileNames, dirNames;
-    if (p.isEmpty() || !FileUtility::listFiles(p, fileNames) || !FileUtility::listDirectories(p, dirNames))
-        return false;
-    for (const CAppsString& n : fileNames) files.append(OString(n.data(), n.getSize()));
-    for (const CAppsString& n : dirNames) directories.append(OString(n.data(), n.getSize()));
-    return true;
+    return appfiles::listDirectory(resolve(path), files, directories);
 }
 
-bool MainView::createDirectory(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::createDirectory(p);
-}
+bool MainView::createDirectory(const OString& path) { return appfiles::createDirectory(resolve(path)); }
 
-bool MainView::removeDirectory(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::removeDirectory(p);
-}
+bool MainView::removeDirectory(const OString& path) { return appfiles::removeDirectory(resolve(path)); }
 
 bool MainView::renameDirectory(const OString& from, const OString& to) {
-    CAppsString a = resolve(from), b = resolve(to);
-    return !a.isEmpty() && !b.isEmpty() && FileUtility::renameDirectory(a, b);
+    return appfiles::renameDirectory(resolve(from), resolve(to));
 }
 
-bool MainView::directoryExists(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::directoryExists(p);
-}
+bool MainView::directoryExists(const OString& path) { return appfiles::directoryExists(resolve(path)); }
 
 // --- the log ------------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include "TestHost.h"
 
 // The player's own path rule.
+#include "io/AppFiles.h"
 #include "io/AppPath.h"
 
 #include "io/CAppsFileReader.h"
@@ -48,69 +49,31 @@ CAppsString FileHost::resolve(const OString& path) {
 }
 
 std::unique_ptr<CAppsFileWriter> FileHost::openForWriting(const OString& path, bool truncate) {
-    CAppsString p = resolve(path);
-    if (p.isEmpty()) return nullptr;
-    Vec<TUint8> old;
-    bool keep = false;
-    if (!truncate) {
-        CAppsFileReader reader(p);
-        keep = reader.isOk() && reader.readRest(old);
-    }
-    auto writer = std::make_unique<CAppsFileWriter>(p, true);
-    if (!writer->isOk()) return nullptr;
-    if (keep && !old.isEmpty() && !writer->write(old)) return nullptr;
-    return writer;
+    return appfiles::openForWriting(resolve(path), truncate);
 }
 
 std::unique_ptr<CAppsFileReader> FileHost::openForReading(const OString& path, TInt32) {
-    CAppsString p = resolve(path);
-    if (p.isEmpty()) return nullptr;
-    auto reader = std::make_unique<CAppsFileReader>(p);
-    if (!reader->isOk()) return nullptr;
-    return reader;
+    return appfiles::openForReading(resolve(path));
 }
 
-bool FileHost::deleteFile(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::fileExists(p) && FileUtility::removeFile(p);
-}
+bool FileHost::deleteFile(const OString& path) { return appfiles::deleteFile(resolve(path)); }
 
-bool FileHost::fileExists(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::fileExists(p);
-}
+bool FileHost::fileExists(const OString& path) { return appfiles::fileExists(resolve(path)); }
 
 bool FileHost::renameFile(const OString& from, const OString& to) {
-    CAppsString a = resolve(from), b = resolve(to);
-    return !a.isEmpty() && !b.isEmpty() && FileUtility::renameFile(a, b);
+    return appfiles::renameFile(resolve(from), resolve(to));
 }
 
 bool FileHost::listDirectory(const OString& path, Vec<OString>& files, Vec<OString>& directories) {
-    CAppsString p = resolve(path);
-    Vec<CAppsString> fileNames, dirNames;
-    if (p.isEmpty() || !FileUtility::listFiles(p, fileNames) || !FileUtility::listDirectories(p, dirNames))
-        return false;
-    for (const CAppsString& n : fileNames) files.append(OString(n.data(), n.getSize()));
-    for (const CAppsString& n : dirNames) directories.append(OString(n.data(), n.getSize()));
-    return true;
+    return appfiles::listDirectory(resolve(path), files, directories);
 }
 
-bool FileHost::createDirectory(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::createDirectory(p);
-}
+bool FileHost::createDirectory(const OString& path) { return appfiles::createDirectory(resolve(path)); }
 
-bool FileHost::removeDirectory(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::removeDirectory(p);
-}
+bool FileHost::removeDirectory(const OString& path) { return appfiles::removeDirectory(resolve(path)); }
 
 bool FileHost::renameDirectory(const OString& from, const OString& to) {
-    CAppsString a = resolve(from), b = resolve(to);
-    return !a.isEmpty() && !b.isEmpty() && FileUtility::renameDirectory(a, b);
+    return appfiles::renameDirectory(resolve(from), resolve(to));
 }
 
-bool FileHost::directoryExists(const OString& path) {
-    CAppsString p = resolve(path);
-    return !p.isEmpty() && FileUtility::directoryExists(p);
-}
+bool FileHost::directoryExists(const OString& path) { return appfiles::directoryExists(resolve(path)); }
