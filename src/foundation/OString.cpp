@@ -211,7 +211,7 @@ TUint32 OString::sizeOutsideHeap() const {
     return TUint32(sizeof(OStringBuffer) + (size_t(pBuffer->capacity) + 1) * sizeof(TUint16));
 }
 
-// --- inspection -------------------------------------------------------------
+// --- queries ---------------------------------------------------------------
 
 TUint16 OString::charAt(TInt32 index) const {
     if (index < 0 || index >= length()) vmerr::raise(vmerr::IndexOutOfBounds);

@@ -41,7 +41,7 @@ public:
     static OString fromUtf8(const Vec<TUint8>& bytes) { return fromUtf8(bytes.data(), bytes.size()); }
     static OString fromQString(const QString& s);
 
-    // --- inspection -------------------------------------------------------
+    // --- queries ---------------------------------------------------------
     TInt32 length() const { return pBuffer ? pBuffer->length : 0; }
     bool isEmpty() const { return length() == 0; }
     TUint16 charAt(TInt32 index) const;

@@ -14,7 +14,7 @@ namespace {
 TInt32 hostYear(TInt32 year) { return year <= 0 ? year - 1 : year; }
 TInt32 guestYear(TInt32 year) { return year < 0 ? year + 1 : year; }
 
-Qt::TimeSpec specOf(TInt32 timezone) {
+Qt::TimeSpec zoneOf(TInt32 timezone) {
     return timezone == DateTime::EUtc ? Qt::UTC : Qt::LocalTime;
 }
 
@@ -31,7 +31,7 @@ TInt32 order(TInt32 a, TInt32 b) { return a < b ? -1 : (a > b ? 1 : 0); }
 // A local time that a clock change skipped is read with the offset in force a
 // day earlier, which moves it forward by the gap, as the C library's mktime does.
 QDateTime hostDateTime(QDate date, QTime time, TInt32 timezone) {
-    const QDateTime host(date, time, specOf(timezone));
+    const QDateTime host(date, time, zoneOf(timezone));
     if (host.isValid() || timezone == DateTime::EUtc) return host;
     const QDateTime wallClock(date, time, Qt::UTC);
     const int offsetBefore = wallClock.addSecs(-86400).toLocalTime().offsetFromUtc();

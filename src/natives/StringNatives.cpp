@@ -1,5 +1,5 @@
 // The String native group: its dispatch table by opcode, and the operations that
-// read strings without changing them (inspection, search, count, comparison,
+// read strings without changing them (queries, search, count, comparison,
 // character classes, number conversion, new strings from old ones).
 #include "natives/NativeGroupOps.h"
 #include "natives/StringNatives.h"
@@ -14,7 +14,7 @@ constexpr TInt32 kLastOpcode = 160;
 
 TInt32 sign(TInt32 d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
 
-// --- inspection ------------------------------------------------------------------------
+// --- queries --------------------------------------------------------------------------
 
 void length(VirtualMachine& vm, TInt32) {
     StringArgs a(vm, 1);

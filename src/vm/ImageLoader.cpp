@@ -251,12 +251,12 @@ void ImageLoader::appendCode(const ImageFile& file, const Bases& bases,
 }
 
 // Jump and handler offsets are relative to the instruction and stay as they are.
-void ImageLoader::relocate(TUint8* operand, const mcb::OperandSpec& spec, const Bases& bases,
+void ImageLoader::relocate(TUint8* operand, const mcb::OperandInfo& info, const Bases& bases,
                            const Vec<TInt32>& selectorMap) {
     using K = mcb::OperandKind;
-    if (spec.width != 4) return;
+    if (info.width != 4) return;
     const TInt32 v = readWord(operand);
-    switch (spec.kind) {
+    switch (info.kind) {
         case K::CodeAddress: writeWord(operand, wrappingAdd(v, bases.code)); break;
         case K::Descriptor:
             if (v >= 0) writeWord(operand, wrappingAdd(v, bases.descriptor));

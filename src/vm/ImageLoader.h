@@ -52,7 +52,7 @@ private:
     void appendDescriptors(const ImageFile& file);
     void appendStrings(const ImageFile& file);
     void appendCode(const ImageFile& file, const Bases& bases, const Vec<TInt32>& selectorMap);
-    void relocate(TUint8* operand, const mcb::OperandSpec& spec, const Bases& bases,
+    void relocate(TUint8* operand, const mcb::OperandInfo& info, const Bases& bases,
                   const Vec<TInt32>& selectorMap);
     void raiseLargestClassIndex(TInt32 classIndex);
     bool fail(TUint32 offset, const char* section, std::string expected);

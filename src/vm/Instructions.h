@@ -30,7 +30,7 @@ enum class OperandKind : TUint8 {
     ExtensionFunction,
 };
 
-struct OperandSpec {
+struct OperandInfo {
     TUint8 width = 0;  // bytes: 1, 2 or 4, little-endian
     bool isSigned = true;
     OperandKind kind = OperandKind::Int;
@@ -44,32 +44,32 @@ struct InstructionInfo {
     TInt8 pops;    // words taken from the top; kVariableEffect when it depends on operands or state
     TInt8 pushes;  // words left on the top; kVariableEffect likewise
     TUint8 operandCount;
-    std::array<OperandSpec, 3> operands;
+    std::array<OperandInfo, 3> operands;
     std::string_view meaning;
 };
 
 namespace opnd {
 using K = OperandKind;
-constexpr OperandSpec S8{1, true, K::Int};
-constexpr OperandSpec U8{1, false, K::Int};
-constexpr OperandSpec S32{4, true, K::Int};
-constexpr OperandSpec U32{4, false, K::Int};
-constexpr OperandSpec Jump16{2, true, K::JumpOffset};
-constexpr OperandSpec Jump32{4, true, K::JumpOffset};
-constexpr OperandSpec Code32{4, true, K::CodeAddress};
-constexpr OperandSpec Desc32{4, true, K::Descriptor};
-constexpr OperandSpec Sel32{4, true, K::Selector};
-constexpr OperandSpec Str32{4, true, K::StringIndex};
-constexpr OperandSpec Class32{4, true, K::ClassIndex};
-constexpr OperandSpec Catch32{4, true, K::HandlerClass};
-constexpr OperandSpec Handler32{4, true, K::HandlerOffset};
-constexpr OperandSpec Gc8{1, true, K::GcCode};
-constexpr OperandSpec Level8{1, true, K::Level};
-constexpr OperandSpec Elem8{1, true, K::ElementSize};
-constexpr OperandSpec Group8{1, true, K::NativeGroup};
-constexpr OperandSpec Func8{1, false, K::NativeFunction};  // string natives reach 128 and beyond
-constexpr OperandSpec Ext8{1, true, K::Extension};
-constexpr OperandSpec ExtFunc8{1, true, K::ExtensionFunction};
+constexpr OperandInfo S8{1, true, K::Int};
+constexpr OperandInfo U8{1, false, K::Int};
+constexpr OperandInfo S32{4, true, K::Int};
+constexpr OperandInfo U32{4, false, K::Int};
+constexpr OperandInfo Jump16{2, true, K::JumpOffset};
+constexpr OperandInfo Jump32{4, true, K::JumpOffset};
+constexpr OperandInfo Code32{4, true, K::CodeAddress};
+constexpr OperandInfo Desc32{4, true, K::Descriptor};
+constexpr OperandInfo Sel32{4, true, K::Selector};
+constexpr OperandInfo Str32{4, true, K::StringIndex};
+constexpr OperandInfo Class32{4, true, K::ClassIndex};
+constexpr OperandInfo Catch32{4, true, K::HandlerClass};
+constexpr OperandInfo Handler32{4, true, K::HandlerOffset};
+constexpr OperandInfo Gc8{1, true, K::GcCode};
+constexpr OperandInfo Level8{1, true, K::Level};
+constexpr OperandInfo Elem8{1, true, K::ElementSize};
+constexpr OperandInfo Group8{1, true, K::NativeGroup};
+constexpr OperandInfo Func8{1, false, K::NativeFunction};  // string natives reach 128 and beyond
+constexpr OperandInfo Ext8{1, true, K::Extension};
+constexpr OperandInfo ExtFunc8{1, true, K::ExtensionFunction};
 }  // namespace opnd
 
 #define MCB_V kVariableEffect
@@ -239,7 +239,7 @@ constexpr InstructionInfo row(TInt8 opcode, std::string_view mnemonic, TInt8 pop
                               std::string_view meaning, O... operands) {
     static_assert(sizeof...(O) <= 3);
     return InstructionInfo{opcode, mnemonic, pops, pushes, TUint8(sizeof...(O)),
-                           std::array<OperandSpec, 3>{operands...}, meaning};
+                           std::array<OperandInfo, 3>{operands...}, meaning};
 }
 }  // namespace detail
 
@@ -305,7 +305,7 @@ constexpr TInt32 operandOffset(const InstructionInfo& row, TInt32 i) {
 // interpreter sees it: little-endian, sign- or zero-extended by the row.
 // The caller guarantees the instruction's bytes are all present.
 constexpr TInt32 readOperand(const InstructionInfo& row, const TUint8* code, TInt32 i) {
-    const OperandSpec& o = row.operands[i];
+    const OperandInfo& o = row.operands[i];
     const TUint8* p = code + operandOffset(row, i);
     TUint32 v = 0;
     for (TInt32 b = o.width - 1; b >= 0; --b) v = (v << 8) | p[b];

@@ -1,7 +1,7 @@
 // Runs every test application of tests/apps/vm: assembles it, loads it under
 // the test host, runs the steps its annotations ask for and compares what
 // happened with what they state, printing each difference as a diff.
-#include "AppSpec.h"
+#include "AppScript.h"
 #include "TestHost.h"
 
 #include "io/MemoryInputStream.h"
@@ -60,14 +60,14 @@ std::string lineDiff(const std::vector<std::string>& a, const std::vector<std::s
 
 class AppRun {
 public:
-    AppRun(const AppSpec& spec, const std::vector<uint8_t>& image) : spec_(spec), image_(image) {}
+    AppRun(const AppScript& script, const std::vector<uint8_t>& image) : script_(script), image_(image) {}
 
     void runAll() {
-        for (const Step& step : spec_.steps) {
+        for (const Step& step : script_.steps) {
             if (step.kind == Step::Find) find(step);
             else run(step);
         }
-        for (const GlobalCheck& g : spec_.globals) checkGlobal(g);
+        for (const GlobalCheck& g : script_.globals) checkGlobal(g);
     }
 
     std::string failures(const std::string& file) const {
@@ -79,9 +79,9 @@ public:
             out += "  " + file + (c.line ? ":" + std::to_string(c.line) : std::string()) + "\n      expected: " + c.expected +
                    "\n      actual:   " + c.actual + "\n";
         }
-        if (spec_.log != host_.lines) {
+        if (script_.log != host_.lines) {
             ++failed;
-            out += "  log (- expected, + actual):\n" + lineDiff(spec_.log, host_.lines);
+            out += "  log (- expected, + actual):\n" + lineDiff(script_.log, host_.lines);
         }
         if (failed == 0) return std::string();
         return std::to_string(failed) + " of " + std::to_string(checks_.size() + 1) +
@@ -91,7 +91,7 @@ public:
 private:
     std::string outcomeOf(const std::function<void()>& body) {
         vm_.lastReport.clear();
-        vm_.setControlBudget(spec_.budget);
+        vm_.setControlBudget(script_.budget);
         try {
             body();
             return "returns";
@@ -201,7 +201,7 @@ private:
         checks_.push_back({v.line, what + " string " + quote(v.text), what + " " + actual});
     }
 
-    const AppSpec& spec_;
+    const AppScript& script_;
     const std::vector<uint8_t>& image_;
     RecordingMachine vm_;
     TestHost host_{vm_};
@@ -213,10 +213,10 @@ class TestApplication : public testing::TestWithParam<fs::path> {};
 TEST_P(TestApplication, BehavesAsAnnotated) {
     const fs::path& file = GetParam();
     std::string source = readText(file);
-    AppSpec spec;
+    AppScript script;
     try {
-        spec = parseSpec(source);
-    } catch (const SpecError& e) {
+        script = parseScript(source);
+    } catch (const ScriptError& e) {
         FAIL() << file.filename().string() << ": bad annotation at " << e.what();
     }
     std::vector<uint8_t> image;
@@ -225,7 +225,7 @@ TEST_P(TestApplication, BehavesAsAnnotated) {
     } catch (const std::exception& e) {
         FAIL() << file.filename().string() << ": does not assemble: " << e.what();
     }
-    AppRun run(spec, image);
+    AppRun run(script, image);
     run.runAll();
     std::string failures = run.failures(file.filename().string());
     EXPECT_TRUE(failures.empty()) << failures;

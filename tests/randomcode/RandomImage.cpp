@@ -41,7 +41,7 @@ struct Writer {
 };
 }  // namespace
 
-std::vector<TUint8> ImageSpec::bytes() const {
+std::vector<TUint8> ImagePlan::bytes() const {
     Writer w;
     w.u8(20);
     for (size_t i = 0; i < 20; ++i) w.u8(i < identifier.size() ? TUint8(identifier[i]) : 0);
@@ -49,13 +49,13 @@ std::vector<TUint8> ImageSpec::bytes() const {
     w.u8(0xFF);
     for (int i = 0; i < 9; ++i) w.u8(4);
     w.i32(TInt32(methods.size()));
-    for (const MethodSpec& m : methods) {
+    for (const MethodPlan& m : methods) {
         w.text(m.name);
         w.i32(m.code);
         w.i32(m.descriptor);
     }
     w.i32(TInt32(selectors.size()));
-    for (const SelectorSpec& s : selectors) {
+    for (const SelectorPlan& s : selectors) {
         w.text(s.name);
         w.i32(TInt32(s.implementations.size()));
         for (const Implementation& i : s.implementations) {
@@ -66,7 +66,7 @@ std::vector<TUint8> ImageSpec::bytes() const {
     }
     w.i32(globals);
     w.i32(TInt32(classes.size()));
-    for (const ClassSpec& c : classes) {
+    for (const ClassPlan& c : classes) {
         w.u8(4);
         w.slots(c.referenceFields);
         w.flagged(c.arrayFields);
@@ -75,7 +75,7 @@ std::vector<TUint8> ImageSpec::bytes() const {
         w.i32(0);  // no trailing classes
     }
     w.i32(TInt32(descriptors.size()));
-    for (const DescriptorSpec& d : descriptors) {
+    for (const DescriptorPlan& d : descriptors) {
         w.u8(4);
         w.i32(d.first);
         w.slots(d.possibleReferences);
@@ -119,8 +119,8 @@ std::vector<std::pair<TUint8, TInt32>> someFlagged(Random& rng, TInt32 lo, TInt3
 
 TInt32 length(Random& rng) { return chance(rng, 97) ? uniform(rng, 0, 4) : pick(rng, {-3, 200, 20000, -20000}); }
 
-DescriptorSpec randomDescriptor(Random& rng) {
-    DescriptorSpec d;
+DescriptorPlan randomDescriptor(Random& rng) {
+    DescriptorPlan d;
     d.first = length(rng);
     d.second = chance(rng, 70) ? 0 : length(rng);
     d.third = length(rng);
@@ -131,8 +131,8 @@ DescriptorSpec randomDescriptor(Random& rng) {
     return d;
 }
 
-ClassSpec randomClass(Random& rng, TInt32 index) {
-    ClassSpec c;
+ClassPlan randomClass(Random& rng, TInt32 index) {
+    ClassPlan c;
     c.referenceFields = someOffsets(rng, 0, 5);
     c.arrayFields = someFlagged(rng, 0, 5);
     if (index > 0 && chance(rng, 60)) c.superclass = uniform(rng, 0, index - 1);
@@ -157,8 +157,8 @@ TInt32 errorRoutine(Random& rng, std::vector<TUint8>& code) {
 }
 }  // namespace
 
-ImageSpec randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts) {
-    ImageSpec image;
+ImagePlan randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts) {
+    ImagePlan image;
     image.code = std::move(code);
     image.globals = uniform(rng, 0, 8);
     for (TInt32 i = 0; i < kClasses; ++i) image.classes.push_back(randomClass(rng, i));
@@ -171,7 +171,7 @@ ImageSpec randomImage(Random& rng, std::vector<TUint8> code, const std::vector<T
         image.methods.push_back({"vmprintthrowableandexit<throwable>", anyStart(rng, starts), descriptor()});
     if (chance(rng, 20)) image.methods.push_back({"::global::init", anyStart(rng, starts), descriptor()});
     for (TInt32 s = 0; s < kSelectors; ++s) {
-        SelectorSpec selector{s == 0 ? "<*application>.exit event" : "<thing>.poke", {}};
+        SelectorPlan selector{s == 0 ? "<*application>.exit event" : "<thing>.poke", {}};
         for (TInt32 c = 0; c < kClasses; ++c)
             if (chance(rng, 70)) selector.implementations.push_back({c, anyStart(rng, starts), descriptor()});
         image.selectors.push_back(selector);
@@ -200,7 +200,7 @@ struct Instruction {
     std::array<TInt32, 3> target{-1, -1, -1};  // instruction index for jumps, calls, handlers
 };
 
-TInt32 smallInt(Random& rng, const mcb::OperandSpec& o) {
+TInt32 smallInt(Random& rng, const mcb::OperandInfo& o) {
     if (o.width == 1) return chance(rng, 80) ? uniform(rng, -6, 6) : uniform(rng, o.isSigned ? -128 : 0, o.isSigned ? 127 : 255);
     if (chance(rng, 75)) return uniform(rng, -8, 32);
     if (chance(rng, 70)) return pick(rng, {0x7FFFFFFF, TInt32(0x80000000), 0x40000001, -1, 65536, 15255, 15256, -15256});
@@ -208,7 +208,7 @@ TInt32 smallInt(Random& rng, const mcb::OperandSpec& o) {
 }
 
 TInt32 operand(Random& rng, const InstructionInfo& row, TInt32 i, TInt32& target, TInt32 count) {
-    const mcb::OperandSpec& o = row.operands[size_t(i)];
+    const mcb::OperandInfo& o = row.operands[size_t(i)];
     switch (o.kind) {
     case OperandKind::JumpOffset:
     case OperandKind::HandlerOffset:
@@ -289,7 +289,7 @@ std::vector<TUint8> randomInstructions(Random& rng, std::vector<TInt32>& starts)
         TInt32 last = starts[k] + mcb::operandLength(*in.row);
         code.push_back(TUint8(in.row->opcode));
         for (TInt32 i = 0; i < in.row->operandCount; ++i) {
-            const mcb::OperandSpec& o = in.row->operands[size_t(i)];
+            const mcb::OperandInfo& o = in.row->operands[size_t(i)];
             TInt32 v = in.operands[size_t(i)];
             if (TInt32 t = in.target[size_t(i)]; t >= 0) {
                 TInt32 a = starts[size_t(t)];

@@ -15,13 +15,13 @@
 
 namespace randomcode {
 
-struct ClassSpec {
+struct ClassPlan {
     std::vector<TInt32> referenceFields;
     std::vector<std::pair<TUint8, TInt32>> arrayFields;  // flag 0 or 255, word index
     TInt32 superclass = -1;                              // -1: none
 };
 
-struct DescriptorSpec {
+struct DescriptorPlan {
     TInt32 first = 0, second = 0, third = 0;
     std::vector<TInt32> possibleReferences;
     std::vector<std::pair<TUint8, TInt32>> arrays;
@@ -29,7 +29,7 @@ struct DescriptorSpec {
     std::vector<std::pair<TUint8, TInt32>> pairs;
 };
 
-struct MethodSpec {
+struct MethodPlan {
     std::string name;
     TInt32 code = 0;
     TInt32 descriptor = 0;
@@ -41,18 +41,18 @@ struct Implementation {
     TInt32 descriptor = 0;
 };
 
-struct SelectorSpec {
+struct SelectorPlan {
     std::string name;
     std::vector<Implementation> implementations;
 };
 
-struct ImageSpec {
+struct ImagePlan {
     std::string identifier = std::string(20, 'r');
-    std::vector<MethodSpec> methods;
-    std::vector<SelectorSpec> selectors;
+    std::vector<MethodPlan> methods;
+    std::vector<SelectorPlan> selectors;
     TInt32 globals = 0;
-    std::vector<ClassSpec> classes;
-    std::vector<DescriptorSpec> descriptors;
+    std::vector<ClassPlan> classes;
+    std::vector<DescriptorPlan> descriptors;
     std::vector<std::string> strings;
     std::vector<TUint8> code;
 
@@ -71,7 +71,7 @@ constexpr TInt32 kStrings = 3;
 // Classes, descriptors, strings, selectors and the exported methods ("main"
 // at 0, sometimes the initialiser and the throw routines, at instruction
 // starts) around the given code.
-ImageSpec randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts);
+ImagePlan randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts);
 // Raw random bytes.
 std::vector<TUint8> randomBytes(Random& rng, std::vector<TInt32>& starts);
 // Valid instructions whose operands are random but mostly meaningful: jumps

@@ -25,7 +25,7 @@ std::vector<CodeItem> walkCode(std::span<const uint8_t> code)
 int64_t operandValue(const mcb::InstructionInfo& row, const uint8_t* instruction, int index)
 {
     const TInt32 v = mcb::readOperand(row, instruction, index);
-    const mcb::OperandSpec& operand = row.operands[index];
+    const mcb::OperandInfo& operand = row.operands[index];
     if (!operand.isSigned && operand.width == 4)
         return static_cast<int64_t>(static_cast<uint32_t>(v));
     return v;

@@ -55,7 +55,7 @@ void AssemblerState::instruction(const Token& mnemonic)
 
 void AssemblerState::encodeOperand(const mcb::InstructionInfo& row, int index, int64_t start)
 {
-    const mcb::OperandSpec& operand = row.operands[index];
+    const mcb::OperandInfo& operand = row.operands[index];
     const Ref ref = parseRef("an operand");
     int64_t value = 0;
     switch (operand.kind) {

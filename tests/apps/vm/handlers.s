@@ -1,6 +1,6 @@
 ; handlers.s: try/droph/throw: the superclass walk, catch-all handlers, handlers
 ; that do not match being dropped, throw null, and catches across calls.
-;! log "Throwable caught a Special"
+;! log "Throwable caught a Leaf"
 ;! log "outer Throwable caught an Error past an Other handler"
 ;! log "catch-all caught an Other"
 ;! log "stack 0"
@@ -13,14 +13,14 @@
 .class Throwable
 .class Error
     .super Throwable
-.class Special
+.class Leaf
     .super Error
 .class Other
 .descriptor frame
     .lengths 0, 0, 0
 .descriptor frame1                    ; one argument below the return slot
     .lengths 1, 0, 0
-.string m1 "Throwable caught a Special"
+.string m1 "Throwable caught a Leaf"
 .string m2 "outer Throwable caught an Error past an Other handler"
 .string m3 "catch-all caught an Other"
 .string m5 "droph -1 left the catch-all"
@@ -32,12 +32,12 @@ main:
     try Throwable, h1
     alloc 1, 1
     dup
-    setclass Special
+    setclass Leaf
     throw
     droph -1
 h1:
     ldlocd1 -1                ; class of the caught object
-    push 3                    ; Special is the third class
+    push 3                    ; Leaf is the third class
     eq
     jz bad
     adjsp -1
@@ -115,7 +115,7 @@ level1:
 level2throw:
     alloc 1, 1
     dup
-    setclass Special
+    setclass Leaf
     throw
 
 level2:

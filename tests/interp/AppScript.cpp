@@ -1,5 +1,5 @@
 // Reading the ";!" annotations of a test application.
-#include "AppSpec.h"
+#include "AppScript.h"
 
 #include <cctype>
 #include <sstream>
@@ -54,7 +54,7 @@ public:
     void done() {
         if (!atEnd()) fail("unexpected '" + peek().text + "'");
     }
-    [[noreturn]] void fail(const std::string& message) const { throw SpecError(number_, message); }
+    [[noreturn]] void fail(const std::string& message) const { throw ScriptError(number_, message); }
     int number_;
 
 private:
@@ -145,40 +145,40 @@ Step readFind(Line& l) {
     return s;
 }
 
-void readStatement(Line& l, AppSpec& spec) {
-    Step& current = spec.steps.back();  // not used once a step is added below
+void readStatement(Line& l, AppScript& script) {
+    Step& current = script.steps.back();  // not used once a step is added below
     if (l.accept("halts")) readOutcome(l, current, Outcome::Halts);
     else if (l.accept("exits")) readOutcome(l, current, Outcome::Exits);
     else if (l.accept("returns")) readOutcome(l, current, Outcome::Returns);
     else if (l.accept("raises")) readOutcome(l, current, Outcome::Raises);
     else if (l.accept("global")) {
         TInt32 index = l.number();
-        spec.globals.push_back({index, valueCheck(l)});
+        script.globals.push_back({index, valueCheck(l)});
     } else if (l.accept("result")) {
         if (current.kind != Step::Call) l.fail("'result' belongs after a 'call'");
         current.results.push_back(valueCheck(l));
-    } else if (l.accept("log")) spec.log.push_back(l.string());
-    else if (l.accept("call")) spec.steps.push_back(readCall(l));
-    else if (l.accept("find")) spec.steps.push_back(readFind(l));
-    else if (l.accept("budget")) spec.budget = l.number();
+    } else if (l.accept("log")) script.log.push_back(l.string());
+    else if (l.accept("call")) script.steps.push_back(readCall(l));
+    else if (l.accept("find")) script.steps.push_back(readFind(l));
+    else if (l.accept("budget")) script.budget = l.number();
     else l.fail("unknown annotation '" + l.peek().text + "'");
     l.done();
 }
 
 }  // namespace
 
-AppSpec parseSpec(const std::string& source) {
-    AppSpec spec;
-    spec.steps.emplace_back();
+AppScript parseScript(const std::string& source) {
+    AppScript script;
+    script.steps.emplace_back();
     std::istringstream in(source);
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
         size_t at = text.find_first_not_of(" \t");
         if (at == std::string::npos || text.compare(at, 2, ";!") != 0) continue;
         Line line(text.substr(at + 2), number);
-        readStatement(line, spec);
+        readStatement(line, script);
     }
-    return spec;
+    return script;
 }
 
 std::string quote(const std::string& text) {

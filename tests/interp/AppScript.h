@@ -12,8 +12,8 @@
 
 namespace apptest {
 
-struct SpecError : std::runtime_error {
-    SpecError(int line, const std::string& message)
+struct ScriptError : std::runtime_error {
+    ScriptError(int line, const std::string& message)
         : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
     int line;
 };
@@ -52,15 +52,15 @@ struct Step {
     std::optional<TInt32> foundHandle;
 };
 
-struct AppSpec {
+struct AppScript {
     std::vector<Step> steps;  // steps[0] is main
     std::vector<GlobalCheck> globals;
     std::vector<std::string> log;
     TInt64 budget = 1000000;
 };
 
-// Throws SpecError for an annotation it cannot read.
-AppSpec parseSpec(const std::string& source);
+// Throws ScriptError for an annotation it cannot read.
+AppScript parseScript(const std::string& source);
 
 std::string quote(const std::string& text);
 std::string describeOutcome(Outcome o, const std::optional<std::string>& report);

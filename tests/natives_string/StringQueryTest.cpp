@@ -35,14 +35,14 @@ std::string errorResult(const std::string& body) {
 }
 }  // namespace
 
-TEST(StringInspect, LengthAndEmptiness) {
+TEST(StringQuery, LengthAndEmptiness) {
     EXPECT_EQ(intResult("ldstr hello\n native String.length"), 5);
     EXPECT_EQ(intResult("ldstr empty\n native String.length"), 0);
     EXPECT_EQ(intResult("ldstr empty\n native String.is_empty"), 1);
     EXPECT_EQ(intResult("ldstr hello\n native String.is_empty"), 0);
 }
 
-TEST(StringInspect, CharactersByIndexAndAtTheEnds) {
+TEST(StringQuery, CharactersByIndexAndAtTheEnds) {
     EXPECT_EQ(intResult("ldstr hello\n push 1\n native String.char_at"), 'e');
     EXPECT_EQ(intResult("ldstr hello\n native String.first_char"), 'H');
     EXPECT_EQ(intResult("ldstr hello\n native String.last_char"), 'o');
@@ -52,7 +52,7 @@ TEST(StringInspect, CharactersByIndexAndAtTheEnds) {
     EXPECT_EQ(errorResult("ldstr empty\n native String.last_char"), "2: IndexOutOfBoundsException");
 }
 
-TEST(StringInspect, FindAsRangeLeavesTwoWords) {
+TEST(StringQuery, FindAsRangeLeavesTwoWords) {
     NativeProgram p(R"(
     push 77
     ldstr hello
@@ -72,7 +72,7 @@ TEST(StringInspect, FindAsRangeLeavesTwoWords) {
     EXPECT_EQ(none.global(3), 0);
 }
 
-TEST(StringInspect, FindFirstFamily) {
+TEST(StringQuery, FindFirstFamily) {
     // (s, x, range): the position counts from the start of s.
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr a\n push 2\n push -1\n native String.find_first_r"), 3);
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr a\n push 0\n push 0\n native String.find_first_r"), -1);
@@ -90,7 +90,7 @@ TEST(StringInspect, FindFirstFamily) {
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr bc\n push 5\n push 1\n native String.find_first_r"), -1);
 }
 
-TEST(StringInspect, FindLastFamily) {
+TEST(StringQuery, FindLastFamily) {
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr a\n native String.find_last"), 3);
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr A\n native String.find_last"), 3);
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr a\n push 0\n push 3\n native String.find_last_r"), 0);
@@ -102,14 +102,14 @@ TEST(StringInspect, FindLastFamily) {
     EXPECT_EQ(intResult("ldstr abcabc\n push 66\n push 0\n push -1\n push 1\n native String.find_last_crf"), -1);
 }
 
-TEST(StringInspect, FindBeforeTakesTheRangeFirst) {
+TEST(StringQuery, FindBeforeTakesTheRangeFirst) {
     EXPECT_EQ(intResult("ldstr abcabc\n push 1\n push -1\n ldstr A\n native String.find_first_before"), 3);
     EXPECT_EQ(intResult("ldstr abcabc\n push 1\n push -1\n ldstr A\n push 1\n native String.find_first_before_f"), -1);
     EXPECT_EQ(intResult("ldstr abcabc\n push 0\n push 4\n ldstr a\n native String.find_last_before"), 3);
     EXPECT_EQ(intResult("ldstr abcabc\n push 0\n push 3\n ldstr a\n push 1\n native String.find_last_before_f"), 0);
 }
 
-TEST(StringInspect, RangeRules) {
+TEST(StringQuery, RangeRules) {
     // (0, 0) is the empty range on any string; (3, 0) on five characters is not.
     EXPECT_EQ(intResult("ldstr five\n ldstr a\n push 0\n push 0\n native String.find_first_r"), -1);
     EXPECT_EQ(errorResult("ldstr five\n ldstr a\n push 3\n push 0\n native String.find_first_r"), "5: RangeException");
@@ -121,7 +121,7 @@ TEST(StringInspect, RangeRules) {
               "5: RangeException");
 }
 
-TEST(StringInspect, CountIsNonOverlapping) {
+TEST(StringQuery, CountIsNonOverlapping) {
     EXPECT_EQ(intResult("ldstr aaaa\n ldstr aa\n native String.count"), 2);
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr A\n native String.count"), 2);
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr a\n push 1\n push -1\n native String.count_r"), 1);
@@ -135,7 +135,7 @@ TEST(StringInspect, CountIsNonOverlapping) {
     EXPECT_EQ(intResult("ldstr abcabc\n ldstr a\n push 0\n push 0\n native String.count_r"), 0);
 }
 
-TEST(StringInspect, MostFrequentCharacter) {
+TEST(StringQuery, MostFrequentCharacter) {
     EXPECT_EQ(intResult("ldstr abab\n native String.most_frequent"), 'a');
     EXPECT_EQ(intResult("ldstr aBb\n native String.most_frequent"), 'b');  // lower-cased result
     EXPECT_EQ(intResult("ldstr aBb\n push 1\n native String.most_frequent_f"), 'A');
@@ -145,7 +145,7 @@ TEST(StringInspect, MostFrequentCharacter) {
     EXPECT_EQ(errorResult("ldstr abab\n push 2\n push 5\n native String.most_frequent_r"), "5: RangeException");
 }
 
-TEST(StringInspect, StartsAndEndsWith) {
+TEST(StringQuery, StartsAndEndsWith) {
     EXPECT_EQ(intResult("ldstr hello\n ldstr he\n native String.starts_with"), 1);
     EXPECT_EQ(intResult("ldstr hello\n ldstr he\n push 1\n native String.starts_with_f"), 0);
     EXPECT_EQ(intResult("ldstr hello\n ldstr lo\n native String.ends_with"), 1);
