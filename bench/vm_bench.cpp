@@ -2,6 +2,7 @@
 // written for Lua 5.4, and prints one line per program:
 // NAME PLAYER_SECONDS LUA_SECONDS RATIO (player / Lua). Both sides are timed in
 // process CPU time, best of several runs, on the same number of repetitions.
+#include "BenchSupport.h"
 #include "vm/VirtualMachine.h"
 
 #include <cmath>
@@ -59,12 +60,6 @@ struct Options {
     std::vector<std::string> only;
 };
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 [[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "bench_vm: %s\n", what.c_str());
     std::exit(1);
@@ -77,63 +72,31 @@ std::vector<TUint8> readImage(const Options& o, const Benchmark& b) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Seconds for `reps` repetitions on a fresh machine; loading is not timed.
-double runPlayer(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps) {
-    VirtualMachine vm;
-    TInt32 index = -1;
-    if (!vm.loadImage(CAppsString(b.name), image.data(), image.size(), index))
-        fail(std::string(b.name) + ": the image does not load");
-    vm.resolveEntryPoints(index);
-    double start = cpuSeconds();
+double playerSeconds(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps) {
     try {
-        for (TInt32 i = 0; i < reps * b.callsPerRepetition; ++i)
-            vm.runEntryCall(vm.entryPoint(EntryMain), {}, {}, -1);
-    } catch (TInt32 code) {
-        fail(std::string(b.name) + ": the entry call ended with " + std::to_string(code));
+        return bench::timeEntryCalls(b.name, image, reps * b.callsPerRepetition, b.check);
+    } catch (const std::runtime_error& e) {
+        fail(e.what());
     }
-    double took = cpuSeconds() - start;
-    if (!b.check(vm)) fail(std::string(b.name) + ": wrong result");
-    return took;
-}
-
-// Runs the Lua script, which prints its best time over `runs` runs; nullopt
-// when Lua is not there.
-std::optional<double> runLua(const Options& o, const Benchmark& b, TInt32 reps, int runs) {
-    std::string command = o.lua + " '" + o.scripts + "/" + b.scriptFolder + "/" + b.name + ".lua' " + std::to_string(reps) +
-                          " " + std::to_string(runs);
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return std::nullopt;
-    double seconds = -1;
-    bool read = std::fscanf(p, "%lf", &seconds) == 1;
-    if (pclose(p) != 0 || !read) return std::nullopt;
-    return seconds;
 }
 
 double bestPlayer(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps, int runs) {
     double best = INFINITY;
-    for (int r = 0; r < runs; ++r) best = std::min(best, runPlayer(b, image, reps));
+    for (int r = 0; r < runs; ++r) best = std::min(best, playerSeconds(b, image, reps));
     return best;
 }
 
-// Enough repetitions that the faster side still runs `minSeconds`.
-TInt32 repetitionsFor(double minSeconds, double player, std::optional<double> lua) {
-    double fastest = lua ? std::min(player, *lua) : player;
-    if (fastest >= minSeconds) return 1;
-    return TInt32(std::ceil(minSeconds * 1.05 / std::max(fastest, 1e-3)));
+std::optional<double> runLua(const Options& o, const Benchmark& b, TInt32 reps, int runs) {
+    return bench::luaSeconds(o.lua, o.scripts + "/" + b.scriptFolder + "/" + b.name + ".lua", reps, runs);
 }
 
 void measure(const Options& o, const Benchmark& b) {
     std::vector<TUint8> image = readImage(o, b);
-    double player = runPlayer(b, image, 1);
+    double player = playerSeconds(b, image, 1);
     std::optional<double> lua = runLua(o, b, 1, 1);
-    TInt32 reps = repetitionsFor(o.minSeconds, player, lua);
+    TInt32 reps = bench::repetitionsFor(o.minSeconds, player, lua);
     player = bestPlayer(b, image, reps, o.runs);
-    lua = runLua(o, b, reps, o.runs);
-    if (lua)
-        std::printf("%s %.4f %.4f %.2f\n", b.name, player, *lua, player / *lua);
-    else
-        std::printf("%s %.4f - -\n", b.name, player);
-    std::fflush(stdout);
+    bench::printLine(b.name, player, runLua(o, b, reps, o.runs));
 }
 
 bool selected(const Options& o, const Benchmark& b) {

@@ -13,43 +13,6 @@ using hosttest::ChildProcess;
 using hosttest::ScratchDir;
 
 namespace {
-const char* const kForegroundApp = R"(
-.globals 1
-.method "main", main, frame0
-.method "<*application>.foreground event", foreground, frame1
-.method "<*application>.background event", background, frame1
-.class App
-.descriptor frame0
-    .lengths 0, 0, 0
-.descriptor frame1
-    .lengths 1, 0, 0
-    .refs 0
-.string ready "ready"
-.string fg "foreground"
-.string bg "background"
-.code
-main:
-    ldglobals
-    alloc 1, 1
-    dup
-    setclass App
-    store
-    ldglobals
-    deref
-    native System.set_application
-    ldstr ready
-    native Debug.log
-    ret 0, 1
-foreground:
-    ldstr fg
-    native Debug.log
-    ret 0, 2
-background:
-    ldstr bg
-    native Debug.log
-    ret 0, 2
-)";
-
 // A private bus daemon with a system bus's type on a socket of its own.
 class PrivateSystemBus {
 public:
@@ -96,7 +59,7 @@ TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEvents) {
     ChildProcess mce({testBinary()}, env, dir.root());
     ASSERT_TRUE(mce.waitFor("helper ready")) << mce.err();
 
-    hosttest::writeImage(dir, kForegroundApp);
+    hosttest::writeImage(dir, hosttest::kForegroundApp);
     ChildProcess player({hosttest::playerBinary()},
                         hosttest::playerEnvironment(dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}}),
                         dir.root());

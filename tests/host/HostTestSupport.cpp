@@ -19,6 +19,45 @@
 
 namespace hosttest {
 
+const char* const kForegroundApp = R"(
+.globals 1
+.method "main", main, frame0
+.method "<*application>.foreground event", foreground, frame1
+.method "<*application>.background event", background, frame1
+.class App
+.descriptor frame0
+    .lengths 0, 0, 0
+.descriptor frame1
+    .lengths 1, 0, 0
+    .refs 0
+.string ready "ready"
+.string fg "foreground"
+.string bg "background"
+.code
+main:
+    ldglobals
+    alloc 1, 1
+    dup
+    setclass App
+    store
+    ldglobals
+    deref
+    native System.set_application
+    ldstr ready
+    native Debug.log
+    ret 0, 1
+foreground:
+    ldstr fg
+    native Debug.log
+    ret 0, 2
+background:
+    ldstr bg
+    native Debug.log
+    ret 0, 2
+)";
+
+
+
 ScratchDir::ScratchDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/mcb-host-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());

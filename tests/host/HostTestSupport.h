@@ -25,6 +25,10 @@ private:
     std::string root_;
 };
 
+// Logs "ready" once it is the application, then "foreground" and "background"
+// as those events arrive.
+extern const char* const kForegroundApp;
+
 // Assembles `source` into `dir`/index.mcb (the test fails on an assembly error).
 void writeImage(const ScratchDir& dir, const std::string& source);
 

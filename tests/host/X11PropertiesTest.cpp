@@ -14,43 +14,6 @@ using hosttest::ChildProcess;
 using hosttest::ScratchDir;
 
 namespace {
-const char* const kForegroundApp = R"(
-.globals 1
-.method "main", main, frame0
-.method "<*application>.foreground event", foreground, frame1
-.method "<*application>.background event", background, frame1
-.class App
-.descriptor frame0
-    .lengths 0, 0, 0
-.descriptor frame1
-    .lengths 1, 0, 0
-    .refs 0
-.string ready "ready"
-.string fg "foreground"
-.string bg "background"
-.code
-main:
-    ldglobals
-    alloc 1, 1
-    dup
-    setclass App
-    store
-    ldglobals
-    deref
-    native System.set_application
-    ldstr ready
-    native Debug.log
-    ret 0, 1
-foreground:
-    ldstr fg
-    native Debug.log
-    ret 0, 2
-background:
-    ldstr bg
-    native Debug.log
-    ret 0, 2
-)";
-
 std::string output(const std::string& cmd) {
     std::string out;
     if (FILE* p = popen(cmd.c_str(), "r")) {
@@ -123,7 +86,7 @@ TEST(X11Properties, NonCompositedMarkAndCurrentApplicationWindow) {
     ChildProcess wm({testBinary()}, hosttest::playerEnvironment(dir.root(), helperEnv), dir.root());
     ASSERT_TRUE(wm.waitFor("helper ready")) << wm.err();
 
-    hosttest::writeImage(dir, kForegroundApp);
+    hosttest::writeImage(dir, hosttest::kForegroundApp);
     ChildProcess player({hosttest::playerBinary()}, hosttest::playerEnvironment(dir.root(), xenv), dir.root());
     ASSERT_TRUE(player.waitFor("LOG: ready\n")) << player.err();
     EXPECT_NE(x.rootProperty("_HILDON_NON_COMPOSITED_WINDOW").find("= 1"), std::string::npos)
