@@ -93,7 +93,9 @@ void VirtualMachine::run() {
         &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal,
         &&L_AddLocalToLocal,
         &&L_JumpToLt, &&L_JumpToLe, &&L_JumpToGt, &&L_JumpToGe, &&L_JumpToEq, &&L_JumpToNe,
-        &&L_StepToLt, &&L_StepToLe, &&L_StepToGt, &&L_StepToGe, &&L_StepToEq, &&L_StepToNe};
+        &&L_StepToLt, &&L_StepToLe, &&L_StepToGt, &&L_StepToGe, &&L_StepToEq, &&L_StepToNe,
+        &&L_AddStepToLt, &&L_AddStepToLe, &&L_AddStepToGt, &&L_AddStepToGe, &&L_AddStepToEq, &&L_AddStepToNe,
+        &&L_LoadAddConstant, &&L_LoadSubConstant, &&L_CopyLocal};
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     TInt32 pc = pc_;
@@ -118,6 +120,8 @@ void VirtualMachine::run() {
         if (i < 0 || i >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
         return TInt32(i);
     };
+    auto inStack = [](TInt64 i) { return TUint64(i) < TUint64(kStackWords); };
+    auto belowTop = [&sp](TInt64 i) { return TUint64(i) < TUint64(TInt64(sp) + 1); };
     auto needPush = [&sp](TInt64 n) {
         if (TInt64(sp) + n >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
     };
@@ -725,6 +729,27 @@ void VirtualMachine::run() {
         s[i] = TInt32(TUint32(s[i]) + TUint32(s[sp + 2]));
         NEXT_BY(5);
     }
+#define LOAD_ADD_CONSTANT(expr)                                                      \
+    do {                                                                            \
+        TInt64 i_ = TInt64(sp) + 1 + ip->a;                                         \
+        if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused;                  \
+        TUint32 v_ = TUint32(s[i_]), c_ = TUint32(ip->b);                           \
+        s[sp + 2] = ip->b; /* the scratch word the plain sequence leaves */         \
+        s[++sp] = TInt32(expr);                                                     \
+        NEXT_BY(8);                                                                 \
+    } while (0)
+    L_LoadAddConstant:
+        LOAD_ADD_CONSTANT(v_ + c_);
+    L_LoadSubConstant:
+        LOAD_ADD_CONSTANT(v_ - c_);
+    L_CopyLocal: {
+        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->b;
+        if (sp + 2 >= kStackWords || !inStack(i) || !inStack(j)) goto L_Unfused;
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
+        s[sp + 2] = s[j];
+        s[i] = s[sp + 2];
+        NEXT_BY(5);
+    }
 // The jump's own transfer is spent first; the test then runs as at its target.
 #define JUMP_TO_COMPARE(op)                                                            \
     do {                                                                              \
@@ -780,6 +805,44 @@ void VirtualMachine::run() {
         STEP_TO_COMPARE(==);
     L_StepToNe:
         STEP_TO_COMPARE(!=);
+// ldloca a; ldloc b; addm; then a loop step as above: a = a | b << 16,
+// b = the incremented local, c = T. With every local below the two words the
+// sequence writes above the stack, only their last values can be seen, and a
+// loop whose test leads straight back here turns without a dispatch.
+#define ADD_STEP_TO_COMPARE(op)                                                        \
+    do {                                                                              \
+        const PreparedInstruction& test_ = code[ip->c];                               \
+        const TInt64 i_ = TInt64(sp) + 1 + TInt16(ip->a), j_ = TInt64(sp) + 2 + (ip->a >> 16); \
+        const TInt64 k_ = TInt64(sp) + 1 + ip->b, t_ = TInt64(sp) + 1 + test_.a;      \
+        const TInt32 limit_ = test_.b;                                                \
+        if (sp + 2 >= kStackWords || !belowTop(i_) || !belowTop(j_) || !belowTop(k_) || \
+            !belowTop(t_) || budget_ >= 0)                                            \
+            goto L_Unfused;                                                           \
+        const bool again_ = ip->c + 11 == pc;                                         \
+        TInt32 r_;                                                                    \
+        do {                                                                          \
+            s[i_] = TInt32(TUint32(s[i_]) + TUint32(s[j_]));                          \
+            s[k_] = TInt32(TUint32(s[k_]) + 1u);                                      \
+            r_ = bool32(s[t_] op limit_);                                             \
+        } while (r_ != 0 && again_);                                                  \
+        s[sp + 1] = r_;                                                               \
+        s[sp + 2] = limit_;                                                           \
+        pc = ip->c;                                                                   \
+        if (r_ == 0) JUMP(test_.c);                                                   \
+        NEXT_BY(11);                                                                  \
+    } while (0)
+    L_AddStepToLt:
+        ADD_STEP_TO_COMPARE(<);
+    L_AddStepToLe:
+        ADD_STEP_TO_COMPARE(<=);
+    L_AddStepToGt:
+        ADD_STEP_TO_COMPARE(>);
+    L_AddStepToGe:
+        ADD_STEP_TO_COMPARE(>=);
+    L_AddStepToEq:
+        ADD_STEP_TO_COMPARE(==);
+    L_AddStepToNe:
+        ADD_STEP_TO_COMPARE(!=);
     L_Unfused:
         ip = plain + pc;
         if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler]) goto L_StackFault;
@@ -813,7 +876,8 @@ void VirtualMachine::run() {
         // Errors leave the machine at the failing instruction, its last operand
         // byte being the program counter, as for natives.
         sp_ = sp;
-        if (pc >= 0 && pc < codeSize) pc_ = pc + code[pc].length - 1;
+        // (the plain entry: a fused one may have fallen back to its first instruction)
+        if (pc >= 0 && pc < codeSize) pc_ = pc + plain[pc].length - 1;
         throw;
     }
 #undef DISPATCH
@@ -826,6 +890,8 @@ void VirtualMachine::run() {
 #undef LOAD_PUSH_COMPARE_JUMP
 #undef JUMP_TO_COMPARE
 #undef STEP_TO_COMPARE
+#undef ADD_STEP_TO_COMPARE
+#undef LOAD_ADD_CONSTANT
 #undef JUMP
 #undef BINARY
 #undef MEMORY

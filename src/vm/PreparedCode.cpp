@@ -43,6 +43,8 @@ constexpr mcb::Op kCompares[] = {mcb::Op::Lt, mcb::Op::Le, mcb::Op::Gt,
 
 // ldloc k; push c; <compare>; jz L  ->  one compare-and-branch
 // ldloca k; incm                    ->  one increment of a local
+// ldloc k; push c; add|sub           ->  a local plus a constant
+// ldloca k; ldloc m; addm|store      ->  local += local, local = local
 void PreparedCode::fuse() {
     const TInt32 n = TInt32(plain_.size()) - 1;
     auto is = [&](TInt32 at, mcb::Op op) { return at < n && plain_[size_t(at)].handler == rowOf(op); };
@@ -54,6 +56,12 @@ void PreparedCode::fuse() {
                     entries_[size_t(at)] = {TUint16(kLoadPushCompareJump + k), 11, plain_[size_t(at)].a,
                                             plain_[size_t(at + 2)].a, jz.a};
                 }
+        } else if (is(at, mcb::Op::LoadLocal) && is(at + 2, mcb::Op::Push) &&
+                   (is(at + 7, mcb::Op::Add) || is(at + 7, mcb::Op::Sub))) {
+            TUint16 h = is(at + 7, mcb::Op::Add) ? kLoadAddConstant : kLoadSubConstant;
+            entries_[size_t(at)] = {h, 8, plain_[size_t(at)].a, plain_[size_t(at + 2)].a, 0};
+        } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::LoadLocal) && is(at + 4, mcb::Op::Store)) {
+            entries_[size_t(at)] = {kCopyLocal, 5, plain_[size_t(at)].a, plain_[size_t(at + 2)].a, 0};
         } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::IncMem)) {
             entries_[size_t(at)] = {kIncrementLocal, 3, plain_[size_t(at)].a, 0, 0};
         } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::LoadLocal) && is(at + 4, mcb::Op::AddMem)) {
@@ -80,5 +88,16 @@ void PreparedCode::fuse() {
         if (TInt32 k = fusedTestAt(at + 3); k >= 0)
             entries_[size_t(at)] = {TUint16(kIncrementJumpToCompare + k), 3, plain_[size_t(at)].a,
                                     plain_[size_t(at + 3)].a, 0};
+    }
+    // Both local operands of the add are byte operands, so they share a word.
+    for (TInt32 at = 0; at + 5 < n; ++at) {
+        const PreparedInstruction& step = entries_[size_t(at + 5)];
+        if (entries_[size_t(at)].handler != kAddLocalToLocal || step.handler < kIncrementJumpToCompare ||
+            step.handler >= kIncrementJumpToCompare + 6)
+            continue;
+        const PreparedInstruction& add = entries_[size_t(at)];
+        TInt32 locals = TInt32(TUint32(TUint16(TInt16(add.a))) | (TUint32(TUint16(TInt16(add.b))) << 16));
+        entries_[size_t(at)] = {TUint16(kAddStepToCompare + (step.handler - kIncrementJumpToCompare)), 5, locals,
+                                step.a, step.b};
     }
 }

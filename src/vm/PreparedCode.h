@@ -30,7 +30,15 @@ public:
     static constexpr TUint16 kJumpToCompare = TUint16(mcb::kInstructionCount + 11);
     // ldloca; incm; jmp onto a fused test: a counting loop's step (+ 6 compares)
     static constexpr TUint16 kIncrementJumpToCompare = TUint16(mcb::kInstructionCount + 17);
-    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 23);
+    // ldloca; ldloc; addm followed by such a step: an accumulating loop's whole
+    // body after its test (+ 6 compares)
+    static constexpr TUint16 kAddStepToCompare = TUint16(mcb::kInstructionCount + 23);
+    // ldloc k; push c; add|sub: a local plus or minus a constant
+    static constexpr TUint16 kLoadAddConstant = TUint16(mcb::kInstructionCount + 29);
+    static constexpr TUint16 kLoadSubConstant = TUint16(mcb::kInstructionCount + 30);
+    // ldloca k; ldloc m; store: one local assigned to another
+    static constexpr TUint16 kCopyLocal = TUint16(mcb::kInstructionCount + 31);
+    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 32);
 
     // Decodes every offset of `code` from `from` on (earlier entries are kept).
     void build(const Vec<TUint8>& code, TInt32 from = 0);
