@@ -102,31 +102,6 @@ void VMHeap::writeTag(HeapEntry* he) {
 
 // --- checked walking ------------------------------------------------------------
 
-// The entry at a recorded start, with its size and tag agreeing with the record.
-HeapEntry* VMHeap::validEntry(TInt32 pool, VMAddr headerAddr) {
-    if (!isStart(pool, headerAddr)) corrupted();
-    HeapEntry* he = at(headerAddr);
-    TUint64 tagAddr = TUint64(headerAddr) + kHeaderSize + he->size;
-    if ((he->size & 3) != 0 || tagAddr + 4 + kHeaderSize > poolEnd(pool)) corrupted();
-    if (*mem_.uncheckedWord(VMAddr(tagAddr)) != he->size + kEntryOverhead) corrupted();
-    if (!isStart(pool, VMAddr(tagAddr + 4))) corrupted();
-    return he;
-}
-
-bool VMHeap::isTrailing(TInt32 pool, const HeapEntry* he) const {
-    return addressOf(he) == poolEnd(pool) - kHeaderSize;
-}
-
-bool VMHeap::isFree(const HeapEntry* he) const {
-    LinkedListIterator it = he->freeHeapEntryIterator;
-    if (it == kNullIterator) return false;
-    TInt32 k = sizeClass(he->size);
-    if (k >= kFreeListCount || !freeHeapEntries_[k]->contains(it) ||
-        freeHeapEntries_[k]->value(it) != addressOf(he))
-        corrupted();
-    return true;
-}
-
 HeapEntry* VMHeap::next(TInt32 pool, HeapEntry* he) {
     VMAddr n = addressOf(he) + kEntryOverhead + he->size;
     if (n == poolEnd(pool) - kHeaderSize) {

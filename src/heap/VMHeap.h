@@ -162,10 +162,30 @@ private:
         return (poolStarts_[size_t(pool)][word / 64] >> (word % 64)) & 1;
     }
     void setStart(TInt32 pool, VMAddr headerAddr, bool on);
-    VMAddr poolEnd(TInt32 pool) const { return pools_[pool] + TUint32(poolSizes_[pool]); }
-    HeapEntry* validEntry(TInt32 pool, VMAddr headerAddr);
-    bool isTrailing(TInt32 pool, const HeapEntry* he) const;
-    bool isFree(const HeapEntry* he) const;
+    VMAddr poolEnd(TInt32 pool) const { return pools_.data()[pool] + TUint32(poolSizes_.data()[pool]); }
+    // The entry at a recorded start, with its size and tag agreeing with the
+    // record. Inline: every walk and every allocation goes through it.
+    HeapEntry* validEntry(TInt32 pool, VMAddr headerAddr) {
+        if (!isStart(pool, headerAddr)) corrupted();
+        HeapEntry* he = at(headerAddr);
+        TUint64 tagAddr = TUint64(headerAddr) + kHeaderSize + he->size;
+        if ((he->size & 3) != 0 || tagAddr + 4 + kHeaderSize > poolEnd(pool)) corrupted();
+        if (*mem_.uncheckedWord(VMAddr(tagAddr)) != he->size + kEntryOverhead) corrupted();
+        if (!isStart(pool, VMAddr(tagAddr + 4))) corrupted();
+        return he;
+    }
+    bool isTrailing(TInt32 pool, const HeapEntry* he) const {
+        return addressOf(he) == poolEnd(pool) - kHeaderSize;
+    }
+    bool isFree(const HeapEntry* he) const {
+        LinkedListIterator it = he->freeHeapEntryIterator;
+        if (it == kNullIterator) return false;
+        TInt32 k = sizeClass(he->size);
+        if (k >= kFreeListCount || !freeHeapEntries_.data()[k]->contains(it) ||
+            freeHeapEntries_.data()[k]->value(it) != addressOf(he))
+            corrupted();
+        return true;
+    }
     HeapEntry* next(TInt32 pool, HeapEntry* he);
     HeapEntry* previous(TInt32 pool, HeapEntry* he);
     HeapEntry* findFreeEntry(TUint32 size);
