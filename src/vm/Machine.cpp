@@ -44,16 +44,6 @@ VirtualMachine* VirtualMachine::current() { return tCurrent.get(); }
 
 void VirtualMachine::destroyCurrent() { tCurrent.reset(); }
 
-void VirtualMachine::setSp(TInt32 sp) {
-    if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
-    sp_ = sp;
-}
-
-TInt32& VirtualMachine::slot(TInt32 index) {
-    if (index < 0 || index >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
-    return stack_[index];
-}
-
 bool VirtualMachine::pointsIntoStack(TUint32 word) const {
     return word >= stackAddr_ && word - stackAddr_ < TUint32(kStackWords) * 4u;
 }

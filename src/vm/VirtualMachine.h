@@ -129,13 +129,19 @@ public:
     ProgramTables& tables() { return tables_; }
     FrameworkServices* host() const { return host_; }
     TInt32 sp() const { return sp_; }
-    void setSp(TInt32 sp);
+    void setSp(TInt32 sp) {
+        if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+        sp_ = sp;
+    }
     TInt32 pc() const { return pc_; }
     void setPc(TInt32 pc) { pc_ = pc; }
     TInt32* stack() { return stack_; }
     VMAddr stackAddress() const { return stackAddr_; }
     // Checked access to stack slot `index` (VM error 10 outside the stack).
-    TInt32& slot(TInt32 index);
+    TInt32& slot(TInt32 index) {
+        if (TUint32(index) >= TUint32(kStackWords)) vmerr::raise(vmerr::VM, "Stack index out of range");
+        return stack_[index];
+    }
     VMAddr globals() const { return tables_.globals; }
     TInt32 handlerTop() const { return handlerTop_; }
     const Vec<int>& descriptorStack() const { return descriptorStack_; }
