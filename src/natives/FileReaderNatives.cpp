@@ -26,27 +26,8 @@ void open(VirtualMachine& vm) {
     a.noResult();
 }
 
-// (reader, position)
-void seek(VirtualMachine& vm) {
-    NativeArgs a(vm, 2);
-    const TInt32 position = a.word(1);
-    if (position < 0)
-        vmerr::raise(vmerr::InvalidArgument, CAppsString("Position is less than zero: ").appendDecimal(position));
-    if (!streamfield::openHolder(a, 0, kType).reader().seek(position)) vmerr::raise(vmerr::IO);
-    a.noResult();
-}
-
-void position(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    a.result(TInt32(streamfield::openHolder(a, 0, kType).reader().position()));
-}
-
-void size(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    a.result(TInt32(streamfield::openHolder(a, 0, kType).reader().size()));
-}
-
-constexpr NativeBodies kFileReader = byNumber({{1, open}, {2, seek}, {3, position}, {4, size}});
+constexpr NativeBodies kFileReader = byNumber(
+    {{1, open}, {2, streamfield::seek<kType>}, {3, streamfield::position<kType>}, {4, streamfield::size<kType>}});
 }  // namespace
 
 void fileReaderNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 24, function, kFileReader); }

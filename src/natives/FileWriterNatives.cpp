@@ -33,27 +33,8 @@ void open(VirtualMachine& vm) {
     a.noResult();
 }
 
-// (writer, position)
-void seek(VirtualMachine& vm) {
-    NativeArgs a(vm, 2);
-    const TInt32 position = a.word(1);
-    if (position < 0)
-        vmerr::raise(vmerr::InvalidArgument, CAppsString("Position is less than zero: ").appendDecimal(position));
-    if (!streamfield::openHolder(a, 0, kType).writer().seek(position)) vmerr::raise(vmerr::IO);
-    a.noResult();
-}
-
-void position(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    a.result(TInt32(streamfield::openHolder(a, 0, kType).writer().position()));
-}
-
-void size(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    a.result(TInt32(streamfield::openHolder(a, 0, kType).writer().size()));
-}
-
-constexpr NativeBodies kFileWriter = byNumber({{1, open}, {2, seek}, {3, position}, {4, size}});
+constexpr NativeBodies kFileWriter = byNumber(
+    {{1, open}, {2, streamfield::seek<kType>}, {3, streamfield::position<kType>}, {4, streamfield::size<kType>}});
 }  // namespace
 
 void fileWriterNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 22, function, kFileWriter); }

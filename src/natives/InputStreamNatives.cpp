@@ -10,25 +10,6 @@ namespace {
 using namespace numeric;
 constexpr TInt32 kType = StreamHolder::FILE_READER_TYPE_ID;
 
-// The holder of argument 0, tested when there is one.
-StreamHolder* holder(NativeArgs& a) {
-    StreamHolder* h = streamfield::holderOf(a, 0);
-    if (h) streamfield::checkType(*h, kType);
-    return h;
-}
-
-void close(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    if (StreamHolder* h = holder(a)) h->close();
-    a.noResult();
-}
-
-void isOpen(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    StreamHolder* h = holder(a);
-    a.result(h && h->isOk() ? -1 : 0);
-}
-
 // (stream, count) -> a new byte vector. A count beyond the bytes left fails
 // before the vector is made, so no count can ask for more memory than the file holds.
 void read(VirtualMachine& vm) {
@@ -45,7 +26,8 @@ void read(VirtualMachine& vm) {
     a.result(TInt32(handle));
 }
 
-constexpr NativeBodies kInputStream = byNumber({{1, close}, {2, isOpen}, {3, read}});
+constexpr NativeBodies kInputStream = byNumber(
+    {{1, streamfield::close<kType>}, {2, streamfield::isOpen<kType>}, {3, read}});
 }  // namespace
 
 void inputStreamNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 23, function, kInputStream); }

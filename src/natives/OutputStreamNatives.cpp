@@ -10,29 +10,11 @@ namespace {
 using namespace numeric;
 constexpr TInt32 kType = StreamHolder::FILE_WRITER_TYPE_ID;
 
-StreamHolder* holder(NativeArgs& a) {
-    StreamHolder* h = streamfield::holderOf(a, 0);
-    if (h) streamfield::checkType(*h, kType);
-    return h;
-}
-
 void writeElements(VirtualMachine& vm, StreamHolder& h, const OVectorBase& bytes, ElementRange r) {
     if (!h.isOk()) streamfield::notOpen();
     if (r.count == 0) return;
     const TUint8* from = vm.memory().ptr(bytes.storage() + TUint32(r.start), TUint32(r.count));
     if (!h.writer().writeByteBufferToFile(from, r.count)) vmerr::raise(vmerr::IO);
-}
-
-void close(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    if (StreamHolder* h = holder(a)) h->close();
-    a.noResult();
-}
-
-void isOpen(VirtualMachine& vm) {
-    NativeArgs a(vm, 1);
-    StreamHolder* h = holder(a);
-    a.result(h && h->isOk() ? -1 : 0);
 }
 
 // (stream, bytes)
@@ -53,7 +35,8 @@ void writePart(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kOutputStream = byNumber({{1, close}, {2, isOpen}, {3, write}, {4, writePart}});
+constexpr NativeBodies kOutputStream = byNumber(
+    {{1, streamfield::close<kType>}, {2, streamfield::isOpen<kType>}, {3, write}, {4, writePart}});
 }  // namespace
 
 void outputStreamNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 21, function, kOutputStream); }

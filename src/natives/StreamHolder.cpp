@@ -1,5 +1,6 @@
-// StreamHolder: a reader or writer held in the VM heap, and the lookup of the
-// holder in the first field of a bytecode stream object.
+// StreamHolder: a reader or writer held in the VM heap, the lookup of the
+// holder in the first field of a bytecode stream object, and the natives that
+// readers and writers share.
 #include "natives/StreamHolder.h"
 
 #include "heap/VMHeap.h"
@@ -91,4 +92,47 @@ StreamHolder& openHolder(NativeArgs& a, TInt32 i, TInt32 typeId) {
     return holder;
 }
 
+namespace {
+template <typename F>
+auto onFile(StreamHolder& h, F&& f) {
+    return h.typeId() == StreamHolder::FILE_READER_TYPE_ID ? f(h.reader()) : f(h.writer());
+}
+
+// The holder of argument 0, tested when there is one.
+StreamHolder* testedHolder(NativeArgs& a, TInt32 typeId) {
+    StreamHolder* h = holderOf(a, 0);
+    if (h) checkType(*h, typeId);
+    return h;
+}
+}  // namespace
+
+void close(VirtualMachine& vm, TInt32 typeId) {
+    NativeArgs a(vm, 1);
+    if (StreamHolder* h = testedHolder(a, typeId)) h->close();
+    a.noResult();
+}
+
+void isOpen(VirtualMachine& vm, TInt32 typeId) {
+    NativeArgs a(vm, 1);
+    StreamHolder* h = testedHolder(a, typeId);
+    a.result(h && h->isOk() ? -1 : 0);
+}
+
+void seek(VirtualMachine& vm, TInt32 typeId) {
+    NativeArgs a(vm, 2);
+    const TInt32 to = a.word(1);
+    if (to < 0) vmerr::raise(vmerr::InvalidArgument, CAppsString("Position is less than zero: ").appendDecimal(to));
+    if (!onFile(openHolder(a, 0, typeId), [to](auto& file) { return file.seek(to); })) vmerr::raise(vmerr::IO);
+    a.noResult();
+}
+
+void position(VirtualMachine& vm, TInt32 typeId) {
+    NativeArgs a(vm, 1);
+    a.result(TInt32(onFile(openHolder(a, 0, typeId), [](auto& file) { return file.position(); })));
+}
+
+void size(VirtualMachine& vm, TInt32 typeId) {
+    NativeArgs a(vm, 1);
+    a.result(TInt32(onFile(openHolder(a, 0, typeId), [](auto& file) { return file.size(); })));
+}
 }  // namespace streamfield

@@ -62,4 +62,18 @@ StreamHolder& openHolder(NativeArgs& a, TInt32 i, TInt32 typeId);
 // The TYPEID test alone, for a holder that exists.
 void checkType(const StreamHolder& holder, TInt32 typeId);
 [[noreturn]] void notOpen();
+
+// Seek, position and size behave alike for readers and writers, whose groups
+// list them as seek<TYPEID>: (stream object, position) and (stream object).
+void seek(VirtualMachine& vm, TInt32 typeId);
+void position(VirtualMachine& vm, TInt32 typeId);
+void size(VirtualMachine& vm, TInt32 typeId);
+// Close and is-open of the stream groups: (stream object); no holder is closed.
+void close(VirtualMachine& vm, TInt32 typeId);
+void isOpen(VirtualMachine& vm, TInt32 typeId);
+template <TInt32 typeId> void close(VirtualMachine& vm) { close(vm, typeId); }
+template <TInt32 typeId> void isOpen(VirtualMachine& vm) { isOpen(vm, typeId); }
+template <TInt32 typeId> void seek(VirtualMachine& vm) { seek(vm, typeId); }
+template <TInt32 typeId> void position(VirtualMachine& vm) { position(vm, typeId); }
+template <TInt32 typeId> void size(VirtualMachine& vm) { size(vm, typeId); }
 }  // namespace streamfield
