@@ -43,6 +43,8 @@ public:
     class LogNode;
     class EntityNode;
     class BinaryNode;
+    class OneValueNode;
+    class TwoValueNode;
     class MethodCallNode;
     class MethodReturnNode;
     class GarbageCollectionNode;

@@ -158,24 +158,24 @@ void T::BinaryNode::writeBody(CAppsFileWriter& writer) const {
     writeInt32(writer, value2);
 }
 
-void T::MethodCallNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
+void T::OneValueNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
     LogNode::read(reader, bodyLength);
     value1 = readInt32(reader);
 }
 
-void T::MethodCallNode::writeBody(CAppsFileWriter& writer) const {
+void T::OneValueNode::writeBody(CAppsFileWriter& writer) const {
     LogNode::writeBody(writer);
     writeInt32(writer, value1);
 }
 
-void T::StartTraceNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
-    LogNode::read(reader, bodyLength);
-    value1 = readInt32(reader);
+void T::TwoValueNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
+    OneValueNode::read(reader, bodyLength);
+    value2 = readInt32(reader);
 }
 
-void T::StartTraceNode::writeBody(CAppsFileWriter& writer) const {
-    LogNode::writeBody(writer);
-    writeInt32(writer, value1);
+void T::TwoValueNode::writeBody(CAppsFileWriter& writer) const {
+    OneValueNode::writeBody(writer);
+    writeInt32(writer, value2);
 }
 
 void T::MessageNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
@@ -186,28 +186,6 @@ void T::MessageNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
 void T::MessageNode::writeBody(CAppsFileWriter& writer) const {
     LogNode::writeBody(writer);
     message.writeRecord(writer);
-}
-
-void T::ExceptionThrownNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
-    LogNode::read(reader, bodyLength);
-    value1 = readInt32(reader);
-    value2 = readInt32(reader);
-}
-
-void T::ExceptionThrownNode::writeBody(CAppsFileWriter& writer) const {
-    LogNode::writeBody(writer);
-    writeInt32(writer, value1);
-    writeInt32(writer, value2);
-}
-
-void T::ExceptionCaughtNode::read(CAppsFileReader& reader, TInt32 bodyLength) {
-    LogNode::read(reader, bodyLength);
-    value1 = readInt32(reader);
-}
-
-void T::ExceptionCaughtNode::writeBody(CAppsFileWriter& writer) const {
-    LogNode::writeBody(writer);
-    writeInt32(writer, value1);
 }
 
 }  // namespace Trace

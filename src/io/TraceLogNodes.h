@@ -148,16 +148,47 @@ protected:
     void writeBody(CAppsFileWriter& writer) const override;
 };
 
-class TraceLog::MethodCallNode : public TraceLog::LogNode {
+// Log records whose body after the log fields is one or two integers.
+class TraceLog::OneValueNode : public TraceLog::LogNode {
 public:
     void read(CAppsFileReader& reader, TInt32 bodyLength) override;
-    TUint8 type() const override { return kMethodCall; }
     TInt64 bodyLength() const override { return LogNode::bodyLength() + 4; }
 
     TInt32 value1 = 0;
 
 protected:
     void writeBody(CAppsFileWriter& writer) const override;
+};
+
+class TraceLog::TwoValueNode : public TraceLog::OneValueNode {
+public:
+    void read(CAppsFileReader& reader, TInt32 bodyLength) override;
+    TInt64 bodyLength() const override { return OneValueNode::bodyLength() + 4; }
+
+    TInt32 value2 = 0;
+
+protected:
+    void writeBody(CAppsFileWriter& writer) const override;
+};
+
+class TraceLog::MethodCallNode : public TraceLog::OneValueNode {
+public:
+    TUint8 type() const override { return kMethodCall; }
+};
+
+class TraceLog::StartTraceNode : public TraceLog::OneValueNode {
+public:
+    TUint8 type() const override { return kStartTrace; }
+};
+
+class TraceLog::ExceptionThrownNode : public TraceLog::TwoValueNode {
+public:
+    TUint8 type() const override { return kExceptionThrown; }
+};
+
+class TraceLog::ExceptionCaughtNode : public TraceLog::OneValueNode {
+public:
+    TUint8 type() const override { return kExceptionCaught; }
 };
 
 class TraceLog::MethodReturnNode : public TraceLog::LogNode {
@@ -175,18 +206,6 @@ public:
     TUint8 type() const override { return kStopTrace; }
 };
 
-class TraceLog::StartTraceNode : public TraceLog::LogNode {
-public:
-    void read(CAppsFileReader& reader, TInt32 bodyLength) override;
-    TUint8 type() const override { return kStartTrace; }
-    TInt64 bodyLength() const override { return LogNode::bodyLength() + 4; }
-
-    TInt32 value1 = 0;
-
-protected:
-    void writeBody(CAppsFileWriter& writer) const override;
-};
-
 class TraceLog::MessageNode : public TraceLog::LogNode {
 public:
     void read(CAppsFileReader& reader, TInt32 bodyLength) override;
@@ -194,31 +213,6 @@ public:
     TInt64 bodyLength() const override { return LogNode::bodyLength() + message.recordSize(); }
 
     StringNode message;
-
-protected:
-    void writeBody(CAppsFileWriter& writer) const override;
-};
-
-class TraceLog::ExceptionThrownNode : public TraceLog::LogNode {
-public:
-    void read(CAppsFileReader& reader, TInt32 bodyLength) override;
-    TUint8 type() const override { return kExceptionThrown; }
-    TInt64 bodyLength() const override { return LogNode::bodyLength() + 8; }
-
-    TInt32 value1 = 0;
-    TInt32 value2 = 0;
-
-protected:
-    void writeBody(CAppsFileWriter& writer) const override;
-};
-
-class TraceLog::ExceptionCaughtNode : public TraceLog::LogNode {
-public:
-    void read(CAppsFileReader& reader, TInt32 bodyLength) override;
-    TUint8 type() const override { return kExceptionCaught; }
-    TInt64 bodyLength() const override { return LogNode::bodyLength() + 4; }
-
-    TInt32 value1 = 0;
 
 protected:
     void writeBody(CAppsFileWriter& writer) const override;
