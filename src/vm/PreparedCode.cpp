@@ -49,7 +49,9 @@ void PreparedCode::fuse() {
     const TInt32 n = TInt32(plain_.size()) - 1;
     auto is = [&](TInt32 at, mcb::Op op) { return at < n && plain_[size_t(at)].handler == rowOf(op); };
     for (TInt32 at = 0; at < n; ++at) {
-        if (is(at, mcb::Op::LoadLocal) && is(at + 2, mcb::Op::Push) && is(at + 8, mcb::Op::JumpIfZero)) {
+        // (a branch out of the code stays plain, so that it fails where it stands)
+        if (is(at, mcb::Op::LoadLocal) && is(at + 2, mcb::Op::Push) && is(at + 8, mcb::Op::JumpIfZero) &&
+            TUint32(plain_[size_t(at + 8)].a) < TUint32(n)) {
             for (TUint16 k = 0; k < 6; ++k)
                 if (is(at + 7, kCompares[k])) {
                     const PreparedInstruction& jz = plain_[size_t(at + 8)];
