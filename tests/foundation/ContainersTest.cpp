@@ -5,17 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-template <typename F>
-TInt32 raisedCode(F f) {
-    try {
-        f();
-    } catch (const ErrorHandlingException&) {
-        return vmerr::pendingErrorCode();
-    }
-    return 0;
-}
-}  // namespace
+#include "ExpectRaises.h"
 
 TEST(Vec, GrowsByFiveQuartersPlusEight) {
     Vec<int> v;
@@ -32,11 +22,11 @@ TEST(Vec, GrowsByFiveQuartersPlusEight) {
 TEST(Vec, FailuresRaiseAndLeaveTheVectorUnchanged) {
     Vec<int> v;
     for (int i = 0; i < 5; ++i) v.append(i * 10);
-    EXPECT_EQ(raisedCode([&] { v[5]; }), 2);
-    EXPECT_EQ(raisedCode([&] { v[-1]; }), 2);
-    EXPECT_EQ(raisedCode([&] { v.reserve(4); }), 6);
-    EXPECT_EQ(raisedCode([&] { v.resize(-1); }), 6);
-    EXPECT_EQ(raisedCode([&] { v.insert(6, 1); }), 2);
+    expectRaises(2, [&] { v[5]; });
+    expectRaises(2, [&] { v[-1]; });
+    expectRaises(6, [&] { v.reserve(4); });
+    expectRaises(6, [&] { v.resize(-1); });
+    expectRaises(2, [&] { v.insert(6, 1); });
     ASSERT_EQ(v.getSize(), 5);
     EXPECT_EQ(v[4], 40);
     EXPECT_EQ(v.capacity(), 8);

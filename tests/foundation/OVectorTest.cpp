@@ -27,69 +27,49 @@ protected:
         return he && he->gcCode == GC_CODE_PLAIN && he->type == 0;
     }
 };
-
 }  // namespace
 
-TEST_F(OVectorTest, StartsWithoutStorage) {
-    OVector<int> v(heap);
-    EXPECT_EQ(v.size(), 0);
-    EXPECT_EQ(v.capacity(), 0);
-    EXPECT_EQ(v.storage(), 0u);
-    EXPECT_EQ(v.data(), nullptr);
-}
-
-TEST_F(OVectorTest, StorageIsALivePlainHeapBlockInVMMemory) {
-    OVector<int> v(heap);
-    v.append(7);
-    EXPECT_TRUE(isLivePlainBlock(v.storage()));
-    EXPECT_EQ(mem.readWord(v.storage()), 7u);
-    EXPECT_EQ(v.elementAddress(0), v.storage());
-    EXPECT_TRUE(mem.holds(&v[0]));
-}
-
-TEST_F(OVectorTest, GrowsByTwelveTenthsFromTen) {
+TEST_F(OVectorTest, GrowsByTwelveTenthsInAPlainHeapBlock) {
     OVector<int> v(heap);
     std::vector<TInt32> capacities;
+    TInt32 entries = heap.numberOfEntries();
     for (int i = 0; i < 40; ++i) {
+        VMAddr before = v.storage();
         v.append(i);
-        if (capacities.empty() || capacities.back() != v.capacity())
-            capacities.push_back(v.capacity());
+        if (capacities.empty() || capacities.back() != v.capacity()) capacities.push_back(v.capacity());
+        if (before && before != v.storage()) {
+            EXPECT_EQ(heap.liveEntry(before), nullptr) << "growing frees the old block";
+        }
     }
     EXPECT_EQ(capacities, (std::vector<TInt32>{10, 13, 16, 20, 25, 31, 38, 46}));
     for (int i = 0; i < 40; ++i) EXPECT_EQ(v[i], i);
-}
-
-TEST_F(OVectorTest, GrowingFreesTheOldBlock) {
-    OVector<TUint8> v(heap);
-    for (int i = 0; i < 10; ++i) v.append(TUint8(i));
-    VMAddr old = v.storage();
-    TInt32 entries = heap.numberOfEntries();
-    v.append(10);
-    EXPECT_NE(v.storage(), old);
-    EXPECT_EQ(heap.liveEntry(old), nullptr);
-    EXPECT_EQ(heap.numberOfEntries(), entries);
+    EXPECT_EQ(heap.numberOfEntries(), entries + 1);
     EXPECT_TRUE(isLivePlainBlock(v.storage()));
+    EXPECT_EQ(mem.readWord(v.elementAddress(1)), 1u);
+    VMAddr storage = 0;
+    TInt32 count = 0;
+    EXPECT_TRUE(v.arrayStorage(&storage, &count));
+    EXPECT_EQ(storage, v.storage());
+    EXPECT_EQ(count, 40);
 }
 
-TEST_F(OVectorTest, InsertPlacesBeforeThePosition) {
-    OVector<int> v(heap);
-    v.append(1);
-    v.append(3);
-    v.insert(1, 2);
-    v.insert(0, 0);
-    v.insert(4, 4);
-    EXPECT_EQ(contents(v), (std::vector<int>{0, 1, 2, 3, 4}));
-}
-
-TEST_F(OVectorTest, InsertWhileGrowingKeepsHeadAndTail) {
+TEST_F(OVectorTest, InsertAndRemove) {
     OVector<int> v(heap);
     for (int i = 0; i < 10; ++i) v.append(i < 5 ? i : i + 1);
-    v.insert(5, 5);
+    v.insert(5, 5);  // while growing: head and tail both kept
     EXPECT_EQ(v.capacity(), 13);
-    EXPECT_EQ(contents(v), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    v.insert(0, -1);
+    v.insert(12, 11);
+    EXPECT_EQ(contents(v), (std::vector<int>{-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    v.remove(0);
+    v.removeRange(1, 9);
+    EXPECT_EQ(contents(v), (std::vector<int>{0, 10, 11}));
+    EXPECT_EQ(v.takeLast(), 11);
+    v.clear();
+    EXPECT_EQ(v.capacity(), 13);
 }
 
-TEST_F(OVectorTest, InsertingAnElementOfItselfWhileGrowing) {
+TEST_F(OVectorTest, ElementsOfItselfWhileGrowing) {
     OVector<int> v(heap);
     for (int i = 0; i < 10; ++i) v.append(i);
     v.append(v[3]);  // the reference points into the block that growing frees
@@ -100,7 +80,7 @@ TEST_F(OVectorTest, InsertingAnElementOfItselfWhileGrowing) {
     EXPECT_EQ(v[21], 3);
 }
 
-TEST_F(OVectorTest, BadPositionRaisesAndLeavesTheVector) {
+TEST_F(OVectorTest, FailuresRaiseAndLeaveTheVector) {
     OVector<int> v(heap);
     v.append(1);
     expectRaises(vmerr::IndexOutOfBounds, [&] { v.insert(2, 9); });
@@ -109,61 +89,32 @@ TEST_F(OVectorTest, BadPositionRaisesAndLeavesTheVector) {
     expectRaises(vmerr::IndexOutOfBounds, [&] { v.remove(1); });
     expectRaises(vmerr::IndexOutOfBounds, [&] { v.removeRange(0, 2); });
     expectRaises(vmerr::IndexOutOfBounds, [&] { v.elementAddress(-1); });
-    EXPECT_EQ(contents(v), std::vector<int>{1});
-}
-
-TEST_F(OVectorTest, RemoveClosesTheGap) {
-    OVector<int> v(heap);
-    for (int i = 0; i < 6; ++i) v.append(i);
-    v.remove(0);
-    v.removeRange(1, 2);
-    EXPECT_EQ(contents(v), (std::vector<int>{1, 4, 5}));
-    EXPECT_EQ(v.takeLast(), 5);
-    v.clear();
-    EXPECT_TRUE(v.isEmpty());
-    EXPECT_EQ(v.capacity(), 10);
-}
-
-TEST_F(OVectorTest, ResizeAndReserveFollowVec) {
-    OVector<int> v(heap);
-    v.resize(3);
-    EXPECT_EQ(v.capacity(), 3);
-    EXPECT_EQ(contents(v), (std::vector<int>{0, 0, 0}));
-    v[0] = 5;
-    v.resize(1);
-    v.resize(3);
-    EXPECT_EQ(contents(v), (std::vector<int>{5, 0, 0}));  // reused capacity is cleared
     expectRaises(vmerr::InvalidArgument, [&] { v.resize(-1); });
-    expectRaises(vmerr::InvalidArgument, [&] { v.reserve(2); });
-    EXPECT_EQ(v.size(), 3);
-    v.reserve(50);
-    EXPECT_EQ(v.capacity(), 50);
-    EXPECT_EQ(contents(v), (std::vector<int>{5, 0, 0}));
-}
-
-TEST_F(OVectorTest, AnOversizedRequestRaisesAndLeavesTheVector) {
-    OVector<int> v(heap);
-    v.append(1);
+    expectRaises(vmerr::InvalidArgument, [&] { v.reserve(0); });
     expectRaises(vmerr::InvalidArgument, [&] { v.reserve(0x7FFFFFFF); });
     EXPECT_EQ(contents(v), std::vector<int>{1});
 }
 
-TEST_F(OVectorTest, CopiesOwnTheirStorage) {
-    OVector<TInt8> a(heap);
-    a.append(-1);
-    a.append(2);
-    OVector<TInt8> b(a);
+TEST_F(OVectorTest, ResizeReserveAndCopy) {
+    OVector<int> v(heap);
+    v.resize(3);
+    EXPECT_EQ(v.capacity(), 3);
+    v[0] = 5;
+    v.resize(1);
+    v.resize(3);
+    EXPECT_EQ(contents(v), (std::vector<int>{5, 0, 0})) << "reused capacity is cleared";
+    v.reserve(50);
+    EXPECT_EQ(v.capacity(), 50);
+    EXPECT_EQ(contents(v), (std::vector<int>{5, 0, 0}));
+
+    OVector<int> b(v);
     b[0] = 9;
-    EXPECT_NE(a.storage(), b.storage());
-    EXPECT_EQ(a[0], -1);
-    OVector<TInt8> c(std::move(b));
-    EXPECT_EQ(b.storage(), 0u);
-    EXPECT_EQ(c[0], 9);
+    EXPECT_EQ(v[0], 5) << "a copy owns its storage";
 }
 
-TEST_F(OVectorTest, DestructorFreesTheStorage) {
-    VMAddr block;
+TEST_F(OVectorTest, StorageLivesAndDiesWithTheVector) {
     TInt32 entries = heap.numberOfEntries();
+    VMAddr block;
     {
         OVector<int> v(heap);
         v.append(1);
@@ -171,21 +122,20 @@ TEST_F(OVectorTest, DestructorFreesTheStorage) {
     }
     EXPECT_EQ(heap.liveEntry(block), nullptr);
     EXPECT_EQ(heap.numberOfEntries(), entries);
-}
 
-TEST_F(OVectorTest, DestructorLeavesAStorageBlockThatIsNoLongerItsOwn) {
-    auto v = std::make_unique<OVector<int>>(heap);
-    v->append(1);
-    VMAddr storage = v->storage();
+    // A storage block freed behind the vector's back and reused is not freed again.
+    auto w = std::make_unique<OVector<int>>(heap);
+    w->append(1);
+    VMAddr storage = w->storage();
     heap.free(storage);
     VMAddr other = heap.allocate(40, 0, GC_CODE_STRING);
-    ASSERT_EQ(other, storage);  // someone else's block now
-    v.reset();
+    ASSERT_EQ(other, storage);
+    w.reset();
     EXPECT_NE(heap.liveEntry(other), nullptr);
     heap.verify();
 }
 
-TEST_F(OVectorTest, CollectorReclaimsAnUnreachableVectorAndItsStorage) {
+TEST_F(OVectorTest, CollectorReclaimsUnreachableVectorsAndKeepsReachableStorage) {
     TInt32 entries = heap.numberOfEntries();
     VMAddr ref = heap.createObject<OVector<int>>(16, GC_CODE_VECTOR, heap);
     auto* v = heap.objectAs<OVector<int>>(ref);
@@ -195,15 +145,13 @@ TEST_F(OVectorTest, CollectorReclaimsAnUnreachableVectorAndItsStorage) {
     EXPECT_EQ(heap.liveEntry(ref), nullptr);
     EXPECT_EQ(heap.liveEntry(storage), nullptr);
     EXPECT_EQ(heap.numberOfEntries(), entries);
-    heap.verify();
-}
 
-TEST_F(OVectorTest, AReachableEmptyVectorKeepsItsStorage) {
-    VMAddr ref = heap.createObject<OVector<int>>(16, GC_CODE_VECTOR, heap);
-    auto* v = heap.objectAs<OVector<int>>(ref);
+    // A cleared vector keeps its storage block across a collection.
+    ref = heap.createObject<OVector<int>>(16, GC_CODE_VECTOR, heap);
+    v = heap.objectAs<OVector<int>>(ref);
     v->append(1);
     v->clear();
-    VMAddr storage = v->storage();
+    storage = v->storage();
     heap.addRoot(ref);
     heap.collect();
     ASSERT_TRUE(isLivePlainBlock(storage));
@@ -212,21 +160,10 @@ TEST_F(OVectorTest, AReachableEmptyVectorKeepsItsStorage) {
     heap.removeRoot(ref);
 }
 
-TEST_F(OVectorTest, ReportsItsStorageAndSizeToTheCollector) {
-    OVector<int> v(heap);
-    v.append(4);
-    VMAddr storage = 0;
-    TInt32 count = 0;
-    EXPECT_TRUE(v.arrayStorage(&storage, &count));
-    EXPECT_EQ(storage, v.storage());
-    EXPECT_EQ(count, 1);
-    EXPECT_EQ(v.sizeOutsideHeap(), 0u);
-}
-
-TEST_F(OVectorTest, HeapTeardownWithLiveVectors) {
-    auto mem2 = std::make_unique<VMMemory>();
-    auto heap2 = std::make_unique<VMHeap>(*mem2);
-    VMAddr ref = heap2->createObject<OVector<int>>(16, GC_CODE_VECTOR, *heap2);
-    heap2->objectAs<OVector<int>>(ref)->append(1);
-    heap2.reset();  // the vector's destructor must not touch the dying pools
+TEST(OVectorTeardown, HeapTeardownWithLiveVectors) {
+    auto mem = std::make_unique<VMMemory>();
+    auto heap = std::make_unique<VMHeap>(*mem);
+    VMAddr ref = heap->createObject<OVector<int>>(16, GC_CODE_VECTOR, *heap);
+    heap->objectAs<OVector<int>>(ref)->append(1);
+    heap.reset();  // the vector's destructor must not touch the dying pools
 }

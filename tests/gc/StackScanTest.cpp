@@ -7,77 +7,43 @@ using gctest::Machine;
 
 namespace {
 
-TEST(StackScan, DeclaredSlotsAreScannedAndUndeclaredFrameSlotsAreNot) {
+// Reference slots are scanned precisely; possible-reference slots and words above
+// the frame conservatively, where any integer may stand and an interior address
+// keeps its entry; undeclared frame slots not at all.
+TEST(StackScan, EachSlotIsScannedAsItsDescriptorDeclares) {
     Machine m;
     ASSERT_EQ(m.load(R"(
 .method "main", main, frame
-.descriptor frame       ; return address in slot 0, locals in slots 1 to 3
-    .lengths 0, 0, 3
+.descriptor frame       ; return address in slot 0, locals in slots 1 to 5
+    .lengths 0, 0, 5
     .refs 1
-    .maybe 2
+    .maybe 2, 3, 4
 .code
 main:
     alloc 2, 1          ; slot 1: a reference slot
     extcall 1, 2
-    alloc 2, 1          ; slot 2: a possible-reference slot
+    push 12345          ; slot 2: a plain integer
+    alloc 2, 4          ; slot 3: an interior address
     extcall 1, 2
-    alloc 2, 1          ; slot 3: inside the frame, declared as nothing
+    push 4
+    add
+    ldloca -3           ; slot 4: an address on the stack itself
+    alloc 2, 1          ; slot 5: inside the frame, declared as nothing
     extcall 1, 2
-    alloc 2, 1          ; slot 4: above the frame, scanned conservatively
-    extcall 1, 2
-    extcall 1, 1
-    ret 4, 5
-)"), 0);
-    ASSERT_EQ(m.host.snapshots.size(), 1u);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, true, false, true}));
-}
-
-TEST(StackScan, AnIntegerThatPointsIntoAnEntryKeepsIt) {
-    Machine m;
-    ASSERT_EQ(m.load(R"(
-.method "main", main, frame
-.descriptor frame
-.code
-main:
-    alloc 2, 4
+    alloc 2, 4          ; slot 6: above the frame, an interior address
     extcall 1, 2
     push 8
-    add                 ; only an address inside the block is left
-    alloc 2, 4
+    add
+    alloc 2, 4          ; popped
     extcall 1, 2
     adjsp -1
     push 4096           ; below every pool
     push -8             ; above every pool
     extcall 1, 1
-    ret 3, 4
+    ret 8, 9
 )"), 0);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, false}));
-}
-
-TEST(StackScan, APossibleReferenceSlotMayHoldAnyInteger) {
-    Machine m;
-    ASSERT_EQ(m.load(R"(
-.globals 1
-.method "main", main, frame
-.descriptor frame
-    .lengths 0, 0, 3
-    .maybe 1, 2, 3
-.code
-main:
-    push 12345
-    alloc 2, 4
-    extcall 1, 2
-    push 4
-    add                 ; an interior address keeps its entry
-    ldloca -3           ; an address on the stack itself
-    extcall 1, 1
-    ldglobals
-    push 1
-    store
-    ret 3, 4
-)"), 0);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true}));
-    EXPECT_EQ(m.global(0), 1u);
+    ASSERT_EQ(m.host.snapshots.size(), 1u);
+    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, true, false, true, false}));
 }
 
 // A slot declared as a reference must hold an object: anything else is an
@@ -101,8 +67,9 @@ main:
     }
 }
 
-// Two vectors held by globals; the frame's array slots hold the addresses of
-// the globals that refer to them. The globals themselves are scanned
+// A two-word array slot (1-2, 3-4) is the array handle itself: the vector
+// reference, then the element size. A one-word array slot (5-7) holds the
+// address of a global that refers to a vector; the globals are scanned
 // conservatively, which reaches each vector but not its elements.
 TEST(StackScan, ArraySlotsTraceElementsOnlyWhenTheirFlagSaysReferences) {
     Machine m;
@@ -110,48 +77,9 @@ TEST(StackScan, ArraySlotsTraceElementsOnlyWhenTheirFlagSaysReferences) {
 .globals 6
 .method "main", main, frame
 .descriptor frame
-    .lengths 0, 0, 3
-    .arrays ref 1, val 2
-.code
-main:
-    ldglobals
-    newvec 4
-    ldglobals
-    fielda 2
-    newvec 4
-    ldglobals
-    fielda 4
-    newvec 4
-    ldglobals           ; slot 1: elements are references
-    alloc 2, 1
-    extcall 1, 2
-    extcall 1, 4
-    ldglobals
-    fielda 2            ; slot 2: elements are values
-    alloc 2, 1
-    extcall 1, 2
-    extcall 1, 4
-    ldglobals
-    fielda 4            ; slot 3: undeclared
-    alloc 2, 1
-    extcall 1, 2
-    extcall 1, 4
-    extcall 1, 1
-    ret 3, 4
-)"), 0);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, false, false}));
-    for (TInt32 g : {0, 2, 4}) EXPECT_TRUE(m.alive(m.global(g))) << "vector " << g;
-}
-
-// A two-word array slot is the array handle itself: the vector reference,
-// then the element size.
-TEST(StackScan, TwoWordArraySlotsHoldTheVectorItself) {
-    Machine m;
-    ASSERT_EQ(m.load(R"(
-.method "main", main, frame
-.descriptor frame
-    .lengths 0, 0, 4
+    .lengths 0, 0, 7
     .pairs ref 1, val 3
+    .arrays ref 5, val 6
 .code
 main:
     adjsp 4
@@ -172,19 +100,44 @@ main:
     ldloc -4
     extcall 1, 2        ; the first vector
     adjsp -1
+    ldglobals
+    newvec 4
+    ldglobals
+    fielda 2
+    newvec 4
+    ldglobals
+    fielda 4
+    newvec 4
+    ldglobals           ; slot 5: elements are references
+    alloc 2, 1
+    extcall 1, 2
+    extcall 1, 4
+    ldglobals
+    fielda 2            ; slot 6: elements are values
+    alloc 2, 1
+    extcall 1, 2
+    extcall 1, 4
+    ldglobals
+    fielda 4            ; slot 7: undeclared
+    alloc 2, 1
+    extcall 1, 2
+    extcall 1, 4
     extcall 1, 1
-    ret 4, 5
+    ret 7, 8
 )"), 0);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, false, true, true, false, false}));
+    for (TInt32 g : {0, 2, 4}) EXPECT_TRUE(m.alive(m.global(g))) << "vector " << g;
 }
 
+// The caller's frame spans the slot where it pushes the callee's argument; the
+// callee's slots are still found from the callee's own frame base.
 TEST(StackScan, CallersFramesSurviveACollectionInACalleeAndTheRunGoesOn) {
     Machine m;
     ASSERT_EQ(m.load(R"(
 .globals 1
 .method "main", main, frame
-.descriptor frame
-    .lengths 0, 0, 1
+.descriptor frame       ; slot 2, the outgoing argument, declared as nothing
+    .lengths 0, 0, 2
     .refs 1
 .descriptor leaf        ; called with one argument below its return address
     .lengths 1, 0, 1
@@ -224,31 +177,6 @@ g:                      ; no descriptor: its words are scanned conservatively
     EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, true, true, false, true}));
     EXPECT_EQ(m.global(0), 77u);
     for (VMAddr r : m.host.recorded) EXPECT_FALSE(m.alive(r));
-}
-
-// The caller's frame spans the slots where it pushes the callee's arguments;
-// the callee's slots are still found from the callee's own frame base.
-TEST(StackScan, ACalleeFrameInsideItsCallersSpanIsScannedAtItsOwnBase) {
-    Machine m;
-    ASSERT_EQ(m.load(R"(
-.method "main", main, frame
-.descriptor frame       ; slots 1 to 3 hold outgoing arguments, declared as nothing
-    .lengths 0, 0, 3
-.descriptor callee
-    .lengths 1, 0, 0
-    .refs 0
-.code
-main:
-    alloc 2, 1
-    extcall 1, 2
-    call f, callee
-    ret 0, 1
-f:
-    extcall 1, 1
-    ret 0, 2
-)"), 0);
-    ASSERT_EQ(m.host.snapshots.size(), 1u);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true}));
 }
 
 TEST(StackScan, HandlersAndCallsAbandonedByACatchLeaveNoStaleFrames) {

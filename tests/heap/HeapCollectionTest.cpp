@@ -1,6 +1,6 @@
 // Garbage collection on the heap side: the root list, what each kind of entry
-// keeps alive, conservative marking of stray words, failures while marking and a
-// chain long enough that marking must not recurse.
+// keeps alive, conservative marking of stray words, failures while marking and
+// chains long enough that marking must not recurse.
 #include "HeapTestSupport.h"
 
 #include <memory>
@@ -8,9 +8,8 @@
 using heaptest::HeapFixture;
 using heaptest::outcomeOf;
 using heaptest::Probe;
-using heaptest::RawEntry;
-
 using heaptest::FakeVector;
+using heaptest::RawEntry;
 
 class HeapCollection : public HeapFixture {
 protected:
@@ -42,8 +41,11 @@ protected:
         mem.writeWord(h + 4, 4);
         return h;
     }
+    heaptest::Layouts layouts;
+
     void expectNoMarks() {
-        for (const RawEntry& e : heaptest::walkAll(heap)) EXPECT_EQ(e.mark, 0u) << e.header;
+        for (TInt32 i = 0; i < heap.numberOfPools(); ++i)
+            for (const RawEntry& e : heaptest::walkPool(heap, i)) EXPECT_EQ(e.mark, 0u) << e.header;
     }
 };
 
@@ -62,93 +64,52 @@ TEST_F(HeapCollection, EmptyRootListFreesEveryEntry) {
     heap.verify();
 }
 
-TEST_F(HeapCollection, RootedReferenceCellKeepsItsTarget) {
-    VMAddr target = plain();
-    VMAddr other = plain();
-    VMAddr c = cell(target);
-    heap.addRoot(c);
-    heap.collect();
-    EXPECT_TRUE(isLive(c));
-    EXPECT_TRUE(isLive(target));
-    EXPECT_FALSE(isLive(other));
-    EXPECT_EQ(heap.numberOfEntries(), 2);
-    expectNoMarks();
-
-    mem.writeWord(c, 0);
-    heap.collect();
-    EXPECT_TRUE(isLive(c));
-    EXPECT_FALSE(isLive(target)) << "a null cell keeps nothing alive";
-}
-
-TEST_F(HeapCollection, NativeObjectsKeepWhatTheyReport) {
+// Level conversion boxes plain numbers in cells: a rooted cell holding a number
+// that is no entry must not stop the collection.
+TEST_F(HeapCollection, CellsAndNativeObjectsKeepWhatTheyHold) {
     int destroyed = 0;
     auto owned = std::make_unique<Probe>(&destroyed);
     Probe* p = owned.get();
     VMAddr obj = heap.adoptObject(std::move(owned), 8, GC_CODE_PLAIN);
-    VMAddr leaf = plain();
-    VMAddr viaCell = cell(leaf);
+    VMAddr leaf = plain(), other = plain();
+    VMAddr viaCell = cell(leaf), boxed = cell(5);
     p->keeps = {viaCell};
     heap.addRoot(obj);
+    heap.addRoot(boxed);
+    heap.collect();
+    for (VMAddr r : {obj, viaCell, leaf, boxed}) EXPECT_TRUE(isLive(r)) << r;
+    EXPECT_FALSE(isLive(other));
+    expectNoMarks();
+    mem.writeWord(viaCell, 0);
     heap.collect();
     EXPECT_TRUE(isLive(viaCell));
-    EXPECT_TRUE(isLive(leaf));
-    EXPECT_EQ(destroyed, 0);
+    EXPECT_FALSE(isLive(leaf)) << "a null cell keeps nothing alive";
     p->keeps.clear();
     heap.collect();
     EXPECT_FALSE(isLive(viaCell));
-    EXPECT_FALSE(isLive(leaf));
     heap.removeRoot(obj);
     heap.collect();
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST_F(HeapCollection, ObjectArrayKeepsVectorStorageAndElements) {
-    VMAddr e0 = plain(), e1 = plain(), v = 0, s = 0;
-    VMAddr h = vectorHandle(GC_CODE_OBJECT_ARRAY, {e0, 0, e1}, &v, &s);
-    heap.addRoot(h);
+TEST_F(HeapCollection, ArrayHandlesKeepVectorAndStorageAndObjectElements) {
+    VMAddr e0 = plain(), e1 = plain(), p0 = plain(), ov = 0, os = 0, pv = 0, ps = 0, ev = 0, es = 0;
+    heap.addRoot(vectorHandle(GC_CODE_OBJECT_ARRAY, {e0, 0, e1}, &ov, &os));
+    heap.addRoot(vectorHandle(GC_CODE_PRIMITIVE_ARRAY, {p0, p0}, &pv, &ps));
+    VMAddr empty = vectorHandle(GC_CODE_OBJECT_ARRAY, {}, &ev, &es);
+    heap.addRoot(empty);
     heap.collect();
-    for (VMAddr r : {h, v, s, e0, e1}) EXPECT_TRUE(isLive(r)) << r;
-    EXPECT_EQ(heap.numberOfEntries(), 5);
-}
-
-TEST_F(HeapCollection, PrimitiveArrayKeepsVectorAndStorageOnly) {
-    VMAddr e0 = plain(), v = 0, s = 0;
-    VMAddr h = vectorHandle(GC_CODE_PRIMITIVE_ARRAY, {e0, e0}, &v, &s);
-    heap.addRoot(h);
+    for (VMAddr r : {ov, os, e0, e1, pv, ps, ev}) EXPECT_TRUE(isLive(r)) << r;
+    EXPECT_FALSE(isLive(p0)) << "a primitive element is only a number";
+    EXPECT_FALSE(isLive(es)) << "an empty vector's storage";
+    mem.writeWord(empty, 0);
     heap.collect();
-    for (VMAddr r : {h, v, s}) EXPECT_TRUE(isLive(r)) << r;
-    EXPECT_FALSE(isLive(e0)) << "a primitive element is only a number";
-}
-
-TEST_F(HeapCollection, EmptyVectorKeepsOnlyItselfThroughAnArrayField) {
-    VMAddr v = 0, s = 0;
-    VMAddr h = vectorHandle(GC_CODE_OBJECT_ARRAY, {}, &v, &s);
-    heap.addRoot(h);
-    heap.collect();
-    EXPECT_TRUE(isLive(v));
-    EXPECT_FALSE(isLive(s));
-
-    mem.writeWord(h, 0);
-    heap.collect();
-    EXPECT_FALSE(isLive(v)) << "a null vector word keeps nothing";
-    EXPECT_TRUE(isLive(h));
+    EXPECT_FALSE(isLive(ev)) << "a null vector word keeps nothing";
+    EXPECT_TRUE(isLive(empty));
 }
 
 TEST_F(HeapCollection, InstancesFollowTheirClassLayout) {
-    // Class 1: word 1 is a reference, word 2 an object-array field, word 3 a
-    // primitive-array field; word 4 is plain data.
-    Vec<Vec<int>> refs, arrays;
-    Vec<Vec<TUint8>> flags;
-    refs.resize(2);
-    arrays.resize(2);
-    flags.resize(2);
-    refs[1].append(1);
-    arrays[1].append(2);
-    arrays[1].append(3);
-    flags[1].append(1);
-    flags[1].append(0);
-    heap.setClassLayout({&refs, &arrays, &flags});
-
+    layouts.set(1, {1}, {{2, 1}, {3, 0}}).applyTo(heap);  // word 4 is plain data
     VMAddr field = plain(), e0 = plain(), e1 = plain(), data = plain();
     VMAddr ov = 0, os = 0, pv = 0, ps = 0;
     VMAddr oh = vectorHandle(GC_CODE_OBJECT_ARRAY, {e0}, &ov, &os);
@@ -181,73 +142,61 @@ TEST_F(HeapCollection, StackScanMarksSurviveTheCollectionThatFollows) {
     expectNoMarks();
 }
 
-TEST_F(HeapCollection, PairsKeepWhatTheirKindSays) {
+// A cell may box a plain value, so only a pair's bad kind or dangling reference is an error.
+TEST_F(HeapCollection, PairsKeepWhatTheirKindSaysAndBadOnesRaise) {
     VMAddr a = plain(), b = plain(), c = plain();
     VMAddr one = pair(1, a, b);
-    VMAddr two = pair(2, 0, c);
     heap.addRoot(one);
-    heap.addRoot(two);
+    heap.addRoot(pair(2, 0, c));
     heap.collect();
     EXPECT_TRUE(isLive(a));
     EXPECT_FALSE(isLive(b)) << "kind 1 keeps its first only";
     EXPECT_TRUE(isLive(c));
-
-    VMAddr bad = pair(3, a, 0);
-    heap.addRoot(bad);
-    EXPECT_EQ(outcomeOf([&] { heap.collect(); }).code, vmerr::VM);
-}
-
-// A cell may box a plain value, so only a pair's dangling reference is an error.
-TEST_F(HeapCollection, MarkingAFreedEntryRaises) {
-    VMAddr a = plain();
-    VMAddr c = pair(1, a, 0);
-    plain();
-    heap.addRoot(c);
+    EXPECT_EQ(outcomeOf([&] { heap.mark(one + 4); }).code, vmerr::VM) << "not an entry start";
     heap.free(a);
-    EXPECT_EQ(outcomeOf([&] { heap.collect(); }).code, vmerr::VM);
-    EXPECT_EQ(outcomeOf([&] { heap.mark(c + 4); }).code, vmerr::VM) << "not an entry start";
+    EXPECT_EQ(outcomeOf([&] { heap.collect(); }).code, vmerr::VM) << "dangling";
+    mem.writeWord(one + 4, 0);
+    heap.collect();
+    heap.addRoot(pair(3, 0, 0));
+    EXPECT_EQ(outcomeOf([&] { heap.collect(); }).code, vmerr::VM) << "kind 3";
 }
 
-// A collection stopped by a VM error must not leave marks that a later
-// collection takes for "already traced".
-TEST_F(HeapCollection, FailedCollectionLeavesNoStaleMarks) {
+// A collection or stack scan stopped by a VM error must not leave marks that a
+// later collection takes for "already traced".
+TEST_F(HeapCollection, FailedMarkingLeavesNoStaleMarks) {
     VMAddr old = plain();
     VMAddr c = cell(old);
     VMAddr bad = pair(9, 0, 0);
+    VMAddr c2 = cell(bad);
     heap.addRoot(c);
     heap.addRoot(bad);
     EXPECT_EQ(outcomeOf([&] { heap.collect(); }).code, vmerr::VM);
-
-    mem.writeWord(bad, 1);
-    VMAddr fresh = plain();
+    EXPECT_EQ(outcomeOf([&] { heap.markIfInHeap(c2); }).code, vmerr::VM);  // the stack scan's way in
+    heap.removeRoot(bad);
+    VMAddr fresh = plain(), fresh2 = plain();
     mem.writeWord(c, fresh);
+    mem.writeWord(c2, fresh2);
+    heap.addRoot(c2);
     heap.collect();
-    EXPECT_TRUE(isLive(fresh)) << "reachable from a root";
+    EXPECT_TRUE(isLive(fresh));
+    EXPECT_TRUE(isLive(fresh2));
     EXPECT_FALSE(isLive(old));
-    expectNoMarks();
-}
-
-// The same when the failure comes from the VM's stack scan, before collect().
-TEST_F(HeapCollection, FailedStackScanLeavesNoStaleMarks) {
-    VMAddr bad = pair(9, 0, 0);
-    VMAddr c = cell(bad);
-    EXPECT_EQ(outcomeOf([&] { heap.markIfInHeap(c); }).code, vmerr::VM);
-
-    VMAddr fresh = plain();
-    mem.writeWord(c, fresh);
-    heap.addRoot(c);
-    heap.collect();
-    EXPECT_TRUE(isLive(fresh)) << "reachable from a root";
     EXPECT_FALSE(isLive(bad));
     expectNoMarks();
 }
 
-TEST_F(HeapCollection, RootAddedTwiceStaysAfterOneRemoval) {
-    VMAddr a = plain();
+TEST_F(HeapCollection, RootsCountAndRemovingAMissingOneOnlyPrints) {
+    VMAddr a = plain(), b = plain();
     heap.addRoot(a);
     heap.addRoot(a);
     heap.removeRoot(a);
     EXPECT_EQ(heap.isRoot(a), 1);
+    testing::internal::CaptureStderr();
+    heap.removeRoot(b);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Removing non-existing root: " + std::to_string(TInt32(b)));
+    testing::internal::CaptureStderr();
+    heap.removeRoot(0x80000010u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Removing non-existing root: -2147483632");
     heap.collect();
     EXPECT_TRUE(isLive(a));
     heap.removeRoot(a);
@@ -256,59 +205,27 @@ TEST_F(HeapCollection, RootAddedTwiceStaysAfterOneRemoval) {
     EXPECT_FALSE(isLive(a));
 }
 
-TEST_F(HeapCollection, RemovingANonExistingRootOnlyPrints) {
-    VMAddr a = plain(), b = plain();
-    heap.addRoot(a);
-    testing::internal::CaptureStderr();
-    heap.removeRoot(b);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "Error: Removing non-existing root: " + std::to_string(TInt32(b)));
-    EXPECT_EQ(heap.isRoot(a), 1);
-    EXPECT_EQ(heap.isRoot(b), 0);
-    heap.collect();
-    EXPECT_TRUE(isLive(a));
-
-    testing::internal::CaptureStderr();
-    heap.removeRoot(0x80000010u);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Removing non-existing root: -2147483632");
-}
-
 TEST_F(HeapCollection, StrayWordsKeepTheEntryTheyFallInto) {
+    VMAddr p = heap.poolStart(0);
     VMAddr a = plain(), b = plain(), c = plain();
     plain();  // keeps c from merging with the free rest
+    for (TUint32 w : {0u, 5u, 24u, 0xFFFFFFFFu, p, p + 24, p + 27 + 24, p + 64080 + 23, p + 64079, p + 64080 + 24})
+        EXPECT_EQ(outcomeOf([&] { heap.markIfInHeap(w); }).code, 0) << std::hex << w;
     // From b itself up to 24 bytes past b's boundary tag, a word selects b.
     heap.markIfInHeap(b + 16 + 4 + 23);  // the word just below c
     heap.sweep();
     EXPECT_TRUE(isLive(b));
     EXPECT_FALSE(isLive(a));
     EXPECT_FALSE(isLive(c));
-
     heap.markIfInHeap(b - 1);  // the tail of the free entry before b
     heap.sweep();
     EXPECT_FALSE(isLive(b));
     expectNoMarks();
 }
 
-TEST_F(HeapCollection, StrayWordsOutsideLiveEntriesAreIgnored) {
-    VMAddr p = heap.poolStart(0);
-    VMAddr a = plain();
-    for (TUint32 w : {0u, 5u, 24u, 0xFFFFFFFFu, p, p + 24, p + 27 + 24, a + 200, p + 64080 + 23,
-                      p + 64079, p + 64080 + 24}) {
-        EXPECT_EQ(outcomeOf([&] { heap.markIfInHeap(w); }).code, 0) << std::hex << w;
-    }
-    heap.sweep();
-    EXPECT_FALSE(isLive(a));
-}
-
-TEST_F(HeapCollection, MillionLinkChainIsMarkedWithoutRecursion) {
-    Vec<Vec<int>> refs, arrays;
-    Vec<Vec<TUint8>> flags;
-    refs.resize(2);
-    arrays.resize(2);
-    flags.resize(2);
-    refs[1].append(1);
-    heap.setClassLayout({&refs, &arrays, &flags});
-
+// Marking must not recurse: a million instances, then 100000 native objects.
+TEST_F(HeapCollection, LongChainsAreMarkedWithoutRecursion) {
+    layouts.set(1, {1}).applyTo(heap);
     constexpr TInt32 kLinks = 1000000;
     VMAddr head = 0;
     for (TInt32 i = 0; i < kLinks; ++i) {
@@ -322,38 +239,21 @@ TEST_F(HeapCollection, MillionLinkChainIsMarkedWithoutRecursion) {
     heap.collect();
     EXPECT_EQ(heap.numberOfEntries(), kLinks);
     heap.removeRoot(head);
-    heap.collect();
-    EXPECT_EQ(heap.numberOfEntries(), 0);
-}
 
-TEST_F(HeapCollection, LongChainOfNativeObjectsIsMarkedWithoutRecursion) {
     int destroyed = 0;
-    constexpr int kLinks = 100000;
-    VMAddr head = 0;
-    for (int i = 0; i < kLinks; ++i) {
+    constexpr int kObjects = 100000;
+    head = 0;
+    for (int i = 0; i < kObjects; ++i) {
         auto p = std::make_unique<Probe>(&destroyed);
         if (head) p->keeps.push_back(head);
         head = heap.adoptObject(std::move(p), 4, GC_CODE_PLAIN);
     }
     heap.addRoot(head);
     heap.collect();
-    EXPECT_EQ(heap.numberOfEntries(), kLinks);
+    EXPECT_EQ(heap.numberOfEntries(), kObjects);
     EXPECT_EQ(destroyed, 0);
     heap.removeRoot(head);
     heap.collect();
-    EXPECT_EQ(destroyed, kLinks);
-}
-
-// Level conversion boxes ints in reference cells: a rooted cell holding a
-// number that is no entry must not stop the collection.
-TEST_F(HeapCollection, ACellHoldingAPlainNumberIsNoReference) {
-    VMAddr boxed = cell(5);
-    VMAddr kept = plain();
-    VMAddr holder = cell(kept);
-    heap.addRoot(boxed);
-    heap.addRoot(holder);
-    heap.collect();
-    EXPECT_TRUE(isLive(boxed));
-    EXPECT_TRUE(isLive(kept));
-    expectNoMarks();
+    EXPECT_EQ(destroyed, kObjects);
+    EXPECT_EQ(heap.numberOfEntries(), 0);
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,12 +44,9 @@ inline std::string badAddressText(VMAddr a) {
 // One entry as laid out in VM memory, read without going through the heap.
 struct RawEntry {
     VMAddr header = 0;
-    TUint32 requestedSize = 0;
-    TUint32 size = 0;
+    TUint32 requestedSize = 0, size = 0;
     TInt32 type = 0;
-    TUint32 mark = 0;
-    TUint32 gcCode = 0;
-    TUint32 iterator = 0;
+    TUint32 mark = 0, gcCode = 0, iterator = 0;
     TUint32 tag = 0;  // boundary tag after the data area; 0 for a trailing terminator
     bool isTerminator() const { return gcCode == GC_CODE_TERMINATOR && size == 0; }
     bool isFree() const { return !isTerminator() && iterator != 0; }
@@ -57,49 +55,35 @@ struct RawEntry {
 };
 
 inline RawEntry readEntry(VMMemory& mem, VMAddr h) {
-    RawEntry e;
-    e.header = h;
-    e.requestedSize = mem.readWord(h);
-    e.size = mem.readWord(h + 4);
-    e.type = TInt32(mem.readWord(h + 8));
-    e.mark = mem.readWord(h + 12);
-    e.gcCode = mem.readWord(h + 16);
-    e.iterator = mem.readWord(h + 20);
-    return e;
+    return {h,
+            mem.readWord(h),
+            mem.readWord(h + 4),
+            TInt32(mem.readWord(h + 8)),
+            mem.readWord(h + 12),
+            mem.readWord(h + 16),
+            mem.readWord(h + 20)};
 }
 
-// Every entry of pool i, leading and trailing terminators included. Fails the
-// test (and stops walking) on a layout that does not add up.
+// Every entry of pool i, terminators included. Fails the test (and stops
+// walking) on a layout that does not add up.
 inline std::vector<RawEntry> walkPool(VMHeap& heap, TInt32 i) {
     std::vector<RawEntry> out;
     VMMemory& mem = heap.memory();
-    VMAddr start = heap.poolStart(i);
-    VMAddr end = start + TUint32(heap.poolSize(i));
-    VMAddr h = start;
-    while (h + kHeaderSize <= end) {
+    VMAddr end = heap.poolStart(i) + TUint32(heap.poolSize(i));
+    for (VMAddr h = heap.poolStart(i); h + kHeaderSize <= end; h = out.back().end()) {
         RawEntry e = readEntry(mem, h);
-        bool last = h + kHeaderSize == end;
-        if (!last) {
-            if (e.end() > end) {
-                ADD_FAILURE() << "entry at " << h << " runs past its pool";
-                break;
-            }
-            e.tag = mem.readWord(h + kHeaderSize + e.size);
+        if (h + kHeaderSize == end) {
+            out.push_back(e);
+            break;
         }
+        if (e.end() > end) {
+            ADD_FAILURE() << "entry at " << h << " runs past its pool";
+            break;
+        }
+        e.tag = mem.readWord(h + kHeaderSize + e.size);
         out.push_back(e);
-        if (last) break;
-        h = e.end();
     }
     return out;
-}
-
-inline std::vector<RawEntry> walkAll(VMHeap& heap) {
-    std::vector<RawEntry> all;
-    for (TInt32 i = 0; i < heap.numberOfPools(); ++i) {
-        auto pool = walkPool(heap, i);
-        all.insert(all.end(), pool.begin(), pool.end());
-    }
-    return all;
 }
 
 inline std::string memUsage(VMHeap& heap, TUint32* total = nullptr) {
@@ -112,8 +96,7 @@ inline std::string memUsage(VMHeap& heap, TUint32* total = nullptr) {
 // A native object that records its destruction and can keep others alive.
 class Probe : public GCObject {
 public:
-    explicit Probe(int* destroyed = nullptr, TUint32 outside = 0)
-        : destroyed_(destroyed), outside_(outside) {}
+    explicit Probe(int* destroyed = nullptr, TUint32 outside = 0) : destroyed_(destroyed), outside_(outside) {}
     ~Probe() override {
         if (destroyed_) ++*destroyed_;
     }
@@ -121,7 +104,6 @@ public:
         for (VMAddr r : keeps) markStack.append(r);
     }
     TUint32 sizeOutsideHeap() const override { return outside_; }
-
     std::vector<VMAddr> keeps;
 
 private:
@@ -141,24 +123,49 @@ public:
     TInt32 count_ = 0;
 };
 
+// The collector's class layout tables: reference fields, array fields and whether
+// each array field's elements are references.
+struct Layouts {
+    Vec<Vec<int>> refs, arrays;
+    Vec<Vec<TUint8>> flags;
+    Layouts& set(TInt32 cls, std::initializer_list<int> refFields,
+                 std::initializer_list<std::pair<int, TUint8>> arrayFields = {}) {
+        if (refs.getSize() <= cls) {
+            refs.resize(cls + 1);
+            arrays.resize(cls + 1);
+            flags.resize(cls + 1);
+        }
+        for (int f : refFields) refs[cls].append(f);
+        for (auto [f, isRef] : arrayFields) {
+            arrays[cls].append(f);
+            flags[cls].append(isRef);
+        }
+        return *this;
+    }
+    void applyTo(VMHeap& heap) { heap.setClassLayout({&refs, &arrays, &flags}); }
+};
+
+using Lists = std::vector<std::pair<TInt32, TInt32>>;
+
+// Free-list lengths as {class, count} for every non-empty list.
+inline Lists freeLists(VMHeap& heap) {
+    Lists out;
+    for (TInt32 k = 0; k < kFreeListCount; ++k)
+        if (heap.freeListCount(k) != 0) out.emplace_back(k, heap.freeListCount(k));
+    return out;
+}
+
 // A fresh heap on its own VM memory, with readers for the header of a reference.
 class HeapFixture : public ::testing::Test {
 protected:
+    using Lists = heaptest::Lists;
     VMMemory mem;
     VMHeap heap{mem};
 
     RawEntry entryOf(VMAddr ref) { return readEntry(mem, ref - kHeaderSize); }
     TUint32 sizeOf(VMAddr ref) { return entryOf(ref).size; }
-    TUint32 requestedOf(VMAddr ref) { return entryOf(ref).requestedSize; }
     bool isLive(VMAddr ref) { return heap.liveEntry(ref) != nullptr; }
-    // Free-list lengths as {class, count} for every non-empty list.
-    std::vector<std::pair<TInt32, TInt32>> freeLists() {
-        std::vector<std::pair<TInt32, TInt32>> out;
-        for (TInt32 k = 0; k < kFreeListCount; ++k)
-            if (heap.freeListCount(k) != 0) out.emplace_back(k, heap.freeListCount(k));
-        return out;
-    }
-    using Lists = std::vector<std::pair<TInt32, TInt32>>;
+    Lists freeLists() { return heaptest::freeLists(heap); }
 };
 
 }  // namespace heaptest
