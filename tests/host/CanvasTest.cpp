@@ -9,18 +9,6 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
-namespace {
-void expectRaises(TInt32 code, const char* text, const std::function<void()>& f) {
-    try {
-        f();
-        ADD_FAILURE() << "nothing raised";
-    } catch (const ErrorHandlingException&) {
-        EXPECT_EQ(vmerr::pendingErrorCode(), code);
-        EXPECT_EQ(vmerr::pendingErrorText(), CAppsString(text));
-    }
-}
-}  // namespace
-
 TEST(Canvas, PaintsOnTheBufferWithinItsClipUntilPaintingEnds) {
     hosttest::ensureQtApp();
     QPixmap buffer(20, 10);
@@ -48,13 +36,13 @@ TEST(Canvas, ScribbledHandlesAreRefusedNotFollowed) {
     VirtualMachine vm;
     VMAddr handle = graphics::newCanvasHandle(vm.heap(), graphics::newCanvasSurface(vm.heap(), &buffer));
     vm.memory().writeWord(handle, 3);
-    expectRaises(vmerr::VM, "VMException: Invalid object type ID", [&] { graphics::surfaceOf(vm.heap(), handle); });
+    hosttest::expectRaises(vmerr::VM, "VMException: Invalid object type ID", [&] { graphics::surfaceOf(vm.heap(), handle); });
     vm.memory().writeWord(handle, 1);
     vm.memory().writeWord(handle + 4, vm.newString(OString("not a surface")));
-    expectRaises(vmerr::VM, "VMException: Invalid TYPEID", [&] { graphics::surfaceOf(vm.heap(), handle); });
+    hosttest::expectRaises(vmerr::VM, "VMException: Invalid TYPEID", [&] { graphics::surfaceOf(vm.heap(), handle); });
     vm.memory().writeWord(handle + 4, 0);
     EXPECT_EQ(graphics::surfaceOf(vm.heap(), handle), nullptr);
-    expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { graphics::kindOf(vm.heap(), 0); });
+    hosttest::expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { graphics::kindOf(vm.heap(), 0); });
 }
 
 TEST(Canvas, ANullBufferGivesAnInertSurface) {

@@ -1,4 +1,6 @@
 // The Timer and KeyEvent native groups without a window.
+#include "HostTestSupport.h"
+
 #include "natives/NativeGroupOps.h"
 #include "natives/NativeArgs.h"
 #include "foundation/OString.h"
@@ -21,16 +23,6 @@ TInt32 callKeyEvent(VirtualMachine& vm, VMAddr cell, TInt32 function) {
     EXPECT_EQ(vm.sp(), 0);
     return vm.slot(0);
 }
-
-void expectRaises(TInt32 code, const char* text, const std::function<void()>& f) {
-    try {
-        f();
-        ADD_FAILURE() << "nothing raised";
-    } catch (const ErrorHandlingException&) {
-        EXPECT_EQ(vmerr::pendingErrorCode(), code);
-        EXPECT_EQ(vmerr::pendingErrorText(), CAppsString(text));
-    }
-}
 }  // namespace
 
 TEST(KeyEventNatives, ReadTheFieldsOfTheEvent) {
@@ -43,21 +35,17 @@ TEST(KeyEventNatives, ReadTheFieldsOfTheEvent) {
     EXPECT_TRUE(vm.stringOf(text) == OString("a"));
 }
 
-TEST(KeyEventNatives, NullReferencesUnknownFunctionsAndOtherObjects) {
+TEST(HostNatives, NullReferencesOtherObjectsAndUnknownFunctions) {
     VirtualMachine vm;
-    expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { callKeyEvent(vm, 0, 1); });
-    expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer",
+    hosttest::expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { callKeyEvent(vm, 0, 1); });
+    hosttest::expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer",
                  [&] { callKeyEvent(vm, keyEventCell(vm, 0), 1); });
     VMAddr notAnEvent = keyEventCell(vm, vm.newString(OString("x")));
-    expectRaises(vmerr::VM, "VMException: Invalid TYPEID", [&] { callKeyEvent(vm, notAnEvent, 1); });
+    hosttest::expectRaises(vmerr::VM, "VMException: Invalid TYPEID", [&] { callKeyEvent(vm, notAnEvent, 1); });
     vm.setPc(7);
-    expectRaises(vmerr::VM, "VMException: KeyEvent: invalid opcode 7", [&] { keyEventNative(vm, 5); });
-}
-
-TEST(TimerNatives, UnknownFunctionsNameTheGroupAndProgramCounter) {
-    VirtualMachine vm;
+    hosttest::expectRaises(vmerr::VM, "VMException: KeyEvent: invalid opcode 7", [&] { keyEventNative(vm, 5); });
     vm.setPc(12);
-    expectRaises(vmerr::VM, "VMException: Timer:12", [&] { timerNative(vm, 4); });
+    hosttest::expectRaises(vmerr::VM, "VMException: Timer:12", [&] { timerNative(vm, 4); });
 }
 
 TEST(TimerNatives, AHostWithoutTimersHaltsTheRun) {

@@ -56,8 +56,6 @@ background:
     ret 0, 2
 )";
 
-
-
 ScratchDir::ScratchDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/mcb-host-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
@@ -100,12 +98,6 @@ std::vector<std::string> RunResult::logLines() const {
 }
 
 std::string playerBinary() { return std::string(MCB_BINARY_DIR) + "/bin/mcbplayer"; }
-
-namespace {
-std::vector<std::string> environmentFor(const RunOptions& o, const std::string& runtimeDir) {
-    return playerEnvironment(runtimeDir, o.env);
-}
-}  // namespace
 
 std::vector<std::string> playerEnvironment(const std::string& runtimeDir,
                                            const std::map<std::string, std::string>& extra) {
@@ -152,37 +144,15 @@ RunResult runPlayer(const std::string& cwd, const RunOptions& o) {
     ScratchDir runtime;
     std::vector<std::string> argv = {o.argv0.empty() ? playerBinary() : o.argv0};
     argv.insert(argv.end(), o.args.begin(), o.args.end());
-    std::vector<std::string> envp = environmentFor(o, runtime.root());
-    std::vector<char*> argp = pointers(argv), envpp = pointers(envp);
-    std::string binary = playerBinary();
-    int fds[2];
-    if (pipe(fds) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 2);
-        int devnull = ::open("/dev/null", O_RDWR);
-        dup2(devnull, 0);
-        dup2(devnull, 1);
-        close(fds[0]);
-        close(fds[1]);
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        execve(binary.c_str(), argp.data(), envpp.data());
-        _exit(127);
-    }
-    close(fds[1]);
+    ChildProcess player(argv, playerEnvironment(runtime.root(), o.env), cwd, playerBinary());
     RunResult r;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(int(o.timeoutSeconds * 1000));
-    r.timedOut = !drain(fds[0], r.err, deadline);
-    close(fds[0]);
-    if (r.timedOut) kill(pid, SIGKILL);
-    int ws = 0;
-    waitpid(pid, &ws, 0);
-    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
+    r.status = player.finish(o.timeoutSeconds);
+    r.err = player.err();
     return r;
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                           const std::string& cwd) {
+                           const std::string& cwd, const std::string& binary) {
     std::vector<std::string> a = argv, e = env;
     std::vector<char*> ap = pointers(a), ep = pointers(e);
     int in[2], err[2];
@@ -195,7 +165,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
         dup2(devnull, 1);
         for (int fd : {in[0], in[1], err[0], err[1]}) close(fd);
         if (chdir(cwd.c_str()) != 0) _exit(127);
-        execve(ap[0], ap.data(), ep.data());
+        execve(binary.empty() ? ap[0] : binary.c_str(), ap.data(), ep.data());
         _exit(127);
     }
     close(in[0]);
@@ -235,6 +205,8 @@ void ChildProcess::send(const std::string& line) {
 
 int ChildProcess::finish(double seconds) {
     if (pid_ <= 0) return -1;
+    if (in_ >= 0) close(in_);
+    in_ = -1;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(int(seconds * 1000));
     bool ended = errFd_ < 0 || drain(errFd_, err_, deadline);
     if (!ended) kill(pid_, SIGKILL);

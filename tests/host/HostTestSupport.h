@@ -2,6 +2,12 @@
 // with a deadline, the in-process Qt application, and assembled images.
 #pragma once
 
+#include "foundation/CAppsString.h"
+#include "foundation/VMError.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,7 +40,6 @@ void writeImage(const ScratchDir& dir, const std::string& source);
 
 struct RunResult {
     int status = -1;       // exit status, or -1 when killed or signalled
-    bool timedOut = false;
     std::string err;       // standard error
     std::vector<std::string> logLines() const;  // the "LOG: " lines without the prefix
 };
@@ -52,10 +57,12 @@ RunResult runPlayer(const std::string& cwd, const RunOptions& options = {});
 std::string playerBinary();
 
 // A program running beside the test, with its standard input and error
-// connected to the test; killed by pid when it is dropped.
+// connected to the test; killed by pid when it is dropped. `binary` (default
+// argv[0]) is the file run.
 class ChildProcess {
 public:
-    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& cwd);
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& cwd,
+                 const std::string& binary = "");
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -63,7 +70,7 @@ public:
     // Reads standard error until it holds `text` (true) or the time is up.
     bool waitFor(const std::string& text, double seconds = 10);
     void send(const std::string& line);
-    // Waits for the end; -1 when killed after the deadline or signalled.
+    // Closes standard input and waits for the end; -1 when killed after the deadline or signalled.
     int finish(double seconds = 10);
     const std::string& err() const { return err_; }
     int pid() const { return pid_; }
@@ -84,5 +91,16 @@ void ensureQtApp();
 
 // Whether a program can be found on PATH.
 bool haveProgram(const std::string& name);
+
+// `f` raises the VM error `code` with exactly `text`.
+inline void expectRaises(TInt32 code, const char* text, const std::function<void()>& f) {
+    try {
+        f();
+        ADD_FAILURE() << "nothing raised";
+    } catch (const ErrorHandlingException&) {
+        EXPECT_EQ(vmerr::pendingErrorCode(), code);
+        EXPECT_EQ(vmerr::pendingErrorText(), CAppsString(text));
+    }
+}
 
 }  // namespace hosttest

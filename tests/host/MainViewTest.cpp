@@ -185,18 +185,12 @@ protected:
 }  // namespace
 
 TEST(KeyMapping, PrintableCodesPassAndNamedKeysMap) {
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Space), 32);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_A), 65);
-    EXPECT_EQ(host::playerKeyCode(96), 96);
-    EXPECT_EQ(host::playerKeyCode(97), host::kOtherKey);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Return), 0x1000001);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Enter), 0x1000000);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Backspace), 0x1000002);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Left), 0x1000003);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Right), 0x1000004);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Up), 0x1000005);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_Down), 0x1000006);
-    EXPECT_EQ(host::playerKeyCode(Qt::Key_F1), 0x1000000);
+    const std::pair<int, TInt32> keys[] = {
+        {Qt::Key_Space, 32},           {Qt::Key_A, 65},              {96, 96},
+        {97, host::kOtherKey},         {Qt::Key_Return, 0x1000001},  {Qt::Key_Enter, 0x1000000},
+        {Qt::Key_Backspace, 0x1000002}, {Qt::Key_Left, 0x1000003},   {Qt::Key_Right, 0x1000004},
+        {Qt::Key_Up, 0x1000005},       {Qt::Key_Down, 0x1000006},    {Qt::Key_F1, 0x1000000}};
+    for (auto [key, code] : keys) EXPECT_EQ(host::playerKeyCode(key), code) << key;
 }
 
 TEST_F(MainViewTest, KeysReachTheApplicationAsKeyEvents) {

@@ -12,7 +12,10 @@ std::string utf8(const OString& s) {
 
 std::string join(const Vec<int>& v) {
     std::string s;
-    for (TInt32 i = 0; i < v.getSize(); ++i) s += (i ? "," : "") + std::to_string(v[i]);
+    for (TInt32 i = 0; i < v.getSize(); ++i) {
+        if (i) s += ',';
+        s += std::to_string(v[i]);
+    }
     return s;
 }
 }  // namespace
@@ -48,51 +51,52 @@ std::string TestHost::callStacks() const {
 std::string TestHost::words(VMAddr address, TInt32 count) {
     if (count < 0 || count > 64) vmerr::raise(vmerr::InvalidArgument, "word count");
     std::string text;
-    for (TInt32 i = 0; i < count; ++i)
-        text += (i ? " " : "") + std::to_string(TInt32(vm_.memory().readWord(address + TUint32(i) * 4)));
+    for (TInt32 i = 0; i < count; ++i) {
+        if (i) text += ' ';
+        text += std::to_string(TInt32(vm_.memory().readWord(address + TUint32(i) * 4)));
+    }
     return text;
 }
 
 TInt32 TestHost::callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) {
-    if (extension != testext::kExtension) return FrameworkServices::callDllNative(extension, function, sp, stack);
-    using namespace testext;
+    if (extension != 99) return FrameworkServices::callDllNative(extension, function, sp, stack);
     switch (function) {
-    case LogInt: lines.push_back(std::to_string(arg(sp, 0))); return sp - 1;
-    case LogString: lines.push_back(utf8(vm_.stringOf(VMAddr(arg(sp, 0))))); return sp - 1;
-    case CallMethod: return callMethod(sp);
-    case Draw: vm_.draw(VMAddr(arg(sp, 0))); return sp - 1;
-    case SystemTimer: vm_.systemTimer(VMAddr(arg(sp, 0))); return sp - 1;
-    case SetApplication: vm_.setApplicationObject(VMAddr(arg(sp, 0))); return sp - 1;
-    case KeyEvent: vm_.keyEvent(VMAddr(arg(sp, 1)), arg(sp, 0) != 0); return sp - 2;
-    case Raise: {
+    case 1: lines.push_back(std::to_string(arg(sp, 0))); return sp - 1;
+    case 2: lines.push_back(utf8(vm_.stringOf(VMAddr(arg(sp, 0))))); return sp - 1;
+    case 3: return callMethod(sp);
+    case 4: vm_.draw(VMAddr(arg(sp, 0))); return sp - 1;
+    case 5: vm_.systemTimer(VMAddr(arg(sp, 0))); return sp - 1;
+    case 6: vm_.setApplicationObject(VMAddr(arg(sp, 0))); return sp - 1;
+    case 7: vm_.keyEvent(VMAddr(arg(sp, 1)), arg(sp, 0) != 0); return sp - 2;
+    case 8: {
         OString& message = vm_.stringOf(VMAddr(arg(sp, 0)));
         vmerr::raise(arg(sp, 1), CAppsString::fromUtf8(utf8(message)));
     }
-    case Exit: vmerr::raise(vmerr::Exit);
-    case ForeignException: throw std::runtime_error("not a VM error");
-    case ForeignInt: throw 7;
-    case QueuedCalls: vm_.slot(sp + 1) = vm_.queuedCalls(); return sp + 1;
-    case LogCallStacks: lines.push_back(callStacks()); return sp;
-    case PointerEvent:
+    case 9: vmerr::raise(vmerr::Exit);
+    case 10: throw std::runtime_error("not a VM error");
+    case 18: throw 7;
+    case 11: vm_.slot(sp + 1) = vm_.queuedCalls(); return sp + 1;
+    case 12: lines.push_back(callStacks()); return sp;
+    case 13:
         vm_.pointerEvent(arg(sp, 3), arg(sp, 2), arg(sp, 1), arg(sp, 0));
         return sp - 4;
-    case LogConcat:
+    case 14:
         lines.push_back(utf8(vm_.stringOf(VMAddr(arg(sp, 1)))) + utf8(vm_.stringOf(VMAddr(arg(sp, 0)))));
         return sp - 2;
-    case LogWords: {  // (label cell, address, count)
+    case 15: {  // (label cell, address, count)
         std::string text = utf8(vm_.stringOf(VMAddr(arg(sp, 2))));
         lines.push_back(text + words(VMAddr(arg(sp, 1)), arg(sp, 0)));
         return sp - 3;
     }
-    case LogStack: {  // (words..., count): logs the words below the count, leaves them
+    case 16: {  // (words..., count): logs the words below the count, leaves them
         TInt32 count = arg(sp, 0);
         if (count < 0 || count > sp) vmerr::raise(vmerr::InvalidArgument, "word count");
         std::string text = "stack";
-        for (TInt32 i = count; i >= 1; --i) text += " " + std::to_string(arg(sp, i));
+        for (TInt32 i = count; i >= 1; --i) text += ' ' + std::to_string(arg(sp, i));
         lines.push_back(text);
         return sp - 1;
     }
-    case LogCodeAndText:
+    case 17:
         lines.push_back(std::to_string(arg(sp, 1)) + " " + utf8(vm_.stringOf(VMAddr(arg(sp, 0)))));
         return sp - 2;
     default: vmerr::raise(vmerr::VM, "Test extension: no function " + std::to_string(function));

@@ -18,31 +18,7 @@ public:
     std::string lastReport;
 };
 
-// Functions of the test extension, by number (see tests/apps/vm/README.md).
-namespace testext {
-constexpr TInt32 kExtension = 99;
-enum Function : TInt32 {
-    LogInt = 1,
-    LogString = 2,
-    CallMethod = 3,
-    Draw = 4,
-    SystemTimer = 5,
-    SetApplication = 6,
-    KeyEvent = 7,
-    Raise = 8,
-    Exit = 9,
-    ForeignException = 10,
-    QueuedCalls = 11,
-    LogCallStacks = 12,
-    PointerEvent = 13,
-    LogConcat = 14,
-    LogWords = 15,
-    LogStack = 16,
-    LogCodeAndText = 17,
-    ForeignInt = 18,
-};
-}  // namespace testext
-
+// Extension 99: the functions of tests/apps/vm/README.md.
 class TestHost : public FrameworkServices {
 public:
     explicit TestHost(VirtualMachine& vm) : vm_(vm) {}

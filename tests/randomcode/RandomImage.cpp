@@ -1,6 +1,8 @@
-// Writing, generating and mutating random images, and running one under a
-// host that ends nothing, logs nothing and collects when bytecode asks.
+// Generating and mutating random images, and running one under a host that
+// ends nothing, logs nothing and collects when bytecode asks.
 #include "RandomImage.h"
+
+#include "../vm/ImageBuilder.h"
 
 #include "foundation/VMError.h"
 #include "heap/GcCode.h"
@@ -13,83 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace randomcode {
-
-// --- writing --------------------------------------------------------------------
-
-namespace {
-struct Writer {
-    std::vector<TUint8> out;
-    void u8(TUint32 v) { out.push_back(TUint8(v)); }
-    void i32(TInt32 v) {
-        for (int i = 0; i < 4; ++i) out.push_back(TUint8(TUint32(v) >> (8 * i)));
-    }
-    void text(const std::string& s) {
-        i32(TInt32(s.size()));
-        out.insert(out.end(), s.begin(), s.end());
-    }
-    void slots(const std::vector<TInt32>& v) {
-        i32(TInt32(v.size()));
-        for (TInt32 o : v) i32(o);
-    }
-    void flagged(const std::vector<std::pair<TUint8, TInt32>>& v) {
-        i32(TInt32(v.size()));
-        for (auto [flag, o] : v) {
-            u8(flag);
-            i32(o);
-        }
-    }
-};
-}  // namespace
-
-std::vector<TUint8> ImagePlan::bytes() const {
-    Writer w;
-    w.u8(20);
-    for (size_t i = 0; i < 20; ++i) w.u8(i < identifier.size() ? TUint8(identifier[i]) : 0);
-    w.u8(0xFF);
-    w.u8(0xFF);
-    for (int i = 0; i < 9; ++i) w.u8(4);
-    w.i32(TInt32(methods.size()));
-    for (const MethodPlan& m : methods) {
-        w.text(m.name);
-        w.i32(m.code);
-        w.i32(m.descriptor);
-    }
-    w.i32(TInt32(selectors.size()));
-    for (const SelectorPlan& s : selectors) {
-        w.text(s.name);
-        w.i32(TInt32(s.implementations.size()));
-        for (const Implementation& i : s.implementations) {
-            w.i32(i.classIndex);
-            w.i32(i.code);
-            w.i32(i.descriptor);
-        }
-    }
-    w.i32(globals);
-    w.i32(TInt32(classes.size()));
-    for (const ClassPlan& c : classes) {
-        w.u8(4);
-        w.slots(c.referenceFields);
-        w.flagged(c.arrayFields);
-        w.i32(c.superclass >= 0 ? 1 : 0);
-        if (c.superclass >= 0) w.i32(c.superclass);
-        w.i32(0);  // no trailing classes
-    }
-    w.i32(TInt32(descriptors.size()));
-    for (const DescriptorPlan& d : descriptors) {
-        w.u8(4);
-        w.i32(d.first);
-        w.slots(d.possibleReferences);
-        w.flagged(d.arrays);
-        w.i32(d.second);
-        w.i32(d.third);
-        w.slots(d.references);
-        w.flagged(d.pairs);
-    }
-    w.i32(TInt32(strings.size()));
-    for (const std::string& s : strings) w.text(s);
-    w.out.insert(w.out.end(), code.begin(), code.end());
-    return w.out;
-}
 
 // --- random tables ----------------------------------------------------------------
 
@@ -111,37 +36,39 @@ std::vector<TInt32> someOffsets(Random& rng, TInt32 lo, TInt32 hi) {
     return v;
 }
 
-std::vector<std::pair<TUint8, TInt32>> someFlagged(Random& rng, TInt32 lo, TInt32 hi) {
-    std::vector<std::pair<TUint8, TInt32>> v;
+std::vector<ImageArraySlot> someFlagged(Random& rng, TInt32 lo, TInt32 hi) {
+    std::vector<ImageArraySlot> v;
     for (TInt32 o : someOffsets(rng, lo, hi)) v.push_back({TUint8(chance(rng, 50) ? 255 : 0), o});
     return v;
 }
 
 TInt32 length(Random& rng) { return chance(rng, 97) ? uniform(rng, 0, 4) : pick(rng, {-3, 200, 20000, -20000}); }
 
-DescriptorPlan randomDescriptor(Random& rng) {
-    DescriptorPlan d;
-    d.first = length(rng);
-    d.second = chance(rng, 70) ? 0 : length(rng);
-    d.third = length(rng);
-    d.possibleReferences = someOffsets(rng, -2, 8);
-    d.arrays = someFlagged(rng, -2, 8);
-    d.references = someOffsets(rng, -2, 8);
-    d.pairs = someFlagged(rng, -2, 8);
+ImageDescriptor randomDescriptor(Random& rng) {
+    ImageDescriptor d;
+    d.firstLength = length(rng);
+    d.secondLength = chance(rng, 70) ? 0 : length(rng);
+    d.thirdLength = length(rng);
+    d.possibleReferenceSlots = someOffsets(rng, -2, 8);
+    d.arraySlots = someFlagged(rng, -2, 8);
+    d.referenceSlots = someOffsets(rng, -2, 8);
+    d.twoWordArraySlots = someFlagged(rng, -2, 8);
     return d;
 }
 
-ClassPlan randomClass(Random& rng, TInt32 index) {
-    ClassPlan c;
+ImageClass randomClass(Random& rng, TInt32 index) {
+    ImageClass c;
     c.referenceFields = someOffsets(rng, 0, 5);
     c.arrayFields = someFlagged(rng, 0, 5);
-    if (index > 0 && chance(rng, 60)) c.superclass = uniform(rng, 0, index - 1);
+    if (index > 0 && chance(rng, 60)) {
+        c.superclassPresent = 1;
+        c.superclass = uniform(rng, 0, index - 1);
+    }
     return c;
 }
-// The throw routine is one of two well-behaved ones appended to the code:
-// one resumes after the failing instruction, one throws an instance. A
-// routine at a random start could fail again at once and loop without
-// spending the budget (see DISABLED_AThrowRoutineThatFailsAtOnceEndsTheCall).
+// The throw routine is appended to the code and well behaved: it resumes after
+// the failing instruction or throws an instance (see ReducedPrograms for one
+// that fails again at once).
 TInt32 errorRoutine(Random& rng, std::vector<TUint8>& code) {
     TInt32 at = TInt32(code.size());
     auto put = [&](std::initializer_list<TInt32> bytes) {
@@ -157,26 +84,26 @@ TInt32 errorRoutine(Random& rng, std::vector<TUint8>& code) {
 }
 }  // namespace
 
-ImagePlan randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts) {
-    ImagePlan image;
+std::vector<TUint8> randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts) {
+    ImageFile image = testimg::emptyImage();
     image.code = std::move(code);
-    image.globals = uniform(rng, 0, 8);
+    image.globalCount = uniform(rng, 0, 8);
     for (TInt32 i = 0; i < kClasses; ++i) image.classes.push_back(randomClass(rng, i));
     for (TInt32 i = 0; i < kDescriptors; ++i) image.descriptors.push_back(randomDescriptor(rng));
     image.strings = {"", "text", "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC"};
     auto descriptor = [&] { return chance(rng, 90) ? uniform(rng, 0, kDescriptors - 1) : -1; };
-    image.methods.push_back({"main", 0, descriptor()});
-    if (chance(rng, 85)) image.methods.push_back({"vminternalthrow<int>,<string>", errorRoutine(rng, image.code), descriptor()});
-    if (chance(rng, 40))
-        image.methods.push_back({"vmprintthrowableandexit<throwable>", anyStart(rng, starts), descriptor()});
-    if (chance(rng, 20)) image.methods.push_back({"::global::init", anyStart(rng, starts), descriptor()});
+    auto& methods = image.globalMethods;
+    methods.push_back({"main", 0, descriptor()});
+    if (chance(rng, 85)) methods.push_back({"vminternalthrow<int>,<string>", errorRoutine(rng, image.code), descriptor()});
+    if (chance(rng, 40)) methods.push_back({"vmprintthrowableandexit<throwable>", anyStart(rng, starts), descriptor()});
+    if (chance(rng, 20)) methods.push_back({"::global::init", anyStart(rng, starts), descriptor()});
     for (TInt32 s = 0; s < kSelectors; ++s) {
-        SelectorPlan selector{s == 0 ? "<*application>.exit event" : "<thing>.poke", {}};
+        ImageSelector selector{s == 0 ? "<*application>.exit event" : "<thing>.poke", {}};
         for (TInt32 c = 0; c < kClasses; ++c)
             if (chance(rng, 70)) selector.implementations.push_back({c, anyStart(rng, starts), descriptor()});
         image.selectors.push_back(selector);
     }
-    return image;
+    return testimg::encode(image);
 }
 
 // --- random code ------------------------------------------------------------------

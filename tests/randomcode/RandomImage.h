@@ -1,7 +1,6 @@
-// Random bytecode images for robustness runs: an image writer with all widths
-// 4, generators of random code (raw bytes, or valid instructions with random
-// operands), byte mutation of real images, and a runner that loads an image
-// under a quiet host and says how the run ended.
+// Random bytecode images for robustness runs: random code (raw bytes, or valid
+// instructions with random operands) in random tables, byte mutation of real
+// images, and a runner that says how a run ended.
 #pragma once
 
 #include "foundation/Types.h"
@@ -10,59 +9,13 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace randomcode {
 
-struct ClassPlan {
-    std::vector<TInt32> referenceFields;
-    std::vector<std::pair<TUint8, TInt32>> arrayFields;  // flag 0 or 255, word index
-    TInt32 superclass = -1;                              // -1: none
-};
-
-struct DescriptorPlan {
-    TInt32 first = 0, second = 0, third = 0;
-    std::vector<TInt32> possibleReferences;
-    std::vector<std::pair<TUint8, TInt32>> arrays;
-    std::vector<TInt32> references;
-    std::vector<std::pair<TUint8, TInt32>> pairs;
-};
-
-struct MethodPlan {
-    std::string name;
-    TInt32 code = 0;
-    TInt32 descriptor = 0;
-};
-
-struct Implementation {
-    TInt32 classIndex = 0;
-    TInt32 code = 0;
-    TInt32 descriptor = 0;
-};
-
-struct SelectorPlan {
-    std::string name;
-    std::vector<Implementation> implementations;
-};
-
-struct ImagePlan {
-    std::string identifier = std::string(20, 'r');
-    std::vector<MethodPlan> methods;
-    std::vector<SelectorPlan> selectors;
-    TInt32 globals = 0;
-    std::vector<ClassPlan> classes;
-    std::vector<DescriptorPlan> descriptors;
-    std::vector<std::string> strings;
-    std::vector<TUint8> code;
-
-    std::vector<TUint8> bytes() const;
-};
-
 using Random = std::mt19937;
 
-// Every random image has this many of each table entry, so that random
-// operands can name them.
+// Table sizes of every random image, so that random operands can name entries.
 constexpr TInt32 kClasses = 4;
 constexpr TInt32 kDescriptors = 5;
 constexpr TInt32 kSelectors = 2;
@@ -71,7 +24,7 @@ constexpr TInt32 kStrings = 3;
 // Classes, descriptors, strings, selectors and the exported methods ("main"
 // at 0, sometimes the initialiser and the throw routines, at instruction
 // starts) around the given code.
-ImagePlan randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts);
+std::vector<TUint8> randomImage(Random& rng, std::vector<TUint8> code, const std::vector<TInt32>& starts);
 // Raw random bytes.
 std::vector<TUint8> randomBytes(Random& rng, std::vector<TInt32>& starts);
 // Valid instructions whose operands are random but mostly meaningful: jumps

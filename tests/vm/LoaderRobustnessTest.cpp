@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 
 using namespace testimg;
 
@@ -51,19 +52,11 @@ void expectConsistent(const ProgramTables& t) {
     }
 }
 
-class Random {
-public:
-    explicit Random(TUint64 seed) : s_(seed) {}
-    TUint32 next() {
-        s_ ^= s_ << 13;
-        s_ ^= s_ >> 7;
-        s_ ^= s_ << 17;
-        return TUint32(s_ >> 11);
-    }
+struct Random {
+    explicit Random(TUint64 seed) : engine(seed) {}
+    TUint32 next() { return TUint32(engine()); }
     size_t below(size_t n) { return n == 0 ? 0 : next() % n; }
-
-private:
-    TUint64 s_;
+    std::mt19937 engine;
 };
 
 std::vector<TUint8> mutate(std::vector<TUint8> b, Random& r) {

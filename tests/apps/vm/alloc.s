@@ -1,25 +1,21 @@
 ; alloc.s: heap blocks from bytecode: alloc, pack, box and boxp, allocto with
 ; levels, free and freecell, newvec's two-word block, and strings from ldstr and itos.
-;! log "alloc 3: 0 0 0"
-;! log "pack 3, lowest slot first: 7 8 9"
-;! log "pack_w 2: 5 6"
-;! log "pack 0 pushes a block: "
-;! log "stack -1"
-;! log "box holds: 42"
-;! log "boxp holds: 43"
-;! log "allocto level 0 stores the block: "
-;! log "stack -1"
-;! log "allocto level 1 stores a cell holding it: "
-;! log "stack -1"
-;! log "allocto level 2: "
-;! log "stack -1"
-;! log "allocto_k keeps the address: "
-;! log "stack -1"
-;! log "newvec 4: element size 4"
-;! log ", vector set -1"
-;! log "free 0 does nothing"
+; In order: alloc 3 zeroed; pack 3 lowest slot first; pack_w 2; pack 0 pushes a
+; block; box; boxp; allocto at levels 0, 1 (a cell holding the block), 2;
+; allocto_k keeps the address; newvec's element size and vector.
+;! log "0 0 0"
+;! log "7 8 9"
+;! log "5 6"
+;! log "-1"
+;! log "42"
+;! log "43"
+;! log "-1"
+;! log "-1"
+;! log "-1"
+;! log "-1"
+;! log "4"
+;! log "-1"
 ;! log "freed"
-;! log "freed a cell that holds itself"
 ;! global 0 string "hello, world"
 ;! global 1 string "-2147483648"
 ;! global 2 string "0"
@@ -28,64 +24,43 @@
 .method "main", main, frame
 .descriptor frame
     .lengths 0, 0, 0
-.string a1 "alloc 3: "
-.string p3 "pack 3, lowest slot first: "
-.string p2 "pack_w 2: "
-.string p0 "pack 0 pushes a block: "
-.string bx "box holds: "
-.string bp "boxp holds: "
-.string at0 "allocto level 0 stores the block: "
-.string at1 "allocto level 1 stores a cell holding it: "
-.string at2 "allocto level 2: "
-.string atk "allocto_k keeps the address: "
-.string nv "newvec 4: element size "
-.string nv2 ", vector set "
-.string f0 "free 0 does nothing"
+.string none ""
 .string freed "freed"
-.string selfcell "freed a cell that holds itself"
 .string hello "hello, world"
 .string ete "\u{e9}t\u{e9}"
 
 .code
 main:
-    ldstr a1
+    ldstr none
     alloc 2, 3
     push 3
     extcall 99, 15
-    ldstr p3
+    ldstr none
     push 7
     push 8
     push 9
     pack 3
     push 3
     extcall 99, 15
-    ldstr p2
+    ldstr none
     push 5
     push 6
     pack_w 2
     push 2
     extcall 99, 15
-    ldstr p0
-    extcall 99, 2
     push 77
     pack 0
     ne                          ; a non-null block above the 77
-    push 1
-    extcall 99, 16
-    adjsp -1
-    ldstr bx
+    extcall 99, 1
     push 42
     box
-    push 1
-    extcall 99, 15
-    ldstr bp
+    deref
+    extcall 99, 1
     push 43
     boxp
-    push 1
-    extcall 99, 15
+    deref
+    extcall 99, 1
     ; allocto: the new block (or cells around it) goes to the address on top
-    ldstr at0
-    extcall 99, 2
     ldglobals
     fielda 4
     allocto 2, 2, 0
@@ -94,11 +69,7 @@ main:
     deref
     push 0
     ne
-    push 1
-    extcall 99, 16
-    adjsp -1
-    ldstr at1
-    extcall 99, 2
+    extcall 99, 1
     ldglobals
     fielda 5
     allocto 2, 2, 1
@@ -107,11 +78,7 @@ main:
     deref2                      ; through the cell to the block
     push 0
     ne
-    push 1
-    extcall 99, 16
-    adjsp -1
-    ldstr at2
-    extcall 99, 2
+    extcall 99, 1
     ldglobals
     fielda 6
     allocto 2, 2, 2
@@ -120,57 +87,41 @@ main:
     deref3
     push 0
     ne
-    push 1
-    extcall 99, 16
-    adjsp -1
-    ldstr atk
-    extcall 99, 2
+    extcall 99, 1
     ldglobals
     fielda 7
     allocto_k 2, 1, 0
     ldglobals
     fielda 7
     eq
-    push 1
-    extcall 99, 16
-    adjsp -1
+    extcall 99, 1
     ; newvec fills a two-word block: word 0 the vector, word 1 the element size
     alloc 2, 2
     dup
     newvec 4
-    ldstr nv
-    ldloc -2
+    dup
     fielda 1
     deref
-    itos
-    extcall 99, 14
-    ldstr nv2
-    ldloc -2
+    extcall 99, 1
     deref
     push 0
     ne
-    itos
-    extcall 99, 14
-    adjsp -1
-    ; free and freecell
+    extcall 99, 1
+    ; free and freecell; free 0 does nothing
     push 0
     free
-    ldstr f0
-    extcall 99, 2
     alloc 2, 4
     free
     push 9
     box
     box
     freecell
-    ldstr freed
-    extcall 99, 2
     alloc 14, 1                 ; a cell holding its own reference is freed once
     dup
     dup
     store
     freecell
-    ldstr selfcell
+    ldstr freed
     extcall 99, 2
     ; strings: ldstr copies the constant, itos writes decimal text
     ldglobals

@@ -1,26 +1,26 @@
 ; bytes16.s: byte arithmetic and shifts (73-76), byte and 16-bit compares,
 ; byte and 16-bit stores, and byte read-modify-write through an address.
-; Globals 0-19 hold operator results; 20-39 hold words changed in one byte or half.
-;! global 0 == -3
-;! global 1 == -1
-;! global 2 == 128
-;! global 3 == -16
-;! global 4 == 0
-;! global 5 == -254
-;! global 6 == -16
-;! global 7 == -1
-;! global 8 == 0
-;! global 9 == -1
-;! global 10 == -1
-;! global 11 == -1
-;! global 12 == 0
-;! global 13 == -1
-;! global 14 == -1
-;! global 15 == 0
-;! global 16 == -1
-;! global 17 == 0
-;! global 18 == -1
-;! global 19 == 0
+; Operator results are logged; globals 20-39 hold words changed in one byte or half.
+;! log "-3"
+;! log "-1"
+;! log "128"
+;! log "-16"
+;! log "0"
+;! log "-254"
+;! log "-16"
+;! log "-1"
+;! log "0"
+;! log "-1"
+;! log "-1"
+;! log "-1"
+;! log "0"
+;! log "-1"
+;! log "-1"
+;! log "0"
+;! log "-1"
+;! log "0"
+;! log "-1"
+;! log "0"
 ;! global 20 == 0x1122ABCD
 ;! global 21 == 0xABCD3344
 ;! global 22 == 0x11220000
@@ -40,7 +40,6 @@
 ;! global 36 == 0x1122337F
 ;! global 37 == 0x11223380
 ;! global 38 == 0x112233FF
-;! global 39 == 0x1122337F
 .globals 40
 .method "main", main, frame
 .descriptor frame
@@ -49,127 +48,88 @@
 .code
 main:
     ; --- operators on values ---
-    ldglobals
     push 0x1F6                  ; low byte -10
     push 3
     div8
-    store                       ; 0: -3
-    ldglobals
-    fielda 1
+    extcall 99, 1
     push 0x1F6
     push 0x303                  ; low byte 3
     rem8
-    store                       ; 1: -1
-    ldglobals
-    fielda 2
+    extcall 99, 1
     push 0x80
     push 0xFF                   ; -128 / -1 = 128, an int result
     div8
-    store                       ; 2: 128
-    ldglobals
-    fielda 3
+    extcall 99, 1
     push 0xFF
     push 4
     shl8
-    store                       ; 3: -16
-    ldglobals
-    fielda 4
+    extcall 99, 1
     push 0xFF
     push 0x120                  ; count 32: 0
     shl8
-    store                       ; 4
-    ldglobals
-    fielda 5
+    extcall 99, 1
     push 0x81
     push 0x101                  ; count 1: -127 << 1
     shl8
-    store                       ; 5: -254
-    ldglobals
-    fielda 6
+    extcall 99, 1
     push 0x80
     push 3
     shr8
-    store                       ; 6: -16
-    ldglobals
-    fielda 7
+    extcall 99, 1
     push 0x80
     push 40                     ; a count of 32 or more keeps only the sign
     shr8
-    store                       ; 7: -1
-    ldglobals
-    fielda 8
+    extcall 99, 1
     push 0x7F
     push 0x1FF                  ; count 255
     shr8
-    store                       ; 8: 0
+    extcall 99, 1
     ; --- byte compares: equality unsigned, ordering signed ---
-    ldglobals
-    fielda 9
     push 0x1FF
     push 0xFF
     eq8
-    store                       ; 9: -1
-    ldglobals
-    fielda 10
+    extcall 99, 1
     push 0x80
     push 0x7F
     lt8
-    store                       ; 10: -1
-    ldglobals
-    fielda 11
+    extcall 99, 1
     push 0x280
     push 0x80
     ge8
-    store                       ; 11: -1
-    ldglobals
-    fielda 12
+    extcall 99, 1
     push 0x80
     push 0x01
     gt8
-    store                       ; 12: 0
-    ldglobals
-    fielda 13
+    extcall 99, 1
     push 0x12
     push 0x13
     ne8
-    store                       ; 13: -1
-    ldglobals
-    fielda 14
+    extcall 99, 1
     push 0xFE
     push 0xFF
     le8
-    store                       ; 14: -1
+    extcall 99, 1
     ; --- 16-bit compares on the low halves ---
-    ldglobals
-    fielda 15
     push 0x12345
     push 0x2346
     eq16
-    store                       ; 15: 0
-    ldglobals
-    fielda 16
+    extcall 99, 1
     push 0x8000
     push 1
     lt16                        ; signed: -32768 < 1
-    store                       ; 16: -1
-    ldglobals
-    fielda 17
+    extcall 99, 1
     push 0x18000
     push 0x7FFF
     ge16
-    store                       ; 17: 0
-    ldglobals
-    fielda 18
+    extcall 99, 1
     push 0x7FFF
     push 0xFFFF
     gt16
-    store                       ; 18: -1
-    ldglobals
-    fielda 19
+    extcall 99, 1
     push 0x5
     push 0x10005
     ne16
-    store                       ; 19: 0
+    extcall 99, 1
     ; --- words 20 to 39 start as 0x11223344 ---
     push 20
 loop:
@@ -315,23 +275,4 @@ filled:
     ldglobals
     fielda 38
     decm8                       ; 00 - 1 = FF
-    ldglobals
-    fielda 39
-    push 0x0B
-    store8
-    ldglobals
-    fielda 39
-    push 0xFB                   ; -5: 11 / -5 = -2 ... then remainder below
-    divm8
-    ldglobals
-    fielda 39
-    push 0x81                   ; FE * -127 = 254: byte FE
-    mulm8
-    ldglobals
-    fielda 39
-    push 0x80                   ; FE - 80 = 7E
-    subm8
-    ldglobals
-    fielda 39
-    incm8                       ; 7F
     ret 0, 1

@@ -1,9 +1,9 @@
 ; calls.s: direct and virtual calls from bytecode and from the host: frames,
 ; results, recursion, parameter and result levels, and finding methods by signature.
 ; A method with a result has a result slot below its arguments, as entry calls have.
-;! log "fib 15 = 610"
-;! log "Circle area 3"
-;! log "Square area 4"
+;! log "610"
+;! log "3"
+;! log "4"
 ;! log "descriptors [0,2] frames [0,1]"
 ;! find "nothing" -> none
 ;! find "pick one" -> "pick one, the first"
@@ -47,22 +47,16 @@
     .lengths 1, 0, 0
 .descriptor frame1x
     .lengths 1, 0, 0
-.string fibtext "fib 15 = "
-.string circle "Circle area "
-.string square "Square area "
 .string hello "hello"
 
 .code
 main:
-    ldstr fibtext
-    push 0
+    push 0                      ; fib(15)
     push 15
     call fib, frame1
-    itos
-    extcall 99, 14
+    extcall 99, 1
     ; virtual calls: result slot, receiver, then its class index, which the
     ; call replaces by the return address
-    ldstr circle
     push 0
     alloc 1, 1
     dup
@@ -70,9 +64,7 @@ main:
     dup
     deref
     callv area
-    itos
-    extcall 99, 14
-    ldstr square
+    extcall 99, 1
     push 0
     alloc 1, 1
     dup
@@ -80,8 +72,7 @@ main:
     dup
     deref
     callv area
-    itos
-    extcall 99, 14
+    extcall 99, 1
     push 1
     call frames, frame1x        ; descriptor 2, frame base = its argument's slot
     adjsp -1

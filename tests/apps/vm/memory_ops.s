@@ -1,158 +1,135 @@
-; memory_ops.s: read-modify-write of a word through its address (32 to 38, 50 to 54).
-;! global 0 == 11
-;! global 1 == 9
-;! global 2 == 15
-;! global 3 == 5
-;! global 4 == -30
-;! global 5 == -3
-;! global 6 == -1
-;! global 7 == 0x0C
-;! global 8 == 0x3E
-;! global 9 == 0x36
-;! global 10 == 0
-;! global 11 == -4
-;! global 12 == 0x7FFFFFFF
-;! global 13 == -2147483648
-;! global 14 == 40
-;! global 15 == 0
-;! global 16 == 0
-.globals 17
+; memory_ops.s: read-modify-write of a word through its address (32 to 38, 50 to 54),
+; here the address of a boxed word; each result is logged.
+;! log "11"
+;! log "15"
+;! log "5"
+;! log "-30"
+;! log "-3"
+;! log "-1"
+;! log "12"
+;! log "62"
+;! log "54"
+;! log "0"
+;! log "-4"
+;! log "2147483647"
+;! log "-2147483648"
+;! log "40"
+;! log "0"
+;! log "0"
 .method "main", main, frame
 .descriptor frame
     .lengths 0, 0, 0
 
 .code
 main:
-    ; preset: global i = value
-    ldglobals
     push 10
-    store
-    ldglobals
-    incm                        ; global 0: 10 -> 11
-    ldglobals
-    fielda 1
+    box
+    dup
+    incm
+    deref
+    extcall 99, 1
     push 10
-    store
-    ldglobals
-    fielda 1
-    decm                        ; 10 -> 9
-    ldglobals
-    fielda 2
-    push 10
-    store
-    ldglobals
-    fielda 2
+    box
+    dup
     push 5
-    addm                        ; 15
-    ldglobals
-    fielda 3
+    addm
+    deref
+    extcall 99, 1
     push 10
-    store
-    ldglobals
-    fielda 3
+    box
+    dup
     push 5
-    subm                        ; 5
-    ldglobals
-    fielda 4
+    subm
+    deref
+    extcall 99, 1
     push 10
-    store
-    ldglobals
-    fielda 4
+    box
+    dup
     push -3
-    mulm                        ; -30
-    ldglobals
-    fielda 5
+    mulm
+    deref
+    extcall 99, 1
     push -7
-    store
-    ldglobals
-    fielda 5
+    box
+    dup
     push 2
-    divm                        ; -3
-    ldglobals
-    fielda 6
+    divm
+    deref
+    extcall 99, 1
     push -7
-    store
-    ldglobals
-    fielda 6
+    box
+    dup
     push 2
-    remm                        ; -1
-    ldglobals
-    fielda 7
+    remm
+    deref
+    extcall 99, 1
     push 0x0E
-    store
-    ldglobals
-    fielda 7
+    box
+    dup
     push 0x3C
-    andm                        ; 0x0C
-    ldglobals
-    fielda 8
+    andm
+    deref
+    extcall 99, 1
     push 0x0E
-    store
-    ldglobals
-    fielda 8
+    box
+    dup
     push 0x3C
-    orm                         ; 0x3E
-    ldglobals
-    fielda 9
+    orm
+    deref
+    extcall 99, 1
     push 0x0A
-    store
-    ldglobals
-    fielda 9
+    box
+    dup
     push 0x3C
-    xorm                        ; 0x36
-    ldglobals
-    fielda 10
+    xorm
+    deref
+    extcall 99, 1
     push 1
-    store
-    ldglobals
-    fielda 10
+    box
+    dup
     push 32
-    shlm                        ; 0: count above 31
-    ldglobals
-    fielda 11
+    shlm                        ; count above 31
+    deref
+    extcall 99, 1
     push -16
-    store
-    ldglobals
-    fielda 11
+    box
+    dup
     push 2
-    shrm                        ; -4
-    ldglobals
-    fielda 12
+    shrm
+    deref
+    extcall 99, 1
     push 0x80000000
-    store
-    ldglobals
-    fielda 12
+    box
+    dup
     decm                        ; wraps to INT_MAX
-    ldglobals
-    fielda 13
+    deref
+    extcall 99, 1
     push 0x80000000
-    store
-    ldglobals
-    fielda 13
+    box
+    dup
     push -1
     divm                        ; INT_MIN / -1 stays INT_MIN
-    ldglobals
-    fielda 14
+    deref
+    extcall 99, 1
     push 5
-    store
-    ldglobals
-    fielda 14
+    box
+    dup
     push -3
-    shrm                        ; a negative count shifts left: 40
-    ldglobals
-    fielda 15
+    shrm                        ; a negative count shifts left
+    deref
+    extcall 99, 1
     push 0x80000000
-    store
-    ldglobals
-    fielda 15
+    box
+    dup
     push -1
-    remm                        ; 0
-    ldglobals
-    fielda 16
+    remm
+    deref
+    extcall 99, 1
     push -1
-    store
-    ldglobals
-    fielda 16
+    box
+    dup
     push 40
     shrm                        ; 0 even for a negative word
+    deref
+    extcall 99, 1
     ret 0, 1

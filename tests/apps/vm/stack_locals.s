@@ -1,22 +1,15 @@
 ; stack_locals.s: pushes, local loads and addresses, stack adjustment.
-;! global 0 == 42
-;! global 1 == 7
-;! global 2 == 0
-;! global 3 == 0
-;! global 4 == 11
-;! global 5 == 22
-;! global 6 == -1
-;! global 7 == 0
-;! global 8 == -1
-;! global 9 == 99
-;! global 10 == 5
-;! global 11 == 0x12345678
-;! global 12 == -2
-;! global 13 == -128
-;! global 14 == 127
-;! global 15 == 200
-;! global 16 == 0x7F
-.globals 17
+; "stack" lines list the top words, the deepest first.
+;! log "42"
+;! log "7"
+;! log "stack 0 0"
+;! log "stack 11 22"
+;! log "stack -1 0 -1"
+;! log "99"
+;! log "stack 5 305419896"
+;! log "stack -2 -128 127"
+;! log "200"
+;! log "127"
 .method "main", main, frame
 .descriptor frame
     .lengths 0, 0, 0
@@ -26,30 +19,20 @@ main:
     nop
     ; ldloc k reads slot (new sp + k): -1 is the word that was on top
     push 42
-    ldglobals
-    ldloc -2                    ; the 42
-    store
-    adjsp -1
+    ldloc -1
+    extcall 99, 1
     push 7
     push 8
-    ldglobals
-    fielda 1
-    ldloc_w -3                  ; the 7, two slots below the address
-    store
-    adjsp -2
+    ldloc_w -2                  ; the 7, below the 8
+    extcall 99, 1
+    adjsp -3
     ; adjsp with a positive count leaves zero words, even over old values
     push 5
     push 6
     adjsp -2
     adjsp 2
-    ldglobals
-    fielda 2
-    ldloc -3                    ; was 5, now 0
-    store
-    ldglobals
-    fielda 3
-    ldloc -2                    ; was 6, now 0
-    store
+    push 2
+    extcall 99, 16
     adjsp_w -2
     ; ldloca: the address of a slot; writing through it changes the slot
     push 11
@@ -57,79 +40,40 @@ main:
     ldloca -1                   ; address of the 0 slot
     push 22
     store
-    ldglobals
-    fielda 4
-    ldloc -3                    ; the 11
-    store
-    ldglobals
-    fielda 5
-    ldloc -2                    ; the 22 stored through the address
-    store
+    push 2
+    extcall 99, 16
     adjsp -2
     ; the three ways to push booleans and minus one
-    ldglobals
-    fielda 6
     ldtrue
-    store
-    ldglobals
-    fielda 7
     ldfalse
-    store
-    ldglobals
-    fielda 8
     ldm1
-    store
+    push 3
+    extcall 99, 16
+    adjsp -3
     ; dup and ldloca_w
     push 99
     dup
     ldloca_w -2
-    ldglobals
-    fielda 9
-    ldloc -2                    ; the address of the copy
     deref
-    store
-    adjsp -3
+    extcall 99, 1
+    adjsp -2
     ; push64 puts the first word lower
     push64 5, 0x12345678
-    ldglobals
-    fielda 11
-    ldloc -2
-    store
-    ldglobals
-    fielda 10
-    ldloc -3
-    store
+    push 2
+    extcall 99, 16
     adjsp -2
     ; sext8 works on the top n words, zext8 on the top word
     push 0x1FE
     push 0x80
     push 0x17F
     sext8 3
-    ldglobals
-    fielda 14
-    ldloc -2
-    store
-    ldglobals
-    fielda 13
-    ldloc -3
-    store
-    ldglobals
-    fielda 12
-    ldloc -4
-    store
+    push 3
+    extcall 99, 16
     adjsp -3
     push 0x3C8
     zext8
-    ldglobals
-    fielda 15
-    ldloc -2
-    store
-    adjsp -1
+    extcall 99, 1
     push 0xFFFF7F
     sext8 1
-    ldglobals
-    fielda 16
-    ldloc -2
-    store
-    adjsp -1
+    extcall 99, 1
     ret 0, 1
