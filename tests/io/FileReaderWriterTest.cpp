@@ -1,6 +1,6 @@
-// CAppsFileReader and CAppsFileWriter: null-safe handles on a stream, reads
-// into byte vectors and strings, ranged writes, and the open-read-rewrite
-// sequence the host uses to keep a file's contents when appending.
+// CAppsFileReader and CAppsFileWriter: null-safe handles on a stream, reads into byte vectors
+// and strings, ranged writes, and the open-read-rewrite sequence the host uses to keep a
+// file's contents when appending.
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "io/FileInputStream.h"
@@ -27,86 +27,66 @@ CAppsFileReader memoryReader(const std::string& s) {
 }
 }  // namespace
 
-// --- reader: construction and ownership ---------------------------------
-
-TEST(CAppsFileReader, ExistsEvenWhenTheFileDoesNotOpen) {
-    TempDir dir;
-    CAppsFileReader r(dir.path("missing"));
-    EXPECT_FALSE(r.isOk());
-    EXPECT_TRUE(r.getPath() == dir.path("missing"));
-    EXPECT_NE(r.getStream(), nullptr);
-    TUint8 b;
-    EXPECT_FALSE(r.read(b));
-    EXPECT_TRUE(r.atEnd());
-}
-
-TEST(CAppsFileReader, ReadsAFile) {
+TEST(CAppsFileReader, WithoutAnOpenStreamEverythingFailsSafely) {
     TempDir dir;
     dir.writeFile("f", "hello");
-    CAppsFileReader r(dir.path("f"));
-    ASSERT_TRUE(r.isOk());
-    EXPECT_EQ(r.size(), 5u);
+    CAppsFileReader file(dir.path("f"));
     Vec<TUint8> all;
-    EXPECT_TRUE(r.readRest(all));
+    EXPECT_TRUE(file.readRest(all));
+    EXPECT_EQ(text(all), "hello");
+    file.close();
+    EXPECT_EQ(file.getStream(), nullptr);
+    CAppsFileReader missing(dir.path("missing"));  // exists even when the file does not open
+    EXPECT_FALSE(missing.isOk());
+    EXPECT_NE(missing.getStream(), nullptr);
+    CAppsFileReader notOk(new VELMAR::FileInputStream());
+    TUint8 b;
+    for (CAppsFileReader* r : {&file, &missing, &notOk}) {
+        EXPECT_FALSE(r->read(b));
+        EXPECT_FALSE(r->read(all, 1));
+        EXPECT_FALSE(r->read(&b, 1));
+        EXPECT_TRUE(r->atEnd());
+    }
+    CAppsString s("keep");
+    EXPECT_FALSE(file.read(all, 0));
+    EXPECT_FALSE(file.readRest(all));
+    EXPECT_FALSE(file.readString(s, 0));
+    EXPECT_TRUE(s == std::string_view("keep"));
+    EXPECT_FALSE(file.skip(0));
+    EXPECT_FALSE(file.seek(0));
+    EXPECT_EQ(file.size(), 0u);
+    EXPECT_EQ(file.position(), 0u);
+    EXPECT_TRUE(notOk.read(all, 0));
     EXPECT_EQ(text(all), "hello");
 }
 
-TEST(CAppsFileReader, WithoutAStreamEverythingFails) {
-    CAppsFileReader r;
-    TUint8 b;
-    Vec<TUint8> v;
-    CAppsString s("keep");
-    EXPECT_FALSE(r.isOk());
-    EXPECT_FALSE(r.read(b));
-    EXPECT_FALSE(r.read(&b, 0));
-    EXPECT_FALSE(r.read(v, 0));
-    EXPECT_FALSE(r.readRest(v));
-    EXPECT_FALSE(r.readString(s, 0));
-    EXPECT_TRUE(s == std::string_view("keep"));
-    EXPECT_FALSE(r.skip(0));
-    EXPECT_FALSE(r.seek(0));
-    EXPECT_EQ(r.size(), 0u);
-    EXPECT_EQ(r.position(), 0u);
-    EXPECT_TRUE(r.atEnd());
-}
-
-TEST(CAppsFileReader, OwnsAGivenStreamUntilClose) {
-    const TUint8 data[] = {1, 2};
-    CAppsFileReader r(new VELMAR::MemoryInputStream(data, 2));
-    EXPECT_TRUE(r.isOk());
-    r.close();
-    EXPECT_EQ(r.getStream(), nullptr);
-    EXPECT_FALSE(r.isOk());
-    r.close();
-}
-
-// --- reader: bytes and vectors -------------------------------------------
-
-TEST(CAppsFileReader, ReadsSingleBytesUntilTheEnd) {
+TEST(CAppsFileReader, ByteAndBufferReads) {
     CAppsFileReader r = memoryReader("\x80z");
     TUint8 b = 0;
     EXPECT_TRUE(r.read(b));
     EXPECT_EQ(b, 0x80);
-    EXPECT_TRUE(r.read(b));
-    EXPECT_EQ(b, 'z');
+    TUint8 buf[2];
+    EXPECT_FALSE(r.read(buf, -1));
+    EXPECT_TRUE(r.read(buf, 1));
+    EXPECT_EQ(buf[0], 'z');
     EXPECT_FALSE(r.read(b));
-    EXPECT_EQ(b, 'z');
-}
-
-TEST(CAppsFileReader, ReadingZeroBytesSucceedsEvenAtTheEnd) {
-    CAppsFileReader r = memoryReader("ab");
+    EXPECT_EQ(b, 0x80);
+    EXPECT_TRUE(r.read(&b, 0));  // zero bytes succeed even at the end
     Vec<TUint8> v;
-    ASSERT_TRUE(r.read(v, 2));
-    ASSERT_TRUE(r.atEnd());
     EXPECT_TRUE(r.read(v, 0));
-    TUint8 b;
-    EXPECT_TRUE(r.read(&b, 0));
-    EXPECT_EQ(v.getSize(), 2);
+    EXPECT_TRUE(v.isEmpty());
 }
 
-TEST(CAppsFileReader, VectorReadsAppend) {
+TEST(CAppsFileReader, VectorReadsAppendOrKeepTheOldContents) {
     CAppsFileReader r = memoryReader("abcd");
     Vec<TUint8> v = bytesOf(">");
+    EXPECT_FALSE(r.read(v, 5));
+    EXPECT_FALSE(r.read(v, -1));
+    EXPECT_FALSE(r.read(v, INT32_MAX));  // without allocating
+    EXPECT_EQ(text(v), ">");
+    Vec<TUint8> untouched;
+    EXPECT_FALSE(r.read(untouched, INT32_MAX));
+    EXPECT_EQ(untouched.capacity(), 0);
     EXPECT_TRUE(r.read(v, 2));
     EXPECT_TRUE(r.read(v, 1));
     EXPECT_EQ(text(v), ">abc");
@@ -116,67 +96,27 @@ TEST(CAppsFileReader, VectorReadsAppend) {
     EXPECT_EQ(s[0], 'd');
 }
 
-TEST(CAppsFileReader, FailedVectorReadKeepsTheOldContents) {
-    CAppsFileReader r = memoryReader("abc");
-    Vec<TUint8> v = bytesOf("xy");
-    EXPECT_FALSE(r.read(v, 4));
-    EXPECT_EQ(text(v), "xy");
-    EXPECT_FALSE(r.read(v, -1));
-    EXPECT_EQ(text(v), "xy");
-    EXPECT_TRUE(r.read(v, 3));
-}
-
-TEST(CAppsFileReader, WildCountFailsWithoutAllocating) {
-    CAppsFileReader r = memoryReader("abc");
-    Vec<TUint8> v;
-    EXPECT_FALSE(r.read(v, INT32_MAX));
-    EXPECT_EQ(v.capacity(), 0);
-}
-
-TEST(CAppsFileReader, NothingIsReadFromAStreamThatIsNotOk) {
-    CAppsFileReader r(new VELMAR::FileInputStream());
-    Vec<TUint8> v;
-    EXPECT_FALSE(r.read(v, 1));
-    EXPECT_TRUE(r.read(v, 0));
-    TUint8 b;
-    EXPECT_FALSE(r.read(&b, 1));
-}
-
-TEST(CAppsFileReader, BufferReadRefusesANegativeCount) {
-    CAppsFileReader r = memoryReader("abc");
-    TUint8 buf[3];
-    EXPECT_FALSE(r.read(buf, -1));
-    EXPECT_TRUE(r.read(buf, 3));
-    EXPECT_EQ(std::string(buf, buf + 3), "abc");
-}
-
-TEST(CAppsFileReader, ReadRestTakesWhatIsLeft) {
-    CAppsFileReader r = memoryReader("abcdef");
-    r.skip(4);
-    Vec<TUint8> v;
-    EXPECT_TRUE(r.readRest(v));
-    EXPECT_EQ(text(v), "ef");
-    EXPECT_TRUE(r.readRest(v));
-    EXPECT_EQ(text(v), "ef");
-}
-
-TEST(CAppsFileReader, ReadStringTakesOneCharacterPerByte) {
-    CAppsFileReader r = memoryReader("h\xe9!");
+TEST(CAppsFileReader, ReadRestAndReadString) {
+    CAppsFileReader r = memoryReader("h\xe9!def");
     CAppsString s("old");
-    ASSERT_TRUE(r.readString(s, 2));
+    ASSERT_TRUE(r.readString(s, 2));  // one character per byte
     ASSERT_EQ(s.getSize(), 2);
     EXPECT_EQ(s[0], 'h');
     EXPECT_EQ(s[1], 0xE9);
-    EXPECT_FALSE(r.readString(s, 2));
+    EXPECT_FALSE(r.readString(s, 5));
     EXPECT_EQ(s.getSize(), 2);
     EXPECT_FALSE(r.readString(s, -1));
     EXPECT_TRUE(r.readString(s, 0));
     EXPECT_TRUE(s.isEmpty());
+    r.skip(2);
+    Vec<TUint8> v;
+    EXPECT_TRUE(r.readRest(v));
+    EXPECT_EQ(text(v), "ef");
+    EXPECT_TRUE(r.readRest(v));
+    EXPECT_EQ(text(v), "ef");
 }
 
-// --- reader: positioning ------------------------------------------------
-
-TEST(CAppsFileReader, SkipAndSeekMoveWithinTheStream) {
+TEST(CAppsFileReader, SkipAndSeekMoveWithinTheFile) {
     TempDir dir;
     dir.writeFile("f", "0123456789");
     CAppsFileReader r(dir.path("f"));
@@ -195,113 +135,64 @@ TEST(CAppsFileReader, SkipAndSeekMoveWithinTheStream) {
     EXPECT_FALSE(r.seek(11));
 }
 
-// --- writer ---------------------------------------------------------------
-
-TEST(CAppsFileWriter, WritesAFile) {
+TEST(CAppsFileWriter, WritesAFileUntilClosedAndFailsSafelyWithoutAStream) {
     TempDir dir;
-    {
-        CAppsFileWriter w(dir.path("out"), true);
-        ASSERT_TRUE(w.isOk());
-        EXPECT_TRUE(w.getPath() == dir.path("out"));
-        EXPECT_TRUE(w.write(TUint8('a')));
-        const TUint8 bc[] = {'b', 'c'};
-        EXPECT_TRUE(w.writeByteBufferToFile(bc, 2));
-        EXPECT_EQ(w.size(), 3u);
+    CAppsFileWriter w(dir.path("out"), true);
+    EXPECT_TRUE(w.write(TUint8('a')));
+    const TUint8 bc[] = {'b', 'c'};
+    EXPECT_TRUE(w.writeByteBufferToFile(bc, 2));
+    EXPECT_EQ(w.size(), 3u);
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(dir.readFile("out"), "abc");
+    dir.makeDir("d");
+    CAppsFileWriter failed(dir.path("d"), true);  // exists even when the file does not open
+    CAppsFileWriter none;
+    for (CAppsFileWriter* x : {&w, &failed, &none}) {
+        EXPECT_FALSE(x->isOk());
+        EXPECT_FALSE(x->write(TUint8('d')));
+        EXPECT_FALSE(x->write(bytesOf("a")));
     }
+    EXPECT_FALSE(none.writeByteBufferToFile(bc, 1));
+    EXPECT_FALSE(none.write(bytesOf("a"), 0, 0));
+    EXPECT_FALSE(none.seek(0));
+    EXPECT_EQ(none.size(), 0u);
+    EXPECT_EQ(none.position(), 0u);
+    EXPECT_TRUE(none.close());
     EXPECT_EQ(dir.readFile("out"), "abc");
 }
 
-TEST(CAppsFileWriter, ExistsEvenWhenTheFileDoesNotOpen) {
-    TempDir dir;
-    dir.makeDir("d");
-    CAppsFileWriter w(dir.path("d"), true);
-    EXPECT_FALSE(w.isOk());
-    EXPECT_FALSE(w.write(TUint8('a')));
-    EXPECT_FALSE(w.write(bytesOf("a")));
-}
-
-TEST(CAppsFileWriter, WithoutAStreamEverythingFails) {
-    CAppsFileWriter w;
-    const TUint8 b = 1;
-    EXPECT_FALSE(w.isOk());
-    EXPECT_FALSE(w.write(b));
-    EXPECT_FALSE(w.writeByteBufferToFile(&b, 1));
-    EXPECT_FALSE(w.write(bytesOf("a")));
-    EXPECT_FALSE(w.write(bytesOf("a"), 0, 0));
-    EXPECT_FALSE(w.seek(0));
-    EXPECT_EQ(w.size(), 0u);
-    EXPECT_EQ(w.position(), 0u);
-    EXPECT_TRUE(w.close());
-}
-
-TEST(CAppsFileWriter, NegativeByteCountFails) {
+TEST(CAppsFileWriter, RangesCountsAndPositions) {
     auto* memory = new VELMAR::MemoryOutputStream();
     CAppsFileWriter w(memory);
     const TUint8 b = 1;
     EXPECT_FALSE(w.writeByteBufferToFile(&b, -1));
     EXPECT_TRUE(w.writeByteBufferToFile(&b, 0));
-    EXPECT_EQ(w.size(), 0u);
-}
-
-TEST(CAppsFileWriter, WritesVectorRanges) {
-    auto* memory = new VELMAR::MemoryOutputStream();
-    CAppsFileWriter w(memory);
-    const Vec<TUint8> v = bytesOf("abcdef");
-    EXPECT_TRUE(w.write(v));
-    EXPECT_TRUE(w.write(v, 1, 2));
-    EXPECT_TRUE(w.write(v, 4, -1));
-    EXPECT_TRUE(w.write(v, 6, -1));
-    EXPECT_EQ(text(*memory->bytes()), "abcdefbcef");
-}
-
-TEST(CAppsFileWriter, RefusesRangesOutsideTheVector) {
-    auto* memory = new VELMAR::MemoryOutputStream();
-    CAppsFileWriter w(memory);
     const Vec<TUint8> v = bytesOf("abc");
-    EXPECT_FALSE(w.write(v, -1, 1));
-    EXPECT_FALSE(w.write(v, 2, 2));
-    EXPECT_FALSE(w.write(v, 4, -1));
-    EXPECT_FALSE(w.write(v, INT32_MAX, INT32_MAX));
+    const TInt32 refused[][2] = {{-1, 1}, {2, 2}, {4, -1}, {INT32_MAX, INT32_MAX}};
+    for (const auto& r : refused) EXPECT_FALSE(w.write(v, r[0], r[1])) << r[0] << " " << r[1];
     EXPECT_TRUE(w.write(v, -1, 0));
     EXPECT_TRUE(w.write(v, 99, 0));
     EXPECT_EQ(w.size(), 0u);
-}
-
-TEST(CAppsFileWriter, WritesSignedByteVectors) {
-    auto* memory = new VELMAR::MemoryOutputStream();
-    CAppsFileWriter w(memory);
-    Vec<TInt8> v;
-    v.append(-1);
-    v.append(65);
     EXPECT_TRUE(w.write(v));
     EXPECT_TRUE(w.write(v, 1, 1));
-    EXPECT_EQ(text(*memory->bytes()), "\xff" "AA");
-}
-
-TEST(CAppsFileWriter, SeekRefusesNegativePositions) {
-    auto* memory = new VELMAR::MemoryOutputStream();
-    CAppsFileWriter w(memory);
-    w.write(bytesOf("abc"));
+    EXPECT_TRUE(w.write(v, 2, -1));  // a negative count runs to the end
+    EXPECT_TRUE(w.write(v, 3, -1));
+    Vec<TInt8> s;
+    s.append(-1);
+    s.append(65);
+    EXPECT_TRUE(w.write(s));
+    EXPECT_TRUE(w.write(s, 1, 1));
+    EXPECT_EQ(text(*memory->bytes()), "abcbc\xff" "AA");
     EXPECT_FALSE(w.seek(-1));
     EXPECT_TRUE(w.seek(1));
     EXPECT_EQ(w.position(), 1u);
     w.write(TUint8('B'));
-    EXPECT_EQ(text(*memory->bytes()), "aBc");
+    EXPECT_EQ(text(*memory->bytes()), "aBcbc\xff" "AA");
 }
 
-TEST(CAppsFileWriter, CloseEndsWriting) {
-    TempDir dir;
-    CAppsFileWriter w(dir.path("out"), true);
-    w.write(TUint8('a'));
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.isOk());
-    EXPECT_FALSE(w.write(TUint8('b')));
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(dir.readFile("out"), "a");
-}
-
-// Opening a writer always truncates; keeping the contents is done by reading
-// them first and writing them back, as the host's open-for-append does.
+// Opening a writer always truncates; keeping the contents is done by reading them first
+// and writing them back, as the host's open-for-append does.
 TEST(CAppsFileWriter, AppendingIsReadingBackTheOldContents) {
     TempDir dir;
     dir.writeFile("f", "a");

@@ -1,5 +1,5 @@
-// A scratch directory for one test, under $TMPDIR (or /tmp), removed with
-// everything in it when the test ends.
+// A scratch directory for one test under $TMPDIR (or /tmp), removed with everything in it
+// when the test ends.
 #pragma once
 
 #include "foundation/CAppsString.h"
@@ -8,16 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 class TempDir {
 public:
     TempDir() {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/mcb-io-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) root_ = buf.data();
+        if (mkdtemp(pattern.data())) root_ = pattern;
     }
     ~TempDir() {
         std::error_code ec;
@@ -26,10 +23,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& root() const { return root_; }
     std::string os(const std::string& rel) const { return root_ + "/" + rel; }
     CAppsString path(const std::string& rel) const { return CAppsString(os(rel)); }
-
     void writeFile(const std::string& rel, const std::string& bytes) const {
         std::ofstream(os(rel), std::ios::binary) << bytes;
     }

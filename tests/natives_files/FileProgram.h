@@ -1,45 +1,191 @@
-// Runs a small assembly program against the temporary-root test host. As in the
-// string tests, "vminternalthrow" stores a VM error's code and text in globals 0
-// and 1 and a catch-all handler in main ends the run. Class Stream stands for the
-// bytecode reader, writer and stream objects: its word 1 is a reference field
-// that holds the StreamHolder.
+// Runs a small assembly program against a host whose file services work below a fresh
+// temporary root with the player's own path rule. "vminternalthrow" stores a VM error's code
+// and text in globals 0 and 1 and a catch-all handler in main ends the run. Class Stream stands
+// for the bytecode reader, writer and stream objects: its word 1 is a reference field that
+// holds the StreamHolder.
 #pragma once
 
-#include "TestHost.h"
+#include "foundation/OVector.h"
+#include "io/AppFiles.h"
+#include "io/AppPath.h"
+#include "io/CAppsFileReader.h"
+#include "io/CAppsFileWriter.h"
+#include "io/MemoryInputStream.h"
+#include "mcbasm/Assembler.h"
+#include "vm/FrameworkServices.h"
+#include "vm/VirtualMachine.h"
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <sstream>
+
+class FileHost : public FrameworkServices {
+public:
+    // Collector probes: extcall 20, 1 pops the top word and watches the heap entry that holds
+    // it; extcall 20, 2 collects and records for each watched word whether its entry lives;
+    // extcall 20, 3 collects.
+    VirtualMachine* vm = nullptr;
+    std::vector<VMAddr> watched;
+    std::vector<std::vector<bool>> alive;  // one row per extcall 20, 2
+
+    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
+        if (extension != 20) return FrameworkServices::callDllNative(extension, function, sp, stack);
+        if (function == 1) {
+            watched.push_back(VMAddr(stack[sp]));
+            return sp - 1;
+        }
+        vm->gc();
+        if (function == 2) {
+            std::vector<bool>& row = alive.emplace_back();
+            for (VMAddr a : watched) {
+                HeapEntry* he = vm->heap().belongsToPools(a - kHeaderSize);
+                row.push_back(he && vm->heap().liveEntry(vm->heap().referenceOf(he)) != nullptr);
+            }
+        }
+        return sp;
+    }
+
+    FileHost() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "mcbfilesXXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+        root_ = pattern;
+    }
+    ~FileHost() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    // Host-side access to files below the root, for setting up and checking.
+    const std::string& root() const { return root_; }
+    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
+    void put(const std::string& relative, const std::string& bytes) const {
+        std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
+        std::ofstream(path(relative), std::ios::binary) << bytes;
+    }
+    std::string contents(const std::string& relative) const {  // "<missing>" when unreadable
+        std::ifstream in(path(relative), std::ios::binary);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+    }
+    bool exists(const std::string& relative) const { return std::filesystem::exists(path(relative)); }
+    void makeDirectory(const std::string& relative) const { std::filesystem::create_directories(path(relative)); }
+    int fileCalls = 0;  // how often the host was asked anything about files
+
+    std::unique_ptr<CAppsFileWriter> openForWriting(const OString& p, bool truncate) override {
+        return appfiles::openForWriting(resolve(p), truncate);
+    }
+    std::unique_ptr<CAppsFileReader> openForReading(const OString& p, TInt32) override {
+        return appfiles::openForReading(resolve(p));
+    }
+    bool deleteFile(const OString& p) override { return appfiles::deleteFile(resolve(p)); }
+    bool fileExists(const OString& p) override { return appfiles::fileExists(resolve(p)); }
+    bool renameFile(const OString& a, const OString& b) override {
+        return appfiles::renameFile(resolve(a), resolve(b));
+    }
+    bool listDirectory(const OString& p, Vec<OString>& files, Vec<OString>& directories) override {
+        return appfiles::listDirectory(resolve(p), files, directories);
+    }
+    bool createDirectory(const OString& p) override { return appfiles::createDirectory(resolve(p)); }
+    bool removeDirectory(const OString& p) override { return appfiles::removeDirectory(resolve(p)); }
+    bool renameDirectory(const OString& a, const OString& b) override {
+        return appfiles::renameDirectory(resolve(a), resolve(b));
+    }
+    bool directoryExists(const OString& p) override { return appfiles::directoryExists(resolve(p)); }
+
+private:
+    CAppsString resolve(const OString& p) {  // empty for a path the rule rejects
+        ++fileCalls;
+        return host::isValidAppPath(p) ? host::resolveAppPath(OString(root_.c_str()), p) : CAppsString();
+    }
+    std::string root_;
+};
 
 class FileProgram {
 public:
-    static constexpr int kGlobals = 24;
+    // Macros in `body`: "@store N", "@keep N", "@load N" as in the string tests; "@new" pushes
+    // a new Stream object; "@bytes TEXT" a new byte vector holding TEXT (the rest of the line).
+    // `strings` become .string constants, "$ROOT" replaced by the name of the host's root.
+    FileProgram(const std::string& body, const std::map<std::string, std::string>& strings = {}) {
+        std::string source = ".globals 24\n.method \"main\", main, frame\n"
+                             ".method \"vminternalthrow<int>,<*string>\", vmthrow, frame\n.class Throwable\n"
+                             ".class Stream\n .fieldwidth 1\n .reffields 1\n.descriptor frame\n .lengths 0, 0, 0\n";
+        const std::string rootName = std::filesystem::path(host.root()).filename().string();
+        for (auto [name, text] : strings) {
+            for (size_t at; (at = text.find("$ROOT")) != std::string::npos;) text.replace(at, 5, rootName);
+            source += ".string " + name + " \"" + text + "\"\n";
+        }
+        source += ".code\nmain:\n try -1, caught\n" + expand(body) +
+                  " droph -1\n ret 0, 1\ncaught:\n adjsp -1\n ret 0, 1\nvmthrow:\n ldglobals\n ldloc -4\n store\n"
+                  " ldglobals\n fielda 1\n ldloc -3\n store\n alloc 1, 1\n dup\n setclass Throwable\n throw\n";
+        image_ = mcbasm::assemble(source);
+        host.vm = &vm;
+    }
 
-    // Macros in `body`: "@store N", "@keep N", "@load N" as in the string tests;
-    // "@new" pushes a new Stream object; "@bytes TEXT" pushes a new byte vector
-    // holding TEXT (the rest of the line). `strings` become .string constants, with
-    // "$ROOT" replaced by the name of the host's root directory.
-    FileProgram(const std::string& body, const std::map<std::string, std::string>& strings = {});
-
-    // Runs main; false when the run halted or an error escaped it.
-    bool run();
+    // "ok" after a clean run, "code: text" after a caught VM error, "halted" otherwise.
+    std::string outcome() {
+        VELMAR::MemoryInputStream stream(image_);
+        try {
+            vm.load(CAppsString("index.mcb"), stream, &host);
+        } catch (...) {
+            return "halted";
+        }
+        return code() == 0 ? "ok" : std::to_string(code()) + ": " + text();
+    }
 
     TInt32 global(int i) { return TInt32(vm.memory().readWord(vm.globals() + TUint32(i) * 4)); }
     TInt32 code() { return global(0); }
     std::string text() { return global(1) ? utf8(vm.stringOf(VMAddr(global(1)))) : std::string(); }
-    // The bytes of the byte vector whose handle global i holds.
-    std::string bytes(int i);
-    // The strings of the object vector whose handle global i holds.
-    std::vector<std::string> strings(int i);
+    // The bytes of the byte vector, or the strings of the object vector, whose handle global i holds.
+    std::string bytes(int i) {
+        OVectorBase& v = vector(i);
+        std::string out;
+        for (TInt32 k = 0; k < v.size(); ++k) out.push_back(char(*vm.memory().ptr(v.storage() + TUint32(k), 1)));
+        return out;
+    }
+    std::vector<std::string> strings(int i) {
+        OVectorBase& v = vector(i);
+        std::vector<std::string> out;
+        for (TInt32 k = 0; k < v.size(); ++k)
+            out.push_back(utf8(vm.stringOf(vm.memory().readWord(v.storage() + TUint32(k) * 4))));
+        return out;
+    }
 
-    static std::string utf8(const OString& s);
+    static std::string utf8(const OString& s) {
+        Vec<TUint8> b = s.toUtf8();
+        return std::string(b.begin(), b.end());
+    }
 
     VirtualMachine vm;
     FileHost host;
-    std::string escaped;
 
 private:
-    static std::string expand(const std::string& body);
+    OVectorBase& vector(int i) { return *vm.heap().objectAs<OVectorBase>(vm.memory().readWord(VMAddr(global(i)))); }
+
+    static std::string expand(const std::string& body) {
+        std::istringstream in(body);
+        std::string line, out;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string macro, n;
+            words >> macro >> n;
+            if (macro == "@store" || macro == "@keep")
+                out += " ldglobals\n fielda " + n + "\n ldloc -2\n store\n" + (macro == "@store" ? " adjsp -1\n" : "");
+            else if (macro == "@load")
+                out += " ldglobals\n fielda " + n + "\n deref\n";
+            else if (macro == "@new")
+                out += " alloc 1, 2\n dup\n setclass Stream\n";
+            else if (macro == "@bytes") {
+                out += " alloc 6, 2\n dup\n newvec 1\n";
+                for (unsigned char c : line.substr(std::min(line.size(), line.find("@bytes") + 7)))
+                    out += " dup\n push " + std::to_string(int(c)) + "\n native 1, 19\n";
+            } else
+                out += line + "\n";
+        }
+        return out;
+    }
+
     std::vector<uint8_t> image_;
 };
-
-// "ok" after a clean run, "code: text" after a caught VM error, "halted" otherwise.
-std::string outcome(FileProgram& p);

@@ -1,179 +1,144 @@
-// The FileSystem group: queries, file and directory operations and listings,
-// each checked against what the host's root directory holds afterwards.
+// The FileSystem group, checked against what the host's root holds afterwards, and paths that
+// could leave the application's root ("..", ":", "|") or are empty, against every file native:
+// each is refused and nothing on disk changes.
 #include "FileProgram.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <set>
 
 namespace {
 
-const std::map<std::string, std::string> kNames = {
-    {"f", "a/f.txt"}, {"g", "b/g.txt"}, {"a", "a"}, {"b", "b"}, {"deep", "x/y/z"}, {"empty", ""},
-    {"missing", "nothing"}};
+const std::map<std::string, std::string> kNames = {{"f", "a/f.txt"}, {"g", "b/g.txt"}, {"a", "a"}, {"b", "b"},
+                                                   {"deep", "x/y/z"}, {"empty", ""}, {"missing", "nothing"}};
 
 // `body` against a root that holds a/f.txt ("abc"), a/sub/inner/n.txt and a/.hidden.
-std::unique_ptr<FileProgram> prepared(const std::string& body) {
-    auto p = std::make_unique<FileProgram>(body, kNames);
-    p->host.makeDirectory("a/sub/inner");
+std::unique_ptr<FileProgram> prepared(const std::string& body,
+                                      const std::map<std::string, std::string>& names = kNames) {
+    auto p = std::make_unique<FileProgram>(body, names);
     p->host.put("a/f.txt", "abc");
     p->host.put("a/sub/inner/n.txt", "n");
     p->host.put("a/.hidden", "h");
     return p;
 }
 
-std::string run(const std::string& body) { return outcome(*prepared(body)); }
+std::string run(const std::string& body) { return prepared(body)->outcome(); }
 
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
-TEST(FileSystem, QueriesAnswerTrueOrFalse) {
-    auto p = prepared(R"(
-ldstr f
-native FileSystem.file_exists
-@store 2
-ldstr a
-native FileSystem.file_exists
-@store 3
-ldstr a
-native FileSystem.dir_exists
-@store 4
-ldstr f
-native FileSystem.dir_exists
-@store 5
-ldstr missing
-native FileSystem.file_exists
-@store 6
-)");
-    ASSERT_EQ(outcome(*p), "ok");
-    EXPECT_EQ(p->global(2), -1);
-    EXPECT_EQ(p->global(3), 0);
-    EXPECT_EQ(p->global(4), -1);
-    EXPECT_EQ(p->global(5), 0);
-    EXPECT_EQ(p->global(6), 0);
-}
-
-TEST(FileSystem, EmptyPathQueriesAreFalseWithoutAskingTheHost) {
-    auto p = prepared("push 7\n@store 2\npush 7\n@store 3\nldstr empty\nnative FileSystem.file_exists\n@store 2\n"
-                      "ldstr empty\nnative FileSystem.dir_exists\n@store 3\n");
-    ASSERT_EQ(outcome(*p), "ok");
-    EXPECT_EQ(p->global(2), 0);
-    EXPECT_EQ(p->global(3), 0);
-    EXPECT_EQ(p->host.fileCalls, 0);
-}
-
-TEST(FileSystem, DeleteFileRemovesOnlyAnExistingFile) {
-    std::unique_ptr<FileProgram> p;
-    p = prepared("ldstr f\nnative FileSystem.delete_file\n");
-    EXPECT_EQ(outcome(*p), "ok");
-    EXPECT_FALSE(p->host.exists("a/f.txt"));
-    EXPECT_EQ(run("ldstr missing\nnative FileSystem.delete_file\n"), "7: IOException");
-    p = prepared("ldstr a\nnative FileSystem.delete_file\n");
-    EXPECT_EQ(outcome(*p), "7: IOException");
-    EXPECT_TRUE(p->host.exists("a"));
-}
-
-TEST(FileSystem, RemoveDirectoryTakesEverythingInIt) {
-    std::unique_ptr<FileProgram> p;
-    p = prepared("ldstr a\nnative FileSystem.remove_dir\n");
-    EXPECT_EQ(outcome(*p), "ok");
-    EXPECT_FALSE(p->host.exists("a"));
-    EXPECT_EQ(run("ldstr missing\nnative FileSystem.remove_dir\n"), "7: IOException");
-}
-
-TEST(FileSystem, ListingsAreNewVectorsOfNewStrings) {
-    auto p = prepared(R"(
-ldstr a
-native FileSystem.list_files
-@store 2
-ldstr a
-native FileSystem.list_dirs
-@store 3
-)");
-    ASSERT_EQ(outcome(*p), "ok");
-    EXPECT_EQ(p->strings(2), std::vector<std::string>{"f.txt"});  // ".hidden" is left out
-    EXPECT_EQ(p->strings(3), std::vector<std::string>{"sub"});
-}
-
-TEST(FileSystem, ListingKeepsEveryName) {
-    FileProgram p("ldstr b\nnative FileSystem.list_files\n@store 2\nldstr b\nnative FileSystem.list_dirs\n@store 3\n",
-                  kNames);
-    std::vector<std::string> files, dirs;
-    for (int i = 0; i < 40; ++i) {
-        files.push_back("file" + std::to_string(i));
-        p.host.makeDirectory("b");
-        p.host.put("b/" + files.back(), "");
+std::set<std::string> snapshot(const std::string& root) {
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        const std::string bytes = e.is_regular_file() ? std::string(std::istreambuf_iterator<char>(in), {}) : "";
+        out.insert(e.path().string() + "=" + bytes);
     }
-    for (int i = 0; i < 5; ++i) {
-        dirs.push_back("dir" + std::to_string(i));
-        p.host.makeDirectory("b/" + dirs.back());
-    }
-    ASSERT_EQ(outcome(p), "ok");
-    EXPECT_EQ(sorted(p.strings(2)), sorted(files));
-    EXPECT_EQ(sorted(p.strings(3)), sorted(dirs));
-}
-
-TEST(FileSystem, ListingFailsForEmptyMissingOrFilePaths) {
-    for (const char* name : {"empty", "missing", "f"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(run("ldstr " + std::string(name) + "\nnative FileSystem.list_files\n"), "7: IOException");
-        EXPECT_EQ(run("ldstr " + std::string(name) + "\nnative FileSystem.list_dirs\n"), "7: IOException");
-    }
-}
-
-TEST(FileSystem, CreateFileMakesOrEmptiesIt) {
-    std::unique_ptr<FileProgram> p;
-    p = prepared("ldstr f\nnative FileSystem.create_file\nldstr g\nnative FileSystem.create_file\n");
-    EXPECT_EQ(outcome(*p), "ok");
-    EXPECT_EQ(p->host.contents("a/f.txt"), "");
-    EXPECT_EQ(p->host.contents("b/g.txt"), "");
-    EXPECT_EQ(run("ldstr a\nnative FileSystem.create_file\n"), "7: IOException");
-}
-
-TEST(FileSystem, CreateDirectoryMakesItsParents) {
-    std::unique_ptr<FileProgram> p;
-    p = prepared("ldstr deep\nnative FileSystem.create_dir\n");
-    EXPECT_EQ(outcome(*p), "ok");
-    EXPECT_TRUE(std::filesystem::is_directory(p->host.path("x/y/z")));
-    EXPECT_EQ(run("ldstr f\nnative FileSystem.create_dir\n"), "7: IOException");
-}
-
-TEST(FileSystem, RenameFileMovesItIntoANewDirectory) {
-    std::unique_ptr<FileProgram> p;
-    p = prepared("ldstr f\nldstr g\nnative FileSystem.rename_file\n");
-    EXPECT_EQ(outcome(*p), "ok");
-    EXPECT_FALSE(p->host.exists("a/f.txt"));
-    EXPECT_EQ(p->host.contents("b/g.txt"), "abc");
-    EXPECT_EQ(run("ldstr missing\nldstr g\nnative FileSystem.rename_file\n"), "7: IOException");
-}
-
-TEST(FileSystem, RenameDirectoryMovesItsContents) {
-    std::unique_ptr<FileProgram> p;
-    p = prepared("ldstr a\nldstr b\nnative FileSystem.rename_dir\n");
-    EXPECT_EQ(outcome(*p), "ok");
-    EXPECT_FALSE(p->host.exists("a"));
-    EXPECT_EQ(p->host.contents("b/sub/inner/n.txt"), "n");
-    EXPECT_EQ(run("ldstr missing\nldstr b\nnative FileSystem.rename_dir\n"), "7: IOException");
-}
-
-TEST(FileSystem, EmptyPathsNameTheirArgument) {
-    const std::string path = "6: InvalidArgumentException: Path is empty";
-    for (const char* op : {"delete_file", "remove_dir", "create_file", "create_dir"})
-        EXPECT_EQ(run("ldstr empty\nnative FileSystem." + std::string(op) + "\n"), path) << op;
-    EXPECT_EQ(run("ldstr empty\nldstr g\nnative FileSystem.rename_file\n"),
-              "6: InvalidArgumentException: Source filename is empty");
-    EXPECT_EQ(run("ldstr f\nldstr empty\nnative FileSystem.rename_file\n"),
-              "6: InvalidArgumentException: Target filename is empty");
-    EXPECT_EQ(run("ldstr empty\nldstr b\nnative FileSystem.rename_dir\n"),
-              "6: InvalidArgumentException: Source path is empty");
-    EXPECT_EQ(run("ldstr a\nldstr empty\nnative FileSystem.rename_dir\n"),
-              "6: InvalidArgumentException: Target path is empty");
-}
-
-TEST(FileSystem, NullPathIsAPointerError) {
-    EXPECT_EQ(run("push 0\nnative FileSystem.file_exists\n"), "1: NullPointerException: NULL pointer");
-    EXPECT_EQ(run("push 0\nnative FileSystem.list_dirs\n"), "1: NullPointerException: NULL pointer");
+    return out;
 }
 
 }  // namespace
+
+TEST(FileSystem, QueriesAndListings) {
+    std::string body;
+    const std::pair<std::string, std::string> calls[] = {{"f", "file_exists"}, {"a", "file_exists"},
+        {"a", "dir_exists"}, {"f", "dir_exists"}, {"missing", "file_exists"}, {"a", "list_files"}, {"a", "list_dirs"},
+        {"b", "list_files"}, {"b", "list_dirs"}};
+    for (int global = 2; const auto& [name, function] : calls)  // into globals 2 to 10
+        body += "ldstr " + name + "\nnative FileSystem." + function + "\n@store " + std::to_string(global++) + "\n";
+    auto p = prepared(body);
+    std::vector<std::string> files, dirs;
+    for (int i = 0; i < 40; ++i) p->host.put("b/" + files.emplace_back("file" + std::to_string(i)), "");
+    for (int i = 0; i < 5; ++i) p->host.makeDirectory("b/" + dirs.emplace_back("dir" + std::to_string(i)));
+    ASSERT_EQ(p->outcome(), "ok");
+    EXPECT_EQ(std::vector<TInt32>({p->global(2), p->global(3), p->global(4), p->global(5), p->global(6)}),
+              std::vector<TInt32>({-1, 0, -1, 0, 0}));
+    EXPECT_EQ(p->strings(7), std::vector<std::string>{"f.txt"});  // ".hidden" is left out
+    EXPECT_EQ(p->strings(8), std::vector<std::string>{"sub"});
+    for (auto [global, expected] : {std::pair{9, files}, {10, dirs}}) {  // every name is kept
+        auto listed = p->strings(global);
+        std::sort(listed.begin(), listed.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(listed, expected);
+    }
+}
+
+TEST(FileSystem, OperationsChangeTheRoot) {
+    using Check = bool (*)(const FileHost&);
+    const std::pair<const char*, Check> cases[] = {
+        {"ldstr f\nnative FileSystem.delete_file\n", [](const FileHost& h) { return !h.exists("a/f.txt"); }},
+        {"ldstr a\nnative FileSystem.remove_dir\n", [](const FileHost& h) { return !h.exists("a"); }},
+        {"ldstr f\nnative FileSystem.create_file\nldstr g\nnative FileSystem.create_file\n",  // made or emptied
+         [](const FileHost& h) { return h.contents("a/f.txt").empty() && h.contents("b/g.txt").empty(); }},
+        {"ldstr deep\nnative FileSystem.create_dir\n",
+         [](const FileHost& h) { return std::filesystem::is_directory(h.path("x/y/z")); }},
+        {"ldstr f\nldstr g\nnative FileSystem.rename_file\n",  // into a new directory
+         [](const FileHost& h) { return !h.exists("a/f.txt") && h.contents("b/g.txt") == "abc"; }},
+        {"ldstr a\nldstr b\nnative FileSystem.rename_dir\n",
+         [](const FileHost& h) { return !h.exists("a") && h.contents("b/sub/inner/n.txt") == "n"; }},
+    };
+    for (const auto& [body, check] : cases) {
+        auto p = prepared(body);
+        EXPECT_EQ(p->outcome(), "ok") << body;
+        EXPECT_TRUE(check(p->host)) << body;
+    }
+}
+
+TEST(FileSystem, FailuresAreIOExceptionsOrPointerErrors) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ldstr missing\nnative FileSystem.delete_file\n", "7: IOException"},
+        {"ldstr a\nnative FileSystem.delete_file\n", "7: IOException"},
+        {"ldstr missing\nnative FileSystem.remove_dir\n", "7: IOException"},
+        {"ldstr a\nnative FileSystem.create_file\n", "7: IOException"},
+        {"ldstr f\nnative FileSystem.create_dir\n", "7: IOException"},
+        {"ldstr missing\nldstr g\nnative FileSystem.rename_file\n", "7: IOException"},
+        {"ldstr missing\nldstr b\nnative FileSystem.rename_dir\n", "7: IOException"},
+        {"ldstr missing\nnative FileSystem.list_files\n", "7: IOException"},
+        {"ldstr f\nnative FileSystem.list_dirs\n", "7: IOException"},
+        {"push 0\nnative FileSystem.file_exists\n", "1: NullPointerException: NULL pointer"},
+        {"push 0\nnative FileSystem.list_dirs\n", "1: NullPointerException: NULL pointer"},
+    };
+    for (const auto& [body, expected] : cases) EXPECT_EQ(run(body), expected) << body;
+    auto p = prepared("ldstr a\nnative FileSystem.delete_file\n");
+    p->outcome();
+    EXPECT_TRUE(p->host.exists("a"));
+}
+
+// Every form names a/f.txt or a place next to it; ".." forms reach the real file through the
+// root's own name. Global 2 holds what a query answered.
+TEST(ForbiddenPaths, AreRefusedAndTouchNothing) {
+    for (const std::string form :
+         {"../$ROOT/a/f.txt", "a/../a/f.txt", "/../$ROOT/a/f.txt", "a/..", "a:f.txt", "a|f.txt", "..", ""}) {
+        SCOPED_TRACE(form);
+        const bool empty = form.empty();
+        const auto attempt = [&](const std::string& body, const std::string& expected, bool prefix = false) {
+            auto p = prepared(body, {{"p", form}, {"v", "a/f.txt"}});
+            const auto before = snapshot(p->host.root());
+            const std::string result = p->outcome();
+            EXPECT_EQ(prefix ? result.substr(0, expected.size()) : result, expected) << body;
+            EXPECT_TRUE(snapshot(p->host.root()) == before) << body;
+            if (empty && expected != "7: IOException") {
+                EXPECT_EQ(p->host.fileCalls, 0) << body;  // the host is never asked
+            }
+            return p->global(2);
+        };
+        for (const char* query : {"file_exists", "dir_exists"})
+            EXPECT_EQ(attempt("push 7\n@store 2\nldstr p\nnative FileSystem." + std::string(query) + "\n@store 2\n",
+                              "ok"),
+                      0);
+        for (const char* op : {"delete_file", "remove_dir", "create_file", "create_dir"})
+            attempt("ldstr p\nnative FileSystem." + std::string(op) + "\n",
+                    empty ? "6: InvalidArgumentException: Path is empty" : "7: IOException");
+        for (const char* op : {"list_files", "list_dirs"})
+            attempt("ldstr p\nnative FileSystem." + std::string(op) + "\n", "7: IOException");
+        const std::pair<const char*, const char*> renames[] = {
+            {"ldstr p\nldstr v\nnative FileSystem.rename_file\n", "Source filename is empty"},
+            {"ldstr v\nldstr p\nnative FileSystem.rename_file\n", "Target filename is empty"},
+            {"ldstr p\nldstr v\nnative FileSystem.rename_dir\n", "Source path is empty"},
+            {"ldstr v\nldstr p\nnative FileSystem.rename_dir\n", "Target path is empty"},
+        };
+        for (const auto& [body, message] : renames)
+            attempt(body, empty ? "6: InvalidArgumentException: " + std::string(message) : "7: IOException");
+        const std::string filename = "6: InvalidArgumentException: Filename is empty";
+        attempt("@new\nldstr p\nnative FileReader.open\n", empty ? filename : "7: IOException: Could not open file: ",
+                !empty);
+        attempt("@new\nldstr p\npush 0\nnative FileWriter.open\n", empty ? filename : "7: IOException");
+        attempt("@new\nldstr p\npush -1\nnative FileWriter.open\n", empty ? filename : "7: IOException");
+    }
+}

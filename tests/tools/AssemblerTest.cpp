@@ -1,125 +1,91 @@
-// What the assembler writes: the default header, the section layout, and operands of each
-// kind — above all the bases of jump and handler offsets taken from labels.
+// What the assembler writes (the default header, operands of each kind, above all the bases of
+// jump and handler offsets taken from labels) and how it reports errors: line, column, wording,
+// and as FILE:LINE:COLUMN: MESSAGE with exit status 1 from mcbasm.
+#include "ToolTestSupport.h"
+
 #include "common/ImageReader.h"
-#include "mcbasm/Assembler.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+using namespace tooltest;
 
 namespace {
 
-// The code section of an image assembled from a source with default sections.
-std::vector<uint8_t> codeOf(const std::string& source)
-{
-    return mcbtools::readImage(mcbasm::assemble(source)).code;
-}
+std::vector<uint8_t> codeOf(const std::string& source) { return mcbtools::readImage(mcbasm::assemble(source)).code; }
 
-std::vector<uint8_t> bytes(std::initializer_list<int> values)
-{
-    std::vector<uint8_t> out;
-    for (int v : values)
-        out.push_back(static_cast<uint8_t>(v));
-    return out;
+// Expects `source` to fail at line:column with `message`, or with a message starting with it.
+void expectError(const std::string& source, int line, int column, const std::string& message, bool prefix = false) {
+    SCOPED_TRACE(source);
+    try {
+        mcbasm::assemble(source);
+        ADD_FAILURE() << "no error";
+    } catch (const mcbasm::AsmError& e) {
+        EXPECT_EQ(e.pos().line, line);
+        EXPECT_EQ(e.pos().column, column);
+        if (prefix)
+            EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+        else
+            EXPECT_EQ(e.what(), message);
+    }
 }
 
 }  // namespace
 
-TEST(Assembler, EmptySourceGivesTheSmallestImage)
-{
+TEST(Assembler, EmptySourceGivesTheSmallestImage) {
     std::vector<uint8_t> expected = {20};
-    expected.insert(expected.end(), 20, 0);                  // identifier
-    expected.insert(expected.end(), {0xFF, 0xFF});           // marker
-    expected.insert(expected.end(), 9, 4);                   // widths
-    for (int section = 0; section < 6; ++section)            // methods .. strings: count 0
-        expected.insert(expected.end(), {0, 0, 0, 0});
+    expected.insert(expected.end(), 20, 0);         // identifier
+    expected.insert(expected.end(), {0xFF, 0xFF});  // marker
+    expected.insert(expected.end(), 9, 4);          // widths
+    expected.insert(expected.end(), 6 * 4, 0);      // methods .. strings: count 0
     EXPECT_EQ(mcbasm::assemble(""), expected);
 }
 
-TEST(Assembler, ForwardJumpIsRelativeToItsLastOperandByte)
-{
-    // jz at 0, operand bytes 1-2; target 4 => offset 4 - 2 = 2.
-    EXPECT_EQ(codeOf("jz next\n nop\nnext: nop\n"), bytes({10, 2, 0, 0, 0}));
+TEST(Assembler, CodeBytesOfEachOperandKind) {
+    const struct {
+        const char* source;
+        std::vector<uint8_t> code;
+    } cases[] = {
+        // Jumps are relative to their last operand byte: jz at 0, target 4 => 4 - 2.
+        {"jz next\n nop\nnext: nop\n", {10, 2, 0, 0, 0}},
+        {"top: nop\n jmp_w top\n", {0, 13, 0xFB, 0xFF, 0xFF, 0xFF}},
+        // The catch continues at handler address + 1: try at 0 ending at 8, handler at 9 => 0.
+        {".class C\n try C, h\nh: nop\n", {117, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {" try -1, h\n nop\nh: nop\n", {117, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0}},
+        {" jmp -3\n try 0, 7\n", {12, 0xFD, 0xFF, 117, 0, 0, 0, 0, 7, 0, 0, 0}},  // numbers as written
+        {".descriptor a\n.descriptor b\n nop\nf: call f, b\n", {0, 14, 1, 0, 0, 0, 1, 0, 0, 0}},
+        {" native String, 160\n", {78, 8, 160}},
+        {" native 36, 0\n", {78, 36, 0}},
+        {" native Float, to_string\n", {78, 36, 10}},
+        {" extcall 21, -1\n", {97, 21, 0xFF}},
+        {".string a \"x\"\n.string b \"y\"\n.class P\n.class Q\n.selector s0 \"m\"\n.selector s1 \"n\"\n"
+         " ldstr b\n setclass Q\n callv s1\n",
+         {21, 1, 0, 0, 0, 22, 1, 0, 0, 0, 15, 1, 0, 0, 0}},
+        {" push 0xFFFFFFFF\n push -1\n", {20, 255, 255, 255, 255, 20, 255, 255, 255, 255}},
+        {" alloc 14, 4294967295\n", {17, 14, 255, 255, 255, 255}},
+        {" push64 1, -2\n", {65, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}},
+        {" .byte 0, 255, -103\n", {0, 255, 0x99}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(codeOf(c.source), c.code) << c.source;
 }
 
-TEST(Assembler, BackwardJumpHasANegativeOffset)
-{
-    // jmp_w at 1, operand bytes 2-5; target 0 => offset -5.
-    EXPECT_EQ(codeOf("top: nop\n jmp_w top\n"), bytes({0, 13, 0xFB, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST(Assembler, HandlerLabelIsWhereTheCatchContinues)
-{
-    // try at 0, last operand byte 8; the catch continues at handler address + 1,
-    // so a handler at 9 is stored as offset 0.
-    EXPECT_EQ(codeOf(".class C\n try C, h\nh: nop\n"), bytes({117, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(codeOf(" try -1, h\n nop\nh: nop\n"),
-              bytes({117, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0}));
-}
-
-TEST(Assembler, NumbersInOffsetOperandsAreStoredAsWritten)
-{
-    EXPECT_EQ(codeOf(" jmp -3\n try 0, 7\n"),
-              bytes({12, 0xFD, 0xFF, 117, 0, 0, 0, 0, 7, 0, 0, 0}));
-}
-
-TEST(Assembler, CallTakesAnAbsoluteAddressAndANamedDescriptor)
-{
-    const std::string src = ".descriptor a\n.descriptor b\n nop\nf: call f, b\n";
-    EXPECT_EQ(codeOf(src), bytes({0, 14, 1, 0, 0, 0, 1, 0, 0, 0}));
-}
-
-TEST(Assembler, NativeCallsByNameOrNumber)
-{
-    EXPECT_EQ(codeOf(" native String.length\n"), bytes({78, 8, 10}));
-    EXPECT_EQ(codeOf(" native String, 160\n"), bytes({78, 8, 160}));
-    EXPECT_EQ(codeOf(" native 36, 0\n"), bytes({78, 36, 0}));
-    EXPECT_EQ(codeOf(" native Float, to_string\n"), bytes({78, 36, 10}));
-    EXPECT_EQ(codeOf(" extcall Accelerometer.z\n"), bytes({97, 20, 13}));
-    EXPECT_EQ(codeOf(" extcall 21, -1\n"), bytes({97, 21, 0xFF}));
-}
-
-TEST(Assembler, NamedStringsClassesAndSelectors)
-{
-    const std::string src = ".string a \"x\"\n.string b \"y\"\n.class P\n.class Q\n"
-                            ".selector s0 \"m\"\n.selector s1 \"n\"\n"
-                            " ldstr b\n setclass Q\n callv s1\n";
-    EXPECT_EQ(codeOf(src), bytes({21, 1, 0, 0, 0, 22, 1, 0, 0, 0, 15, 1, 0, 0, 0}));
-}
-
-TEST(Assembler, UnsignedAndSignedSpellingsOfOperands)
-{
-    EXPECT_EQ(codeOf(" push 0xFFFFFFFF\n push -1\n"), bytes({20, 255, 255, 255, 255, 20, 255, 255, 255, 255}));
-    EXPECT_EQ(codeOf(" alloc 14, 4294967295\n"), bytes({17, 14, 255, 255, 255, 255}));
-    EXPECT_EQ(codeOf(" push64 1, -2\n"), bytes({65, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(codeOf(" .byte 0, 255, -103\n"), bytes({0, 255, 0x99}));
-}
-
-TEST(Assembler, StringEscapesGiveTheirBytes)
-{
+TEST(Assembler, StringEscapesGiveTheirBytes) {
     const auto im = mcbtools::readImage(mcbasm::assemble(".string \"a\\n\\t\\\\\\\"\\x00\\xFF\\u{e9}\\u{20AC}ü\"\n"));
     ASSERT_EQ(im.strings.size(), 1u);
     EXPECT_EQ(im.strings[0], std::string("a\n\t\\\"\0\xFF\xC3\xA9\xE2\x82\xAC\xC3\xBC", 14));
 }
 
-TEST(Assembler, WidthsShapeEverySizedField)
-{
-    const std::string src = ".widths 1, 2, 1, 1, 1, 1, 1, 1, 1\n.descriptor d\n"
-                            ".method \"m\", e, d\n.selector \"s\"\n .impl 3, e, 2\ne: nop\n";
-    const auto im = mcbtools::readImage(mcbasm::assemble(src));
+TEST(Assembler, RecordsAndWidthShapedFields) {
+    auto im = mcbtools::readImage(mcbasm::assemble(".widths 1, 2, 1, 1, 1, 1, 1, 1, 1\n.descriptor d\n"
+                                                   ".method \"m\", e, d\n.selector \"s\"\n .impl 3, e, 2\ne: nop\n"));
     ASSERT_EQ(im.methods.size(), 1u);
     EXPECT_EQ(im.methods[0].codeAddress, 0);
     ASSERT_EQ(im.selectors[0].impls.size(), 1u);
     EXPECT_EQ(im.selectors[0].impls[0].classIndex, 3);
     EXPECT_EQ(im.selectors[0].impls[0].descriptor, 2);
-}
 
-TEST(Assembler, ClassRecordFieldsInFileOrder)
-{
-    const std::string src = ".class A\n.class B\n .fieldwidth 2\n .reffields 1, 2\n"
-                            " .arrayfields ref 3, val 4\n .super A\n .trailing A, B\n";
-    const auto im = mcbtools::readImage(mcbasm::assemble(src));
+    im = mcbtools::readImage(mcbasm::assemble(".class A\n.class B\n .fieldwidth 2\n .reffields 1, 2\n"
+                                              " .arrayfields ref 3, val 4\n .super A\n .trailing A, B\n"));
     ASSERT_EQ(im.classes.size(), 2u);
     const auto& b = im.classes[1];
     EXPECT_EQ(b.width, 2);
@@ -133,19 +99,73 @@ TEST(Assembler, ClassRecordFieldsInFileOrder)
     EXPECT_EQ(im.classes[0].superPresent, 0);
 }
 
-TEST(Assembler, WorkedExampleOfTheDocumentation)
-{
-    const auto im = mcbtools::readImage(mcbasm::assemble(
-        [] {
-            std::ifstream in(std::string(MCB_SOURCE_DIR) + "/tests/apps/asm/hello.s");
-            return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }()));
-    ASSERT_GE(im.code.size(), 53u);
-    EXPECT_EQ(im.code[6], 10);   // jz
-    EXPECT_EQ(im.code[7], 18);   // done (26) - last operand byte (8)
-    EXPECT_EQ(im.code[28], 117); // try
-    EXPECT_EQ(im.code[33], 15);  // caught (52) - last operand byte (36) - 1
-    EXPECT_EQ(im.code[14], 78);  // native Debug.log
-    EXPECT_EQ(im.code[15], 30);
-    EXPECT_EQ(im.code[16], 1);
+TEST(Assembler, WorkedExampleOfTheDocumentation) {
+    const auto code = mcbtools::readImage(assembleFile(fs::path(MCB_SOURCE_DIR) / "tests/apps/asm/hello.s")).code;
+    ASSERT_GE(code.size(), 53u);
+    // jz, done (26) - last operand byte (8); native Debug.log; try, caught (52) - 36 - 1.
+    const std::pair<size_t, int> bytes[] = {{6, 10}, {7, 18}, {14, 78}, {15, 30}, {16, 1}, {28, 117}, {33, 15}};
+    for (const auto& [at, value] : bytes)
+        EXPECT_EQ(code[at], value) << at;
+}
+
+TEST(AsmError, EachErrorIsLocatedAndWorded) {
+    const struct {
+        const char* source;
+        int line;
+        int column;
+        const char* message;
+    } cases[] = {
+        {"nop\n  frob 1\n", 2, 3, "unknown mnemonic 'frob'"},
+        {"  push\n", 1, 7, "expected an operand, found end of line"},
+        {"  push 1 2\n", 1, 10, "expected end of line, found a number"},
+        {"  jmp nowhere\n", 1, 7, "undefined label 'nowhere'"},
+        {"a: nop\na: nop\n", 2, 1, "'a' is already defined at line 1"},
+        {".class K\n  jmp K\n", 2, 7, "'K' is a class, expected a label"},
+        {"  ldloc 200\n", 1, 9, "operand 200 does not fit in 1 byte (signed)"},
+        {"  native Strung.length\n", 1, 10, "unknown native group 'Strung'"},
+        {"  native String.lenght\n", 1, 17, "unknown function 'lenght' in String"},
+        {"  extcall Torch, flash\n", 1, 18, "unknown function 'flash' in Torch"},
+        {".identifier \"short\"\n", 1, 13, "the identifier must be exactly 20 bytes, found 5"},
+        {".widths 4, 4, 3, 4, 4, 4, 4, 4, 4\n", 1, 15, "width W3 must be 1, 2 or 4"},
+        {".method \"m\", 0, 0\n.widths 1, 1, 1, 1, 1, 1, 1, 1, 1\n", 2, 1,
+         "'.widths' must come before the methods, selectors, classes and descriptors"},
+        {".widths 1, 1, 1, 1, 1, 1, 1, 1, 1\n.method \"m\", 256, 0\n", 2, 14,
+         "code address 256 does not fit in 1 byte"},
+        {".impl 0, 0, 0\n", 1, 1, "'.impl' outside a '.selector'"},
+        {".reffields 1\n", 1, 1, "'.reffields' outside a '.class'"},
+        {".class\n .reffields 1\n .fieldwidth 1\n", 3, 2, "'.fieldwidth' must come before the record's slots"},
+        {".class\n .fieldwidth 1\n .reffields 1, 256\n", 3, 16, "field index 256 does not fit in 1 byte"},
+        {".class\n .arrayfields maybe 1\n", 2, 15, "expected 'ref' or 'val', found 'maybe'"},
+        {".descriptor\n .lengths 1, 2\n", 2, 15, "expected ',', found end of line"},
+        {".string \"abc\n", 1, 9, "unterminated string"},
+        {".string \"\\q\"\n", 1, 10, "unknown escape '\\q'"},
+        {"  .byte 256\n", 1, 9, "byte value 256 out of range"},
+        {"  push 0x1G\n", 1, 11, "invalid digit in number"},
+        {"  push 99999999999\n", 1, 8, "number out of range"},
+        {".bogus\n", 1, 1, "unknown directive '.bogus'"},
+        {"  nop ?\n", 1, 7, "unexpected character '?'"},
+        {".reffields: nop\n", 1, 1, "a label cannot start with '.'"},
+    };
+    for (const auto& c : cases)
+        expectError(c.source, c.line, c.column, c.message);
+}
+
+TEST(AsmError, ImagesTheLoaderWouldRefuseAreErrorsAtTheirStatement) {
+    const std::string refused = "the image would not load: expected ";
+    expectError(".selector \"x\"\n nop\n callv 1\n", 3, 2, refused, true);  // no selector 1
+    expectError(" nop\n  .byte 20, 1\n", 2, 3, refused, true);              // push cut off by the end
+    expectError("\n .globals 99999999\n", 2, 2, refused, true);             // more globals than the loader takes
+}
+
+TEST(AsmError, CommandLineNamesTheFileOrStandardInputAndFails) {
+    const auto source = scratchDir() / "bad.s";
+    writeText(source, "; comment\nstart:\n    jmp start\n    pop 3\n");
+    const auto image = scratchDir() / "bad.mcb";
+    CommandResult r = run(tool("mcbasm") + " " + source.string() + " -o " + image.string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, source.string() + ":4:5: unknown mnemonic 'pop'\n");
+    EXPECT_FALSE(fs::exists(image));
+    r = run("printf 'nop\\n  jz\\n' | " + tool("mcbasm") + " - -o " + (scratchDir() / "stdin.mcb").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "<stdin>:2:5: expected an operand, found end of line\n");
 }

@@ -1,34 +1,33 @@
-// A malformed image is rejected with the byte offset, the section and what was expected;
-// mcbdis prints that and exits with status 1.
+// A malformed image is rejected with the byte offset, the section and what was expected, and
+// mcbdis prints that and exits with status 1. Thousands of mutated and truncated images through
+// the disassembler: none may crash, each is either rejected with a location or printed as
+// source that rebuilds it exactly.
 #include "ToolTestSupport.h"
 
 #include "common/ImageReader.h"
-#include "mcbasm/Assembler.h"
 #include "mcbdis/Disassembler.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace tooltest;
 
 namespace {
 
 // A valid image with one entry in every section; offsets below are counted from it.
-const char* kSample =
-    ".method \"m\", 0, 0\n"
-    ".selector \"s\"\n .impl 0, 0, 0\n"
-    ".globals 1\n"
-    ".class\n .reffields 1\n .arrayfields ref 2\n"
-    ".descriptor\n .arrays val 1\n"
-    ".string \"t\"\n"
-    " nop\n";
+std::vector<uint8_t> sample() {
+    return mcbasm::assemble(".method \"m\", 0, 0\n.selector \"s\"\n .impl 0, 0, 0\n.globals 1\n"
+                            ".class\n .reffields 1\n .arrayfields ref 2\n.descriptor\n .arrays val 1\n"
+                            ".string \"t\"\n nop\n");
+}
 
 constexpr size_t kWidthsAt = 23;
 constexpr size_t kMethodsAt = 32;
 constexpr size_t kGlobalsAt = kMethodsAt + 4 + (4 + 1 + 8) + 4 + (4 + 1 + 4 + 12);
-constexpr size_t kClassArrayFlagAt = kGlobalsAt + 4 + 4 + 1 + (4 + 4) + 4;
+constexpr size_t kFlagAt = kGlobalsAt + 4 + 4 + 1 + (4 + 4) + 4;  // the class's array field flag
 
-mcbtools::ImageFormatError rejection(const std::vector<uint8_t>& bytes)
-{
+mcbtools::ImageFormatError rejection(const std::vector<uint8_t>& bytes) {
     try {
         mcbtools::readImage(bytes);
     } catch (const mcbtools::ImageFormatError& e) {
@@ -38,116 +37,133 @@ mcbtools::ImageFormatError rejection(const std::vector<uint8_t>& bytes)
     return {0, "", ""};
 }
 
-std::vector<uint8_t> sample() { return mcbasm::assemble(kSample); }
+std::vector<uint8_t> prefix(const std::vector<uint8_t>& bytes, size_t n) {
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+// Accepted images must round-trip; rejected ones must say where.
+void checkImage(const std::vector<uint8_t>& image, int& accepted, int& rejected) {
+    std::string text;
+    try {
+        text = mcbdis::disassembleBytes(image);
+    } catch (const mcbtools::ImageFormatError& e) {
+        ++rejected;
+        ASSERT_LE(e.offset(), image.size());
+        return;
+    }
+    ++accepted;
+    ASSERT_EQ(mcbasm::assemble(text), image) << text;
+}
 
 }  // namespace
 
-TEST(MalformedImage, SampleOffsetsMatchTheLayout)
-{
-    const auto im = sample();
-    EXPECT_EQ(im[kWidthsAt], 4);
-    EXPECT_EQ(im[kMethodsAt], 1);
-    EXPECT_EQ(im[kClassArrayFlagAt], 255);
-}
-
-// The located message: where, in which section, and what the format asked for.
-void expectRejected(const std::vector<uint8_t>& image, size_t offset, const std::string& section,
-                    const std::string& expectedPart)
-{
-    const auto e = rejection(image);
-    EXPECT_EQ(e.offset(), offset) << e.what();
-    EXPECT_EQ(e.section().rfind(section, 0), 0u) << e.what();
-    EXPECT_NE(e.expected().find(expectedPart), std::string::npos) << e.what();
-}
-
-TEST(MalformedImage, IdentifierLengthOtherThanTwenty)
-{
-    auto im = sample();
-    im[0] = 19;
-    expectRejected(im, 0, "header", "identifier length 20, found 19");
-}
-
-TEST(MalformedImage, MarkerAndWidths)
-{
-    auto im = sample();
-    im[22] = 0xFE;
-    expectRejected(im, 22, "header", "found 254");
-    im = sample();
-    im[kWidthsAt + 4] = 3;
-    expectRejected(im, kWidthsAt + 4, "header", "1, 2 or 4, found 3");
-}
-
-TEST(MalformedImage, ArrayFlagOtherThanZeroOr255)
-{
-    auto im = sample();
-    im[kClassArrayFlagAt] = 1;
-    expectRejected(im, kClassArrayFlagAt, "classes", "0 or 255, found 1");
-}
-
-TEST(MalformedImage, NegativeAndOversizedCounts)
-{
-    auto im = sample();
-    im[kMethodsAt + 3] = 0x80;
-    expectRejected(im, kMethodsAt, "global methods", "found -2147483647");
-    im[kMethodsAt + 3] = 0x10;
-    expectRejected(im, kMethodsAt, "global methods", "found 268435457");
-}
-
-TEST(MalformedImage, InstructionCutOffByTheEndOfTheCode)
-{
+TEST(MalformedImage, EachFaultIsLocatedAndWorded) {
+    const struct {
+        size_t at;
+        uint8_t value;
+        size_t offset;
+        const char* section;
+        const char* expected;
+    } cases[] = {
+        {0, 19, 0, "header", "identifier length 20, found 19"},
+        {22, 0xFE, 22, "header", "found 254"},
+        {kWidthsAt + 4, 3, kWidthsAt + 4, "header", "1, 2 or 4, found 3"},
+        {kFlagAt, 1, kFlagAt, "classes", "0 or 255, found 1"},
+        {kMethodsAt + 3, 0x80, kMethodsAt, "global methods", "found -2147483647"},
+        {kMethodsAt + 3, 0x10, kMethodsAt, "global methods", "found 268435457"},
+    };
+    ASSERT_EQ(sample()[kFlagAt], 255);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        auto im = sample();
+        im[c.at] = c.value;
+        const auto e = rejection(im);
+        EXPECT_EQ(e.offset(), c.offset) << e.what();
+        EXPECT_EQ(e.section().rfind(c.section, 0), 0u) << e.what();
+        EXPECT_NE(e.expected().find(c.expected), std::string::npos) << e.what();
+    }
     auto im = sample();
     im.back() = 20;  // push, whose four operand bytes are missing
-    expectRejected(im, im.size(), "code", "operands");
+    const auto e = rejection(im);
+    EXPECT_EQ(e.offset(), im.size());
+    EXPECT_EQ(e.section().rfind("code", 0), 0u) << e.what();
+    EXPECT_NE(e.expected().find("operands"), std::string::npos) << e.what();
 }
 
-TEST(MalformedImage, TruncationAnywhereBeforeTheCodeIsLocated)
-{
+TEST(MalformedImage, TruncationBeforeTheCodeIsLocatedInItsSection) {
     const auto full = sample();
-    const size_t codeStart = full.size() - 1;
-    for (size_t n = 0; n < codeStart; ++n) {
+    for (size_t n = 0; n + 1 < full.size(); ++n) {
         SCOPED_TRACE(n);
-        const std::vector<uint8_t> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
-        const auto e = rejection(cut);
+        const auto e = rejection(prefix(full, n));
         EXPECT_LE(e.offset(), n);
         EXPECT_FALSE(e.section().empty());
     }
-    EXPECT_NO_THROW(mcbtools::readImage(std::vector<uint8_t>(full.begin(), full.end() - 1)));
+    EXPECT_NO_THROW(mcbtools::readImage(prefix(full, full.size() - 1)));
+    const std::pair<size_t, const char*> sections[] = {{10, "header"}, {kMethodsAt + 6, "global methods"},
+        {kMethodsAt + 4 + 13 + 2, "selectors"}, {kGlobalsAt + 2, "globals"}, {kFlagAt, "classes"},
+        {full.size() - 3, "string constants"}};
+    for (const auto& [n, name] : sections) {
+        const std::string s = rejection(prefix(full, n)).section();
+        EXPECT_EQ(s.substr(0, s.find(',')), name);
+    }
 }
 
-TEST(MalformedImage, SectionsAreNamed)
-{
-    const auto full = sample();
-    const auto sectionAt = [&](size_t n) {
-        const std::string s =
-            rejection(std::vector<uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n))).section();
-        return s.substr(0, s.find(','));
-    };
-    EXPECT_EQ(sectionAt(10), "header");
-    EXPECT_EQ(sectionAt(kMethodsAt + 6), "global methods");
-    EXPECT_EQ(sectionAt(kMethodsAt + 4 + 13 + 2), "selectors");
-    EXPECT_EQ(sectionAt(kGlobalsAt + 2), "globals");
-    EXPECT_EQ(sectionAt(kClassArrayFlagAt), "classes");
-    EXPECT_EQ(sectionAt(full.size() - 3), "string constants");
-}
-
-TEST(MalformedImage, DisassemblerCommandReportsAndFails)
-{
+TEST(MalformedImage, DisassemblerCommandReportsAndFails) {
     auto im = sample();
-    im[kClassArrayFlagAt] = 7;
+    im[kFlagAt] = 7;
     const auto path = scratchDir() / "flag7.mcb";
-    writeBytes(path, im);
-    const CommandResult r = run(toolPath("mcbdis").string() + " " + path.string());
+    writeText(path, std::string(im.begin(), im.end()));
+    CommandResult r = run(tool("mcbdis") + " " + path.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    const std::string prefix = "mcbdis: " + path.string() + ": malformed image at byte offset "
-        + std::to_string(kClassArrayFlagAt) + " (classes";
-    EXPECT_EQ(r.err.rfind(prefix, 0), 0u) << r.err;
+    const std::string head =
+        "mcbdis: " + path.string() + ": malformed image at byte offset " + std::to_string(kFlagAt) + " (classes";
+    EXPECT_EQ(r.err.rfind(head, 0), 0u) << r.err;
     EXPECT_NE(r.err.find("0 or 255, found 7\n"), std::string::npos) << r.err;
-}
-
-TEST(MalformedImage, UnreadableFileFails)
-{
-    const CommandResult r = run(toolPath("mcbdis").string() + " /nonexistent/image.mcb");
+    r = run(tool("mcbdis") + " /nonexistent/image.mcb");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot read"), std::string::npos);
+}
+
+TEST(Mutation, TruncatedAndEditedCorpusImagesNeverCrashAndAcceptedOnesRoundTrip) {
+    std::mt19937 rng(20261206);
+    int accepted = 0, rejected = 0;
+    for (const auto& file : corpusFiles()) {
+        const auto image = assembleFile(file);
+        for (size_t n = 0; n <= image.size(); ++n)
+            checkImage(prefix(image, n), accepted, rejected);
+        for (int i = 0; i < 1500; ++i) {
+            auto edited = image;
+            for (int k = 1 + static_cast<int>(rng() % 4); k > 0 && !edited.empty(); --k) {
+                const auto at = edited.begin() + static_cast<std::ptrdiff_t>(rng() % edited.size());
+                switch (rng() % 4) {
+                case 0: *at = static_cast<uint8_t>(rng()); break;
+                case 1: *at ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
+                case 2: edited.erase(at); break;
+                default: edited.insert(at, static_cast<uint8_t>(rng())); break;
+                }
+            }
+            checkImage(edited, accepted, rejected);
+        }
+    }
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(rejected, 100);
+}
+
+TEST(Mutation, RandomBytesNeverCrash) {
+    std::mt19937 rng(7);
+    int accepted = 0, rejected = 0;
+    for (int i = 0; i < 2000; ++i) {
+        std::vector<uint8_t> image(rng() % 200);
+        for (auto& b : image)
+            b = static_cast<uint8_t>(rng());
+        if (i % 2 == 0 && image.size() > 32) {  // a valid header makes the later sections reachable
+            image[0] = 20;
+            image[21] = image[22] = 0xFF;
+            for (int w = 23; w < 32; ++w)
+                image[w] = static_cast<uint8_t>(1u << (rng() % 3));
+        }
+        checkImage(image, accepted, rejected);
+    }
+    EXPECT_GT(rejected, 0);
 }

@@ -1,33 +1,68 @@
 // Helpers for the image tool tests: the assembly corpus, files and running the tool binaries.
 #pragma once
 
+#include "mcbasm/Assembler.h"
+
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tooltest {
 
+namespace fs = std::filesystem;
+
 // Every *.s file of tests/apps/asm, sorted by name.
-std::vector<std::filesystem::path> corpusFiles();
+inline std::vector<fs::path> corpusFiles() {
+    std::vector<fs::path> out;
+    for (const auto& entry : fs::directory_iterator(fs::path(MCB_SOURCE_DIR) / "tests/apps/asm"))
+        if (entry.path().extension() == ".s")
+            out.push_back(entry.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
-std::string readText(const std::filesystem::path& path);
-std::vector<uint8_t> readBytes(const std::filesystem::path& path);
-void writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-void writeText(const std::filesystem::path& path, const std::string& text);
+inline std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
-// Assembles a corpus file through the library.
-std::vector<uint8_t> assembleFile(const std::filesystem::path& path);
+inline void writeText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-std::filesystem::path toolPath(const char* name);  // <build>/bin/<name>
-std::filesystem::path scratchDir();                // a fresh folder per test process
+inline std::vector<uint8_t> assembleFile(const fs::path& path) { return mcbasm::assemble(readText(path)); }
+
+inline std::string tool(const char* name) { return (fs::path(MCB_BINARY_DIR) / "bin" / name).string(); }
+
+// A fresh folder per test process.
+inline fs::path scratchDir() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("mcb_tools_test_" + std::to_string(getpid()));
+        fs::remove_all(d);
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
 
 struct CommandResult {
     int status = -1;
     std::string out;
     std::string err;
 };
+
 // Runs a shell command line, capturing standard output and error.
-CommandResult run(const std::string& commandLine);
+inline CommandResult run(const std::string& commandLine) {
+    static int counter = 0;
+    const fs::path out = scratchDir() / ("out" + std::to_string(counter));
+    const fs::path err = scratchDir() / ("err" + std::to_string(counter++));
+    const int raw = std::system(("(" + commandLine + ") >" + out.string() + " 2>" + err.string()).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+}
 
 }  // namespace tooltest

@@ -1,0 +1,185 @@
+// Writing files through a writer and its output stream and reading them back through a reader
+// and its input stream, byte for byte; and the failures of the reader, writer and stream
+// groups: their order, codes and messages, including a holder of the wrong kind.
+#include "FileProgram.h"
+
+namespace {
+
+const std::map<std::string, std::string> kNames = {{"f", "data/f.bin"}};
+
+// Calls `native` on the object in global `g`, pushing `args` (lines) first.
+std::string on(int g, const std::string& native, const std::string& args = "") {
+    return "@load " + std::to_string(g) + "\n" + args + (args.empty() ? "" : "\n") + "native " + native + "\n";
+}
+// Global 2: a writer on data/f.bin (append flag `append`); global 3: a reader on it.
+std::string openWriter(bool append) {
+    return "@new\n@store 2\n" + on(2, "FileWriter.open", append ? "ldstr f\npush -1" : "ldstr f\npush 0");
+}
+const std::string kOpenReader = "@new\n@store 3\n" + on(3, "FileReader.open", "ldstr f");
+const std::string kCloseWriter = on(2, "OutputStream.close");
+
+// Runs `body` with data/f.bin holding `contents` (none when null); returns the outcome.
+std::string run(const std::string& body, const char* contents = "abc", std::string* after = nullptr) {
+    FileProgram p(body, kNames);
+    if (contents) p.host.put("data/f.bin", contents);
+    const std::string result = p.outcome();
+    if (after) *after = p.host.contents("data/f.bin");
+    return result;
+}
+
+}  // namespace
+
+TEST(FileStreams, WriteThenReadBackByteForByte) {
+    FileProgram p(openWriter(false) + on(2, "OutputStream.write", "@bytes hello world") + on(2, "FileWriter.position") +
+                      "@store 4\n" + on(2, "FileWriter.size") + "@store 5\n" + kCloseWriter + kOpenReader +
+                      on(3, "FileReader.size") + "@store 6\n" + on(3, "FileReader.seek", "push 6") +
+                      on(3, "InputStream.read", "push 5") + "@store 7\n" + on(3, "FileReader.position") + "@store 8\n" +
+                      on(3, "FileReader.seek", "push 0") + on(3, "InputStream.read", "push 11") + "@store 9\n",
+                  kNames);
+    ASSERT_EQ(p.outcome(), "ok");
+    EXPECT_EQ(p.host.contents("data/f.bin"), "hello world");  // the directory was made on the way
+    EXPECT_EQ(std::vector<TInt32>({p.global(4), p.global(5), p.global(6), p.global(8)}),
+              std::vector<TInt32>({11, 11, 11, 11}));
+    EXPECT_EQ(p.bytes(7), "world");
+    EXPECT_EQ(p.bytes(9), "hello world");
+}
+
+TEST(FileStreams, EveryByteValueSurvivesTheRoundTrip) {
+    std::string all;
+    for (int c = 0; c < 256; ++c) all.push_back(char(c));
+    FileProgram p(kOpenReader + on(3, "InputStream.read", "push 256") + "@store 4\n" + openWriter(false) +
+                      on(2, "OutputStream.write", "@load 4") + kCloseWriter,
+                  kNames);
+    p.host.put("data/f.bin", all);
+    ASSERT_EQ(p.outcome(), "ok");
+    EXPECT_EQ(p.bytes(4), all);
+    EXPECT_EQ(p.host.contents("data/f.bin"), all);
+}
+
+TEST(FileStreams, WritesLandWhereTheyShould) {
+    const std::string write = on(2, "OutputStream.write", "@bytes cd");
+    const std::string part = "OutputStream.write_part";
+    const std::pair<std::string, const char*> cases[] = {
+        {openWriter(true) + write, "abccd"},  // append keeps the old contents
+        {openWriter(false) + write, "cd"},    // truncate drops them
+        {openWriter(true) + write + on(2, "FileWriter.seek", "push 1") + on(2, "OutputStream.write", "@bytes EL") +
+             on(2, "FileWriter.seek", "push 5") + on(2, "OutputStream.write", "@bytes !"),
+         "aELcd!"},  // appending starts at the old end; seek overwrites in place
+        {openWriter(false) + on(2, part, "push 2\npush 3\n@bytes abcdefg") +
+             on(2, part, "push 5\npush -1\n@bytes abcdefg") + on(2, part, "push 99\npush 0\n@bytes abc") +
+             on(2, "OutputStream.write", "@bytes"),
+         "cdefg"},  // a negative count runs to the end
+    };
+    for (const auto& [body, expected] : cases) {
+        std::string after;
+        EXPECT_EQ(run(body + kCloseWriter, "abc", &after), "ok") << body;
+        EXPECT_EQ(after, expected) << body;
+    }
+}
+
+TEST(FileStreams, OpenTestFollowsOpenAndClose) {
+    FileProgram p("@new\n@store 2\n" + on(2, "OutputStream.is_open") + "@store 4\n" + kCloseWriter + openWriter(false) +
+                      on(2, "OutputStream.is_open") + "@store 5\n" + kCloseWriter + on(2, "OutputStream.is_open") +
+                      "@store 6\n" + kOpenReader + on(3, "InputStream.is_open") + "@store 7\n" +
+                      on(3, "InputStream.close") + on(3, "InputStream.is_open") + "@store 8\n" +
+                      on(3, "InputStream.close"),
+                  kNames);
+    ASSERT_EQ(p.outcome(), "ok");
+    EXPECT_EQ(std::vector<TInt32>({p.global(4), p.global(5), p.global(6), p.global(7), p.global(8)}),
+              std::vector<TInt32>({0, -1, 0, -1, 0}));
+}
+
+TEST(FileStreams, ReadsAndSeeksStayWithinTheFile) {
+    const auto read = [](const char* contents, const std::string& before, const std::string& count) {
+        return run(kOpenReader + before + on(3, "InputStream.read", "push " + count) + "@store 4\n", contents);
+    };
+    const std::string close = on(3, "InputStream.close");
+    const std::string nonNegative = "6: InvalidArgumentException: The number of bytes should be non-negative";
+    EXPECT_EQ(read("", "", "0"), "ok");             // an empty vector
+    EXPECT_EQ(read("abc", "", "-1"), nonNegative);  // the count is checked first, then the state, then the length
+    EXPECT_EQ(read("abc", close, "-1"), nonNegative);
+    EXPECT_EQ(read("abc", close, "0"), "7: IOException: File is not open");
+    EXPECT_EQ(read("abc", "", "4"), "7: IOException");
+    EXPECT_EQ(read("abc", "", "2147483647"), "7: IOException");  // fails before any allocation
+    EXPECT_EQ(read("abc", on(3, "FileReader.seek", "push 3"), "1"), "7: IOException");
+    EXPECT_EQ(read("abc", on(3, "FileReader.seek", "push 3"), "0"), "ok");
+    EXPECT_EQ(read("abc", on(3, "FileReader.seek", "push 4"), "0"), "7: IOException");
+    EXPECT_EQ(run(kOpenReader, nullptr), "7: IOException: Could not open file: data/f.bin");
+    FileProgram onDirectory(openWriter(false), kNames);
+    onDirectory.host.makeDirectory("data/f.bin");
+    EXPECT_EQ(onDirectory.outcome(), "7: IOException");
+}
+
+TEST(FileStreams, WritePartRangeMustLieInTheVector) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"push 5\npush 3", "5: RangeException: Invalid Range, range out of bounds: 8 > 7"},
+        {"push -1\npush 0", "5: RangeException: Invalid Range, first should be non-negative (first=-1)"},
+        {"push 8\npush -1", "5: RangeException: Invalid Range, first should not be more than 7, first = 8"},
+        {"push 2147483647\npush 2", "5: RangeException: Invalid Range, range out of bounds: 2147483649 > 7"},
+    };
+    for (const auto& [operands, expected] : cases)
+        EXPECT_EQ(run(openWriter(false) + on(2, "OutputStream.write_part", operands + std::string("\n@bytes abcdefg"))),
+                  expected);
+}
+
+TEST(FileStreamErrors, StateTypeAndArgumentFailures) {
+    const std::string openedReader = on(2, "FileReader.open", "ldstr f");
+    const std::string openedWriter = on(2, "FileWriter.open", "ldstr f\npush -1");
+    const std::string closedReader = openedReader + on(2, "InputStream.close");
+    const std::string closedWriter = openedWriter + on(2, "OutputStream.close");
+    const std::string notOpen = "7: IOException: File is not open", invalidType = "10: VMException: Invalid TYPEID";
+    const std::string negative = "6: InvalidArgumentException: Position is less than zero: ";
+    const std::string intoField = "@load 2\nfielda 1\n";
+    const struct {
+        std::string setup, native, args, expected;
+    } cases[] = {
+        // Never opened and closed objects are not open; closing again is fine.
+        {"", "FileReader.seek", "push 0", notOpen},
+        {"", "FileReader.position", "", notOpen},
+        {"", "FileWriter.size", "", notOpen},
+        {"", "InputStream.read", "push 0", notOpen},
+        {"", "OutputStream.write", "@bytes", notOpen},
+        {"", "OutputStream.write_part", "push 0\npush 1\n@bytes x", notOpen},
+        {"", "InputStream.close", "", "ok"},
+        {"", "OutputStream.close", "", "ok"},
+        {closedReader, "FileReader.size", "", notOpen},
+        {closedReader, "InputStream.read", "push 1", notOpen},
+        {closedWriter, "FileWriter.seek", "push 0", notOpen},
+        {closedWriter, "FileWriter.position", "", notOpen},
+        {closedWriter, "OutputStream.write", "@bytes x", notOpen},
+        {closedWriter, "OutputStream.write", "@bytes", "ok"},  // nothing to write
+        {closedWriter, "OutputStream.write_part", "push 0\npush 0\n@bytes x", notOpen},
+        // A negative position is rejected before the open test.
+        {"", "FileReader.seek", "push -1", negative + "-1"},
+        {"", "FileWriter.seek", "push -1", negative + "-1"},
+        {openedReader, "FileWriter.seek", "push -2147483648", negative + "-2147483648"},
+        // A holder of the other kind never reaches an opcode; the type is tested before the state.
+        {openedWriter, "FileReader.position", "", invalidType},
+        {openedWriter, "InputStream.is_open", "", invalidType},
+        {openedWriter, "InputStream.close", "", invalidType},
+        {openedWriter, "InputStream.read", "push 1", invalidType},
+        {closedWriter, "FileReader.size", "", invalidType},
+        {openedReader, "FileWriter.seek", "push 0", invalidType},
+        {openedReader, "OutputStream.is_open", "", invalidType},
+        {openedReader, "OutputStream.close", "", invalidType},
+        {openedReader, "OutputStream.write", "@bytes x", invalidType},
+        {openedReader, "OutputStream.write_part", "push 0\npush 1\n@bytes x", invalidType},
+        // The field holds a string cell, or a number that is no heap object at all.
+        {intoField + "ldstr f\nstore\n", "FileReader.size", "", invalidType},
+        {intoField + "push 12345\nstore\n", "OutputStream.write", "@bytes x", invalidType},
+        {openedWriter, "OutputStream.write", "push 0", "1: NullPointerException: NULL pointer"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(run("@new\n@store 2\n" + c.setup + on(2, c.native, c.args)), c.expected) << c.setup << c.native;
+    EXPECT_EQ(run("push 0\nnative FileReader.size\n"), "1: NullPointerException: NULL pointer");
+}
+
+TEST(FileStreamErrors, UnknownFunctionsNameTheirGroup) {
+    const std::pair<int, const char*> cases[] = {{21, "OutputStream:"}, {22, "FileWriter:"}, {23, "InputStream:"},
+                                                 {24, "FileReader:"}, {25, "FileSystem:"}};
+    for (auto [group, prefix] : cases)
+        for (int function : {0, 11, 255}) {  // 255 is function -1
+            const std::string result = run("native " + std::to_string(group) + ", " + std::to_string(function) + "\n");
+            EXPECT_EQ(result.rfind(std::string("10: VMException: ") + prefix, 0), 0u) << result;
+        }
+}
