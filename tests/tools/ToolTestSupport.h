@@ -39,15 +39,21 @@ inline std::vector<uint8_t> assembleFile(const fs::path& path) { return mcbasm::
 
 inline std::string tool(const char* name) { return (fs::path(MCB_BINARY_DIR) / "bin" / name).string(); }
 
-// A fresh folder per test process.
+// A fresh folder per test process, removed when the process ends.
 inline fs::path scratchDir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("mcb_tools_test_" + std::to_string(getpid()));
-        fs::remove_all(d);
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
+    struct Scratch {
+        fs::path path = fs::temp_directory_path() / ("mcb_tools_test_" + std::to_string(getpid()));
+        Scratch() {
+            fs::remove_all(path);
+            fs::create_directories(path);
+        }
+        ~Scratch() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    };
+    static const Scratch scratch;
+    return scratch.path;
 }
 
 struct CommandResult {
