@@ -1,11 +1,13 @@
-// Test harness for native groups: runs a snippet of assembly as the body of
-// "main" on a fresh machine with a host that records what it is asked. A VM
-// error becomes a bytecode exception: the image's "vminternalthrow" stores the
-// code in global 0 and the text's cell in global 1, then throws to a catch-all
-// handler around the body. Results go to globals 2 and up.
+// Runs a snippet of assembly as the body of "main" on a fresh machine with a host
+// that records what it is asked. A VM error's code and text cell go to globals 0
+// and 1 and end the body through a catch-all handler; results go to globals 2 up.
+// Body macros: "@store N" pops the top word into global N, "@keep N" stores it and
+// keeps it, "@load N" pushes global N, "@vec SIZE" pushes a new primitive vector
+// handle and "@objvec" a new object vector handle.
 #pragma once
 
 #include "foundation/ORaw.h"
+#include "foundation/OVector.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "natives/NumericArgs.h"
@@ -16,6 +18,8 @@
 
 #include <bit>
 #include <functional>
+#include <initializer_list>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,14 +52,35 @@ public:
     TInt32 service12() override { return value12; }
     TInt32 service13() override { return value13; }
 
-    // "extcall 20, 99" pushes whatever word this gives (the test's way of
-    // handing bytecode an object made in C++).
+    // "extcall 20, 99" pushes the word this gives: an object made in C++.
     std::function<TInt32()> handOver;
+    // Collector probes: "extcall 20, 1" pops a word to watch; "20, 2" collects and
+    // records which watched entries live (a row per call); "20, 3" only collects.
+    VirtualMachine* vm = nullptr;
+    std::vector<VMAddr> watched;
+    std::vector<std::vector<bool>> alive;
+
     TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        if (extension != 20 || function != 99 || !handOver || sp + 1 >= kStackWords)
+        if (extension == 20 && function == 99 && handOver && sp + 1 < kStackWords) {
+            stack[sp + 1] = handOver();
+            return sp + 1;
+        }
+        if (extension != 20 || function < 1 || function > 3)
             return FrameworkServices::callDllNative(extension, function, sp, stack);
-        stack[sp + 1] = handOver();
-        return sp + 1;
+        if (function == 1) {
+            watched.push_back(VMAddr(stack[sp]));
+            return sp - 1;
+        }
+        vm->gc();
+        if (function == 2) {
+            std::vector<bool> row;
+            for (VMAddr a : watched) {
+                HeapEntry* he = vm->heap().belongsToPools(a - kHeaderSize);
+                row.push_back(he && vm->heap().liveEntry(vm->heap().referenceOf(he)) != nullptr);
+            }
+            alive.push_back(row);
+        }
+        return sp;
     }
 };
 
@@ -68,18 +93,21 @@ public:
 
     explicit NativeProgram(std::string_view body, std::string_view extra = {},
                            const std::function<void(NativeProgram&)>& setup = {}) {
+        host.vm = &vm;
         if (setup) setup(*this);
-        const std::vector<uint8_t> image = mcbasm::assemble(source(body, extra));
+        const std::vector<uint8_t> image = mcbasm::assemble(source(expand(body), extra));
         VELMAR::MemoryInputStream stream(image);
         try {
             vm.load(CAppsString("index.mcb"), stream, &host);
         } catch (TInt32 code) {
             ended = code == -1 ? Ended::Exited : Ended::Halted;
+        } catch (const ErrorHandlingException&) {
+            ended = Ended::Halted;
+            escaped = vmerr::pendingErrorTextUtf8();
         }
     }
 
-    // Every body that finishes must leave the stack as it found it: global 23
-    // receives the address two slots above main's base, taken after the body.
+    // A body that finishes must leave the stack balanced (global 23: the stack top after it).
     ~NativeProgram() {
         if (word(kGlobals - 1) != 0) {
             EXPECT_EQ(word(kGlobals - 1), vm.stackAddress() + 8) << "the body left the stack unbalanced";
@@ -96,18 +124,61 @@ public:
 
     TInt32 errorCode() { return integer(0); }
     std::string errorText() { return word(1) ? text(1) : std::string(); }
+    bool returned() const { return ended == Ended::Returned; }
+
+    OVectorBase& vector(int g) { return *vm.heap().objectAs<OVectorBase>(vm.memory().readWord(word(g))); }
+    std::vector<TInt32> words(int g) {  // of the vector whose handle global g holds
+        OVectorBase& v = vector(g);
+        std::vector<TInt32> out;
+        for (TUint32 k = 0; k < TUint32(v.size()) * v.elementBytes() / 4; ++k)
+            out.push_back(TInt32(vm.memory().readWord(v.storage() + k * 4)));
+        return out;
+    }
+    std::vector<TInt32> bytes(int g) {
+        OVectorBase& v = vector(g);
+        std::vector<TInt32> out;
+        for (TInt32 k = 0; k < v.size(); ++k) out.push_back(TInt8(*vm.memory().ptr(v.storage() + TUint32(k), 1)));
+        return out;
+    }
+    std::vector<std::string> strings(int g) {  // of the object vector behind global g
+        std::vector<std::string> out;
+        for (TInt32 cell : words(g)) out.push_back(utf8(vm.stringOf(VMAddr(cell))));
+        return out;
+    }
 
     VirtualMachine vm;
     RecordingHost host;
     Ended ended = Ended::Returned;
+    std::string escaped;  // the text of an error that escaped the run
 
 private:
+    static std::string expand(std::string_view body) {
+        std::istringstream in{std::string(body)};
+        std::string line, out;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string macro, n;
+            words >> macro >> n;
+            if (macro == "@store" || macro == "@keep")
+                out += "ldglobals\nfielda " + n + "\nldloc -2\nstore\n" + (macro == "@store" ? "adjsp -1\n" : "");
+            else if (macro == "@load")
+                out += "ldglobals\nfielda " + n + "\nderef\n";
+            else if (macro == "@vec")
+                out += "alloc 6, 2\ndup\nnewvec " + n + "\n";
+            else if (macro == "@objvec")
+                out += "alloc 7, 2\ndup\nnewvec 4\n";
+            else
+                out += line + "\n";
+        }
+        return out;
+    }
+
     static std::string source(std::string_view body, std::string_view extra) {
         std::string s = R"(
 .globals 24
 .method "main", main, frame
 .method "vminternalthrow<int>,<*string>", on_error, frame
-.class Thrown
+.class Throwable
 .descriptor frame
     .lengths 0, 0, 0
 )";
@@ -134,7 +205,7 @@ on_error:                 ; code, text cell, return address
     store
     alloc 2, 1
     dup
-    setclass Thrown
+    setclass Throwable
     throw
 )";
         return s;
@@ -169,8 +240,30 @@ inline std::function<void(NativeProgram&)> handingBytes(std::vector<TUint8> byte
 
 // The bytes of the byte vector whose handle global g holds.
 inline std::vector<TUint8> bytesAt(NativeProgram& p, int g) {
-    auto& v = *p.vm.heap().objectAs<OVector<TInt8>>(p.vm.memory().readWord(p.word(g)));
-    std::vector<TUint8> out;
-    for (TInt32 i = 0; i < v.size(); ++i) out.push_back(TUint8(v[i]));
+    const std::vector<TInt32> b = p.bytes(g);
+    return std::vector<TUint8>(b.begin(), b.end());
+}
+
+// The error a failing program left: "code: text".
+inline std::string errorOf(NativeProgram& p) {
+    return p.returned() ? std::to_string(p.errorCode()) + ": " + p.errorText() : "halted";
+}
+
+// Calls functions `first` to `last` of `group` on the words `pushes` leaves, each in
+// its own catch-all handler; a deliberate throw after each call unwinds what it left.
+inline std::string everyFunction(int group, int first, int last, const std::string& pushes) {
+    std::string out;
+    for (int f = first; f <= last; ++f) {
+        std::string label = "after" + std::to_string(f);
+        out += "try -1, " + label + "\n" + pushes + "native " + std::to_string(group) + ", " + std::to_string(f) +
+               "\nalloc 1, 1\ndup\nsetclass Throwable\nthrow\n" + label + ":\nadjsp -1\n";
+    }
+    return out;
+}
+
+// Push lines, one per word: "s" a new string cell, "g" global 5, a number itself.
+inline std::string pushesOf(std::initializer_list<const char*> words) {
+    std::string out;
+    for (std::string w : words) out += w == "s" ? "ldstr text\n" : w == "g" ? "@load 5\n" : "push " + w + "\n";
     return out;
 }

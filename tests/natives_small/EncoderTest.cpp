@@ -1,32 +1,28 @@
+// Encoder and Hash natives: UTF-8 both ways (surrogate pairs, lone halves, bad
+// bytes) and the hash object, which collects data and digests to nothing.
 #include "../natives_numeric/NativeProgram.h"
 
 using Bytes = std::vector<TUint8>;
 
-TEST(Encoder, ToUtf8WritesEachCharacter) {
-    NativeProgram p(storeTo(2, "ldstr s\nnative Encoder.to_utf8"), ".string s \"A\\u{E9}\\u{20AC}\"\n");
-    ASSERT_EQ(p.errorCode(), 0);
-    EXPECT_EQ(bytesAt(p, 2), (Bytes{0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}));
-}
+namespace {
+const std::string kDecodeHandedBytes = "extcall 20, 99\nnative Encoder.from_utf8";
+const std::string kEncodeGlobal2 = "ldglobals\nfielda 2\nderef\nnative Encoder.to_utf8";
+}  // namespace
 
-TEST(Encoder, EAcuteRoundTrips) {
+TEST(Encoder, ToUtf8AndBack) {
     NativeProgram p(storeTo(2, "ldstr s\nnative Encoder.to_utf8") +
-                    storeTo(3, "ldglobals\nfielda 2\nderef\nnative Encoder.from_utf8"),
-                    ".string s \"\\u{E9}\"\n");
-    ASSERT_EQ(p.errorCode(), 0);
-    EXPECT_EQ(bytesAt(p, 2), (Bytes{0xC3, 0xA9}));
-    EXPECT_EQ(p.text(3), "\xC3\xA9");
-}
-
-TEST(Encoder, EmptyStringGivesEmptyVector) {
-    NativeProgram p(storeTo(2, "ldstr s\nnative Encoder.to_utf8"), ".string s \"\"\n");
-    EXPECT_EQ(bytesAt(p, 2), Bytes{});
+                    storeTo(3, "ldglobals\nfielda 2\nderef\nnative Encoder.from_utf8") +
+                    storeTo(4, "ldstr empty\nnative Encoder.to_utf8"),
+                    ".string s \"A\\u{E9}\\u{20AC}\"\n.string empty \"\"\n");
+    ASSERT_EQ(p.errorCode(), 0) << p.errorText();
+    EXPECT_EQ(bytesAt(p, 2), (Bytes{0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}));
+    EXPECT_EQ(p.text(3), "A\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(bytesAt(p, 4), Bytes{});
 }
 
 // A surrogate pair (here from a 4-byte sequence) comes out as one 4-byte sequence.
 TEST(Encoder, SurrogatePairRoundTripsAsOneSequence) {
-    NativeProgram p(storeTo(2, "extcall 20, 99\nnative Encoder.from_utf8") +
-                        storeTo(4, "ldglobals\nfielda 2\nderef\nnative Encoder.to_utf8"),
-                    {}, handingBytes({0xF0, 0x9F, 0x98, 0x80}));
+    NativeProgram p(storeTo(2, kDecodeHandedBytes) + storeTo(4, kEncodeGlobal2), {}, handingBytes({0xF0, 0x9F, 0x98, 0x80}));
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
     const OString& s = p.vm.stringOf(p.word(2));
     ASSERT_EQ(s.length(), 2);
@@ -37,13 +33,7 @@ TEST(Encoder, SurrogatePairRoundTripsAsOneSequence) {
 
 // A lone half is written as its own 3-byte sequence, which strict decoding refuses.
 TEST(Encoder, LoneSurrogateHalfDoesNotReadBack) {
-    NativeProgram q(R"(
-    ldglobals
-    fielda 2
-    push 0xD83D
-    native Char.to_string
-    store
-)" + storeTo(3, "ldglobals\nfielda 2\nderef\nnative Encoder.to_utf8") +
+    NativeProgram q("ldglobals\nfielda 2\npush 0xD83D\nnative Char.to_string\nstore\n" + storeTo(3, kEncodeGlobal2) +
                     storeTo(4, "ldglobals\nfielda 3\nderef\nnative Encoder.from_utf8"));
     EXPECT_EQ(bytesAt(q, 3), (Bytes{0xED, 0xA0, 0xBD}));
     EXPECT_EQ(q.errorCode(), 4);
@@ -51,24 +41,34 @@ TEST(Encoder, LoneSurrogateHalfDoesNotReadBack) {
     EXPECT_EQ(q.word(4), 0u);
 }
 
-TEST(Encoder, InvalidLeadByteIsDataFormat) {
-    NativeProgram p(storeTo(2, "extcall 20, 99\nnative Encoder.from_utf8"), {}, handingBytes({0x41, 0xFF}));
-    EXPECT_EQ(p.errorCode(), 4);
-    NativeProgram cut(storeTo(2, "extcall 20, 99\nnative Encoder.from_utf8"), {}, handingBytes({0xC3}));
-    EXPECT_EQ(cut.errorCode(), 4);
-}
-
-TEST(Encoder, NullOperands) {
-    NativeProgram p("push 0\nnative Encoder.to_utf8\n");
-    EXPECT_EQ(p.errorText(), "NullPointerException: NULL pointer");
-    NativeProgram q("push 0\nnative Encoder.from_utf8\n");
-    EXPECT_EQ(q.errorText(), "NullPointerException: NULL pointer");
-    NativeProgram r("push 0\nbox\nnative Encoder.from_utf8\n");  // a cell holding null
-    EXPECT_EQ(r.errorText(), "NullPointerException: NULL pointer");
-}
-
-TEST(Encoder, AStringIsNotAByteVector) {
+TEST(Encoder, BadBytesAndOperands) {
+    EXPECT_EQ(NativeProgram(storeTo(2, kDecodeHandedBytes), {}, handingBytes({0x41, 0xFF})).errorCode(), 4);
+    EXPECT_EQ(NativeProgram(storeTo(2, kDecodeHandedBytes), {}, handingBytes({0xC3})).errorCode(), 4);  // cut short
+    for (const char* null : {"push 0\nnative Encoder.to_utf8\n", "push 0\nnative Encoder.from_utf8\n",
+                             "push 0\nbox\nnative Encoder.from_utf8\n"})
+        EXPECT_EQ(NativeProgram(null).errorText(), "NullPointerException: NULL pointer") << null;
     NativeProgram p("ldstr s\nnative Encoder.from_utf8\n", ".string s \"x\"\n");
     EXPECT_EQ(p.errorCode(), 10);
     EXPECT_EQ(p.errorText(), "VMException: Invalid TYPEID");
+}
+
+TEST(Hash, CollectsDataAndDigestsToEmpty) {
+    NativeProgram p("ldglobals\nfielda 3\npush 2\nnative Hash.new\nldglobals\nfielda 3\nextcall 20, 99\n"
+                    "native Hash.update\n" + storeTo(2, "ldglobals\nfielda 3\nnative Hash.digest") +
+                    storeTo(4, "extcall 20, 99\npush 5\nnative Hash.digest_bytes"),
+                    {}, handingBytes({9, 8, 7}));
+    ASSERT_EQ(p.errorCode(), 0) << p.errorText();
+    EXPECT_EQ(bytesAt(p, 2), Bytes{});
+    EXPECT_EQ(bytesAt(p, 4), Bytes{});
+    const VMAddr hash = p.word(3);
+    EXPECT_EQ(p.vm.heap().headerOf(hash)->gcCode, TUint32(GC_CODE_HASH));
+    EXPECT_GE(p.vm.heap().object(hash)->sizeOutsideHeap(), 3);
+}
+
+TEST(Hash, WrongOperands) {
+    for (const char* null : {"push 0\npush 1\nnative Hash.new\n", "push 0\nbox\nnative Hash.digest\n",
+                             "push 0\npush 1\nnative Hash.digest_bytes\n"})
+        EXPECT_EQ(NativeProgram(null).errorCode(), 1) << null;
+    EXPECT_EQ(NativeProgram("extcall 20, 99\nnative Hash.digest\n", {}, handingBytes({1})).errorText(),
+              "VMException: Invalid TYPEID");
 }

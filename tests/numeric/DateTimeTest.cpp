@@ -8,78 +8,67 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <vector>
 
 using Velmar::DateTime;
 
 namespace {
-DateTime made(TInt32 day, TInt32 month, TInt32 year, TInt32 hour, TInt32 minute, TInt32 second,
-              TInt32 timezone) {
+DateTime made(TInt32 day, TInt32 month, TInt32 year, TInt32 hour, TInt32 minute, TInt32 second, TInt32 timezone) {
     DateTime dt;
     dt.setFromFields(day, month, year, hour, minute, second, timezone);
     return dt;
-}
-
-std::string validationError(TInt32 day, TInt32 month, TInt32 year, TInt32 hour, TInt32 minute,
-                            TInt32 second, TInt32 timezone) {
-    DateTime dt;
-    return raisedBy([&] { dt.setFromFields(day, month, year, hour, minute, second, timezone); }).text;
 }
 
 // Runs the test body with the process's local time in the named zone.
 class InZone {
 public:
     explicit InZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) iOld = old, iHadOld = true;
+        if (const char* old = std::getenv("TZ")) iOld = old;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~InZone() {
-        if (iHadOld) {
-            setenv("TZ", iOld.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
+        if (iOld) setenv("TZ", iOld->c_str(), 1);
+        else unsetenv("TZ");
         tzset();
     }
 
 private:
-    std::string iOld;
-    bool iHadOld = false;
+    std::optional<std::string> iOld;
 };
-
-// Local offset in seconds that the host library sees for a UTC moment.
-int localOffsetAt(const QDateTime& utc) { return utc.toLocalTime().offsetFromUtc(); }
 }  // namespace
 
 TEST(DateTimeValidation, ChecksRunInOrderAndTheFirstFailureSpeaks) {
-    EXPECT_EQ(validationError(32, 13, 2000, 0, 0, 0, 0), "InvalidArgumentException: Invalid month");
-    EXPECT_EQ(validationError(32, 13, 10000, 0, 0, 0, 0), "InvalidArgumentException: Invalid year");
-    EXPECT_EQ(validationError(32, 12, 2000, 24, 0, 0, 0), "InvalidArgumentException: Invalid day");
-    EXPECT_EQ(validationError(0, 12, 2000, 24, 0, 0, 0), "InvalidArgumentException: Invalid day");
-    EXPECT_EQ(validationError(1, 12, 2000, 24, 60, 0, 0), "InvalidArgumentException: Invalid hour");
-    EXPECT_EQ(validationError(1, 12, 2000, -1, 0, 0, 0), "InvalidArgumentException: Invalid hour");
-    EXPECT_EQ(validationError(1, 12, 2000, 23, 60, 60, 0), "InvalidArgumentException: Invalid minute");
-    EXPECT_EQ(validationError(1, 12, 2000, 23, 59, 60, 2), "InvalidArgumentException: Invalid second");
-    EXPECT_EQ(validationError(1, 12, 2000, 23, 59, 59, 2), "InvalidArgumentException: Invalid timezone");
-    EXPECT_EQ(validationError(1, 12, 2000, 23, 59, 59, -1), "InvalidArgumentException: Invalid timezone");
-    EXPECT_EQ(validationError(1, 0, -1, 0, 0, 0, 0), "InvalidArgumentException: Invalid year");
-    EXPECT_EQ(vmerr::pendingErrorCode(), vmerr::InvalidArgument);
+    const struct {
+        TInt32 fields[7];  // day, month, year, hour, minute, second, zone
+        const char* what;
+    } cases[] = {
+        {{32, 13, 2000, 0, 0, 0, 0}, "month"},   {{32, 13, 10000, 0, 0, 0, 0}, "year"},
+        {{1, 0, -1, 0, 0, 0, 0}, "year"},        {{32, 12, 2000, 24, 0, 0, 0}, "day"},
+        {{0, 12, 2000, 24, 0, 0, 0}, "day"},     {{1, 12, 2000, 24, 60, 0, 0}, "hour"},
+        {{1, 12, 2000, -1, 0, 0, 0}, "hour"},    {{1, 12, 2000, 23, 60, 60, 0}, "minute"},
+        {{1, 12, 2000, 23, 59, 60, 2}, "second"}, {{1, 12, 2000, 23, 59, 59, -1}, "timezone"},
+    };
+    for (const auto& c : cases) {
+        const TInt32* f = c.fields;
+        DateTime dt;
+        const RaisedError e = raisedBy([&] { dt.setFromFields(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); });
+        EXPECT_EQ(e.code, vmerr::InvalidArgument) << c.what;
+        EXPECT_EQ(e.text, std::string("InvalidArgumentException: Invalid ") + c.what);
+    }
 }
 
 TEST(DateTimeValidation, BoundsPassAndAFailureChangesNothing) {
     DateTime dt = made(31, 12, 9999, 23, 59, 59, 1);
     EXPECT_EQ(dt.toString(), "9999-12-31 23:59:59Z");
     EXPECT_EQ(made(1, 1, 0, 0, 0, 0, 1).toString(), "0000-01-01 00:00:00Z");
+    EXPECT_EQ(made(5, 1, 7, 8, 3, 9, 0).toString(), "0007-01-05 08:03:09");  // local: no mark
     EXPECT_NE(raisedBy([&] { dt.setFromFields(1, 1, 2000, 0, 0, 0, 7); }).code, 0);
     EXPECT_EQ(dt.toString(), "9999-12-31 23:59:59Z");
-}
-
-TEST(DateTimeText, PaddedFieldsAndTheUtcMark) {
-    EXPECT_EQ(made(5, 1, 7, 8, 3, 9, 0).toString(), "0007-01-05 08:03:09");
-    EXPECT_EQ(made(5, 1, 7, 8, 3, 9, 1).toString(), "0007-01-05 08:03:09Z");
-    EXPECT_EQ(made(25, 11, 2026, 13, 45, 10, 1).toString(), "2026-11-25 13:45:10Z");
 }
 
 TEST(DateTimeFields, SettersCheckTheirRanges) {
@@ -106,13 +95,6 @@ TEST(DateTimeFields, SettersCheckTheirRanges) {
     dt.setMinute(59);
     dt.setSecond(58);
     EXPECT_EQ(dt.toString(), "1999-12-31 23:59:58Z");
-    EXPECT_EQ(dt.day(), 31);
-    EXPECT_EQ(dt.month(), 12);
-    EXPECT_EQ(dt.year(), 1999);
-    EXPECT_EQ(dt.hour(), 23);
-    EXPECT_EQ(dt.minute(), 59);
-    EXPECT_EQ(dt.second(), 58);
-    EXPECT_EQ(dt.timezone(), 1);
 }
 
 TEST(DateTimeArithmetic, AddAndSubtract) {
@@ -123,13 +105,14 @@ TEST(DateTimeArithmetic, AddAndSubtract) {
     EXPECT_EQ(dt.toString(), "2000-01-01 00:00:00Z");
     dt.add(59, 0, 0, 0);
     EXPECT_EQ(dt.toString(), "2000-02-29 00:00:00Z");
-    dt.subtract(0, 0, 1, 0);
-    EXPECT_EQ(dt.toString(), "2000-02-28 23:59:00Z");
-    dt.subtract(-1, 0, 0, 60);
+    dt.subtract(-1, 0, 1, 60);
+    EXPECT_EQ(dt.toString(), "2000-02-29 23:58:00Z");
+    for (int i = 0; i < 2000; ++i) dt.add(INT32_MAX / 86400, 0, 0, 0);  // many large steps come back
+    for (int i = 0; i < 2000; ++i) dt.subtract(INT32_MAX / 86400, 0, 0, 0);
     EXPECT_EQ(dt.toString(), "2000-02-29 23:58:00Z");
 }
 
-TEST(DateTimeArithmetic, TheAmountWrapsInThirtyTwoBits) {
+TEST(DateTimeArithmetic, WrapsInThirtyTwoBitsAndLeavesTheFieldRanges) {
     // 24856 days is 2147558400 seconds, which wraps to -2147408896.
     DateTime dt = made(1, 1, 2000, 0, 0, 0, 1);
     dt.add(24856, 0, 0, 0);
@@ -137,35 +120,27 @@ TEST(DateTimeArithmetic, TheAmountWrapsInThirtyTwoBits) {
     expected.subtract(0, 0, 0, 2147408896);
     EXPECT_EQ(dt.toString(), expected.toString());
     EXPECT_LT(dt.year(), 2000);
-}
-
-TEST(DateTimeArithmetic, LeavesTheFieldRangesWithoutHarm) {
-    DateTime dt = made(31, 12, 9999, 23, 59, 59, 1);
-    dt.add(0, 0, 0, 1);
-    EXPECT_EQ(dt.toString(), "10000-01-01 00:00:00Z");
+    DateTime late = made(31, 12, 9999, 23, 59, 59, 1);
+    late.add(0, 0, 0, 1);
+    EXPECT_EQ(late.toString(), "10000-01-01 00:00:00Z");
     DateTime early = made(1, 1, 0, 0, 0, 0, 1);
     early.subtract(0, 0, 0, 1);
-    EXPECT_EQ(early.year(), -1);
-    EXPECT_EQ(early.month(), 12);
-    EXPECT_EQ(early.day(), 31);
+    EXPECT_EQ((std::vector<TInt32>{early.year(), early.month(), early.day()}), (std::vector<TInt32>{-1, 12, 31}));
     // Year 0 counts as a leap year, as the proleptic calendar has it.
     DateTime leap = made(28, 2, 0, 0, 0, 0, 1);
     leap.add(1, 0, 0, 0);
     EXPECT_EQ(leap.toString(), "0000-02-29 00:00:00Z");
 }
 
-TEST(DateTimeArithmetic, ManyLargeStepsComeBack) {
-    DateTime dt = made(15, 6, 2000, 12, 0, 0, 1);
-    for (int i = 0; i < 2000; ++i) dt.add(INT32_MAX / 86400, 0, 0, 0);
-    for (int i = 0; i < 2000; ++i) dt.subtract(INT32_MAX / 86400, 0, 0, 0);
-    EXPECT_EQ(dt.toString(), "2000-06-15 12:00:00Z");
-}
-
-TEST(DateTimeCalendar, DaysTheMonthLacksAreKeptAsGiven) {
+TEST(DateTimeCalendar, DaysTheMonthLacksAreKeptAndCountOn) {
     DateTime dt = made(31, 4, 2001, 10, 0, 0, 1);
     EXPECT_EQ(dt.toString(), "2001-04-31 10:00:00Z");
-    EXPECT_EQ(made(29, 2, 2001, 0, 0, 0, 0).toString(), "2001-02-29 00:00:00");
-    EXPECT_EQ(made(29, 2, 2000, 0, 0, 0, 1).toString(), "2000-02-29 00:00:00Z");
+    EXPECT_EQ(dt.compare(made(1, 5, 2001, 0, 0, 0, 1)), -1);
+    dt.add(1, 0, 0, 0);
+    EXPECT_EQ(dt.toString(), "2001-05-02 10:00:00Z");
+    DateTime other = made(30, 2, 2001, 0, 0, 0, 1);
+    other.add(0, 0, 0, 0);
+    EXPECT_EQ(other.toString(), "2001-03-02 00:00:00Z");
     // Fields can pass through such a day while being set one by one.
     DateTime walk = made(31, 1, 2001, 0, 0, 0, 1);
     walk.setMonth(2);
@@ -174,35 +149,18 @@ TEST(DateTimeCalendar, DaysTheMonthLacksAreKeptAsGiven) {
     EXPECT_EQ(walk.toString(), "2001-02-14 00:00:00Z");
 }
 
-TEST(DateTimeCalendar, ArithmeticCountsOnIntoTheNextMonth) {
-    DateTime dt = made(31, 4, 2001, 10, 0, 0, 1);
-    dt.add(1, 0, 0, 0);
-    EXPECT_EQ(dt.toString(), "2001-05-02 10:00:00Z");
-    DateTime other = made(30, 2, 2001, 0, 0, 0, 1);
-    other.add(0, 0, 0, 0);
-    EXPECT_EQ(other.toString(), "2001-03-02 00:00:00Z");
-    EXPECT_EQ(made(31, 4, 2001, 0, 0, 0, 1).compare(made(1, 5, 2001, 0, 0, 0, 1)), -1);
-}
-
-TEST(DateTimeCompare, FieldOrder) {
+TEST(DateTimeCompare, FieldOrderAndCopies) {
     const DateTime a = made(10, 3, 2010, 8, 0, 0, 1);
     EXPECT_EQ(a.compare(a), 0);
     EXPECT_EQ(a.compare(made(10, 3, 2010, 8, 0, 1, 1)), -1);
     EXPECT_EQ(a.compare(made(9, 4, 2010, 8, 0, 0, 1)), -1);
     EXPECT_EQ(a.compare(made(11, 1, 2010, 0, 0, 0, 1)), 1);
     EXPECT_EQ(a.compare(made(1, 1, 2011, 0, 0, 0, 1)), -1);
-    EXPECT_EQ(a.compare(made(10, 3, 2010, 7, 59, 59, 1)), 1);
-}
-
-TEST(DateTimeCopy, CopiesTheValueOnly) {
-    const DateTime a = made(10, 3, 2010, 8, 0, 0, 1);
-    DateTime b(a);
-    EXPECT_EQ(b.toString(), a.toString());
+    DateTime b(a);  // a copy holds the value only
     EXPECT_EQ(b.self(), 0u);
     b.add(1, 0, 0, 0);
     EXPECT_EQ(a.toString(), "2010-03-10 08:00:00Z");
-    b = a;
-    EXPECT_EQ(b.compare(a), 0);
+    EXPECT_EQ(b.toString(), "2010-03-11 08:00:00Z");
 }
 
 TEST(DateTimeNow, ReadsTheLocalClock) {
@@ -217,46 +175,35 @@ TEST(DateTimeNow, ReadsTheLocalClock) {
     EXPECT_LE(read.toSecsSinceEpoch(), after.toSecsSinceEpoch());
 }
 
-class DateTimeZones : public ::testing::TestWithParam<const char*> {};
+// Local time in a real zone, checked against the host library's conversion.
+class DateTimeZones : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        if (!QTimeZone(GetParam()).isValid()) GTEST_SKIP() << GetParam() << " is not installed";
+        iZone.emplace(GetParam());
+        const QDateTime noon(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC);
+        if (noon.toLocalTime().offsetFromUtc() != noon.toTimeZone(QTimeZone(GetParam())).offsetFromUtc())
+            GTEST_SKIP() << "the host does not follow TZ";
+    }
+    std::optional<InZone> iZone;
+};
 
 TEST_P(DateTimeZones, ConvertsBetweenLocalTimeAndUtc) {
-    if (!QTimeZone(GetParam()).isValid()) GTEST_SKIP() << GetParam() << " is not installed";
-    InZone zone(GetParam());
-    const QDateTime winterNoonUtc(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC);
-    const int offset = localOffsetAt(winterNoonUtc);
-    const QDateTime nyZone = winterNoonUtc.toTimeZone(QTimeZone(GetParam()));
-    if (offset != nyZone.offsetFromUtc()) GTEST_SKIP() << "the host does not follow TZ";
-
+    const QDateTime local = QDateTime(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC).toLocalTime();
     DateTime dt = made(15, 1, 2024, 12, 0, 0, 1);
     dt.setTimezone(0);
-    const QDateTime local = winterNoonUtc.toLocalTime();
     EXPECT_EQ(dt.timezone(), 0);
     EXPECT_EQ(dt.hour(), local.time().hour());
     EXPECT_EQ(dt.minute(), local.time().minute());
     EXPECT_EQ(dt.day(), local.date().day());
+    EXPECT_EQ(dt.compare(made(15, 1, 2024, 12, 0, 0, 1)), 0);  // the same moment
+    EXPECT_EQ(dt.compare(made(15, 1, 2024, 12, 0, 1, 1)), -1);
     dt.setTimezone(1);
-    EXPECT_EQ(dt.toString(), "2024-01-15 12:00:00Z");
     dt.setTimezone(1);  // no change when the zone is the same
     EXPECT_EQ(dt.toString(), "2024-01-15 12:00:00Z");
 }
 
-TEST_P(DateTimeZones, SameMomentComparesEqualAcrossZones) {
-    if (!QTimeZone(GetParam()).isValid()) GTEST_SKIP() << GetParam() << " is not installed";
-    InZone zone(GetParam());
-    DateTime utc = made(20, 7, 2023, 10, 0, 0, 1);
-    DateTime local = utc;
-    local.setTimezone(0);
-    EXPECT_EQ(utc.compare(local), 0);
-    EXPECT_EQ(local.compare(utc), 0);
-    DateTime later = local;
-    later.add(0, 0, 0, 1);
-    EXPECT_EQ(utc.compare(later), -1);
-    EXPECT_EQ(later.compare(utc), 1);
-}
-
 TEST_P(DateTimeZones, RandomMomentsSurviveRoundTrips) {
-    if (!QTimeZone(GetParam()).isValid()) GTEST_SKIP() << GetParam() << " is not installed";
-    InZone zone(GetParam());
     std::mt19937 engine(12);
     for (int i = 0; i < 3000; ++i) {
         const TInt32 day = 1 + engine() % 28, month = 1 + engine() % 12, year = 1971 + engine() % 66;
@@ -266,8 +213,7 @@ TEST_P(DateTimeZones, RandomMomentsSurviveRoundTrips) {
         there.setTimezone(0);
         there.setTimezone(1);
         ASSERT_EQ(there.toString(), utc.toString());
-        // A local time in a gap is moved by the host when it is made; what it
-        // became must come back unchanged.
+        // A local time in a gap is moved when it is made; what it became must come back unchanged.
         DateTime local = made(day, month, year, hour, minute, second, 0);
         DateTime back = local;
         back.setTimezone(1);
@@ -300,8 +246,6 @@ INSTANTIATE_TEST_SUITE_P(RealZones, DateTimeZones,
                                            "Australia/Lord_Howe"),
                          [](const auto& info) {
                              std::string name = info.param;
-                             for (char& c : name) {
-                                 if (c == '/') c = '_';
-                             }
+                             std::replace(name.begin(), name.end(), '/', '_');
                              return name;
                          });

@@ -7,47 +7,27 @@
 #include <cmath>
 #include <limits>
 
-TEST(FixedConversion, IntsAndWords) {
-    EXPECT_EQ(ORaw::fromInt(1).raw(), TInt64(1) << 32);
-    EXPECT_EQ(ORaw::fromInt(-3).raw(), -(TInt64(3) << 32));
+TEST(FixedConversion, WordsAndReals) {
     const ORaw v = fx(-2, 0x80000000);  // -1.5
+    EXPECT_EQ(v.raw(), -(TInt64(3) << 31));
     EXPECT_EQ(v.lowWord(), 0x80000000u);
     EXPECT_EQ(v.highWord(), 0xFFFFFFFEu);
     EXPECT_EQ(ORaw::fromWords(v.lowWord(), v.highWord()), v);
     EXPECT_DOUBLE_EQ(v.toReal(), -1.5);
-}
-
-TEST(FixedConversion, ConstantsHaveTheirExactBits) {
-    EXPECT_EQ(ORaw::PI.raw(), 0x3243F6A89LL);
-    EXPECT_EQ(ORaw::E.raw(), 0x2B7E15163LL);
-    EXPECT_EQ(ORaw::EPSILON.raw(), 1);
-    EXPECT_EQ(ORaw::MAX.raw(), INT64_MAX);
-    EXPECT_EQ(ORaw::MIN.raw(), INT64_MIN);
-}
-
-TEST(FixedConversion, FromRealTruncatesAndSaturates) {
-    EXPECT_EQ(ORaw::toFixed(2.5), fx(2, 0x80000000));
+    // From reals: truncated, saturated, NaN refused.
     EXPECT_EQ(ORaw::toFixed(-1.0 / 3.0).raw(), -TInt64(0x55555555));
+    EXPECT_EQ(ORaw::toFixed(2147483647.5), fx(2147483647, 0x80000000));
     EXPECT_EQ(ORaw::toFixed(2147483648.0), ORaw::MAX);
-    EXPECT_EQ(ORaw::toFixed(1e300), ORaw::MAX);
     EXPECT_EQ(ORaw::toFixed(INFINITY), ORaw::MAX);
     EXPECT_EQ(ORaw::toFixed(-2147483648.0), ORaw::MIN);
     EXPECT_EQ(ORaw::toFixed(-INFINITY), ORaw::MIN);
-    EXPECT_EQ(ORaw::toFixed(2147483647.5), fx(2147483647, 0x80000000));
     EXPECT_EQ(raisedBy([] { ORaw::toFixed(NAN); }).code, vmerr::Math);
 }
 
-TEST(FixedConversion, RoundCeilingFloor) {
+TEST(FixedConversion, RoundCeilingFloorAtTheEdges) {
     EXPECT_EQ(fx(2, 0x80000000).round(), 3);    // 2.5
     EXPECT_EQ(fx(-3, 0x80000000).round(), -3);  // -2.5
-    EXPECT_EQ(ORaw::toFixed(-2.4).round(), -2);
-    EXPECT_EQ(ORaw::toFixed(2.4).round(), 2);
-    EXPECT_EQ(ORaw::toFixed(-2.4).floor(), -3);
-    EXPECT_EQ(ORaw::toFixed(-2.4).ceiling(), -2);
-    EXPECT_EQ(ORaw::toFixed(2.4).ceiling(), 3);
-    EXPECT_EQ(ORaw::fromInt(7).ceiling(), 7);
     EXPECT_EQ(ORaw::MIN.round(), INT32_MIN);
-    EXPECT_EQ(ORaw::MIN.floor(), INT32_MIN);
     EXPECT_EQ(ORaw::MIN.ceiling(), INT32_MIN);
     // Beyond the int range the result stays at the largest int.
     EXPECT_EQ(ORaw::MAX.round(), INT32_MAX);
@@ -70,20 +50,15 @@ TEST(FixedConversion, RoundMatchesLongDoubleOverRandomOperands) {
     }
 }
 
-TEST(FixedNegation, ExtremesSwap) {
+TEST(FixedAddSubtract, NegationAndSumsSaturateAtTheExtremes) {
     EXPECT_EQ(-ORaw::MAX, ORaw::MIN);
     EXPECT_EQ(-ORaw::MIN, ORaw::MAX);
     EXPECT_EQ(ORaw::MIN.abs(), ORaw::MAX);
     EXPECT_EQ(fx(-2, 0x80000000).abs(), fx(1, 0x80000000));
-    EXPECT_EQ(-fx(1), fx(-1));
-}
-
-TEST(FixedAddSubtract, SaturateAtTheExtremes) {
     EXPECT_EQ(ORaw::MAX + ORaw::EPSILON, ORaw::MAX);
     EXPECT_EQ(ORaw::MIN - ORaw::EPSILON, ORaw::MIN);
     EXPECT_EQ(ORaw::ZERO - ORaw::MIN, ORaw::MAX);
     EXPECT_EQ(ORaw::MIN + ORaw::MAX, -ORaw::EPSILON);
-    EXPECT_EQ(fx(1, 0x80000000) + fx(1, 0x80000000), fx(3));
     ORaw v = fx(5);
     v -= fx(7);
     EXPECT_EQ(v, fx(-2));
@@ -110,12 +85,9 @@ ORaw exactProduct(ORaw a, ORaw b) {
 }  // namespace
 
 TEST(FixedMultiply, SaturatesWithTheSignOfTheProduct) {
-    EXPECT_EQ(ORaw::MAX * fx(2), ORaw::MAX);
-    EXPECT_EQ(ORaw::MAX * fx(-2), ORaw::MIN);
     EXPECT_EQ(ORaw::MIN * fx(-2), ORaw::MAX);
     EXPECT_EQ(fx(65536) * fx(32768), ORaw::MAX);  // 2^31 is just out of range
     EXPECT_EQ(fx(65536) * fx(-32768), ORaw::MIN);
-    EXPECT_EQ(fx(2, 0x80000000) * fx(-2), fx(-5));
     EXPECT_EQ(ORaw::EPSILON * ORaw::EPSILON, ORaw::ZERO);
     EXPECT_EQ((-ORaw::EPSILON) * ORaw::toFixed(0.5), ORaw::ZERO);  // truncated toward zero
 }
@@ -128,14 +100,10 @@ TEST(FixedMultiply, MatchesExactArithmeticOverRandomOperands) {
     }
 }
 
-TEST(FixedDivide, ZeroDivisorIsAMathError) {
+TEST(FixedDivide, ZeroDivisorAndSaturation) {
     const RaisedError e = raisedBy([] { ORaw::divide(fx(1), ORaw::ZERO); });
     EXPECT_EQ(e.code, vmerr::Math);
     EXPECT_EQ(e.text, "MathException");
-}
-
-TEST(FixedDivide, SmallCasesAreExact) {
-    EXPECT_EQ(ORaw::divide(fx(1), fx(4)), ORaw::toFixed(0.25));
     EXPECT_EQ(ORaw::divide(fx(-7), fx(2)), fx(-4, 0x80000000));
     EXPECT_EQ(ORaw::divide(fx(1), ORaw::EPSILON), ORaw::MAX);
     EXPECT_EQ(ORaw::divide(fx(-1), ORaw::EPSILON), ORaw::MIN);
@@ -157,29 +125,20 @@ TEST(FixedDivide, StaysWithinDoublePrecisionOfTheExactQuotient) {
     }
 }
 
-TEST(FixedPower, DesignatedCases) {
-    EXPECT_EQ(ORaw::pow(fx(5), ORaw::ZERO), fx(1));
+TEST(FixedPower, ZerosNegativeBasesAndSaturation) {
     EXPECT_EQ(ORaw::pow(ORaw::ZERO, ORaw::ZERO), fx(1));
     EXPECT_EQ(ORaw::pow(ORaw::ZERO, fx(3)), ORaw::ZERO);
     EXPECT_EQ(ORaw::pow(fx(-2), fx(3)), fx(-8));
-    EXPECT_EQ(ORaw::pow(fx(-2), fx(2)), fx(4));
     EXPECT_EQ(ORaw::pow(fx(-2), fx(-1)), ORaw::toFixed(-0.5));
-    EXPECT_EQ(ORaw::pow(fx(2), fx(-2)), ORaw::toFixed(0.25));
     EXPECT_EQ(ORaw::pow(fx(4), ORaw::toFixed(0.5)), fx(2));
     EXPECT_EQ(ORaw::pow(fx(2), fx(40)), ORaw::MAX);
     EXPECT_EQ(ORaw::pow(fx(-2), fx(41)), ORaw::MIN);
-}
-
-TEST(FixedPower, DomainErrors) {
+    EXPECT_EQ(ORaw::pow(ORaw::EPSILON, fx(100)), ORaw::ZERO);  // underflow; its reciprocal saturates
+    EXPECT_EQ(ORaw::pow(ORaw::EPSILON, fx(-100)), ORaw::MAX);
+    EXPECT_EQ(ORaw::pow(-ORaw::EPSILON, fx(-101)), ORaw::MIN);
     EXPECT_EQ(raisedBy([] { ORaw::pow(fx(-8), ORaw::divide(fx(1), fx(3))); }).code, vmerr::Math);
     EXPECT_EQ(raisedBy([] { ORaw::pow(ORaw::ZERO, fx(-1)); }).code, vmerr::Math);
     EXPECT_EQ(raisedBy([] { ORaw::pow(fx(-1), ORaw::toFixed(0.5)); }).text, "MathException");
-}
-
-TEST(FixedPower, UnderflowGivesZeroAndItsReciprocalSaturates) {
-    EXPECT_EQ(ORaw::pow(ORaw::EPSILON, fx(100)), ORaw::ZERO);
-    EXPECT_EQ(ORaw::pow(ORaw::EPSILON, fx(-100)), ORaw::MAX);
-    EXPECT_EQ(ORaw::pow(-ORaw::EPSILON, fx(-101)), ORaw::MIN);
 }
 
 TEST(FixedPower, MatchesLongDoubleOverRandomOperands) {

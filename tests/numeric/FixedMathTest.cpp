@@ -27,17 +27,12 @@ void expectNear(ORaw got, long double exact, long double tolerance = 4.0L / 4294
 constexpr long double KAngleTolerance = 1e-7L;
 }  // namespace
 
-TEST(FixedMath, ElementaryFunctions) {
+TEST(FixedMath, ElementaryFunctionsAtTheirEdges) {
     expectNear(sine(ORaw::PI), 0);
-    expectNear(sine(ORaw::toFixed(0.5)), std::sin(0.5L));
-    expectNear(cosine(ORaw::ZERO), 1);
     expectNear(tangent(fx(1)), std::tan(1.0L));
     expectNear(arcSine(fx(1)), KPi / 2);
     expectNear(arcCosine(fx(-1)), KPi);
-    expectNear(arcTangent(fx(1)), KPi / 4);
-    expectNear(squareRoot(fx(2)), std::sqrt(2.0L));
     EXPECT_EQ(squareRoot(fx(16)), fx(4));
-    expectNear(naturalLogarithm(ORaw::E), 1);
     EXPECT_EQ(naturalLogarithm(fx(1)), ORaw::ZERO);
 }
 
@@ -60,23 +55,17 @@ TEST(FixedMath, DomainErrors) {
     EXPECT_EQ(mathError([] { arcCosine(fx(2)); }), vmerr::Math);
     EXPECT_EQ(mathError([] { squareRoot(-ORaw::EPSILON); }), vmerr::Math);
     EXPECT_EQ(mathError([] { naturalLogarithm(ORaw::ZERO); }), vmerr::Math);
-    EXPECT_EQ(mathError([] { naturalLogarithm(fx(-1)); }), vmerr::Math);
     EXPECT_EQ(mathError([] { sine(ORaw::MAX); }), 0);
     EXPECT_EQ(raisedBy([] { squareRoot(fx(-4)); }).text, "MathException");
-}
-
-TEST(FixedMath, TangentThatSaturatesIsAnError) {
-    // π/2 in fixed point is close enough for tan to pass 2^31.
+    // pi/2 in fixed point is close enough for tan to pass 2^31.
     const ORaw halfPi = ORaw::divide(ORaw::PI, fx(2));
     EXPECT_EQ(raisedBy([&] { tangent(halfPi); }).code, vmerr::Math);
     EXPECT_EQ(raisedBy([&] { tangent(-halfPi); }).code, vmerr::Math);
 }
 
 TEST(FixedMath, LogarithmToABase) {
-    EXPECT_EQ(logarithm(fx(8), fx(8)), fx(1));
     EXPECT_EQ(logarithm(fx(-3), fx(-3)), fx(1));
     expectNear(logarithm(fx(8), fx(2)), 3);
-    expectNear(logarithm(fx(100), fx(10)), 2);
     expectNear(logarithm(fx(2), fx(0, 0x80000000)), -1);
     for (ORaw base : {ORaw::ZERO, fx(1), fx(-1)}) {
         EXPECT_EQ(raisedBy([&] { logarithm(fx(5), base); }).code, vmerr::Math);
@@ -84,32 +73,20 @@ TEST(FixedMath, LogarithmToABase) {
     }
     EXPECT_EQ(raisedBy([] { logarithm(fx(-8), fx(2)); }).code, vmerr::Math);
     EXPECT_EQ(raisedBy([] { logarithm(fx(8), fx(-2)); }).code, vmerr::Math);
-    // ln 0 is -∞, which the fixed range holds as MIN.
-    EXPECT_EQ(logarithm(ORaw::ZERO, fx(2)), ORaw::MIN);
+    EXPECT_EQ(logarithm(ORaw::ZERO, fx(2)), ORaw::MIN);  // ln 0 is -infinity, held as MIN
 }
 
-TEST(FixedMath, RadiansToDegrees) {
-    EXPECT_EQ(KTwoPi, fx(6, 0x487ED511));
-    EXPECT_EQ(KRadiansToDegrees, fx(57, 0x4BB834C7));
-    EXPECT_EQ(radiansToDegrees(ORaw::PI), ORaw::PI * KRadiansToDegrees);
+TEST(FixedMath, AngleConversionsAndTheirThresholds) {
     expectNear(radiansToDegrees(ORaw::PI), 180, KAngleTolerance);
-    EXPECT_EQ(radiansToDegrees(-ORaw::PI), -ORaw::PI * KRadiansToDegrees);
-    const ORaw fullTurn = KTwoPi * KRadiansToDegrees;
-    EXPECT_EQ(radiansToDegrees(KTwoPi), fullTurn);
+    const ORaw fullTurn = radiansToDegrees(KTwoPi);
     expectNear(fullTurn, 360, KAngleTolerance);
-    // A little beyond 2π still gives the full turn, with the argument's sign.
-    EXPECT_EQ(radiansToDegrees(KTwoPi + ORaw::EPSILON), fullTurn);
+    // A little beyond 2 pi still gives the full turn, with the argument's sign.
     EXPECT_EQ(radiansToDegrees(fx(6, 0x487EFFFF)), fullTurn);
     EXPECT_EQ(radiansToDegrees(fx(-7, ~0x487EFFFFu + 1)), -fullTurn);
     EXPECT_EQ(raisedBy([] { radiansToDegrees(fx(6, 0x487F0000)); }).code, vmerr::Math);
     EXPECT_EQ(raisedBy([] { radiansToDegrees(ORaw::MIN); }).code, vmerr::Math);
-}
-
-TEST(FixedMath, DegreesToRadians) {
-    EXPECT_EQ(KDegreesToRadians, fx(0, 0x0477D1A8));
-    EXPECT_EQ(degreesToRadians(fx(180)), fx(180) * KDegreesToRadians);
     expectNear(degreesToRadians(fx(180)), KPi, KAngleTolerance);
-    EXPECT_EQ(degreesToRadians(fx(-360)), fx(-360) * KDegreesToRadians);
+    EXPECT_EQ(degreesToRadians(fx(-360)), -degreesToRadians(fx(360)));
     EXPECT_EQ(raisedBy([] { degreesToRadians(fx(360) + ORaw::EPSILON); }).code, vmerr::Math);
     EXPECT_EQ(raisedBy([] { degreesToRadians(fx(-361)); }).code, vmerr::Math);
 }
@@ -117,28 +94,21 @@ TEST(FixedMath, DegreesToRadians) {
 TEST(FixedMath, MinimumAndMaximum) {
     EXPECT_EQ(minimumByte(0x17F, 0x80), -128);  // 127 and -128 by their low bytes
     EXPECT_EQ(maximumByte(0x17F, 0x80), 127);
-    EXPECT_EQ(minimumByte(-1, 0x100), -1);
-    EXPECT_EQ(minimumInt(-5, 3), -5);
     EXPECT_EQ(maximumInt(INT32_MIN, INT32_MAX), INT32_MAX);
     EXPECT_EQ(minimumFixed(ORaw::MIN, fx(0)), ORaw::MIN);
     EXPECT_EQ(maximumFixed(ORaw::EPSILON, ORaw::ZERO), ORaw::EPSILON);
 }
 
-TEST(FixedMath, RandomIntStaysWithinEitherOrderOfBounds) {
+TEST(FixedMath, RandomIntTakesBoundsInEitherOrderAndTheWholeRange) {
     CMersenneTwister a(99), b(99), reference(99);
     for (int i = 0; i < 5000; ++i) {
         const TInt32 x = randomInt(a, 5, 1);
         ASSERT_EQ(x, randomInt(b, 1, 5));
         ASSERT_EQ(x, TInt32(1 + reference.next() % 5));
     }
-}
-
-TEST(FixedMath, RandomIntOverTheWholeRange) {
-    CMersenneTwister mt(7), reference(7);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(randomInt(mt, INT32_MIN, INT32_MAX), TInt32(INT32_MIN + TInt64(reference.next())));
-    }
-    EXPECT_EQ(randomInt(mt, 42, 42), 42);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(randomInt(a, INT32_MIN, INT32_MAX), TInt32(INT32_MIN + TInt64(reference.next())));
+    EXPECT_EQ(randomInt(a, 42, 42), 42);
 }
 
 TEST(FixedMath, RandomFixedCoversTheBoundsUniformly) {
@@ -153,8 +123,5 @@ TEST(FixedMath, RandomFixedCoversTheBoundsUniformly) {
     }
     for (int count : buckets) EXPECT_NEAR(count, 10000, 600);
     EXPECT_EQ(randomFixed(mt, ORaw::PI, ORaw::PI), ORaw::PI);
-    for (int i = 0; i < 1000; ++i) {
-        const ORaw v = randomFixed(mt, ORaw::MIN, ORaw::MAX);
-        (void)v;  // every raw value is allowed; the draw must not overflow
-    }
+    for (int i = 0; i < 1000; ++i) randomFixed(mt, ORaw::MIN, ORaw::MAX);  // the draw must not overflow
 }
