@@ -1,6 +1,6 @@
 // DateTime natives: argument order, stack effects and errors through the VM (the
 // calendar itself is tested in tests/numeric).
-#include "NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 #include "natives/DateTime.h"
 

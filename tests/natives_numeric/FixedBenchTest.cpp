@@ -1,4 +1,4 @@
-#include "NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 #include <cmath>
 #include <fstream>

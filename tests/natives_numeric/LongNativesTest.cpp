@@ -1,6 +1,6 @@
 // Long natives: 64-bit wrapping arithmetic on heap blocks, shifts, in-place forms,
 // catchable division by zero and the stack effects of each form.
-#include "NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 namespace {
 TInt64 valueOf(NativeProgram& p, int g = 2) {

@@ -1,7 +1,7 @@
 // Fixed, Float, Number, Byte and Math natives through the VM: argument order, stack
 // effects, error codes and the edges the bindings add (the arithmetic itself is
 // tested in tests/numeric).
-#include "NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 #include <bit>
 #include <cmath>

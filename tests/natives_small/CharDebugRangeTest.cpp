@@ -1,5 +1,5 @@
 // Char, Debug and Range natives.
-#include "../natives_numeric/NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 TEST(Char, ConversionsAndClasses) {
     const struct {

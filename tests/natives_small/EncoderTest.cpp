@@ -1,6 +1,6 @@
 // Encoder and Hash natives: UTF-8 both ways (surrogate pairs, lone halves, bad
 // bytes) and the hash object, which collects data and digests to nothing.
-#include "../natives_numeric/NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 using Bytes = std::vector<TUint8>;
 

@@ -1,5 +1,5 @@
 // System natives: exits end the run, host values, the application root, now, images.
-#include "../natives_numeric/NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 #include "natives/DateTime.h"
 #include "natives/NativeGroupOps.h"

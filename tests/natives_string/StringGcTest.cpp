@@ -1,6 +1,6 @@
 // The collector and the String natives: strings live exactly while reachable,
 // collections in the middle of work change nothing, split pieces live through their vector.
-#include "NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 namespace {
 const char* kTexts = ".string hello \"Hello\"\n.string empty \"\"\n.string csv \"a,b,c\"\n";

@@ -1,5 +1,5 @@
 // String natives run as assembly programs: results, edits in place, errors and dispatch.
-#include "NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 namespace {
 const std::string kTexts =

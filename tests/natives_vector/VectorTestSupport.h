@@ -1,7 +1,7 @@
 // Vector test helpers: assembly that fills the vector whose handle is in a global.
 #pragma once
 
-#include "../natives_string/NativeProgram.h"
+#include "../support/NativeProgram.h"
 
 #include <initializer_list>
 
