@@ -12,6 +12,7 @@
 #include "io/CAppsFileWriter.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
+#include "../support/NativeProgram.h"
 #include "vm/FrameworkServices.h"
 #include "vm/VirtualMachine.h"
 
@@ -23,32 +24,9 @@
 #include <map>
 #include <sstream>
 
-class FileHost : public FrameworkServices {
+// The collector probes (extcall 20) are the shared harness host's.
+class FileHost : public RecordingHost {
 public:
-    // Collector probes: extcall 20, 1 pops the top word and watches the heap entry that holds
-    // it; extcall 20, 2 collects and records for each watched word whether its entry lives;
-    // extcall 20, 3 collects.
-    VirtualMachine* vm = nullptr;
-    std::vector<VMAddr> watched;
-    std::vector<std::vector<bool>> alive;  // one row per extcall 20, 2
-
-    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        if (extension != 20) return FrameworkServices::callDllNative(extension, function, sp, stack);
-        if (function == 1) {
-            watched.push_back(VMAddr(stack[sp]));
-            return sp - 1;
-        }
-        vm->gc();
-        if (function == 2) {
-            std::vector<bool>& row = alive.emplace_back();
-            for (VMAddr a : watched) {
-                HeapEntry* he = vm->heap().belongsToPools(a - kHeaderSize);
-                row.push_back(he && vm->heap().liveEntry(vm->heap().referenceOf(he)) != nullptr);
-            }
-        }
-        return sp;
-    }
-
     FileHost() {
         std::string pattern = (std::filesystem::temp_directory_path() / "mcbfilesXXXXXX").string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
@@ -151,11 +129,6 @@ public:
         for (TInt32 k = 0; k < v.size(); ++k)
             out.push_back(utf8(vm.stringOf(vm.memory().readWord(v.storage() + TUint32(k) * 4))));
         return out;
-    }
-
-    static std::string utf8(const OString& s) {
-        Vec<TUint8> b = s.toUtf8();
-        return std::string(b.begin(), b.end());
     }
 
     VirtualMachine vm;
