@@ -1,7 +1,6 @@
-// Runs every test application of tests/apps/vm: assembles it, loads it under
-// the test host, runs the steps its annotations ask for and compares what
-// happened with what they state, printing each difference as a diff.
-#include "AppScript.h"
+// Runs every test application of tests/apps/vm: assembles it, loads it under the
+// test host, runs the steps its ";!" annotations ask for (the syntax is in that
+// folder's README) and checks what happened against what they state.
 #include "TestHost.h"
 
 #include "io/MemoryInputStream.h"
@@ -10,85 +9,233 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
-using namespace apptest;
 
 namespace {
 
-std::vector<fs::path> appFiles() {
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(fs::path(MCB_SOURCE_DIR) / "tests/apps/vm"))
-        if (e.path().extension() == ".s") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
+std::string quote(const std::string& text) {
+    std::string q = "\"";
+    for (char c : text) q += c == '\n' ? std::string("\\n") : c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    return q + "\"";
 }
 
-std::string readText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-struct Check {
-    int line;
-    std::string expected;
-    std::string actual;
+// A word to compare: an int, or the text of the string cell it refers to.
+struct ValueCheck {
+    int line = 0;
+    std::optional<std::string> text;
+    TInt32 value = 0;
 };
 
-// Lines of `expected` and `actual` as a diff: "  " both, "- " expected only, "+ " actual only.
-std::string lineDiff(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-    size_t n = a.size(), m = b.size();
-    std::vector<std::vector<size_t>> lcs(n + 1, std::vector<size_t>(m + 1, 0));
-    for (size_t i = n; i-- > 0;)
-        for (size_t j = m; j-- > 0;)
-            lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
-    std::string out;
-    size_t i = 0, j = 0;
-    while (i < n || j < m) {
-        if (i < n && j < m && a[i] == b[j]) out += "    " + quote(a[i++]) + "\n", ++j;
-        else if (i < n && (j == m || lcs[i + 1][j] >= lcs[i][j + 1])) out += "  - " + quote(a[i++]) + "\n";
-        else out += "  + " + quote(b[j++]) + "\n";
+struct Step {
+    enum Kind { Main, Call, Find } kind = Main;
+    int line = 0;
+    std::string signature;
+    std::vector<TInt32> arguments, levels;  // a call's
+    TInt32 resultLevel = -1;
+    std::string outcome = "returns";  // returns, exits, halts, halts "REPORT" or raises "TEXT"
+    int outcomeLine = 0;
+    std::vector<ValueCheck> results;
+    std::vector<std::pair<std::string, std::string>> found;  // a find's: ("", name or none), (" levels ", ...)...
+};
+
+struct Script {
+    std::vector<Step> steps{1};  // steps[0] is the load
+    std::vector<std::pair<TInt32, ValueCheck>> globals;
+    std::vector<std::string> log;
+    TInt64 budget = 1000000;
+};
+
+struct ScriptError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// One annotation line as words, quoted strings and commas.
+class Line {
+public:
+    Line(const std::string& s, int number) : number(number) {
+        for (size_t i = 0; i < s.size();) {
+            if (std::isspace(static_cast<unsigned char>(s[i]))) {
+                ++i;
+            } else if (s[i] == ',') {
+                tokens_.push_back({',', ","});
+                ++i;
+            } else if (s[i] == '"') {
+                std::string text;
+                for (++i; i < s.size() && s[i] != '"'; ++i) {
+                    char e = s[i] == '\\' && i + 1 < s.size() ? s[++i] : 0;
+                    text += e == 0 ? s[i] : e == 'n' ? '\n' : e == 't' ? '\t' : e;
+                }
+                if (i++ >= s.size()) fail("unterminated string");
+                tokens_.push_back({'s', text});
+            } else {
+                size_t start = i;
+                while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i])) && s[i] != ',' && s[i] != '"') ++i;
+                tokens_.push_back({'w', s.substr(start, i - start)});
+            }
+        }
+        tokens_.push_back({'e', "end of line"});
     }
-    return out;
+
+    bool atEnd() const { return tokens_[pos_].first == 'e'; }
+    bool accept(const std::string& word) {
+        if (tokens_[pos_] != std::pair<char, std::string>('w', word)) return false;
+        ++pos_;
+        return true;
+    }
+    void expect(const std::string& word) {
+        if (!accept(word)) fail("expected '" + word + "'");
+    }
+    std::string string() {
+        if (tokens_[pos_].first != 's') fail("expected a quoted string");
+        return tokens_[pos_++].second;
+    }
+    TInt32 value() {
+        const std::string& t = tokens_[pos_].second;
+        size_t used = 0;
+        long long v = 0;
+        try {
+            v = std::stoll(t, &used, 0);
+        } catch (...) {
+        }
+        if (tokens_[pos_].first != 'w' || used == 0 || used != t.size() || v < -2147483648LL || v > 4294967295LL)
+            fail("'" + t + "' is not a 32-bit number");
+        ++pos_;
+        return TInt32(TUint32(v));
+    }
+    std::vector<TInt32> values() {
+        std::vector<TInt32> v{value()};
+        while (tokens_[pos_].first == ',') ++pos_, v.push_back(value());
+        return v;
+    }
+    void done() {
+        if (!atEnd()) fail("unexpected '" + tokens_[pos_].second + "'");
+    }
+    [[noreturn]] void fail(const std::string& message) const {
+        throw ScriptError("line " + std::to_string(number) + ": " + message);
+    }
+    const int number;
+
+private:
+    std::vector<std::pair<char, std::string>> tokens_;  // 'w'ord, 's'tring, ',' or 'e'nd
+    size_t pos_ = 0;
+};
+
+void readAnnotation(Line& l, Script& script) {
+    Step& step = script.steps.back();
+    auto check = [&l] {
+        ValueCheck v;
+        v.line = l.number;
+        if (l.accept("string")) {
+            v.text = l.string();
+        } else {
+            l.expect("==");
+            v.value = l.value();
+        }
+        return v;
+    };
+    auto outcome = [&](std::string o) {
+        if (step.kind == Step::Find) l.fail("a find has no outcome");
+        if (o == "raises" || (o == "halts" && !l.atEnd())) o += " " + quote(l.string());
+        step.outcome = o;
+        step.outcomeLine = l.number;
+    };
+    auto newStep = [&l](Step::Kind kind) {
+        Step s;
+        s.kind = kind;
+        s.line = l.number;
+        s.signature = l.string();
+        return s;
+    };
+    for (const char* o : {"returns", "halts", "exits", "raises"})
+        if (l.accept(o)) return outcome(o);
+    if (l.accept("global")) {
+        TInt32 index = l.value();
+        script.globals.push_back({index, check()});
+    } else if (l.accept("result")) {
+        if (step.kind != Step::Call) l.fail("'result' belongs after a 'call'");
+        step.results.push_back(check());
+    } else if (l.accept("log")) {
+        script.log.push_back(l.string());
+    } else if (l.accept("budget")) {
+        script.budget = l.value();
+    } else if (l.accept("call")) {
+        Step s = newStep(Step::Call);
+        while (!l.atEnd()) {
+            if (l.accept("args")) s.arguments = l.values();
+            else if (l.accept("levels")) s.levels = l.values();
+            else if (l.accept("resultlevel")) s.resultLevel = l.value();
+            else l.fail("expected args, levels or resultlevel");
+        }
+        script.steps.push_back(s);
+    } else if (l.accept("find")) {
+        Step s = newStep(Step::Find);
+        l.expect("->");
+        s.found.push_back({"", l.accept("none") ? "none" : quote(l.string())});
+        while (s.found[0].second != "none" && !l.atEnd()) {
+            if (l.accept("levels")) s.found.push_back({" levels ", l.accept("none") ? "none" : join(l.values(), ", ")});
+            else if (l.accept("resultlevel")) s.found.push_back({" resultlevel ", std::to_string(l.value())});
+            else if (l.accept("handle")) s.found.push_back({" handle ", std::to_string(l.value())});
+            else l.fail("expected levels, resultlevel or handle");
+        }
+        script.steps.push_back(s);
+    } else {
+        l.fail("unknown annotation");
+    }
+}
+
+Script parseScript(const std::string& source) {
+    Script script;
+    std::istringstream in(source);
+    std::string text;
+    for (int number = 1; std::getline(in, text); ++number) {
+        size_t at = text.find_first_not_of(" \t");
+        if (at == std::string::npos || text.compare(at, 2, ";!") != 0) continue;
+        Line line(text.substr(at + 2), number);
+        readAnnotation(line, script);
+        line.done();
+    }
+    return script;
 }
 
 class AppRun {
 public:
-    AppRun(const AppScript& script, const std::vector<uint8_t>& image) : script_(script), image_(image) {}
+    AppRun(const Script& script, const std::vector<uint8_t>& image, const std::string& file)
+        : script_(script), image_(image), file_(file) {}
 
-    void runAll() {
-        for (const Step& step : script_.steps) {
-            if (step.kind == Step::Find) find(step);
-            else run(step);
+    void run() {
+        for (const Step& s : script_.steps) s.kind == Step::Find ? find(s) : call(s);
+        for (const auto& [index, v] : script_.globals) {
+            VMAddr g = vm_.globals();
+            HeapEntry* he = g ? vm_.heap().liveEntry(g) : nullptr;
+            if (he && index >= 0 && TUint32(index) < he->size / 4)
+                checkValue(v, "global " + std::to_string(index), TInt32(vm_.memory().readWord(g + TUint32(index) * 4)));
+            else
+                ADD_FAILURE() << at(v.line) << "global " << index << " does not exist";
         }
-        for (const GlobalCheck& g : script_.globals) checkGlobal(g);
-    }
-
-    std::string failures(const std::string& file) const {
-        std::string out;
-        int failed = 0;
-        for (const Check& c : checks_) {
-            if (c.expected == c.actual) continue;
-            ++failed;
-            out += "  " + file + (c.line ? ":" + std::to_string(c.line) : std::string()) + "\n      expected: " + c.expected +
-                   "\n      actual:   " + c.actual + "\n";
+        if (script_.log == host_.lines) return;
+        std::string diff;  // "- " expected only, "+ " actual only, line by line
+        const auto &a = script_.log, &b = host_.lines;
+        for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+            if (i < a.size() && i < b.size() && a[i] == b[i]) {
+                diff += "    " + quote(a[i]) + "\n";
+                continue;
+            }
+            if (i < a.size()) diff += "  - " + quote(a[i]) + "\n";
+            if (i < b.size()) diff += "  + " + quote(b[i]) + "\n";
         }
-        if (script_.log != host_.lines) {
-            ++failed;
-            out += "  log (- expected, + actual):\n" + lineDiff(script_.log, host_.lines);
-        }
-        if (failed == 0) return std::string();
-        return std::to_string(failed) + " of " + std::to_string(checks_.size() + 1) +
-               " checks failed\n" + out;
+        ADD_FAILURE() << file_ << ": log (- expected, + actual):\n" << diff;
     }
 
 private:
+    std::string at(int line) const { return file_ + ":" + std::to_string(line) + ": "; }
+
     std::string outcomeOf(const std::function<void()>& body) {
         vm_.lastReport.clear();
         vm_.setControlBudget(script_.budget);
@@ -97,26 +244,14 @@ private:
             return "returns";
         } catch (TInt32 e) {
             if (e == -1) return "exits";
-            if (e == -2) return describeOutcome(Outcome::Halts, vm_.lastReport);
+            if (e == -2) return "halts " + quote(vm_.lastReport);
             return "throws the integer " + std::to_string(e);
         } catch (const ErrorHandlingException&) {
             return "raises " + quote(vmerr::pendingErrorTextUtf8());
         }
     }
 
-    std::string expectedOutcome(const Step& s) const {
-        return describeOutcome(s.outcome, s.outcome == Outcome::Returns || s.outcome == Outcome::Exits ? std::nullopt : s.report);
-    }
-
-    // A halt expected without a report matches any report.
-    void checkOutcome(const Step& s, std::string actual) {
-        if (s.outcome == Outcome::Halts && !s.report && actual.rfind("halts", 0) == 0) actual = "halts";
-        int line = s.outcomeLine ? s.outcomeLine : s.line;
-        std::string what = s.kind == Step::Main ? "main " : "call " + quote(s.signature) + " ";
-        checks_.push_back({line, what + expectedOutcome(s), what + actual});
-    }
-
-    void run(const Step& s) {
+    void call(const Step& s) {
         TInt32 result = 0;
         std::string outcome;
         if (s.kind == Step::Main) {
@@ -127,7 +262,7 @@ private:
         } else {
             TInt32 h = vm_.findMethod(CAppsString::fromUtf8(s.signature), 0);
             if (h < 0) {
-                checks_.push_back({s.line, "call " + quote(s.signature), "no method for " + quote(s.signature)});
+                ADD_FAILURE() << at(s.line) << "no method for " << quote(s.signature);
                 return;
             }
             Vec<int> args, levels;
@@ -135,109 +270,86 @@ private:
             for (TInt32 l : s.levels) levels.append(l);
             outcome = outcomeOf([&] { result = vm_.runEntryCall(h, args, levels, s.resultLevel); });
         }
-        checkOutcome(s, outcome);
+        if (s.outcome == "halts" && outcome.rfind("halts", 0) == 0) outcome = "halts";  // any report
+        std::string what = s.kind == Step::Main ? "main " : "call " + quote(s.signature) + " ";
+        EXPECT_EQ(what + s.outcome, what + outcome) << at(s.outcomeLine ? s.outcomeLine : s.line);
         for (const ValueCheck& v : s.results) checkValue(v, "result", result);
     }
 
     void find(const Step& s) {
         TInt32 h = vm_.findMethod(CAppsString::fromUtf8(s.signature), 0);
-        std::string head = "find " + quote(s.signature) + " -> ";
-        std::string expected = head + (s.foundName ? quote(*s.foundName) : "none");
-        std::string actual = head;
+        std::string expected = "find " + quote(s.signature) + " -> ", actual = expected;
+        for (const auto& [key, value] : s.found) expected += key + value;
         if (h < 0) {
             actual += "none";
         } else {
             const MethodHandle& m = vm_.methodHandle(h);
-            actual += quote(vm_.tables().exportedMethods[m.exportedMethod].name.toUtf8());
-            if (s.foundLevels) {
-                expected += " levels " + numbers(*s.foundLevels);
-                std::vector<TInt32> levels(m.parameterLevels.begin(), m.parameterLevels.end());
-                actual += " levels " + numbers(levels);
-            }
-            if (s.foundResultLevel) {
-                expected += " resultlevel " + std::to_string(*s.foundResultLevel);
-                actual += " resultlevel " + (m.hasResult ? std::to_string(m.resultLevel) : std::string("(no result)"));
-            }
-            if (s.foundHandle) {
-                expected += " handle " + std::to_string(*s.foundHandle);
-                actual += " handle " + std::to_string(h);
+            for (const auto& [key, value] : s.found) {
+                std::string levels = join(m.parameterLevels, ", ");
+                if (key.empty()) actual += quote(vm_.tables().exportedMethods[m.exportedMethod].name.toUtf8());
+                else if (key == " levels ") actual += key + (levels.empty() ? "none" : levels);
+                else if (key == " resultlevel ") actual += key + (m.hasResult ? std::to_string(m.resultLevel) : "(none)");
+                else actual += key + std::to_string(h);
             }
         }
-        checks_.push_back({s.line, expected, actual});
-    }
-
-    static std::string numbers(const std::vector<TInt32>& v) {
-        if (v.empty()) return "none";
-        std::string s;
-        for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + std::to_string(v[i]);
-        return s;
-    }
-
-    void checkGlobal(const GlobalCheck& g) {
-        std::string what = "global " + std::to_string(g.index);
-        VMAddr globals = vm_.globals();
-        HeapEntry* he = globals ? vm_.heap().liveEntry(globals) : nullptr;
-        if (!he || g.index < 0 || TUint32(g.index) >= he->size / 4) {
-            std::string expected = g.expected.isString ? " string " + quote(g.expected.text)
-                                                       : " == " + std::to_string(g.expected.value);
-            checks_.push_back({g.expected.line, what + expected, what + " does not exist"});
-            return;
-        }
-        checkValue(g.expected, what, TInt32(vm_.memory().readWord(globals + TUint32(g.index) * 4)));
+        EXPECT_EQ(expected, actual) << at(s.line);
     }
 
     void checkValue(const ValueCheck& v, const std::string& what, TInt32 word) {
-        if (!v.isString) {
-            checks_.push_back({v.line, what + " == " + std::to_string(v.value), what + " == " + std::to_string(word)});
-            return;
+        std::string actual = "== " + std::to_string(word);
+        if (v.text) {
+            try {
+                actual = "string " + quote(utf8(vm_.stringOf(VMAddr(word))));
+            } catch (const ErrorHandlingException&) {
+                actual += ", not a string (" + vmerr::pendingErrorTextUtf8() + ")";
+            }
         }
-        std::string actual;
-        try {
-            Vec<TUint8> bytes = vm_.stringOf(VMAddr(word)).toUtf8();
-            actual = "string " + quote(std::string(reinterpret_cast<const char*>(bytes.data()), size_t(bytes.getSize())));
-        } catch (const ErrorHandlingException&) {
-            actual = "== " + std::to_string(word) + ", not a string (" + vmerr::pendingErrorTextUtf8() + ")";
-        }
-        checks_.push_back({v.line, what + " string " + quote(v.text), what + " " + actual});
+        std::string expected = v.text ? "string " + quote(*v.text) : "== " + std::to_string(v.value);
+        EXPECT_EQ(what + " " + expected, what + " " + actual) << at(v.line);
     }
 
-    const AppScript& script_;
+    const Script& script_;
     const std::vector<uint8_t>& image_;
+    std::string file_;
     RecordingMachine vm_;
     TestHost host_{vm_};
-    std::vector<Check> checks_;
 };
 
 class TestApplication : public testing::TestWithParam<fs::path> {};
 
 TEST_P(TestApplication, BehavesAsAnnotated) {
-    const fs::path& file = GetParam();
-    std::string source = readText(file);
-    AppScript script;
+    std::string file = GetParam().filename().string();
+    std::ifstream in(GetParam(), std::ios::binary);
+    std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Script script;
+    std::vector<uint8_t> image;
     try {
         script = parseScript(source);
     } catch (const ScriptError& e) {
-        FAIL() << file.filename().string() << ": bad annotation at " << e.what();
+        FAIL() << file << ": bad annotation at " << e.what();
     }
-    std::vector<uint8_t> image;
     try {
         image = mcbasm::assemble(source);
     } catch (const std::exception& e) {
-        FAIL() << file.filename().string() << ": does not assemble: " << e.what();
+        FAIL() << file << ": does not assemble: " << e.what();
     }
-    AppRun run(script, image);
-    run.runAll();
-    std::string failures = run.failures(file.filename().string());
-    EXPECT_TRUE(failures.empty()) << failures;
+    AppRun(script, image, file).run();
 }
 
-std::string testName(const testing::TestParamInfo<fs::path>& info) {
-    std::string name = info.param.stem().string();
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
+std::vector<fs::path> appFiles() {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(fs::path(MCB_SOURCE_DIR) / "tests/apps/vm"))
+        if (e.path().extension() == ".s") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
-INSTANTIATE_TEST_SUITE_P(Apps, TestApplication, testing::ValuesIn(appFiles()), testName);
+INSTANTIATE_TEST_SUITE_P(Apps, TestApplication, testing::ValuesIn(appFiles()),
+                         [](const testing::TestParamInfo<fs::path>& info) {
+                             std::string name = info.param.stem().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace

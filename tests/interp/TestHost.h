@@ -1,14 +1,26 @@
-// The host that test applications run under: a machine that remembers its
-// last runtime-error report, and a FrameworkServices whose extension 99 gives
-// bytecode a log and the host's ways back into the machine.
+// The host test applications run under (tests/apps/vm/README.md): a machine that
+// remembers its last runtime-error report, and extension 99, which gives bytecode
+// a log and the host's ways back into the machine.
 #pragma once
 
 #include "vm/VirtualMachine.h"
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-// Remembers the message of the last runtime-error report (the base prints none).
+inline std::string utf8(const OString& s) {
+    Vec<TUint8> bytes = s.toUtf8();
+    return std::string(reinterpret_cast<const char*>(bytes.data()), size_t(bytes.getSize()));
+}
+
+template <typename Range>
+std::string join(const Range& words, const std::string& separator) {
+    std::string s;
+    for (const auto& w : words) s += (s.empty() ? "" : separator) + std::to_string(w);
+    return s;
+}
+
 class RecordingMachine : public VirtualMachine {
 public:
     [[noreturn]] void runtimeError(TInt32* out, TInt32 pc, const CAppsString& message) override {
@@ -18,22 +30,66 @@ public:
     std::string lastReport;
 };
 
-// Extension 99: the functions of tests/apps/vm/README.md.
 class TestHost : public FrameworkServices {
 public:
     explicit TestHost(VirtualMachine& vm) : vm_(vm) {}
 
-    void log(const OString& message) override;
-    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override;
+    void log(const OString& message) override { lines.push_back(utf8(message)); }
+
+    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
+        if (extension != 99) return FrameworkServices::callDllNative(extension, function, sp, stack);
+        auto arg = [&](TInt32 fromTop) { return vm_.slot(sp - fromTop); };  // 0: the top word
+        auto text = [&](TInt32 fromTop) { return utf8(vm_.stringOf(VMAddr(arg(fromTop)))); };
+        switch (function) {
+        case 1: lines.push_back(std::to_string(arg(0))); return sp - 1;
+        case 2: lines.push_back(text(0)); return sp - 1;
+        case 3: return callMethod(sp);
+        case 4: vm_.draw(VMAddr(arg(0))); return sp - 1;
+        case 5: vm_.systemTimer(VMAddr(arg(0))); return sp - 1;
+        case 6: vm_.setApplicationObject(VMAddr(arg(0))); return sp - 1;
+        case 7: vm_.keyEvent(VMAddr(arg(1)), arg(0) != 0); return sp - 2;
+        case 8: vmerr::raise(arg(1), CAppsString::fromUtf8(text(0)));
+        case 9: vmerr::raise(vmerr::Exit);
+        case 10: throw std::runtime_error("not a VM error");
+        case 11: vm_.slot(sp + 1) = vm_.queuedCalls(); return sp + 1;
+        case 12:
+            lines.push_back("descriptors [" + join(vm_.descriptorStack(), ",") + "] frames [" +
+                            join(vm_.frameBaseStack(), ",") + "]");
+            return sp;
+        case 13: vm_.pointerEvent(arg(3), arg(2), arg(1), arg(0)); return sp - 4;
+        case 16: {  // (words..., count): logs the words below the count and leaves them
+            TInt32 count = arg(0);
+            if (count < 0 || count > sp) vmerr::raise(vmerr::InvalidArgument, "word count");
+            std::string line = "stack";
+            for (TInt32 i = count; i >= 1; --i) line += ' ' + std::to_string(arg(i));
+            lines.push_back(line);
+            return sp - 1;
+        }
+        case 17: lines.push_back(std::to_string(arg(1)) + " " + text(0)); return sp - 2;
+        case 18: throw 7;
+        default: vmerr::raise(vmerr::VM, "Test extension: no function " + std::to_string(function));
+        }
+    }
 
     std::vector<std::string> lines;
 
 private:
-    // The word `fromTop` slots below the top (0 = top), checked against the stack.
-    TInt32 arg(TInt32 sp, TInt32 fromTop) const;
-    TInt32 callMethod(TInt32 sp);
-    std::string callStacks() const;
-    std::string words(VMAddr address, TInt32 count);
+    // (arguments..., count, signature cell): the arguments go at the method's own
+    // levels, as the host passes objects.
+    TInt32 callMethod(TInt32 sp) {
+        std::string signature = utf8(vm_.stringOf(VMAddr(vm_.slot(sp))));
+        TInt32 count = vm_.slot(sp - 1);
+        if (count < 0 || count > sp - 1) vmerr::raise(vmerr::InvalidArgument, "argument count");
+        TInt32 handle = vm_.findMethod(CAppsString::fromUtf8(signature), 0);
+        Vec<int> arguments, levels;
+        for (TInt32 k = 0; k < count; ++k) {
+            arguments.append(vm_.slot(sp - 1 - count + k));
+            bool known = handle >= 0 && k < vm_.methodHandle(handle).parameterLevels.getSize();
+            levels.append(known ? vm_.methodHandle(handle).parameterLevels[k] : 0);
+        }
+        vm_.callMethod(handle, arguments, levels, -1);
+        return sp - 2 - count;
+    }
 
     VirtualMachine& vm_;
 };

@@ -1,16 +1,31 @@
-; calls.s: direct and virtual calls from bytecode and from the host: frames,
-; results, recursion, parameter and result levels, and finding methods by signature.
-; A method with a result has a result slot below its arguments, as entry calls have.
-;! log "610"
+; calls.s: direct and virtual calls, entry calls with argument and result levels,
+; finding methods by signature, and host calls that arrive while bytecode runs:
+; queued and run in order after the current call, while draw and system-timer
+; events refuse to nest. A method with a result has a result slot below its arguments.
+; "control": jumps in both widths and directions (a jump lands at its last operand
+; byte + offset; invalid opcodes (56) trap a wrong landing), try/droph/throw with the
+; superclass walk (Shape above Circle above Leaf), catch-all handlers and a throw two calls down; "uncaught": a throw
+; no handler catches goes to "vmprintthrowableandexit".
+;! log "stack 610 3 4 0 2"
+;! log "11"
+;! log "22"
+;! log "key pressed"
+;! log "2"
+;! log "stack 2 30 40"
+;! call "control"
+;! log "stack 77 3 2 1 0 9"
+;! log "descriptors [0] frames [0]"
+;! log "descriptors [0,1] frames [0,7]"
+;! log "stack 4 2 3 0 2 4"
+;! call "uncaught"
+;! exits
 ;! log "3"
-;! log "4"
-;! log "descriptors [0,2] frames [0,1]"
 ;! find "nothing" -> none
 ;! find "pick one" -> "pick one, the first"
 ;! find "(int)twice" -> "(int)twice<int>" levels none resultlevel 0
-;! find "<a>.m<b>" -> "<**a>.m<*b>" levels 2, 1 handle 3
+;! find "<a>.m<b>" -> "<**a>.m<*b>" levels 2, 1 handle 12
 ; a later signature for the same method gets the first handle, levels and all
-;! find "<a>.m" -> "<**a>.m<*b>" levels 2, 1 handle 3
+;! find "<a>.m" -> "<**a>.m<*b>" levels 2, 1 handle 12
 ;! find "odd<" -> "odd<*" levels 0
 ;! call "(int)fib<int>" args 20 resultlevel 0
 ;! result == 6765
@@ -20,12 +35,20 @@
 ;! result string "hello"
 ;! call "(int)boxed<int>" args 5 resultlevel 0
 ;! result == 5
-;! call "(string)greeting" resultlevel 1
-;! result string "hello"
-.globals 2
+;! call "draw now"
+;! halts "VM concurrency error"
+;! call "timer now"
+;! halts "VM concurrency error"
+;! call "exit now"
+;! exits
+;! call "log<int>" args 5
+;! log "5"
 .method "main", main, frame
 .method "(int)fib<int>", fib, frame1
-.method "(int)twice<int>", twice, frame1
+.method "control", control, frame
+.method "uncaught", uncaught, frame
+.method "vmprintthrowableandexit<*throwable>", printexit, frame1
+.method "(int)twice<int>", main, frame1
 .method "(int)deref<**int>", deref, frame1
 .method "(*int)boxed<int>", boxed, frame1
 .method "(*string)greeting", greeting, frame
@@ -33,38 +56,48 @@
 .method "pick one, the second", main, frame
 .method "<**a>.m<*b>", main, frame
 .method "odd<*", main, frame
+.method "log<int>", logint, frame1
+.method "draw now", drawnow, frame
+.method "timer now", timernow, frame
+.method "exit now", exitnow, frame
+.method "<*systemtimerlistener>.systemtimerevent", logint, frame1
+.method "<*application>.draw to<canvas>", logint, frame1
+.method "<*application>.key pressed<keyevent>", keypressed, frame2
+.method "<*application>.pointer event<int>at x<int>y<int>modifiers<int>", pointer, frame5
 .selector area "(int)<*Shape>.area"
     .impl Circle, circle_area, frame1
     .impl Square, square_area, frame1
+.selector describe "<*Shape>.describe"
+    .impl Circle, circle_describe, frame1
 .class Shape
 .class Circle
     .super Shape
 .class Square
     .super Shape
+.class Leaf
+    .super Circle
 .descriptor frame
-    .lengths 0, 0, 0
 .descriptor frame1
     .lengths 1, 0, 0
-.descriptor frame1x
-    .lengths 1, 0, 0
+.descriptor frame2
+    .lengths 2, 0, 0
+.descriptor frame5
+    .lengths 5, 0, 0
 .string hello "hello"
-
+.string slog "log<int>"
+.string sdescribe "<Shape>.describe"
+.string key "key pressed"
 .code
 main:
-    push 0                      ; fib(15)
-    push 15
+    push64 0, 15
     call fib, frame1
-    extcall 99, 1
-    ; virtual calls: result slot, receiver, then its class index, which the
-    ; call replaces by the return address
-    push 0
-    alloc 1, 1
+    push 0                      ; virtual: result slot, receiver, its class index,
+    alloc 1, 1                  ; which the call replaces by the return address
     dup
     setclass Circle
     dup
     deref
     callv area
-    extcall 99, 1
     push 0
     alloc 1, 1
     dup
@@ -72,14 +105,33 @@ main:
     dup
     deref
     callv area
-    extcall 99, 1
+    extcall 99, 11              ; queued calls: 0
+    push64 11, 1
+    ldstr slog
+    extcall 99, 3
+    push64 22, 1
+    ldstr slog
+    extcall 99, 3
+    extcall 99, 11
+    alloc 2, 1
+    extcall 99, 6               ; the application object
+    push64 0, -1
+    extcall 99, 7               ; a key press: queued as well
+    push64 0, 0
+    extcall 99, 7               ; a release: the image has no method for it
+    alloc 1, 1                  ; a virtual method, on the receiver's class
+    dup
+    setclass Circle
     push 1
-    call frames, frame1x        ; descriptor 2, frame base = its argument's slot
-    adjsp -1
-    ret 0, 1
-
-; fib(n) = n < 2 ? n : fib(n - 1) + fib(n - 2)
-fib:
+    ldstr sdescribe
+    extcall 99, 3
+    push64 2, 30
+    push64 40, 0
+    extcall 99, 13              ; a pointer event
+    push 5
+    extcall 99, 16
+    ret 5, 6
+fib:                            ; n < 2 ? n : fib(n - 1) + fib(n - 2)
     ldloc -2
     push 2
     lt
@@ -105,36 +157,22 @@ fib_rec:
     store
     adjsp -1
     ret 0, 2
-
-twice:
-    ldloca -3
-    ldloc -3
-    push 2
-    mul
-    store
-    ret 0, 2
-
-; the argument comes through two reference cells
-deref:
+deref:                          ; the argument comes through two cells
     ldloca -3
     ldlocd2 -3
     store
     ret 0, 2
-
-; the result goes back in a new cell
-boxed:
+boxed:                          ; the result goes back in a new cell
     ldloca -3
     ldloc -3
     box
     store
     ret 0, 2
-
 greeting:
     ldloca -2
     ldstr hello
     store
     ret 0, 1
-
 circle_area:
     ldloca -3
     push 3
@@ -145,7 +183,121 @@ square_area:
     push 4
     store
     ret 0, 2
-
-frames:
+logint:
+    ldloc -2
+    extcall 99, 1
+    ret 0, 2
+circle_describe:                ; logs the receiver's class
+    ldloc -2
+    deref
+    extcall 99, 1
+    ret 0, 2
+keypressed:
+    ldstr key
+    extcall 99, 2
+    ret 0, 3
+pointer:                        ; (application, kind, x, y, modifiers): logs kind, x and y
+    ldloc -5
+    ldloc -5
+    ldloc -5
+    push 3
+    extcall 99, 16
+    adjsp -3
+    ret 0, 6
+drawnow:
+    push 0
+    extcall 99, 4
+timernow:
+    alloc 2, 1
+    extcall 99, 5
+exitnow:
+    extcall 99, 9
+control:
+    push64 77, 0
+    jz_w t1                     ; taken; pops its condition
+    .byte 56
+t1: push 5
+    jz trap
+    ldm1
+    jz trap
+    jmp 3                       ; past two bytes
+    .byte 56, 56
+    jmp_w 3
+    .byte 56, 56
+    push 0
+    jz 2
+    .byte 56
+    push 3
+loop: dup                       ; logs 3 2 1 0
+    push 1
+    sub
+    dup
+    not
+    jz loop
+    jmp_w fwd
+back: push 9
+    jmp_w end
+fwd: jmp_w back
+end: push 6
+    extcall 99, 16
+    adjsp -6
+    try Shape, h1               ; the handler gets the object; deref gives its class
+    alloc 1, 1
+    dup
+    setclass Leaf
+    throw
+h1: deref
+    try Shape, h2
+    try Square, trap            ; not on the chain: dropped
+    alloc 1, 1
+    dup
+    setclass Circle
+    throw
+h2: deref
+    try -1, h3                  ; catches everything
+    alloc 1, 1
+    dup
+    setclass Square
+    throw
+h3: deref
+    push 0
+    throw                       ; null: nothing, and it stays
+    try -1, h5
+    try Shape, trap
+    droph -1
+    alloc 1, 1
+    dup
+    setclass Circle
+    throw
+h5: deref
+    try Circle, h6
+    push 5
+    call level1, frame1
+trap: .byte 56
+h6: deref                       ; the stack as at the try, the calls gone
     extcall 99, 12
-    ret 0, 1
+    push 9
+    call level2, frame1         ; and calls work on
+    push 6
+    extcall 99, 16
+    ret 6, 7
+level1:
+    push 6
+    call level2throw, frame1
+level2throw:
+    alloc 1, 1
+    dup
+    setclass Leaf
+    throw
+level2:
+    extcall 99, 12
+    ret 0, 2
+uncaught:
+    alloc 1, 1
+    dup
+    setclass Square
+    throw
+printexit:                      ; the object arrives as a cell
+    ldlocd1 -2
+    extcall 99, 1
+    extcall 99, 9

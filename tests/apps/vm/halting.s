@@ -1,8 +1,16 @@
-; halting.s: faults that halt the entry call through the runtime-error report
-; instead of becoming bytecode exceptions. Each is its own entry call.
-;! call "invalid opcode"
+; halting.s: in main a VM error calls "vminternalthrow" from the failing instruction,
+; code and message cell at the routine's parameter levels, and goes on after it, its
+; operands still there. The faults after that halt their entry call through the
+; runtime-error report instead of reaching the routine.
+;! log "3"
+;! log "DivisionByZeroException"
+;! log "1"
+;! log "NullPointerException: NULL pointer"
+;! log "stack 7 0 0"
+;! log "descriptors [0] frames [0]"
+;! call "opcode 56"
 ;! halts "Internal error: invalid opcode 56"
-;! call "negative opcode"
+;! call "opcode -1"
 ;! halts "Internal error: invalid opcode -1"
 ;! call "group 0"
 ;! halts "Internal error: invalid group in native call: 0"
@@ -10,15 +18,15 @@
 ;! halts "Internal error: invalid group in native call: 37"
 ;! call "group 2"
 ;! halts "Internal error: invalid group in native call: 2"
-;! call "virtual call without implementation"
+;! call "no implementation"
 ;! halts "Invalid type in virtual method call"
-;! call "alloc code 8"
+;! call "alloc 8"
 ;! halts "Invalid mem alloc gc code"
-;! call "alloc code 18"
+;! call "alloc 18"
 ;! halts "Invalid mem alloc gc code"
-;! call "allocto code 0"
+;! call "allocto 0"
 ;! halts "Invalid mem alloc gc code"
-;! call "vector element size 3"
+;! call "element size 3"
 ;! halts "Internal error: invalid vector element size 3"
 ;! call "jump outside"
 ;! halts "Internal error: jump outside the code"
@@ -36,18 +44,18 @@
 ;! log "still works"
 ;! call "off the end"
 ;! halts "Internal error: execution ran past the end of the code"
-.method "main", main, frame
-.method "vminternalthrow<int>,<*string>", vmthrow, frame2
-.method "invalid opcode", m_opcode, frame
-.method "negative opcode", m_negative, frame
+.method "main", m_main, frame
+.method "vminternalthrow<*int>,<**string>", vmthrow, frame2
+.method "opcode 56", m_opcode, frame
+.method "opcode -1", m_negative, frame
 .method "group 0", m_group0, frame
 .method "group 37", m_group37, frame
 .method "group 2", m_group2, frame
-.method "virtual call without implementation", m_virtual, frame
-.method "alloc code 8", m_alloc8, frame
-.method "alloc code 18", m_alloc18, frame
-.method "allocto code 0", m_allocto0, frame
-.method "vector element size 3", m_newvec, frame
+.method "no implementation", m_virtual, frame
+.method "alloc 8", m_alloc8, frame
+.method "alloc 18", m_alloc18, frame
+.method "allocto 0", m_allocto0, frame
+.method "element size 3", m_newvec, frame
 .method "jump outside", m_jump, frame
 .method "call outside", m_call, frame
 .method "return outside", m_return, frame
@@ -64,58 +72,47 @@
 .class Square
     .super Shape
 .descriptor frame
-    .lengths 0, 0, 0
 .descriptor frame2
     .lengths 2, 0, 0
 .string works "still works"
-
 .code
-main:
-    ret 0, 1
-m_opcode:
-    .byte 56
-m_negative:
-    .byte 0xFF
-m_group0:
-    native 0, 1
-m_group37:
-    native 37, 1
-m_group2:
-    native 2, 1
-m_virtual:
-    push 3                      ; Square has no draw
+m_opcode: .byte 56
+m_negative: .byte 0xFF
+m_group0: native 0, 1
+m_group37: native 37, 1
+m_group2: native 2, 1
+m_virtual: push 3               ; Square has no draw
     callv draw
-m_alloc8:
-    alloc 8, 1
-m_alloc18:
-    alloc 18, 1
-m_allocto0:
-    ldglobals
+m_alloc8: alloc 8, 1
+m_alloc18: alloc 18, 1
+m_allocto0: ldglobals
     allocto 0, 1, 0
-m_newvec:
-    alloc 2, 2
+m_newvec: alloc 2, 2
     newvec 3
-m_jump:
-    jmp_w 100000
-m_call:
-    call 100000, frame
-m_return:
-    push 100000
+m_jump: jmp_w 100000
+m_call: call 100000, frame
+m_return: push 100000
     ret 0, 2
-m_loop:
-    jmp m_loop
-m_recursion:
-    call m_recursion, frame
-m_uncaught:
-    alloc 1, 1
+m_loop: jmp m_loop
+m_recursion: call m_recursion, frame
+m_uncaught: alloc 1, 1
     dup
     setclass Circle
     throw
-m_works:
-    ldstr works
+m_main: push64 7, 0
+    div
+    push 0
+    deref
+    push 3
+    extcall 99, 16
+    extcall 99, 12              ; the routine's call entries went with its return
+    ret 3, 4
+vmthrow: ldlocd1 -3             ; (code cell, cell of the message cell)
+    extcall 99, 1
+    ldlocd1 -2
+    extcall 99, 2
+    ret 0, 3
+m_works: ldstr works
     extcall 99, 2
     ret 0, 1
-vmthrow:
-    ret 0, 3
-m_end:
-    nop
+m_end: nop

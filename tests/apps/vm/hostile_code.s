@@ -1,109 +1,130 @@
-; hostile_code.s: code no compiler writes must fail as a VM error, never touch
-; memory outside what it names. Here "vminternalthrow" logs the error and exits,
-; so each case is its own entry call.
-;! call "zeron_w beyond the address space"
+; hostile_code.s: code no compiler writes fails as a VM error that reaches
+; "vminternalthrow", which logs code and text and resumes after the instruction (once
+; global 1 is set it throws a VMError that a catch-all catches). An unknown native names
+; its group and the program counter: the instruction's last operand byte.
 ;! exits
-;! log "10"
-;! call "copyn_w beyond the address space"
-;! exits
-;! log "10"
-;! call "alloc of 2^30 + 1 words"
-;! exits
-;! log "6"
-;! call "callv on an empty stack"
-;! exits
+;! log "10 VMException: Vector:2"
+;! log "10 VMException: String:5"
+;! log "10 VMException: KeyEvent: invalid opcode 8"
+;! log "10 VMException: Float: invalid opcode: 250"
 ;! log "10 VMException: Stack underflow"
-;! call "loadn on an empty stack"
-;! exits
 ;! log "10 VMException: Stack underflow"
-;! call "ldloca_w far away"
-;! log "no fault"
-;! call "16-bit stores at an odd address"
-;! global 0 == 0x00123400
-;! global 1 == 0x00000012
-.globals 3
+;! log "10 VMException: Stack underflow"
+;! log "3 DivisionByZeroException"
+;! log "3 DivisionByZeroException: Division by zero."
+;! log "1 NullPointerException: NULL pointer"
+;! log "1 NullPointerException: NULL pointer"
+;! log "1 NullPointerException: NULL pointer"
+;! log "1 NullPointerException: NULL pointer"
+;! log "1 NullPointerException: NULL pointer"
+;! log "1 NullPointerException: NULL pointer"
+;! log "1 NullPointerException: NULL pointer"
+;! log "10 VMException: Dll not supported"
+;! log "42 UnknownException (CODE:42): x"
+;! log "11 UNEXPECTED EXCEPTION"
+;! log "11 UNEXPECTED EXCEPTION"
+;! log "10 VMException: Stack overflow"
+;! log "6 InvalidArgumentException"
+;! log "6 InvalidArgumentException"
+;! log "6 InvalidArgumentException"
+;! log "10 VMException: Bad VM address 0x00000100"
+;! log "10 VMException: Bad VM address 0x00000200"
+;! log "10 VMException: Handler stack overflow"
+;! log "stack 77 127"
+;! global 2 == 0xCD123400
+;! global 3 == 0xAB
+.globals 4
 .method "main", main, frame
 .method "vminternalthrow<int>,<*string>", vmthrow, frame2
-.method "zeron_w beyond the address space", zeronbig, frame
-.method "copyn_w beyond the address space", copynbig, frame
-.method "alloc of 2^30 + 1 words", allocbig, frame
-.method "callv on an empty stack", callvempty, frame
-.method "loadn on an empty stack", loadnempty, frame
-.method "ldloca_w far away", ldlocabig, frame
-.method "16-bit stores at an odd address", oddhalf, frame
-.selector sel "<*Shape>.describe"
-    .impl Shape, main, frame
-.class Shape
+.selector sel "<*VMError>.describe"
+    .impl VMError, main, frame
+.class VMError
 .descriptor frame
-    .lengths 0, 0, 0
 .descriptor frame2
     .lengths 2, 0, 0
-.string nofault "no fault"
-
+    .refs 1
+.string x "x"
 .code
 main:
-    ret 0, 1
-zeronbig:
-    ldglobals
-    zeron_w 0x40000001
-    ret 0, 1
-copynbig:
-    ldglobals
-    ldglobals
-    copyn_w 0x40000001
-    ret 0, 1
-allocbig:
-    alloc 2, 0x40000001
-    ret 0, 1
-callvempty:
-    call fulltext, frame
-    adjsp -1
+    native 1, 250
+    native 8, 250
+    native 35, 250
+    native 36, 250              ; Float names the function
+    adjsp -1                    ; an empty stack from here: main ends by exit
     callv sel
-loadnempty:
-    call fulltext, frame
-    adjsp -1
     loadn 1
-ldlocabig:
-    ldloca_w 0x7FFFFFFF
-    adjsp -1
-    ldstr nofault
-    extcall 99, 2
-    ret 0, 1
-oddhalf:
+    adjsp -5
+    push64 7, 0
+    div
+    push64 7, 0x100             ; low byte 0
+    div8
+    push64 0, 0                 ; null address and zero divisor: the address first
+    divm8
+    push 0
+    deref
+    push 0
+    fielda 2
+    push 0
+    box
+    ldlocd1f -1, 1
     ldglobals
+    push 0
+    copyn 1
+    push64 0, 1
+    push 2
+    storen 2
+    push 0
+    newvec 4
+    extcall 21, 1
+    push 42
+    ldstr x
+    extcall 99, 8               ; the host raises code 42 with the message "x"
+    extcall 99, 10              ; the host throws something that is no VM error
+    extcall 99, 18              ; ... nor even a standard exception
+    adjsp_w 20000
+    alloc 2, 0x40000000         ; 2^32 bytes
+    alloc 2, 0x40000001         ; 4 bytes once wrapped
+    .byte 21, 0x63, 0, 0, 0     ; ldstr 99: no such string constant
+    push 0x100
+    zeron_w 0x40000001          ; beyond the address space
+    push64 0x100, 0x200
+    copyn_w 0x40000001
+    ldloca_w 0x7FFFFFFF         ; far away, but no fault
+    ldglobals                   ; 16-bit stores at odd addresses, one across two words
+    fielda 2
     push 1
     add
     push 0x51234
     store16
     ldglobals
+    fielda 2
     push 3
     add
-    storez16
-    ldglobals
-    push 4
-    add
-    push 0x12
+    push 0xABCD
     store16
-    ret 0, 1
-
-; logs the code and, when global 2 is set, the text (which for some faults
-; holds an address that depends on the heap's layout)
+    ldglobals                   ; 127 handlers fit; the 128th raises, the 127th catches
+    fielda 1                    ; the VMError and resets the stack to its saved
+    ldm1                        ; pointer: the counter's slot, now 127
+    store
+    push64 77, 0
+hloop: try -1, hcaught
+    push 1
+    add
+    jmp hloop
+hcaught: adjsp -1
+    push 2
+    extcall 99, 16
+    extcall 99, 9
 vmthrow:
-    ldglobals
-    fielda 2
-    deref
-    jz codeonly
     ldloc -3
     ldloc -3
     extcall 99, 17
-    extcall 99, 9
-codeonly:
-    ldloc -3
-    extcall 99, 1
-    extcall 99, 9
-fulltext:
     ldglobals
-    fielda 2
-    ldm1
-    store
-    ret 0, 1
+    fielda 1
+    deref
+    jz resume
+    alloc 1, 1
+    dup
+    setclass VMError
+    throw
+resume: ret 0, 3

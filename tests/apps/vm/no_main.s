@@ -5,8 +5,6 @@
 .globals 1
 .method "::global::init", init, frame
 .descriptor frame
-    .lengths 0, 0, 0
-
 .code
 init:
     ldglobals

@@ -1,0 +1,203 @@
+; memory.s: heap blocks (alloc, pack, box, allocto, newvec, free), strings, block
+; instructions on A = global 0, field addresses, reference chains and class stamps;
+; "::global::init" runs before "main". Results stay on the stack for "stack" lines.
+;! log "stack 5 0 0 0 7 8 9 5 6 -1 42 43 -1 -1 -1"
+;! log "stack -1 1 2 1 2 5 2 0 0 2 5 7 8 9 8 9 9"
+;! log "stack 55 55 55 55 55 55 55 55 55 2 0 66"
+;! global 1 string "été"
+;! global 2 string "-2147483648"
+;! global 6 == 4
+.globals 9
+.method "main", main, frame
+.method "::global::init", init, frame
+.descriptor frame
+.class First
+.class Second
+    .super First
+.string ete "\u{e9}t\u{e9}"
+.code
+init:
+    ldglobals
+    fielda 7
+    push 5
+    store
+    ret 0, 1
+main:
+    ldglobals
+    fielda 7
+    deref                       ; 5, stored by init
+    alloc 2, 3
+    loadn 3                     ; zeroed
+    push64 7, 8
+    push 9
+    pack 3                      ; the lowest slot first
+    loadn 3
+    push64 5, 6
+    pack_w 2
+    loadn_w 2
+    pack 0                      ; an empty block, not null
+    push 0
+    ne
+    push 42
+    box
+    deref
+    push 43
+    boxp
+    deref
+    ldglobals
+    fielda 3
+    allocto_k 2, 1, 0           ; keeps the address
+    ldglobals
+    fielda 3
+    eq
+    ldglobals
+    fielda 4
+    allocto 2, 2, 2             ; the block through two cells
+    ldglobals
+    fielda 4
+    deref3
+    push 0
+    ne
+    ldglobals
+    fielda 5
+    newvec 4                    ; word 0 the vector, word 1 the element size
+    ldglobals
+    fielda 5
+    deref
+    push 0
+    ne
+    push 15
+    extcall 99, 16
+    push 0
+    free                        ; null: nothing
+    alloc 2, 4
+    free
+    push 9
+    box
+    box
+    freecell
+    alloc 14, 1                 ; a cell holding its own reference is freed once
+    dup
+    dup
+    store
+    freecell
+    ldglobals
+    fielda 1
+    ldstr ete
+    store
+    ldglobals
+    fielda 2
+    push 0x80000000
+    itos
+    store
+    ldglobals
+    push64 1, 2
+    push64 3, 4
+    push 5
+    pack 5
+    store                       ; A = [1 2 3 4 5]
+    ldglobals
+    deref
+    zeron_w 0
+    ldglobals
+    deref
+    fielda 2
+    ldglobals
+    deref
+    copyn 2                     ; s1 destination, s0 source: [1 2 1 2 5]
+    ldglobals
+    deref
+    fielda 2
+    eq                          ; only the source was popped
+    ldglobals
+    deref
+    loadn 5
+    ldglobals
+    deref
+    dup
+    fielda 1
+    copyn_w 3                   ; [2 1 2 2 5]
+    adjsp -1
+    ldglobals
+    deref
+    fielda 1
+    zeron 2                     ; [2 0 0 2 5]
+    ldglobals
+    deref
+    loadn 5
+    ldglobals
+    deref
+    fielda 3
+    push64 8, 9
+    storen 2                    ; the address goes with the words: [2 0 0 8 9]
+    ldglobals
+    deref
+    push64 7, 8
+    push 9
+    storen_w 3                  ; [7 8 9 8 9]
+    ldglobals
+    deref
+    loadn 5                     ; the first word takes the address's slot
+    ldglobals
+    deref
+    fielda 4
+    loadn_w 1
+    push 17
+    extcall 99, 16
+    alloc 2, 3                  ; B, word 2 = 55, and cells c1 -> B, c2 -> c1, c3 -> c2
+    dup
+    fielda 2
+    push 55
+    store
+    dup
+    box
+    dup
+    box
+    dup
+    box
+    ldloc -4                    ; B
+    fielda_w 2
+    deref
+    ldloc -3                    ; c2
+    deref2
+    fielda 2
+    deref
+    ldloc -3                    ; c3
+    deref3
+    fielda 2
+    deref
+    ldlocd1 -6                  ; c1
+    fielda 2
+    deref
+    ldlocd2 -6
+    fielda 2
+    deref
+    ldlocd3 -6
+    fielda 2
+    deref
+    ldlocd1f -9, 2
+    deref
+    ldlocd2f -9, 2
+    deref
+    ldlocd3f -9, 2
+    deref
+    ldloc -13                   ; B
+    setclass Second             ; word 0 = the class index, counted from 1
+    ldloc -13
+    deref
+    ldloc -14
+    fielda 2
+    storez
+    ldlocd1f -13, 2
+    deref
+    ldglobals
+    fielda 8
+    push 66
+    store_b
+    ldglobals
+    fielda 9
+    fielda -1                   ; backwards
+    deref
+    push 12
+    extcall 99, 16
+    ret 48, 49
