@@ -1,96 +1,182 @@
-// Shared by the host tests: scratch directories, running the player binary
-// with a deadline, the in-process Qt application, and assembled images.
+// What the host tests share: scratch folders, the Qt application, the test
+// application, a view fixture, child processes (the player and the helper roles
+// of this binary) and a private Xvfb server.
 #pragma once
 
-#include "foundation/CAppsString.h"
+#include "foundation/OString.h"
 #include "foundation/VMError.h"
+#include "graphics/GraphicsContainer.h"
+#include "graphics/GraphicsHandle.h"
+#include "host/KeyMapping.h"
+#include "host/MainView.h"
+#include "io/AppPath.h"
+#include "io/CAppsFileReader.h"
+#include "io/CAppsFileWriter.h"
+#include "mcbasm/Assembler.h"
+#include "natives/NativeGroupOps.h"
+#include "vm/VirtualMachine.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QImage>
+#include <QPaintEvent>
+#include <QSocketNotifier>
+#include <QTest>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <map>
-#include <string>
-#include <vector>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 
 namespace hosttest {
-
 class ScratchDir {
 public:
-    ScratchDir();
-    ~ScratchDir();
+    ScratchDir() {
+        std::string p = std::filesystem::temp_directory_path().string() + "/mcb-host-XXXXXX";
+        if (mkdtemp(p.data())) root_ = p;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+    }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
-
     const std::string& root() const { return root_; }
     std::string path(const std::string& rel) const { return root_ + "/" + rel; }
-    void write(const std::string& rel, const std::string& bytes) const;
-    std::string read(const std::string& rel) const;
-    bool exists(const std::string& rel) const;
+    void write(const std::string& rel, const std::string& bytes) const {
+        std::filesystem::create_directories(std::filesystem::path(path(rel)).parent_path());
+        std::ofstream(path(rel), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& rel) const {
+        std::ifstream in(path(rel), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
 private:
     std::string root_;
 };
 
-// Logs "ready" once it is the application, then "foreground" and "background"
-// as those events arrive.
-extern const char* const kForegroundApp;
+// Globals: 0 the application, 1 last pressed key code, 2 last released key
+// code, 3 presses, 4 draws, 8 + kind: x * 1000 + y of the last pointer event
+// of that kind. Logs "ready" once it is the application, then "foreground"
+// and "background".
+inline const char* const kApp = R"(
+.globals 16
+.method "main", main, frame0
+.method "<*application>.key pressed<keyevent>", keyPressed, frame2
+.method "<*application>.key released<keyevent>", keyReleased, frame2
+.method "<*application>.pointer event<int>at x<int>y<int>modifiers<int>", pointer, frame5
+.method "<*application>.draw to<canvas>", draw, frame2
+.method "<*application>.foreground event", foreground, frame1
+.method "<*application>.background event", background, frame1
+.class App
+.descriptor frame0
+.descriptor frame1
+    .lengths 1, 0, 0
+    .refs 0
+.descriptor frame2
+    .lengths 2, 0, 0
+    .refs 0, 1
+.descriptor frame5
+    .lengths 5, 0, 0
+    .refs 0
+.string ready "ready"
+.string fg "foreground"
+.string bg "background"
+.code
+main:
+    ldglobals
+    alloc 1, 1
+    dup
+    setclass App
+    store
+    ldglobals
+    deref
+    native System.set_application
+    ldstr ready
+    native Debug.log
+    ret 0, 1
+keyPressed:
+    ldglobals
+    fielda 1
+    ldloca -3
+    native KeyEvent.key_code
+    store
+    ldglobals
+    fielda 3
+    incm
+    ret 0, 3
+keyReleased:
+    ldglobals
+    fielda 2
+    ldloca -3
+    native KeyEvent.key_code
+    store
+    ret 0, 3
+pointer:
+    ldglobals
+    fielda 8
+    ldloc -6                      ; kind
+    push 4
+    mul
+    add
+    ldloc -5                      ; x
+    push 1000
+    mul
+    ldloc -5                      ; y
+    add
+    store
+    ret 0, 6
+draw:
+    ldglobals
+    fielda 4
+    incm
+    ret 0, 3
+foreground:
+    ldstr fg
+    native Debug.log
+    ret 0, 2
+background:
+    ldstr bg
+    native Debug.log
+    ret 0, 2
+)";
 
-// Assembles `source` into `dir`/index.mcb (the test fails on an assembly error).
-void writeImage(const ScratchDir& dir, const std::string& source);
+inline void writeImage(const ScratchDir& dir, const std::string& source) {
+    try {
+        std::vector<uint8_t> bytes = mcbasm::assemble(source);
+        dir.write("index.mcb", std::string(bytes.begin(), bytes.end()));
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "assembly failed: " << e.what();
+    }
+}
 
-struct RunResult {
-    int status = -1;       // exit status, or -1 when killed or signalled
-    std::string err;       // standard error
-    std::vector<std::string> logLines() const;  // the "LOG: " lines without the prefix
-};
-
-struct RunOptions {
-    std::vector<std::string> args;                 // after argv[0]
-    std::string argv0;                             // empty: the binary's path
-    std::map<std::string, std::string> env;        // added to (or replacing) the defaults
-    double timeoutSeconds = 10;
-};
-
-// Runs the player in `cwd` under the offscreen platform with no system bus,
-// unless the options say otherwise.
-RunResult runPlayer(const std::string& cwd, const RunOptions& options = {});
-std::string playerBinary();
-
-// A program running beside the test, with its standard input and error
-// connected to the test; killed by pid when it is dropped. `binary` (default
-// argv[0]) is the file run.
-class ChildProcess {
-public:
-    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& cwd,
-                 const std::string& binary = "");
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    // Reads standard error until it holds `text` (true) or the time is up.
-    bool waitFor(const std::string& text, double seconds = 10);
-    void send(const std::string& line);
-    // Closes standard input and waits for the end; -1 when killed after the deadline or signalled.
-    int finish(double seconds = 10);
-    const std::string& err() const { return err_; }
-    int pid() const { return pid_; }
-
-private:
-    int pid_ = -1;
-    int in_ = -1;
-    int errFd_ = -1;
-    std::string err_;
-};
-
-// The environment runPlayer gives the player, with `extra` added.
-std::vector<std::string> playerEnvironment(const std::string& runtimeDir,
-                                           const std::map<std::string, std::string>& extra);
-
-// The test process's one Qt application (offscreen platform).
-void ensureQtApp();
-
-// Whether a program can be found on PATH.
-bool haveProgram(const std::string& name);
+// The test process's one Qt application: offscreen, on an 800 x 480 screen.
+inline void ensureQtApp() {
+    static ScratchDir runtime;
+    static int argc = 1;
+    static char name[] = "test_host", *argv[] = {name, nullptr};
+    if (QApplication::instance()) return;
+    runtime.write("screen.json", R"({"screens":[{"name":"handset","x":0,"y":0,"width":800,"height":480,)"
+                                 R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString("offscreen:configfile=" + runtime.path("screen.json")));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.root()));
+    new QApplication(argc, argv);
+}
 
 // `f` raises the VM error `code` with exactly `text`.
 inline void expectRaises(TInt32 code, const char* text, const std::function<void()>& f) {
@@ -101,6 +187,290 @@ inline void expectRaises(TInt32 code, const char* text, const std::function<void
         EXPECT_EQ(vmerr::pendingErrorCode(), code);
         EXPECT_EQ(vmerr::pendingErrorText(), CAppsString(text));
     }
+}
+
+// Calls a native with `args` as the whole stack; its result.
+inline TInt32 callNative(VirtualMachine& vm, void (*group)(VirtualMachine&, TInt32), TInt32 function,
+                  std::initializer_list<TInt32> args) {
+    vm.setSp(TInt32(args.size()) - 1);
+    TInt32 i = 0;
+    for (TInt32 a : args) vm.slot(i++) = a;
+    group(vm, function);
+    return vm.slot(0);
+}
+
+class RecordingView : public MainView {
+public:
+    using MainView::MainView;
+    QRegion painted;
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        painted += e->region();
+        MainView::paintEvent(e);
+    }
+};
+
+class HostView : public ::testing::Test {
+protected:
+    void SetUp() override { ensureQtApp(); }
+    void TearDown() override {
+        view.reset();
+        VirtualMachine::destroyCurrent();
+    }
+    RecordingView& make() {
+        view = std::make_unique<RecordingView>(OString(dir.root().c_str()));
+        return *view;
+    }
+    void start(const char* source) {
+        writeImage(dir, source);
+        make().resize(800, 480);
+        view->start();
+    }
+    TInt32 global(TInt32 i) {
+        VirtualMachine* vm = VirtualMachine::current();
+        return TInt32(vm->memory().readWord(vm->globals() + TUint32(i) * 4));
+    }
+    static std::string text(const OString& s) { return host::toCApps(s).toLatin1(); }
+
+    ScratchDir dir;
+    std::unique_ptr<RecordingView> view;
+};
+
+// The "LOG: " lines of a standard error, without the prefix.
+inline std::vector<std::string> logLines(const std::string& err) {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("LOG: ", 0) == 0) lines.push_back(line.substr(5));
+    return lines;
+}
+
+inline std::string playerBinary() { return MCB_BINARY_DIR "/bin/mcbplayer"; }
+inline std::string testBinary() { return MCB_BINARY_DIR "/bin/test_host"; }
+
+// Offscreen platform and no system bus, unless `extra` says otherwise.
+inline std::vector<std::string> playerEnvironment(const std::string& runtimeDir,
+                                           const std::map<std::string, std::string>& extra = {}) {
+    std::map<std::string, std::string> env = {
+        {"PATH", std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"},
+        {"QT_QPA_PLATFORM", "offscreen"},
+        {"XDG_RUNTIME_DIR", runtimeDir},
+        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + runtimeDir + "/no-bus"},
+        {"HOME", runtimeDir},
+    };
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* v = std::getenv(keep)) env[keep] = v;
+    for (auto& [k, v] : extra) env[k] = v;
+    std::vector<std::string> out;
+    for (auto& [k, v] : env) out.push_back(k + "=" + v);
+    return out;
+}
+
+// A program beside the test with its standard input and error connected to
+// the test; killed by pid when dropped. `binary` (default argv[0]) is the file run.
+class ChildProcess {
+public:
+    ChildProcess(std::vector<std::string> argv, std::vector<std::string> env, const std::string& cwd,
+                 const std::string& binary = "") {
+        std::vector<char*> ap, ep;
+        for (auto& a : argv) ap.push_back(a.data());
+        for (auto& e : env) ep.push_back(e.data());
+        ap.push_back(nullptr), ep.push_back(nullptr);
+        int in[2], err[2];
+        if (pipe(in) != 0 || pipe(err) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(err[1], 2);
+            dup2(::open("/dev/null", O_RDWR), 1);
+            for (int fd : {in[0], in[1], err[0], err[1]}) close(fd);
+            if (chdir(cwd.c_str()) == 0) execve(binary.empty() ? ap[0] : binary.c_str(), ap.data(), ep.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(err[1]);
+        in_ = in[1];
+        errFd_ = err[0];
+    }
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        for (int fd : {in_, errFd_})
+            if (fd >= 0) close(fd);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Reads standard error until it holds `text` (empty: until it closes); false when the time is up.
+    bool waitFor(const std::string& text, double seconds = 10) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(int(seconds * 1000));
+        char buf[4096];
+        while (text.empty() || err_.find(text) == std::string::npos) {
+            if (errFd_ < 0) return text.empty();
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{errFd_, POLLIN, 0};
+            if (poll(&p, 1, int(left.count())) <= 0) continue;
+            ssize_t n = read(errFd_, buf, sizeof buf);
+            if (n > 0) err_.append(buf, size_t(n));
+            else close(std::exchange(errFd_, -1));
+        }
+        return true;
+    }
+    void send(const std::string& line) {
+        std::string l = line + "\n";
+        if (::write(in_, l.data(), l.size()) != ssize_t(l.size())) ADD_FAILURE() << "send failed";
+    }
+    // Closes standard input and waits for the end: the exit status, or -1 when killed or signalled.
+    int finish(double seconds = 10) {
+        if (pid_ <= 0) return -1;
+        if (in_ >= 0) close(std::exchange(in_, -1));
+        bool ended = waitFor("", seconds);
+        if (!ended) kill(pid_, SIGKILL);
+        int ws = 0;
+        waitpid(std::exchange(pid_, -1), &ws, 0);
+        return ended && WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
+    }
+    const std::string& err() const { return err_; }
+    int pid() const { return pid_; }
+
+private:
+    int pid_ = -1, in_ = -1, errFd_ = -1;
+    std::string err_;
+};
+
+struct RunResult {
+    int status;
+    std::string err;
+};
+
+inline RunResult runPlayer(const std::string& cwd, std::vector<std::string> args = {}, const std::string& argv0 = "") {
+    ScratchDir runtime;
+    args.insert(args.begin(), argv0.empty() ? playerBinary() : argv0);
+    ChildProcess player(args, playerEnvironment(runtime.root()), cwd, playerBinary());
+    int status = player.finish();
+    return {status, player.err()};
+}
+
+inline bool haveProgram(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+using Lines = std::vector<std::string>;
+
+// Listener A's timer (10) gets a long period, re-timed to a negative one (so
+// it runs at once); A removes it on its first tick, twice over. Listener B's
+// timer (11, every `period` ms) logs its tick count and ends the run on tick
+// `last`. The timer event is virtual: each listener's class has its own.
+inline std::string timersApp(int period, int last) {
+    return R"(
+.globals 3                        ; listener A, listener B, ticks of B
+.method "main", main, frame0
+.selector "<*systemtimerlistener>.systemtimerevent"
+    .impl A, tickA, frame1
+    .impl B, tickB, frame1
+.class A
+.class B
+.descriptor frame0
+.descriptor frame1
+    .lengths 1, 0, 0
+    .refs 0
+.string a "A"
+.code
+main:
+    ldglobals
+    alloc 1, 1
+    dup
+    setclass A
+    store
+    ldglobals
+    fielda 1
+    alloc 1, 1
+    dup
+    setclass B
+    store
+    ldglobals
+    deref
+    push 100000
+    native Timer.add
+    dup
+    itos
+    native Debug.log
+    push -7
+    native Timer.update_delay
+    ldglobals
+    fielda 1
+    deref
+    push )" + std::to_string(period) + R"(
+    native Timer.add
+    itos
+    native Debug.log
+    ret 0, 1
+tickA:
+    ldstr a
+    native Debug.log
+    push 10
+    native Timer.remove
+    push 10
+    native Timer.remove           ; already gone: nothing happens
+    ret 0, 2
+tickB:
+    ldglobals
+    fielda 2
+    incm
+    ldglobals
+    fielda 2
+    deref
+    dup
+    itos
+    native Debug.log
+    push )" + std::to_string(last) + R"(
+    lt
+    jz finish
+    ret 0, 2
+finish:
+    native System.exit
+    ret 0, 2
+)";
+}
+
+
+inline std::string output(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// Stops a server by pid when the test ends, however it ends.
+struct Stopper {
+    int pid = -1;
+    ~Stopper() {
+        if (pid > 1) kill(pid, SIGTERM);
+    }
+};
+
+// Xvfb on a display number it picks itself (so that it never meets another
+// test's server); empty when it did not start.
+inline std::string startXvfb(Stopper& server) {
+    // Two lines in either order: "pid=P" from the shell, the display number from Xvfb
+    // once it is ready.
+    int number = -1;
+    if (FILE* p = popen("Xvfb -displayfd 1 -screen 0 800x480x24 -nolisten tcp -noreset 2>/dev/null & "
+                        "echo pid=$!", "r")) {
+        char line[64];
+        for (int i = 0; i < 2 && std::fgets(line, sizeof line, p); ++i)
+            if (std::sscanf(line, "pid=%d", &server.pid) != 1) number = std::atoi(line);
+        pclose(p);
+    }
+    std::string display = ":" + std::to_string(number);
+    return number >= 0 && std::system(("xdpyinfo -display " + display + " >/dev/null 2>&1").c_str()) == 0 ? display : "";
 }
 
 }  // namespace hosttest

@@ -1,0 +1,260 @@
+// The host in this process: the canvas, the KeyEvent and Timer natives, and the
+// main view's services and Qt events under the offscreen platform.
+#include "HostTestSupport.h"
+
+using namespace hosttest;
+
+TEST(Canvas, PaintsWithinItsClipUntilPaintingEndsAndRefusesScribbledHandles) {
+    ensureQtApp();
+    QPixmap buffer(20, 10);
+    buffer.fill(Qt::black);
+    VirtualMachine vm;
+    VMAddr handle = graphics::newCanvasHandle(vm.heap(), graphics::newCanvasSurface(vm.heap(), &buffer));
+    EXPECT_EQ(graphics::kindOf(vm.heap(), handle), graphics::CanvasHandle);
+    GraphicsContainer* canvas = graphics::surfaceOf(vm.heap(), handle);
+    ASSERT_NE(canvas, nullptr);
+    EXPECT_TRUE(canvas->isPainting());
+    EXPECT_EQ(canvas->painter().font().pixelSize(), 40);
+    canvas->setClipRegion(QRegion(0, 0, 10, 10));
+    canvas->clear(0xFFFF0000);
+    canvas->endPainting();
+    canvas->clear(0xFF00FF00);  // after the paint: nothing happens
+    QImage image = buffer.toImage();
+    EXPECT_EQ(image.pixel(5, 5), 0xFFFF0000u);
+    EXPECT_EQ(image.pixel(15, 5), 0xFF000000u);
+
+    auto surface = [&] { graphics::surfaceOf(vm.heap(), handle); };
+    vm.memory().writeWord(handle, 3);
+    expectRaises(vmerr::VM, "VMException: Invalid object type ID", surface);
+    vm.memory().writeWord(handle, 1);
+    vm.memory().writeWord(handle + 4, vm.newString(OString("not a surface")));
+    expectRaises(vmerr::VM, "VMException: Invalid TYPEID", surface);
+    vm.memory().writeWord(handle + 4, 0);
+    EXPECT_EQ(graphics::surfaceOf(vm.heap(), handle), nullptr);
+    expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { graphics::kindOf(vm.heap(), 0); });
+
+    QPixmap none;  // no buffer: an inert surface
+    GraphicsContainer inert(&none);
+    EXPECT_FALSE(inert.isPainting());
+    inert.fillRect(0, 0, 1, 1, 0xFFFFFFFF);
+}
+
+TEST(HostNatives, KeyEventFieldsAndErrors) {
+    VirtualMachine vm;
+    auto cellOf = [&](VMAddr object) {  // bytecode passes the event behind a reference cell
+        VMAddr cell = vm.heap().allocateWords(1, GC_CODE_REFERENCE_CELL);
+        vm.memory().writeWord(cell, object);
+        return TInt32(cell);
+    };
+    auto field = [&](TInt32 cell, TInt32 function) {
+        TInt32 value = callNative(vm, keyEventNative, function, {cell});
+        EXPECT_EQ(vm.sp(), 0);
+        return value;
+    };
+    TInt32 cell = cellOf(newKeyEvent(vm, 65, 38, 0, OString("a")));
+    EXPECT_EQ(field(cell, 1), 65);
+    EXPECT_EQ(field(cell, 2), 0);
+    EXPECT_EQ(field(cell, 3), 38);
+    EXPECT_TRUE(vm.stringOf(VMAddr(field(cell, 4))) == OString("a"));
+
+    expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { field(0, 1); });
+    expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { field(cellOf(0), 1); });
+    TInt32 notAnEvent = cellOf(vm.newString(OString("x")));
+    expectRaises(vmerr::VM, "VMException: Invalid TYPEID", [&] { field(notAnEvent, 1); });
+    vm.setPc(7);
+    expectRaises(vmerr::VM, "VMException: KeyEvent: invalid opcode 7", [&] { keyEventNative(vm, 5); });
+    vm.setPc(12);
+    expectRaises(vmerr::VM, "VMException: Timer:12", [&] { timerNative(vm, 4); });
+    // A host without timers refuses the timer: the run halts, the listener is no root.
+    TInt32 listener = cellOf(0);
+    EXPECT_THROW(callNative(vm, timerNative, 1, {listener, 10}), ErrorHandlingException);
+    EXPECT_EQ(vmerr::pendingErrorCode(), vmerr::Halt);
+    EXPECT_EQ(vm.heap().isRoot(VMAddr(listener)), 0);
+}
+
+TEST(AppPath, ResolvesBelowTheRoot) {
+    const std::pair<const char*, const char*> resolved[] = {
+        {"data//x.txt", "/r/data/x.txt"}, {"data\\\\x.txt", "/r/data/x.txt"}, {"a////b", "/r/a/b"}, {"/abs", "/r/abs"}};
+    for (auto [in, out] : resolved) EXPECT_EQ(host::resolveAppPath(OString("/r"), OString(in)).toLatin1(), out) << in;
+}
+
+TEST_F(HostView, FilesAndDirectoriesBelowTheRootInvalidPathsTouchingNothing) {
+    MainView& v = make();
+    dir.write("secret", "s");
+    dir.write("data/x.txt", "x");
+    EXPECT_EQ(v.openForReading(OString("data/../secret"), 0), nullptr);
+    EXPECT_EQ(v.openForWriting(OString("a:b"), true), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir.path("a:b")));
+    EXPECT_FALSE(v.fileExists(OString("")));
+    EXPECT_FALSE(v.deleteFile(OString("data/../secret")));
+    EXPECT_EQ(dir.read("secret"), "s");
+    EXPECT_FALSE(v.createDirectory(OString("x|y")));
+    EXPECT_FALSE(v.renameFile(OString("data/x.txt"), OString("..")));
+    EXPECT_TRUE(v.fileExists(OString("data//x.txt")));
+    auto r = v.openForReading(OString("data/x.txt"), 0);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->size(), 1u);
+    EXPECT_EQ(v.openForReading(OString("missing.txt"), 0), nullptr);
+
+    dir.write("f.txt", "a");
+    auto append = [&](const char* path, bool truncate, char c) {
+        auto w = v.openForWriting(OString(path), truncate);
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->write(TUint8(c)));
+    };
+    append("f.txt", false, 'b');  // without truncation: after the old contents
+    EXPECT_EQ(dir.read("f.txt"), "ab");
+    append("f.txt", true, 'c');
+    EXPECT_EQ(dir.read("f.txt"), "c");
+    append("new/dir/g.txt", false, 'g');
+    EXPECT_EQ(dir.read("new/dir/g.txt"), "g");
+
+    EXPECT_TRUE(v.createDirectory(OString("d/e")));
+    EXPECT_TRUE(v.directoryExists(OString("d/e")));
+    dir.write("d/f1.txt", "1");
+    Vec<OString> files, dirs;
+    ASSERT_TRUE(v.listDirectory(OString("d"), files, dirs));
+    ASSERT_EQ(files.getSize(), 1);
+    ASSERT_EQ(dirs.getSize(), 1);
+    EXPECT_EQ(text(files[0]), "f1.txt");
+    EXPECT_EQ(text(dirs[0]), "e");
+    EXPECT_FALSE(v.listDirectory(OString("nothing"), files, dirs));
+    EXPECT_EQ(files.getSize(), 1);
+
+    EXPECT_TRUE(v.renameFile(OString("d/f1.txt"), OString("moved/f2.txt")));
+    EXPECT_EQ(dir.read("moved/f2.txt"), "1");
+    EXPECT_TRUE(v.deleteFile(OString("moved/f2.txt")));
+    EXPECT_FALSE(v.deleteFile(OString("moved/f2.txt")));
+    EXPECT_TRUE(v.renameDirectory(OString("d"), OString("d2")));
+    EXPECT_TRUE(v.directoryExists(OString("d2/e")));
+    EXPECT_TRUE(v.removeDirectory(OString("d2")));
+    EXPECT_FALSE(v.directoryExists(OString("d2")));
+}
+
+TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
+    MainView& v = make();
+    ASSERT_TRUE(v.openLog(OString("log.txt")));
+    v.log(OString("one"));
+    ASSERT_TRUE(v.openLog(OString("log.txt")));  // opening again starts it empty
+    v.log(OString("two"));
+    v.log(OString(""));  // empty messages reach standard error only
+    const TUint16 utf16[] = {'e', 0xE9, 0x20AC};
+    v.log(OString(utf16, 3));  // written as UTF-8
+    EXPECT_TRUE(v.openLog(OString("")));  // an empty path closes it
+    v.log(OString("three"));
+    EXPECT_EQ(dir.read("log.txt"), "LOG: two\nLOG: e\xC3\xA9\xE2\x82\xAC\n");
+    EXPECT_FALSE(v.openLog(OString("../x")));
+
+    EXPECT_EQ(text(v.pathSeparator()), "/");
+    EXPECT_EQ(text(v.platformName()), "maemo");
+    EXPECT_EQ(text(v.rootDirectory()), dir.root());
+    EXPECT_EQ(v.orientation(), 2);
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    TInt32 now = TInt32(TUint32((TUint64(tv.tv_sec) * 1000000u + TUint64(tv.tv_usec)) / 1000));
+    EXPECT_LE(std::abs(v.currentMillis() - now), 1000);
+    TInt32 stack[4] = {};
+    expectRaises(vmerr::VM, "VMException: Dll not supported", [&] { v.callDllNative(21, 1, 0, stack); });
+    // Qt's cast finds both interfaces of the view.
+    EXPECT_EQ(v.qt_metacast("FrameworkServices"), static_cast<FrameworkServices*>(&v));
+    EXPECT_EQ(v.qt_metacast("MainViewBase"), static_cast<MainViewBase*>(&v));
+}
+
+TEST(KeyMapping, PrintableCodesPassAndNamedKeysMap) {
+    const std::pair<int, TInt32> keys[] = {
+        {Qt::Key_Space, 32},           {96, 96},                  {97, host::kOtherKey},    {Qt::Key_F1, 0x1000000},
+        {Qt::Key_Backspace, 0x1000002}, {Qt::Key_Left, 0x1000003}, {Qt::Key_Right, 0x1000004}, {Qt::Key_Up, 0x1000005}};
+    for (auto [key, code] : keys) EXPECT_EQ(host::playerKeyCode(key), code) << key;
+}
+
+TEST_F(HostView, KeysPointerAndForegroundReachTheApplication) {
+    start(kApp);
+    QTest::keyPress(view.get(), Qt::Key_Return);
+    EXPECT_EQ(global(1), 0x1000001);
+    QTest::keyRelease(view.get(), Qt::Key_Return);
+    EXPECT_EQ(global(2), 0x1000001);
+    QTest::keyClick(view.get(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(global(1), 0x1000000);
+    QTest::keyClick(view.get(), Qt::Key_A);
+    EXPECT_EQ(global(1), 65);
+    EXPECT_EQ(global(2), 65);
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    EXPECT_EQ(global(1), 0x1000006);
+    EXPECT_EQ(global(3), 4);
+
+    // Press, move and release are kinds 0, 6 and 1.
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+    EXPECT_EQ(global(8 + 0), 10020);
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 40), view->mapToGlobal(QPointF(30, 40)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &move);
+    EXPECT_EQ(global(8 + 6), 30040);
+    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 60));
+    EXPECT_EQ(global(8 + 1), 50060);
+
+    view->displaySignal("off");  // whatever was reported before, now inactive
+    ASSERT_TRUE(view->openLog(OString("log.txt")));
+    view->show();  // while the display is off: still in the background
+    QApplication::processEvents();
+    for (const char* state : {"on", "dimmed", "off", "on"}) view->displaySignal(state);  // anything but "off" is on
+    view->setApplicationVisible(false);
+    view->openLog(OString(""));
+    EXPECT_EQ(dir.read("log.txt"), "LOG: foreground\nLOG: background\nLOG: foreground\nLOG: background\n");
+}
+
+TEST_F(HostView, EveryPaintCallsDrawAndRotatedPortraitTurnsThePicture) {
+    start(kApp);
+    RecordingView& v = *view;
+    v.show();
+    QApplication::processEvents();
+    TInt32 before = global(4);
+    for (int i = 0; i < 3; ++i) v.repaint();
+    EXPECT_EQ(global(4), before + 3);
+    EXPECT_EQ(v.buffer().size(), QSize(800, 480));
+    EXPECT_FALSE(v.isRotatedPortrait());
+    auto screen = [&] { TInt32 w = 0, h = 0; v.screenSize(w, h); return std::make_pair(w, h); };
+    EXPECT_EQ(screen(), std::make_pair(800, 480));
+    auto paintedBy = [&](QRect r) {
+        v.painted = QRegion();
+        v.repaintRect(r.x(), r.y(), r.width(), r.height());
+        QApplication::processEvents();
+        return v.painted.boundingRect();
+    };
+    EXPECT_EQ(paintedBy({10, 20, 30, 40}), QRect(10, 20, 30, 40));
+
+    v.setOrientation(1);  // portrait in a wide window
+    EXPECT_EQ(v.orientation(), 1);
+    EXPECT_TRUE(v.isRotatedPortrait());
+    EXPECT_EQ(screen(), std::make_pair(480, 800));
+    QApplication::processEvents();
+    EXPECT_EQ(v.buffer().size(), QSize(480, 800));  // the portrait picture, turned when shown
+    EXPECT_EQ(paintedBy({10, 20, 30, 40}), QRect(20, 440, 40, 30));
+    EXPECT_EQ(MainViewBase::widgetToApplication(QRect(20, 440, 40, 30), 480), QRect(10, 20, 30, 40));
+    EXPECT_EQ(MainViewBase::applicationToWidget(QRect(0, 0, 480, 800), 480), QRect(0, 0, 800, 480));
+    v.setOrientation(1);  // unchanged: no repaint
+    v.painted = QRegion();
+    QApplication::processEvents();
+    EXPECT_TRUE(v.painted.isEmpty());
+    v.resize(480, 800);
+    EXPECT_FALSE(v.isRotatedPortrait());
+}
+
+TEST_F(HostView, TimerNativesClampDelaysAndRootTheirListenersWhileTheirTimersExist) {
+    start(kApp);
+    VirtualMachine& vm = *VirtualMachine::current();
+    VMAddr listener = vm.heap().allocateWords(1, GC_CODE_REFERENCE_CELL);
+    TInt32 first = callNative(vm, timerNative, 1, {TInt32(listener), -5});
+    TInt32 second = callNative(vm, timerNative, 1, {TInt32(listener), 100000});
+    ASSERT_NE(view->timers().find(first), nullptr);
+    EXPECT_EQ(view->timers().find(first)->interval(), 0);
+    callNative(vm, timerNative, 3, {second, -7});
+    callNative(vm, timerNative, 2, {first});
+    callNative(vm, timerNative, 2, {first});  // a second time: nothing happens
+    EXPECT_EQ(view->timers().find(first), nullptr);
+    ASSERT_NE(view->timers().find(second), nullptr);
+    EXPECT_EQ(view->timers().find(second)->interval(), 0);
+    EXPECT_EQ(view->timers().count(), 1);
+    EXPECT_EQ(vm.heap().isRoot(listener), 1);  // still rooted by the second timer
+    callNative(vm, timerNative, 2, {second});
+    EXPECT_EQ(vm.heap().isRoot(listener), 0);
+}

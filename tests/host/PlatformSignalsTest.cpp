@@ -1,0 +1,80 @@
+// The player beside a private system bus (the display signal) and a private Xvfb
+// server (window-manager properties).
+#include "HostTestSupport.h"
+
+using namespace hosttest;
+
+TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEvents) {
+    if (!haveProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed";
+    ScratchDir dir;
+    std::string address = "unix:path=" + dir.path("system_bus_socket");
+    dir.write("bus.conf", "<busconfig><type>system</type><listen>" + address +
+                              "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                              "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
+    Stopper bus{std::atoi(output("dbus-daemon --config-file=" + dir.path("bus.conf") + " --fork --print-pid=1").c_str())};
+    ASSERT_GT(bus.pid, 0);
+    auto env = [&](const char* role) {  // the player ignores the role
+        return playerEnvironment(dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", address}, {"MCB_TEST_ROLE", role}});
+    };
+    ChildProcess mce({testBinary()}, env("mce"), dir.root());
+    ASSERT_TRUE(mce.waitFor("helper ready")) << mce.err();
+
+    writeImage(dir, kApp);
+    ChildProcess player({playerBinary()}, env(""), dir.root());
+    ASSERT_TRUE(player.waitFor("LOG: ready\n")) << player.err();
+    EXPECT_EQ(player.err().find("Failed to connect to dbus"), std::string::npos);
+    for (const char* state : {"on", "on", "off", "on"}) mce.send(state);  // the second "on" changes nothing
+    ASSERT_TRUE(player.waitFor("LOG: foreground\nLOG: background\nLOG: foreground\n")) << player.err();
+    EXPECT_EQ(logLines(player.err()), Lines({"ready", "foreground", "background", "foreground"}));
+    mce.send("quit");
+    EXPECT_EQ(mce.finish(), 0);
+}
+
+TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests) {
+    for (const char* p : {"Xvfb", "xdpyinfo", "xprop"})
+        if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
+    ScratchDir dir;
+    Stopper server;
+    std::string display = startXvfb(server);
+    ASSERT_FALSE(display.empty());
+    auto xprop = [&](const std::string& args) { return output("xprop -display " + display + " " + args + " 2>&1"); };
+    // The window manager would have created these atoms; the player writes them only then.
+    xprop("-root -f _HILDON_NON_COMPOSITED_WINDOW 32i -set _HILDON_NON_COMPOSITED_WINDOW 0");
+    xprop("-root -f _HILDON_PORTRAIT_MODE_REQUEST 32c -set _HILDON_PORTRAIT_MODE_REQUEST 0");
+    auto env = [&](const char* role) {  // the player ignores the role
+        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role}});
+    };
+    ChildProcess wm({testBinary()}, env("x11"), dir.root());
+    ASSERT_TRUE(wm.waitFor("helper ready")) << wm.err();
+    writeImage(dir, kApp);
+    ChildProcess player({playerBinary()}, env(""), dir.root());
+    ASSERT_TRUE(player.waitFor("LOG: ready\n")) << player.err();
+    EXPECT_NE(xprop("-root _HILDON_NON_COMPOSITED_WINDOW").find("= 1"), std::string::npos);
+
+    EXPECT_FALSE(player.waitFor("LOG: foreground\n", 0.3));  // shown before the machine existed
+    wm.send("-1");  // no current window: the player is seen
+    ASSERT_TRUE(player.waitFor("LOG: foreground\n")) << player.err();
+    wm.send("own");  // another application's window is current and has the focus
+    ASSERT_TRUE(player.waitFor("LOG: foreground\nLOG: background\n")) << player.err();
+    wm.send("-1");
+    ASSERT_TRUE(player.waitFor("LOG: background\nLOG: foreground\n")) << player.err();
+    wm.send("quit");
+    EXPECT_EQ(wm.finish(), 0);
+
+    // Portrait requests go to the window itself.
+    ChildProcess view({testBinary()}, env("portrait"), dir.root());
+    ASSERT_TRUE(view.waitFor("helper ready")) << view.err();
+    auto requestAfter = [&](const std::string& orientation) {
+        view.send(orientation);
+        std::string done = " has orientation " + orientation + "\n";
+        EXPECT_TRUE(view.waitFor(done)) << view.err();
+        size_t end = view.err().find(done), start = view.err().rfind('\n', end) + 1;
+        return xprop("-id " + view.err().substr(start, end - start) + " _HILDON_PORTRAIT_MODE_REQUEST");
+    };
+    std::string portrait = requestAfter("1");
+    EXPECT_NE(portrait.find("= 1"), std::string::npos) << portrait;
+    std::string landscape = requestAfter("2");
+    EXPECT_NE(landscape.find("= 0"), std::string::npos) << landscape;
+    view.send("quit");
+    EXPECT_EQ(view.finish(), 0);
+}
