@@ -1,47 +1,30 @@
-// Test helpers that write bytecode images byte by byte: an encoder for a whole
-// ImageFile (honouring its header and record widths) and a code emitter that
-// lays out instructions from the instruction table.
+// Test helpers: an image encoder, an instruction emitter, a sample image filling every section.
 #pragma once
 
 #include "vm/ImageFile.h"
 #include "vm/Instructions.h"
 
 #include <cstring>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace testimg {
 
-class Bytes {
-public:
-    Bytes& u8(int v) {
-        out.push_back(TUint8(v));
-        return *this;
-    }
+struct Bytes {
     Bytes& i32(TInt32 v) { return coded(4, v); }
-    // Little-endian, `width` bytes of v.
-    Bytes& coded(int width, TInt32 v) {
+    Bytes& coded(int width, TInt32 v) {  // little-endian
         for (int i = 0; i < width; ++i) out.push_back(TUint8(TUint32(v) >> (8 * i)));
         return *this;
     }
-    Bytes& raw(const std::string& s) {
-        out.insert(out.end(), s.begin(), s.end());
-        return *this;
-    }
-    Bytes& raw(const std::vector<TUint8>& v) {
-        out.insert(out.end(), v.begin(), v.end());
-        return *this;
-    }
+    template <typename C> Bytes& raw(const C& s) { return out.insert(out.end(), s.begin(), s.end()), *this; }
     Bytes& counted(const std::string& s) { return i32(TInt32(s.size())).raw(s); }
-
     std::vector<TUint8> out;
 };
 
 inline const std::string kIdentifier = "0123456789abcdefghij";
 
-// A small image with every section empty and all widths 4.
+// Every section empty and all widths 4.
 inline ImageFile emptyImage(const std::string& identifier = kIdentifier) {
     ImageFile f;
     std::memcpy(f.identifier.data(), identifier.data(), kImageIdentifierLength);
@@ -49,48 +32,22 @@ inline ImageFile emptyImage(const std::string& identifier = kIdentifier) {
     return f;
 }
 
-inline void encodeSlots(Bytes& b, int width, const std::vector<ImageArraySlot>& slots) {
-    b.i32(TInt32(slots.size()));
-    for (const auto& s : slots) b.u8(s.flag).coded(width, s.index);
-}
-
 inline void encodeIndices(Bytes& b, int width, const std::vector<TInt32>& v) {
     b.i32(TInt32(v.size()));
     for (TInt32 x : v) b.coded(width, x);
 }
-
-inline void encodeClass(Bytes& b, const ImageFile& f, const ImageClass& c) {
-    b.u8(c.fieldWidth);
-    encodeIndices(b, c.fieldWidth, c.referenceFields);
-    encodeSlots(b, c.fieldWidth, c.arrayFields);
-    b.coded(f.widths[kWidthSuperclassPresent], c.superclassPresent);
-    if (c.superclassPresent != 0) b.coded(f.widths[kWidthClassIndex], c.superclass);
-    b.coded(f.widths[kWidthTrailingCount], TInt32(c.trailing.size()));
-    for (TInt32 x : c.trailing) b.coded(f.widths[kWidthClassIndex], x);
+inline void encodeSlots(Bytes& b, int width, const std::vector<ImageArraySlot>& slots) {
+    b.i32(TInt32(slots.size()));
+    for (const auto& s : slots) b.coded(1, s.flag).coded(width, s.index);
 }
 
-inline void encodeDescriptor(Bytes& b, const ImageFile& f, const ImageDescriptor& d) {
-    b.u8(d.slotWidth).coded(f.widths[kWidthFirstLength], d.firstLength);
-    encodeIndices(b, d.slotWidth, d.possibleReferenceSlots);
-    encodeSlots(b, d.slotWidth, d.arraySlots);
-    b.coded(f.widths[kWidthSecondLength], d.secondLength);
-    b.coded(f.widths[kWidthThirdLength], d.thirdLength);
-    encodeIndices(b, d.slotWidth, d.referenceSlots);
-    encodeSlots(b, d.slotWidth, d.twoWordArraySlots);
-}
-
-// Writes `f` in the file layout; the inverse of parseImage.
 inline std::vector<TUint8> encode(const ImageFile& f) {
     Bytes b;
-    b.u8(kImageIdentifierLength).raw(std::vector<TUint8>(f.identifier.begin(), f.identifier.end()));
-    b.u8(0xFF).u8(0xFF);
-    for (TUint8 w : f.widths) b.u8(w);
     const auto& w = f.widths;
+    b.coded(1, kImageIdentifierLength).raw(f.identifier).coded(1, 0xFF).coded(1, 0xFF).raw(w);
     b.i32(TInt32(f.globalMethods.size()));
     for (const auto& m : f.globalMethods)
-        b.counted(m.name)
-            .coded(w[kWidthCodeAddress], m.codeAddress)
-            .coded(w[kWidthDescriptor], m.descriptor);
+        b.counted(m.name).coded(w[kWidthCodeAddress], m.codeAddress).coded(w[kWidthDescriptor], m.descriptor);
     b.i32(TInt32(f.selectors.size()));
     for (const auto& s : f.selectors) {
         b.counted(s.name).coded(w[kWidthImplementationCount], TInt32(s.implementations.size()));
@@ -99,30 +56,40 @@ inline std::vector<TUint8> encode(const ImageFile& f) {
                 .coded(w[kWidthCodeAddress], i.codeAddress)
                 .coded(w[kWidthDescriptor], i.descriptor);
     }
-    b.i32(f.globalCount);
-    b.i32(TInt32(f.classes.size()));
-    for (const auto& c : f.classes) encodeClass(b, f, c);
+    b.i32(f.globalCount).i32(TInt32(f.classes.size()));
+    for (const auto& c : f.classes) {
+        b.coded(1, c.fieldWidth);
+        encodeIndices(b, c.fieldWidth, c.referenceFields);
+        encodeSlots(b, c.fieldWidth, c.arrayFields);
+        b.coded(w[kWidthSuperclassPresent], c.superclassPresent);
+        if (c.superclassPresent != 0) b.coded(w[kWidthClassIndex], c.superclass);
+        b.coded(w[kWidthTrailingCount], TInt32(c.trailing.size()));
+        for (TInt32 x : c.trailing) b.coded(w[kWidthClassIndex], x);
+    }
     b.i32(TInt32(f.descriptors.size()));
-    for (const auto& d : f.descriptors) encodeDescriptor(b, f, d);
+    for (const auto& d : f.descriptors) {
+        b.coded(1, d.slotWidth).coded(w[kWidthFirstLength], d.firstLength);
+        encodeIndices(b, d.slotWidth, d.possibleReferenceSlots);
+        encodeSlots(b, d.slotWidth, d.arraySlots);
+        b.coded(w[kWidthSecondLength], d.secondLength).coded(w[kWidthThirdLength], d.thirdLength);
+        encodeIndices(b, d.slotWidth, d.referenceSlots);
+        encodeSlots(b, d.slotWidth, d.twoWordArraySlots);
+    }
     b.i32(TInt32(f.strings.size()));
     for (const auto& s : f.strings) b.counted(s);
-    b.raw(f.code);
-    return b.out;
+    return b.raw(f.code).out;
 }
 
 // Emits instructions with the operand widths of the table.
-class Code {
-public:
+struct Code {
     Code& op(mcb::Op op, std::initializer_list<TInt32> operands = {}) {
         const mcb::InstructionInfo* row = mcb::findInstruction(op);
         if (!row || operands.size() != row->operandCount) throw std::logic_error("bad operands");
-        offsets.push_back(bytes.size());
-        bytes.push_back(TUint8(row->opcode));
-        size_t i = 0;
+        byte(row->opcode);
+        const auto* operand = row->operands.begin();
         for (TInt32 v : operands) {
-            for (int k = 0; k < row->operands[i].width; ++k)
-                bytes.push_back(TUint8(TUint32(v) >> (8 * k)));
-            ++i;
+            const int width = (operand++)->width;
+            for (int k = 0; k < width; ++k) bytes.push_back(TUint8(TUint32(v) >> (8 * k)));
         }
         return *this;
     }
@@ -131,9 +98,40 @@ public:
         bytes.push_back(TUint8(b));
         return *this;
     }
-
     std::vector<TUint8> bytes;
     std::vector<size_t> offsets;  // start of each instruction
 };
+
+// Instructions 1-8 carry the operands the loader relocates.
+inline Code sampleCode() {
+    using mcb::Op;
+    Code c;
+    c.op(Op::Nop).op(Op::Call, {7, 1}).op(Op::Call, {7, -1}).op(Op::CallVirtual, {0}).op(Op::CallVirtual, {1});
+    c.op(Op::LoadString, {3}).op(Op::SetClass, {2}).op(Op::PushHandler, {1, 5}).op(Op::PushHandler, {-1, 9});
+    c.op(Op::JumpW, {-3}).op(Op::Jump, {-7}).op(Op::JumpIfZero, {4}).op(Op::Native, {8, 135});
+    c.op(Op::Extension, {20, 11}).op(Op::Push, {42}).op(Op::Push64, {1, 2}).op(Op::Alloc, {2, 3});
+    c.op(Op::AllocTo, {2, 1, 1}).op(Op::LocalDeref1Field, {-2, 3});
+    c.byte(56).byte(0xFF).byte(0xFF);  // invalid opcodes take no operands
+    return c.op(Op::Return, {1, 2});
+}
+
+// Every value fits in one unsigned byte, so any header width can hold it.
+inline ImageFile sampleImage(TUint8 width = 4, const std::string& identifier = kIdentifier) {
+    ImageFile f = emptyImage(identifier);
+    f.widths.fill(width);
+    f.globalMethods = {{"main", 0, 0}, {"::global::init", 5, 1}};
+    f.selectors = {{"<application>.draw to<canvas>", {{0, 10, 1}, {2, 20, 1}}}, {"main", {{1, 30, 0}}}};
+    f.globalCount = 2;
+    // {width, reference fields, array fields, superclass present, superclass, trailing}
+    f.classes = {{1, {1, 2}, {{kArrayFlagReferences, 3}}, 0, 0, {1}},
+                 {2, {300}, {{kArrayFlagPlain, 4}}, 1, 0, {}},
+                 {4, {70000}, {}, 1, 1, {}}};
+    // {width, first length, possible references, arrays, second, third, references, two-word arrays}
+    f.descriptors = {{1, 2, {1}, {{kArrayFlagReferences, 2}}, 3, 4, {5, 6}, {{kArrayFlagPlain, 7}}},
+                     {2, 1, {}, {}, 0, 0, {400}, {}}};
+    f.strings = {"hello", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", ""};
+    f.code = sampleCode().bytes;
+    return f;
+}
 
 }  // namespace testimg
