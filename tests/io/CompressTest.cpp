@@ -7,24 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
 #include <string>
 
 namespace {
 
-using Bytes = Vec<TUint8>;
-
-Bytes bytesOf(const std::string& s) {
-    Bytes v;
-    for (char c : s) v.append(TUint8(c));
-    return v;
-}
-
 template <size_t N>
 Bytes raw(const char (&s)[N]) { return bytesOf(std::string(s, N - 1)); }
-
-std::string textOf(const Bytes& v) { return std::string(v.begin(), v.end()); }
 
 // Deterministic data that compresses to a few percent, or not at all.
 Bytes textLike(TInt32 size) {
@@ -77,18 +66,17 @@ TEST(ZLib, EmptyInputAndUnknownLevels) {
     }
 }
 
-TEST(ZLib, RoundTripsAtEveryLevelAndAroundChunkBoundaries) {
-    std::vector<std::pair<Bytes, int>> cases = {{bytesOf("x"), -1}};
-    for (int level = -1; level <= 9; ++level) cases.push_back({textLike(5000), level});
+TEST(ZLib, RoundTripsAtTheLevelEdgesAndAroundChunkBoundaries) {
+    std::vector<std::pair<Bytes, int>> cases = {{bytesOf("x"), -1}, {textLike(5000), 0}, {textLike(5000), 9}};
     // Incompressible data at level 0 gives output of about the input's size: these sizes put
     // its end on and next to chunk edges.
-    for (TInt32 size : {2037, 2038, 2039, 2047, 2048, 2049, 4085, 4096, 4097, 6144})
-        cases.insert(cases.end(), {{noise(size), 0}, {noise(size), 6}, {textLike(size), 9}});
+    for (TInt32 size : {2037, 2038, 2048, 2049, 4085, 4096, 4097})
+        cases.insert(cases.end(), {{noise(size), 0}, {textLike(size), 9}});
     Bytes big = textLike(3 << 20);  // many passes
     for (TUint8 b : noise(1 << 20)) big.append(b);
     cases.push_back({big, -1});
     for (const auto& [data, level] : cases) {
-        SCOPED_TRACE("size " + std::to_string(data.getSize()) + " level " + std::to_string(level));
+        SCOPED_TRACE(testing::Message() << "size " << data.getSize() << " level " << level);
         Bytes packed, unpacked;
         ASSERT_TRUE(ZLib::compress(data, packed, level));
         ASSERT_TRUE(ZLib::unCompress(packed, unpacked));
@@ -96,12 +84,7 @@ TEST(ZLib, RoundTripsAtEveryLevelAndAroundChunkBoundaries) {
     }
 }
 
-TEST(ZLib, SignedVectorsAndInPlaceUse) {
-    Vec<TInt8> data, packed, unpacked;
-    for (int i = 0; i < 3000; ++i) data.append(TInt8(i * 7));
-    ASSERT_TRUE(ZLib::compress(data, packed, 5));
-    ASSERT_TRUE(ZLib::unCompress(packed, unpacked));
-    EXPECT_TRUE(unpacked == data);
+TEST(ZLib, InPlaceUse) {
     const Bytes original = textLike(10000);
     Bytes v = original;
     ASSERT_TRUE(ZLib::compress(v, v, 6));
@@ -119,11 +102,11 @@ TEST(ZLib, AgreesWithAnotherZlibUser) {
         EXPECT_EQ(packed[packed.getSize() - i], kForeignFox[kForeignFox.getSize() - i]);
     Bytes out;
     ASSERT_TRUE(ZLib::unCompress(kForeignFox, out));
-    EXPECT_EQ(textOf(out), kFox);
+    EXPECT_EQ(text(out), kFox);
     Bytes trailing = kForeignStored;
     for (TUint8 b : bytesOf("junk")) trailing.append(b);  // ignored after the stream
     ASSERT_TRUE(ZLib::unCompress(trailing, out));
-    EXPECT_EQ(textOf(out), "hello");
+    EXPECT_EQ(text(out), "hello");
 }
 
 TEST(ZLib, DamagedInputFailsAndLeavesNothing) {
@@ -164,7 +147,7 @@ TEST(ZLib, FlippedBitsNeverCrash) {
 namespace {
 
 // "head" + the compressed bytes + "tail" as one in-memory file, inflated from offset 4 into
-// `target` (appending at the writer's position `at`).
+// `target` at the writer's position `at`.
 struct Section {
     Bytes file = bytesOf("head");
     TInt32 length;
@@ -186,7 +169,7 @@ struct Section {
 TEST(ZLibFileSection, InflatesTheSectionWhateverTheBlockSize) {
     const Bytes data = textLike(50000);
     const Section s(compressed(data));
-    for (int block : {1, 2, 7, 100, 2048, 65536, 1 << 30}) {
+    for (int block : {1, 7, 65536, 1 << 30}) {
         Bytes target;
         ASSERT_TRUE(s.unpack(target, s.length, block)) << "block " << block;
         EXPECT_TRUE(target == data) << "block " << block;
@@ -194,10 +177,10 @@ TEST(ZLibFileSection, InflatesTheSectionWhateverTheBlockSize) {
     Bytes target = bytesOf("kept:");
     const Section stored(kForeignStored);
     ASSERT_TRUE(stored.unpack(target, stored.length, 3, 5));
-    EXPECT_EQ(textOf(target), "kept:hello");
+    EXPECT_EQ(text(target), "kept:hello");
 }
 
-TEST(ZLibFileSection, BadArgumentsShortOrCorruptSectionsAndFailedWritesFail) {
+TEST(ZLibFileSection, BadArgumentsClosedSidesShortOrCorruptSectionsAndFailedWritesFail) {
     const Section stored(kForeignStored);
     Bytes target;
     EXPECT_TRUE(stored.unpack(target, 0, 16));  // zero length: nothing written
@@ -206,7 +189,7 @@ TEST(ZLibFileSection, BadArgumentsShortOrCorruptSectionsAndFailedWritesFail) {
         EXPECT_FALSE(stored.unpack(target, length, block)) << length << " " << block;
     EXPECT_EQ(target.getSize(), 0);
     const Section s(compressed(textLike(20000)));
-    for (TInt32 length : {1, 2, s.length / 2, s.length - 1}) EXPECT_FALSE(s.unpack(target, length, 64)) << length;
+    for (TInt32 length : {1, s.length - 1}) EXPECT_FALSE(s.unpack(target, length, 64)) << length;
     Bytes packed = compressed(textLike(20000));
     packed[packed.getSize() / 2] ^= 0xff;
     packed[packed.getSize() - 2] ^= 0xff;
@@ -214,29 +197,8 @@ TEST(ZLibFileSection, BadArgumentsShortOrCorruptSectionsAndFailedWritesFail) {
     EXPECT_FALSE(Section(kForeignWithDictionary).unpack(target, kForeignWithDictionary.getSize(), 512));
     target = Bytes();
     EXPECT_FALSE(Section(kForeignFox).unpack(target, kForeignFox.getSize(), 32, 10));  // writes refused
-}
-
-TEST(ZLibFileSection, NeedsBothSidesOpenAndWorksOnRealFiles) {
-    const Section s(kForeignStored);
-    Bytes target;
-    CAppsFileReader reader(s.file.data(), TUint32(s.file.getSize()));
-    CAppsFileWriter closedWriter;
-    EXPECT_FALSE(ZLib::unCompress(reader, closedWriter, s.length, 16));
-    CAppsFileReader closedReader;
-    CAppsFileWriter writer(new VELMAR::MemoryOutputStream(target));
-    EXPECT_FALSE(ZLib::unCompress(closedReader, writer, s.length, 16));
-    TempDir dir;
-    CAppsFileReader missing(dir.path("no-such-file"));
-    EXPECT_FALSE(ZLib::unCompress(missing, writer, 0, 16));
-    const Bytes data = textLike(300000);
-    const Section big(compressed(data, 9));
-    dir.writeFile("archive", textOf(big.file));
-    {
-        CAppsFileReader file(dir.path("archive"));
-        CAppsFileWriter out(dir.path("out/unpacked"), true);
-        ASSERT_TRUE(file.seek(4));
-        ASSERT_TRUE(ZLib::unCompress(file, out, big.length, 4096));
-        EXPECT_EQ(file.position(), TUint32(4 + big.length));
-    }
-    EXPECT_EQ(dir.readFile("out/unpacked"), textOf(data));
+    CAppsFileReader reader(stored.file.data(), TUint32(stored.file.getSize())), closedReader;
+    CAppsFileWriter writer(new VELMAR::MemoryOutputStream(target)), closedWriter;
+    EXPECT_FALSE(ZLib::unCompress(reader, closedWriter, stored.length, 16));
+    EXPECT_FALSE(ZLib::unCompress(closedReader, writer, stored.length, 16));
 }

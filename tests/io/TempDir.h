@@ -1,5 +1,5 @@
-// A scratch directory for one test under $TMPDIR (or /tmp), removed with everything in it
-// when the test ends.
+// Shared io test helpers: a scratch directory removed with its contents when the test ends, and
+// byte vectors from and to strings.
 #pragma once
 
 #include "foundation/CAppsString.h"
@@ -8,6 +8,17 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+using Bytes = Vec<TUint8>;
+
+inline Bytes bytesOf(const std::string& s) {
+    Bytes v;
+    for (char c : s) v.append(TUint8(c));
+    return v;
+}
+
+template <typename V>
+std::string text(const V& v) { return std::string(v.begin(), v.end()); }
 
 class TempDir {
 public:
