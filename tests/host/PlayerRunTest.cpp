@@ -65,9 +65,9 @@ TEST(Soak, TimersThenTenSecondsOfA10msTimerLoseNothingInFlatMemory) {
         return -1L;
     };
     ASSERT_TRUE(player.waitFor("LOG: 200\n", 30)) << player.err();
-    long early = residentKiB();
+    [[maybe_unused]] long early = residentKiB();
     ASSERT_TRUE(player.waitFor("LOG: 950\n", 30)) << player.err();
-    long late = residentKiB();
+    [[maybe_unused]] long late = residentKiB();
     EXPECT_EQ(player.finish(30), 0) << player.err();
 
     Lines ticks = logLines(player.err());
