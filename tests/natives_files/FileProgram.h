@@ -1,22 +1,14 @@
-// Runs a small assembly program against a host whose file services work below a fresh
-// temporary root with the player's own path rule. "vminternalthrow" stores a VM error's code
-// and text in globals 0 and 1 and a catch-all handler in main ends the run. Class Stream stands
-// for the bytecode reader, writer and stream objects: its word 1 is a reference field that
-// holds the StreamHolder.
+// Runs a small assembly program against a host whose file services work below a fresh temporary
+// root with the player's own path rule. "vminternalthrow" stores a VM error's code and text in
+// globals 0 and 1; a catch-all handler in main ends the run. Class Stream stands for the reader,
+// writer and stream objects: its word 1 is a reference field holding the StreamHolder.
 #pragma once
 
-#include "foundation/OVector.h"
 #include "io/AppFiles.h"
 #include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
-#include "io/MemoryInputStream.h"
-#include "mcbasm/Assembler.h"
-#include "../support/NativeProgram.h"
-#include "vm/FrameworkServices.h"
-#include "vm/VirtualMachine.h"
-
-#include <gtest/gtest.h>
+#include "../support/NativeProgram.h"  // gtest, the VM and the assembler
 
 #include <filesystem>
 #include <fstream>
@@ -37,7 +29,6 @@ public:
         std::filesystem::remove_all(root_, ignored);
     }
 
-    // Host-side access to files below the root, for setting up and checking.
     const std::string& root() const { return root_; }
     std::string path(const std::string& relative) const { return root_ + "/" + relative; }
     void put(const std::string& relative, const std::string& bytes) const {
@@ -83,7 +74,7 @@ private:
 
 class FileProgram {
 public:
-    // Macros in `body`: "@store N", "@keep N", "@load N" as in the string tests; "@new" pushes
+    // Macros in `body`: "@store N", "@load N" as in the string tests; "@new" pushes
     // a new Stream object; "@bytes TEXT" a new byte vector holding TEXT (the rest of the line).
     // `strings` become .string constants, "$ROOT" replaced by the name of the host's root.
     FileProgram(const std::string& body, const std::map<std::string, std::string>& strings = {}) {
@@ -110,12 +101,11 @@ public:
         } catch (...) {
             return "halted";
         }
-        return code() == 0 ? "ok" : std::to_string(code()) + ": " + text();
+        if (global(0) == 0) return "ok";
+        return std::to_string(global(0)) + ": " + (global(1) ? utf8(vm.stringOf(VMAddr(global(1)))) : std::string());
     }
 
     TInt32 global(int i) { return TInt32(vm.memory().readWord(vm.globals() + TUint32(i) * 4)); }
-    TInt32 code() { return global(0); }
-    std::string text() { return global(1) ? utf8(vm.stringOf(VMAddr(global(1)))) : std::string(); }
     // The bytes of the byte vector, or the strings of the object vector, whose handle global i holds.
     std::string bytes(int i) {
         OVectorBase& v = vector(i);
@@ -144,8 +134,8 @@ private:
             std::istringstream words(line);
             std::string macro, n;
             words >> macro >> n;
-            if (macro == "@store" || macro == "@keep")
-                out += " ldglobals\n fielda " + n + "\n ldloc -2\n store\n" + (macro == "@store" ? " adjsp -1\n" : "");
+            if (macro == "@store")
+                out += " ldglobals\n fielda " + n + "\n ldloc -2\n store\n adjsp -1\n";
             else if (macro == "@load")
                 out += " ldglobals\n fielda " + n + "\n deref\n";
             else if (macro == "@new")

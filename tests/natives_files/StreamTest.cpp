@@ -1,6 +1,5 @@
-// Writing files through a writer and its output stream and reading them back through a reader
-// and its input stream, byte for byte; and the failures of the reader, writer and stream
-// groups: their order, codes and messages, including a holder of the wrong kind.
+// Files written through a writer and read back through a reader, byte for byte; and the failures
+// of the reader, writer and stream groups: their order, codes and messages.
 #include "FileProgram.h"
 
 namespace {
@@ -29,31 +28,32 @@ std::string run(const std::string& body, const char* contents = "abc", std::stri
 
 }  // namespace
 
+// Globals 10 to 14: is_open before and after each open and close.
 TEST(FileStreams, WriteThenReadBackByteForByte) {
-    FileProgram p(openWriter(false) + on(2, "OutputStream.write", "@bytes hello world") + on(2, "FileWriter.position") +
-                      "@store 4\n" + on(2, "FileWriter.size") + "@store 5\n" + kCloseWriter + kOpenReader +
-                      on(3, "FileReader.size") + "@store 6\n" + on(3, "FileReader.seek", "push 6") +
-                      on(3, "InputStream.read", "push 5") + "@store 7\n" + on(3, "FileReader.position") + "@store 8\n" +
-                      on(3, "FileReader.seek", "push 0") + on(3, "InputStream.read", "push 11") + "@store 9\n",
+    const std::string isOpen = on(2, "OutputStream.is_open"), readerOpen = on(3, "InputStream.is_open");
+    FileProgram p("@new\n@store 2\n" + isOpen + "@store 10\n" + on(2, "FileWriter.open", "ldstr f\npush 0") + isOpen +
+                      "@store 11\n" + on(2, "OutputStream.write", "@bytes hello world") + on(2, "FileWriter.position") +
+                      "@store 4\n" + on(2, "FileWriter.size") + "@store 5\n" + kCloseWriter + isOpen + "@store 12\n" +
+                      kOpenReader + readerOpen + "@store 13\n" + on(3, "FileReader.size") + "@store 6\n" +
+                      on(3, "FileReader.seek", "push 6") + on(3, "InputStream.read", "push 5") + "@store 7\n" +
+                      on(3, "FileReader.position") + "@store 8\n" + on(3, "InputStream.close") + readerOpen +
+                      "@store 14\n" + on(3, "InputStream.close"),
                   kNames);
     ASSERT_EQ(p.outcome(), "ok");
     EXPECT_EQ(p.host.contents("data/f.bin"), "hello world");  // the directory was made on the way
-    EXPECT_EQ(std::vector<TInt32>({p.global(4), p.global(5), p.global(6), p.global(8)}),
-              std::vector<TInt32>({11, 11, 11, 11}));
+    std::vector<TInt32> globals;
+    for (int g : {4, 5, 6, 8, 10, 11, 12, 13, 14}) globals.push_back(p.global(g));
+    EXPECT_EQ(globals, std::vector<TInt32>({11, 11, 11, 11, 0, -1, 0, -1, 0}));
     EXPECT_EQ(p.bytes(7), "world");
-    EXPECT_EQ(p.bytes(9), "hello world");
-}
-
-TEST(FileStreams, EveryByteValueSurvivesTheRoundTrip) {
-    std::string all;
+    std::string all;  // every byte value, read and written back
     for (int c = 0; c < 256; ++c) all.push_back(char(c));
-    FileProgram p(kOpenReader + on(3, "InputStream.read", "push 256") + "@store 4\n" + openWriter(false) +
+    FileProgram q(kOpenReader + on(3, "InputStream.read", "push 256") + "@store 4\n" + openWriter(false) +
                       on(2, "OutputStream.write", "@load 4") + kCloseWriter,
                   kNames);
-    p.host.put("data/f.bin", all);
-    ASSERT_EQ(p.outcome(), "ok");
-    EXPECT_EQ(p.bytes(4), all);
-    EXPECT_EQ(p.host.contents("data/f.bin"), all);
+    q.host.put("data/f.bin", all);
+    ASSERT_EQ(q.outcome(), "ok");
+    EXPECT_EQ(q.bytes(4), all);
+    EXPECT_EQ(q.host.contents("data/f.bin"), all);
 }
 
 TEST(FileStreams, WritesLandWhereTheyShould) {
@@ -77,101 +77,74 @@ TEST(FileStreams, WritesLandWhereTheyShould) {
     }
 }
 
-TEST(FileStreams, OpenTestFollowsOpenAndClose) {
-    FileProgram p("@new\n@store 2\n" + on(2, "OutputStream.is_open") + "@store 4\n" + kCloseWriter + openWriter(false) +
-                      on(2, "OutputStream.is_open") + "@store 5\n" + kCloseWriter + on(2, "OutputStream.is_open") +
-                      "@store 6\n" + kOpenReader + on(3, "InputStream.is_open") + "@store 7\n" +
-                      on(3, "InputStream.close") + on(3, "InputStream.is_open") + "@store 8\n" +
-                      on(3, "InputStream.close"),
-                  kNames);
-    ASSERT_EQ(p.outcome(), "ok");
-    EXPECT_EQ(std::vector<TInt32>({p.global(4), p.global(5), p.global(6), p.global(7), p.global(8)}),
-              std::vector<TInt32>({0, -1, 0, -1, 0}));
-}
-
-TEST(FileStreams, ReadsAndSeeksStayWithinTheFile) {
-    const auto read = [](const char* contents, const std::string& before, const std::string& count) {
-        return run(kOpenReader + before + on(3, "InputStream.read", "push " + count) + "@store 4\n", contents);
-    };
-    const std::string close = on(3, "InputStream.close");
-    const std::string nonNegative = "6: InvalidArgumentException: The number of bytes should be non-negative";
-    EXPECT_EQ(read("", "", "0"), "ok");             // an empty vector
-    EXPECT_EQ(read("abc", "", "-1"), nonNegative);  // the count is checked first, then the state, then the length
-    EXPECT_EQ(read("abc", close, "-1"), nonNegative);
-    EXPECT_EQ(read("abc", close, "0"), "7: IOException: File is not open");
-    EXPECT_EQ(read("abc", "", "4"), "7: IOException");
-    EXPECT_EQ(read("abc", "", "2147483647"), "7: IOException");  // fails before any allocation
-    EXPECT_EQ(read("abc", on(3, "FileReader.seek", "push 3"), "1"), "7: IOException");
-    EXPECT_EQ(read("abc", on(3, "FileReader.seek", "push 3"), "0"), "ok");
-    EXPECT_EQ(read("abc", on(3, "FileReader.seek", "push 4"), "0"), "7: IOException");
+TEST(FileStreamErrors, FilesThatDoNotOpen) {
     EXPECT_EQ(run(kOpenReader, nullptr), "7: IOException: Could not open file: data/f.bin");
     FileProgram onDirectory(openWriter(false), kNames);
     onDirectory.host.makeDirectory("data/f.bin");
     EXPECT_EQ(onDirectory.outcome(), "7: IOException");
 }
 
-TEST(FileStreams, WritePartRangeMustLieInTheVector) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"push 5\npush 3", "5: RangeException: Invalid Range, range out of bounds: 8 > 7"},
-        {"push -1\npush 0", "5: RangeException: Invalid Range, first should be non-negative (first=-1)"},
-        {"push 8\npush -1", "5: RangeException: Invalid Range, first should not be more than 7, first = 8"},
-        {"push 2147483647\npush 2", "5: RangeException: Invalid Range, range out of bounds: 2147483649 > 7"},
-    };
-    for (const auto& [operands, expected] : cases)
-        EXPECT_EQ(run(openWriter(false) + on(2, "OutputStream.write_part", operands + std::string("\n@bytes abcdefg"))),
-                  expected);
-}
-
-TEST(FileStreamErrors, StateTypeAndArgumentFailures) {
+TEST(FileStreamErrors, StateTypeArgumentAndRangeFailures) {
     const std::string openedReader = on(2, "FileReader.open", "ldstr f");
     const std::string openedWriter = on(2, "FileWriter.open", "ldstr f\npush -1");
     const std::string closedReader = openedReader + on(2, "InputStream.close");
     const std::string closedWriter = openedWriter + on(2, "OutputStream.close");
     const std::string notOpen = "7: IOException: File is not open", invalidType = "10: VMException: Invalid TYPEID";
     const std::string negative = "6: InvalidArgumentException: Position is less than zero: ";
-    const std::string intoField = "@load 2\nfielda 1\n";
+    const std::string nonNegative = "6: InvalidArgumentException: The number of bytes should be non-negative";
+    const std::string range = "5: RangeException: Invalid Range, ";
+    const std::string seek3 = openedReader + on(2, "FileReader.seek", "push 3");
     const struct {
         std::string setup, native, args, expected;
     } cases[] = {
         // Never opened and closed objects are not open; closing again is fine.
-        {"", "FileReader.seek", "push 0", notOpen},
         {"", "FileReader.position", "", notOpen},
         {"", "FileWriter.size", "", notOpen},
         {"", "InputStream.read", "push 0", notOpen},
-        {"", "OutputStream.write", "@bytes", notOpen},
         {"", "OutputStream.write_part", "push 0\npush 1\n@bytes x", notOpen},
         {"", "InputStream.close", "", "ok"},
         {"", "OutputStream.close", "", "ok"},
         {closedReader, "FileReader.size", "", notOpen},
-        {closedReader, "InputStream.read", "push 1", notOpen},
         {closedWriter, "FileWriter.seek", "push 0", notOpen},
-        {closedWriter, "FileWriter.position", "", notOpen},
         {closedWriter, "OutputStream.write", "@bytes x", notOpen},
         {closedWriter, "OutputStream.write", "@bytes", "ok"},  // nothing to write
-        {closedWriter, "OutputStream.write_part", "push 0\npush 0\n@bytes x", notOpen},
-        // A negative position is rejected before the open test.
+        // A read count is checked first, then the state, then the length of the file ("abc").
+        {openedReader, "InputStream.read", "push -1", nonNegative},
+        {closedReader, "InputStream.read", "push -1", nonNegative},
+        {openedReader, "InputStream.read", "push 4", "7: IOException"},
+        {openedReader, "InputStream.read", "push 2147483647", "7: IOException"},  // fails before any allocation
+        {seek3, "InputStream.read", "push 1", "7: IOException"},
+        {openedReader + on(2, "FileReader.seek", "push 4"), "InputStream.read", "push 0", "7: IOException"},
+        // A negative position is rejected before the open test and the type test.
         {"", "FileReader.seek", "push -1", negative + "-1"},
-        {"", "FileWriter.seek", "push -1", negative + "-1"},
         {openedReader, "FileWriter.seek", "push -2147483648", negative + "-2147483648"},
+        // The range of a partial write must lie in the vector (of 7 bytes).
+        {openedWriter, "OutputStream.write_part", "push 5\npush 3\n@bytes abcdefg",
+         range + "range out of bounds: 8 > 7"},
+        {openedWriter, "OutputStream.write_part", "push -1\npush 0\n@bytes abcdefg",
+         range + "first should be non-negative (first=-1)"},
+        {openedWriter, "OutputStream.write_part", "push 8\npush -1\n@bytes abcdefg",
+         range + "first should not be more than 7, first = 8"},
+        {openedWriter, "OutputStream.write_part", "push 2147483647\npush 2\n@bytes abcdefg",
+         range + "range out of bounds: 2147483649 > 7"},
         // A holder of the other kind never reaches an opcode; the type is tested before the state.
         {openedWriter, "FileReader.position", "", invalidType},
-        {openedWriter, "InputStream.is_open", "", invalidType},
         {openedWriter, "InputStream.close", "", invalidType},
-        {openedWriter, "InputStream.read", "push 1", invalidType},
-        {closedWriter, "FileReader.size", "", invalidType},
+        {closedWriter, "InputStream.read", "push 1", invalidType},
         {openedReader, "FileWriter.seek", "push 0", invalidType},
         {openedReader, "OutputStream.is_open", "", invalidType},
-        {openedReader, "OutputStream.close", "", invalidType},
-        {openedReader, "OutputStream.write", "@bytes x", invalidType},
         {openedReader, "OutputStream.write_part", "push 0\npush 1\n@bytes x", invalidType},
         // The field holds a string cell, or a number that is no heap object at all.
-        {intoField + "ldstr f\nstore\n", "FileReader.size", "", invalidType},
-        {intoField + "push 12345\nstore\n", "OutputStream.write", "@bytes x", invalidType},
+        {"@load 2\nfielda 1\nldstr f\nstore\n", "FileReader.size", "", invalidType},
+        {"@load 2\nfielda 1\npush 12345\nstore\n", "OutputStream.write", "@bytes x", invalidType},
         {openedWriter, "OutputStream.write", "push 0", "1: NullPointerException: NULL pointer"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(run("@new\n@store 2\n" + c.setup + on(2, c.native, c.args)), c.expected) << c.setup << c.native;
     EXPECT_EQ(run("push 0\nnative FileReader.size\n"), "1: NullPointerException: NULL pointer");
+    EXPECT_EQ(run(kOpenReader + on(3, "InputStream.read", "push 0") + "@store 4\n", ""), "ok");  // an empty file
+    const std::string atTheEnd = kOpenReader + on(3, "FileReader.seek", "push 3");
+    EXPECT_EQ(run(atTheEnd + on(3, "InputStream.read", "push 0") + "@store 4\n"), "ok");
 }
 
 TEST(FileStreamErrors, UnknownFunctionsNameTheirGroup) {

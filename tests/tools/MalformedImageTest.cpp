@@ -1,7 +1,5 @@
-// A malformed image is rejected with the byte offset, the section and what was expected, and
-// mcbdis prints that and exits with status 1. Thousands of mutated and truncated images through
-// the disassembler: none may crash, each is either rejected with a location or printed as
-// source that rebuilds it exactly.
+// A malformed image is rejected with the byte offset, the section and what was expected (mcbdis
+// prints that and exits with status 1); damaged images never crash the disassembler.
 #include "ToolTestSupport.h"
 
 #include "common/ImageReader.h"
@@ -38,7 +36,7 @@ mcbtools::ImageFormatError rejection(const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> prefix(const std::vector<uint8_t>& bytes, size_t n) {
-    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)};
+    return {bytes.begin(), bytes.begin() + long(n)};
 }
 
 // Accepted images must round-trip; rejected ones must say where.
@@ -62,8 +60,7 @@ TEST(MalformedImage, EachFaultIsLocatedAndWorded) {
         size_t at;
         uint8_t value;
         size_t offset;
-        const char* section;
-        const char* expected;
+        const char *section, *expected;
     } cases[] = {
         {0, 19, 0, "header", "identifier length 20, found 19"},
         {22, 0xFE, 22, "header", "found 254"},
@@ -90,21 +87,16 @@ TEST(MalformedImage, EachFaultIsLocatedAndWorded) {
     EXPECT_NE(e.expected().find("operands"), std::string::npos) << e.what();
 }
 
-TEST(MalformedImage, TruncationBeforeTheCodeIsLocatedInItsSection) {
+TEST(MalformedImage, TruncationIsLocatedInItsSection) {
     const auto full = sample();
-    for (size_t n = 0; n + 1 < full.size(); ++n) {
-        SCOPED_TRACE(n);
-        const auto e = rejection(prefix(full, n));
-        EXPECT_LE(e.offset(), n);
-        EXPECT_FALSE(e.section().empty());
-    }
     EXPECT_NO_THROW(mcbtools::readImage(prefix(full, full.size() - 1)));
     const std::pair<size_t, const char*> sections[] = {{10, "header"}, {kMethodsAt + 6, "global methods"},
         {kMethodsAt + 4 + 13 + 2, "selectors"}, {kGlobalsAt + 2, "globals"}, {kFlagAt, "classes"},
         {full.size() - 3, "string constants"}};
     for (const auto& [n, name] : sections) {
-        const std::string s = rejection(prefix(full, n)).section();
-        EXPECT_EQ(s.substr(0, s.find(',')), name);
+        const auto e = rejection(prefix(full, n));
+        EXPECT_LE(e.offset(), n);
+        EXPECT_EQ(e.section().substr(0, e.section().find(',')), name);
     }
 }
 
@@ -112,7 +104,7 @@ TEST(MalformedImage, DisassemblerCommandReportsAndFails) {
     auto im = sample();
     im[kFlagAt] = 7;
     const auto path = scratchDir() / "flag7.mcb";
-    writeText(path, std::string(im.begin(), im.end()));
+    std::ofstream(path, std::ios::binary) << std::string(im.begin(), im.end());
     CommandResult r = run(tool("mcbdis") + " " + path.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
@@ -125,17 +117,18 @@ TEST(MalformedImage, DisassemblerCommandReportsAndFails) {
     EXPECT_NE(r.err.find("cannot read"), std::string::npos);
 }
 
-TEST(Mutation, TruncatedAndEditedCorpusImagesNeverCrashAndAcceptedOnesRoundTrip) {
+// Every prefix and randomly edited copies of the corpus images, and random bytes (half of them
+// behind a valid header, which makes the later sections reachable).
+TEST(Mutation, DamagedImagesNeverCrashAndAcceptedOnesRoundTrip) {
     std::mt19937 rng(20261206);
     int accepted = 0, rejected = 0;
     for (const auto& file : corpusFiles()) {
         const auto image = assembleFile(file);
-        for (size_t n = 0; n <= image.size(); ++n)
-            checkImage(prefix(image, n), accepted, rejected);
+        for (size_t n = 0; n <= image.size(); ++n) checkImage(prefix(image, n), accepted, rejected);
         for (int i = 0; i < 1500; ++i) {
             auto edited = image;
-            for (int k = 1 + static_cast<int>(rng() % 4); k > 0 && !edited.empty(); --k) {
-                const auto at = edited.begin() + static_cast<std::ptrdiff_t>(rng() % edited.size());
+            for (int k = 1 + int(rng() % 4); k > 0 && !edited.empty(); --k) {
+                const auto at = edited.begin() + long(rng() % edited.size());
                 switch (rng() % 4) {
                 case 0: *at = static_cast<uint8_t>(rng()); break;
                 case 1: *at ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
@@ -148,22 +141,14 @@ TEST(Mutation, TruncatedAndEditedCorpusImagesNeverCrashAndAcceptedOnesRoundTrip)
     }
     EXPECT_GT(accepted, 100);
     EXPECT_GT(rejected, 100);
-}
-
-TEST(Mutation, RandomBytesNeverCrash) {
-    std::mt19937 rng(7);
-    int accepted = 0, rejected = 0;
     for (int i = 0; i < 2000; ++i) {
         std::vector<uint8_t> image(rng() % 200);
-        for (auto& b : image)
-            b = static_cast<uint8_t>(rng());
-        if (i % 2 == 0 && image.size() > 32) {  // a valid header makes the later sections reachable
+        for (auto& b : image) b = uint8_t(rng());
+        if (i % 2 == 0 && image.size() > 32) {
             image[0] = 20;
             image[21] = image[22] = 0xFF;
-            for (int w = 23; w < 32; ++w)
-                image[w] = static_cast<uint8_t>(1u << (rng() % 3));
+            for (int w = 23; w < 32; ++w) image[w] = uint8_t(1u << (rng() % 3));
         }
         checkImage(image, accepted, rejected);
     }
-    EXPECT_GT(rejected, 0);
 }

@@ -22,8 +22,7 @@ namespace fs = std::filesystem;
 inline std::vector<fs::path> corpusFiles() {
     std::vector<fs::path> out;
     for (const auto& entry : fs::directory_iterator(fs::path(MCB_SOURCE_DIR) / "tests/apps/asm"))
-        if (entry.path().extension() == ".s")
-            out.push_back(entry.path());
+        if (entry.path().extension() == ".s") out.push_back(entry.path());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -33,8 +32,6 @@ inline std::string readText(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void writeText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
 inline std::vector<uint8_t> assembleFile(const fs::path& path) { return mcbasm::assemble(readText(path)); }
 
 inline std::string tool(const char* name) { return (fs::path(MCB_BINARY_DIR) / "bin" / name).string(); }
@@ -43,10 +40,7 @@ inline std::string tool(const char* name) { return (fs::path(MCB_BINARY_DIR) / "
 inline fs::path scratchDir() {
     struct Scratch {
         fs::path path = fs::temp_directory_path() / ("mcb_tools_test_" + std::to_string(getpid()));
-        Scratch() {
-            fs::remove_all(path);
-            fs::create_directories(path);
-        }
+        Scratch() { fs::create_directories(path); }
         ~Scratch() {
             std::error_code ignored;
             fs::remove_all(path, ignored);
@@ -57,17 +51,16 @@ inline fs::path scratchDir() {
 }
 
 struct CommandResult {
-    int status = -1;
-    std::string out;
-    std::string err;
+    int status;
+    std::string out, err;
 };
 
 // Runs a shell command line, capturing standard output and error.
 inline CommandResult run(const std::string& commandLine) {
     static int counter = 0;
-    const fs::path out = scratchDir() / ("out" + std::to_string(counter));
-    const fs::path err = scratchDir() / ("err" + std::to_string(counter++));
-    const int raw = std::system(("(" + commandLine + ") >" + out.string() + " 2>" + err.string()).c_str());
+    const std::string out = (scratchDir() / ("out" + std::to_string(counter))).string();
+    const std::string err = (scratchDir() / ("err" + std::to_string(counter++))).string();
+    const int raw = std::system(("(" + commandLine + ") >" + out + " 2>" + err).c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
 }
 
