@@ -14,6 +14,8 @@ std::unique_ptr<CAppsFileWriter> openForWriting(const CAppsString& path, bool tr
     if (!truncate) {
         CAppsFileReader reader(path);
         keep = reader.isOk() && reader.readRest(old);
+        // Contents that exist but cannot be read would be lost to the truncating open.
+        if (!keep && FileUtility::fileExists(path)) return nullptr;
     }
     auto writer = std::make_unique<CAppsFileWriter>(path, true);
     if (!writer->isOk()) return nullptr;
