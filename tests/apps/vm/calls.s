@@ -1,17 +1,12 @@
-; calls.s: direct and virtual calls, entry calls with argument and result levels,
-; finding methods by signature, and host calls that arrive while bytecode runs:
-; queued and run in order after the current call, while draw and system-timer
-; events refuse to nest. A method with a result has a result slot below its arguments.
-; "control": jumps in both widths and directions (a jump lands at its last operand
-; byte + offset; invalid opcodes (56) trap a wrong landing), try/droph/throw with the
-; superclass walk (Shape above Circle above Leaf), catch-all handlers and a throw two calls down; "uncaught": a throw
-; no handler catches goes to "vmprintthrowableandexit".
-;! log "stack 610 3 4 0 2"
+; calls.s: calls (a result slot below the arguments), entry calls with levels, finding
+; methods, host calls queued while bytecode runs (a draw event refuses to nest).
+; "control": jumps (landing at the last operand byte + offset; opcode 56 traps a wrong
+; landing), try/droph/throw up the superclass chain; "uncaught": to "vmprintthrowableandexit".
+;! log "stack 3 4 0 2"
 ;! log "11"
 ;! log "22"
 ;! log "key pressed"
 ;! log "2"
-;! log "stack 2 30 40"
 ;! call "control"
 ;! log "stack 77 3 2 1 0 9"
 ;! log "descriptors [0] frames [0]"
@@ -23,12 +18,12 @@
 ;! find "nothing" -> none
 ;! find "pick one" -> "pick one, the first"
 ;! find "(int)twice" -> "(int)twice<int>" levels none resultlevel 0
-;! find "<a>.m<b>" -> "<**a>.m<*b>" levels 2, 1 handle 12
+;! find "<a>.m<b>" -> "<**a>.m<*b>" levels 2, 1 handle 10
 ; a later signature for the same method gets the first handle, levels and all
-;! find "<a>.m" -> "<**a>.m<*b>" levels 2, 1 handle 12
+;! find "<a>.m" -> "<**a>.m<*b>" levels 2, 1 handle 10
 ;! find "odd<" -> "odd<*" levels 0
-;! call "(int)fib<int>" args 20 resultlevel 0
-;! result == 6765
+;! call "(int)sum<int>" args 100 resultlevel 0
+;! result == 5050
 ;! call "(int)deref<int>" args 7 levels 0 resultlevel 0
 ;! result == 7
 ;! call "(string)greeting" resultlevel 1
@@ -37,14 +32,10 @@
 ;! result == 5
 ;! call "draw now"
 ;! halts "VM concurrency error"
-;! call "timer now"
-;! halts "VM concurrency error"
-;! call "exit now"
-;! exits
 ;! call "log<int>" args 5
 ;! log "5"
 .method "main", main, frame
-.method "(int)fib<int>", fib, frame1
+.method "(int)sum<int>", sum, frame1
 .method "control", control, frame
 .method "uncaught", uncaught, frame
 .method "vmprintthrowableandexit<*throwable>", printexit, frame1
@@ -58,12 +49,8 @@
 .method "odd<*", main, frame
 .method "log<int>", logint, frame1
 .method "draw now", drawnow, frame
-.method "timer now", timernow, frame
-.method "exit now", exitnow, frame
-.method "<*systemtimerlistener>.systemtimerevent", logint, frame1
 .method "<*application>.draw to<canvas>", logint, frame1
 .method "<*application>.key pressed<keyevent>", keypressed, frame2
-.method "<*application>.pointer event<int>at x<int>y<int>modifiers<int>", pointer, frame5
 .selector area "(int)<*Shape>.area"
     .impl Circle, circle_area, frame1
     .impl Square, square_area, frame1
@@ -81,16 +68,12 @@
     .lengths 1, 0, 0
 .descriptor frame2
     .lengths 2, 0, 0
-.descriptor frame5
-    .lengths 5, 0, 0
 .string hello "hello"
 .string slog "log<int>"
 .string sdescribe "<Shape>.describe"
 .string key "key pressed"
 .code
 main:
-    push64 0, 15
-    call fib, frame1
     push 0                      ; virtual: result slot, receiver, its class index,
     alloc 1, 1                  ; which the call replaces by the return address
     dup
@@ -125,37 +108,22 @@ main:
     push 1
     ldstr sdescribe
     extcall 99, 3
-    push64 2, 30
-    push64 40, 0
-    extcall 99, 13              ; a pointer event
-    push 5
+    push 4
     extcall 99, 16
-    ret 5, 6
-fib:                            ; n < 2 ? n : fib(n - 1) + fib(n - 2)
-    ldloc -2
-    push 2
-    lt
-    jz fib_rec
-    ldloca -3
+    ret 4, 5
+sum:                            ; n + sum(n - 1), sum(0) = 0
+    ldloca -3                   ; the result slot
     ldloc -3
-    store
-    ret 0, 2
-fib_rec:
+    dup
+    jz sum_store
     push 0
-    ldloc -3
+    ldloc -2
     push 1
     sub
-    call fib, frame1
-    push 0
-    ldloc -4
-    push 2
-    sub
-    call fib, frame1
+    call sum, frame1
     add
-    ldloca -4
-    ldloc -2
+sum_store:
     store
-    adjsp -1
     ret 0, 2
 deref:                          ; the argument comes through two cells
     ldloca -3
@@ -196,29 +164,14 @@ keypressed:
     ldstr key
     extcall 99, 2
     ret 0, 3
-pointer:                        ; (application, kind, x, y, modifiers): logs kind, x and y
-    ldloc -5
-    ldloc -5
-    ldloc -5
-    push 3
-    extcall 99, 16
-    adjsp -3
-    ret 0, 6
 drawnow:
     push 0
     extcall 99, 4
-timernow:
-    alloc 2, 1
-    extcall 99, 5
-exitnow:
-    extcall 99, 9
 control:
     push64 77, 0
     jz_w t1                     ; taken; pops its condition
     .byte 56
 t1: push 5
-    jz trap
-    ldm1
     jz trap
     jmp 3                       ; past two bytes
     .byte 56, 56
