@@ -477,7 +477,13 @@ void VirtualMachine::run() {
         if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
         needPush(TInt64(n) - 1);
         const TUint8* from = n > 0 ? mem.ptr(TUint32(s[sp]), TUint32(n) * 4u) : nullptr;
-        if (n > 0) std::memmove(s + sp, from, size_t(n) * 4);
+        if (n == 2) {  // 64-bit values: a fixed-size copy the compiler inlines
+            TInt32 w[2];
+            std::memcpy(w, from, 8);
+            std::memcpy(s + sp, w, 8);
+        } else if (n > 0) {
+            std::memmove(s + sp, from, size_t(n) * 4);
+        }
         sp += n - 1;
         NEXT();
     }
@@ -488,7 +494,14 @@ void VirtualMachine::run() {
         needPop(TInt64(n) + 1);
         TInt32 address = s[sp - n];
         if (address == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-        if (n > 0) std::memmove(mem.ptr(TUint32(address), TUint32(n) * 4u), s + sp - n + 1, size_t(n) * 4);
+        if (n == 2) {
+            TUint8* to = mem.ptr(TUint32(address), 8);
+            TInt32 w[2];
+            std::memcpy(w, s + sp - 1, 8);
+            std::memcpy(to, w, 8);
+        } else if (n > 0) {
+            std::memmove(mem.ptr(TUint32(address), TUint32(n) * 4u), s + sp - n + 1, size_t(n) * 4);
+        }
         sp -= n + 1;
         NEXT();
     }
