@@ -44,6 +44,12 @@ void copyUnits(TUint16* dst, const TUint16* src, TInt32 n) {
     if (n > 0) std::memcpy(dst, src, size_t(n) * sizeof(TUint16));
 }
 
+OStringBuffer* copyOf(const TUint16* src, TInt32 n) {
+    OStringBuffer* b = newBuffer(n);
+    copyUnits(b->data, src, n);
+    return b;
+}
+
 // True for a non-empty valid range, false for (0, -1); anything else raises 5.
 bool checkRange(TInt32 start, TInt32 end, TInt32 length) {
     if (start == 0 && end == -1) return false;
@@ -83,9 +89,7 @@ OString::OString(const char* latin1, TInt32 offset) {
 OString::OString(const TUint16* units, TInt32 n) {
     if (n < 0) vmerr::raise(vmerr::InvalidArgument);
     if (n == 0) return;
-    OStringBuffer* b = newBuffer(n);
-    copyUnits(b->data, units, n);
-    adopt(b);
+    adopt(copyOf(units, n));
 }
 
 OString::OString(TUint16 c, TInt32 n) {
@@ -201,9 +205,7 @@ void OString::store(const TUint16* src, TInt32 n, bool shrinking) {
         units()[n] = 0;
         return;
     }
-    OStringBuffer* b = newBuffer(n);
-    copyUnits(b->data, src, n);
-    adopt(b);
+    adopt(copyOf(src, n));
 }
 
 TUint32 OString::sizeOutsideHeap() const {
@@ -246,9 +248,7 @@ void OString::insertUnits(TInt32 position, const TUint16* src, TInt32 k, OString
         if (whole) {
             share(whole);
         } else {
-            OStringBuffer* b = newBuffer(k);
-            copyUnits(b->data, src, k);
-            adopt(b);
+            adopt(copyOf(src, k));
         }
         return;
     }
@@ -321,11 +321,7 @@ void OString::mapCase(TUint16 (*map)(TUint16)) {
     TInt32 i = 0;
     while (i < len && map(pBuffer->data[i]) == pBuffer->data[i]) ++i;
     if (i == len) return;
-    if (!unshared()) {
-        OStringBuffer* b = newBuffer(len);
-        copyUnits(b->data, pBuffer->data, len);
-        adopt(b);
-    }
+    if (!unshared()) adopt(copyOf(pBuffer->data, len));
     for (; i < len; ++i) units()[i] = map(units()[i]);
 }
 
@@ -339,19 +335,9 @@ TInt32 OString::removeAll(const OString& pattern, TInt32 start, TInt32 end, bool
 TInt32 OString::replaceAll(const OString& pattern, const OString& replacement, TInt32 start,
                            TInt32 end, bool caseSensitive) {
     if (!checkRange(start, end, length())) return 0;
-    TInt32 m = pattern.length();
-    if (m == 0 || m > end - start + 1) return 0;
-    std::vector<TUint16> pat = folded(pattern, caseSensitive);
     std::vector<TInt32> hits;
-    for (TInt32 p = start; p <= end - m + 1;) {
-        if (matchesAt(p, pat.data(), m, caseSensitive)) {
-            hits.push_back(p);
-            p += m;
-        } else {
-            ++p;
-        }
-    }
-    if (hits.empty()) return 0;
+    if (scanMatches(pattern, start, end, caseSensitive, &hits) == 0) return 0;
+    TInt32 m = pattern.length();
     TInt32 r = replacement.length();
     TInt64 total = length() + TInt64(hits.size()) * (r - m);
     if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument);
@@ -448,11 +434,7 @@ void OString::repeat(TInt32 n) {
 
 void OString::setCharAt(TInt32 index, TUint16 c) {
     if (charAt(index) == c) return;
-    if (!unshared()) {
-        OStringBuffer* b = newBuffer(length());
-        copyUnits(b->data, pBuffer->data, length());
-        adopt(b);
-    }
+    if (!unshared()) adopt(copyOf(pBuffer->data, length()));
     units()[index] = c;
 }
 
@@ -510,6 +492,13 @@ TInt32 OString::findLast(const OString& pattern, bool caseSensitive) const {
 
 TInt32 OString::count(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive) const {
     if (!checkRange(start, end, length())) return 0;
+    return scanMatches(pattern, start, end, caseSensitive, nullptr);
+}
+
+// Non-overlapping matches inside a checked, non-empty range, left to right;
+// their positions go to `hits` when given.
+TInt32 OString::scanMatches(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive,
+                            std::vector<TInt32>* hits) const {
     TInt32 m = pattern.length();
     if (m == 0) return 0;
     std::vector<TUint16> pat = folded(pattern, caseSensitive);
@@ -517,6 +506,7 @@ TInt32 OString::count(const OString& pattern, TInt32 start, TInt32 end, bool cas
     for (TInt32 p = start; p <= end - m + 1;) {
         if (matchesAt(p, pat.data(), m, caseSensitive)) {
             ++n;
+            if (hits) hits->push_back(p);
             p += m;
         } else {
             ++p;

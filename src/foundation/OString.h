@@ -7,6 +7,8 @@
 #include "foundation/Vec.h"
 #include "heap/GCObject.h"
 
+#include <vector>
+
 class QString;
 
 // Shared character block. Starts with no owner; every OString attached to it
@@ -128,6 +130,8 @@ private:
     TInt32 search(const TUint16* pattern, TInt32 m, TInt32 start, TInt32 end, bool caseSensitive,
                   bool backwards) const;
     bool matchesAt(TInt32 p, const TUint16* pattern, TInt32 m, bool caseSensitive) const;
+    TInt32 scanMatches(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive,
+                       std::vector<TInt32>* hits) const;
 
     OStringBuffer* pBuffer = nullptr;
 };

@@ -116,6 +116,14 @@ public:
         size_ = n;
     }
 
+    // As resize, but a vector that must grow takes at least the capacity append
+    // would, so that many small extensions do not copy it each time.
+    void growTo(TInt32 n) {
+        if (n > capacity_)
+            reserve(TInt32(std::min<TInt64>(INT32_MAX, std::max<TInt64>(n, (TInt64(size_) * 5) / 4 + 8))));
+        resize(n);
+    }
+
     void reserve(TInt32 n) {
         if (n < size_) vmerr::raise(vmerr::InvalidArgument);
         if (n <= capacity_) return;

@@ -39,8 +39,7 @@ void VMHeap::drainMarkStack() {
         }
     } catch (const ErrorHandlingException&) {
         // A half-marked heap would make the next collection skip what it reached.
-        markStack_.clear();
-        clearAllMarks();
+        collectAbandoned();
         throw;
     }
 }
@@ -103,7 +102,7 @@ void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     if (!vector || !vector->arrayStorage(&storage, &count) || count <= 0) return;
     markStack_.append(storage);
     if (!elementsAreReferences) return;
-    if (TUint64(count) * 4 > 0xFFFFFFFFu) vmerr::raise(vmerr::VM, "Heap corrupted");
+    if (TUint64(count) * 4 > 0xFFFFFFFFu) corrupted();
     mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
     for (TInt32 i = 0; i < count; ++i)
         pushIfLive(*mem_.uncheckedWord(storage + TUint32(i) * 4));

@@ -129,8 +129,7 @@ HeapEntry* VMHeap::entryAt(VMAddr headerAddr) {
 }
 
 HeapEntry* VMHeap::headerOf(VMAddr ref) {
-    if (ref == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-    if (ref < kHeaderSize) VMMemory::raiseBadAddress(ref);
+    if (ref < kHeaderSize) VMMemory::raiseBadAccess(ref);
     return entryAt(ref - kHeaderSize);
 }
 
@@ -337,10 +336,17 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
     if (!inserted) {  // the entry had an object already: it goes, the new one stays
         TUint32 previous = old->second;
         old->second = handle;
-        std::unique_ptr<GCObject> doomed = std::move(objects_[previous - 1].object);
-        objects_[previous - 1].entry = 0;
-        freeHandles_.push_back(previous);
+        releaseSlot(previous);
     }
+}
+
+// Frees the slot and hands back its object, to be destroyed once the records agree.
+std::unique_ptr<GCObject> VMHeap::releaseSlot(TUint32 handle) {
+    ObjectSlot& slot = objects_[handle - 1];
+    std::unique_ptr<GCObject> object = std::move(slot.object);
+    slot.entry = 0;
+    freeHandles_.push_back(handle);
+    return object;
 }
 
 VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
@@ -352,12 +358,13 @@ VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, 
 
 GCObject* VMHeap::findObject(VMAddr ref) {
     HeapEntry* he = liveEntry(ref);
-    if (!he) return nullptr;
-    auto it = objectOfEntry_.find(addressOf(he));
-    // A handle word that bytecode changed reaches nothing, not even the entry's own object.
-    if (it == objectOfEntry_.end() || he->size < 4 || *mem_.uncheckedWord(ref) != it->second)
-        return nullptr;
-    return objects_[it->second - 1].object.get();
+    if (!he || he->size < 4) return nullptr;
+    // The slot's entry mirrors objectOfEntry_ and spares a hash lookup on every access: a
+    // handle word that bytecode changed reaches nothing, not even the entry's own object.
+    TUint32 handle = *mem_.uncheckedWord(ref);
+    if (handle == 0 || handle > objects_.size()) return nullptr;
+    const ObjectSlot& slot = objects_[handle - 1];
+    return slot.entry == addressOf(he) ? slot.object.get() : nullptr;
 }
 
 GCObject* VMHeap::object(VMAddr ref) {
@@ -370,11 +377,8 @@ GCObject* VMHeap::object(VMAddr ref) {
 void VMHeap::destroyObject(HeapEntry* he) {
     auto it = objectOfEntry_.find(addressOf(he));
     if (it == objectOfEntry_.end()) return;
-    TUint32 handle = it->second;
+    std::unique_ptr<GCObject> doomed = releaseSlot(it->second);
     objectOfEntry_.erase(it);
-    std::unique_ptr<GCObject> doomed = std::move(objects_[handle - 1].object);
-    objects_[handle - 1].entry = 0;
-    freeHandles_.push_back(handle);
     *mem_.uncheckedWord(referenceOf(he)) = 0;
     doomed.reset();
 }

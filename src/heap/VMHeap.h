@@ -196,6 +196,7 @@ private:
     void carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type,
                        GcCode code);
     void destroyObject(HeapEntry* he);
+    std::unique_ptr<GCObject> releaseSlot(TUint32 handle);
     void traceEntry(HeapEntry* he, VMAddr ref);
     void drainMarkStack();
     void pushArrayField(VMAddr wordAddress, TBool elementsAreReferences);

@@ -31,34 +31,31 @@ std::unique_ptr<CAppsFileReader> openForReading(const CAppsString& path) {
 }
 
 bool deleteFile(const CAppsString& path) {
-    return !path.isEmpty() && FileUtility::fileExists(path) && FileUtility::removeFile(path);
+    return FileUtility::fileExists(path) && FileUtility::removeFile(path);
 }
 
-bool fileExists(const CAppsString& path) { return !path.isEmpty() && FileUtility::fileExists(path); }
+bool fileExists(const CAppsString& path) { return FileUtility::fileExists(path); }
 
 bool renameFile(const CAppsString& from, const CAppsString& to) {
-    return !from.isEmpty() && !to.isEmpty() && FileUtility::renameFile(from, to);
+    return FileUtility::renameFile(from, to);
 }
 
 bool listDirectory(const CAppsString& path, Vec<OString>& files, Vec<OString>& directories) {
     Vec<CAppsString> fileNames, dirNames;
-    if (path.isEmpty() || !FileUtility::listFiles(path, fileNames) || !FileUtility::listDirectories(path, dirNames))
-        return false;
+    if (!FileUtility::listFiles(path, fileNames) || !FileUtility::listDirectories(path, dirNames)) return false;
     for (const CAppsString& n : fileNames) files.append(OString(n.data(), n.getSize()));
     for (const CAppsString& n : dirNames) directories.append(OString(n.data(), n.getSize()));
     return true;
 }
 
-bool createDirectory(const CAppsString& path) { return !path.isEmpty() && FileUtility::createDirectory(path); }
+bool createDirectory(const CAppsString& path) { return FileUtility::createDirectory(path); }
 
-bool removeDirectory(const CAppsString& path) { return !path.isEmpty() && FileUtility::removeDirectory(path); }
+bool removeDirectory(const CAppsString& path) { return FileUtility::removeDirectory(path); }
 
 bool renameDirectory(const CAppsString& from, const CAppsString& to) {
-    return !from.isEmpty() && !to.isEmpty() && FileUtility::renameDirectory(from, to);
+    return FileUtility::renameDirectory(from, to);
 }
 
-bool directoryExists(const CAppsString& path) {
-    return !path.isEmpty() && FileUtility::directoryExists(path);
-}
+bool directoryExists(const CAppsString& path) { return FileUtility::directoryExists(path); }
 
 }  // namespace appfiles

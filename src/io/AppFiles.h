@@ -1,6 +1,7 @@
 // The file operations a host offers applications, on paths already resolved
-// below the application's root (an empty path is one the path rule refused,
-// and every operation fails on it without touching the file system).
+// below the application's root. An empty path is one the path rule refused:
+// every operation fails on it without touching the file system (FileUtility
+// refuses it already).
 #pragma once
 
 #include "foundation/CAppsString.h"

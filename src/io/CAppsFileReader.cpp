@@ -5,6 +5,7 @@
 #include "io/FileInputStream.h"
 #include "io/MemoryInputStream.h"
 #include "io/NoRaise.h"
+#include "io/StreamBytes.h"
 
 CAppsFileReader::CAppsFileReader(const CAppsString& p) : path(p) {
     auto file = std::make_unique<VELMAR::FileInputStream>();
@@ -40,7 +41,7 @@ bool CAppsFileReader::appendBytes(Vec<Byte>& bytes, TInt32 count) {
     static_assert(sizeof(Byte) == 1);
     if (!stream || count < 0) return false;
     if (count == 0) return true;
-    if (!stream->isOk() || TUint32(count) > size() - std::min(size(), position())) return false;
+    if (!stream->isOk() || TUint32(count) > bytesLeft()) return false;
     const TInt32 oldSize = bytes.getSize();
     if (TInt64(oldSize) + count > INT32_MAX) return false;
     if (!VELMAR::runWithoutRaising([&] { bytes.resize(oldSize + count); })) return false;
@@ -55,9 +56,7 @@ bool CAppsFileReader::read(Vec<TInt8>& bytes, TInt32 count) { return appendBytes
 
 bool CAppsFileReader::readRest(Vec<TUint8>& bytes) {
     if (!stream) return false;
-    const TUint32 size = stream->size();
-    const TUint32 position = stream->position();
-    const TUint32 left = position < size ? size - position : 0;
+    const TUint32 left = bytesLeft();
     if (left > TUint32(INT32_MAX)) return false;
     return appendBytes(bytes, TInt32(left));
 }
@@ -87,5 +86,7 @@ bool CAppsFileReader::seek(TInt32 p) { return stream && p >= 0 && stream->seek(T
 TUint32 CAppsFileReader::size() { return stream ? stream->size() : 0; }
 
 TUint32 CAppsFileReader::position() { return stream ? stream->position() : 0; }
+
+TUint32 CAppsFileReader::bytesLeft() { return stream ? VELMAR::bytesLeft(*stream) : 0; }
 
 bool CAppsFileReader::atEnd() { return !stream || stream->atEnd(); }

@@ -39,6 +39,7 @@ public:
     bool seek(TInt32 position);
     TUint32 size();
     TUint32 position();
+    TUint32 bytesLeft();
     // True also when there is nothing to read from at all.
     bool atEnd();
     bool isOk() const { return stream && stream->isOk(); }

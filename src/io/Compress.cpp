@@ -33,19 +33,13 @@ bool isInflateFailure(int ret) {
            ret == Z_STREAM_ERROR;
 }
 
-// Appends `count` bytes, growing the capacity the way Vec::append does so that
-// many small chunks do not copy the whole output each time.
 template <typename Byte>
 bool appendChunk(Vec<Byte>& out, const TUint8* bytes, TUint32 count) {
     if (count == 0) return true;
     const TInt64 wanted = TInt64(out.getSize()) + count;
     if (wanted > INT32_MAX) return false;
-    if (wanted > out.capacity()) {
-        const TInt64 grown = (TInt64(out.getSize()) * 5) / 4 + 8;
-        out.reserve(TInt32(std::min<TInt64>(INT32_MAX, std::max(wanted, grown))));
-    }
     const TInt32 old = out.getSize();
-    out.resize(TInt32(wanted));
+    out.growTo(TInt32(wanted));
     std::memcpy(out.data() + old, bytes, count);
     return true;
 }
@@ -104,8 +98,17 @@ bool replaceOutput(Vec<Byte>& out, Work&& work) {
 }
 
 template <typename Byte>
-const TUint8* bytesOf(const Vec<Byte>& v) {
-    return reinterpret_cast<const TUint8*>(v.data());
+bool deflateVector(const Vec<Byte>& in, Vec<Byte>& out, int level) {
+    const auto* bytes = reinterpret_cast<const TUint8*>(in.data());
+    const TInt32 size = in.getSize();
+    return replaceOutput(out, [&](Vec<Byte>& r) { return deflateAll(bytes, size, r, level); });
+}
+
+template <typename Byte>
+bool inflateVector(const Vec<Byte>& in, Vec<Byte>& out) {
+    const auto* bytes = reinterpret_cast<const TUint8*>(in.data());
+    const TInt32 size = in.getSize();
+    return replaceOutput(out, [&](Vec<Byte>& r) { return inflateAll(bytes, size, r); });
 }
 
 // Inflates the pending input into `output` as often as it comes back full,
@@ -149,28 +152,16 @@ bool inflateSection(CAppsFileReader& reader, CAppsFileWriter& writer, TUint32 le
 }  // namespace
 
 bool ZLib::compress(const Vec<TUint8>& in, Vec<TUint8>& out, int level) {
-    const TUint8* bytes = bytesOf(in);
-    const TInt32 size = in.getSize();
-    return replaceOutput(out, [&](Vec<TUint8>& r) { return deflateAll(bytes, size, r, level); });
+    return deflateVector(in, out, level);
 }
 
 bool ZLib::compress(const Vec<TInt8>& in, Vec<TInt8>& out, int level) {
-    const TUint8* bytes = bytesOf(in);
-    const TInt32 size = in.getSize();
-    return replaceOutput(out, [&](Vec<TInt8>& r) { return deflateAll(bytes, size, r, level); });
+    return deflateVector(in, out, level);
 }
 
-bool ZLib::unCompress(const Vec<TUint8>& in, Vec<TUint8>& out) {
-    const TUint8* bytes = bytesOf(in);
-    const TInt32 size = in.getSize();
-    return replaceOutput(out, [&](Vec<TUint8>& r) { return inflateAll(bytes, size, r); });
-}
+bool ZLib::unCompress(const Vec<TUint8>& in, Vec<TUint8>& out) { return inflateVector(in, out); }
 
-bool ZLib::unCompress(const Vec<TInt8>& in, Vec<TInt8>& out) {
-    const TUint8* bytes = bytesOf(in);
-    const TInt32 size = in.getSize();
-    return replaceOutput(out, [&](Vec<TInt8>& r) { return inflateAll(bytes, size, r); });
-}
+bool ZLib::unCompress(const Vec<TInt8>& in, Vec<TInt8>& out) { return inflateVector(in, out); }
 
 bool ZLib::unCompress(CAppsFileReader& reader, CAppsFileWriter& writer, int length,
                       int blockSize) {

@@ -2,10 +2,9 @@
 #include "io/FileInputStream.h"
 
 #include "io/OsPath.h"
+#include "io/StdioFile.h"
 
 #include <sys/stat.h>
-
-#include <cstdint>
 
 namespace VELMAR {
 namespace {
@@ -46,26 +45,16 @@ bool FileInputStream::read(TUint8* buffer, TUint32 count) {
 }
 
 TUint32 FileInputStream::size() {
-    if (!file) return failedQuery();
-    const off_t here = ftello(file);
-    if (here < 0 || fseeko(file, 0, SEEK_END) != 0) return failedQuery();
-    const off_t end = ftello(file);
-    const bool back = fseeko(file, here, SEEK_SET) == 0;
-    if (end < 0 || !back || end > off_t(UINT32_MAX)) return failedQuery();
-    return TUint32(end);
+    TUint32 size;
+    return stdioSize(file, size) ? size : failedQuery();
 }
 
 TUint32 FileInputStream::position() {
-    const off_t here = file ? ftello(file) : -1;
-    if (here < 0 || here > off_t(UINT32_MAX)) return failedQuery();
-    return TUint32(here);
+    TUint32 position;
+    return stdioPosition(file, position) ? position : failedQuery();
 }
 
-bool FileInputStream::seek(TUint32 position) {
-    if (!file || size() < position) return fail();
-    if (fseeko(file, off_t(position), SEEK_SET) != 0) return fail();
-    return true;
-}
+bool FileInputStream::seek(TUint32 position) { return stdioSeek(file, position) || fail(); }
 
 bool FileInputStream::atEnd() { return !file || position() == size(); }
 

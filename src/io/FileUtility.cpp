@@ -19,6 +19,8 @@
 
 namespace FileUtility {
 namespace {
+using VELMAR::makeDirectories;
+using VELMAR::makeParentDirectories;
 using VELMAR::toOsPath;
 
 // File is a regular file; Other a device, pipe or socket.
@@ -41,18 +43,6 @@ bool statFollowing(const CAppsString& path, struct stat& st) {
 bool exists(const std::string& osPath) { return entryKind(osPath) != Kind::Missing; }
 
 bool isRemovableAsFile(Kind kind) { return kind != Kind::Missing && kind != Kind::Directory; }
-
-std::string parentOf(const std::string& osPath) {
-    const size_t slash = osPath.find_last_of('/');
-    return slash == std::string::npos || slash == 0 ? std::string() : osPath.substr(0, slash);
-}
-
-bool makeDirectories(const std::string& osPath) {
-    std::error_code ec;
-    std::filesystem::create_directories(osPath, ec);
-    struct stat st {};
-    return stat(osPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 struct Entry {
     std::string name;
@@ -179,8 +169,7 @@ bool renameFile(const CAppsString& from, const CAppsString& to) {
     if (!toOsPath(from, osFrom) || !toOsPath(to, osTo)) return false;
     const Kind kind = entryKind(osFrom);
     if (!isRemovableAsFile(kind) || exists(osTo)) return false;
-    const std::string parent = parentOf(osTo);
-    if (!parent.empty() && !makeDirectories(parent)) return false;
+    if (!makeParentDirectories(osTo)) return false;
     if (std::rename(osFrom.c_str(), osTo.c_str()) == 0) return true;
     return errno == EXDEV && kind == Kind::File && copyAndRemove(osFrom, osTo);
 }

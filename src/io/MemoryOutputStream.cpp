@@ -3,7 +3,6 @@
 
 #include "io/NoRaise.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -45,19 +44,10 @@ bool MemoryOutputStream::write(const TUint8* buffer, TUint32 count) {
         copy.assign(buffer, buffer + count);
         buffer = copy.data();
     }
-    if (end > size && !grow(TInt32(end))) return false;
+    if (end > size && !runWithoutRaising([&] { target->growTo(TInt32(end)); })) return false;
     std::memmove(target->data() + pos, buffer, count);
     pos = TUint32(end);
     return true;
-}
-
-bool MemoryOutputStream::grow(TInt32 newSize) {
-    return runWithoutRaising([&] {
-        const TInt64 wanted = TInt64(target->getSize()) * 5 / 4 + 8;
-        if (newSize > target->capacity())
-            target->reserve(TInt32(std::min<TInt64>(INT32_MAX, std::max<TInt64>(newSize, wanted))));
-        target->resize(newSize);
-    });
 }
 
 TUint32 MemoryOutputStream::size() { return target ? TUint32(target->getSize()) : 0; }

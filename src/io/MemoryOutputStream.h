@@ -32,8 +32,6 @@ public:
     const Vec<TUint8>* bytes() const { return target; }
 
 private:
-    bool grow(TInt32 newSize);
-
     Vec<TUint8>* target;
     TUint32 pos = 0;
     bool ownsTarget;

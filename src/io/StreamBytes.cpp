@@ -4,13 +4,12 @@
 #include "io/NoRaise.h"
 
 namespace VELMAR {
-namespace {
+
 TUint32 bytesLeft(InputStream& stream) {
     const TUint32 size = stream.size();
     const TUint32 position = stream.position();
     return position < size ? size - position : 0;
 }
-}  // namespace
 
 bool readToEnd(InputStream& stream, Vec<TUint8>& out) {
     if (!stream.isOk()) return false;

@@ -9,6 +9,9 @@
 
 namespace VELMAR {
 
+// The bytes from the position to the end; 0 when the position lies past it.
+TUint32 bytesLeft(InputStream& stream);
+
 // Appends every byte from the current position to the end. On failure `out`
 // is left as it was and false is returned.
 bool readToEnd(InputStream& stream, Vec<TUint8>& out);

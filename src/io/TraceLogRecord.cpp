@@ -57,10 +57,7 @@ void readAndCheckType(CAppsFileReader& reader, int expectedType) {
 
 TInt32 readLength(CAppsFileReader& reader) {
     const TInt32 length = readInt32(reader);
-    const TUint32 size = reader.size();
-    const TUint32 position = reader.position();
-    const TInt64 left = position < size ? TInt64(size) - position : 0;
-    if (length < 0 || length > left)
+    if (length < 0 || TUint32(length) > reader.bytesLeft())
         failRead(CAppsString("invalid length: ").appendDecimal(length));
     return length;
 }
