@@ -75,12 +75,7 @@ void list(VirtualMachine& vm) {
     FileSystemServices* fs = services(vm);
     require(fs && fs->listDirectory(p, files, directories));
     const Vec<OString>& names = Directories ? directories : files;
-    OVectorBase* vector = nullptr;
-    const VMAddr handle = vectorops::newVectorHandle(vm, kObjectVector, &vector);
-    vector->resize(names.getSize());
-    for (TInt32 i = 0; i < names.getSize(); ++i)
-        vm.memory().writeWord(vector->elementAddress(i), vm.newString(names[i]));
-    a.result(TInt32(handle));
+    a.result(TInt32(vectorops::newStringVector(vm, names.data(), names.getSize())));
 }
 
 constexpr NativeBodies kFileSystem = byNumber({

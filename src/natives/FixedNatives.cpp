@@ -28,18 +28,6 @@ void fromString(VirtualMachine& vm) {
     resultFixed(a, ORaw::parse(text.data(), text.length()));
 }
 
-template <ORaw (*op)(ORaw)>
-void unary(VirtualMachine& vm) {
-    NativeArgs a(vm, 2);
-    resultFixed(a, op(fixedArg(a, 0)));
-}
-
-template <ORaw (*op)(ORaw, ORaw)>
-void binary(VirtualMachine& vm) {
-    NativeArgs a(vm, 4);
-    resultFixed(a, op(fixedArg(a, 0), fixedArg(a, 2)));
-}
-
 // (variable address, b): the variable becomes variable op b.
 template <ORaw (*op)(ORaw, ORaw)>
 void into(VirtualMachine& vm) {
@@ -80,12 +68,6 @@ void integer(VirtualMachine& vm) {
     a.result((fixedArg(a, 0).*toInt)());
 }
 
-template <const ORaw& value>
-void constant(VirtualMachine& vm) {
-    NativeArgs a(vm, 0);
-    resultFixed(a, value);
-}
-
 ORaw absolute(ORaw x) { return x.abs(); }
 ORaw negated(ORaw x) { return -x; }
 ORaw sum(ORaw x, ORaw y) { return x + y; }
@@ -99,14 +81,14 @@ bool gt(ORaw x, ORaw y) { return x > y; }
 bool ge(ORaw x, ORaw y) { return x >= y; }
 
 constexpr NativeBodies kFixed = byNumber({
-    {1, load}, {2, fromByte}, {3, fromInt}, {4, fromString}, {5, unary<absolute>},
-    {6, unary<negated>}, {7, binary<sum>}, {8, binary<difference>}, {9, binary<product>},
-    {10, binary<ORaw::divide>}, {11, binary<ORaw::pow>}, {12, into<sum>},
+    {1, load}, {2, fromByte}, {3, fromInt}, {4, fromString}, {5, fixedUnary<absolute>},
+    {6, fixedUnary<negated>}, {7, fixedBinary<sum>}, {8, fixedBinary<difference>}, {9, fixedBinary<product>},
+    {10, fixedBinary<ORaw::divide>}, {11, fixedBinary<ORaw::pow>}, {12, into<sum>},
     {13, into<difference>}, {14, into<product>}, {15, into<ORaw::divide>}, {16, step<sum>},
     {17, step<difference>}, {18, compare<eq>}, {19, compare<ne>}, {20, compare<lt>},
     {21, compare<le>}, {22, compare<gt>}, {23, compare<ge>}, {24, toStringDecimals},
     {25, toString}, {26, integer<&ORaw::round>}, {27, integer<&ORaw::ceiling>},
-    {28, integer<&ORaw::floor>}, {29, constant<ORaw::MIN>}, {30, constant<ORaw::MAX>},
+    {28, integer<&ORaw::floor>}, {29, fixedConstant<ORaw::MIN>}, {30, fixedConstant<ORaw::MAX>},
 });
 }  // namespace
 

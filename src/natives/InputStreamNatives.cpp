@@ -17,7 +17,7 @@ void read(VirtualMachine& vm) {
     const TInt32 count = a.word(1);
     if (count < 0) vmerr::raise(vmerr::InvalidArgument, "The number of bytes should be non-negative");
     CAppsFileReader& reader = streamfield::openHolder(a, 0, kType).reader();
-    if (count > 0 && TInt64(count) > TInt64(reader.size()) - TInt64(reader.position())) vmerr::raise(vmerr::IO);
+    if (count > 0 && TUint32(count) > reader.bytesLeft()) vmerr::raise(vmerr::IO);
     const VMAddr handle = vm.newByteArray(count);
     if (count > 0) {
         OVectorBase& bytes = vectorops::vectorAt(vm, handle, kByteVector);

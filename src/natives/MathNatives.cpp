@@ -18,18 +18,6 @@ CMersenneTwister& generator() {
     return *t;
 }
 
-template <ORaw (*f)(ORaw)>
-void unary(VirtualMachine& vm) {
-    NativeArgs a(vm, 2);
-    resultFixed(a, f(fixedArg(a, 0)));
-}
-
-template <ORaw (*f)(ORaw, ORaw)>
-void binary(VirtualMachine& vm) {
-    NativeArgs a(vm, 4);
-    resultFixed(a, f(fixedArg(a, 0), fixedArg(a, 2)));
-}
-
 template <TInt32 (*f)(TInt32, TInt32)>
 void ints(VirtualMachine& vm) {
     NativeArgs a(vm, 2);
@@ -46,21 +34,15 @@ void randomFixed(VirtualMachine& vm) {
     resultFixed(a, fixedmath::randomFixed(generator(), fixedArg(a, 0), fixedArg(a, 2)));
 }
 
-template <const ORaw& value>
-void constant(VirtualMachine& vm) {
-    NativeArgs a(vm, 0);
-    resultFixed(a, value);
-}
-
 using namespace fixedmath;
 constexpr NativeBodies kMath = byNumber({
-    {1, unary<sine>}, {2, unary<cosine>}, {3, unary<tangent>}, {4, unary<arcSine>},
-    {5, unary<arcCosine>}, {6, unary<arcTangent>}, {7, unary<radiansToDegrees>},
-    {8, unary<degreesToRadians>}, {9, unary<squareRoot>}, {10, binary<logarithm>},
-    {11, unary<naturalLogarithm>}, {12, randomInt}, {13, randomFixed},
-    {14, ints<minimumByte>}, {15, ints<minimumInt>}, {16, binary<minimumFixed>},
-    {17, ints<maximumByte>}, {18, ints<maximumInt>}, {19, binary<maximumFixed>},
-    {20, constant<ORaw::E>}, {21, constant<ORaw::PI>}, {22, constant<ORaw::EPSILON>},
+    {1, fixedUnary<sine>}, {2, fixedUnary<cosine>}, {3, fixedUnary<tangent>}, {4, fixedUnary<arcSine>},
+    {5, fixedUnary<arcCosine>}, {6, fixedUnary<arcTangent>}, {7, fixedUnary<radiansToDegrees>},
+    {8, fixedUnary<degreesToRadians>}, {9, fixedUnary<squareRoot>}, {10, fixedBinary<logarithm>},
+    {11, fixedUnary<naturalLogarithm>}, {12, randomInt}, {13, randomFixed},
+    {14, ints<minimumByte>}, {15, ints<minimumInt>}, {16, fixedBinary<minimumFixed>},
+    {17, ints<maximumByte>}, {18, ints<maximumInt>}, {19, fixedBinary<maximumFixed>},
+    {20, fixedConstant<ORaw::E>}, {21, fixedConstant<ORaw::PI>}, {22, fixedConstant<ORaw::EPSILON>},
 });
 }  // namespace
 

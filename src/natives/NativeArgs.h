@@ -9,12 +9,11 @@ class NativeArgs {
 public:
     // The top `words` stack words are the arguments (VM error 10 when the stack
     // holds fewer).
-    NativeArgs(VirtualMachine& vm, TInt32 words) : vm_(vm), base_(vm.sp() - words + 1), words_(words) {
+    NativeArgs(VirtualMachine& vm, TInt32 words) : vm_(vm), base_(vm.sp() - words + 1) {
         if (words < 0 || base_ < 0) vmerr::raise(vmerr::VM, "Stack underflow");
     }
 
     VirtualMachine& vm() { return vm_; }
-    TInt32 base() const { return base_; }
 
     // Argument word i, counted from the first argument.
     TInt32& word(TInt32 i) { return vm_.slot(base_ + i); }
@@ -52,5 +51,4 @@ public:
 private:
     VirtualMachine& vm_;
     TInt32 base_;
-    TInt32 words_;
 };

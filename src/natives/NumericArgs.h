@@ -59,6 +59,25 @@ inline ORaw fixedAt(NativeArgs& a, TInt32 i) { return ORaw::fromRaw(read64(a.vm(
 inline void storeFixedAt(NativeArgs& a, TInt32 i, ORaw v) { write64(a.vm().memory(), a.address(i), v.raw()); }
 inline void resultFixed(NativeArgs& a, ORaw v) { a.result64(v.raw()); }
 
+// Natives of one or two fixed operands, or of none, with a fixed result.
+template <ORaw (*op)(ORaw)>
+void fixedUnary(VirtualMachine& vm) {
+    NativeArgs a(vm, 2);
+    resultFixed(a, op(fixedArg(a, 0)));
+}
+
+template <ORaw (*op)(ORaw, ORaw)>
+void fixedBinary(VirtualMachine& vm) {
+    NativeArgs a(vm, 4);
+    resultFixed(a, op(fixedArg(a, 0), fixedArg(a, 2)));
+}
+
+template <const ORaw& value>
+void fixedConstant(VirtualMachine& vm) {
+    NativeArgs a(vm, 0);
+    resultFixed(a, value);
+}
+
 // --- longs: references to 8-byte plain blocks ----------------------------------
 
 inline TInt64 longArg(NativeArgs& a, TInt32 i) { return read64(a.vm().memory(), a.address(i)); }

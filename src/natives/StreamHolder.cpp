@@ -7,6 +7,10 @@
 
 namespace {
 [[noreturn]] void internalError(const char* condition) { vmerr::raise(vmerr::AssertionFailed, condition); }
+
+void checkType(const StreamHolder& holder, TInt32 typeId) {
+    if (holder.typeId() != typeId) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+}
 }  // namespace
 
 VMAddr StreamHolder::adopt(VMHeap& heap, std::unique_ptr<StreamHolder> holder) {
@@ -38,10 +42,6 @@ CAppsFileWriter& StreamHolder::writer() {
     return *writer_;
 }
 
-VELMAR::InputStream* StreamHolder::getInputStream() { return reader().getStream(); }
-
-VELMAR::OutputStream* StreamHolder::getOutputStream() { return writer().getStream(); }
-
 bool StreamHolder::isOk() const {
     return TYPEID == FILE_READER_TYPE_ID ? reader_ && reader_->isOk() : writer_ && writer_->isOk();
 }
@@ -49,12 +49,6 @@ bool StreamHolder::isOk() const {
 void StreamHolder::close() {
     if (reader_) reader_->close();
     if (writer_) writer_->close();
-}
-
-void StreamHolder::destruct() {
-    close();
-    reader_.reset();
-    writer_.reset();
 }
 
 namespace streamfield {
@@ -74,10 +68,6 @@ StreamHolder* holderOf(NativeArgs& a, TInt32 i) {
 }
 
 void notOpen() { vmerr::raise(vmerr::IO, "File is not open"); }
-
-void checkType(const StreamHolder& holder, TInt32 typeId) {
-    if (holder.typeId() != typeId) vmerr::raise(vmerr::VM, "Invalid TYPEID");
-}
 
 StreamHolder& holderOfType(NativeArgs& a, TInt32 i, TInt32 typeId) {
     StreamHolder* holder = holderOf(a, i);

@@ -21,21 +21,17 @@ public:
     static VMAddr createReader(VMHeap& heap, std::unique_ptr<CAppsFileReader> reader);
     static VMAddr createWriter(VMHeap& heap, std::unique_ptr<CAppsFileWriter> writer);
 
-    ~StreamHolder() override { destruct(); }
+    ~StreamHolder() override { close(); }
 
     TInt32 typeId() const { return TYPEID; }
-    // The holder's stream, or null once closed. Asking for the other kind is an
-    // internal error (the natives test the TYPEID first).
-    VELMAR::InputStream* getInputStream();
-    VELMAR::OutputStream* getOutputStream();
+    // The holder's file. Asking for the other kind is an internal error (the
+    // natives test the TYPEID first).
     CAppsFileReader& reader();
     CAppsFileWriter& writer();
     // Open and usable.
     bool isOk() const;
     // Closes the file but keeps the holder, so that later use reports "not open".
     void close();
-    // Closes and drops the stream; run when the heap frees the holder.
-    void destruct();
 
 private:
     explicit StreamHolder(TInt32 typeId) : TYPEID(typeId) {}
@@ -59,8 +55,6 @@ StreamHolder* holderOf(NativeArgs& a, TInt32 i);
 StreamHolder& holderOfType(NativeArgs& a, TInt32 i, TInt32 typeId);
 // As holderOfType, and its stream must be open ("File is not open").
 StreamHolder& openHolder(NativeArgs& a, TInt32 i, TInt32 typeId);
-// The TYPEID test alone, for a holder that exists.
-void checkType(const StreamHolder& holder, TInt32 typeId);
 [[noreturn]] void notOpen();
 
 // Seek, position and size behave alike for readers and writers, whose groups

@@ -38,16 +38,10 @@ void replaceIn(OString& s, const OString& old, const OString& replacement, Strin
     if (p >= 0) s.replaceRange(p, p + old.length() - 1, replacement);
 }
 
-OString part(const OString& s, StringRange r) { return r.empty() ? OString() : OString(s, r.start, r.end); }
-
 TInt32 checkedStep(StringArgs& a, TInt32 i) {
     TInt32 step = a.word(i);
     if (step < 1) vmerr::raise(vmerr::InvalidArgument);
     return step;
-}
-
-OString stepped(const OString& s, StringRange r, TInt32 step) {
-    return r.empty() ? OString() : OString(s, r.start, r.end, step);
 }
 }  // namespace
 
@@ -63,16 +57,21 @@ void setString(VirtualMachine& vm, TInt32 opcode) {
     case 2:
     case 4: text = a.string(1); break;
     case 5: text = OString(a.character(1), a.word(2)); break;
-    case 7: text = part(a.string(1), a.range(2, a.string(1).length())); break;
+    case 7: {
+        const OString& s = a.string(1);
+        StringRange r = a.range(2, s.length());
+        text = OString(s, r.start, r.end);
+        break;
+    }
     case 8: {
         const OString& s = a.string(1);
-        text = stepped(s, StringArgs::all(s), checkedStep(a, 2));
+        text = OString(s, 0, s.length() - 1, checkedStep(a, 2));
         break;
     }
     default: {
         const OString& s = a.string(1);
         StringRange r = a.range(2, s.length());
-        text = stepped(s, r, checkedStep(a, 4));
+        text = OString(s, r.start, r.end, checkedStep(a, 4));
         break;
     }
     }
@@ -109,12 +108,7 @@ void split(VirtualMachine& vm, TInt32 opcode) {
         if (separator.isEmpty()) vmerr::raise(vmerr::InvalidArgument);
         pieces = piecesOf(s, separator, exact);
     }
-    OVectorBase* vector = nullptr;
-    VMAddr handle = vectorops::newVectorHandle(vm, kObjectVector, &vector);
-    vector->resize(TInt32(pieces.size()));
-    for (size_t i = 0; i < pieces.size(); ++i)
-        vm.memory().writeWord(vector->elementAddress(TInt32(i)), vm.newString(pieces[i]));
-    a.result(TInt32(handle));
+    a.result(TInt32(vectorops::newStringVector(vm, pieces.data(), TInt32(pieces.size()))));
 }
 
 // --- insertion ------------------------------------------------------------------------
@@ -203,7 +197,8 @@ void replaceOrInsertPart(VirtualMachine& vm, TInt32) {
     StringArgs a(vm, 6);
     OString& s = a.string(0);
     OString x = a.string(3);
-    OString piece = part(x, a.range(1, x.length()));
+    StringRange r = a.range(1, x.length());
+    OString piece(x, r.start, r.end);
     if (a.word(5) == 0) {
         TInt32 position = a.word(4);
         if (position < 0) vmerr::raise(vmerr::Range);
@@ -252,14 +247,9 @@ void removeRange(VirtualMachine& vm, TInt32) {
 void removeMatches(VirtualMachine& vm, TInt32 opcode) {
     TInt32 v = 0;
     Which which = familyMember(opcode, 95, 8, &v);
-    PatternShape shape = PatternShape::ofVariant(v);
-    StringArgs a(vm, shape.words());
-    OString& s = a.string(0);
-    OString pattern = a.pattern(1, shape.isChar);
-    StringRange r = shape.range ? a.range(2, s.length()) : StringArgs::all(s);
-    bool exact = shape.flag && a.exact(shape.range ? 4 : 2);
-    replaceIn(s, pattern, OString(), r, exact, which);
-    a.noResult();
+    PatternCall c(vm, PatternShape::ofVariant(v));
+    replaceIn(c.s, c.pattern, OString(), c.range, c.exact, which);
+    c.args.noResult();
 }
 
 // 119, 120 from the front; 121, 122 from the back; the odd ones remove one character.

@@ -39,21 +39,6 @@ void firstOrLast(VirtualMachine& vm, TInt32 opcode) {
 
 // --- searching and counting ----------------------------------------------------------
 
-// Reads s, the pattern and the optional range and flag of a family member.
-struct PatternCall {
-    StringArgs args;
-    OString& s;
-    OString pattern;
-    StringRange range;
-    bool exact;
-
-    PatternCall(VirtualMachine& vm, PatternShape shape)
-        : args(vm, shape.words()), s(args.string(0)), pattern(args.pattern(1, shape.isChar)) {
-        range = shape.range ? args.range(2, s.length()) : StringArgs::all(s);
-        exact = shape.flag && args.exact(shape.range ? 4 : 2);
-    }
-};
-
 void findAsRange(VirtualMachine& vm, TInt32) {
     StringArgs a(vm, 2);
     const OString& s = a.string(0);
@@ -255,7 +240,7 @@ void substring(VirtualMachine& vm, TInt32) {
     StringArgs a(vm, 3);
     const OString& s = a.string(0);
     StringRange r = a.range(1, s.length());
-    a.resultString(r.empty() ? OString() : OString(s, r.start, r.end));
+    a.resultString(OString(s, r.start, r.end));
 }
 
 void nothing(VirtualMachine&, TInt32) {}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "natives/NativeArgs.h"
+#include "natives/VectorOperands.h"
 
 // An inclusive character range already checked against its string; `empty` for
 // the empty range (0, -1), which finds nothing and changes nothing.
@@ -39,16 +40,11 @@ public:
         return string(i);
     }
 
-    // (start, length) at words i, i + 1 over a string of length n: a start below
-    // 0 is error 5, a negative length runs to the end, and the pair must then be
-    // the empty range or lie inside the string (error 5).
+    // (start, length) at words i, i + 1 over a string of length n, by the vector
+    // groups' rule (a negative length runs to the end).
     StringRange range(TInt32 i, TInt32 n) {
-        TInt32 start = word(i), count = word(i + 1);
-        if (start < 0) vmerr::raise(vmerr::Range);
-        TInt64 end = count < 0 ? TInt64(n) - 1 : TInt64(start) + count - 1;
-        if (start == 0 && end == -1) return {};
-        if (start > end || end >= n) vmerr::raise(vmerr::Range);
-        return {start, TInt32(end)};
+        const ElementRange r = vectorops::checkedRange(word(i), word(i + 1), n);
+        return {r.start, r.start + r.count - 1};
     }
     // The whole string, as a range.
     static StringRange all(const OString& s) { return {0, s.length() - 1}; }
@@ -64,5 +60,20 @@ public:
         heap.attachObject(object, std::make_unique<OString>(text));
         vm().memory().writeWord(cell, object);
         noResult();
+    }
+};
+
+// Reads s, the pattern and the optional range and flag of a family member.
+struct PatternCall {
+    StringArgs args;
+    OString& s;
+    OString pattern;
+    StringRange range;
+    bool exact;
+
+    PatternCall(VirtualMachine& vm, PatternShape shape)
+        : args(vm, shape.words()), s(args.string(0)), pattern(args.pattern(1, shape.isChar)) {
+        range = shape.range ? args.range(2, s.length()) : StringArgs::all(s);
+        exact = shape.flag && args.exact(shape.range ? 4 : 2);
     }
 };

@@ -21,20 +21,21 @@ Bytes bytesOf(const VectorArgs::Element& e, const VectorKind& k) { return Bytes(
 
 Bytes allOf(const OVectorBase& v) { return copyElements(v, 0, v.size()); }
 
+// The elements named from word 1: an element, or a vector (its range after it when `ranged`).
+Bytes sourceOperand(VectorArgs& a, bool element, bool ranged) {
+    if (element) return bytesOf(a.element(1), a.kind());
+    OVectorBase& w = a.vector(1);
+    ElementRange r = ranged ? a.range(2, w.size()) : ElementRange{0, w.size()};
+    return copyElements(w, r.start, r.count);
+}
+
 // --- new vectors into destinations ----------------------------------------------------
 
 // 2 (dest, v), 28 (dest, v, range), 29 (dest, element).
 void setFrom(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
     VectorArgs a(vm, k, opcode == 2 ? 2 : opcode == 28 ? 4 : 1 + k.words);
     VMAddr destination = a.address(0);
-    Bytes elements;
-    if (opcode == 29) {
-        elements = bytesOf(a.element(1), k);
-    } else {
-        OVectorBase& v = a.vector(1);
-        ElementRange r = opcode == 28 ? a.range(2, v.size()) : ElementRange{0, v.size()};
-        elements = copyElements(v, r.start, r.count);
-    }
+    Bytes elements = sourceOperand(a, opcode == 29, opcode == 28);
     VectorArgs::Fresh f = a.fresh();
     spliceIn(f.vector, 0, 0, elements, k);
     a.assign(destination, f);
@@ -116,14 +117,7 @@ void insertAt(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
     TInt32 words = opcode == 13 ? 3 : opcode == 14 ? 5 : 2 + k.words;
     VectorArgs a(vm, k, words);
     OVectorBase& v = a.vector(0);
-    Bytes elements;
-    if (opcode == 15) {
-        elements = bytesOf(a.element(1), k);
-    } else {
-        OVectorBase& w = a.vector(1);
-        ElementRange r = opcode == 14 ? a.range(2, w.size()) : ElementRange{0, w.size()};
-        elements = copyElements(w, r.start, r.count);
-    }
+    Bytes elements = sourceOperand(a, opcode == 15, opcode == 14);
     spliceIn(v, a.word(words - 1), 0, elements, k);
     a.noResult();
 }

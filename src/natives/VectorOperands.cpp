@@ -26,6 +26,14 @@ VMAddr newVectorHandle(VirtualMachine& vm, const VectorKind& kind, OVectorBase**
     return handle;
 }
 
+VMAddr newStringVector(VirtualMachine& vm, const OString* strings, TInt32 n) {
+    OVectorBase* vector = nullptr;
+    const VMAddr handle = newVectorHandle(vm, kObjectVector, &vector);
+    vector->resize(n);
+    for (TInt32 i = 0; i < n; ++i) vm.memory().writeWord(vector->elementAddress(i), vm.newString(strings[i]));
+    return handle;
+}
+
 OVectorBase& vectorAt(VirtualMachine& vm, VMAddr handle, const VectorKind& kind) {
     VMAddr object = vm.memory().readWord(handle);
     if (object == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
@@ -42,25 +50,24 @@ ElementRange checkedRange(TInt32 start, TInt32 length, TInt32 n, bool widen) {
     return {start, TInt32(end - start + 1)};
 }
 
-ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n, TInt32 lowerBound) {
-    const std::string f = std::to_string(first), lb = std::to_string(lowerBound);
+ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n) {
+    // The message's number is formatted only on failure.
+    const auto f = [first] { return std::to_string(first); };
     if (count == 0) {
-        if (first < 0) badRange("Invalid Range, first should be non-negative (first=" + f + ")");
+        if (first < 0) badRange("Invalid Range, first should be non-negative (first=" + f() + ")");
         return {first, 0};
     }
     if (count > 0) {
-        if (first < lowerBound)
-            badRange("Invalid Range, first should not be less than" + lb + ", first =  " + f);
+        if (first < 0) badRange("Invalid Range, first should not be less than0, first =  " + f());
         TInt64 past = TInt64(first) + count;  // in 64 bits: a wrapped sum must not pass
         if (past > n)
             badRange("Invalid Range, range out of bounds: " + std::to_string(past) + " > " +
                      std::to_string(n));
         return {first, count};
     }
-    if (first < lowerBound)
-        badRange("Invalid Range, first should not be less than " + lb + ", first = " + f);
+    if (first < 0) badRange("Invalid Range, first should not be less than 0, first = " + f());
     if (first > n)
-        badRange("Invalid Range, first should not be more than " + std::to_string(n) + ", first = " + f);
+        badRange("Invalid Range, first should not be more than " + std::to_string(n) + ", first = " + f());
     return {first, n - first};
 }
 

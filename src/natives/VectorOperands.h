@@ -37,6 +37,8 @@ struct ElementRange {
 namespace vectorops {
 // A new empty vector of the kind with its array handle; returns the handle.
 VMAddr newVectorHandle(VirtualMachine& vm, const VectorKind& kind, OVectorBase** vector);
+// A new object vector of `n` new strings with its array handle; returns the handle.
+VMAddr newStringVector(VirtualMachine& vm, const OString* strings, TInt32 n);
 // The vector of the kind behind a handle or cell (null: error 1 "NULL pointer";
 // not such a vector: error 10 "Invalid TYPEID").
 OVectorBase& vectorAt(VirtualMachine& vm, VMAddr handle, const VectorKind& kind);
@@ -45,8 +47,8 @@ OVectorBase& vectorAt(VirtualMachine& vm, VMAddr handle, const VectorKind& kind)
 // negative length runs to the end; the pair must then be the empty range (0, -1)
 // or lie inside the vector, else error 5.
 ElementRange checkedRange(TInt32 start, TInt32 length, TInt32 n, bool widen = true);
-// The normalisation of opcodes 81 and 82 (and of the Range group), with its messages.
-ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n, TInt32 lowerBound = 0);
+// The normalisation of opcodes 81 and 82 (and of a stream's partial write), with its messages.
+ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n);
 
 // Host copy of `count` elements from `start` (checked).
 std::vector<TUint8> copyElements(const OVectorBase& v, TInt32 start, TInt32 count);
