@@ -153,8 +153,6 @@ void VirtualMachine::runUntilReturn() {
 TInt32 VirtualMachine::receiverClass(const MethodHandle& h, TInt32 slotValue) {
     TUint32 receiver = TUint32(slotValue);
     TInt32 depth = h.parameterLevels.isEmpty() ? 0 : h.parameterLevels[0];
-    // An object passed at its own level leads, through that many words, to its
-    // first word: the class index.
     for (TInt32 i = 0; i < depth && receiver != 0; ++i) receiver = memory_.readWord(receiver);
     return TInt32(receiver);
 }

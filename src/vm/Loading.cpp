@@ -10,10 +10,7 @@ bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size
                                TInt32& imageIndex) {
     ImageLoader loader(tables_, heap_);
     TInt32 codeBefore = tables_.code.getSize();
-    if (!loader.load(name, data, size, imageIndex)) {
-        loadError_ = CAppsString(loader.lastError().describe());
-        return false;
-    }
+    if (!loader.load(name, data, size, imageIndex)) return false;
     prepared_.build(tables_.code, codeBefore);
     frameOffsets_.clear();
     for (const MethodGCInfo& g : tables_.descriptors) frameOffsets_.push_back(TInt64(g.firstLength) + g.secondLength);

@@ -84,7 +84,6 @@ public:
     // Only parses and relocates: true with the image index, false on failure.
     bool loadImage(const CAppsString& name, const TUint8* data, size_t size, TInt32& imageIndex);
     void resolveEntryPoints(TInt32 imageIndex);
-    CAppsString lastLoadError() const { return loadError_; }
 
     // --- MVMCallbackInterface / InterfaceForCallingGc ---------------------
     TInt32 findMethod(const CAppsString& signature, TInt32 imageIndex) override;
@@ -143,7 +142,6 @@ public:
         return stack_[index];
     }
     VMAddr globals() const { return tables_.globals; }
-    TInt32 handlerTop() const { return handlerTop_; }
     const Vec<int>& descriptorStack() const { return descriptorStack_; }
     const Vec<int>& frameBaseStack() const { return frameBaseStack_; }
 
@@ -172,7 +170,6 @@ private:
         TInt32 callDepth = 0;  // calls active when pushed; a catch drops the others
     };
 
-    void prepareCode();
     void callNative(TInt32 group, TInt32 function);
     void callExtension(TInt32 extension, TInt32 function);
     TInt32 lookupMethod(TInt32 exportedMethod, TInt32 classIndex, TInt32* descriptor) const;
@@ -212,7 +209,6 @@ private:
     VMAddr applicationObject_ = 0;
     TInt32 runningHandle_ = -1;
     Vec<StoredMethodCall*> queue_;
-    CAppsString loadError_;
     TInt64 budget_ = -1;
     // Per method descriptor, how far below the return slot its frame starts.
     std::vector<TInt64> frameOffsets_;

@@ -107,6 +107,7 @@ TEST(AsmError, EachErrorIsLocatedAndWorded) {
         {"  native Strung.length\n", 1, 10, "unknown native group 'Strung'"},
         {"  native String.lenght\n", 1, 17, "unknown function 'lenght' in String"},
         {"  extcall Torch, flash\n", 1, 18, "unknown function 'flash' in Torch"},
+        {"  extcall -4294967276, 1\n", 1, 11, "operand -4294967276 does not fit in 1 byte (signed)"},  // no wrap onto 20
         {".identifier \"short\"\n", 1, 13, "the identifier must be exactly 20 bytes, found 5"},
         {".widths 4, 4, 3, 4, 4, 4, 4, 4, 4\n", 1, 15, "width W3 must be 1, 2 or 4"},
         {".method \"m\", 0, 0\n.widths 1, 1, 1, 1, 1, 1, 1, 1, 1\n", 2, 1,

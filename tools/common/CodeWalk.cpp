@@ -34,11 +34,11 @@ int64_t operandValue(const mcb::InstructionInfo& row, const uint8_t* instruction
 bool operandTarget(const mcb::InstructionInfo& row, const CodeItem& item, int64_t value, int index,
                    int64_t& target)
 {
-    const int64_t lastOperandByte = int64_t{item.offset} + item.length - 1;
+    const auto at = static_cast<TInt32>(item.offset);
+    const auto offset = static_cast<TInt32>(value);
     switch (row.operands[index].kind) {
-    case mcb::OperandKind::JumpOffset: target = lastOperandByte + value; return true;
-    // A catch continues one byte after the stored handler address.
-    case mcb::OperandKind::HandlerOffset: target = lastOperandByte + value + 1; return true;
+    case mcb::OperandKind::JumpOffset: target = mcb::jumpTarget(at, row, offset); return true;
+    case mcb::OperandKind::HandlerOffset: target = mcb::handlerResume(at, row, offset); return true;
     case mcb::OperandKind::CodeAddress: target = value; return true;
     default: return false;
     }

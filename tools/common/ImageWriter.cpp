@@ -7,12 +7,7 @@ namespace {
 class ByteSink {
 public:
     void u8(uint32_t v) { bytes_.push_back(static_cast<uint8_t>(v)); }
-    void int32(int64_t v)
-    {
-        const auto u = static_cast<uint32_t>(v);
-        for (int i = 0; i < 4; ++i)
-            u8(u >> (8 * i));
-    }
+    void int32(int64_t v) { sized(v, 4); }
     void sized(Value v, int width)
     {
         const auto u = static_cast<uint32_t>(v);

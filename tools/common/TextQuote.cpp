@@ -5,7 +5,9 @@
 #include <cstdio>
 
 namespace mcbtools {
+namespace {
 
+// Length of the well-formed UTF-8 sequence starting at s[i], or 0 when there is none.
 size_t utf8SequenceLength(std::string_view s, size_t i)
 {
     const auto b = static_cast<uint8_t>(s[i]);
@@ -37,6 +39,8 @@ size_t utf8SequenceLength(std::string_view s, size_t i)
         return 0;
     return n;
 }
+
+}  // namespace
 
 std::string encodeUtf8(uint32_t cp)
 {

@@ -9,14 +9,6 @@ namespace mcbasm {
 
 using mcb::OperandKind;
 
-namespace {
-
-std::string widthText(int width) { return std::to_string(width) + (width == 1 ? " byte" : " bytes"); }
-
-}  // namespace
-
-int64_t AssemblerState::codeLabelValue(const Ref& ref) { return resolve(ref, SymbolKind::Label); }
-
 void AssemblerState::emitValue(int64_t value, int width, bool isSigned, SourcePos pos)
 {
     // Signed operands take signed values; a 4-byte one also takes the unsigned spelling of
@@ -123,8 +115,11 @@ int64_t AssemblerState::resolveGroup(const Ref& group, std::span<const natives::
 
 int64_t AssemblerState::resolveExtension(const Ref& ext, std::span<const natives::Function>& functions)
 {
+    // A number beyond int must not wrap onto a known extension: it fails as too wide.
+    const bool fits = ext.number == static_cast<int>(ext.number);
     const natives::Extension* e = ext.symbolic ? natives::findExtension(std::string_view(ext.name))
-                                               : natives::findExtension(static_cast<int>(ext.number));
+                                 : fits        ? natives::findExtension(static_cast<int>(ext.number))
+                                               : nullptr;
     if (ext.symbolic && !e)
         fail(ext.pos, "unknown extension '" + ext.name + "'");
     if (!e)

@@ -2,8 +2,8 @@
 #include "Assembler.h"
 
 #include "AssemblerState.h"
-#include "common/ImageReader.h"
 #include "common/ImageWriter.h"
+#include "vm/ImageFile.h"
 
 namespace mcbasm {
 
@@ -28,18 +28,20 @@ const char* symbolKindName(SymbolKind kind)
 // that caused it.
 void rejectUnloadable(const AssemblerState& state, const std::vector<uint8_t>& bytes)
 {
-    try {
-        mcbtools::readImage(bytes);
-    } catch (const mcbtools::ImageFormatError& e) {
-        const auto codeStart = static_cast<int64_t>(bytes.size() - state.code().size());
-        const auto offset = static_cast<int64_t>(e.offset());
-        const SourcePos pos = offset >= codeStart ? state.codeStatementAt(offset - codeStart)
-                                                  : state.globalsPos();
-        throw AsmError(pos, "the image would not load: expected " + e.expected());
-    }
+    ImageFile parsed;
+    ImageError error;
+    if (parseImage(bytes.data(), bytes.size(), parsed, error))
+        return;
+    const auto codeStart = static_cast<int64_t>(bytes.size() - state.code().size());
+    const auto offset = static_cast<int64_t>(error.offset);
+    const SourcePos pos = offset >= codeStart ? state.codeStatementAt(offset - codeStart)
+                                              : state.globalsPos();
+    throw AsmError(pos, "the image would not load: expected " + error.expected);
 }
 
 }  // namespace
+
+std::string widthText(int width) { return std::to_string(width) + (width == 1 ? " byte" : " bytes"); }
 
 std::vector<uint8_t> assemble(std::string_view source)
 {
@@ -146,8 +148,7 @@ Value AssemblerState::fieldValue(int64_t v, SourcePos pos, int width, const char
     if (width == 4 && v > INT32_MAX && v <= UINT32_MAX)
         v = static_cast<int32_t>(static_cast<uint32_t>(v));
     if (!mcbtools::fitsWidth(v, width))
-        fail(pos, std::string(what) + " " + std::to_string(v) + " does not fit in "
-                      + std::to_string(width) + (width == 1 ? " byte" : " bytes"));
+        fail(pos, std::string(what) + " " + std::to_string(v) + " does not fit in " + widthText(width));
     return v;
 }
 
@@ -165,7 +166,7 @@ Value AssemblerState::numberField(int width, const char* what)
 Value AssemblerState::codeField()
 {
     const Ref ref = parseRef("a code address");
-    return fieldValue(codeLabelValue(ref), ref.pos, image_.widths[mcbtools::WCodeAddress],
+    return fieldValue(resolve(ref, SymbolKind::Label), ref.pos, image_.widths[mcbtools::WCodeAddress],
                       "code address");
 }
 

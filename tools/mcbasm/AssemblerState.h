@@ -31,6 +31,9 @@ struct Ref {
 
 enum class Block { None, Selector, Class, Descriptor };
 
+// "1 byte", "2 bytes", "4 bytes": the width in the errors for values that do not fit.
+std::string widthText(int width);
+
 class AssemblerState {
 public:
     explicit AssemblerState(const std::vector<Token>& tokens) : tokens_(tokens) {}
@@ -93,7 +96,6 @@ private:
     int64_t resolveGroup(const Ref& group, std::span<const natives::Function>& functions);
     int64_t resolveExtension(const Ref& ext, std::span<const natives::Function>& functions);
     void emitValue(int64_t value, int width, bool isSigned, SourcePos pos);
-    int64_t codeLabelValue(const Ref& ref);
 
     const std::vector<Token>& tokens_;
     size_t pos_ = 0;

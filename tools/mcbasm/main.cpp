@@ -1,12 +1,10 @@
 // mcbasm: assembles a text image description into a bytecode image file.
 // Usage: mcbasm SOURCE -o IMAGE ("-" reads standard input).
 #include "Assembler.h"
+#include "common/InputFile.h"
 
 #include <cstdio>
 #include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -16,19 +14,6 @@ const char* kUsage =
     "Assembles SOURCE (\"-\" reads standard input) into the bytecode image IMAGE.\n"
     "Errors are reported as FILE:LINE:COLUMN: MESSAGE; the exit status is then 1.\n"
     "The language is described in docs/assembly.md.\n";
-
-bool readSource(const std::string& path, std::string& out)
-{
-    if (path == "-") {
-        out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return !std::cin.bad();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 bool writeImage(const std::string& path, const std::vector<uint8_t>& bytes)
 {
@@ -64,7 +49,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::string text;
-    if (!readSource(source, text)) {
+    if (!mcbtools::readInput(source, text)) {
         std::fprintf(stderr, "mcbasm: cannot read '%s'\n", source.c_str());
         return 1;
     }

@@ -2,11 +2,9 @@
 // Usage: mcbdis IMAGE ("-" reads standard input).
 #include "Disassembler.h"
 #include "common/ImageReader.h"
+#include "common/InputFile.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,19 +15,6 @@ const char* kUsage =
     "Prints the bytecode image IMAGE (\"-\" reads standard input) as assembly source for mcbasm;\n"
     "`mcbdis IMAGE | mcbasm - -o COPY` rebuilds the same bytes. A malformed image is reported\n"
     "with its byte offset and section, and the exit status is then 1.\n";
-
-bool readBytes(const std::string& path, std::vector<uint8_t>& out)
-{
-    if (path == "-") {
-        out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return !std::cin.bad();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 }  // namespace
 
@@ -53,7 +38,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<uint8_t> bytes;
-    if (!readBytes(path, bytes)) {
+    if (!mcbtools::readInput(path, bytes)) {
         std::fprintf(stderr, "mcbdis: cannot read '%s'\n", path.c_str());
         return 1;
     }
