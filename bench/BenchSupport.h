@@ -1,5 +1,6 @@
-// What the interpreter benchmarks share: CPU time, timing entry calls on a
-// fresh machine, timing the Lua reference script, and the result line.
+// What the interpreter benchmarks share: their common options, CPU time,
+// timing entry calls on a fresh machine, timing the Lua reference script, and
+// one result line per program.
 #pragma once
 
 #include "vm/VirtualMachine.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -15,6 +17,34 @@
 #include <vector>
 
 namespace bench {
+
+using Check = std::function<bool(VirtualMachine&)>;
+
+// The options both interpreter benchmarks take.
+struct LuaOptions {
+    double minSeconds = 0.5;
+    int runs = 3;
+    std::string lua = "lua5.4";
+    std::vector<std::string> only;  // the programs to run; empty: all
+};
+
+// Takes argv[i] (and its value) when it is a shared option or a program name.
+inline bool takeOption(LuaOptions& o, int argc, char** argv, int& i) {
+    std::string a = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (a == "--min" && hasValue) o.minSeconds = std::atof(argv[++i]);
+    else if (a == "--runs" && hasValue) o.runs = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--lua" && hasValue) o.lua = argv[++i];
+    else if (!a.empty() && a[0] != '-') o.only.push_back(a);
+    else return false;
+    return true;
+}
+
+inline bool selected(const LuaOptions& o, const std::string& name) {
+    return o.only.empty() || std::find(o.only.begin(), o.only.end(), name) != o.only.end();
+}
+
+inline TUint32 global(VirtualMachine& vm, TUint32 index) { return vm.memory().readWord(vm.globals() + 4 * index); }
 
 inline double cpuSeconds() {
     timespec t{};
@@ -26,7 +56,7 @@ inline double cpuSeconds() {
 // after each); loading is not timed. Throws std::runtime_error on a failure or
 // a wrong result.
 inline double timeEntryCalls(const std::string& name, const std::vector<TUint8>& image, TInt32 calls,
-                             const std::function<bool(VirtualMachine&)>& check) {
+                             const Check& check) {
     VirtualMachine vm;
     TInt32 index = -1;
     if (!vm.loadImage(CAppsString(name), image.data(), image.size(), index))
@@ -69,6 +99,18 @@ inline void printLine(const std::string& name, double player, std::optional<doub
     else
         std::printf("%s %.4f - -\n", name.c_str(), player);
     std::fflush(stdout);
+}
+
+// One line for a program against its Lua script: each side runs once, then both
+// repeat it until the faster side takes `minSeconds`, best of `runs`. One
+// repetition is `calls` entry calls. Throws as timeEntryCalls does.
+inline void compareWithLua(const LuaOptions& o, const std::string& name, const std::vector<TUint8>& image,
+                           TInt32 calls, const Check& check, const std::string& script) {
+    double player = timeEntryCalls(name, image, calls, check);
+    TInt32 reps = repetitionsFor(o.minSeconds, player, luaSeconds(o.lua, script, 1, 1));
+    player = INFINITY;
+    for (int r = 0; r < o.runs; ++r) player = std::min(player, timeEntryCalls(name, image, reps * calls, check));
+    printLine(name, player, luaSeconds(o.lua, script, reps, o.runs));
 }
 
 }  // namespace bench

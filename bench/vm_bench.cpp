@@ -8,11 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +24,7 @@ struct Benchmark {
     const char* scriptFolder = "lua";  // below the benchmark sources
 };
 
-TUint32 global(VirtualMachine& vm, TUint32 index) { return vm.memory().readWord(vm.globals() + 4 * index); }
+using bench::global;
 
 bool intLoopDone(VirtualMachine& vm) { return global(vm, 0) == TUint32(4999999950000000ull); }
 bool fibDone(VirtualMachine& vm) { return global(vm, 0) == 9227465u; }
@@ -51,13 +48,9 @@ const Benchmark kBenchmarks[] = {
     {"fixed_math", 1, fixedMathDone, "fixed"},
 };
 
-struct Options {
-    double minSeconds = 0.5;
-    int runs = 3;
+struct Options : bench::LuaOptions {
     std::string images = MCB_BENCH_IMAGES;
     std::string scripts = MCB_BENCH_SCRIPTS;
-    std::string lua = "lua5.4";
-    std::vector<std::string> only;
 };
 
 [[noreturn]] void fail(const std::string& what) {
@@ -72,45 +65,23 @@ std::vector<TUint8> readImage(const Options& o, const Benchmark& b) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-double playerSeconds(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps) {
+void measure(const Options& o, const Benchmark& b) {
+    std::vector<TUint8> image = readImage(o, b);
+    std::string script = o.scripts + "/" + b.scriptFolder + "/" + b.name + ".lua";
     try {
-        return bench::timeEntryCalls(b.name, image, reps * b.callsPerRepetition, b.check);
+        bench::compareWithLua(o, b.name, image, b.callsPerRepetition, b.check, script);
     } catch (const std::runtime_error& e) {
         fail(e.what());
     }
-}
-
-double bestPlayer(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps, int runs) {
-    double best = INFINITY;
-    for (int r = 0; r < runs; ++r) best = std::min(best, playerSeconds(b, image, reps));
-    return best;
-}
-
-std::optional<double> runLua(const Options& o, const Benchmark& b, TInt32 reps, int runs) {
-    return bench::luaSeconds(o.lua, o.scripts + "/" + b.scriptFolder + "/" + b.name + ".lua", reps, runs);
-}
-
-void measure(const Options& o, const Benchmark& b) {
-    std::vector<TUint8> image = readImage(o, b);
-    double player = playerSeconds(b, image, 1);
-    std::optional<double> lua = runLua(o, b, 1, 1);
-    TInt32 reps = bench::repetitionsFor(o.minSeconds, player, lua);
-    player = bestPlayer(b, image, reps, o.runs);
-    bench::printLine(b.name, player, runLua(o, b, reps, o.runs));
-}
-
-bool selected(const Options& o, const Benchmark& b) {
-    if (o.only.empty()) return true;
-    for (const std::string& n : o.only)
-        if (n == b.name) return true;
-    return false;
 }
 
 void usage(FILE* to) {
     std::fprintf(to,
         "usage: bench_vm [--min SECONDS] [--runs N] [--lua PROGRAM] [--images DIR] [--scripts DIR] "
         "[NAME...]\n"
-        "benchmarks: int_loop fib virtual_calls alloc_loop\n");
+        "benchmarks:");
+    for (const Benchmark& b : kBenchmarks) std::fprintf(to, " %s", b.name);
+    std::fputc('\n', to);
 }
 
 Options parse(int argc, char** argv) {
@@ -118,13 +89,10 @@ Options parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool hasValue = i + 1 < argc;
-        if (a == "--min" && hasValue) o.minSeconds = std::atof(argv[++i]);
-        else if (a == "--runs" && hasValue) o.runs = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--lua" && hasValue) o.lua = argv[++i];
-        else if (a == "--images" && hasValue) o.images = argv[++i];
+        if (bench::takeOption(o, argc, argv, i)) continue;
+        if (a == "--images" && hasValue) o.images = argv[++i];
         else if (a == "--scripts" && hasValue) o.scripts = argv[++i];
         else if (a == "--help") usage(stdout), std::exit(0);
-        else if (!a.empty() && a[0] != '-') o.only.push_back(a);
         else usage(stderr), std::exit(1);
     }
     for (const std::string& n : o.only) {
@@ -140,6 +108,6 @@ Options parse(int argc, char** argv) {
 int main(int argc, char** argv) {
     Options o = parse(argc, argv);
     for (const Benchmark& b : kBenchmarks)
-        if (selected(o, b)) measure(o, b);
+        if (bench::selected(o, b.name)) measure(o, b);
     return 0;
 }

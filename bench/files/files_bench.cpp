@@ -2,6 +2,8 @@
 // reads it back through FileReader and InputStream, and times dd (writing) and cat
 // (reading) on the same file in the same run. Lines: NAME PLAYER_SECONDS
 // REFERENCE_SECONDS RATIO (above 1: the player is slower).
+#include "io/AppFiles.h"
+#include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "io/MemoryInputStream.h"
@@ -22,20 +24,18 @@ namespace {
 constexpr int kChunks = 100;
 constexpr int kChunkBytes = 1 << 20;
 
-// File services below one directory (application paths without "..", ":" or
-// "|"), and extension 20 as "collect now" so the reading loop drops its vectors.
+// File services below one directory under the application path rule, and
+// extension 20 as "collect now" so the reading loop drops its vectors.
 class BenchHost : public FrameworkServices {
 public:
-    explicit BenchHost(std::string root) : root_(std::move(root)) {}
+    explicit BenchHost(const std::string& root) : root_(root.c_str()) {}
     VirtualMachine* vm = nullptr;
 
-    std::unique_ptr<CAppsFileWriter> openForWriting(const OString& path, bool) override {
-        auto w = std::make_unique<CAppsFileWriter>(resolve(path), true);
-        return w->isOk() ? std::move(w) : nullptr;
+    std::unique_ptr<CAppsFileWriter> openForWriting(const OString& path, bool truncate) override {
+        return appfiles::openForWriting(resolve(path), truncate);
     }
     std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
-        auto r = std::make_unique<CAppsFileReader>(resolve(path));
-        return r->isOk() ? std::move(r) : nullptr;
+        return appfiles::openForReading(resolve(path));
     }
     TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
         if (extension != 20) return FrameworkServices::callDllNative(extension, function, sp, stack);
@@ -45,12 +45,9 @@ public:
 
 private:
     CAppsString resolve(const OString& path) const {
-        std::string p;
-        for (TInt32 i = 0; i < path.length(); ++i) p.push_back(char(path.charAt(i)));
-        if (p.empty() || p.find("..") != std::string::npos || p.find_first_of(":|") != std::string::npos) return {};
-        return CAppsString(root_ + "/" + p);
+        return host::isValidAppPath(path) ? host::resolveAppPath(root_, path) : CAppsString();
     }
-    std::string root_;
+    OString root_;
 };
 
 std::string store(int n) { return "    ldglobals\n    fielda " + std::to_string(n) + "\n    ldloc -2\n    store\n    adjsp -1\n"; }

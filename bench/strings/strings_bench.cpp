@@ -6,13 +6,9 @@
 #include "../BenchSupport.h"
 #include "vm/VirtualMachine.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,7 +20,7 @@ struct Benchmark {
     bool (*check)(VirtualMachine& vm);
 };
 
-TUint32 global(VirtualMachine& vm, TUint32 index) { return vm.memory().readWord(vm.globals() + 4 * index); }
+using bench::global;
 
 const Benchmark kBenchmarks[] = {
     {"str_append", [](VirtualMachine& vm) { return global(vm, 0) == 800000u; }},
@@ -34,12 +30,8 @@ const Benchmark kBenchmarks[] = {
     {"vec_insert_remove", [](VirtualMachine& vm) { return global(vm, 0) == 200050u && global(vm, 1) == 100u; }},
 };
 
-struct Options {
-    double minSeconds = 0.5;
-    int runs = 3;
+struct Options : bench::LuaOptions {
     std::string programs = MCB_STRING_BENCH_DIR;
-    std::string lua = "lua5.4";
-    std::vector<std::string> only;
 };
 
 [[noreturn]] void fail(const std::string& what) {
@@ -60,35 +52,13 @@ std::vector<TUint8> assembleProgram(const Options& o, const Benchmark& b) {
     }
 }
 
-double playerSeconds(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps) {
+void measure(const Options& o, const Benchmark& b) {
+    std::vector<TUint8> image = assembleProgram(o, b);
     try {
-        return bench::timeEntryCalls(b.name, image, reps, b.check);
+        bench::compareWithLua(o, b.name, image, 1, b.check, o.programs + "/lua/" + b.name + ".lua");
     } catch (const std::runtime_error& e) {
         fail(e.what());
     }
-}
-
-double bestPlayer(const Benchmark& b, const std::vector<TUint8>& image, TInt32 reps, int runs) {
-    double best = INFINITY;
-    for (int r = 0; r < runs; ++r) best = std::min(best, playerSeconds(b, image, reps));
-    return best;
-}
-
-std::optional<double> runLua(const Options& o, const Benchmark& b, TInt32 reps, int runs) {
-    return bench::luaSeconds(o.lua, o.programs + "/lua/" + std::string(b.name) + ".lua", reps, runs);
-}
-
-void measure(const Options& o, const Benchmark& b) {
-    std::vector<TUint8> image = assembleProgram(o, b);
-    double player = playerSeconds(b, image, 1);
-    std::optional<double> lua = runLua(o, b, 1, 1);
-    TInt32 reps = bench::repetitionsFor(o.minSeconds, player, lua);
-    player = bestPlayer(b, image, reps, o.runs);
-    bench::printLine(b.name, player, runLua(o, b, reps, o.runs));
-}
-
-bool selected(const Options& o, const Benchmark& b) {
-    return o.only.empty() || std::find(o.only.begin(), o.only.end(), b.name) != o.only.end();
 }
 
 void usage() {
@@ -100,13 +70,9 @@ Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (a == "--min" && hasValue) o.minSeconds = std::atof(argv[++i]);
-        else if (a == "--runs" && hasValue) o.runs = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--lua" && hasValue) o.lua = argv[++i];
-        else if (a == "--programs" && hasValue) o.programs = argv[++i];
+        if (bench::takeOption(o, argc, argv, i)) continue;
+        if (a == "--programs" && i + 1 < argc) o.programs = argv[++i];
         else if (a == "--help") usage(), std::exit(0);
-        else if (!a.empty() && a[0] != '-') o.only.push_back(a);
         else usage(), std::exit(1);
     }
     return o;
@@ -117,6 +83,6 @@ Options parse(int argc, char** argv) {
 int main(int argc, char** argv) {
     Options o = parse(argc, argv);
     for (const Benchmark& b : kBenchmarks)
-        if (selected(o, b)) measure(o, b);
+        if (bench::selected(o, b.name)) measure(o, b);
     return 0;
 }

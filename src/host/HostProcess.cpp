@@ -14,14 +14,15 @@ std::function<void()>& beforeEnd() {
     static std::function<void()> hook;
     return hook;
 }
-}  // namespace
 
-void setBeforeEnd(std::function<void()> hook) { beforeEnd() = std::move(hook); }
-
+// "FATAL: ", the pending error text as UTF-8 and a line end.
 void writeFatalLine() {
     std::string line = "FATAL: " + vmerr::pendingErrorTextUtf8() + "\n";
     std::fputs(line.c_str(), stderr);
 }
+}  // namespace
+
+void setBeforeEnd(std::function<void()> hook) { beforeEnd() = std::move(hook); }
 
 void endProcess(int status) {
     if (auto hook = beforeEnd()) {

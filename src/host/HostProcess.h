@@ -12,9 +12,6 @@ namespace host {
 // error and end it with status 1 (any other exception: its own text).
 void callVm(const std::function<void()>& call);
 
-// Writes "FATAL: ", the pending error text as UTF-8 and a line end.
-void writeFatalLine();
-
 // Ends the process at once, after the hook below has run and the standard
 // streams are flushed.
 [[noreturn]] void endProcess(int status);

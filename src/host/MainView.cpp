@@ -6,7 +6,6 @@
 #include "host/KeyMapping.h"
 #include "host/X11Properties.h"
 #include "io/CAppsFileReader.h"
-#include "io/CAppsFileWriter.h"
 #include "natives/NativeGroupOps.h"
 #include "vm/VirtualMachine.h"
 

@@ -1,18 +1,12 @@
 // The host services of the main view: application files under the root
 // directory, the log and its file, exit, timers, extensions, and the
 // operations this host answers with 0 or ignores.
-#include "io/AppFiles.h"
-#include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/MainView.h"
+#include "io/AppFiles.h"
+#include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
-#include "io/FileUtility.h"
-#include "io/OsPath.h"
-#include "vm/VirtualMachine.h"
-
-#include <cstdio>
-#include <string>
 
 CAppsString MainView::resolve(const OString& path) const {
     if (!host::isValidAppPath(path)) return CAppsString();
@@ -56,10 +50,7 @@ bool MainView::directoryExists(const OString& path) { return appfiles::directory
 // --- the log ------------------------------------------------------------------------
 
 void MainView::log(const OString& message) {
-    std::string line = "LOG: ";
-    for (TInt32 i = 0; i < message.length(); ++i) line.push_back(char(message.charAt(i) & 0xFF));
-    line.push_back('\n');
-    std::fputs(line.c_str(), stderr);
+    FrameworkServices::log(message);
     if (!logWriter || message.isEmpty()) return;
     static const char kPrefix[] = "LOG: ";
     logWriter->writeByteBufferToFile(reinterpret_cast<const TUint8*>(kPrefix), 5);

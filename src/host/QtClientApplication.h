@@ -14,7 +14,6 @@ public:
     ~QtClientApplication() override;
 
     void setMainView(MainView* view) { mainView_ = view; }
-    MainView* mainView() const { return mainView_; }
 
     // Looks at one X event; never consumes it.
     bool x11EventFilter(const void* xcbEvent);

@@ -2,7 +2,6 @@
 // directory, window, display-state signal, start, and the fatal end.
 #include "host/Startup.h"
 
-#include "foundation/VMError.h"
 #include "host/HostProcess.h"
 #include "host/MainView.h"
 #include "host/QtClientApplication.h"
