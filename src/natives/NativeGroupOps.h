@@ -36,6 +36,12 @@ void numberNative(VirtualMachine& vm, TInt32 function);  // 27
 void byteNative(VirtualMachine& vm, TInt32 function);    // 9
 // Date and time.
 void dateTimeNative(VirtualMachine& vm, TInt32 function);  // 29
+// Values kept in bytecode's variables, and the screen.
+void colorNative(VirtualMachine& vm, TInt32 function);      // 13
+void sizeNative(VirtualMachine& vm, TInt32 function);       // 15
+void positionNative(VirtualMachine& vm, TInt32 function);   // 16
+void rectangleNative(VirtualMachine& vm, TInt32 function);  // 17
+void screenNative(VirtualMachine& vm, TInt32 function);     // 31
 // The small groups.
 void hashNative(VirtualMachine& vm, TInt32 function);     // 34
 void rangeNative(VirtualMachine& vm, TInt32 function);    // 14

@@ -22,11 +22,11 @@ constexpr std::array<NativeGroupOperation, 37> kOperations = {
     charNative,  // 10: Char
     fixedNative,  // 11: Fixed
     longNative,  // 12: Long
-    nullptr,  // 13: Color
+    colorNative,  // 13: Color
     rangeNative,  // 14: Range
-    nullptr,  // 15: Size
-    nullptr,  // 16: Position
-    nullptr,  // 17: Rectangle
+    sizeNative,  // 15: Size
+    positionNative,  // 16: Position
+    rectangleNative,  // 17: Rectangle
     nullptr,  // 18: Graphics
     nullptr,  // 19: Bitmap
     nullptr,  // 20: Font
@@ -40,7 +40,7 @@ constexpr std::array<NativeGroupOperation, 37> kOperations = {
     encoderNative,  // 28: Encoder
     dateTimeNative,  // 29: DateTime
     debugNative,  // 30: Debug
-    nullptr,  // 31: Screen
+    screenNative,  // 31: Screen
     systemNative,  // 32: System
     timerNative,  // 33: Timer
     hashNative,  // 34: Hash

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <functional>
 #include <initializer_list>
@@ -51,6 +52,22 @@ public:
     TInt32 elapsedMillis() override { return elapsed; }
     TInt32 service12() override { return value12; }
     TInt32 service13() override { return value13; }
+
+    // The screen: requests are recorded; the size follows the orientation, as on the device.
+    std::vector<std::array<TInt32, 4>> repaints;
+    std::vector<bool> screenFlags;
+    std::vector<TInt32> listenersAdded, listenersRemoved;
+    TInt32 orientationValue = 2;
+    void repaintRect(TInt32 x, TInt32 y, TInt32 w, TInt32 h) override { repaints.push_back({x, y, w, h}); }
+    void screenFlag(bool flag) override { screenFlags.push_back(flag); }
+    void setOrientation(TInt32 value) override { orientationValue = value; }
+    TInt32 orientation() override { return orientationValue; }
+    void screenSize(TInt32& width, TInt32& height) override {
+        width = orientationValue == 2 ? 800 : 480;
+        height = orientationValue == 2 ? 480 : 800;
+    }
+    void addOrientationListener(TInt32 object) override { listenersAdded.push_back(object); }
+    void removeOrientationListener(TInt32 object) override { listenersRemoved.push_back(object); }
 
     // "extcall 20, 99" pushes the word this gives: an object made in C++.
     std::function<TInt32()> handOver;

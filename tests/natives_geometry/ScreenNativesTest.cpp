@@ -1,0 +1,67 @@
+// Screen natives against the recording host: what reaches the host, the words
+// each function leaves, and orientation listeners as collector roots.
+#include "../support/NativeProgram.h"
+
+using Rects = std::vector<std::array<TInt32, 4>>;
+
+TEST(Screen, RequestsReachTheHostAndAnswersFollowTheOrientation) {
+    NativeProgram p(storeTo(2, "native Screen.size", 2) + storeTo(4, "native Screen.orientation") +
+                    "native Screen.repaint\n"
+                    "push 10\npush 20\npush 30\npush 40\nnative Screen.repaint_rect\n"
+                    "push 1\nnative Screen.set_orientation\n" +
+                    storeTo(5, "native Screen.size", 2) + storeTo(7, "native Screen.orientation") +
+                    "native Screen.repaint\n"
+                    "push 2\nnative Screen.set_orientation\n" +
+                    storeTo(8, "native Screen.size", 2) +
+                    "push 7\nnative Screen.set_flag\npush 0\nnative Screen.set_flag\n");
+    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    EXPECT_EQ((std::vector<TInt32>{p.integer(2), p.integer(3), p.integer(4)}), (std::vector<TInt32>{800, 480, 2}));
+    EXPECT_EQ((std::vector<TInt32>{p.integer(5), p.integer(6), p.integer(7)}), (std::vector<TInt32>{480, 800, 1}));
+    EXPECT_EQ((std::vector<TInt32>{p.integer(8), p.integer(9)}), (std::vector<TInt32>{800, 480}));
+    EXPECT_EQ(p.host.repaints, (Rects{{0, 0, 800, 480}, {10, 20, 30, 40}, {0, 0, 480, 800}}));
+    EXPECT_EQ(p.host.screenFlags, (std::vector<bool>{true, false}));
+    EXPECT_EQ(p.host.orientationValue, 2);
+}
+
+// Globals 2 and 3 receive the two listeners' addresses as the host saw them.
+TEST(Screen, ListenersStayRootedWhileRegistered) {
+    // Listener A is registered twice and removed twice; B is never registered
+    // and shows that the collections free what nothing holds.
+    NativeProgram p(R"(
+    alloc 1, 1
+    dup
+    extcall 20, 1                ; watch A
+    dup
+    native Screen.add_orientation_listener
+    native Screen.add_orientation_listener
+    alloc 1, 1
+    extcall 20, 1                ; watch B, held by nothing
+    extcall 20, 2                ; A lives, B is gone
+    extcall 20, 99               ; A, as the host was given it
+    native Screen.remove_orientation_listener
+    extcall 20, 2                ; A is still rooted once
+    extcall 20, 99
+    native Screen.remove_orientation_listener
+    extcall 20, 2                ; A is gone
+)",
+                    {}, [](NativeProgram& q) { q.host.handOver = [&q] { return q.host.listenersAdded.front(); }; });
+    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    EXPECT_EQ(p.host.alive, (std::vector<std::vector<bool>>{{true, false}, {true, false}, {false, false}}));
+    ASSERT_EQ(p.host.listenersAdded.size(), 2u);
+    EXPECT_EQ(p.host.listenersAdded[0], p.host.listenersAdded[1]);
+    EXPECT_EQ(p.host.listenersRemoved, p.host.listenersAdded);
+}
+
+TEST(Screen, RefusedListenersReachNeitherTheHostNorTheRoots) {
+    for (const char* f : {"add_orientation_listener", "remove_orientation_listener"}) {
+        NativeProgram p("push 0\nnative Screen." + std::string(f) + "\n");
+        EXPECT_EQ(p.errorText(), "NullPointerException: NULL pointer") << f;
+        EXPECT_TRUE(p.host.listenersAdded.empty() && p.host.listenersRemoved.empty()) << f;
+    }
+    // Not a heap object: refused before the host hears of it.
+    NativeProgram stray("ldglobals\nfielda 3\nnative Screen.add_orientation_listener\n");
+    EXPECT_EQ(stray.errorCode(), 10);
+    EXPECT_TRUE(stray.host.listenersAdded.empty());
+    EXPECT_EQ(NativeProgram("native Screen, 9\n").errorText(), "VMException: Screen:11");
+    EXPECT_EQ(NativeProgram("native Screen, 0\n").errorText(), "VMException: Screen:11");
+}

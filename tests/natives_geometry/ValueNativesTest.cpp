@@ -1,0 +1,208 @@
+// Position, Size, Rectangle and Color natives: every function's effect on its
+// target, the words it leaves, and the faults that leave the target as it was.
+#include "../support/NativeProgram.h"
+
+namespace {
+// Globals 2 up hold the target variable ("tv" pushes its address), 6 up a second
+// value ("sv"); what a call leaves goes to globals 10 up. Each case is its own
+// run, so the harness's balance check pins the number of words left.
+struct Case {
+    std::string code;
+    std::vector<TInt32> target;  // afterwards
+    std::vector<TInt32> left;    // the words the call leaves
+};
+
+std::string initialise(int g, const std::vector<TInt32>& words) {
+    std::string s = "ldglobals\nfielda " + std::to_string(g) + "\n";
+    for (TInt32 w : words) s += "push " + std::to_string(w) + "\n";
+    return s + "storen " + std::to_string(words.size()) + "\n";
+}
+
+std::string expand(const std::string& code) {
+    std::istringstream in(code);
+    std::string out;
+    for (std::string line; std::getline(in, line);)
+        out += line == "tv" ? "ldglobals\nfielda 2\n" : line == "sv" ? "ldglobals\nfielda 6\n" : line + "\n";
+    return out;
+}
+
+NativeProgram run(const std::vector<TInt32>& target, const std::vector<TInt32>& second, const std::string& code,
+                  size_t left) {
+    std::string body = initialise(2, target) + initialise(6, second);
+    return NativeProgram(body + (left ? storeTo(10, expand(code), int(left)) : expand(code)));
+}
+
+std::vector<TInt32> globals(NativeProgram& p, int first, size_t n) {
+    std::vector<TInt32> out;
+    for (size_t k = 0; k < n; ++k) out.push_back(p.integer(first + int(k)));
+    return out;
+}
+
+void expectCases(const std::vector<TInt32>& target, const std::vector<TInt32>& second, const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        NativeProgram p = run(target, second, c.code, c.left.size());
+        EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+        EXPECT_EQ(globals(p, 2, target.size()), c.target);
+        EXPECT_EQ(globals(p, 10, c.left.size()), c.left);
+    }
+}
+
+// Each code is VM error 6 without a message, raised before the target changes.
+void expectFaults(const std::vector<TInt32>& target, std::initializer_list<const char*> codes) {
+    for (const char* code : codes) {
+        SCOPED_TRACE(code);
+        NativeProgram p = run(target, {0, 0, 0, 0}, code, 0);
+        EXPECT_EQ(p.errorText(), "InvalidArgumentException");
+        EXPECT_EQ(globals(p, 2, target.size()), target);
+    }
+}
+
+constexpr TInt32 kMin = std::numeric_limits<TInt32>::min(), kMax = std::numeric_limits<TInt32>::max();
+}  // namespace
+
+TEST(Position, EveryFunction) {
+    expectCases({3, 4}, {7, -8},
+                {{"tv\nnative Position.set_zero", {0, 0}, {}},
+                 {"tv\nsv\nnative Position.copy", {7, -8}, {}},
+                 {"tv\npush -5\npush 6\nnative Position.set", {-5, 6}, {}},
+                 {"tv\nnative Position.x", {3, 4}, {3}},
+                 {"tv\nnative Position.y", {3, 4}, {4}},
+                 {"tv\npush -9\nnative Position.set_x", {-9, 4}, {}},
+                 {"tv\npush -9\nnative Position.set_y", {3, -9}, {}},
+                 {"push 1\npush 2\npush 1\npush 2\nnative Position.eq", {3, 4}, {1}},
+                 {"push 1\npush 2\npush 1\npush 3\nnative Position.eq", {3, 4}, {0}},
+                 {"push 1\npush 2\npush 1\npush 3\nnative Position.ne", {3, 4}, {1}},
+                 {"push 1\npush 2\npush 1\npush 2\nnative Position.ne", {3, 4}, {0}}});
+}
+
+TEST(Size, EveryFunctionAndNegativeValuesRefused) {
+    expectCases({3, 4}, {7, 8},
+                {{"tv\nnative Size.set_zero", {0, 0}, {}},
+                 {"tv\nsv\nnative Size.copy", {7, 8}, {}},
+                 {"tv\npush 0\npush 6\nnative Size.set", {0, 6}, {}},
+                 {"tv\nnative Size.width", {3, 4}, {3}},
+                 {"tv\nnative Size.height", {3, 4}, {4}},
+                 {"tv\npush 9\nnative Size.set_width", {9, 4}, {}},
+                 {"tv\npush 0\nnative Size.set_height", {3, 0}, {}},
+                 {"push 5\npush 6\npush 5\npush 6\nnative Size.eq", {3, 4}, {1}},
+                 {"push 5\npush 6\npush 6\npush 5\nnative Size.ne", {3, 4}, {1}}});
+    expectFaults({3, 4}, {"tv\npush -1\npush 6\nnative Size.set", "tv\npush 6\npush -1\nnative Size.set",
+                          "tv\npush -1\nnative Size.set_width", "tv\npush -2147483648\nnative Size.set_height"});
+}
+
+TEST(Rectangle, EveryFunction) {
+    expectCases({10, 20, 30, 40}, {1, 2, 3, 4},
+                {{"tv\nnative Rectangle.set_zero", {0, 0, 0, 0}, {}},
+                 {"tv\nsv\nnative Rectangle.copy", {1, 2, 3, 4}, {}},
+                 // A source overlapping the target is read whole before it is written.
+                 {"ldglobals\nfielda 3\ntv\nnative Rectangle.copy", {10, 10, 20, 30}, {}},
+                 {"tv\npush 5\npush 6\npush -7\npush -8\nnative Rectangle.set", {5, 6, -7, -8}, {}},
+                 {"tv\nnative Rectangle.position", {10, 20, 30, 40}, {10, 20}},
+                 {"tv\nnative Rectangle.size", {10, 20, 30, 40}, {30, 40}},
+                 {"tv\nnative Rectangle.x", {10, 20, 30, 40}, {10}},
+                 {"tv\nnative Rectangle.y", {10, 20, 30, 40}, {20}},
+                 {"tv\nnative Rectangle.width", {10, 20, 30, 40}, {30}},
+                 {"tv\nnative Rectangle.height", {10, 20, 30, 40}, {40}},
+                 {"tv\nnative Rectangle.right", {10, 20, 30, 40}, {40}},
+                 {"tv\nnative Rectangle.bottom", {10, 20, 30, 40}, {60}},
+                 {"tv\npush 5\npush 6\nnative Rectangle.set_position", {5, 6, 30, 40}, {}},
+                 {"tv\npush -1\npush -2\nnative Rectangle.set_size", {10, 20, -1, -2}, {}},
+                 {"tv\npush -3\nnative Rectangle.set_x", {-3, 20, 30, 40}, {}},
+                 {"tv\npush -3\nnative Rectangle.set_y", {10, -3, 30, 40}, {}},
+                 {"tv\npush 0\nnative Rectangle.set_width", {10, 20, 0, 40}, {}},
+                 {"tv\npush 7\nnative Rectangle.set_height", {10, 20, 30, 7}, {}},
+                 {"tv\npush 10\nnative Rectangle.set_right", {10, 20, 0, 40}, {}},
+                 {"tv\npush 55\nnative Rectangle.set_right", {10, 20, 45, 40}, {}},
+                 {"tv\npush 70\nnative Rectangle.set_bottom", {10, 20, 30, 50}, {}},
+                 {"push 1\npush 2\npush 3\npush 4\npush 1\npush 2\npush 3\npush 4\nnative Rectangle.eq",
+                  {10, 20, 30, 40}, {1}},
+                 {"push 1\npush 2\npush 3\npush 4\npush 1\npush 2\npush 3\npush 5\nnative Rectangle.eq",
+                  {10, 20, 30, 40}, {0}},
+                 {"push 1\npush 2\npush 3\npush 4\npush 0\npush 2\npush 3\npush 4\nnative Rectangle.ne",
+                  {10, 20, 30, 40}, {1}}});
+}
+
+TEST(Rectangle, EdgesWrapAndExtentsAreCheckedInSixtyFourBits) {
+    // Right and bottom wrap like int addition.
+    expectCases({kMax, kMin, 1, -1}, {},
+                {{"tv\nnative Rectangle.right", {kMax, kMin, 1, -1}, {kMin}},
+                 {"tv\nnative Rectangle.bottom", {kMax, kMin, 1, -1}, {kMax}}});
+    // The widest extent that fits an int is taken; one more is a fault, not a wrap.
+    expectCases({-1, -1, 0, 0}, {},
+                {{"tv\npush 2147483646\nnative Rectangle.set_right", {-1, -1, kMax, 0}, {}},
+                 {"tv\npush 2147483646\nnative Rectangle.set_bottom", {-1, -1, 0, kMax}, {}}});
+    expectFaults({-2, kMin, 3, 4}, {"tv\npush 2147483647\nnative Rectangle.set_right",
+                                    "tv\npush 2147483647\nnative Rectangle.set_bottom",
+                                    "tv\npush -3\nnative Rectangle.set_right"});
+    expectFaults({10, 20, 30, 40}, {"tv\npush 9\nnative Rectangle.set_right", "tv\npush 19\nnative Rectangle.set_bottom",
+                                    "tv\npush -1\nnative Rectangle.set_width", "tv\npush -1\nnative Rectangle.set_height"});
+}
+
+TEST(Color, EveryFunction) {
+    const TInt32 c = TInt32(0x80FF4020);
+    expectCases({c}, {0},
+                {{"tv\nnative Color.set_white", {-1}, {}},
+                 {"tv\npush 0x12345678\nnative Color.copy", {0x12345678}, {}},
+                 {"tv\npush 255\npush 0\npush 0\npush 128\nnative Color.set", {TInt32(0x80FF0000)}, {}},
+                 {"tv\npush 1\npush 2\npush 3\npush 0\nnative Color.set", {0x00010203}, {}},
+                 {"tv\nnative Color.red", {c}, {0xFF}},
+                 {"tv\nnative Color.green", {c}, {0x40}},
+                 {"tv\nnative Color.blue", {c}, {0x20}},
+                 {"tv\nnative Color.alpha", {c}, {0x80}},
+                 {"tv\npush 1\nnative Color.set_red", {TInt32(0x80014020)}, {}},
+                 {"tv\npush 1\nnative Color.set_green", {TInt32(0x80FF0120)}, {}},
+                 {"tv\npush 1\nnative Color.set_blue", {TInt32(0x80FF4001)}, {}},
+                 {"tv\npush 255\nnative Color.set_alpha", {TInt32(0xFFFF4020)}, {}},
+                 {"push 5\npush 5\nnative Color.eq", {c}, {1}},
+                 {"push 5\npush 6\nnative Color.eq", {c}, {0}},
+                 {"push 5\npush 6\nnative Color.ne", {c}, {1}}});
+    expectFaults({c}, {"tv\npush 256\npush 0\npush 0\npush 0\nnative Color.set",
+                       "tv\npush 0\npush -1\npush 0\npush 0\nnative Color.set",
+                       "tv\npush 0\npush 0\npush 256\npush 0\nnative Color.set",
+                       "tv\npush 0\npush 0\npush 0\npush -1\nnative Color.set", "tv\npush 256\nnative Color.set_red",
+                       "tv\npush -1\nnative Color.set_green", "tv\npush 256\nnative Color.set_blue",
+                       "tv\npush -1\nnative Color.set_alpha"});
+}
+
+TEST(Color, NamedColoursArePushed) {
+    const TUint32 table[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000, 0xFFFFFFFF, 0xFF00FFFF,
+                             0xFFFF00FF, 0xFFFFFF00, 0xFF808080, 0xFF964B00, 0xFFFF7F00};
+    for (int f = 14; f <= 24; ++f) {
+        NativeProgram p(storeTo(2, "native Color, " + std::to_string(f)));
+        EXPECT_EQ(p.word(2), table[f - 14]) << f;
+    }
+}
+
+TEST(ValueNatives, TargetsAreCheckedWholeBeforeAnyWordIsWritten) {
+    for (const char* group : {"Color.set_white", "Size.set_zero", "Position.set_zero", "Rectangle.set_zero"}) {
+        SCOPED_TRACE(group);
+        EXPECT_EQ(NativeProgram("push 0\nnative " + std::string(group) + "\n").errorText(),
+                  "NullPointerException: NULL pointer");
+        EXPECT_EQ(NativeProgram("ldglobals\npush 2\nadd\nnative " + std::string(group) + "\n").errorCode(), 10);
+    }
+    // A rectangle whose last two words lie past the end of VM memory: the first two stay.
+    VMAddr at = 0;
+    NativeProgram p("extcall 20, 99\nnative Rectangle.set_zero\n", {}, [&](NativeProgram& q) {
+        q.host.handOver = [&] {
+            at = q.vm.memory().carve(8);
+            q.vm.memory().writeWord(at, 0x11111111);
+            q.vm.memory().writeWord(at + 4, 0x22222222);
+            return TInt32(at);
+        };
+    });
+    ASSERT_EQ(at + 8, p.vm.memory().top());
+    EXPECT_EQ(p.errorCode(), 10);
+    EXPECT_EQ(p.vm.memory().readWord(at), 0x11111111u);
+    EXPECT_EQ(p.vm.memory().readWord(at + 4), 0x22222222u);
+}
+
+TEST(ValueNatives, UnknownFunctionsNameTheirGroup) {
+    // try is 9 bytes; the native's last operand byte is at 11.
+    const std::pair<const char*, const char*> cases[] = {
+        {"native Color, 25\n", "VMException: Color:11"},       {"native Color, 0\n", "VMException: Color:11"},
+        {"native Size, 10\n", "VMException: Size:11"},         {"native Position, 0\n", "VMException: Position:11"},
+        {"native Rectangle, 22\n", "VMException: Rectangle:11"}, {"native Rectangle, 255\n", "VMException: Rectangle:11"},
+    };
+    for (auto [code, text] : cases) EXPECT_EQ(NativeProgram(code).errorText(), text) << code;
+}
