@@ -7,7 +7,12 @@
 
 // --- roots ------------------------------------------------------------------------
 
-void VMHeap::addRoot(VMAddr ref) { roots_.append(addressOf(headerOf(ref))); }
+// Only an entry in use: a root on a free one would fail every collection to come.
+void VMHeap::addRoot(VMAddr ref) {
+    HeapEntry* he = headerOf(ref);
+    if (isFree(he)) corrupted();
+    roots_.append(addressOf(he));
+}
 
 void VMHeap::removeRoot(VMAddr ref) {
     LinkedListIterator it = roots_.find(ref - kHeaderSize);

@@ -62,6 +62,14 @@ TEST(Screen, RefusedListenersReachNeitherTheHostNorTheRoots) {
     NativeProgram stray("ldglobals\nfielda 3\nnative Screen.add_orientation_listener\n");
     EXPECT_EQ(stray.errorCode(), 10);
     EXPECT_TRUE(stray.host.listenersAdded.empty());
+    // A collected object's old address: refused, and later collections still run.
+    NativeProgram freed("alloc 1, 1\nextcall 20, 1\nextcall 20, 3\nextcall 20, 99\n"
+                        "native Screen.add_orientation_listener\n",
+                        {}, [](NativeProgram& q) { q.host.handOver = [&q] { return TInt32(q.host.watched.front()); }; });
+    EXPECT_EQ(freed.errorCode(), 10);
+    EXPECT_TRUE(freed.returned());
+    EXPECT_TRUE(freed.host.listenersAdded.empty());
+    EXPECT_NO_THROW(freed.vm.heap().collect());
     EXPECT_EQ(NativeProgram("native Screen, 9\n").errorText(), "VMException: Screen:11");
     EXPECT_EQ(NativeProgram("native Screen, 0\n").errorText(), "VMException: Screen:11");
 }
