@@ -61,51 +61,43 @@ void expectFaults(const std::vector<TInt32>& target, std::initializer_list<const
 constexpr TInt32 kMin = std::numeric_limits<TInt32>::min(), kMax = std::numeric_limits<TInt32>::max();
 }  // namespace
 
-TEST(Position, EveryFunction) {
-    expectCases({3, 4}, {7, -8},
-                {{"tv\nnative Position.set_zero", {0, 0}, {}},
-                 {"tv\nsv\nnative Position.copy", {7, -8}, {}},
-                 {"tv\npush -5\npush 6\nnative Position.set", {-5, 6}, {}},
-                 {"tv\nnative Position.x", {3, 4}, {3}},
-                 {"tv\nnative Position.y", {3, 4}, {4}},
-                 {"tv\npush -9\nnative Position.set_x", {-9, 4}, {}},
-                 {"tv\npush -9\nnative Position.set_y", {3, -9}, {}},
-                 {"push 1\npush 2\npush 1\npush 2\nnative Position.eq", {3, 4}, {1}},
-                 {"push 1\npush 2\npush 1\npush 3\nnative Position.eq", {3, 4}, {0}},
-                 {"push 1\npush 2\npush 1\npush 3\nnative Position.ne", {3, 4}, {1}},
-                 {"push 1\npush 2\npush 1\npush 2\nnative Position.ne", {3, 4}, {0}}});
-}
-
-TEST(Size, EveryFunctionAndNegativeValuesRefused) {
-    expectCases({3, 4}, {7, 8},
-                {{"tv\nnative Size.set_zero", {0, 0}, {}},
-                 {"tv\nsv\nnative Size.copy", {7, 8}, {}},
-                 {"tv\npush 0\npush 6\nnative Size.set", {0, 6}, {}},
-                 {"tv\nnative Size.width", {3, 4}, {3}},
-                 {"tv\nnative Size.height", {3, 4}, {4}},
-                 {"tv\npush 9\nnative Size.set_width", {9, 4}, {}},
-                 {"tv\npush 0\nnative Size.set_height", {3, 0}, {}},
-                 {"push 5\npush 6\npush 5\npush 6\nnative Size.eq", {3, 4}, {1}},
-                 {"push 5\npush 6\npush 6\npush 5\nnative Size.ne", {3, 4}, {1}}});
+// Position and Size share one shape: each case runs in both, "G" naming the group.
+TEST(PositionAndSize, EveryFunction) {
+    std::vector<Case> cases = {
+        {"tv\nnative G, 1", {0, 0}, {}},          {"tv\nsv\nnative G, 2", {7, 8}, {}},
+        {"tv\npush 0\npush 6\nnative G, 3", {0, 6}, {}}, {"tv\nnative G, 4", {3, 4}, {3}},
+        {"tv\nnative G, 5", {3, 4}, {4}},          {"tv\npush 9\nnative G, 6", {9, 4}, {}},
+        {"tv\npush 0\nnative G, 7", {3, 0}, {}},
+        {"push 1\npush 2\npush 1\npush 2\nnative G, 8", {3, 4}, {1}},
+        {"push 1\npush 2\npush 1\npush 3\nnative G, 8", {3, 4}, {0}},
+        {"push 1\npush 2\npush 2\npush 1\nnative G, 9", {3, 4}, {1}},
+        {"push 1\npush 2\npush 1\npush 2\nnative G, 9", {3, 4}, {0}}};
+    for (const char* group : {"Position", "Size"}) {
+        std::vector<Case> in = cases;
+        for (Case& c : in) c.code.replace(c.code.find("G,"), 1, group);
+        expectCases({3, 4}, {7, 8}, in);
+    }
+    // Negative values: a Position takes them, a Size refuses them.
+    expectCases({3, 4}, {}, {{"tv\npush -5\npush -6\nnative Position.set", {-5, -6}, {}},
+                             {"tv\npush -9\nnative Position.set_x", {-9, 4}, {}}});
     expectFaults({3, 4}, {"tv\npush -1\npush 6\nnative Size.set", "tv\npush 6\npush -1\nnative Size.set",
                           "tv\npush -1\nnative Size.set_width", "tv\npush -2147483648\nnative Size.set_height"});
 }
 
 TEST(Rectangle, EveryFunction) {
-    expectCases({10, 20, 30, 40}, {1, 2, 3, 4},
+    const std::vector<TInt32> r = {10, 20, 30, 40};
+    const char* const twoEqual = "push 1\npush 2\npush 3\npush 4\npush 1\npush 2\npush 3\npush 4\n";
+    const char* const lastDiffers = "push 1\npush 2\npush 3\npush 4\npush 1\npush 2\npush 3\npush 5\n";
+    expectCases(r, {1, 2, 3, 4},
                 {{"tv\nnative Rectangle.set_zero", {0, 0, 0, 0}, {}},
                  {"tv\nsv\nnative Rectangle.copy", {1, 2, 3, 4}, {}},
                  // A source overlapping the target is read whole before it is written.
                  {"ldglobals\nfielda 3\ntv\nnative Rectangle.copy", {10, 10, 20, 30}, {}},
                  {"tv\npush 5\npush 6\npush -7\npush -8\nnative Rectangle.set", {5, 6, -7, -8}, {}},
-                 {"tv\nnative Rectangle.position", {10, 20, 30, 40}, {10, 20}},
-                 {"tv\nnative Rectangle.size", {10, 20, 30, 40}, {30, 40}},
-                 {"tv\nnative Rectangle.x", {10, 20, 30, 40}, {10}},
-                 {"tv\nnative Rectangle.y", {10, 20, 30, 40}, {20}},
-                 {"tv\nnative Rectangle.width", {10, 20, 30, 40}, {30}},
-                 {"tv\nnative Rectangle.height", {10, 20, 30, 40}, {40}},
-                 {"tv\nnative Rectangle.right", {10, 20, 30, 40}, {40}},
-                 {"tv\nnative Rectangle.bottom", {10, 20, 30, 40}, {60}},
+                 {"tv\nnative Rectangle.position", r, {10, 20}}, {"tv\nnative Rectangle.size", r, {30, 40}},
+                 {"tv\nnative Rectangle.x", r, {10}},      {"tv\nnative Rectangle.y", r, {20}},
+                 {"tv\nnative Rectangle.width", r, {30}},  {"tv\nnative Rectangle.height", r, {40}},
+                 {"tv\nnative Rectangle.right", r, {40}},  {"tv\nnative Rectangle.bottom", r, {60}},
                  {"tv\npush 5\npush 6\nnative Rectangle.set_position", {5, 6, 30, 40}, {}},
                  {"tv\npush -1\npush -2\nnative Rectangle.set_size", {10, 20, -1, -2}, {}},
                  {"tv\npush -3\nnative Rectangle.set_x", {-3, 20, 30, 40}, {}},
@@ -115,12 +107,10 @@ TEST(Rectangle, EveryFunction) {
                  {"tv\npush 10\nnative Rectangle.set_right", {10, 20, 0, 40}, {}},
                  {"tv\npush 55\nnative Rectangle.set_right", {10, 20, 45, 40}, {}},
                  {"tv\npush 70\nnative Rectangle.set_bottom", {10, 20, 30, 50}, {}},
-                 {"push 1\npush 2\npush 3\npush 4\npush 1\npush 2\npush 3\npush 4\nnative Rectangle.eq",
-                  {10, 20, 30, 40}, {1}},
-                 {"push 1\npush 2\npush 3\npush 4\npush 1\npush 2\npush 3\npush 5\nnative Rectangle.eq",
-                  {10, 20, 30, 40}, {0}},
-                 {"push 1\npush 2\npush 3\npush 4\npush 0\npush 2\npush 3\npush 4\nnative Rectangle.ne",
-                  {10, 20, 30, 40}, {1}}});
+                 {std::string(twoEqual) + "native Rectangle.eq", r, {1}},
+                 {std::string(lastDiffers) + "native Rectangle.eq", r, {0}},
+                 {std::string(lastDiffers) + "native Rectangle.ne", r, {1}},
+                 {std::string(twoEqual) + "native Rectangle.ne", r, {0}}});
 }
 
 TEST(Rectangle, EdgesWrapAndExtentsAreCheckedInSixtyFourBits) {
@@ -146,16 +136,13 @@ TEST(Color, EveryFunction) {
                  {"tv\npush 0x12345678\nnative Color.copy", {0x12345678}, {}},
                  {"tv\npush 255\npush 0\npush 0\npush 128\nnative Color.set", {TInt32(0x80FF0000)}, {}},
                  {"tv\npush 1\npush 2\npush 3\npush 0\nnative Color.set", {0x00010203}, {}},
-                 {"tv\nnative Color.red", {c}, {0xFF}},
-                 {"tv\nnative Color.green", {c}, {0x40}},
-                 {"tv\nnative Color.blue", {c}, {0x20}},
-                 {"tv\nnative Color.alpha", {c}, {0x80}},
+                 {"tv\nnative Color.red", {c}, {0xFF}},   {"tv\nnative Color.green", {c}, {0x40}},
+                 {"tv\nnative Color.blue", {c}, {0x20}},  {"tv\nnative Color.alpha", {c}, {0x80}},
                  {"tv\npush 1\nnative Color.set_red", {TInt32(0x80014020)}, {}},
                  {"tv\npush 1\nnative Color.set_green", {TInt32(0x80FF0120)}, {}},
                  {"tv\npush 1\nnative Color.set_blue", {TInt32(0x80FF4001)}, {}},
                  {"tv\npush 255\nnative Color.set_alpha", {TInt32(0xFFFF4020)}, {}},
-                 {"push 5\npush 5\nnative Color.eq", {c}, {1}},
-                 {"push 5\npush 6\nnative Color.eq", {c}, {0}},
+                 {"push 5\npush 5\nnative Color.eq", {c}, {1}}, {"push 5\npush 6\nnative Color.eq", {c}, {0}},
                  {"push 5\npush 6\nnative Color.ne", {c}, {1}}});
     expectFaults({c}, {"tv\npush 256\npush 0\npush 0\npush 0\nnative Color.set",
                        "tv\npush 0\npush -1\npush 0\npush 0\nnative Color.set",
