@@ -2,6 +2,8 @@
 // target, the words it leaves, and the faults that leave the target as it was.
 #include "../support/NativeProgram.h"
 
+#include <limits>
+
 namespace {
 // Globals 2 up hold the target variable ("tv" pushes its address), 6 up a second
 // value ("sv"); what a call leaves goes to globals 10 up. Each case is its own
