@@ -8,6 +8,9 @@
 
 #include "foundation/ORaw.h"
 #include "foundation/OVector.h"
+#include "io/AppFiles.h"
+#include "io/AppPath.h"
+#include "io/CAppsFileReader.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "natives/NumericArgs.h"
@@ -51,6 +54,15 @@ public:
     TInt32 elapsedMillis() override { return elapsed; }
     TInt32 service12() override { return value12; }
     TInt32 service13() override { return value13; }
+
+    // Files are read below `fileRoot` (under the player's path rule) once it is set.
+    std::string fileRoot;
+    std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
+        if (fileRoot.empty() || !host::isValidAppPath(path)) return nullptr;
+        return appfiles::openForReading(host::resolveAppPath(OString(fileRoot.c_str()), path));
+    }
+    std::vector<bool> busyNotices;
+    void busyNotice(bool busy) override { busyNotices.push_back(busy); }
 
     // "extcall 20, 99" pushes the word this gives: an object made in C++.
     std::function<TInt32()> handOver;
