@@ -27,7 +27,7 @@ public:
     virtual QSize size() const = 0;
 };
 
-class BitmapContainer : public VMBitmap {
+class BitmapContainer final : public VMBitmap {
 public:
     // Largest picture a bitmap may hold, in bytes of 32-bit pixels.
     static constexpr TUint64 kMaxPixelBytes = TUint64(256) << 20;

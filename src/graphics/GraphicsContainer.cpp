@@ -106,6 +106,17 @@ void GraphicsContainer::setOpacity(TInt32 alpha) {
     if (alpha != 255) painter_.setOpacity(alpha / 255.0);
 }
 
+// Saving the painter's state costs more than drawing a small bitmap: only a
+// changed opacity needs it.
+template <typename Draw>
+void GraphicsContainer::withOpacity(TInt32 alpha, Draw draw) {
+    if (alpha == 255) return draw();
+    painter_.save();
+    setOpacity(alpha);
+    draw();
+    painter_.restore();
+}
+
 void GraphicsContainer::drawBitmap(BitmapContainer* bitmap, const VMRect& source, QPoint at, TInt32 alpha) {
     const QPixmap* pixmap = sourceOf(bitmap);
     if (!pixmap) return;
@@ -113,23 +124,13 @@ void GraphicsContainer::drawBitmap(BitmapContainer* bitmap, const VMRect& source
     QRect inside = safeRect(source).intersected(pixmap->rect());
     if (inside.isEmpty()) return;
     QPointF to(double(at.x()) + inside.x() - source.x, double(at.y()) + inside.y() - source.y);
-    painter_.save();
-    setOpacity(alpha);
-    painter_.drawPixmap(to, *pixmap, inside);
-    painter_.restore();
+    withOpacity(alpha, [&] { painter_.drawPixmap(to, *pixmap, inside); });
 }
 
 void GraphicsContainer::drawBitmapAt(BitmapContainer* bitmap, QPoint at, TInt32 alpha) {
     const QPixmap* pixmap = sourceOf(bitmap);
     if (!pixmap) return;
-    if (alpha == 255) {
-        painter_.drawPixmap(at, *pixmap);
-        return;
-    }
-    painter_.save();
-    setOpacity(alpha);
-    painter_.drawPixmap(at, *pixmap);
-    painter_.restore();
+    withOpacity(alpha, [&] { painter_.drawPixmap(at, *pixmap); });
 }
 
 // Qt takes the tile point drawn at the corner: the negated offset, here

@@ -18,7 +18,7 @@ struct VMRect {
     TInt32 x, y, width, height;
 };
 
-class GraphicsContainer : public GCObject {
+class GraphicsContainer final : public GCObject {
 public:
     // Paints directly on `device` (the back buffer), which must outlive the painting.
     explicit GraphicsContainer(QPixmap* device);
@@ -62,6 +62,8 @@ private:
     // The pixmap to draw from, or null when nothing is to be drawn.
     const QPixmap* sourceOf(BitmapContainer* bitmap);
     void setOpacity(TInt32 alpha);
+    template <typename Draw>
+    void withOpacity(TInt32 alpha, Draw draw);
 
     QPixmap* device_ = nullptr;
     QPainter painter_;

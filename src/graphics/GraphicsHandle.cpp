@@ -7,11 +7,24 @@
 #include "heap/VMHeap.h"
 
 #include <memory>
+#include <type_traits>
+#include <typeinfo>
 
 namespace graphics {
 namespace {
 constexpr TUint32 kSurfaceWord = 4;
 constexpr TUint32 kBitmapWord = 8;
+
+// The object of a final class at ref ("Invalid TYPEID" for any other). Every
+// drawing native asks for two, and an exact type test is much cheaper than a
+// dynamic_cast.
+template <typename T>
+T* objectOf(VMHeap& heap, VMAddr ref) {
+    static_assert(std::is_final_v<T>);
+    GCObject* o = heap.object(ref);
+    if (typeid(*o) != typeid(T)) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    return static_cast<T*>(o);
+}
 
 VMAddr newHandle(VMHeap& heap, TUint32 kind, VMAddr surface, VMAddr bitmap) {
     VMAddr h = heap.allocate(12, 0, GC_CODE_PAIR);
@@ -28,13 +41,13 @@ void requireBitmap(VMHeap& heap, VMAddr handle, const char* message) {
 
 BitmapContainer* containerAt(VMHeap& heap, VMAddr handle) {
     VMAddr bitmap = heap.memory().readWord(handle + kBitmapWord);
-    return bitmap ? heap.objectAs<BitmapContainer>(bitmap) : nullptr;
+    return bitmap ? objectOf<BitmapContainer>(heap, bitmap) : nullptr;
 }
 
 void forgetSurface(VMHeap& heap, VMAddr handle) {
     VMAddr surface = heap.memory().readWord(handle + kSurfaceWord);
     if (surface == 0) return;
-    heap.objectAs<GraphicsContainer>(surface)->endPainting();
+    objectOf<GraphicsContainer>(heap, surface)->endPainting();
     heap.memory().writeWord(handle + kSurfaceWord, 0);
 }
 
@@ -42,7 +55,7 @@ GraphicsContainer* bitmapSurface(VMHeap& heap, VMAddr handle) {
     BitmapContainer* bitmap = containerAt(heap, handle);
     if (!bitmap) return nullptr;
     if (VMAddr cached = heap.memory().readWord(handle + kSurfaceWord)) {
-        GraphicsContainer* surface = heap.objectAs<GraphicsContainer>(cached);
+        GraphicsContainer* surface = objectOf<GraphicsContainer>(heap, cached);
         // A surface left on an older pixmap, or one that pixel edits have
         // overtaken, would paint where nobody looks.
         if (surface->paintsOn(bitmap->currentPixmap()) && !bitmap->hasImage()) return surface;
@@ -95,7 +108,7 @@ GraphicsContainer* surfaceOf(VMHeap& heap, VMAddr handle) {
     if (kind != CanvasHandle) vmerr::raise(vmerr::VM, "Invalid object type ID");
     VMAddr surface = heap.memory().readWord(handle + kSurfaceWord);
     if (surface == 0) return nullptr;
-    return heap.objectAs<GraphicsContainer>(surface);
+    return objectOf<GraphicsContainer>(heap, surface);
 }
 
 }  // namespace graphics

@@ -72,8 +72,12 @@ void VelmarFont::draw(GraphicsContainer& surface, const OString& s, TInt32 first
     if (!surface.isPainting() || glyphs_.isEmpty() || count <= 0) return;
     colourFor(colour);
     QPainter& p = surface.painter();
-    p.save();
-    if (qAlpha(colour) != 255) p.setOpacity(qAlpha(colour) / 255.0);
+    // Only the opacity changes the painter's state; saving it costs more than a glyph.
+    const bool translucent = qAlpha(colour) != 255;
+    if (translucent) {
+        p.save();
+        p.setOpacity(qAlpha(colour) / 255.0);
+    }
     TInt64 penX = at.x();
     for (TInt32 i = 0; i < count && penX <= INT_MAX; ++i) {
         TInt32 k = TInt32(s.data()[first + i]) - 32;
@@ -82,5 +86,5 @@ void VelmarFont::draw(GraphicsContainer& surface, const OString& s, TInt32 first
         p.drawPixmap(QPoint(int(penX), at.y()), pixmap_, QRect(g.x, 0, g.width, height_));
         penX += g.width;
     }
-    p.restore();
+    if (translucent) p.restore();
 }

@@ -142,6 +142,10 @@ TEST(Drawing, NullSameAndEmptyHandles) {
              call("Graphics.draw_tiled", {G(2), G(8), 0, 0, 4, 4, 0, 0, 255}),
          {{0, 0, kBlack}}},
     };
+    static int warnings = 0;
+    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        warnings += m == "Null BitmapContainer";
+    });
     for (const Case& c : cases) {
         NativeProgram p(scene() + c.body, ".string t \"t\"");
         ASSERT_EQ(errorOf(p), "0: ") << c.name;
@@ -149,6 +153,8 @@ TEST(Drawing, NullSameAndEmptyHandles) {
         for (const Expect& e : c.expect)
             EXPECT_EQ(pixelOf(image, e.x, e.y), e.colour) << c.name << " at (" << e.x << ", " << e.y << ")";
     }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(warnings, 2);  // drawing and tiling the empty bitmap; opcode 1 skips it quietly
 }
 
 // Pixel access works on the image and drawing on the pixmap; every mix of the

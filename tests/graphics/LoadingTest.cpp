@@ -2,6 +2,8 @@
 // bytes, files, and the busy notices around encoding.
 #include "GraphicsTestSupport.h"
 
+#include "graphics/BitmapLoading.h"
+
 using namespace gfxtest;
 
 namespace {
@@ -74,5 +76,42 @@ TEST(Loading, DecodingARangeAFileAndAClone) {
     for (int g : {6, 8, 9}) {
         EXPECT_NE(p.word(g), 0u) << g;
         EXPECT_EQ(containerIn(p, g), nullptr) << g;
+    }
+}
+
+namespace {
+// A stream that promises more than it gives, like a file cut short while read.
+class ShortStream : public VELMAR::InputStream {
+public:
+    TInt32 read() override { return -1; }
+    bool read(TUint8*, TUint32) override { return false; }
+    TUint32 size() override { return 100; }
+    TUint32 position() override { return 0; }
+    bool seek(TUint32) override { return false; }
+    bool atEnd() override { return false; }
+    void close() override {}
+};
+
+class ShortFileHost : public FrameworkServices {
+public:
+    std::unique_ptr<CAppsFileReader> openForReading(const OString&, TInt32) override {
+        return std::make_unique<CAppsFileReader>(new ShortStream);
+    }
+};
+}  // namespace
+
+TEST(Loading, AFileCutShortIsAnInputFailure) {
+    ShortFileHost host;
+    VirtualMachine vm;
+    const std::vector<uint8_t> image = mcbasm::assemble(".method \"main\", main, frame\n.descriptor frame\n.code\nmain:\n    ret 0, 1\n");
+    VELMAR::MemoryInputStream stream(image);
+    vm.load(CAppsString("index.mcb"), stream, &host);
+    for (TBool asFont : {EFalse, ETrue}) {
+        try {
+            graphics::LoadBitmapFromFile(vm, OString("cut.png"), asFont);
+            ADD_FAILURE() << "nothing raised";
+        } catch (const ErrorHandlingException&) {
+            EXPECT_EQ(vmerr::pendingErrorTextUtf8(), "IOException");
+        }
     }
 }
