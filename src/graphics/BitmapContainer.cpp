@@ -1,5 +1,5 @@
 // The two representations of a bitmap and the switches between them; every new
-// picture passes the size check and setPixmap.
+// picture passes the size check and then setPixmap or setImage.
 #include "graphics/BitmapContainer.h"
 
 #include "foundation/VMError.h"
@@ -35,8 +35,7 @@ BitmapContainer::BitmapContainer(const BitmapContainer& other) : VMBitmap() {
     QSize s = other.size();
     checkSize(s.width(), s.height());
     if (other.hasImage()) {
-        image_ = other.image_.copy();
-        if (image_.isNull()) tooLarge();
+        setImage(other.image_.copy());
         setPixmap(QPixmap(s));  // only its size counts while the image is current
     } else {
         setPixmap(other.pixmap_->copy());
@@ -46,6 +45,11 @@ BitmapContainer::BitmapContainer(const BitmapContainer& other) : VMBitmap() {
 void BitmapContainer::setPixmap(QPixmap pixmap) {
     if (pixmap.isNull()) tooLarge();
     pixmap_ = QSharedPointer<QPixmap>::create(std::move(pixmap));
+}
+
+void BitmapContainer::setImage(QImage image) {
+    if (image.isNull()) tooLarge();
+    image_ = std::move(image);
 }
 
 bool BitmapContainer::encode(Vec<TUint8>& out, const char* format) const {
@@ -88,16 +92,12 @@ void BitmapContainer::fill(TUint32 colour) {
         return;
     }
     QImage image(size(), QImage::Format_ARGB32);
-    if (image.isNull()) tooLarge();
     image.fill(colour);
-    image_ = std::move(image);
+    setImage(std::move(image));
 }
 
 QImage& BitmapContainer::pixelImage() {
-    if (image_.isNull()) {
-        image_ = pixmap_->toImage().convertToFormat(QImage::Format_ARGB32);
-        if (image_.isNull()) tooLarge();
-    }
+    if (image_.isNull()) setImage(pixmap_->toImage().convertToFormat(QImage::Format_ARGB32));
     return image_;
 }
 

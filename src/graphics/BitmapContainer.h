@@ -62,9 +62,10 @@ public:
     QImage picture() const { return currentImage().convertToFormat(QImage::Format_ARGB32); }
 
 private:
-    // The one place a container takes new pixels: a null pixmap (Qt could not
+    // The two places a container takes new pixels: a null picture (Qt could not
     // allocate it) is "Bitmap too large" and leaves the container as it was.
     void setPixmap(QPixmap pixmap);
+    void setImage(QImage image);
     QImage& pixelImage();
     // The current representation as an image (shared, not converted).
     QImage currentImage() const { return hasImage() ? image_ : pixmap_->toImage(); }
