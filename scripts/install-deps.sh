@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth x11-apps x11-utils imagemagick lua5.4
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev python3
+  fonts-dejavu-core
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // MainView: construction, start, input events, foreground state, orientation.
 #include "host/MainView.h"
 
+#include "graphics/GraphicsNatives.h"
 #include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/KeyMapping.h"
@@ -38,6 +39,7 @@ MainView::~MainView() { host::setBeforeEnd(nullptr); }
 
 void MainView::start() {
     startMicros = nowMicros();
+    graphics::installNatives();
     VirtualMachine& vm = VirtualMachine::createCurrent();
     scheduler.setVm(&vm);
     extensions.attach(&vm, this);

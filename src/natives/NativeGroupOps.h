@@ -50,12 +50,13 @@ void systemNative(VirtualMachine& vm, TInt32 function);   // 32
 void debugNative(VirtualMachine& vm, TInt32 function);    // 30
 void encoderNative(VirtualMachine& vm, TInt32 function);  // 28
 
-// System functions 10 to 12 make fonts and bitmaps, which belong to the graphics
-// natives; those install these hooks. Each returns the function's result word.
-// Without a hook the default font is VM error 13 and images are VM error 6.
+// System functions 10 to 12 make fonts (the default font and bitmap fonts from
+// images), which belong to the graphics natives; those install these hooks.
+// Each returns the function's result word. Without a hook the default font is
+// VM error 13 and images are VM error 6.
 struct SystemGraphics {
     VMAddr (*defaultFont)(VirtualMachine& vm) = nullptr;
-    // A new cell referring to the bitmap, or 0 when it cannot be loaded or decoded.
+    // A new cell referring to the font, or 0 when the picture cannot be decoded.
     VMAddr (*imageFromFile)(VirtualMachine& vm, const OString& path) = nullptr;
     VMAddr (*imageFromBytes)(VirtualMachine& vm, const TUint8* bytes, TInt32 n) = nullptr;
 };

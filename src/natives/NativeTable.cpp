@@ -47,9 +47,16 @@ constexpr std::array<NativeGroupOperation, 37> kOperations = {
     keyEventNative,  // 35: KeyEvent
     floatNative,  // 36: Float
 };
+// Operations installed from above the core, for the groups the table leaves empty.
+std::array<NativeGroupOperation, 37> gInstalled{};
 }  // namespace
 
 NativeGroupOperation nativeGroupOperation(TInt32 group) {
     if (group < 0 || group >= TInt32(kOperations.size())) return nullptr;
-    return kOperations[size_t(group)];
+    NativeGroupOperation op = kOperations[size_t(group)];
+    return op ? op : gInstalled[size_t(group)];
+}
+
+void installNativeGroup(TInt32 group, NativeGroupOperation operation) {
+    if (group >= 0 && group < TInt32(gInstalled.size())) gInstalled[size_t(group)] = operation;
 }

@@ -8,6 +8,9 @@
 
 #include "foundation/ORaw.h"
 #include "foundation/OVector.h"
+#include "io/AppFiles.h"
+#include "io/AppPath.h"
+#include "io/CAppsFileReader.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "natives/NumericArgs.h"
@@ -68,6 +71,14 @@ public:
     }
     void addOrientationListener(TInt32 object) override { listenersAdded.push_back(object); }
     void removeOrientationListener(TInt32 object) override { listenersRemoved.push_back(object); }
+    // Files are read below `fileRoot` (under the player's path rule) once it is set.
+    std::string fileRoot;
+    std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
+        if (fileRoot.empty() || !host::isValidAppPath(path)) return nullptr;
+        return appfiles::openForReading(host::resolveAppPath(OString(fileRoot.c_str()), path));
+    }
+    std::vector<bool> busyNotices;
+    void busyNotice(bool busy) override { busyNotices.push_back(busy); }
 
     // "extcall 20, 99" pushes the word this gives: an object made in C++.
     std::function<TInt32()> handOver;

@@ -1,0 +1,156 @@
+// What the graphics tests share: the offscreen Qt application (800 x 480, DejaVu
+// Sans) with the graphics natives installed, assembly for native calls, test
+// pictures, a canvas handed to bytecode, and reading a bitmap global's pixels.
+#pragma once
+
+#include "graphics/BitmapContainer.h"
+#include "graphics/GraphicsHandle.h"
+#include "graphics/GraphicsNatives.h"
+#include "../support/NativeProgram.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace gfxtest {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        std::string dir = (std::filesystem::temp_directory_path() / "mcb-gfx-XXXXXX").string();
+        if (mkdtemp(dir.data())) runtime_ = dir;
+        std::ofstream(runtime_ + "/screen.json")
+            << R"({"screens":[{"name":"handset","x":0,"y":0,"width":800,"height":480,)"
+            << R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})";
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString("offscreen:configfile=" + runtime_ + "/screen.json"));
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime_));
+        static int argc = 1;
+        static char name[] = "test_graphics", *argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        QApplication::setFont(QFont("DejaVu Sans"));  // the same text on every machine
+        graphics::installNatives();
+    }
+    void TearDown() override {
+        app_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(runtime_, ignored);
+    }
+
+private:
+    std::string runtime_;
+    std::unique_ptr<QApplication> app_;
+};
+
+inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// --- assembly ---------------------------------------------------------------------
+
+// One operand: a number, or code that pushes something.
+struct Arg {
+    std::string code;
+    Arg(long long value) : code("push " + std::to_string(value) + "\n") {}
+    static Arg raw(std::string c) {
+        Arg a(0);
+        a.code = std::move(c);
+        return a;
+    }
+};
+// The address of global g: a reference to the handle or object it holds.
+inline Arg G(int g) { return Arg::raw("ldglobals\nfielda " + std::to_string(g) + "\n"); }
+// The value of global g (a cell, for strings and fonts kept there).
+inline Arg V(int g) { return Arg::raw("@load " + std::to_string(g) + "\n"); }
+// A string constant named in the program's extra lines.
+inline Arg S(const std::string& name) { return Arg::raw("ldstr " + name + "\n"); }
+// A fixed-point number.
+inline Arg F(double v) {
+    ORaw r = ORaw::fromRaw(TInt64(v * 4294967296.0));
+    return Arg::raw(pushFixed(r));
+}
+// The word C++ hands over through "extcall 20, 99".
+inline const Arg kHandOver = Arg::raw("extcall 20, 99\n");
+
+// A native call on the operands.
+inline std::string call(const std::string& native, std::initializer_list<Arg> args) {
+    std::string out;
+    for (const Arg& a : args) out += a.code;
+    return out + "native " + native + "\n";
+}
+// A call whose one-word result goes to global g.
+inline std::string callTo(int g, const std::string& native, std::initializer_list<Arg> args) {
+    return call(native, args) + "@store " + std::to_string(g) + "\n";
+}
+// A new w x h bitmap of one colour in global g.
+inline std::string bitmap(int g, int w, int h, TUint32 colour) {
+    return call("Bitmap.create", {G(g), w, h, colour});
+}
+
+// --- pictures and bitmaps ---------------------------------------------------------
+
+inline std::vector<TUint8> encoded(const QImage& image, const char* format = "png") {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return std::vector<TUint8>(bytes.begin(), bytes.end());
+}
+
+// The container of the bitmap handle in global g (null for an empty bitmap).
+inline BitmapContainer* containerIn(NativeProgram& p, int g) { return graphics::bitmapOf(p.vm.heap(), p.word(g)); }
+// The pixels of the bitmap in global g as they stand.
+inline QImage pictureIn(NativeProgram& p, int g) {
+    BitmapContainer* c = containerIn(p, g);
+    return c ? c->picture() : QImage();
+}
+inline TUint32 pixelOf(const QImage& image, int x, int y) { return image.pixel(x, y); }
+
+// True when every channel of a and b differs by at most `tolerance`.
+inline bool near(TUint32 a, TUint32 b, int tolerance) {
+    for (int shift = 0; shift < 32; shift += 8)
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) return false;
+    return true;
+}
+
+// A scratch folder for application files, removed at the end.
+struct ScratchFiles {
+    std::string root;
+    ScratchFiles() {
+        std::string dir = (std::filesystem::temp_directory_path() / "mcb-gfx-files-XXXXXX").string();
+        if (mkdtemp(dir.data())) root = dir;
+        put("zero.png", {});
+        put("text.png", {'n', 'o', ' ', 'p', 'i', 'c'});
+    }
+    ~ScratchFiles() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    ScratchFiles(const ScratchFiles&) = delete;
+    ScratchFiles& operator=(const ScratchFiles&) = delete;
+    void put(const std::string& name, const std::vector<TUint8>& bytes) const {
+        std::ofstream(root + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                std::streamsize(bytes.size()));
+    }
+};
+
+// A pixmap canvas that bytecode receives as a canvas handle through "extcall 20, 99".
+struct Canvas {
+    QPixmap pixmap{40, 30};
+    explicit Canvas(TUint32 colour = 0xFF000000) { pixmap.fill(QColor::fromRgba(colour)); }
+    std::function<void(NativeProgram&)> handOver() {
+        return [this](NativeProgram& p) {
+            p.host.handOver = [this, &p] {
+                VMHeap& heap = p.vm.heap();
+                return TInt32(graphics::newCanvasHandle(heap, graphics::newCanvasSurface(heap, &pixmap)));
+            };
+        };
+    }
+    TUint32 pixel(int x, int y) const { return pixmap.toImage().pixel(x, y); }
+};
+
+}  // namespace gfxtest
