@@ -1,7 +1,6 @@
 // MainView: construction, start, input events, foreground state, orientation.
 #include "host/MainView.h"
 
-#include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/KeyMapping.h"
 #include "host/X11Properties.h"
@@ -9,6 +8,7 @@
 #include "natives/NativeGroupOps.h"
 #include "vm/VirtualMachine.h"
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -26,7 +26,9 @@ TUint64 nowMicros() {
 }
 }  // namespace
 
-MainView::MainView(const OString& rootDirectory) : rootDirectory_(rootDirectory) {
+MainView::MainView(const std::string& rootDirectory)
+    : files(rootDirectory),
+      rootDirectory_(OString::fromQString(QFile::decodeName(QByteArray::fromStdString(rootDirectory)))) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setWindowState(Qt::WindowFullScreen);
@@ -43,8 +45,7 @@ void MainView::start() {
     extensions.attach(&vm, this);
     std::unique_ptr<CAppsFileReader> reader = openForReading(OString("index.mcb"), 0);
     if (!reader) {
-        std::string path = host::resolveAppPath(rootDirectory_, OString("index.mcb")).toOsPath();
-        std::fprintf(stderr, "Failed to open '%s'\n", path.c_str());
+        std::fprintf(stderr, "Failed to open '%s/index.mcb'\n", files.root().c_str());
         host::endProcess(1);
     }
     host::callVm([&] { vm.load(CAppsString("index.mcb"), *reader->getStream(), this); });

@@ -72,12 +72,6 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
     EXPECT_EQ(vm.heap().isRoot(VMAddr(listener)), 0);
 }
 
-TEST(AppPath, ResolvesBelowTheRoot) {
-    const std::pair<const char*, const char*> resolved[] = {
-        {"data//x.txt", "/r/data/x.txt"}, {"data\\\\x.txt", "/r/data/x.txt"}, {"a////b", "/r/a/b"}, {"/abs", "/r/abs"}};
-    for (auto [in, out] : resolved) EXPECT_EQ(host::resolveAppPath(OString("/r"), OString(in)).toLatin1(), out) << in;
-}
-
 TEST_F(HostView, FilesAndDirectoriesBelowTheRootInvalidPathsTouchingNothing) {
     MainView& v = make();
     dir.write("secret", "s");
