@@ -18,16 +18,21 @@
 // The collector probes (extcall 20) are the shared harness host's.
 class FileHost : public RecordingHost {
 public:
+    // The root is a folder of its own beside "outside.txt", which no path may reach.
     FileHost() {
         std::string pattern = (std::filesystem::temp_directory_path() / "mcbfilesXXXXXX").string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-        root_ = pattern;
+        base_ = pattern;
+        root_ = base_ + "/root";
+        std::filesystem::create_directory(root_);
+        std::ofstream(base_ + "/outside.txt") << "outside";
         files_ = std::make_unique<AppFiles>(root_);
     }
     ~FileHost() override {
         std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
+        std::filesystem::remove_all(base_, ignored);
     }
+    const std::string& base() const { return base_; }
 
     const std::string& root() const { return root_; }
     std::string path(const std::string& relative) const { return root_ + "/" + relative; }
@@ -65,7 +70,7 @@ private:
         ++fileCalls;
         return *files_;
     }
-    std::string root_;
+    std::string base_, root_;
     std::unique_ptr<AppFiles> files_;
 };
 
