@@ -154,6 +154,22 @@ TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
     EXPECT_EQ(v.qt_metacast("MainViewBase"), static_cast<MainViewBase*>(&v));
 }
 
+// The log file obeys the path rule and never follows a link out of the root; a refused
+// open keeps the current log only when the path itself is refused.
+TEST_F(HostView, TheLogFileStaysBelowTheRoot) {
+    MainView& v = make();
+    ScratchDir elsewhere;
+    std::filesystem::create_symlink(elsewhere.root(), dir.path("out"));
+    std::filesystem::create_symlink(elsewhere.path("log.txt"), dir.path("outlog"));
+    const TUint16 lookalike[] = {0x12E, 0x12E, '/', 'l', 'o', 'g'};
+    ASSERT_TRUE(v.openLog(OString(lookalike, 6)));  // a folder of that name, below the root
+    v.log(OString("kept"));
+    for (const char* refused : {"../log", "out/log.txt", "outlog", "out/../x"}) EXPECT_FALSE(v.openLog(OString(refused))) << refused;
+    v.log(OString("lost"));
+    EXPECT_EQ(dir.read("\xC4\xAE\xC4\xAE/log"), "LOG: kept\n");
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.root()));
+}
+
 TEST(KeyMapping, PrintableCodesPassAndNamedKeysMap) {
     const std::pair<int, TInt32> keys[] = {
         {Qt::Key_Space, 32},           {96, 96},                  {97, host::kOtherKey},    {Qt::Key_F1, 0x1000000},
