@@ -70,6 +70,11 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
     EXPECT_THROW(callNative(vm, timerNative, 1, {listener, 10}), ErrorHandlingException);
     EXPECT_EQ(vmerr::pendingErrorCode(), vmerr::Halt);
     EXPECT_EQ(vm.heap().isRoot(VMAddr(listener)), 0);
+    // A listener that is no object is refused as an operand would be, before the host is asked.
+    const std::pair<TInt32, const char*> notListeners[] = {{0, "NullPointerException: NULL pointer"},
+        {0x12345, "VMException: Invalid TYPEID"}, {listener + 4, "VMException: Invalid TYPEID"}};
+    for (auto [object, message] : notListeners)
+        expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&] { callNative(vm, timerNative, 1, {object, 10}); });
 }
 
 TEST_F(HostView, FilesAndDirectoriesBelowTheRootInvalidPathsTouchingNothing) {
