@@ -31,13 +31,14 @@ int failWith(int error) {
     return -1;
 }
 
+// Empty and "." components stay: after a name they ask for a directory, as
+// "f/" and "f/." do of the kernel.
 void prependComponents(const std::string& path, std::deque<std::string>& rest) {
     std::deque<std::string> parts;
     for (size_t at = 0; at <= path.size();) {
         size_t slash = path.find('/', at);
         if (slash == std::string::npos) slash = path.size();
-        std::string part = path.substr(at, slash - at);
-        if (!part.empty() && part != ".") parts.push_back(std::move(part));
+        parts.push_back(path.substr(at, slash - at));
         at = slash + 1;
     }
     rest.insert(rest.begin(), parts.begin(), parts.end());
@@ -67,34 +68,67 @@ int viaOpenat2(int directory, const std::string& relative, int flags, mode_t mod
     }
 }
 
-// `chain` holds the directories from the start down to the current one, so
-// that ".." from a link's target steps back up and never above the start.
+// The directories from the start down to the current one, so that ".." from a
+// link's target steps back up and never above the start. Only the nearest few
+// stay open, so that a deep path cannot run out of descriptors; one closed is
+// opened again from its nearest open ancestor by the names that led to it.
+class Chain {
+public:
+    explicit Chain(int start) { levels_.push_back({std::string(), Fd(fcntl(start, F_DUPFD_CLOEXEC, 0))}); }
+    bool ok() const { return levels_.front().fd.ok(); }
+    bool atStart() const { return levels_.size() == 1; }
+    int here() const { return levels_.back().fd.get(); }
+    void push(std::string name, Fd fd) {
+        levels_.push_back({std::move(name), std::move(fd)});
+        if (levels_.size() > kOpenLevels + 1) levels_[levels_.size() - kOpenLevels - 1].fd = Fd();
+    }
+    bool pop() {
+        levels_.pop_back();
+        size_t open = levels_.size() - 1;
+        while (!levels_[open].fd.ok()) --open;
+        for (size_t i = open + 1; i < levels_.size(); ++i) {
+            levels_[i].fd = Fd(openat(levels_[i - 1].fd.get(), levels_[i].name.c_str(),
+                                      O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!levels_[i].fd.ok()) return false;
+        }
+        return true;
+    }
+
+private:
+    static constexpr size_t kOpenLevels = 32;
+    struct Level {
+        std::string name;
+        Fd fd;
+    };
+    std::vector<Level> levels_;
+};
+
 int walk(int directory, const std::string& relative, int flags, mode_t mode) {
     if (!relative.empty() && relative[0] == '/') return failWith(EXDEV);
-    std::vector<Fd> chain;
-    chain.emplace_back(fcntl(directory, F_DUPFD_CLOEXEC, 0));
-    if (chain.back().get() < 0) return -1;
+    Chain chain(directory);
+    if (!chain.ok()) return -1;
     std::deque<std::string> rest;
     prependComponents(relative, rest);
     int links = 0;
     while (!rest.empty()) {
-        const std::string name = std::move(rest.front());
+        std::string name = std::move(rest.front());
         rest.pop_front();
+        if (name.empty() || name == ".") continue;
         if (name == "..") {
-            if (chain.size() == 1) return failWith(EXDEV);
-            chain.pop_back();
+            if (chain.atStart()) return failWith(EXDEV);
+            if (!chain.pop()) return -1;
             continue;
         }
-        const int here = chain.back().get();
+        const int here = chain.here();
         const bool last = rest.empty();
         const int stepFlags = last ? flags : O_PATH | O_DIRECTORY;
         Fd next(openat(here, name.c_str(), stepFlags | O_NOFOLLOW | O_CLOEXEC, mode));
         int error = errno;
-        if (next.get() >= 0) {
+        if (next.ok()) {
             // O_PATH with O_NOFOLLOW opens a link itself rather than failing.
             if (!((stepFlags & O_PATH) && isLink(next.get()))) {
                 if (last) return next.release();
-                chain.push_back(std::move(next));
+                chain.push(std::move(name), std::move(next));
                 continue;
             }
             error = ELOOP;
@@ -107,12 +141,13 @@ int walk(int directory, const std::string& relative, int flags, mode_t mode) {
         if (target[0] == '/') return failWith(EXDEV);
         prependComponents(target, rest);
     }
-    return openat(chain.back().get(), ".", flags | O_CLOEXEC, mode);
+    return openat(chain.here(), ".", flags | O_CLOEXEC, mode);
 }
 }  // namespace
 
 int open(int directory, const std::string& relative, int flags, mode_t mode) {
     if (relative.empty() || relative.find('\0') != std::string::npos) return failWith(ENOENT);
+    if (relative.size() >= 4096) return failWith(ENAMETOOLONG);  // PATH_MAX, as the kernel counts
     if (!gWalk.load()) {
         const int fd = viaOpenat2(directory, relative, flags, mode);
         if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return fd;
