@@ -51,7 +51,9 @@ struct Fixture {
     int rootFd = -1;
 
     Fixture() {
-        std::string pattern = (fs::temp_directory_path() / "mcb-path-fuzz-XXXXXX").string();
+        // In memory where there is a tmpfs: making inodes on a disk file system is most of the time.
+        const fs::path scratch = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string pattern = (scratch / "mcb-path-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data())) fail("mkdtemp");
         base = pattern;
         root = base / "root";
