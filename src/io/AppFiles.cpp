@@ -77,15 +77,35 @@ bool AppFiles::placeOf(const std::string& relative, Place& place) {
     return place.directory.ok();
 }
 
+// The longest prefix that is a directory is found by bisection (every shorter
+// one is a directory too); below it each missing component is made and entered
+// without following anything, so a deep path costs no more than n log n steps.
 bool AppFiles::makeDirectories(const std::string& relative) {
-    for (size_t end = 0; end != std::string::npos;) {
-        end = relative.find('/', end + 1);
-        const std::string prefix = relative.substr(0, end);
-        if (Fd(openBelow(prefix, O_PATH | O_DIRECTORY)).ok()) continue;
-        Place place;
-        if (errno != ENOENT || !placeOf(prefix, place)) return false;
-        if (mkdirat(place.directory.get(), place.name.c_str(), 0777) != 0 && errno != EEXIST) return false;
-        if (!Fd(openBelow(prefix, O_PATH | O_DIRECTORY)).ok()) return false;
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < relative.size(); ++i)
+        if (relative[i] == '/') ends.push_back(i);
+    if (!relative.empty()) ends.push_back(relative.size());
+    Fd parent(openBelow(std::string(), O_PATH | O_DIRECTORY));
+    if (!parent.ok()) return false;
+    size_t made = 0, missing = ends.size();  // prefixes below `made` exist, from `missing` on not
+    while (made < missing) {
+        const size_t mid = (made + missing) / 2;
+        Fd fd(openBelow(relative.substr(0, ends[mid]), O_PATH | O_DIRECTORY));
+        if (fd.ok()) {
+            parent = std::move(fd);
+            made = mid + 1;
+        } else if (errno == ENOENT) {
+            missing = mid;
+        } else {
+            return false;  // leaves the root, or a file stands in the way
+        }
+    }
+    for (size_t i = made; i < ends.size(); ++i) {
+        const size_t start = i == 0 ? 0 : ends[i - 1] + 1;
+        const std::string name = relative.substr(start, ends[i] - start);
+        if (mkdirat(parent.get(), name.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        parent = Fd(openat(parent.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!parent.ok()) return false;
     }
     return true;
 }

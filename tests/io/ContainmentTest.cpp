@@ -207,6 +207,24 @@ TEST_P(BothResolvers, TheRootIsNeverRemovedOrRenamed) {
     }
 }
 
+// Deeper than the walk keeps directories open: links that climb back up through all of it
+// reach the root's files, and one step more leaves the root.
+TEST_P(BothResolvers, DeepPathsAndLinksClimbingOutOfThem) {
+    Sandbox box;
+    AppFiles files(box.root().string());
+    std::string deep, up;
+    for (int i = 0; i < 100; ++i) deep += "d/", up += "../";
+    ASSERT_TRUE(files.createDirectory(u8(deep)));
+    fs::create_symlink(up + "data", box.root() / deep / "top");
+    fs::create_symlink(up + "../outside", box.root() / deep / "over");
+    EXPECT_TRUE(files.openForReading(u8(deep + "top/f.txt")));
+    EXPECT_TRUE(files.openForWriting(u8(deep + "top/new/g.txt"), true));
+    EXPECT_TRUE(fs::is_regular_file(box.root() / "data/new/g.txt"));
+    const auto outside = box.outside();
+    for (const char* op : {"read", "write", "mkdir", "list"}) EXPECT_FALSE(perform(files, op, (deep + "over/secret.txt").c_str())) << op;
+    EXPECT_EQ(box.outside(), outside);
+}
+
 TEST(AppFiles, ListedNamesOpenAgainAndNamesOnDiskAreUtf8) {
     Sandbox box;
     AppFiles files(box.root().string());
