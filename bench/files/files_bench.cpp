@@ -3,7 +3,6 @@
 // (reading) on the same file in the same run. Lines: NAME PLAYER_SECONDS
 // REFERENCE_SECONDS RATIO (above 1: the player is slower).
 #include "io/AppFiles.h"
-#include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "io/MemoryInputStream.h"
@@ -28,14 +27,14 @@ constexpr int kChunkBytes = 1 << 20;
 // extension 20 as "collect now" so the reading loop drops its vectors.
 class BenchHost : public FrameworkServices {
 public:
-    explicit BenchHost(const std::string& root) : root_(root.c_str()) {}
+    explicit BenchHost(const std::string& root) : files_(root) {}
     VirtualMachine* vm = nullptr;
 
     std::unique_ptr<CAppsFileWriter> openForWriting(const OString& path, bool truncate) override {
-        return appfiles::openForWriting(resolve(path), truncate);
+        return files_.openForWriting(path, truncate);
     }
     std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
-        return appfiles::openForReading(resolve(path));
+        return files_.openForReading(path);
     }
     TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
         if (extension != 20) return FrameworkServices::callDllNative(extension, function, sp, stack);
@@ -44,10 +43,7 @@ public:
     }
 
 private:
-    CAppsString resolve(const OString& path) const {
-        return host::isValidAppPath(path) ? host::resolveAppPath(root_, path) : CAppsString();
-    }
-    OString root_;
+    AppFiles files_;
 };
 
 std::string store(int n) { return "    ldglobals\n    fielda " + std::to_string(n) + "\n    ldloc -2\n    store\n    adjsp -1\n"; }

@@ -183,13 +183,13 @@ main:
 
 class BenchHost : public FrameworkServices {
 public:
-    explicit BenchHost(const std::string& root) : root_(root.c_str()) {}
+    explicit BenchHost(const std::string& root) : files_(root) {}
     std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
-        return host::isValidAppPath(path) ? appfiles::openForReading(host::resolveAppPath(root_, path)) : nullptr;
+        return files_.openForReading(path);
     }
 
 private:
-    OString root_;
+    AppFiles files_;
 };
 
 // Draws frames through the draw method as the main view does: a fresh canvas per paint.

@@ -22,7 +22,8 @@ constexpr TInt64 kMaxCapacity = 0x3FFFFFF0;
 TInt32 capacityFor(TInt64 n) {
     TInt64 c = n * 6 / 5;  // floor(n * 1.2)
     if (c < 10) c = 10;
-    if (n < 0 || c > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument);
+    if (n < 0) vmerr::raise(vmerr::InvalidArgument);
+    if (c > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
     return TInt32(c);
 }
 
@@ -340,7 +341,7 @@ TInt32 OString::replaceAll(const OString& pattern, const OString& replacement, T
     TInt32 m = pattern.length();
     TInt32 r = replacement.length();
     TInt64 total = length() + TInt64(hits.size()) * (r - m);
-    if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument);
+    if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
     // Composed aside: the replacement may be this very string.
     std::vector<TUint16> out;
     out.reserve(size_t(total));
@@ -420,7 +421,7 @@ void OString::repeat(TInt32 n) {
     TInt32 len = length();
     if (n == 1 || len == 0) return;
     TInt64 total = TInt64(len) * n;
-    if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument);
+    if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
     if (!(unshared() && total <= pBuffer->capacity)) {
         OStringBuffer* b = newBuffer(total);
         copyUnits(b->data, pBuffer->data, len);
@@ -564,7 +565,7 @@ bool OString::equals(const OString& other, bool caseSensitive) const {
 
 void OString::appendUtf8To(Vec<TUint8>& out) const {
     Vec<TUint8> bytes = toUtf8();
-    if (TInt64(out.size()) + bytes.size() > INT32_MAX) vmerr::raise(vmerr::InvalidArgument);
+    if (TInt64(out.size()) + bytes.size() > INT32_MAX) vmerr::raise(vmerr::InvalidArgument, "Byte vector too large");
     out.reserve(out.size() + bytes.size());
     for (TUint8 b : bytes) out.append(b);
 }

@@ -2,7 +2,6 @@
 #include "host/MainView.h"
 
 #include "graphics/GraphicsNatives.h"
-#include "io/AppPath.h"
 #include "host/HostProcess.h"
 #include "host/KeyMapping.h"
 #include "host/X11Properties.h"
@@ -10,6 +9,7 @@
 #include "natives/NativeGroupOps.h"
 #include "vm/VirtualMachine.h"
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -27,7 +27,9 @@ TUint64 nowMicros() {
 }
 }  // namespace
 
-MainView::MainView(const OString& rootDirectory) : rootDirectory_(rootDirectory) {
+MainView::MainView(const std::string& rootDirectory)
+    : files(rootDirectory),
+      rootDirectory_(OString::fromQString(QFile::decodeName(QByteArray::fromStdString(rootDirectory)))) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setWindowState(Qt::WindowFullScreen);
@@ -45,8 +47,7 @@ void MainView::start() {
     extensions.attach(&vm, this);
     std::unique_ptr<CAppsFileReader> reader = openForReading(OString("index.mcb"), 0);
     if (!reader) {
-        std::string path = host::resolveAppPath(rootDirectory_, OString("index.mcb")).toOsPath();
-        std::fprintf(stderr, "Failed to open '%s'\n", path.c_str());
+        std::fprintf(stderr, "Failed to open '%s/index.mcb'\n", files.root().c_str());
         host::endProcess(1);
     }
     host::callVm([&] { vm.load(CAppsString("index.mcb"), *reader->getStream(), this); });

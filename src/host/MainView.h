@@ -8,6 +8,7 @@
 #include "host/ExtensionTable.h"
 #include "host/MainViewBase.h"
 #include "host/Scheduler.h"
+#include "io/AppFiles.h"
 
 #include <memory>
 
@@ -17,7 +18,8 @@ class QMouseEvent;
 class MainView : public MainViewBase {
     Q_OBJECT
 public:
-    explicit MainView(const OString& rootDirectory);
+    // `rootDirectory`: the application's root as the system names it (bytes).
+    explicit MainView(const std::string& rootDirectory);
     ~MainView() override;
 
     // Creates the machine, loads "index.mcb" from the root directory and runs
@@ -87,12 +89,11 @@ private:
     void deliverPointer(TInt32 kind, QMouseEvent* e);
     void updateForeground();
     void setOrientationToPortrait(bool portrait);
-    // The resolved path, or an empty one when the application path is invalid.
-    CAppsString resolve(const OString& path) const;
     void closeLog();
 
     Scheduler scheduler;
     TUint64 startMicros = 0;
+    AppFiles files;  // everything the application reaches below its root
     OString rootDirectory_;
     TInt32 orientation_ = 2;
     std::shared_ptr<CAppsFileWriter> logWriter;

@@ -3,49 +3,39 @@
 // operations this host answers with 0 or ignores.
 #include "host/HostProcess.h"
 #include "host/MainView.h"
-#include "io/AppFiles.h"
 #include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 
-CAppsString MainView::resolve(const OString& path) const {
-    if (!host::isValidAppPath(path)) return CAppsString();
-    return host::resolveAppPath(rootDirectory_, path);
-}
-
 // --- files ------------------------------------------------------------------------
 
 std::unique_ptr<CAppsFileWriter> MainView::openForWriting(const OString& path, bool truncate) {
-    return appfiles::openForWriting(resolve(path), truncate);
+    return files.openForWriting(path, truncate);
 }
 
 std::unique_ptr<CAppsFileReader> MainView::openForReading(const OString& path, TInt32) {
-    return appfiles::openForReading(resolve(path));
+    return files.openForReading(path);
 }
 
-bool MainView::deleteFile(const OString& path) { return appfiles::deleteFile(resolve(path)); }
+bool MainView::deleteFile(const OString& path) { return files.deleteFile(path); }
 
-bool MainView::fileExists(const OString& path) { return appfiles::fileExists(resolve(path)); }
+bool MainView::fileExists(const OString& path) { return files.fileExists(path); }
 
 TInt32 MainView::fileService5(TInt32) { return 0; }
 
-bool MainView::renameFile(const OString& from, const OString& to) {
-    return appfiles::renameFile(resolve(from), resolve(to));
+bool MainView::renameFile(const OString& from, const OString& to) { return files.renameFile(from, to); }
+
+bool MainView::listDirectory(const OString& path, Vec<OString>& fileNames, Vec<OString>& directories) {
+    return files.listDirectory(path, fileNames, directories);
 }
 
-bool MainView::listDirectory(const OString& path, Vec<OString>& files, Vec<OString>& directories) {
-    return appfiles::listDirectory(resolve(path), files, directories);
-}
+bool MainView::createDirectory(const OString& path) { return files.createDirectory(path); }
 
-bool MainView::createDirectory(const OString& path) { return appfiles::createDirectory(resolve(path)); }
+bool MainView::removeDirectory(const OString& path) { return files.removeDirectory(path); }
 
-bool MainView::removeDirectory(const OString& path) { return appfiles::removeDirectory(resolve(path)); }
+bool MainView::renameDirectory(const OString& from, const OString& to) { return files.renameDirectory(from, to); }
 
-bool MainView::renameDirectory(const OString& from, const OString& to) {
-    return appfiles::renameDirectory(resolve(from), resolve(to));
-}
-
-bool MainView::directoryExists(const OString& path) { return appfiles::directoryExists(resolve(path)); }
+bool MainView::directoryExists(const OString& path) { return files.directoryExists(path); }
 
 // --- the log ------------------------------------------------------------------------
 
@@ -63,11 +53,10 @@ bool MainView::openLog(const OString& path) {
         closeLog();
         return true;
     }
-    CAppsString p = resolve(path);
-    if (p.isEmpty()) return false;
+    if (!host::isValidAppPath(path)) return false;
     closeLog();
-    logWriter = std::make_shared<CAppsFileWriter>(p, true);
-    return logWriter->isOk();
+    logWriter = files.openForWriting(path, true);
+    return logWriter != nullptr;
 }
 
 void MainView::closeLog() {

@@ -39,7 +39,7 @@ void showFullScreen(MainView& view) {
 }
 
 int runWindow(QtClientApplication& app, const std::string& root) {
-    auto view = std::make_unique<MainView>(OString(root.c_str()));
+    auto view = std::make_unique<MainView>(root);
     if (!connectDisplaySignal(*view)) std::fputs("FATAL: Failed to connect to dbus\n", stderr);
     app.setMainView(view.get());
     showFullScreen(*view);

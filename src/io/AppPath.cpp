@@ -1,28 +1,40 @@
-// Application paths: validity and resolution.
+// The application path rule, applied to the bytes that reach the system.
 #include "io/AppPath.h"
 
-#include "io/FileUtility.h"
+#include <QByteArray>
+#include <QFile>
+#include <QString>
 
 namespace host {
+namespace {
+bool allowedComponent(const QByteArray& part) {
+    return !part.contains("..") && !part.contains(':') && !part.contains('|') && !part.contains('\0');
+}
+}  // namespace
 
-CAppsString toCApps(const OString& s) { return CAppsString(s.data(), s.length()); }
-
-bool isValidAppPath(const OString& path) {
+bool appPathBytes(const OString& path, std::string& relative) {
     if (path.isEmpty()) return false;
-    for (TInt32 i = 0; i < path.length(); ++i) {
-        TUint16 c = path.charAt(i);
-        if (c == ':' || c == '|') return false;
-        if (c == '.' && i + 1 < path.length() && path.charAt(i + 1) == '.') return false;
+    QString text = path.toQString();
+    text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QByteArray bytes = QFile::encodeName(text);
+    if (QFile::decodeName(bytes) != text) return false;
+    std::string out;
+    for (const QByteArray& part : bytes.split('/')) {
+        if (part.isEmpty() || part == ".") continue;
+        if (!allowedComponent(part)) return false;
+        if (!out.empty()) out += '/';
+        out.append(part.constData(), size_t(part.size()));
     }
+    relative.swap(out);
     return true;
 }
 
-CAppsString resolveAppPath(const OString& root, const OString& path) {
-    CAppsString p = FileUtility::convertSeparators(toCApps(path));
-    CAppsString collapsed;
-    for (TInt32 i = 0; i < p.getSize(); ++i)
-        if (!(p[i] == '/' && !collapsed.isEmpty() && collapsed.last() == '/')) collapsed.append(p[i]);
-    return FileUtility::join(toCApps(root), collapsed);
+bool appNameFromBytes(const std::string& bytes, OString& name) {
+    const QByteArray raw(bytes.data(), qsizetype(bytes.size()));
+    const QString text = QFile::decodeName(raw);
+    if (QFile::encodeName(text) != raw) return false;
+    name = OString::fromQString(text);
+    return true;
 }
 
 }  // namespace host

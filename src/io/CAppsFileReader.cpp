@@ -19,7 +19,7 @@ CAppsFileReader::CAppsFileReader(const TUint8* bytes, TUint32 length) {
     stream = std::move(memory);
 }
 
-CAppsFileReader::CAppsFileReader(VELMAR::InputStream* s) : stream(s) {}
+CAppsFileReader::CAppsFileReader(VELMAR::InputStream* s, const CAppsString& p) : path(p), stream(s) {}
 
 bool CAppsFileReader::read(TUint8& byte) {
     const TInt32 c = stream ? stream->read() : VELMAR::InputStream::kReadFailed;

@@ -17,8 +17,8 @@ public:
     explicit CAppsFileReader(const CAppsString& path);
     // Reads a copy of `length` bytes from memory.
     CAppsFileReader(const TUint8* bytes, TUint32 length);
-    // Takes ownership of `stream` (may be null).
-    explicit CAppsFileReader(VELMAR::InputStream* stream);
+    // Takes ownership of `stream` (may be null), opened from `path`.
+    explicit CAppsFileReader(VELMAR::InputStream* stream, const CAppsString& path = CAppsString());
     ~CAppsFileReader() override { close(); }
     CAppsFileReader(const CAppsFileReader&) = delete;
     CAppsFileReader& operator=(const CAppsFileReader&) = delete;

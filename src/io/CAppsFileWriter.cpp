@@ -10,7 +10,7 @@ CAppsFileWriter::CAppsFileWriter(const CAppsString& p, bool flag) : path(p) {
     stream = std::move(file);
 }
 
-CAppsFileWriter::CAppsFileWriter(VELMAR::OutputStream* s) : stream(s) {}
+CAppsFileWriter::CAppsFileWriter(VELMAR::OutputStream* s, const CAppsString& p) : path(p), stream(s) {}
 
 bool CAppsFileWriter::close() {
     const bool flushed = !stream || stream->close();

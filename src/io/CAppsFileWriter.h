@@ -16,8 +16,8 @@ public:
     // Creates or truncates the file (see FileOutputStream::open); the writer
     // exists even when that fails (isOk() is then false).
     CAppsFileWriter(const CAppsString& path, bool flag);
-    // Takes ownership of `stream` (may be null).
-    explicit CAppsFileWriter(VELMAR::OutputStream* stream);
+    // Takes ownership of `stream` (may be null), opened from `path`.
+    explicit CAppsFileWriter(VELMAR::OutputStream* stream, const CAppsString& path = CAppsString());
     ~CAppsFileWriter() override { close(); }
     CAppsFileWriter(const CAppsFileWriter&) = delete;
     CAppsFileWriter& operator=(const CAppsFileWriter&) = delete;

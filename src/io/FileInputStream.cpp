@@ -5,6 +5,7 @@
 #include "io/StdioFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace VELMAR {
 namespace {
@@ -25,6 +26,15 @@ bool FileInputStream::open(const CAppsString& path) {
         std::fclose(file);
         file = nullptr;
     }
+    if (!file) onError();
+    ok = file != nullptr;
+    return ok;
+}
+
+bool FileInputStream::openDescriptor(int fd) {
+    close();
+    file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (!file && fd >= 0) ::close(fd);
     if (!file) onError();
     ok = file != nullptr;
     return ok;

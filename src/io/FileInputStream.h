@@ -17,6 +17,9 @@ public:
     // Opens `path` for reading (a file open before is closed first). An empty
     // path changes nothing. A directory does not open. Returns isOk().
     bool open(const CAppsString& path);
+    // Takes over a descriptor open for reading (a file open before is closed
+    // first); a negative one leaves the stream closed. Returns isOk().
+    bool openDescriptor(int fd);
 
     TInt32 read() override;
     bool read(TUint8* buffer, TUint32 count) override;

@@ -4,6 +4,8 @@
 #include "io/OsPath.h"
 #include "io/StdioFile.h"
 
+#include <unistd.h>
+
 namespace VELMAR {
 
 bool FileOutputStream::open(const CAppsString& path, bool flag) {
@@ -13,6 +15,14 @@ bool FileOutputStream::open(const CAppsString& path, bool flag) {
     if (!toOsPath(path, osPath) || isOsDirectory(osPath)) return false;
     if (!makeParentDirectories(osPath)) return false;
     file = std::fopen(osPath.c_str(), "wbe");
+    ok = file != nullptr;
+    return ok;
+}
+
+bool FileOutputStream::openDescriptor(int fd) {
+    close();
+    file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (!file && fd >= 0) ::close(fd);
     ok = file != nullptr;
     return ok;
 }

@@ -19,6 +19,9 @@ public:
     // is accepted for the host's interface and has no effect: the file always
     // starts empty (the host restores old contents itself when appending).
     bool open(const CAppsString& path, bool flag = true);
+    // Takes over a descriptor open for writing, as it is (a file open before
+    // is closed first); a negative one fails. Returns isOk().
+    bool openDescriptor(int fd);
 
     bool write(TUint8 byte) override;
     bool write(const TUint8* buffer, TUint32 count) override;

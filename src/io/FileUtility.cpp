@@ -2,38 +2,26 @@
 // renaming and listing of files and directories through POSIX calls.
 #include "io/FileUtility.h"
 
+#include "io/DirectoryOps.h"
 #include "io/NoRaise.h"
 #include "io/OsPath.h"
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace FileUtility {
 namespace {
+using dirops::Kind;
 using VELMAR::makeDirectories;
 using VELMAR::makeParentDirectories;
 using VELMAR::toOsPath;
 
-// File is a regular file; Other a device, pipe or socket.
-enum class Kind { Missing, File, Directory, Link, Other };
-
-// The kind of the entry itself; symbolic links are not followed.
-Kind entryKind(const std::string& osPath) {
-    struct stat st {};
-    if (lstat(osPath.c_str(), &st) != 0) return Kind::Missing;
-    if (S_ISLNK(st.st_mode)) return Kind::Link;
-    if (S_ISDIR(st.st_mode)) return Kind::Directory;
-    return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
-}
+Kind entryKind(const std::string& osPath) { return dirops::kindAt(AT_FDCWD, osPath); }
 
 bool statFollowing(const CAppsString& path, struct stat& st) {
     std::string osPath;
@@ -44,56 +32,22 @@ bool exists(const std::string& osPath) { return entryKind(osPath) != Kind::Missi
 
 bool isRemovableAsFile(Kind kind) { return kind != Kind::Missing && kind != Kind::Directory; }
 
-struct Entry {
-    std::string name;
-    Kind kind;
-};
-
-// Every entry but "." and "..", in the file system's order.
-bool readEntries(const std::string& osDir, std::vector<Entry>& entries) {
-    DIR* dir = opendir(osDir.c_str());
-    if (!dir) return false;
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        entries.push_back({name, entryKind(osDir + "/" + name)});
-    }
-    closedir(dir);
-    return true;
-}
-
-bool removeTree(const std::string& osDir) {
-    std::vector<Entry> entries;
-    if (!readEntries(osDir, entries)) return false;
-    for (const Entry& e : entries)
-        if (e.kind != Kind::Directory && unlink((osDir + "/" + e.name).c_str()) != 0) return false;
-    for (const Entry& e : entries)
-        if (e.kind == Kind::Directory && !removeTree(osDir + "/" + e.name)) return false;
-    return rmdir(osDir.c_str()) == 0;
-}
-
 bool list(const CAppsString& directory, Kind wanted, Vec<CAppsString>& names) {
     const CAppsString converted = convertSeparators(directory);
     std::string osDir;
-    std::vector<Entry> entries;
+    std::vector<dirops::Entry> entries;
     if (!isDirectory(converted) || !toOsPath(converted, osDir)) return false;
-    if (!readEntries(osDir, entries)) return false;
+    const int fd = open(osDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool read = fd >= 0 && dirops::readEntries(fd, entries);
+    if (fd >= 0) close(fd);
+    if (!read) return false;
     Vec<CAppsString> all(names);
     const bool listed = VELMAR::runWithoutRaising([&] {
-        for (const Entry& e : entries)
+        for (const dirops::Entry& e : entries)
             if (e.kind == wanted && e.name[0] != '.') all.append(VELMAR::fromOsName(e.name));
     });
     if (listed) names.swap(all);
     return listed;
-}
-
-// Moves a file across file systems: copy, then remove the original.
-bool copyAndRemove(const std::string& from, const std::string& to) {
-    std::error_code ec;
-    if (!std::filesystem::copy_file(from, to, ec)) return false;
-    if (unlink(from.c_str()) == 0) return true;
-    unlink(to.c_str());
-    return false;
 }
 }  // namespace
 
@@ -148,7 +102,7 @@ bool createDirectory(const CAppsString& path) {
 
 bool removeDirectory(const CAppsString& path) {
     std::string osPath;
-    return toOsPath(path, osPath) && entryKind(osPath) == Kind::Directory && removeTree(osPath);
+    return toOsPath(path, osPath) && entryKind(osPath) == Kind::Directory && dirops::removeTreeAt(AT_FDCWD, osPath);
 }
 
 bool removeFile(const CAppsString& path) {
@@ -161,17 +115,14 @@ bool renameDirectory(const CAppsString& from, const CAppsString& to) {
     std::string osFrom, osTo;
     if (!toOsPath(from, osFrom) || !toOsPath(to, osTo)) return false;
     if (entryKind(osFrom) != Kind::Directory || exists(osTo)) return false;
-    return std::rename(osFrom.c_str(), osTo.c_str()) == 0;
+    return dirops::renameAt(AT_FDCWD, osFrom, AT_FDCWD, osTo);
 }
 
 bool renameFile(const CAppsString& from, const CAppsString& to) {
     std::string osFrom, osTo;
     if (!toOsPath(from, osFrom) || !toOsPath(to, osTo)) return false;
-    const Kind kind = entryKind(osFrom);
-    if (!isRemovableAsFile(kind) || exists(osTo)) return false;
-    if (!makeParentDirectories(osTo)) return false;
-    if (std::rename(osFrom.c_str(), osTo.c_str()) == 0) return true;
-    return errno == EXDEV && kind == Kind::File && copyAndRemove(osFrom, osTo);
+    if (!isRemovableAsFile(entryKind(osFrom)) || exists(osTo)) return false;
+    return makeParentDirectories(osTo) && dirops::renameAt(AT_FDCWD, osFrom, AT_FDCWD, osTo);
 }
 
 bool listFiles(const CAppsString& directory, Vec<CAppsString>& names) {

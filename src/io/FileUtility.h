@@ -39,7 +39,8 @@ bool createDirectory(const CAppsString& path);
 // Removes the directory and everything in it: files (hidden ones and symbolic
 // links included, links never followed) first, then sub-directories by the
 // same rule, then the directory itself. A symbolic link to a directory is
-// refused. Stops at the first entry that cannot be removed.
+// refused, and so is a path whose last component is "." or "..", before
+// anything is removed. Stops at the first entry that cannot be removed.
 bool removeDirectory(const CAppsString& path);
 // Fails when no file exists at `path` or it is a directory.
 bool removeFile(const CAppsString& path);

@@ -53,7 +53,14 @@ void StreamHolder::close() {
 
 namespace streamfield {
 
-VMAddr fieldOf(NativeArgs& a, TInt32 i) { return a.address(i) + 4; }
+// The object must be a live heap object with room for the field: a smaller one
+// would have the holder written over the header of the entry after it.
+VMAddr fieldOf(NativeArgs& a, TInt32 i) {
+    const VMAddr object = a.address(i);
+    const HeapEntry* entry = a.vm().heap().liveEntry(object);
+    if (!entry || entry->size < 8) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    return object + 4;
+}
 
 StreamHolder* existingHolder(NativeArgs& a, TInt32 i) {
     VirtualMachine& vm = a.vm();

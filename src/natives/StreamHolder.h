@@ -45,6 +45,8 @@ private:
 // The bytecode reader, writer and stream objects keep their holder in their
 // first field (word 1; word 0 is the class index).
 namespace streamfield {
+// The field's address; an argument that is no heap object of at least two
+// words is VM error 10 "Invalid TYPEID" (null: "NULL pointer").
 VMAddr fieldOf(NativeArgs& a, TInt32 i);
 // The holder in the field, or null when it holds none (whatever else it holds).
 StreamHolder* existingHolder(NativeArgs& a, TInt32 i);

@@ -39,9 +39,12 @@ void callStack(VirtualMachine& vm) {
     a.result(TInt32(vm.newString(OString("No Callstack available"))));
 }
 
+// Null leaves no application object; anything else must be an object to root.
 void setApplication(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
-    vm.setApplicationObject(VMAddr(a.word(0)));
+    const VMAddr object = VMAddr(a.word(0));
+    if (object != 0 && !vm.heap().liveEntry(object)) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    vm.setApplicationObject(object);
     a.noResult();
 }
 

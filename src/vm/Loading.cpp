@@ -24,8 +24,19 @@ void VirtualMachine::load(const CAppsString& name, VELMAR::InputStream& stream, 
     if (!VELMAR::readToEnd(stream, bytes) || !loadImage(name, bytes.data(), bytes.size(), imageIndex))
         runtimeError(nullptr, -1, CAppsString("Error while reading bytecode"));
     resolveEntryPoints(imageIndex);
-    if (entryPoints_[EntryMain] < 0) runtimeError(nullptr, -1, CAppsString("'main' not found"));
+    // An exported method that the entry call cannot look up would end without
+    // running anything, and the player would wait for ever: it counts as missing.
+    if (!entryRuns(entryPoints_[EntryMain])) runtimeError(nullptr, -1, CAppsString("'main' not found"));
+    if (entryPoints_[EntryGlobalInit] >= 0 && !entryRuns(entryPoints_[EntryGlobalInit]))
+        runtimeError(nullptr, -1, CAppsString("'::global::init' not found"));
     runEntryCall(entryPoints_[EntryGlobalInit], Vec<int>(), Vec<int>(), -1);
     runEntryCall(entryPoints_[EntryMain], Vec<int>(), Vec<int>(), -1);
     collectWithGlobals();
+}
+
+bool VirtualMachine::entryRuns(TInt32 handle) const {
+    if (handle < 0 || handle >= handles_.getSize()) return false;
+    TInt32 descriptor = -1;
+    const TInt32 address = lookupMethod(handles_[handle].exportedMethod, -1, &descriptor);
+    return address >= 0 && address < prepared_.size() && descriptor != -1;
 }

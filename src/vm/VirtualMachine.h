@@ -173,6 +173,8 @@ private:
     void callNative(TInt32 group, TInt32 function);
     void callExtension(TInt32 extension, TInt32 function);
     TInt32 lookupMethod(TInt32 exportedMethod, TInt32 classIndex, TInt32* descriptor) const;
+    // The handle's method is found without a receiver and lies in the code.
+    bool entryRuns(TInt32 handle) const;
     void pushCall(TInt32 returnAddress, TInt32 descriptor);
     TInt32 frameBaseFor(TInt32 descriptor) const;
     void checkDescriptor(TInt32 descriptor) const;

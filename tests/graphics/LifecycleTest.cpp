@@ -79,7 +79,7 @@ draw:
     ret 0, 3
 )"));
     {
-        MainView view(OString(dir.root.c_str()));
+        MainView view(dir.root);
         view.resize(800, 480);
         view.start();
         view.setOrientation(1);

@@ -42,7 +42,7 @@ int runHelper(const std::string& role) {
             XSync(dpy, False);
         };
     } else {
-        view = std::make_unique<MainView>(OString("/"));
+        view = std::make_unique<MainView>(std::string("/"));
         view->show();
         QCoreApplication::processEvents();
         onLine = [&](const std::string& value) {

@@ -219,7 +219,7 @@ protected:
         VirtualMachine::destroyCurrent();
     }
     RecordingView& make() {
-        view = std::make_unique<RecordingView>(OString(dir.root().c_str()));
+        view = std::make_unique<RecordingView>(dir.root());
         return *view;
     }
     void start(const char* source) {
@@ -231,7 +231,7 @@ protected:
         VirtualMachine* vm = VirtualMachine::current();
         return TInt32(vm->memory().readWord(vm->globals() + TUint32(i) * 4));
     }
-    static std::string text(const OString& s) { return host::toCApps(s).toLatin1(); }
+    static std::string text(const OString& s) { return s.toQString().toStdString(); }
 
     ScratchDir dir;
     std::unique_ptr<RecordingView> view;

@@ -70,12 +70,11 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
     EXPECT_THROW(callNative(vm, timerNative, 1, {listener, 10}), ErrorHandlingException);
     EXPECT_EQ(vmerr::pendingErrorCode(), vmerr::Halt);
     EXPECT_EQ(vm.heap().isRoot(VMAddr(listener)), 0);
-}
-
-TEST(AppPath, ResolvesBelowTheRoot) {
-    const std::pair<const char*, const char*> resolved[] = {
-        {"data//x.txt", "/r/data/x.txt"}, {"data\\\\x.txt", "/r/data/x.txt"}, {"a////b", "/r/a/b"}, {"/abs", "/r/abs"}};
-    for (auto [in, out] : resolved) EXPECT_EQ(host::resolveAppPath(OString("/r"), OString(in)).toLatin1(), out) << in;
+    // A listener that is no object is refused as an operand would be, before the host is asked.
+    const std::pair<TInt32, const char*> notListeners[] = {{0, "NullPointerException: NULL pointer"},
+        {0x12345, "VMException: Invalid TYPEID"}, {listener + 4, "VMException: Invalid TYPEID"}};
+    for (auto [object, message] : notListeners)
+        expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&] { callNative(vm, timerNative, 1, {object, 10}); });
 }
 
 TEST_F(HostView, FilesAndDirectoriesBelowTheRootInvalidPathsTouchingNothing) {
@@ -158,6 +157,22 @@ TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
     // Qt's cast finds both interfaces of the view.
     EXPECT_EQ(v.qt_metacast("FrameworkServices"), static_cast<FrameworkServices*>(&v));
     EXPECT_EQ(v.qt_metacast("MainViewBase"), static_cast<MainViewBase*>(&v));
+}
+
+// The log file obeys the path rule and never follows a link out of the root; a refused
+// open keeps the current log only when the path itself is refused.
+TEST_F(HostView, TheLogFileStaysBelowTheRoot) {
+    MainView& v = make();
+    ScratchDir elsewhere;
+    std::filesystem::create_symlink(elsewhere.root(), dir.path("out"));
+    std::filesystem::create_symlink(elsewhere.path("log.txt"), dir.path("outlog"));
+    const TUint16 lookalike[] = {0x12E, 0x12E, '/', 'l', 'o', 'g'};
+    ASSERT_TRUE(v.openLog(OString(lookalike, 6)));  // a folder of that name, below the root
+    v.log(OString("kept"));
+    for (const char* refused : {"../log", "out/log.txt", "outlog", "out/../x"}) EXPECT_FALSE(v.openLog(OString(refused))) << refused;
+    v.log(OString("lost"));
+    EXPECT_EQ(dir.read("\xC4\xAE\xC4\xAE/log"), "LOG: kept\n");
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.root()));
 }
 
 TEST(KeyMapping, PrintableCodesPassAndNamedKeysMap) {

@@ -13,6 +13,12 @@ TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
          " native 0, 1\n ret 0, 1",  // no such native group
          {"before"}},
         {".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
+        // Exported, but not to be looked up: only for a class, outside the code, without a
+        // descriptor; and an initialiser likewise. Each once left the player idle for ever.
+        {".selector \"main\"\n .impl C, start, f\n.class C\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
+        {".method \"main\", 4096, f\n.descriptor f\n.code\n ret 0, 1", {}},
+        {".method \"main\", start, -1\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
+        {".method \"main\", start, f\n.method \"::global::init\", 4096, f\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
         {nullptr, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source ? c.source : "garbage");

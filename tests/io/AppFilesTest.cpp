@@ -22,7 +22,7 @@ TEST(AppFiles, ContinuingAFileThatCannotBeReadFailsAndKeepsIt) {
         if (geteuid() == 0 && (chown(path.c_str(), kNobody, kNobody) != 0 || chmod(dir.os("").c_str(), 0711) != 0 ||
                                setgid(kNobody) != 0 || setuid(kNobody) != 0))
             _exit(2);
-        _exit(appfiles::openForWriting(dir.path("secret"), false) == nullptr ? 0 : 1);
+        _exit(AppFiles(dir.os("")).openForWriting(OString("secret"), false) == nullptr ? 0 : 1);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "io/AppFiles.h"
-#include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "../support/NativeProgram.h"  // gtest, the VM and the assembler
@@ -19,15 +18,21 @@
 // The collector probes (extcall 20) are the shared harness host's.
 class FileHost : public RecordingHost {
 public:
+    // The root is a folder of its own beside "outside.txt", which no path may reach.
     FileHost() {
         std::string pattern = (std::filesystem::temp_directory_path() / "mcbfilesXXXXXX").string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-        root_ = pattern;
+        base_ = pattern;
+        root_ = base_ + "/root";
+        std::filesystem::create_directory(root_);
+        std::ofstream(base_ + "/outside.txt") << "outside";
+        files_ = std::make_unique<AppFiles>(root_);
     }
     ~FileHost() override {
         std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
+        std::filesystem::remove_all(base_, ignored);
     }
+    const std::string& base() const { return base_; }
 
     const std::string& root() const { return root_; }
     std::string path(const std::string& relative) const { return root_ + "/" + relative; }
@@ -44,32 +49,29 @@ public:
     int fileCalls = 0;  // how often the host was asked anything about files
 
     std::unique_ptr<CAppsFileWriter> openForWriting(const OString& p, bool truncate) override {
-        return appfiles::openForWriting(resolve(p), truncate);
+        return asked().openForWriting(p, truncate);
     }
     std::unique_ptr<CAppsFileReader> openForReading(const OString& p, TInt32) override {
-        return appfiles::openForReading(resolve(p));
+        return asked().openForReading(p);
     }
-    bool deleteFile(const OString& p) override { return appfiles::deleteFile(resolve(p)); }
-    bool fileExists(const OString& p) override { return appfiles::fileExists(resolve(p)); }
-    bool renameFile(const OString& a, const OString& b) override {
-        return appfiles::renameFile(resolve(a), resolve(b));
-    }
+    bool deleteFile(const OString& p) override { return asked().deleteFile(p); }
+    bool fileExists(const OString& p) override { return asked().fileExists(p); }
+    bool renameFile(const OString& a, const OString& b) override { return asked().renameFile(a, b); }
     bool listDirectory(const OString& p, Vec<OString>& files, Vec<OString>& directories) override {
-        return appfiles::listDirectory(resolve(p), files, directories);
+        return asked().listDirectory(p, files, directories);
     }
-    bool createDirectory(const OString& p) override { return appfiles::createDirectory(resolve(p)); }
-    bool removeDirectory(const OString& p) override { return appfiles::removeDirectory(resolve(p)); }
-    bool renameDirectory(const OString& a, const OString& b) override {
-        return appfiles::renameDirectory(resolve(a), resolve(b));
-    }
-    bool directoryExists(const OString& p) override { return appfiles::directoryExists(resolve(p)); }
+    bool createDirectory(const OString& p) override { return asked().createDirectory(p); }
+    bool removeDirectory(const OString& p) override { return asked().removeDirectory(p); }
+    bool renameDirectory(const OString& a, const OString& b) override { return asked().renameDirectory(a, b); }
+    bool directoryExists(const OString& p) override { return asked().directoryExists(p); }
 
 private:
-    CAppsString resolve(const OString& p) {  // empty for a path the rule rejects
+    AppFiles& asked() {
         ++fileCalls;
-        return host::isValidAppPath(p) ? host::resolveAppPath(OString(root_.c_str()), p) : CAppsString();
+        return *files_;
     }
-    std::string root_;
+    std::string base_, root_;
+    std::unique_ptr<AppFiles> files_;
 };
 
 class FileProgram {

@@ -3,6 +3,7 @@
 #include "FileProgram.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -20,12 +21,18 @@ std::unique_ptr<FileProgram> prepared(const std::string& body,
     return p;
 }
 
-std::set<std::string> snapshot(const std::string& root) {
+// Every entry below `root` with its contents, leaving out the subtree at `skip`.
+std::set<std::string> snapshot(const std::string& root, const std::string& skip = "") {
     std::set<std::string> out;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
-        std::ifstream in(e.path(), std::ios::binary);
-        const std::string bytes = e.is_regular_file() ? std::string(std::istreambuf_iterator<char>(in), {}) : "";
-        out.insert(e.path().string() + "=" + bytes);
+    for (auto it = std::filesystem::recursive_directory_iterator(root); it != std::filesystem::recursive_directory_iterator();
+         ++it) {
+        if (it->path() == skip) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        std::ifstream in(it->path(), std::ios::binary);
+        const std::string bytes = it->is_regular_file() ? std::string(std::istreambuf_iterator<char>(in), {}) : "";
+        out.insert(it->path().string() + "=" + bytes);
     }
     return out;
 }
@@ -93,7 +100,8 @@ TEST(FileSystem, OperationsChangeTheRootAndFailuresLeaveIt) {
 // root's own name. Global 2 holds what a query answered.
 TEST(ForbiddenPaths, AreRefusedAndTouchNothing) {
     for (const std::string form :
-         {"../$ROOT/a/f.txt", "a/../a/f.txt", "/../$ROOT/a/f.txt", "a/..", "a:f.txt", "a|f.txt", "..", ""}) {
+         {"../$ROOT/a/f.txt", "a/../a/f.txt", "/../$ROOT/a/f.txt", "a/..", "a:f.txt", "a|f.txt", "..", "",
+          "a\\\\..\\\\a/f.txt", "a/f\\u{d800}.txt"}) {  // the last: a unit UTF-8 cannot carry
         SCOPED_TRACE(form);
         const bool empty = form.empty();
         const auto attempt = [&](const std::string& body, const std::string& expected, bool prefix = false) {
@@ -129,5 +137,69 @@ TEST(ForbiddenPaths, AreRefusedAndTouchNothing) {
                 !empty);
         attempt("@new\nldstr p\npush 0\nnative FileWriter.open\n", empty ? filename : "7: IOException");
         attempt("@new\nldstr p\npush -1\nnative FileWriter.open\n", empty ? filename : "7: IOException");
+    }
+}
+
+// Characters whose low byte is "." or "/" once climbed out of the root when paths were
+// narrowed to 8 bits; each is a name of its own now, in UTF-8, below the root. Nothing
+// outside the root changes, and what an operation makes lies below it under that name.
+TEST(LookalikePaths, NameThemselvesBelowTheRoot) {
+    const std::pair<std::string, std::string> forms[] = {  // as assembled, as stored
+        {"\\u{12e}\\u{12e}/outside.txt", "\xC4\xAE\xC4\xAE/outside.txt"},
+        {"\\u{ff2e}\\u{ff2e}/outside.txt", "\xEF\xBC\xAE\xEF\xBC\xAE/outside.txt"},
+        {"\\u{12e}\\u{12e}\\u{12f}outside.txt", "\xC4\xAE\xC4\xAE\xC4\xAFoutside.txt"},
+        {"\\u{12e}\\u{12e}", "\xC4\xAE\xC4\xAE"},
+    };
+    const struct {
+        const char *body, *expected;
+        char makes;  // 'f' a file, 'd' a directory at the stored name
+    } ops[] = {
+        {"ldstr p\nnative FileSystem.file_exists\n@store 2\n", "ok", 0},
+        {"ldstr p\nnative FileSystem.dir_exists\n@store 2\n", "ok", 0},
+        {"@new\nldstr p\nnative FileReader.open\n", "7: IOException: Could not open file: ", 0},
+        {"@new\nldstr p\npush 0\nnative FileWriter.open\n", "ok", 'f'},
+        {"@new\nldstr p\npush -1\nnative FileWriter.open\n", "ok", 'f'},
+        {"ldstr p\nnative FileSystem.create_file\n", "ok", 'f'},
+        {"ldstr p\nnative FileSystem.create_dir\n", "ok", 'd'},
+        {"ldstr p\nnative FileSystem.delete_file\n", "7: IOException", 0},
+        {"ldstr p\nnative FileSystem.remove_dir\n", "7: IOException", 0},
+        {"ldstr p\nnative FileSystem.list_files\n", "7: IOException", 0},
+        {"ldstr p\nnative FileSystem.list_dirs\n", "7: IOException", 0},
+        {"ldstr p\nldstr v\nnative FileSystem.rename_file\n", "7: IOException", 0},
+        {"ldstr v\nldstr p\nnative FileSystem.rename_file\n", "ok", 'f'},
+        {"ldstr p\nldstr v\nnative FileSystem.rename_dir\n", "7: IOException", 0},
+    };
+    for (const auto& [form, stored] : forms) {
+        for (const auto& op : ops) {
+            SCOPED_TRACE(form + ": " + op.body);
+            auto p = prepared(op.body, {{"p", form}, {"v", "a/f.txt"}});
+            const auto outside = snapshot(p->host.base(), p->host.root());
+            const std::string result = p->outcome();
+            EXPECT_EQ(result.substr(0, std::strlen(op.expected)), op.expected);
+            EXPECT_EQ(snapshot(p->host.base(), p->host.root()), outside);
+            const std::filesystem::path made(p->host.path(stored));
+            if (op.makes) {
+                EXPECT_TRUE(op.makes == 'f' ? std::filesystem::is_regular_file(made) : std::filesystem::is_directory(made));
+            }
+            if (result == "ok" && !op.makes) {
+                EXPECT_EQ(p->global(2), 0);
+            }
+        }
+    }
+}
+
+// The root itself, however it is spelt, is never removed or renamed, and the refusal comes
+// before anything is touched.
+TEST(RootDirectory, IsNeverRemovedOrRenamed) {
+    for (const std::string spelling : {".", "./.", "./", "/", "//", "\\\\", ".\\\\.", "/./."}) {
+        for (const char* body : {"ldstr p\nnative FileSystem.remove_dir\n", "ldstr p\nldstr v\nnative FileSystem.rename_dir\n",
+                                 "ldstr p\nnative FileSystem.delete_file\n", "ldstr p\nldstr v\nnative FileSystem.rename_file\n"}) {
+            SCOPED_TRACE(spelling + ": " + body);
+            auto p = prepared(body, {{"p", spelling}, {"v", "moved"}});
+            p->host.put("index.mcb", "image");
+            const auto before = snapshot(p->host.base());
+            EXPECT_EQ(p->outcome(), "7: IOException");
+            EXPECT_EQ(snapshot(p->host.base()), before);
+        }
     }
 }

@@ -147,6 +147,20 @@ TEST(FileStreamErrors, StateTypeArgumentAndRangeFailures) {
     EXPECT_EQ(run(atTheEnd + on(3, "InputStream.read", "push 0") + "@store 4\n"), "ok");
 }
 
+// A stream operand must be an object with room for its holder: a one-word object would have the
+// holder written over the next heap entry, and an address that is no object anywhere.
+TEST(FileStreamErrors, OperandsThatCannotHoldAHolder) {
+    const std::string invalidType = "10: VMException: Invalid TYPEID";
+    for (const char* object : {"alloc 1, 1\n", "push 0x12345\n", "@new\npush 4\nadd\n", "ldstr f\n"}) {
+        for (const char* call : {"ldstr f\nnative FileReader.open", "ldstr f\npush 0\nnative FileWriter.open",
+                                 "ldstr f\npush -1\nnative FileWriter.open", "native FileReader.size",
+                                 "push 1\nnative InputStream.read", "@bytes x\nnative OutputStream.write",
+                                 "native InputStream.close", "native OutputStream.is_open"}) {
+            EXPECT_EQ(run(std::string(object) + call + "\nextcall 20, 3\n"), invalidType) << object << call;
+        }
+    }
+}
+
 TEST(FileStreamErrors, UnknownFunctionsNameTheirGroup) {
     const std::pair<int, const char*> cases[] = {{21, "OutputStream:"}, {22, "FileWriter:"}, {23, "InputStream:"},
                                                  {24, "FileReader:"}, {25, "FileSystem:"}};

@@ -39,9 +39,15 @@ TEST(System, OnlyTheLatestApplicationIsARoot) {
     NativeProgram same(storeTo(2, "alloc 2, 3") + set2 + set2);  // the same one twice stays a root
     ASSERT_EQ(same.errorCode(), 0);
     EXPECT_NE(same.vm.heap().isRoot(same.word(2)), 0);
-    NativeProgram outside("push 0x12345\nnative System.set_application\n");
-    EXPECT_EQ(outside.errorCode(), 10);
-    EXPECT_EQ(outside.vm.applicationObject(), 0u);
+    // Not an object: an address outside the heap, or inside an object; null leaves none.
+    for (const char* notObject : {"push 0x12345", "alloc 2, 3\npush 4\nadd"}) {
+        NativeProgram outside(std::string(notObject) + "\nnative System.set_application\n");
+        EXPECT_EQ(outside.errorCode(), 10) << notObject;
+        EXPECT_EQ(outside.errorText(), "VMException: Invalid TYPEID") << notObject;
+        EXPECT_EQ(outside.vm.applicationObject(), 0u);
+    }
+    NativeProgram none(set2 + "push 0\nnative System.set_application\n");
+    EXPECT_EQ(none.errorCode(), 0);
 }
 
 TEST(System, NowInTimezoneMakesACellWithANewDateTime) {

@@ -211,6 +211,9 @@ TEST(StringNatives, ReplaceAndRemove) {
         {'s', "", "ldstr hello\n ldstr xy\n native String.concat", "Helloxy"},
         {'s', "", "ldstr empty\n push 4\n native String.repeat", ""},
         {'s', "", "ldstr xy\n push -2\n native String.repeat", kArgument},
+        // Refused before anything is built, naming what would have been too large.
+        {'s', "", "ldstr xy\n push 0x20000000\n native String.repeat", "6: InvalidArgumentException: String too large"},
+        {'e', "xy", "push 0x40000000\n native String.repeat_in_place", "6: InvalidArgumentException: String too large"},
     });
 }
 

@@ -104,6 +104,10 @@ TEST(VectorSet, NewVectorsIntoDestinations) {
     EXPECT_EQ(failure("@load 3\n push 1\n push -1\n native IntVector.set_filled"), "6: InvalidArgumentException");
     EXPECT_EQ(failure("@load 3\n @load 2\n push 0\n native IntVector.set_stepped"), "6: InvalidArgumentException");
     EXPECT_EQ(failure("push 0\n @load 2\n native IntVector.set_copy"), "1: NullPointerException: NULL pointer");
+    // Sizes beyond what a vector can hold are refused before any storage is taken, by name.
+    for (const char* times : {"0x40000000", "0x10000000"})  // too many elements; too many bytes
+        EXPECT_EQ(failure(std::string("@load 2\n push ") + times + "\n native IntVector.repeat_in_place"),
+                  "6: InvalidArgumentException: Vector too large");
 }
 
 TEST(VectorParts, NewVectorsAsResults) {

@@ -237,8 +237,9 @@ void tameAllocations(Bytes& code, size_t from = 0) {
     }
 }
 
-// Refused: the image does not parse. Raised: a VM error left the load (a
-// collection after a run that could not trace what it met).
+// Refused: the image does not parse. Halted: a run halted, or the load did (a
+// "main" that cannot be run). Raised: a VM error left the load (a collection
+// after a run that could not trace what it met).
 enum class Outcome { Returned, Halted, Exited, Raised, Refused };
 TInt64 gCollections = 0;  // that random code asked for (`extcall 1, 1`) and that finished
 
@@ -274,7 +275,9 @@ Outcome runImage(const Bytes& image, TInt64 budget = 500) {
         EXPECT_TRUE(e == -1 || e == -2) << e;
         outcome = e == -1 ? Outcome::Exited : Outcome::Halted;
     } catch (const ErrorHandlingException&) {
-        outcome = parses ? Outcome::Raised : Outcome::Refused;
+        // A "main" that cannot be looked up halts the load itself.
+        const bool halted = vmerr::pendingErrorCode() == vmerr::Halt;
+        outcome = !parses ? Outcome::Refused : halted ? Outcome::Halted : Outcome::Raised;
     }
     vmerr::clearPendingError();
     try {
@@ -307,7 +310,7 @@ TEST(RandomCode, RandomBytesAndRandomValidInstructionsEndInAReturnAHaltOrAnExit)
     auto tally = runMany(50000, 2500, randomInstructions);
     EXPECT_GT(gCollections - before, 500);  // the stack scan met many odd frames
     EXPECT_EQ(tally[Outcome::Refused], 0);
-    EXPECT_GT(tally[Outcome::Returned], 100);
+    EXPECT_GT(tally[Outcome::Returned], 20);  // one "main" in ten has no descriptor and halts the load
     EXPECT_GT(tally[Outcome::Halted], 100);
 }
 

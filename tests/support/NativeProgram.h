@@ -74,9 +74,11 @@ public:
     // Files are read below `fileRoot` (under the player's path rule) once it is set.
     std::string fileRoot;
     std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
-        if (fileRoot.empty() || !host::isValidAppPath(path)) return nullptr;
-        return appfiles::openForReading(host::resolveAppPath(OString(fileRoot.c_str()), path));
+        if (fileRoot.empty()) return nullptr;
+        if (!files_ || files_->root() != fileRoot) files_ = std::make_unique<AppFiles>(fileRoot);
+        return files_->openForReading(path);
     }
+    std::unique_ptr<AppFiles> files_;
     std::vector<bool> busyNotices;
     void busyNotice(bool busy) override { busyNotices.push_back(busy); }
 

@@ -112,9 +112,14 @@ TEST(MalformedImage, DisassemblerCommandReportsAndFails) {
         "mcbdis: " + path.string() + ": malformed image at byte offset " + std::to_string(kFlagAt) + " (classes";
     EXPECT_EQ(r.err.rfind(head, 0), 0u) << r.err;
     EXPECT_NE(r.err.find("0 or 255, found 7\n"), std::string::npos) << r.err;
-    r = run(tool("mcbdis") + " /nonexistent/image.mcb");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot read"), std::string::npos);
+    // Input that is missing or a directory: a message and status 1 from both tools.
+    const std::string directory = scratchDir().string();
+    for (const std::string& command : {tool("mcbdis") + " /nonexistent/image.mcb", tool("mcbdis") + " " + directory,
+                                       tool("mcbasm") + " " + directory + " -o " + directory + "/out.mcb"}) {
+        r = run(command);
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_NE(r.err.find("cannot read '"), std::string::npos) << command << r.err;
+    }
 }
 
 // Every prefix and randomly edited copies of the corpus images, and random bytes (half of them
