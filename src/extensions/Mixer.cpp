@@ -47,7 +47,11 @@ void Mixer::stop(TInt32 index) {
 
 void Mixer::setVolume(TInt32 index, TInt32 volume) {
     std::lock_guard lock(mutex_);
-    if (Channel* c = channel(index)) c->volume = volume;
+    if (Channel* c = channel(index)) {
+        c->volume = volume;
+        c->fits16 = volume >= INT16_MIN && volume <= INT16_MAX;
+        c->volume16 = c->fits16 ? TInt16(volume) : 0;
+    }
 }
 
 TInt32 Mixer::volume(TInt32 index) const {
@@ -76,37 +80,57 @@ void Mixer::addToFade(double value) {
     decay_ = level < 1 ? 0 : std::pow(0.01 / level, 1.0 / kFadeSamples);
 }
 
-// Channels are summed one after the other over the whole block, which keeps the
-// inner loop plain; each output sample still sees the channels in index order.
+bool Mixer::fits32() const {
+    TInt64 bound = TInt64(std::fabs(fadeLevel_) + 1) * kUnity;
+    for (const auto& c : channels_)
+        if (c->playing) bound += std::abs(TInt64(c->volume)) * 32768;
+    return bound < (TInt64(1) << 31);
+}
+
 void Mixer::mix(TInt16* out, size_t n) {
     std::lock_guard lock(mutex_);
-    if (sums_.size() < n) sums_.resize(n);
-    std::fill_n(sums_.begin(), n, 0);
+    if (fits32()) mixInto(sums32_, out, n);
+    else mixInto(sums64_, out, n);
+}
+
+// Channels are summed one after the other over the whole block, which keeps the
+// inner loop plain; each output sample still sees the channels in index order.
+template <typename Sum>
+void Mixer::mixInto(std::vector<Sum>& sums, TInt16* out, size_t n) {
+    if (sums.size() < n) sums.resize(n);
+    Sum* sum = sums.data();
+    std::fill_n(sum, n, 0);
     ends_.clear();
     for (const auto& c : channels_) {
         if (!c->playing) continue;
         const size_t m = std::min(n, c->samples.size() - c->position);
         const TInt16* s = c->samples.data() + c->position;
-        const TInt64 volume = c->volume;
-        for (size_t i = 0; i < m; ++i) sums_[i] += volume * s[i];
+        if (sizeof(Sum) == 4 && c->fits16) {
+            const TInt16 volume = c->volume16;
+            for (size_t i = 0; i < m; ++i) sum[i] += Sum(TInt32(volume) * s[i]);
+        } else {
+            const Sum volume = c->volume;
+            for (size_t i = 0; i < m; ++i) sum[i] += volume * s[i];
+        }
         c->position += m;
         if (m < n) {  // ran out at output sample m
             c->playing = false;
             ends_.push_back(m);
         }
     }
-    if (fadeLevel_ != 0) fadeInto(n);  // nothing fades, and nothing can start to, within a block
-    for (size_t i = 0; i < n; ++i) out[i] = TInt16(std::clamp<TInt64>(sums_[i] >> 8, -32768, 32767));
+    if (fadeLevel_ != 0) fadeInto(sum, n);  // nothing fades, and nothing can start to, within a block
+    for (size_t i = 0; i < n; ++i) out[i] = TInt16(std::clamp<Sum>(sum[i] >> 8, -32768, 32767));
 }
 
 // The fade level decays once per output sample; a channel that ran out at a
 // sample adds nothing to it but restarts its decay from there.
-void Mixer::fadeInto(size_t n) {
+template <typename Sum>
+void Mixer::fadeInto(Sum* sums, size_t n) {
     std::sort(ends_.begin(), ends_.end());
     size_t e = 0;
     for (size_t i = 0; i < n; ++i) {
         fadeLevel_ *= decay_;
-        sums_[i] += TInt64(std::trunc(fadeLevel_)) * kUnity;
+        sums[i] += Sum(std::trunc(fadeLevel_)) * kUnity;
         bool ended = false;
         for (; e < ends_.size() && ends_[e] == i; ++e) ended = true;
         if (ended) addToFade(0);
