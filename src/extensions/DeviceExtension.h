@@ -46,6 +46,8 @@ public:
     ExtensionStack(MVMCallbackInterface& vm, TInt32 sp, TInt32* stack, TInt32 words);
 
     TInt32& word(TInt32 i);
+    // A 64-bit argument starting at word i: the low word in the lower slot.
+    TInt64 long64(TInt32 i) { return TInt64(TUint64(TUint32(word(i + 1))) << 32 | TUint32(word(i))); }
     // A non-null reference (null: VM error 1 "NULL pointer").
     VMAddr address(TInt32 i);
     // The string behind a cell argument.

@@ -11,6 +11,7 @@
 #include "extensions/AudioPlayer.h"
 #include "host/ExtensionTable.h"
 #include "io/AppFiles.h"
+#include "io/MemoryInputStream.h"
 #include "natives/NumericArgs.h"
 
 #include <QCoreApplication>
@@ -35,8 +36,19 @@ inline bool waitUntil(const std::function<bool()>& done, double seconds = 10) {
     return true;
 }
 
+// A machine that keeps the texts of its runtime-error reports.
+class ReportingMachine : public VirtualMachine {
+public:
+    [[noreturn]] void runtimeError(TInt32* out, TInt32 pc, const CAppsString& message) override {
+        reports.push_back(message.toUtf8());
+        VirtualMachine::runtimeError(out, pc, message);
+    }
+    std::vector<std::string> reports;
+};
+
 // File services under a scratch root with the application path rule; device
-// extensions through the table.
+// extensions through the table. Extension 99 is the test's own: function 1
+// runs `hook`, function 2 collects.
 class RigHost : public FrameworkServices {
 public:
     explicit RigHost(const std::string& root) : root_(root.c_str()) {}
@@ -44,9 +56,14 @@ public:
         return appfiles::openForReading(host::isValidAppPath(path) ? host::resolveAppPath(root_, path) : CAppsString());
     }
     TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        return table->call(extension, function, sp, stack);
+        if (extension != 99) return table->call(extension, function, sp, stack);
+        if (function == 1 && hook) hook();
+        if (function == 2) vm->gc();
+        return sp;
     }
     ExtensionTable* table = nullptr;
+    VirtualMachine* vm = nullptr;
+    std::function<void()> hook;
 
 private:
     OString root_;
@@ -58,7 +75,28 @@ class Rig {
 public:
     explicit Rig(DevicePaths paths = {}) : host(dir.root()), table(std::move(paths)) {
         host.table = &table;
+        host.vm = &vm;
         table.attach(&vm, &host);
+        table.setMachineCall([](const std::function<void()>& f) { f(); });
+    }
+    // Loads an assembled image and runs its main (a halt or an exit fails the test).
+    void load(const std::string& source) {
+        try {
+            std::vector<uint8_t> image = mcbasm::assemble(source);
+            VELMAR::MemoryInputStream stream(image);
+            vm.load(CAppsString("index.mcb"), stream, &host);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "assembly failed: " << e.what();
+        } catch (...) {
+            ADD_FAILURE() << "the image did not load and run: " << vmerr::pendingErrorTextUtf8();
+        }
+    }
+    // Runs the global method `name` of the loaded image.
+    void run(const char* name) { vm.runEntryCall(vm.findMethod(CAppsString(name), 0), {}, {}, -1); }
+    TUint32 global(int g) { return vm.memory().readWord(vm.globals() + 4u * TUint32(g)); }
+    // A fixed result left in words 0 and 1 of a call.
+    static ORaw fixed(const std::vector<TInt32>& words, size_t at = 0) {
+        return ORaw::fromWords(TUint32(words.at(at)), TUint32(words.at(at + 1)));
     }
     ~Rig() { vmerr::clearPendingError(); }
 
@@ -79,13 +117,16 @@ public:
         const TInt32 sp = table.call(e, f, TInt32(args.size()) - 1, stack);
         return std::vector<TInt32>(stack, stack + sp + 1);
     }
-    // "CODE: TEXT" of the VM error the call raised, or "none".
+    // "CODE: TEXT" of the VM error the call raised, or "none"; a halt shows the
+    // text of its runtime-error report.
     std::string failure(TInt32 e, TInt32 f, const std::vector<TInt32>& args) {
+        vm.reports.clear();
         try {
             call(e, f, args);
             return "none";
         } catch (const ErrorHandlingException&) {
-            return std::to_string(vmerr::pendingErrorCode()) + ": " + vmerr::pendingErrorTextUtf8();
+            std::string out = std::to_string(vmerr::pendingErrorCode()) + ": " + vmerr::pendingErrorTextUtf8();
+            return vm.reports.empty() ? out : out + " / " + vm.reports.back();
         }
     }
     void write(const std::string& name, const Samples& s) {
@@ -93,7 +134,7 @@ public:
     }
 
     ScratchDir dir;
-    VirtualMachine vm;
+    ReportingMachine vm;
     RigHost host;
     ExtensionTable table;
 };

@@ -225,8 +225,8 @@ TEST(MixerCalls, FailuresAreVmErrors) {
         {2, {TInt32(r.mixer), 0}, "1: NullPointerException: NULL pointer"},
         {1, {0}, "1: NullPointerException: NULL pointer"},
         {6, {TInt32(r.mixer), 0}, "10: VMException: Stack underflow"},
-        {0, {}, "11: UnknownException (CODE:11)"},
-        {10, {TInt32(r.mixer)}, "11: UnknownException (CODE:11)"},
+        {0, {}, "11: UnknownException (CODE:11) / AudioMixer: Unknown opcode!"},
+        {10, {TInt32(r.mixer)}, "11: UnknownException (CODE:11) / AudioMixer: Unknown opcode!"},
     };
     for (const auto& c : cases) EXPECT_EQ(r.failure(30, c.function, c.args), c.failure) << "function " << c.function;
 }

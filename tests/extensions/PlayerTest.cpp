@@ -73,9 +73,9 @@ TEST(PlayerCalls, FailuresAreVmErrors) {
         {3, {p}, "10: VMException: Invalid TYPEID"},  // nothing loaded yet
         {14, {0, 1, 0}, "1: NullPointerException: NULL pointer"},
         {3, {}, "10: VMException: Stack underflow"},
-        {5, {p}, "11: UnknownException (CODE:11)"},
-        {15, {p}, "11: UnknownException (CODE:11)"},
-        {0, {p}, "11: UnknownException (CODE:11)"},
+        {5, {p}, "11: UnknownException (CODE:11) / AudioPlayer: Unknown opcode!"},
+        {15, {p}, "11: UnknownException (CODE:11) / AudioPlayer: Unknown opcode!"},
+        {0, {p}, "11: UnknownException (CODE:11) / AudioPlayer: Unknown opcode!"},
     };
     for (const auto& c : cases) EXPECT_EQ(r.failure(28, c.function, c.args), c.failure) << "function " << c.function;
 }
