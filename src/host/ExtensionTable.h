@@ -40,12 +40,10 @@ public:
     void setPositionSource(std::shared_ptr<PositionSource> s) { position_ = std::move(s); }
     // The camera's controls (default: V4L2 on the video device).
     void setVideoControl(std::shared_ptr<VideoControl> c) { video_ = std::move(c); }
-    // The bus that hears "leave to the desktop" (default: the session bus) and
-    // what lowers the window when nothing there listens.
-    void setDesktop(std::function<QDBusConnection()> bus, std::function<void()> minimise) {
-        desktopBus_ = std::move(bus);
-        minimise_ = std::move(minimise);
-    }
+    // The bus that hears "leave to the desktop" (default: the session bus).
+    void setDesktopBus(std::function<QDBusConnection()> bus) { desktopBus_ = std::move(bus); }
+    // What lowers the window when nothing on that bus listens.
+    void setWindowMinimiser(std::function<void()> minimise) { minimise_ = std::move(minimise); }
     // How extensions call into the machine from their own events (default:
     // as every host event does, a halt or an exit ending the process).
     void setMachineCall(MachineCall call) { machineCall_ = std::move(call); }

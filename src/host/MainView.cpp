@@ -32,7 +32,7 @@ MainView::MainView(const OString& rootDirectory) : rootDirectory_(rootDirectory)
     setWindowState(Qt::WindowFullScreen);
     x11props::markNotComposited();
     host::setBeforeEnd([this] { closeLog(); });
-    extensions.setDesktop(nullptr, [this] { showMinimized(); });
+    extensions.setWindowMinimiser([this] { showMinimized(); });
 }
 
 MainView::~MainView() { host::setBeforeEnd(nullptr); }

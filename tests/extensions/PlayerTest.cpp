@@ -2,6 +2,9 @@
 // and a run without one.
 #include "ExtensionTestSupport.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
 using namespace exttest;
 
 namespace {
@@ -217,16 +220,32 @@ TEST_F(PlayerSink, APlayerCollectedWhilePlayingStopsCleanly) {
 
 // --- without a sound server -----------------------------------------------------------
 
+// A socket that is no sound server: the connection fails once the player's
+// connection has been taken and hung up, after the starts were queued.
 TEST(PlayerWithoutServer, WaitingStartsAreDroppedAndLaterOnesNeverQueue) {
-    hosttest::ensureQtApp();
-    PlayerRig r;
-    setenv("PULSE_SERVER", ("unix:" + r.dir.path("no-server")).c_str(), 1);
-    VMAddr p = r.load(tone(100));
-    for (int i = 0; i < 1000; ++i) r.start(p);
-    ASSERT_TRUE(waitUntil([&] { return r.connection().pending() == 0; }));
-    EXPECT_EQ(r.vm.heap().isRoot(r.field(p)), 0);
-    for (int i = 0; i < 1000; ++i) r.start(p);
-    EXPECT_EQ(r.connection().pending(), 0u);
-    EXPECT_EQ(r.vm.heap().isRoot(r.field(p)), 0);
-    EXPECT_FALSE(r.player(p).isPlaying());
+    for (bool listening : {false, true}) {
+        SCOPED_TRACE(listening ? "a socket that hangs up" : "no socket");
+        hosttest::ensureQtApp();
+        PlayerRig r;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", r.dir.path("socket").c_str());
+        int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (listening)
+            ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) | listen(listener, 4), 0);
+        setenv("PULSE_SERVER", ("unix:" + r.dir.path("socket")).c_str(), 1);
+        VMAddr p = r.load(tone(100));
+        for (int i = 0; i < 1000; ++i) r.start(p);
+        if (listening) {
+            EXPECT_EQ(r.connection().pending(), 1000u);
+            close(accept(listener, nullptr, nullptr));
+        }
+        ASSERT_TRUE(waitUntil([&] { return r.connection().pending() == 0; }));
+        EXPECT_EQ(r.vm.heap().isRoot(r.field(p)), 0);
+        for (int i = 0; i < 1000; ++i) r.start(p);
+        EXPECT_EQ(r.connection().pending(), 0u);
+        EXPECT_EQ(r.vm.heap().isRoot(r.field(p)), 0);
+        EXPECT_FALSE(r.player(p).isPlaying());
+        close(listener);
+    }
 }
