@@ -7,11 +7,32 @@ using hosttest::ChildProcess;
 using hosttest::Lines;
 
 namespace {
-// Global 0: a player object, 1: a mixer object, 2: the timer listener, 3: a count.
-// Main loads "s.raw" into both, plays it on the mixer when `mix` says so,
-// starts the player `starts` times and sets a timer of `period` ms. Every tick logs its number
-// and starts the player once more, up to `ticks`; the tick after ends the run.
+// Globals: 0 a player, 1 a mixer, 2 the timer listener, 3 a count. Main loads
+// "s.raw" into the player and, when `mix`, into a mixer that plays it and logs
+// its channel; then starts the player `starts` times and sets a timer of
+// `period` ms. Each tick logs its number and starts the player, up to `ticks`;
+// the tick after ends the run.
 std::string soundApp(bool mix, int starts, int period, int ticks) {
+    const std::string mixer = R"(
+    ldglobals
+    fielda 1
+    alloc 1, 2
+    dup
+    setclass Holder
+    store
+    ldglobals
+    fielda 1
+    deref
+    dup
+    dup
+    extcall AudioMixer.create
+    ldstr sound
+    extcall AudioMixer.load_channel
+    itos
+    native Debug.log
+    push 0
+    extcall AudioMixer.play
+)";
     return R"(
 .globals 4
 .method "main", main, frame0
@@ -31,29 +52,7 @@ main:
     alloc 1, 2
     dup
     setclass Holder
-    store
-    ldglobals
-    fielda 1
-    alloc 1, 2
-    dup
-    setclass Holder
-    store
-    ldglobals
-    fielda 1
-    deref
-    extcall AudioMixer.create
-    ldglobals
-    fielda 1
-    deref
-    ldstr sound
-    extcall AudioMixer.load_channel
-    itos
-    native Debug.log
-    ldglobals
-    fielda 1
-    deref
-    push )" + std::string(mix ? "0" : "-1") + R"(    ; -1: no such channel
-    extcall AudioMixer.play
+    store)" + (mix ? mixer : "\n") + R"(
     ldglobals
     deref
     ldstr sound
@@ -77,9 +76,6 @@ again:
     jmp again
 started:
     ldglobals
-    fielda 3
-    storez
-    ldglobals
     fielda 2
     alloc 1, 1
     dup
@@ -99,11 +95,9 @@ tick:
     ldglobals
     fielda 3
     deref
+    dup
     itos
     native Debug.log
-    ldglobals
-    fielda 3
-    deref
     push )" + std::to_string(ticks + 1) + R"(
     lt
     jz finish
@@ -127,24 +121,22 @@ std::vector<std::string> soundEnvironment(const std::string& runtime, const std:
 TEST(SoundRun, WithoutASoundServerEachExtensionSaysSoOnceAndTheRunGoesOn) {
     PulseServer server(AudioPlayer::kRate);
     const struct {
-        const char* what;
         bool serverUp;
         const char* noGlib;  // Qt's own event dispatcher instead of GLib's
-        size_t mixerMessages, playerMessages;
-    } cases[] = {{"no server", false, "", 1, 1}, {"no GLib event loop", true, "1", 0, 1}};
+        size_t mixerMessages;
+    } cases[] = {{false, "", 1}, {true, "1", 0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
         if (c.serverUp && !server.up()) continue;
         ScratchDir dir;
         hosttest::writeImage(dir, soundApp(true, 1000, 200, 1));
         dir.write("s.raw", std::string(400, '\x11'));
-        std::string address = c.serverUp ? server.address() : "unix:" + dir.path("no-server");
+        const std::string address = c.serverUp ? server.address() : "unix:" + dir.path("none");
         ChildProcess player({hosttest::playerBinary()}, soundEnvironment(dir.path("run"), address, {{"QT_NO_GLIB", c.noGlib}}),
                             dir.root());
         EXPECT_EQ(player.finish(30), 0) << player.err();
         EXPECT_EQ(hosttest::logLines(player.err()), Lines({"0", "1", "2"}));
         EXPECT_EQ(count(player.err(), "AudioMixer: no sound server\n"), c.mixerMessages) << player.err();
-        EXPECT_EQ(count(player.err(), "AudioPlayer: no sound server\n"), c.playerMessages) << player.err();
+        EXPECT_EQ(count(player.err(), "AudioPlayer: no sound server\n"), 1u) << player.err();
         EXPECT_EQ(player.err().find("non-existing root"), std::string::npos);
     }
 }
@@ -172,25 +164,17 @@ TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     ASSERT_TRUE(player.waitFor("LOG: 20\n", 30)) << player.err();
     [[maybe_unused]] long late = residentKiB();
     EXPECT_EQ(player.finish(30), 0) << player.err();
-    EXPECT_EQ(player.err().find("underflow"), std::string::npos) << player.err();
     capture.waitForSamples(capture.samples().size() + AudioPlayer::kRate / 4);
 
-    // The mixer's stream runs all along, silent; the player's twenty starts are
-    // heard one after the other, each alone.
+    std::vector<Samples> heard;  // the sounds, told apart by silence
     const Samples& all = capture.samples();
-    std::vector<Samples> runs;
-    for (size_t i = 0; i < all.size();) {
-        if (all[i] == 0) {
-            ++i;
-            continue;
-        }
-        size_t end = i;
-        while (end < all.size() && !silent(slice(all, end, 64))) ++end;
-        runs.push_back(slice(all, i, end - i));
-        i = end;
+    for (size_t i = capture.firstSound(), end; i < all.size(); i = end) {
+        for (end = i; end < all.size() && !silent(slice(all, end, 64));) ++end;
+        heard.push_back(slice(all, i, end - i));
+        while (end < all.size() && all[end] == 0) ++end;
     }
-    ASSERT_EQ(runs.size(), 20u);
-    for (size_t k = 0; k < runs.size(); ++k) EXPECT_EQ(runs[k], sound) << "start " << k + 1;
+    ASSERT_EQ(heard.size(), 20u);
+    for (size_t k = 0; k < heard.size(); ++k) EXPECT_EQ(heard[k], sound) << "start " << k + 1;
 #if !defined(__SANITIZE_ADDRESS__)
     // The sanitizer's quarantine holds freed memory on purpose.
     ASSERT_GT(early, 0);
