@@ -231,7 +231,7 @@ public:
     const Samples& samples() {
         std::lock_guard lock(mutex_);
         samples_.resize(bytes_.size() / 2);
-        std::memcpy(samples_.data(), bytes_.data(), samples_.size() * 2);
+        if (!samples_.empty()) std::memcpy(samples_.data(), bytes_.data(), samples_.size() * 2);
         return samples_;
     }
     size_t firstSound() {
