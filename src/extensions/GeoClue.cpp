@@ -60,7 +60,7 @@ public:
         : bus_(std::move(bus)), listener_(std::move(listener)) {
         auto call = QDBusMessage::createMethodCall(GeoCluePositionSource::kService, "/org/freedesktop/GeoClue2/Manager",
                                                    "org.freedesktop.GeoClue2.Manager", "GetClient");
-        whenAnswered(call, [this](const QDBusMessage& reply) { gotClient(reply); });
+        whenAnswered(call, [this](const QDBusMessage& reply) { gotClient(reply); }, sayNoSource);
     }
     ~GeoClueClient() override {
         if (path_.isEmpty()) return;
@@ -73,22 +73,19 @@ private slots:
     void locationUpdated(const QDBusObjectPath&, const QDBusObjectPath& location) {
         auto call = QDBusMessage::createMethodCall(GeoCluePositionSource::kService, location.path(), kProperties, "GetAll");
         call << QString(kLocation);
-        whenAnswered(call, [this](const QDBusMessage& reply) { gotLocation(reply); });
+        whenAnswered(call, [this](const QDBusMessage& reply) { gotLocation(reply); }, [] {});
     }
 
 private:
-    // Runs `then` with the reply, unless it is an error or this client is gone first.
-    template <typename Then>
-    void whenAnswered(const QDBusMessage& call, Then then) {
+    // Runs `then` with the reply, or `otherwise` on an error; neither once this client is gone.
+    template <typename Then, typename Otherwise>
+    void whenAnswered(const QDBusMessage& call, Then then, Otherwise otherwise) {
         auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, then](QDBusPendingCallWatcher* w) {
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [then, otherwise](QDBusPendingCallWatcher* w) {
             w->deleteLater();
-            if (w->isError()) return failed();
+            if (w->isError()) return otherwise();
             then(w->reply());
         });
-    }
-    void failed() {
-        if (path_.isEmpty()) sayNoSource();
     }
     void setProperty(const char* name, const QVariant& value) {
         auto call = QDBusMessage::createMethodCall(GeoCluePositionSource::kService, path_, kProperties, "Set");
@@ -103,7 +100,9 @@ private:
         setProperty("RequestedAccuracyLevel", kAccuracyExact);
         bus_.connect(GeoCluePositionSource::kService, path_, kClient, "LocationUpdated", this,
                      SLOT(locationUpdated(QDBusObjectPath, QDBusObjectPath)));
-        bus_.send(QDBusMessage::createMethodCall(GeoCluePositionSource::kService, path_, kClient, "Start"));
+        // A service that refuses this program (GeoClue's own configuration decides) gives nothing either.
+        whenAnswered(QDBusMessage::createMethodCall(GeoCluePositionSource::kService, path_, kClient, "Start"),
+                     [](const QDBusMessage&) {}, sayNoSource);
     }
     void gotLocation(const QDBusMessage& reply) {
         const QVariantMap m = qdbus_cast<QVariantMap>(reply.arguments().value(0));
