@@ -11,22 +11,6 @@ using namespace exttest;
 using hosttest::ChildProcess;
 
 namespace {
-struct SessionBus {
-    SessionBus() {
-        if (!hosttest::haveProgram("dbus-daemon") || !hosttest::haveProgram("dbus-monitor")) return;
-        address = "unix:path=" + dir.path("session_bus_socket");
-        bus.pid = std::atoi(hosttest::output("dbus-daemon --session --address=" + address + " --fork --print-pid=1").c_str());
-    }
-    bool up() const { return bus.pid > 0; }
-    // Qt keeps named connections for the process: the bus's address makes the name new.
-    QDBusConnection connect(const char* name) const {
-        return QDBusConnection::connectToBus(QString::fromStdString(address), QString(name) + " " + QString::fromStdString(address));
-    }
-    ScratchDir dir;
-    std::string address;
-    hosttest::Stopper bus;
-};
-
 class DesktopView : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,8 +36,8 @@ protected:
 }  // namespace
 
 TEST_F(DesktopView, TheSignalGoesOutAndTheWindowIsMinimisedWhereNothingListens) {
-    SessionBus session;
-    if (!session.up()) GTEST_SKIP() << "dbus-daemon or dbus-monitor is not installed";
+    PrivateBus session(false);
+    if (!session.up() || !hosttest::haveProgram("dbus-monitor")) GTEST_SKIP() << "no private D-Bus daemon or no dbus-monitor";
     ChildProcess monitor({"/bin/sh", "-c", "exec dbus-monitor --address " + session.address + " 1>&2"},
                          hosttest::playerEnvironment(session.dir.root()), session.dir.root());
     ASSERT_TRUE(monitor.waitFor("member=NameLost")) << monitor.err();
@@ -64,8 +48,8 @@ TEST_F(DesktopView, TheSignalGoesOutAndTheWindowIsMinimisedWhereNothingListens) 
 }
 
 TEST_F(DesktopView, TheWindowStaysWhereTheDesktopOwnsItsName) {
-    SessionBus session;
-    if (!session.up()) GTEST_SKIP() << "dbus-daemon or dbus-monitor is not installed";
+    PrivateBus session(false);
+    if (!session.up() || !hosttest::haveProgram("dbus-monitor")) GTEST_SKIP() << "no private D-Bus daemon or no dbus-monitor";
     QDBusConnection desktop = session.connect("hildon-desktop");
     ASSERT_TRUE(desktop.registerService(Desktop::kDesktopName));
     QDBusConnection player = session.connect("desktop-test");

@@ -14,6 +14,7 @@
 #include "natives/NumericArgs.h"
 
 #include <mutex>
+#include <sys/prctl.h>
 #include <thread>
 
 namespace exttest {
@@ -154,14 +155,53 @@ inline size_t count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// Gone, or a zombie that its parent (not this process) has yet to reap.
-inline bool ended(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    size_t close = line.rfind(')');
-    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] == 'Z';
+// Runs `command` through the shell as a child that dies with this process,
+// even when a failed check aborts it; its pid.
+inline int spawn(const std::string& command, int out = -1) {
+    const int pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (out >= 0) dup2(out, 1);
+        execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
 }
+
+inline void stop(int pid) {
+    if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);  // SIGTERM takes a sound server a second
+}
+
+// A private D-Bus daemon in a scratch folder, as the system bus (everything
+// allowed, as the tests' helpers need) or as a session bus.
+class PrivateBus {
+public:
+    explicit PrivateBus(bool system) {
+        hosttest::ensureQtApp();
+        if (!hosttest::haveProgram("dbus-daemon") || !hosttest::haveProgram("dbus-send")) return;
+        address = "unix:path=" + dir.path("bus_socket");
+        dir.write("bus.conf", std::string("<busconfig><type>") + (system ? "system" : "session") + "</type><listen>" +
+                                  address + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
+        pid_ = spawn("dbus-daemon --nofork --config-file=" + dir.path("bus.conf"));
+        up_ = waitUntil([&] {
+            return std::system(("dbus-send --bus=" + address + " --print-reply --dest=org.freedesktop.DBus "
+                                "/org/freedesktop/DBus org.freedesktop.DBus.GetId >/dev/null 2>&1").c_str()) == 0;
+        });
+    }
+    ~PrivateBus() { stop(pid_); }
+    bool up() const { return up_; }
+    // Qt keeps named connections for the whole process: the address makes the name new.
+    QDBusConnection connect(const QString& name = {}) const {
+        return QDBusConnection::connectToBus(QString::fromStdString(address), name + QString::fromStdString(address));
+    }
+    ScratchDir dir;
+    std::string address;
+
+private:
+    int pid_ = -1;
+    bool up_ = false;
+};
 
 // A PulseAudio server of its own with one null sink "out" at `rate` Hz mono,
 // which never rewinds, so that its monitor records exactly what was played.
@@ -170,18 +210,14 @@ public:
     explicit PulseServer(int rate) : rate_(rate) {
         if (!hosttest::haveProgram("pulseaudio") || !hosttest::haveProgram("parec")) return;
         std::filesystem::create_directories(dir_.path("home"));
-        std::string cmd = environment() + " pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit"
-                          " --use-pid-file=yes --log-target=file:" + dir_.path("pulse.log") +
-                          " --load='module-native-protocol-unix auth-anonymous=1 socket=" + dir_.path("pulse/native") +
-                          "' --load='module-null-sink sink_name=out rate=" + std::to_string(rate) +
-                          " channels=1 format=s16le norewinds=1' >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) != 0) return;
-        waitUntil([&] { return (pid_ = std::atoi(dir_.read("pulse/pid").c_str())) > 0; });
-        up_ = pid_ > 0 && waitUntil([&] { return std::system((environment() + " pactl info >/dev/null 2>&1").c_str()) == 0; });
+        pid_ = spawn("env " + environment() + " pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit"
+                     " --log-target=file:" + dir_.path("pulse.log") +
+                     " --load='module-native-protocol-unix auth-anonymous=1 socket=" + dir_.path("pulse/native") +
+                     "' --load='module-null-sink sink_name=out rate=" + std::to_string(rate) +
+                     " channels=1 format=s16le norewinds=1'");
+        up_ = waitUntil([&] { return std::system((environment() + " pactl info >/dev/null 2>&1").c_str()) == 0; });
     }
-    ~PulseServer() {
-        if (pid_ > 1) kill(pid_, SIGKILL), waitUntil([&] { return ended(pid_); }, 5);  // SIGTERM takes a second
-    }
+    ~PulseServer() { stop(pid_); }
     bool up() const { return up_; }
     int rate() const { return rate_; }
     std::string address() const { return "unix:" + dir_.path("pulse/native"); }
@@ -205,13 +241,8 @@ public:
     explicit Capture(const PulseServer& server) {
         int out[2];
         if (!server.up() || pipe2(out, O_CLOEXEC) != 0) return;
-        std::string cmd = "exec env " + server.environment() + " parec --raw --format=s16le --rate=" +
-                          std::to_string(server.rate()) + " --channels=1 --latency-msec=20 -d out.monitor";
-        if ((pid_ = fork()) == 0) {
-            dup2(out[1], 1);
-            execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        pid_ = spawn("env " + server.environment() + " parec --raw --format=s16le --rate=" + std::to_string(server.rate()) +
+                         " --channels=1 --latency-msec=20 -d out.monitor", out[1]);
         close(out[1]);
         reader_ = std::thread([this, fd = out[0]] {
             char buf[8192];
@@ -224,7 +255,7 @@ public:
         recording_ = waitForSamples(1);
     }
     ~Capture() {
-        if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);  // the reader then sees the end
+        stop(pid_);  // the reader then sees the end
         if (reader_.joinable()) reader_.join();
     }
     bool recording() const { return recording_; }

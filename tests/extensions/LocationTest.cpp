@@ -191,30 +191,10 @@ TEST(LocationFixes, WithoutAnObserverMethodNothingIsMadeOrCalled) {
 
 // --- GeoClue2 on a private system bus ---------------------------------------------
 
-namespace {
-struct SystemBus {
-    SystemBus() {
-        hosttest::ensureQtApp();
-        if (!hosttest::haveProgram("dbus-daemon")) return;
-        address = "unix:path=" + dir.path("system_bus_socket");
-        dir.write("bus.conf", "<busconfig><type>system</type><listen>" + address +
-                                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
-        bus.pid = std::atoi(hosttest::output("dbus-daemon --config-file=" + dir.path("bus.conf") + " --fork --print-pid=1").c_str());
-    }
-    // Qt keeps named connections for the whole process: the address makes the name new.
-    QDBusConnection connect() const {
-        return QDBusConnection::connectToBus(QString::fromStdString(address), QString::fromStdString(address));
-    }
-    ScratchDir dir;
-    std::string address;
-    hosttest::Stopper bus;
-};
-}  // namespace
 
 TEST(GeoClue, AHelperOwningTheServiceDeliversTwoFixesAndSeesStop) {
-    SystemBus system;
-    if (system.bus.pid <= 0) GTEST_SKIP() << "dbus-daemon is not installed";
+    PrivateBus system(true);
+    if (!system.up()) GTEST_SKIP() << "no private D-Bus daemon could be started";
     hosttest::ChildProcess helper({MCB_BINARY_DIR "/bin/test_extensions"},
                                   hosttest::playerEnvironment(system.dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", system.address},
                                                                                   {"MCB_EXTENSION_ROLE", "geoclue"}}),
@@ -237,8 +217,8 @@ TEST(GeoClue, AHelperOwningTheServiceDeliversTwoFixesAndSeesStop) {
 }
 
 TEST(GeoClue, WithoutTheServiceOneMessageAndNoCall) {
-    SystemBus system;
-    if (system.bus.pid <= 0) GTEST_SKIP() << "dbus-daemon is not installed";
+    PrivateBus system(true);
+    if (!system.up()) GTEST_SKIP() << "no private D-Bus daemon could be started";
     StderrCapture err;
     Rig r;
     r.table.setPositionSource(std::make_shared<GeoCluePositionSource>(system.connect()));
