@@ -35,6 +35,7 @@ MainView::MainView(const std::string& rootDirectory)
     setWindowState(Qt::WindowFullScreen);
     x11props::markNotComposited();
     host::setBeforeEnd([this] { closeLog(); });
+    extensions.setWindowMinimiser([this] { showMinimized(); });
 }
 
 MainView::~MainView() { host::setBeforeEnd(nullptr); }

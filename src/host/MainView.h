@@ -29,6 +29,8 @@ public:
     void setApplicationVisible(bool visible);
     bool isRotatedPortrait() const override;
     const Scheduler& timers() const { return scheduler; }
+    // The device extensions, and where they reach the device.
+    ExtensionTable& extensionTable() { return extensions; }
 
     // --- FileSystemServices ---------------------------------------------------
     std::unique_ptr<CAppsFileWriter> openForWriting(const OString& path, bool truncate) override;

@@ -1,0 +1,35 @@
+// The desktop extension.
+#include "extensions/Desktop.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+
+Desktop::Desktop(MVMCallbackInterface& vm, std::function<QDBusConnection()> bus, std::function<void()> minimise)
+    : DeviceExtension(vm, 37), busOf_(std::move(bus)), minimise_(std::move(minimise)), replies_(new QObject) {}
+
+TInt32 Desktop::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
+    if (function != 1) unknownFunction();
+    ExtensionStack s(vm_, sp, stack, 0);
+    leaveToDesktop();
+    return s.noResult();
+}
+
+void Desktop::leaveToDesktop() {
+    QDBusConnection bus = busOf_ ? busOf_() : QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        if (minimise_) minimise_();
+        return;
+    }
+    bus.send(QDBusMessage::createSignal("/lofasz", kDesktopName, "exit_app_view"));
+    QDBusMessage query = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                        "org.freedesktop.DBus", "NameHasOwner");
+    query << QString(kDesktopName);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(query), replies_.get());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, replies_.get(), [this](QDBusPendingCallWatcher* w) {
+        QDBusPendingReply<bool> owned = *w;
+        w->deleteLater();
+        if (!(owned.isValid() && owned.value()) && minimise_) minimise_();
+    });
+}

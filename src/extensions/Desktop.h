@@ -1,0 +1,32 @@
+// The desktop extension (37, "Maemo"): function 1 leaves the application for
+// the desktop. It sends the desktop's "exit_app_view" signal on the session
+// bus without waiting for anything; where nothing on the bus owns the
+// desktop's name, the window is minimised instead, which is what leaving for
+// the desktop means on any other desktop.
+#pragma once
+
+#include "extensions/DeviceExtension.h"
+
+#include <QDBusConnection>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class Desktop : public DeviceExtension {
+public:
+    static constexpr const char* kDesktopName = "com.nokia.hildon_desktop";
+
+    // `bus` gives the session bus when first needed; `minimise` lowers the window.
+    Desktop(MVMCallbackInterface& vm, std::function<QDBusConnection()> bus, std::function<void()> minimise);
+    TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
+
+private:
+    void leaveToDesktop();
+
+    std::function<QDBusConnection()> busOf_;
+    std::function<void()> minimise_;
+    // Replies to the name query arrive here; gone with the extension, so a late
+    // reply minimises nothing.
+    std::unique_ptr<QObject> replies_;
+};

@@ -1,0 +1,47 @@
+// The common part of every device extension: its table entry and the checked
+// stack access of its calls.
+#include "extensions/DeviceExtension.h"
+
+#include "vm/VirtualMachine.h"
+
+DeviceExtension::DeviceExtension(MVMCallbackInterface& vm, TInt32 number)
+    : vm_(vm), entry_(*natives::findExtension(number)) {}
+
+ExtensionStack::ExtensionStack(MVMCallbackInterface& vm, TInt32 sp, TInt32* stack, TInt32 words)
+    : vm_(vm), stack_(stack), base_(sp - words + 1) {
+    if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+    if (words < 0 || base_ < 0) vmerr::raise(vmerr::VM, "Stack underflow");
+}
+
+TInt32& ExtensionStack::word(TInt32 i) {
+    const TInt32 index = base_ + i;
+    if (i < 0 || index >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+    return stack_[index];
+}
+
+VMAddr ExtensionStack::address(TInt32 i) {
+    const VMAddr a = VMAddr(word(i));
+    if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    return a;
+}
+
+OString& ExtensionStack::string(TInt32 i) { return objectAt<OString>(i); }
+
+TInt32 ExtensionStack::leave(TInt32 n) {
+    const TInt32 sp = base_ + n - 1;
+    if (sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    return sp;
+}
+
+TInt32 ExtensionStack::result(TInt32 v) {
+    const TInt32 sp = leave(1);
+    word(0) = v;
+    return sp;
+}
+
+TInt32 ExtensionStack::result64(TInt64 v) {
+    const TInt32 sp = leave(2);
+    word(0) = TInt32(TUint32(TUint64(v)));
+    word(1) = TInt32(TUint32(TUint64(v) >> 32));
+    return sp;
+}

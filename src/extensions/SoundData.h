@@ -1,0 +1,31 @@
+// SoundData: the one place where the sound extensions take the bytes of a
+// sound, from an application file or from a byte array. Whatever limits what
+// an application may hold in sound applies here.
+#pragma once
+
+#include "foundation/OString.h"
+#include "foundation/Types.h"
+
+#include <vector>
+
+class FileSystemServices;
+
+namespace sound {
+
+enum class Load { Done, NotOpened, Empty, ReadFailed };
+
+struct SoundBytes {
+    Load result = Load::NotOpened;
+    std::vector<TUint8> bytes;
+};
+
+// The whole file, read through the host's file services (so the application
+// path rule holds).
+SoundBytes readFile(FileSystemServices& files, const OString& name);
+// A copy of `n` bytes held by the application.
+SoundBytes copyBytes(const TUint8* data, size_t n);
+
+// Signed 16-bit little-endian samples; an odd last byte is no sample.
+std::vector<TInt16> samplesOf(const std::vector<TUint8>& bytes);
+
+}  // namespace sound

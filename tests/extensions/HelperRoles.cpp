@@ -1,0 +1,101 @@
+// The roles this test binary plays beside the tests when started with
+// MCB_EXTENSION_ROLE set: "geoclue" owns org.freedesktop.GeoClue2 on the
+// system bus and answers as the service does. Its standard error tells the
+// test what it was asked; "quit" on its standard input ends it.
+#include "ExtensionTestSupport.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+
+namespace {
+const QString kRoot = "/org/freedesktop/GeoClue2";
+const QString kClientPath = kRoot + "/Client/1";
+
+// One client; Start reports two locations, the second without an altitude.
+class FakeGeoClue : public QDBusVirtualObject {
+public:
+    explicit FakeGeoClue(QDBusConnection bus) : bus_(bus) {}
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection&) override {
+        const QString member = m.member();
+        if (member == "GetClient") return reply(m, {QVariant::fromValue(QDBusObjectPath(kClientPath))});
+        if (member == "Set") {
+            say(m.arguments().value(1).toString() + "=" + m.arguments().value(2).value<QDBusVariant>().variant().toString());
+            return reply(m, {});
+        }
+        if (member == "Start") {
+            say("Start");
+            reply(m, {});
+            updated("/", kRoot + "/Location/1");
+            updated(kRoot + "/Location/1", kRoot + "/Location/2");
+            return true;
+        }
+        if (member == "Stop") {
+            say("Stop");
+            return reply(m, {});
+        }
+        if (member == "GetAll") return reply(m, {location(m.path().endsWith("1"))});
+        return false;
+    }
+
+private:
+    static void say(const QString& line) { std::fprintf(stderr, "%s\n", line.toUtf8().constData()); }
+    bool reply(const QDBusMessage& m, const QList<QVariant>& arguments) {
+        QDBusMessage r = m.createReply(arguments);
+        bus_.send(r);
+        return true;
+    }
+    void updated(const QString& from, const QString& to) {
+        QDBusMessage s = QDBusMessage::createSignal(kClientPath, "org.freedesktop.GeoClue2.Client", "LocationUpdated");
+        s << QVariant::fromValue(QDBusObjectPath(from)) << QVariant::fromValue(QDBusObjectPath(to));
+        bus_.send(s);
+    }
+    static QVariant location(bool first) {
+        QVariantMap map;
+        map["Latitude"] = first ? 1.0 : 52.5;
+        map["Longitude"] = first ? 2.0 : 13.25;
+        map["Altitude"] = first ? 3.0 : -DBL_MAX;
+        map["Accuracy"] = first ? 4.0 : 20.0;
+        map["Speed"] = 0.0;
+        QDBusArgument timestamp;
+        timestamp.beginStructure();
+        timestamp << quint64(first ? 1700000000 : 1800000000) << quint64(0);
+        timestamp.endStructure();
+        map["Timestamp"] = QVariant::fromValue(timestamp);
+        return map;
+    }
+    QDBusConnection bus_;
+};
+
+int runHelper(const std::string& role) {
+    static int argc = 1;
+    static char name[] = "helper", *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::systemBus();
+    FakeGeoClue geoclue(bus);
+    if (role != "geoclue" || !bus.registerVirtualObject(kRoot, &geoclue, QDBusConnection::SubPath) ||
+        !bus.registerService("org.freedesktop.GeoClue2"))
+        return 2;
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buf[256];
+        ssize_t got = read(0, buf, sizeof buf);
+        if (got <= 0 || std::string(buf, size_t(got)).find("quit") != std::string::npos) app.quit();
+    });
+    std::fputs("helper ready\n", stderr);
+    return app.exec();
+}
+
+struct HelperRole {
+    HelperRole() {
+        if (const char* role = std::getenv("MCB_EXTENSION_ROLE")) {
+            int status = runHelper(role);
+            std::fflush(stderr);
+            _exit(status);
+        }
+    }
+} gRole;
+}  // namespace
