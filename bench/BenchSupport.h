@@ -69,7 +69,9 @@ inline double timeEntryCalls(const std::string& name, const std::vector<TUint8>&
         throw std::runtime_error(name + ": the entry call ended with " + std::to_string(code));
     }
     double took = cpuSeconds() - start;
-    if (!check(vm)) throw std::runtime_error(name + ": wrong result");
+    if (!check(vm))
+        throw std::runtime_error(name + ": wrong result (global 0 = " + std::to_string(TInt32(global(vm, 0))) +
+                                 ", global 1 = " + std::to_string(TInt32(global(vm, 1))) + ")");
     return took;
 }
 

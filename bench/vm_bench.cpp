@@ -26,12 +26,44 @@ struct Benchmark {
 
 using bench::global;
 
+bool globalIs(VirtualMachine& vm, TUint32 index, TInt64 value) { return TInt32(global(vm, index)) == TInt32(value); }
+
+// The 64-bit value of the long whose reference global `index` holds.
+TInt64 longAt(VirtualMachine& vm, TUint32 index) {
+    VMAddr block = global(vm, index);
+    return TInt64(TUint64(vm.memory().readWord(block + 4)) << 32 | vm.memory().readWord(block));
+}
+
+// Integer loops, one per way of reaching the loop's variables.
 bool intLoopDone(VirtualMachine& vm) { return global(vm, 0) == TUint32(4999999950000000ull); }
-bool fibDone(VirtualMachine& vm) { return global(vm, 0) == 9227465u; }
-bool virtualCallsDone(VirtualMachine& vm) { return global(vm, 0) == 80000000u; }
-// Only the last round's list may survive the collections.
+bool intLocalsDone(VirtualMachine& vm) { return globalIs(vm, 0, 14531623); }
+bool intInPlaceDone(VirtualMachine& vm) { return globalIs(vm, 0, 4853311); }
+bool intGlobalsDone(VirtualMachine& vm) { return globalIs(vm, 3, 36365270); }
+bool intFieldsDone(VirtualMachine& vm) { return globalIs(vm, 0, 1919993856); }
+bool intArrayDone(VirtualMachine& vm) { return globalIs(vm, 0, 575304672); }
+bool loopWideDone(VirtualMachine& vm) { return globalIs(vm, 0, 162738616); }
+
+// Calls.
+bool fibDone(VirtualMachine& vm) { return globalIs(vm, 0, 9227465); }
+bool takDone(VirtualMachine& vm) { return globalIs(vm, 0, 105); }
+bool virtualCalls1Done(VirtualMachine& vm) { return globalIs(vm, 0, 75000000); }
+bool virtualCallsDone(VirtualMachine& vm) { return globalIs(vm, 0, 80000000); }
+bool virtualCalls4Done(VirtualMachine& vm) { return globalIs(vm, 0, 93750000); }
+// One round: 18750 of 25000 calls throw; the codes and results add up to 156226.
+bool exceptionsDone(VirtualMachine& vm) { return globalIs(vm, 0, 18750) && globalIs(vm, 1, 156226); }
+
+// Fields and arrays.
+bool fieldReadWriteDone(VirtualMachine& vm) { return globalIs(vm, 0, 3269304); }
+bool arrayBytesDone(VirtualMachine& vm) { return globalIs(vm, 0, 412849); }
+bool arrayWordsDone(VirtualMachine& vm) { return globalIs(vm, 0, 235200); }
+bool arrayObjectsDone(VirtualMachine& vm) { return globalIs(vm, 0, 247527264); }
+
+// Allocation: only the last round's objects (and what lives on) may survive the collections.
 bool allocLoopDone(VirtualMachine& vm) {
     return global(vm, 1) == 9999u && vm.heap().numberOfEntries() <= 10000 + 100;
+}
+bool objectGraphDone(VirtualMachine& vm) {
+    return globalIs(vm, 1, 131063) && vm.heap().numberOfEntries() <= 65535 + 100;
 }
 
 // 32.32 fixed point in globals 4 (low word) and 5 (high word).
@@ -39,13 +71,30 @@ bool fixedMathDone(VirtualMachine& vm) {
     TInt64 raw = TInt64(TUint64(global(vm, 5)) << 32 | global(vm, 4));
     return std::fabs(double(raw) / 4294967296.0 - 4136339.19) < 1.0;
 }
+bool longMathDone(VirtualMachine& vm) { return longAt(vm, 1) == 13767650885; }
 
 const Benchmark kBenchmarks[] = {
     {"int_loop", 1, intLoopDone},
+    {"int_locals", 1, intLocalsDone},
+    {"int_inplace", 1, intInPlaceDone},
+    {"int_globals", 1, intGlobalsDone},
+    {"int_fields", 1, intFieldsDone},
+    {"int_array", 1, intArrayDone},
+    {"loop_wide", 1, loopWideDone},
     {"fib", 1, fibDone},
+    {"tak", 1, takDone},
+    {"virtual_calls_1", 1, virtualCalls1Done},
     {"virtual_calls", 1, virtualCallsDone},
+    {"virtual_calls_4", 1, virtualCalls4Done},
+    {"exceptions", 100, exceptionsDone},
+    {"field_rw", 1, fieldReadWriteDone},
+    {"array_bytes", 1, arrayBytesDone},
+    {"array_words", 1, arrayWordsDone},
+    {"array_objects", 1, arrayObjectsDone},
     {"alloc_loop", 400, allocLoopDone},
+    {"object_graph", 50, objectGraphDone},
     {"fixed_math", 1, fixedMathDone, "fixed"},
+    {"long_math", 100, longMathDone, "fixed"},
 };
 
 struct Options : bench::LuaOptions {

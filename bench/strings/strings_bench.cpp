@@ -24,7 +24,10 @@ using bench::global;
 
 const Benchmark kBenchmarks[] = {
     {"str_append", [](VirtualMachine& vm) { return global(vm, 0) == 800000u; }},
+    {"str_build", [](VirtualMachine& vm) { return global(vm, 0) == 6570157u; }},
     {"str_split", [](VirtualMachine& vm) { return global(vm, 0) == 60000u; }},
+    {"str_search", [](VirtualMachine& vm) { return global(vm, 0) == 12000000u; }},
+    {"str_scan", [](VirtualMachine& vm) { return global(vm, 0) == 28200000u; }},
     {"str_replace", [](VirtualMachine& vm) { return global(vm, 0) == 1600000u; }},
     {"vec_append", [](VirtualMachine& vm) { return global(vm, 0) == 999499500u; }},
     {"vec_insert_remove", [](VirtualMachine& vm) { return global(vm, 0) == 200050u && global(vm, 1) == 100u; }},
@@ -63,7 +66,9 @@ void measure(const Options& o, const Benchmark& b) {
 
 void usage() {
     std::printf("usage: bench_strings [--min SECONDS] [--runs N] [--lua PROGRAM] [--programs DIR] [NAME...]\n"
-                "benchmarks: str_append str_split str_replace vec_append vec_insert_remove\n");
+                "benchmarks:");
+    for (const Benchmark& b : kBenchmarks) std::printf(" %s", b.name);
+    std::printf("\n");
 }
 
 Options parse(int argc, char** argv) {
@@ -74,6 +79,11 @@ Options parse(int argc, char** argv) {
         if (a == "--programs" && i + 1 < argc) o.programs = argv[++i];
         else if (a == "--help") usage(), std::exit(0);
         else usage(), std::exit(1);
+    }
+    for (const std::string& n : o.only) {
+        bool known = false;
+        for (const Benchmark& b : kBenchmarks) known = known || n == b.name;
+        if (!known) fail("no benchmark named " + n);
     }
     return o;
 }
