@@ -153,6 +153,7 @@ private:
     std::shared_ptr<CAppsFileWriter> logWriter;
     bool visible = false;
     bool displayOn = true;
+    bool lastActive_ = false;  // the foreground state last reported to the application
     ExtensionTable extensions;
 
     RunSettings settings_;

@@ -13,11 +13,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-namespace {
-// The foreground state last reported to the application.
-bool lastActive = false;
-}  // namespace
-
 void MainView::input(InputEvent e) {
     if (clock_ && clock_->started()) return clock_->post(std::move(e));
     apply(e);
@@ -160,7 +155,7 @@ void MainView::displaySignal(QString state) { input(InputEvent::display(state.to
 void MainView::updateForeground() {
     bool active = visible && displayOn;
     VirtualMachine* vm = VirtualMachine::current();
-    if (active == lastActive || !vm) return;
-    lastActive = active;
+    if (active == lastActive_ || !vm) return;
+    lastActive_ = active;
     host::callVm([&] { active ? vm->foregroundEvent() : vm->backgroundEvent(); });
 }

@@ -15,7 +15,11 @@ void setWallClock(std::function<TInt64()> clock);
 TInt64 wallClockMillis();
 
 // The seed of the random generator made on first use; none: the process clock.
+// Setting it also drops a generator already made, so the next machine's
+// generator starts from it.
 void setRandomSeed(std::optional<TUint32> seed);
 std::optional<TUint32> randomSeed();
+// Changes with every setRandomSeed (the generator's owner compares it).
+TUint32 randomSeedGeneration();
 
 }  // namespace natives
