@@ -15,6 +15,8 @@
 #include "host/Scheduler.h"
 #include "io/OverlayFiles.h"
 
+#include <QRect>
+#include <QSize>
 #include <QTimer>
 
 #include <map>
@@ -39,6 +41,7 @@ struct RunSettings {
     std::string record;                   // inputs and frames are recorded here
     const Recording* replay = nullptr;    // inputs come from here
     TUint64 imageLimit = TUint64(1) << 30;  // larger images are refused unread
+    QSize windowSize{800, 480};           // a window's size when it leaves full screen
 };
 
 class MainView : public MainViewBase {
@@ -170,5 +173,6 @@ private:
     TInt64 frames_ = 0;
     bool finished_ = false;
     QTimer titleTimer_;
+    QRect normalGeometry_;  // the window's place before it filled the screen
     std::string lastScreenshot_;
 };

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 void MainView::input(InputEvent e) {
     if (clock_ && clock_->started()) return clock_->post(std::move(e));
@@ -92,7 +93,18 @@ bool MainView::desktopKey(QKeyEvent* e) {
     return true;
 }
 
-void MainView::toggleFullScreen() { setWindowState(windowState() ^ Qt::WindowFullScreen); }
+// The geometry is set here too, so that it changes where no window manager
+// would do it.
+void MainView::toggleFullScreen() {
+    if (isFullScreen()) {
+        showNormal();
+        setGeometry(normalGeometry_.isValid() ? normalGeometry_ : QRect(pos(), settings_.windowSize));
+        return;
+    }
+    normalGeometry_ = isVisible() ? geometry() : QRect();
+    if (QScreen* s = screen()) setGeometry(s->geometry());
+    showFullScreen();
+}
 
 void MainView::tiltTo(Acceleration a) { input(InputEvent::accel(a.x, a.y, a.z)); }
 

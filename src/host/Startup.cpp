@@ -117,6 +117,7 @@ RunSettings settingsFor(const PlayerOptions& o, const AppLocation& app, const st
     s.record = o.record;
     s.replay = replay;
     s.imageLimit = o.memoryLimit;
+    s.windowSize = startSize(o, QGuiApplication::primaryScreen());
     return s;
 }
 
