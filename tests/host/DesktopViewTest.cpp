@@ -148,3 +148,33 @@ TEST_F(DesktopView, TheDataDirectoryTakesTheWritesAndTheFolderKeepsItsFiles) {
     EXPECT_EQ(data.read("log.txt"), "LOG: kept\n");
     EXPECT_EQ(text(v.rootDirectory()), dir.root());
 }
+
+// --portrait: a portrait picture is shown upright whatever the window's shape;
+// without it, only a window higher than wide shows it upright.
+TEST_F(DesktopView, PortraitPicturesTurnOnlyInAWideWindowWithoutPortrait) {
+    writeImage(dir, kApp);
+    const struct {
+        bool portrait;
+        QSize window;
+        bool turned;
+        QSize shown;
+    } cases[] = {{false, {800, 480}, true, {800, 480}}, {false, {480, 800}, false, {480, 800}},
+                 {true, {800, 480}, false, {480, 800}}, {true, {1000, 1000}, false, {480, 800}}};
+    for (const auto& c : cases) {
+        view.reset();
+        VirtualMachine::destroyCurrent();
+        RunSettings s;
+        s.portrait = c.portrait;
+        std::string error;
+        ASSERT_TRUE(make().configure(s, error));
+        view->setWindowState(Qt::WindowNoState);
+        view->resize(c.window);
+        view->start();
+        view->setOrientation(1);
+        EXPECT_EQ(view->isRotatedPortrait(), c.turned) << c.portrait << " " << c.window.width();
+        EXPECT_EQ(view->shownSize(), c.shown);
+        EXPECT_EQ(view->buffer().size(), QSize(480, 800));  // the application's picture, either way
+        view->setOrientation(2);
+        EXPECT_EQ(view->buffer().size(), QSize(800, 480));
+    }
+}

@@ -177,3 +177,32 @@ TEST(Scaling, OnAFullHdScreenThePictureIsLetterboxedAndPressesMapBack) {
     input.send("quit");
     EXPECT_EQ(input.finish(), 0);
 }
+
+// A run that ends with a FATAL line in a window shows the text until the
+// person has read it; under --headless nothing waits.
+TEST(Scaling, AFatalEndInAWindowWaitsInAMessageBox) {
+    for (const char* p : {"Xvfb", "xdpyinfo"})
+        if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
+    ScratchDir dir;
+    Stopper server;
+    std::string display = startXvfb(server, "1920x1080");
+    ASSERT_FALSE(display.empty());
+    dir.write("index.mcb", "not an image");
+    auto env = [&](const char* role) {
+        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role},
+                                              {"XDG_DATA_HOME", dir.path("data")}});
+    };
+    ChildProcess player({playerBinary()}, env(""), dir.root());
+    ASSERT_TRUE(player.waitFor("FATAL: UnknownException (CODE:11)\nmcbplayer: ")) << player.err();
+    ChildProcess input({testBinary()}, env("input"), dir.root());
+    ASSERT_TRUE(input.waitFor("helper ready")) << input.err();
+    // The box is the player's one window now; Return takes its button.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do input.send("geometry 0");
+    while (!input.waitFor("geometry 0 ", 0.2) && std::chrono::steady_clock::now() < until);
+    ASSERT_NE(input.err().find("geometry 0 "), std::string::npos) << "no window waits: " << input.err();
+    input.send("key Return");
+    EXPECT_EQ(player.finish(), 1) << player.err();
+    input.send("quit");
+    EXPECT_EQ(input.finish(), 0);
+}
