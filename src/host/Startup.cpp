@@ -62,17 +62,25 @@ void ensureRuntimeDirectory() {
     addExitCleanup([] { std::filesystem::remove_all(made); });
 }
 
-// Empty when a window can be opened; otherwise why not, in one line.
+bool havePlatformPlugin(const std::string& name) {
+    if (std::getenv("QT_PLUGIN_PATH") || std::getenv("QT_QPA_PLATFORM_PLUGIN_PATH")) return true;  // Qt looks elsewhere too
+    QString pattern = "libq" + QString::fromStdString(name) + "*";
+    return !QDir(QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").entryList({pattern}).isEmpty();
+}
+
+// Empty when a window can be opened; otherwise why not, in one line. Qt
+// itself would end the process in an abort.
 std::string displayProblem() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const std::string chosen = platform ? platform : "";
+    const std::string name = chosen.substr(0, chosen.find(':'));
+    if (!name.empty() && !havePlatformPlugin(name))
+        return "Qt has no platform '" + name + "' (QT_QPA_PLATFORM); unset it, or run without a window: mcbplayer --headless";
     if (!chosen.empty() && chosen.rfind("xcb", 0) != 0 && chosen.rfind("wayland", 0) != 0) return "";
     const char* display = std::getenv("DISPLAY");
     if (chosen.rfind("wayland", 0) != 0 && display && *display && x11props::canOpenDisplay(display)) return "";
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (chosen.rfind("xcb", 0) != 0 && wayland && *wayland &&
-        QDir(QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms").entryList({"libqwayland*"}).size() > 0)
-        return "";
+    if (chosen.rfind("xcb", 0) != 0 && wayland && *wayland && havePlatformPlugin("wayland")) return "";
     if (display && *display) return std::string("no X server answers on DISPLAY=") + display +
                                     "; start one, or run without a window: mcbplayer --headless";
     return "no display: set DISPLAY (an X server) or WAYLAND_DISPLAY, or run without a window: mcbplayer --headless";

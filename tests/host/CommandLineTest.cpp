@@ -126,6 +126,8 @@ TEST(CommandLine, WithoutADisplayOneLineSaysWhatToDo) {
         {{{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ":97"}}, "mcbplayer: no X server answers on DISPLAY=:97; start one, or "
                                                        "run without a window: mcbplayer --headless\n"},
         {{{"QT_QPA_PLATFORM", "xcb"}}, "mcbplayer: no display: "},
+        {{{"QT_QPA_PLATFORM", "nosuch:size=1"}}, "mcbplayer: Qt has no platform 'nosuch' (QT_QPA_PLATFORM); unset it, "
+                                                 "or run without a window: mcbplayer --headless\n"},
     };
     for (const auto& [env, message] : cases) {
         RunResult r = runWith(dir.root(), {}, env);
