@@ -1,6 +1,8 @@
 // The sound extensions' messages about the sound server.
 #include "extensions/SoundServer.h"
 
+#include "extensions/ExtensionMessages.h"
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -20,12 +22,7 @@ void OnceMessage::say() {
     sayNow(text_);
 }
 
-// Unbuffered, so that the sound thread's messages keep their place among the
-// player's other output.
-void sayNow(const char* text) {
-    const size_t n = std::strlen(text);
-    if (::write(2, text, n) != ssize_t(n)) return;
-}
+void sayNow(const char* text) { extmsg::say(text); }
 
 namespace {
 std::atomic<int> gVolume{100};

@@ -2,6 +2,7 @@
 // player's own lines.
 #include "host/HostProcess.h"
 
+#include "extensions/ExtensionMessages.h"
 #include "foundation/VMError.h"
 
 #include <cstdio>
@@ -40,7 +41,10 @@ void addExitCleanup(std::function<void()> cleanup) { gCleanups.push_back(std::mo
 bool ending() { return gEnding; }
 void setFatalDetail(std::function<std::string()> detail) { gFatalDetail = std::move(detail); }
 void setFatalNotice(std::function<void(const std::string&)> notice) { gFatalNotice = std::move(notice); }
-void setLogCopy(std::FILE* file) { gLogCopy = file; }
+void setLogCopy(std::FILE* file) {
+    gLogCopy = file;
+    extmsg::setCopy(file ? fileno(file) : -1);
+}
 std::FILE* logCopy() { return gLogCopy; }
 
 void say(const std::string& line) {

@@ -232,7 +232,7 @@ int runPlayer(int argc, char** argv) {
     QtClientApplication app(argc, argv);
     std::string cwd = QFile::encodeName(QDir::currentPath()).toStdString(), root;
     if (!rootDirectoryFor(argc, argv, cwd, root)) {
-        std::fprintf(stderr, "%s: VM basename too long\n", baseName(argv[0]).c_str());
+        say(baseName(argv[0]) + ": VM basename too long");
         return 1;
     }
     AppLocation location = o.autoRoot ? AppLocation{root, "index.mcb", baseName(argv[0])} : locateApp(o.app, cwd);
