@@ -26,6 +26,9 @@
 #include <unistd.h>
 
 namespace {
+// MT19937's customary seed.
+constexpr TUint32 kHeadlessSeed = 5489;
+
 TUint64 nowMicros() {
     timeval tv{};
     gettimeofday(&tv, nullptr);
@@ -122,7 +125,9 @@ void MainView::startSteppedTime() {
     setSteppedFrames(true);
     const Recording* replay = settings_.replay;
     clockStart_ = replay ? replay->header.start : QDateTime::currentMSecsSinceEpoch();
-    natives::setRandomSeed(replay ? replay->header.seed : TUint32(std::clock()) ^ TUint32(clockStart_));
+    // Headless runs are there to be repeated: their random numbers are too.
+    const TUint32 seed = replay ? replay->header.seed : settings_.stepped ? kHeadlessSeed : TUint32(std::clock()) ^ TUint32(clockStart_);
+    natives::setRandomSeed(seed);
     natives::setWallClock([this] { return clockMillis(); });
     if (replay) clock_->setScript(replay->events);
 }

@@ -35,7 +35,7 @@ struct RunSettings {
     int scale = 0;                        // 0: fit the window; N: N times
     bool smooth = false;
     bool portrait = false;                // a portrait picture is never turned
-    bool stepped = false;                 // stepped time (EventClock.h)
+    bool stepped = false;                 // stepped time (EventClock.h) and a fixed seed: --headless
     TInt64 frames = 0;                    // the run ends after this many frames (0: never)
     std::string screenshot;               // the last frame goes here when the run ends
     std::string record;                   // inputs and frames are recorded here

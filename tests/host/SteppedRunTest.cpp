@@ -37,6 +37,12 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
         EXPECT_GE(qRed(image.pixel(c.squareX + 10, 20)), 128);
         EXPECT_EQ(image.pixel(c.squareX + 25, 20), kBlack);
         EXPECT_EQ(image.pixel(4, 4), 0xFF00FF00);  // the pointer mark at (0, 0)
+        // Again: the same frame, random colour and all.
+        RunResult again = runWith(dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot",
+                                               shot + ".again.png"});
+        ASSERT_EQ(again.status, 0) << again.err;
+        EXPECT_EQ(readPng(shot + ".again.png"), image);
+        EXPECT_EQ(logLines(again.err), logLines(r.err));
     }
 }
 
