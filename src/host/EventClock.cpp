@@ -12,7 +12,7 @@ EventClock::EventClock(Scheduler& timers, Hooks hooks) : timers_(timers), hooks_
 void EventClock::start() {
     real_.start();
     started_ = true;
-    timers_.setSteppedClock([this] { return now_; });
+    timers_.setSteppedClock([this] { return now_; }, [this] { wakeIn(0); });
     wakeIn(0);
 }
 

@@ -58,15 +58,19 @@ Timer* Scheduler::findTimer(TInt32 id) const {
     return nullptr;
 }
 
-void Scheduler::setSteppedClock(std::function<TInt64()> now) {
+void Scheduler::setSteppedClock(std::function<TInt64()> now, std::function<void()> changed) {
     now_ = std::move(now);
+    changed_ = std::move(changed);
     for (auto& t : timers_) {
         t->stop();
         armFrom(*t, now_());
     }
 }
 
-void Scheduler::armFrom(Timer& t, TInt64 from) { t.arm(from + std::max(t.interval(), 1), armings_++); }
+void Scheduler::armFrom(Timer& t, TInt64 from) {
+    t.arm(from + std::max(t.interval(), 1), armings_++);
+    if (changed_) changed_();
+}
 
 std::optional<TInt64> Scheduler::nextDue() const {
     std::optional<TInt64> next;

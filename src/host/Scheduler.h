@@ -59,7 +59,9 @@ public:
     // From now on timers wait on `now` (virtual milliseconds): a timer is due
     // one period after it was added or re-timed, then every period; a period
     // below 1 ms counts as 1 ms, so that virtual time always moves on.
-    void setSteppedClock(std::function<TInt64()> now);
+    // `changed` is told when a timer is added or re-timed (the clock may
+    // have to wake sooner).
+    void setSteppedClock(std::function<TInt64()> now, std::function<void()> changed = nullptr);
     bool stepped() const { return bool(now_); }
     // The time of the earliest due timer; none without timers.
     std::optional<TInt64> nextDue() const;
@@ -74,5 +76,6 @@ private:
     VirtualMachine* vm_ = nullptr;
     std::vector<std::unique_ptr<Timer>> timers_;
     std::function<TInt64()> now_;
+    std::function<void()> changed_;
     TUint64 armings_ = 0;
 };
