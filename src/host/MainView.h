@@ -51,8 +51,9 @@ public:
     explicit MainView(const std::string& rootDirectory);
     ~MainView() override;
 
-    // Before start(): how the run goes. False with a message when the data
-    // directory or the recording cannot be set up.
+    // Before start(): how the run goes. False with a message when the
+    // recording cannot be written (a data directory that cannot be made is
+    // said and left out: the application then writes into its own folder).
     bool configure(const RunSettings& settings, std::string& error);
     // Creates the machine, loads the image from the root directory and runs its
     // initialiser and main; a missing image ends the process with status 1.

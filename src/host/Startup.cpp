@@ -134,9 +134,9 @@ int runWindow(QtClientApplication& app, const PlayerOptions& o, const AppLocatio
     std::string userData = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).toStdString();
     std::string data = dataDirectoryFor(o.dataDirectory, QFile::encodeName(QDir::currentPath()).toStdString(), userData, location.name);
     std::string error;
-    if (!view->configure(settingsFor(o, location, data, replay), error)) {
+    if (!view->configure(settingsFor(o, location, data, replay), error)) {  // an option's file cannot be written
         say("mcbplayer: " + error);
-        return error.rfind("--record", 0) == 0 ? 2 : 1;
+        return 2;
     }
     DisplaySignalWatch display([v = view.get()](QString state) { v->displaySignal(state); });
     if (!display.connect(QDBusConnection::systemBus())) say("FATAL: Failed to connect to dbus");
