@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, then runs the player on the
+# Installs what is missing, builds everything, then runs the player on an
 # example application: in a window where an X display answers, headless
-# otherwise. The example ends by itself after about a second.
+# otherwise. `./run.sh NAME` runs the example NAME instead of the default.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+examples=()
+for dir in examples/*/; do
+  name=$(basename "$dir")
+  [ -f "$dir/$name.s" ] && examples+=("$name")
+done
+example=${1:-ticker}
+if [[ ! " ${examples[*]} " == *" $example "* ]]; then
+  echo "run.sh: there is no example '$example'. The examples are: ${examples[*]}" >&2
+  echo "Run one with: ./run.sh NAME" >&2
+  exit 2
+fi
 
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
@@ -11,21 +23,15 @@ cmake --build build -j "$(nproc)"
 
 echo
 echo "Built in build/bin:"
-for exe in build/bin/*; do
-  [ -x "$exe" ] && echo "  $(basename "$exe")"
-done
-
-example=${1:-ticker}
+echo "  mcbplayer   runs an application:     build/bin/mcbplayer [OPTIONS] [APP]   (--help for more)"
+echo "  mcbasm      assembles an image:      build/bin/mcbasm SOURCE -o IMAGE"
+echo "  mcbdis      prints an image:         build/bin/mcbdis IMAGE"
 echo
-echo "Running the example '$example' (build/examples/$example/index.mcb):"
-cd "build/examples/$example"
+echo "Running the example '$example' (build/examples/$example)."
+echo "The examples are: ${examples[*]}; run another with ./run.sh NAME."
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  ../../bin/mcbplayer
+  build/bin/mcbplayer "build/examples/$example"
 else
-  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-    XDG_RUNTIME_DIR=$(mktemp -d)
-    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-    export XDG_RUNTIME_DIR
-  fi
-  QT_QPA_PLATFORM=offscreen ../../bin/mcbplayer
+  echo "No display answers: running it headless."
+  build/bin/mcbplayer --headless "build/examples/$example"
 fi

@@ -2,6 +2,8 @@
 // Start, LocationUpdated with GetAll of the new location, and Stop.
 #include "extensions/GeoClue.h"
 
+#include "extensions/ExtensionMessages.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -26,8 +28,7 @@ constexpr quint32 kAccuracyExact = 8;
 void sayNoSource() {
     static std::once_flag said;
     std::call_once(said, [] {
-        static const char text[] = "Location: no position source\n";
-        if (::write(2, text, sizeof text - 1) < 0) return;
+        extmsg::say("Location: no position source\n");
     });
 }
 

@@ -1,6 +1,7 @@
 // The audio mixer: mix() on its own, the extension's calls, and what a
 // private sound server plays.
 #include "ExtensionTestSupport.h"
+#include "extensions/SoundServer.h"
 
 #include <random>
 
@@ -221,3 +222,31 @@ TEST_F(MixerSink, AStopMidSoundFadesToSilenceWithin160Samples) {
     EXPECT_EQ(slice(heard, played, fade.size()), fade);
     EXPECT_TRUE(silent(slice(heard, played + fade.size(), heard.size())));
 }
+
+// --mute and --volume: the stream starts at that share of the server's normal
+// volume (cubic, as the desktop's sound settings show it); 0 is silence.
+class MixerVolume : public MixerSink, public ::testing::WithParamInterface<std::pair<int, int>> {
+protected:
+    void TearDown() override { sound::setOutputVolume(100); }
+};
+
+TEST_P(MixerVolume, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
+    const auto [percent, level] = GetParam();  // level: what a constant 8000 becomes
+    sound::setOutputVolume(percent);
+    Samples heard;
+    attempt([&] {
+        load(Samples(AudioMixer::kRate, 8000));
+        r.call(30, 4, {m, 0});
+        if (level == 0) {
+            ASSERT_TRUE(capture->waitForSamples(AudioMixer::kRate * 3 / 2));
+            heard = capture->samples();
+            return;
+        }
+        ASSERT_TRUE(capture->waitForSound(AudioMixer::kRate / 2));
+        heard = slice(capture->samples(), capture->firstSound() + 800, AudioMixer::kRate / 4);
+    });
+    if (level == 0) EXPECT_TRUE(silent(heard));
+    for (int16_t v : heard) ASSERT_NEAR(v, level, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(HalfAndMuted, MixerVolume, ::testing::Values(std::pair{50, 1000}, std::pair{0, 0}));

@@ -1,6 +1,7 @@
 // The audio player: the extension's calls, what a private sound server plays,
 // and connections that fail.
 #include "ExtensionTestSupport.h"
+#include "extensions/SoundServer.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -207,4 +208,26 @@ TEST_F(PlayerSink, APlayerCollectedWhilePlayingStopsCleanly) {
     const size_t before = capture->samples().size();
     ASSERT_TRUE(capture->waitForSamples(before + AudioPlayer::kRate / 2));
     EXPECT_TRUE(silent(slice(capture->samples(), capture->samples().size() - AudioPlayer::kRate / 4, AudioPlayer::kRate)));
+}
+
+TEST_F(PlayerSink, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
+    struct Restore {
+        ~Restore() { sound::setOutputVolume(100); }
+    } restore;
+    const Samples sound = tone(4410);
+    sound::setOutputVolume(50);
+    VMAddr p = r.load(sound);
+    r.start(p);
+    Samples heard = this->heard(sound);
+    ASSERT_EQ(heard.size(), sound.size());
+    for (size_t i = 0; i < sound.size(); ++i) ASSERT_NEAR(heard[i], sound[i] / 8.0, 1) << i;  // 50 % of 1 cubed
+    ASSERT_TRUE(waitUntil([&] { return !r.playing(p); }));
+
+    sound::setOutputVolume(0);
+    capture = std::make_unique<Capture>(server);
+    r.start(p);
+    ASSERT_TRUE(waitUntil([&] { return r.playing(p); }));
+    ASSERT_TRUE(waitUntil([&] { return !r.playing(p); }));
+    ASSERT_TRUE(capture->waitForSamples(AudioPlayer::kRate / 2));
+    EXPECT_TRUE(silent(capture->samples()));
 }

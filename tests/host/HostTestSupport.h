@@ -458,12 +458,12 @@ struct Stopper {
 
 // Xvfb on a display number it picks itself (so that it never meets another
 // test's server); empty when it did not start.
-inline std::string startXvfb(Stopper& server) {
+inline std::string startXvfb(Stopper& server, const std::string& size = "800x480") {
     // Two lines in either order: "pid=P" from the shell, the display number from Xvfb
     // once it is ready.
     int number = -1;
-    if (FILE* p = popen("Xvfb -displayfd 1 -screen 0 800x480x24 -nolisten tcp -noreset 2>/dev/null & "
-                        "echo pid=$!", "r")) {
+    std::string command = "Xvfb -displayfd 1 -screen 0 " + size + "x24 -nolisten tcp -noreset 2>/dev/null & echo pid=$!";
+    if (FILE* p = popen(command.c_str(), "r")) {
         char line[64];
         for (int i = 0; i < 2 && std::fgets(line, sizeof line, p); ++i)
             if (std::sscanf(line, "pid=%d", &server.pid) != 1) number = std::atoi(line);
