@@ -3779,11 +3779,11 @@ dg_narrow:
     deref
     push PADDLE_Y
     call blit, plain
-    ldglobals                     ; the ball, while a game goes on
+    ldglobals                     ; the ball, unless the level or the game is over
     fielda G_STATE
     deref
-    push S_OVER
-    eq
+    push S_CLEARED
+    ge
     jz dg_ball
     jmp dg_hud
 dg_ball:
