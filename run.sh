@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, then runs the player on the
-# example application: in a window where an X display answers, headless
-# otherwise. The example ends by itself after about a second.
+# Installs what is missing, builds everything, then runs the player on an
+# example application (the game "bricks" unless another is named): in a window
+# where an X display answers, headless otherwise, for a few seconds, leaving a
+# screenshot of its last frame.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,7 +16,7 @@ for exe in build/bin/*; do
   [ -x "$exe" ] && echo "  $(basename "$exe")"
 done
 
-example=${1:-ticker}
+example=${1:-bricks}
 echo
 echo "Running the example '$example' (build/examples/$example/index.mcb):"
 cd "build/examples/$example"
@@ -27,5 +28,7 @@ else
     trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
     export XDG_RUNTIME_DIR
   fi
-  QT_QPA_PLATFORM=offscreen ../../bin/mcbplayer
+  screenshot="$PWD/../$example-screenshot.png"
+  ../../bin/mcbplayer --headless --frames 150 --screenshot "$screenshot"
+  echo "No display: ran headless for 150 frames; the last one is in $screenshot"
 fi
