@@ -116,7 +116,9 @@ void AudioMixer::startStream() {
     pa_stream_set_write_callback(stream_, onWrite, this);
     pa_stream_set_state_callback(stream_, onStreamState, connection_->loop());
     pa_stream_set_underflow_callback(stream_, onUnderflow, this);
-    if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) == 0)
+    pa_cvolume volume;
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, sound::streamVolume(volume, 1),
+                                   nullptr) == 0)
         connection_->waitUntil([this] { return sound::settled(pa_stream_get_state(stream_)); });
     if (pa_stream_get_state(stream_) != PA_STREAM_READY) {
         pa_stream_set_write_callback(stream_, nullptr, nullptr);

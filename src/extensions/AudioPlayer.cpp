@@ -125,7 +125,9 @@ void AudioPlayer::start() {
     pa_stream_set_underflow_callback(stream_, onUnderflow, this);
     pa_buffer_attr attr;  // every field all ones: the server chooses
     attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = attr.fragsize = TUint32(-1);
-    if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0) stop();
+    pa_cvolume volume;
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_NOFLAGS, sound::streamVolume(volume, 1), nullptr) < 0)
+        stop();
 }
 
 // Every callback goes first, so that nothing the server still reports about

@@ -1,6 +1,8 @@
 // The sound extensions' messages about the sound server.
 #include "extensions/SoundServer.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <unistd.h>
@@ -23,6 +25,21 @@ void OnceMessage::say() {
 void sayNow(const char* text) {
     const size_t n = std::strlen(text);
     if (::write(2, text, n) != ssize_t(n)) return;
+}
+
+namespace {
+std::atomic<int> gVolume{100};
+}
+
+void setOutputVolume(int percent) { gVolume = percent < 0 ? 0 : percent > 100 ? 100 : percent; }
+
+int outputVolume() { return gVolume; }
+
+const pa_cvolume* streamVolume(pa_cvolume& volume, int channels) {
+    const int percent = gVolume;
+    if (percent >= 100) return nullptr;
+    pa_cvolume_set(&volume, unsigned(channels), pa_volume_t(uint64_t(PA_VOLUME_NORM) * unsigned(percent) / 100));
+    return &volume;
 }
 
 }  // namespace sound

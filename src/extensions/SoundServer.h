@@ -5,6 +5,7 @@
 
 #include <pulse/context.h>
 #include <pulse/stream.h>
+#include <pulse/volume.h>
 
 namespace sound {
 
@@ -35,5 +36,14 @@ extern OnceMessage playerNoServer;
 
 // Writes `text` (no formatting) to standard error at once.
 void sayNow(const char* text);
+
+// The volume every playback stream starts with, in percent of the server's
+// normal volume (as the desktop's sound settings show it); 0 mutes. The user
+// may still change a stream's volume in those settings while it plays.
+void setOutputVolume(int percent);
+int outputVolume();
+// The stream volume for `channels` channels; null at 100 %, where the server
+// keeps its own choice.
+const pa_cvolume* streamVolume(pa_cvolume& volume, int channels);
 
 }  // namespace sound

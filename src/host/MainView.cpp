@@ -1,44 +1,143 @@
-// MainView: construction, start, input events, foreground state, orientation.
+// MainView: construction, the run's settings, start and finish, frames,
+// stepped time, orientation and the clocks.
 #include "host/MainView.h"
 
 #include "graphics/GraphicsNatives.h"
 #include "host/HostProcess.h"
-#include "host/KeyMapping.h"
+#include "host/Tilt.h"
 #include "host/X11Properties.h"
 #include "io/CAppsFileReader.h"
+#include "natives/ClockSource.h"
 #include "natives/NativeGroupOps.h"
 #include "vm/VirtualMachine.h"
 
+#include <QDateTime>
 #include <QFile>
-#include <QKeyEvent>
-#include <QMouseEvent>
+#include <QImage>
+#include <QTimeZone>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 namespace {
-// The foreground state last reported to the application.
-bool lastActive = false;
-
 TUint64 nowMicros() {
     timeval tv{};
     gettimeofday(&tv, nullptr);
     return TUint64(tv.tv_sec) * 1000000u + TUint64(tv.tv_usec);
 }
+
+// Why a name cannot be opened as an image, for a person to read.
+std::string openFailure(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        struct stat folder {};
+        std::string parent = path.substr(0, path.find_last_of('/'));
+        if (errno == ENOENT && ::stat(parent.c_str(), &folder) != 0) return "there is no such folder";
+        if (errno == ENOENT) return "there is no such file";
+        return std::strerror(errno);
+    }
+    if (S_ISDIR(st.st_mode)) return "it is a folder, not an image";
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file (a pipe or a device is never read)";
+    if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+    return "it cannot be read";
+}
 }  // namespace
 
 MainView::MainView(const std::string& rootDirectory)
     : files(rootDirectory),
-      rootDirectory_(OString::fromQString(QFile::decodeName(QByteArray::fromStdString(rootDirectory)))) {
+      rootDirectory_(OString::fromQString(QFile::decodeName(QByteArray::fromStdString(rootDirectory)))),
+      tilt_(std::make_shared<SetAcceleration>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setWindowState(Qt::WindowFullScreen);
+    setMinimumSize(400, 240);
     x11props::markNotComposited();
-    host::setBeforeEnd([this] { closeLog(); });
+    host::setBeforeEnd([this] { finishRun(); });
     extensions.setWindowMinimiser([this] { showMinimized(); });
+    tilt_->set(tilt::level());
+    titleTimer_.setSingleShot(true);
+    connect(&titleTimer_, &QTimer::timeout, this, [this] { setWindowTitle(QString::fromStdString(settings_.appName)); });
 }
 
-MainView::~MainView() { host::setBeforeEnd(nullptr); }
+MainView::~MainView() {
+    host::setBeforeEnd(nullptr);
+    natives::setWallClock(nullptr);
+}
+
+bool MainView::configure(const RunSettings& settings, std::string& error) {
+    settings_ = settings;
+    if (!settings.appName.empty()) setWindowTitle(QString::fromStdString(settings.appName));
+    setPresentation(settings.scale, settings.smooth);
+    if (!settings.dataDirectory.empty() && !files.setDataDirectory(settings.dataDirectory, error))
+        host::say("mcbplayer: cannot use the data directory '" + settings.dataDirectory + "' (" + error +
+                  "): the application writes into its own folder");
+    if (!files.dataDirectory().empty()) {
+        std::vector<std::string> warnings;
+        keys_.load(files.dataDirectory() + "/keys.ini", warnings);
+        for (const std::string& w : warnings) host::say("mcbplayer: " + w);
+    }
+    if (settings.stepped || settings.replay || !settings.record.empty() || settings.frames > 0) startSteppedTime();
+    if (settings.replay) {
+        for (const InputEvent& e : settings.replay->events)
+            if (e.kind == InputEvent::Frame) expectedFrames_[e.a] = e.hash;
+    }
+    // The keys' and the gamepad's tilt where the handset's sensor is missing,
+    // and always in recorded and replayed runs, which must not read a device.
+    if (!settings.record.empty() || settings.replay || ::access(DevicePaths().accelerometer.c_str(), R_OK) != 0)
+        extensions.setAccelerationSource(tilt_);
+    if (!settings.record.empty()) {
+        RecordingHeader h;
+        h.start = clockStart_;
+        h.seed = *natives::randomSeed();
+        h.zone = QTimeZone::systemTimeZoneId().toStdString();
+        h.app = settings.appName;
+        if (!recorder_.open(settings.record, h, error)) {
+            error = "--record: cannot write '" + settings.record + "': " + error;
+            return false;
+        }
+        clock_->setRecorder(&recorder_);
+    }
+    return true;
+}
+
+// Stepped time reads one clock for everything: the clock services, the
+// date-time natives and the random seed start where the recording started.
+void MainView::startSteppedTime() {
+    EventClock::Hooks hooks;
+    hooks.apply = [this](const InputEvent& e) { apply(e); };
+    hooks.afterStep = [this] { drawRequestedFrame(); };
+    hooks.scriptEnded = [this] { host::endProcess(0); };
+    clock_ = std::make_unique<EventClock>(scheduler, hooks);
+    setSteppedFrames(true);
+    const Recording* replay = settings_.replay;
+    clockStart_ = replay ? replay->header.start : QDateTime::currentMSecsSinceEpoch();
+    natives::setRandomSeed(replay ? replay->header.seed : TUint32(std::clock()) ^ TUint32(clockStart_));
+    natives::setWallClock([this] { return clockMillis(); });
+    if (replay) clock_->setScript(replay->events);
+}
+
+TInt64 MainView::clockMillis() { return clockStart_ + clock_->readForApplication(); }
+
+std::unique_ptr<CAppsFileReader> MainView::openImage() {
+    std::unique_ptr<CAppsFileReader> reader = files.rootFiles().openForReading(OString(settings_.imageName.c_str()));
+    if (!reader) failToOpen(openFailure(files.root() + "/" + settings_.imageName));
+    if (reader->size() > settings_.imageLimit)
+        failToOpen("it is " + std::to_string(reader->size()) + " bytes, more than the " +
+                   std::to_string(settings_.imageLimit) + " bytes the machine's memory may hold");
+    return reader;
+}
+
+void MainView::failToOpen(const std::string& why) {
+    std::string path = files.root() + "/" + settings_.imageName;
+    host::say("Failed to open '" + path + "'");
+    host::say("mcbplayer: " + why + "; give the application's folder or its index.mcb: mcbplayer [OPTIONS] APP");
+    host::endProcess(1);
+}
 
 void MainView::start() {
     startMicros = nowMicros();
@@ -46,70 +145,53 @@ void MainView::start() {
     VirtualMachine& vm = VirtualMachine::createCurrent();
     scheduler.setVm(&vm);
     extensions.attach(&vm, this);
-    std::unique_ptr<CAppsFileReader> reader = openForReading(OString("index.mcb"), 0);
-    if (!reader) {
-        std::fprintf(stderr, "Failed to open '%s/index.mcb'\n", files.root().c_str());
-        host::endProcess(1);
-    }
+    std::unique_ptr<CAppsFileReader> reader = openImage();
+    if (clock_) clock_->start();
+    host::setFatalDetail([&vm, this]() -> std::string {
+        if (vm.loadProblem().empty()) return "";
+        return "mcbplayer: " + files.root() + "/" + settings_.imageName + ": " + vm.loadProblem();
+    });
     host::callVm([&] { vm.load(CAppsString("index.mcb"), *reader->getStream(), this); });
-    update();
+    host::setFatalDetail(nullptr);
+    requestWholePicture();
+    if (clock_) drawRequestedFrame();
 }
 
-bool MainView::isRotatedPortrait() const { return orientation_ == 1 && width() > height(); }
-
-// --- input ---------------------------------------------------------------------
-
-void MainView::keyPressEvent(QKeyEvent* e) { deliverKey(e, true); }
-void MainView::keyReleaseEvent(QKeyEvent* e) { deliverKey(e, false); }
-
-void MainView::deliverKey(QKeyEvent* e, bool pressed) {
-    VirtualMachine* vm = VirtualMachine::current();
-    if (!vm) return;
-    OString text = OString::fromQString(e->text());
-    TInt32 code = host::playerKeyCode(e->key());
-    TInt32 scan = TInt32(e->nativeScanCode());
-    host::callVm([&] { vm->keyEvent(newKeyEvent(*vm, code, scan, 0, text), pressed); });
+void MainView::finishRun() {
+    if (finished_) return;
+    finished_ = true;
+    closeLog();
+    if (!settings_.screenshot.empty() && !buffer().isNull() &&
+        !buffer().toImage().save(QString::fromStdString(settings_.screenshot), "PNG"))
+        host::say("mcbplayer: cannot write the screenshot '" + settings_.screenshot + "'");
+    if (recorder_.isOpen()) {
+        InputEvent end = InputEvent::end();
+        end.time = clock_->now();
+        recorder_.write(end);
+        recorder_.close();
+    }
 }
 
-void MainView::mousePressEvent(QMouseEvent* e) { deliverPointer(0, e); }
-void MainView::mouseReleaseEvent(QMouseEvent* e) { deliverPointer(1, e); }
-void MainView::mouseMoveEvent(QMouseEvent* e) { deliverPointer(6, e); }
-
-void MainView::deliverPointer(TInt32 kind, QMouseEvent* e) {
-    VirtualMachine* vm = VirtualMachine::current();
-    if (!vm) return;
-    QPoint p = e->position().toPoint();
-    host::callVm([&] { vm->pointerEvent(kind, p.x(), p.y(), 0); });
+// Frames are counted, and hashed where a recording is written or checked.
+void MainView::frameDrawn() {
+    ++frames_;
+    if (recorder_.isOpen() || !expectedFrames_.empty()) {
+        QImage image = buffer().toImage().convertToFormat(QImage::Format_ARGB32);
+        TUint64 hash = recording::hashPixels(image.constBits(), image.width(), image.height(), int(image.bytesPerLine()));
+        InputEvent frame = InputEvent::frame(TInt32(frames_), hash);
+        frame.time = clock_->now();
+        recorder_.write(frame);
+        auto expected = expectedFrames_.find(TInt32(frames_));
+        if (expected != expectedFrames_.end() && expected->second != hash && !mismatchSaid_) {
+            mismatchSaid_ = true;
+            host::say("mcbplayer: replay: frame " + std::to_string(frames_) + " differs from the recording");
+        }
+    }
+    if (settings_.frames > 0 && frames_ >= settings_.frames) host::endProcess(0);
 }
 
-// --- foreground state -------------------------------------------------------------
-
-void MainView::showEvent(QShowEvent*) {
-    visible = true;
-    updateForeground();
-}
-
-void MainView::hideEvent(QHideEvent*) {
-    visible = false;
-    updateForeground();
-}
-
-void MainView::setApplicationVisible(bool value) {
-    visible = value;
-    updateForeground();
-}
-
-void MainView::displaySignal(QString state) {
-    displayOn = state != QStringLiteral("off");
-    updateForeground();
-}
-
-void MainView::updateForeground() {
-    bool active = visible && displayOn;
-    VirtualMachine* vm = VirtualMachine::current();
-    if (active == lastActive || !vm) return;
-    lastActive = active;
-    host::callVm([&] { active ? vm->foregroundEvent() : vm->backgroundEvent(); });
+bool MainView::isRotatedPortrait() const {
+    return orientation_ == 1 && !settings_.portrait && width() > height();
 }
 
 // --- orientation and screen ---------------------------------------------------------
@@ -119,7 +201,7 @@ void MainView::setOrientation(TInt32 value) {
     orientation_ = value;
     setOrientationToPortrait(value != 2);
     fitBackBuffer();
-    update();
+    requestWholePicture();
 }
 
 TInt32 MainView::orientation() { return orientation_; }
@@ -131,6 +213,11 @@ void MainView::screenSize(TInt32& width, TInt32& height) {
     height = orientation_ == 2 ? 480 : 800;
 }
 
-TInt32 MainView::currentMillis() { return TInt32(TUint32(nowMicros() / 1000)); }
+TInt32 MainView::currentMillis() {
+    return clock_ ? TInt32(TUint32(TUint64(clockMillis()))) : TInt32(TUint32(nowMicros() / 1000));
+}
 
-TInt32 MainView::elapsedMillis() { return TInt32(TUint32((nowMicros() - startMicros) / 1000)); }
+TInt32 MainView::elapsedMillis() {
+    return clock_ ? TInt32(TUint32(TUint64(clock_->readForApplication())))
+                  : TInt32(TUint32((nowMicros() - startMicros) / 1000));
+}

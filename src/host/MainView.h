@@ -1,19 +1,45 @@
-// MainView: the player's one full-screen window. It starts the application,
-// turns key, pointer, visibility and display events into calls of its
-// exported methods, and is the host behind FrameworkServices: files under the
-// root directory, clocks, the log, timers, orientation and extensions.
+// MainView: the player's one window. It starts the application, turns key,
+// pointer, visibility and display events into calls of its exported methods,
+// and is the host behind FrameworkServices: files under the root directory
+// (and the data directory), clocks, the log, timers, orientation and
+// extensions. On a desktop it also scales the picture, takes screenshots,
+// records and replays input, and runs on stepped time when asked to.
 #pragma once
 
 #include "foundation/OString.h"
+#include "host/EventClock.h"
 #include "host/ExtensionTable.h"
+#include "host/KeyMapping.h"
 #include "host/MainViewBase.h"
+#include "host/Recording.h"
 #include "host/Scheduler.h"
-#include "io/AppFiles.h"
+#include "io/OverlayFiles.h"
 
+#include <QTimer>
+
+#include <map>
 #include <memory>
+#include <set>
 
+class Gamepad;
 class QKeyEvent;
 class QMouseEvent;
+
+// How a run goes beyond what the application decides (from the command line).
+struct RunSettings {
+    std::string imageName = "index.mcb";  // below the root directory
+    std::string appName;                  // the window's title
+    std::string dataDirectory;            // empty: the root directory itself
+    int scale = 0;                        // 0: fit the window; N: N times
+    bool smooth = false;
+    bool portrait = false;                // a portrait picture is never turned
+    bool stepped = false;                 // stepped time (EventClock.h)
+    TInt64 frames = 0;                    // the run ends after this many frames (0: never)
+    std::string screenshot;               // the last frame goes here when the run ends
+    std::string record;                   // inputs and frames are recorded here
+    const Recording* replay = nullptr;    // inputs come from here
+    TUint64 imageLimit = TUint64(1) << 30;  // larger images are refused unread
+};
 
 class MainView : public MainViewBase {
     Q_OBJECT
@@ -22,15 +48,32 @@ public:
     explicit MainView(const std::string& rootDirectory);
     ~MainView() override;
 
-    // Creates the machine, loads "index.mcb" from the root directory and runs
-    // its initialiser and main; a missing image ends the process with status 1.
+    // Before start(): how the run goes. False with a message when the data
+    // directory or the recording cannot be set up.
+    bool configure(const RunSettings& settings, std::string& error);
+    // Creates the machine, loads the image from the root directory and runs its
+    // initialiser and main; a missing image ends the process with status 1.
     void start();
+    // Writes what the run leaves behind (screenshot, the recording's end, the
+    // log file); once, whichever way the run ends.
+    void finishRun();
     // From the window manager's report of the current application window.
     void setApplicationVisible(bool visible);
     bool isRotatedPortrait() const override;
     const Scheduler& timers() const { return scheduler; }
     // The device extensions, and where they reach the device.
     ExtensionTable& extensionTable() { return extensions; }
+    // The frames the application has drawn so far.
+    TInt64 framesDrawn() const { return frames_; }
+    // The accelerometer's desktop source: keys, a gamepad, a replay.
+    const std::shared_ptr<SetAcceleration>& tiltSource() const { return tilt_; }
+    // A new tilt reading (from a gamepad), taken in turn like every input.
+    void tiltTo(Acceleration a);
+    // A gamepad's readings from now on (tests hand in a stand-in).
+    void setGamepad(std::unique_ptr<Gamepad> pad);
+    void toggleFullScreen();
+    // The file a screenshot key press wrote last (empty: none).
+    const std::string& lastScreenshot() const { return lastScreenshot_; }
 
     // --- FileSystemServices ---------------------------------------------------
     std::unique_ptr<CAppsFileWriter> openForWriting(const OString& path, bool truncate) override;
@@ -78,6 +121,7 @@ public slots:
 
 protected:
     TInt32 requestedOrientation() const override { return orientation_; }
+    void frameDrawn() override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -87,19 +131,44 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
-    void deliverKey(QKeyEvent* e, bool pressed);
-    void deliverPointer(TInt32 kind, QMouseEvent* e);
+    // Every input goes through here: applied at once, or in turn on stepped time.
+    void input(InputEvent e);
+    void apply(const InputEvent& e);
+    bool desktopKey(QKeyEvent* e);
     void updateForeground();
     void setOrientationToPortrait(bool portrait);
     void closeLog();
+    void startSteppedTime();
+    void takeScreenshot();
+    void showTitleNotice(const QString& text);
+    std::unique_ptr<CAppsFileReader> openImage();
+    [[noreturn]] void failToOpen(const std::string& why);
+    TInt64 clockMillis();
 
     Scheduler scheduler;
     TUint64 startMicros = 0;
-    AppFiles files;  // everything the application reaches below its root
+    OverlayFiles files;  // everything the application reaches below its root
     OString rootDirectory_;
     TInt32 orientation_ = 2;
     std::shared_ptr<CAppsFileWriter> logWriter;
     bool visible = false;
     bool displayOn = true;
+    bool lastActive_ = false;  // the foreground state last reported to the application
     ExtensionTable extensions;
+
+    RunSettings settings_;
+    host::KeyMap keys_;
+    std::set<int> desktopKeysDown_;  // their releases are not the application's
+    bool pressInside_ = false;       // the pointer went down on the picture
+    std::shared_ptr<SetAcceleration> tilt_;
+    std::unique_ptr<Gamepad> gamepad_;
+    std::unique_ptr<EventClock> clock_;
+    TInt64 clockStart_ = 0;          // stepped time: the clock services' time 0
+    RecordWriter recorder_;
+    std::map<TInt32, TUint64> expectedFrames_;  // replay: the recording's frame hashes
+    bool mismatchSaid_ = false;
+    TInt64 frames_ = 0;
+    bool finished_ = false;
+    QTimer titleTimer_;
+    std::string lastScreenshot_;
 };

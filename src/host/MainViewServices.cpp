@@ -41,6 +41,13 @@ bool MainView::directoryExists(const OString& path) { return files.directoryExis
 
 void MainView::log(const OString& message) {
     FrameworkServices::log(message);
+    if (std::FILE* copy = host::logCopy()) {  // the same bytes as on standard error
+        std::string line = "LOG: ";
+        for (TInt32 i = 0; i < message.length(); ++i) line.push_back(char(message.charAt(i) & 0xFF));
+        line.push_back('\n');
+        std::fputs(line.c_str(), copy);
+        std::fflush(copy);
+    }
     if (!logWriter || message.isEmpty()) return;
     static const char kPrefix[] = "LOG: ";
     logWriter->writeByteBufferToFile(reinterpret_cast<const TUint8*>(kPrefix), 5);

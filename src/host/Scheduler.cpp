@@ -11,11 +11,11 @@ namespace {
 TInt32 gNextTimerId = 10;
 }  // namespace
 
-Timer::Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay)
+Timer::Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay, bool stepped)
     : listener_(listener), id_(gNextTimerId++), qtimer_(new QTimer(this)), vm_(vm) {
     connect(qtimer_, &QTimer::timeout, this, &Timer::timeout);
     setDelay(delay);
-    qtimer_->start();
+    if (!stepped) qtimer_->start();
 }
 
 void Timer::timeout() {
@@ -26,7 +26,8 @@ void Timer::timeout() {
 
 TInt32 Scheduler::addTimer(TInt32 listener, TUint32 delay) {
     if (!vm_) vmerr::raise(vmerr::VM, "vm != 0");
-    timers_.push_back(std::make_unique<Timer>(vm_, listener, delay));
+    timers_.push_back(std::make_unique<Timer>(vm_, listener, delay, stepped()));
+    if (stepped()) armFrom(*timers_.back(), now_());
     return timers_.back()->id();
 }
 
@@ -43,12 +44,42 @@ TInt32 Scheduler::removeTimer(TInt32 id) {
 }
 
 void Scheduler::updateDelay(TInt32 id, TUint32 delay) {
-    for (auto& t : timers_)
-        if (t->id() == id) return t->setDelay(delay);
+    Timer* t = findTimer(id);
+    if (!t) return;
+    t->setDelay(delay);  // a running Qt timer restarts with the new period
+    if (stepped()) armFrom(*t, now_());
 }
 
-const Timer* Scheduler::find(TInt32 id) const {
+const Timer* Scheduler::find(TInt32 id) const { return findTimer(id); }
+
+Timer* Scheduler::findTimer(TInt32 id) const {
     for (auto& t : timers_)
         if (t->id() == id) return t.get();
     return nullptr;
+}
+
+void Scheduler::setSteppedClock(std::function<TInt64()> now) {
+    now_ = std::move(now);
+    for (auto& t : timers_) {
+        t->stop();
+        armFrom(*t, now_());
+    }
+}
+
+void Scheduler::armFrom(Timer& t, TInt64 from) { t.arm(from + std::max(t.interval(), 1), armings_++); }
+
+std::optional<TInt64> Scheduler::nextDue() const {
+    std::optional<TInt64> next;
+    for (auto& t : timers_)
+        if (!next || t->due() < *next) next = t->due();
+    return next;
+}
+
+void Scheduler::fireNext() {
+    auto earlier = [](auto& a, auto& b) { return a->due() != b->due() ? a->due() < b->due() : a->order() < b->order(); };
+    auto it = std::min_element(timers_.begin(), timers_.end(), earlier);
+    if (it == timers_.end()) return;
+    Timer& t = **it;
+    armFrom(t, t.due());
+    t.timeout();
 }

@@ -1,5 +1,7 @@
 // Scheduler: the application's repeating system timers, one Qt timer each.
 // Every period calls "<systemtimerlistener>.systemtimerevent" on the listener.
+// Under stepped time (EventClock.h) the Qt timers stay idle: each timer has a
+// due time on the virtual clock, and the event clock fires them in order.
 #pragma once
 
 #include "foundation/Types.h"
@@ -8,7 +10,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class VirtualMachine;
@@ -16,12 +20,18 @@ class VirtualMachine;
 class Timer : public QObject {
     Q_OBJECT
 public:
-    Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay);
+    // `stepped`: the Qt timer is not started (see Scheduler::setSteppedClock).
+    Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay, bool stepped = false);
     TInt32 id() const { return id_; }
     TInt32 listener() const { return listener_; }
     void setDelay(TUint32 delay) { qtimer_->setInterval(int(std::min<TUint32>(delay, 0x7FFFFFFF))); }
     int interval() const { return qtimer_->interval(); }
     void stop() { qtimer_->stop(); }
+
+    // Stepped time: when it fires next, and its place among timers due together.
+    TInt64 due() const { return due_; }
+    TUint64 order() const { return order_; }
+    void arm(TInt64 due, TUint64 order) { due_ = due, order_ = order; }
 
 public slots:
     void timeout();
@@ -31,6 +41,8 @@ private:
     TInt32 id_;
     QTimer* qtimer_;
     VirtualMachine* vm_;
+    TInt64 due_ = 0;
+    TUint64 order_ = 0;
 };
 
 class Scheduler {
@@ -44,7 +56,23 @@ public:
     const Timer* find(TInt32 id) const;
     TInt32 count() const { return TInt32(timers_.size()); }
 
+    // From now on timers wait on `now` (virtual milliseconds): a timer is due
+    // one period after it was added or re-timed, then every period; a period
+    // below 1 ms counts as 1 ms, so that virtual time always moves on.
+    void setSteppedClock(std::function<TInt64()> now);
+    bool stepped() const { return bool(now_); }
+    // The time of the earliest due timer; none without timers.
+    std::optional<TInt64> nextDue() const;
+    // Fires the earliest due timer after arming its next period (in order of
+    // due time, then of arming: timers due together fire in turn).
+    void fireNext();
+
 private:
+    Timer* findTimer(TInt32 id) const;
+    void armFrom(Timer& t, TInt64 from);
+
     VirtualMachine* vm_ = nullptr;
     std::vector<std::unique_ptr<Timer>> timers_;
+    std::function<TInt64()> now_;
+    TUint64 armings_ = 0;
 };

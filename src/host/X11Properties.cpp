@@ -65,4 +65,10 @@ bool readCurrentAppWindow(uint32_t& window) {
     return ok;
 }
 
+bool canOpenDisplay(const char* name) {
+    Display* dpy = XOpenDisplay(name);
+    if (dpy) XCloseDisplay(dpy);
+    return dpy != nullptr;
+}
+
 }  // namespace x11props

@@ -19,4 +19,8 @@ unsigned long rootWindow();
 // it cannot be read.
 bool readCurrentAppWindow(uint32_t& window);
 
+// Whether an X server answers on the display `name` (null: $DISPLAY); asked
+// before Qt starts, which would abort without one.
+bool canOpenDisplay(const char* name);
+
 }  // namespace x11props

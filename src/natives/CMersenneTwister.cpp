@@ -1,5 +1,6 @@
 // MT19937 regeneration and tempering over the 624-word state.
 #include "natives/CMersenneTwister.h"
+#include "natives/ClockSource.h"
 
 #include <ctime>
 
@@ -17,7 +18,9 @@ CMersenneTwister::CMersenneTwister(TUint32 seed) {
 
 CMersenneTwister::CMersenneTwister(const State& state) : iState(state) {}
 
-CMersenneTwister CMersenneTwister::fromClock() { return CMersenneTwister(TUint32(std::clock())); }
+CMersenneTwister CMersenneTwister::fromClock() {
+    return CMersenneTwister(natives::randomSeed().value_or(TUint32(std::clock())));
+}
 
 void CMersenneTwister::regenerate() {
     for (TInt32 i = 0; i < KStateWords; ++i) {

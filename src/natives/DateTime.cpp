@@ -1,6 +1,7 @@
 // Velmar::DateTime on Qt's date-time types: validation, arithmetic, time-zone
 // conversion, comparison and the text form.
 #include "natives/DateTime.h"
+#include "natives/ClockSource.h"
 
 #include "foundation/VMError.h"
 
@@ -52,7 +53,7 @@ DateTime& DateTime::operator=(const DateTime& o) {
     return *this;
 }
 
-void DateTime::setNow() { readBack(QDateTime::currentDateTime(), ELocal); }
+void DateTime::setNow() { readBack(QDateTime::fromMSecsSinceEpoch(natives::wallClockMillis(), Qt::LocalTime), ELocal); }
 
 void DateTime::setFromFields(TInt32 day, TInt32 month, TInt32 year, TInt32 hour, TInt32 minute,
                              TInt32 second, TInt32 timezone) {

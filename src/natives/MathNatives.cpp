@@ -1,5 +1,6 @@
 // The Math native group (26): elementary functions and angle conversions of
 // fixed values (FixedMath), minimum and maximum, random numbers and constants.
+#include "natives/ClockSource.h"
 #include "natives/CMersenneTwister.h"
 #include "natives/FixedMath.h"
 #include "natives/NativeGroupOps.h"
@@ -14,7 +15,11 @@ using namespace numeric;
 // is the machine's; it is seeded from the clock on first use.
 CMersenneTwister& generator() {
     thread_local std::unique_ptr<CMersenneTwister> t;
-    if (!t) t = std::make_unique<CMersenneTwister>(CMersenneTwister::fromClock());
+    thread_local TUint32 generation = 0;
+    if (!t || generation != natives::randomSeedGeneration()) {
+        generation = natives::randomSeedGeneration();
+        t = std::make_unique<CMersenneTwister>(CMersenneTwister::fromClock());
+    }
     return *t;
 }
 

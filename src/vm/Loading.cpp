@@ -10,7 +10,10 @@ bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size
                                TInt32& imageIndex) {
     ImageLoader loader(tables_, heap_);
     TInt32 codeBefore = tables_.code.getSize();
-    if (!loader.load(name, data, size, imageIndex)) return false;
+    if (!loader.load(name, data, size, imageIndex)) {
+        loadProblem_ = "malformed image at " + loader.lastError().describe();
+        return false;
+    }
     prepared_.build(tables_.code, codeBefore);
     frameOffsets_.clear();
     for (const MethodGCInfo& g : tables_.descriptors) frameOffsets_.push_back(TInt64(g.firstLength) + g.secondLength);
@@ -21,14 +24,20 @@ void VirtualMachine::load(const CAppsString& name, VELMAR::InputStream& stream, 
     host_ = host ? host : &defaultHost_;
     std::vector<TUint8> bytes;
     TInt32 imageIndex = -1;
-    if (!VELMAR::readToEnd(stream, bytes) || !loadImage(name, bytes.data(), bytes.size(), imageIndex))
-        runtimeError(nullptr, -1, CAppsString("Error while reading bytecode"));
+    loadProblem_.clear();
+    auto halt = [this](const char* message, std::string problem) {
+        if (loadProblem_.empty()) loadProblem_ = std::move(problem);
+        runtimeError(nullptr, -1, CAppsString(message));
+    };
+    if (!VELMAR::readToEnd(stream, bytes)) halt("Error while reading bytecode", "the image could not be read");
+    if (!loadImage(name, bytes.data(), bytes.size(), imageIndex)) halt("Error while reading bytecode", "");
     resolveEntryPoints(imageIndex);
     // An exported method that the entry call cannot look up would end without
     // running anything, and the player would wait for ever: it counts as missing.
-    if (!entryRuns(entryPoints_[EntryMain])) runtimeError(nullptr, -1, CAppsString("'main' not found"));
+    if (!entryRuns(entryPoints_[EntryMain]))
+        halt("'main' not found", "the image exports no global method \"main\" that can be run");
     if (entryPoints_[EntryGlobalInit] >= 0 && !entryRuns(entryPoints_[EntryGlobalInit]))
-        runtimeError(nullptr, -1, CAppsString("'::global::init' not found"));
+        halt("'::global::init' not found", "the image's \"::global::init\" cannot be run");
     runEntryCall(entryPoints_[EntryGlobalInit], Vec<int>(), Vec<int>(), -1);
     runEntryCall(entryPoints_[EntryMain], Vec<int>(), Vec<int>(), -1);
     collectWithGlobals();

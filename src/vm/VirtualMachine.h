@@ -13,6 +13,7 @@
 #include "vm/ProgramTables.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace VELMAR {
@@ -84,6 +85,10 @@ public:
     // Only parses and relocates: true with the image index, false on failure.
     bool loadImage(const CAppsString& name, const TUint8* data, size_t size, TInt32& imageIndex);
     void resolveEntryPoints(TInt32 imageIndex);
+    // Why the last load halted before running the image, for a person to read:
+    // where the image broke the format ("malformed image at offset N (SECTION):
+    // expected WHAT"), or which entry point could not be run; empty otherwise.
+    const std::string& loadProblem() const { return loadProblem_; }
 
     // --- MVMCallbackInterface / InterfaceForCallingGc ---------------------
     TInt32 findMethod(const CAppsString& signature, TInt32 imageIndex) override;
@@ -214,4 +219,5 @@ private:
     TInt64 budget_ = -1;
     // Per method descriptor, how far below the return slot its frame starts.
     std::vector<TInt64> frameOffsets_;
+    std::string loadProblem_;
 };

@@ -41,7 +41,7 @@ TEST(PlayerRun, AutoTakesARootOfUpTo4096CharactersFromTheProgramName) {
         std::string message;
     } cases[] = {{"/x/" + name, {"--auto"}, "Failed to open '/opt/" + name + "/index.mcb'\n"},
                  {"/x/" + name + "a", {"--auto"}, name + "a: VM basename too long\n"},
-                 {"/x/" + name, {"other", "--auto"}, "Failed to open '" + dir.root() + "/index.mcb'\n"}};  // only argv[1]
+                 {"/x/" + name, {"--window", "--auto"}, "Failed to open '" + dir.root() + "/index.mcb'\n"}};  // only argv[1]
     for (const auto& c : cases) {
         RunResult r = runPlayer(dir.root(), c.args, c.argv0);
         EXPECT_EQ(r.status, 1);
