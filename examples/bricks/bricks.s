@@ -2002,6 +2002,9 @@ game_over:                        ; [ret]
     fielda G_TICKS
     storez
     ldglobals
+    fielda G_CAPSULE
+    storez
+    ldglobals
     fielda G_NEW_RECORD
     deref
     jz go_done
