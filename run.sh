@@ -28,7 +28,7 @@ else
     trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
     export XDG_RUNTIME_DIR
   fi
-  screenshot="$PWD/../$example-screenshot.png"
+  screenshot="$(cd .. && pwd)/$example-screenshot.png"
   ../../bin/mcbplayer --headless --frames 150 --screenshot "$screenshot"
-  echo "No display: ran headless for 150 frames; the last one is in $screenshot"
+  echo "No display: ran it headless (150 frames at most); its last frame is in $screenshot"
 fi
