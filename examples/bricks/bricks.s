@@ -119,7 +119,8 @@
 .equ G_SOUND, 64                  ; the byte vector of the sound being made
 .equ G_TIMER, 65
 .equ G_PAUSED_FROM, 66            ; the state a pause returns to
-.equ G_A0, 67                     ; arguments of the routine running (one level only)
+.equ G_A0, 67                     ; arguments and temporaries of the routine running:
+                                  ; a call may change them
 .equ G_A1, 68
 .equ G_A2, 69
 .equ G_A3, 70
@@ -2580,7 +2581,7 @@ sb_move_y:
 sb_done:
     ret 0, 1
 
-; A side wall: the horizontal speed turns, towards the field's middle.
+; A side wall: the ball turns back across.
 bounce_x:                         ; [ret]
     ldglobals
     fielda G_BALL_VX
@@ -2995,8 +2996,8 @@ set_speed:                        ; [speed][ret]
     push S_PLAY
     eq
     jz ss_done
-    ldglobals                     ; G_PHASE: whether it was going down
-    fielda G_PHASE
+    ldglobals                     ; G_J: whether it was going down
+    fielda G_J
     ldglobals
     fielda G_BALL_VY
     deref
@@ -3016,7 +3017,7 @@ set_speed:                        ; [speed][ret]
     div
     call aim, plain
     ldglobals
-    fielda G_PHASE
+    fielda G_J
     deref
     jz ss_done
     ldglobals
