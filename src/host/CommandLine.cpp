@@ -110,8 +110,11 @@ bool parseCommandLine(const std::vector<std::string>& args, PlayerOptions& o, st
     for (const std::string& a : args) list << QString::fromLocal8Bit(a.c_str());
     if (!parser.parse(list)) {
         QStringList unknown = parser.unknownOptionNames();
-        error = !unknown.isEmpty() ? "unknown option " + quoted((unknown[0].size() == 1 ? "-" : "--") + unknown[0])
-                                   : parser.errorText().toStdString();
+        if (!unknown.isEmpty()) return error = "unknown option " + quoted((unknown[0].size() == 1 ? "-" : "--") + unknown[0]), false;
+        QString text = parser.errorText();  // "Missing value after '--scale'."
+        qsizetype open = text.indexOf('\''), close = text.lastIndexOf('\'');
+        error = open >= 0 && close > open ? text.mid(open + 1, close - open - 1).toStdString() + " needs a value"
+                                          : text.toStdString();
         return false;
     }
     auto has = [&](const char* name) { return parser.isSet(name); };

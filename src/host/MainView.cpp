@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QTimeZone>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,11 @@ TUint64 nowMicros() {
     return TUint64(tv.tv_sec) * 1000000u + TUint64(tv.tv_usec);
 }
 
+std::string lowerFirst(std::string s) {
+    if (!s.empty()) s[0] = char(std::tolower(static_cast<unsigned char>(s[0])));
+    return s;
+}
+
 // Why a name cannot be opened as an image, for a person to read.
 std::string openFailure(const std::string& path) {
     struct stat st {};
@@ -39,11 +45,11 @@ std::string openFailure(const std::string& path) {
         std::string parent = path.substr(0, path.find_last_of('/'));
         if (errno == ENOENT && ::stat(parent.c_str(), &folder) != 0) return "there is no such folder";
         if (errno == ENOENT) return "there is no such file";
-        return std::strerror(errno);
+        return lowerFirst(std::strerror(errno));
     }
     if (S_ISDIR(st.st_mode)) return "it is a folder, not an image";
     if (!S_ISREG(st.st_mode)) return "it is not a regular file (a pipe or a device is never read)";
-    if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+    if (::access(path.c_str(), R_OK) != 0) return lowerFirst(std::strerror(errno));
     return "it cannot be read";
 }
 }  // namespace
@@ -125,17 +131,18 @@ TInt64 MainView::clockMillis() { return clockStart_ + clock_->readForApplication
 
 std::unique_ptr<CAppsFileReader> MainView::openImage() {
     std::unique_ptr<CAppsFileReader> reader = files.rootFiles().openForReading(OString(settings_.imageName.c_str()));
-    if (!reader) failToOpen(openFailure(files.root() + "/" + settings_.imageName));
-    if (reader->size() > settings_.imageLimit)
+    if (!reader)
+        failToOpen(openFailure(files.root() + "/" + settings_.imageName) +
+                   "; give the application's folder or its image: mcbplayer [OPTIONS] APP");
+    if (reader->size() > settings_.imageLimit)  // refused before a byte of it is read
         failToOpen("it is " + std::to_string(reader->size()) + " bytes, more than the " +
-                   std::to_string(settings_.imageLimit) + " bytes the machine's memory may hold");
+                   std::to_string(settings_.imageLimit) + " bytes the machine's memory may hold (--memory-limit)");
     return reader;
 }
 
 void MainView::failToOpen(const std::string& why) {
-    std::string path = files.root() + "/" + settings_.imageName;
-    host::say("Failed to open '" + path + "'");
-    host::say("mcbplayer: " + why + "; give the application's folder or its index.mcb: mcbplayer [OPTIONS] APP");
+    host::say("Failed to open '" + files.root() + "/" + settings_.imageName + "'");
+    host::say("mcbplayer: " + why);
     host::endProcess(1);
 }
 

@@ -4,30 +4,42 @@
 
 using namespace hosttest;
 
-TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEvents) {
+// The player subscribes before it starts the application, whether or not the
+// display service runs yet, and its "ready" follows a call the bus answered
+// after taking the subscription: states sent after "ready" are never missed.
+TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEventsWhenEverTheServiceStarts) {
     if (!haveProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed";
-    ScratchDir dir;
-    std::string address = "unix:path=" + dir.path("system_bus_socket");
-    dir.write("bus.conf", "<busconfig><type>system</type><listen>" + address +
-                              "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                              "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
-    Stopper bus{std::atoi(output("dbus-daemon --config-file=" + dir.path("bus.conf") + " --fork --print-pid=1").c_str())};
-    ASSERT_GT(bus.pid, 0);
-    auto env = [&](const char* role) {  // the player ignores the role
-        return playerEnvironment(dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", address}, {"MCB_TEST_ROLE", role}});
-    };
-    ChildProcess mce({testBinary()}, env("mce"), dir.root());
-    ASSERT_TRUE(mce.waitFor("helper ready")) << mce.err();
-
-    writeImage(dir, kApp);
-    ChildProcess player({playerBinary()}, env(""), dir.root());
-    ASSERT_TRUE(player.waitFor("LOG: ready\n")) << player.err();
-    EXPECT_EQ(player.err().find("Failed to connect to dbus"), std::string::npos);
-    for (const char* state : {"on", "on", "off", "on"}) mce.send(state);  // the second "on" changes nothing
-    ASSERT_TRUE(player.waitFor("LOG: foreground\nLOG: background\nLOG: foreground\n")) << player.err();
-    EXPECT_EQ(logLines(player.err()), Lines({"ready", "foreground", "background", "foreground"}));
-    mce.send("quit");
-    EXPECT_EQ(mce.finish(), 0);
+    for (bool serviceFirst : {true, false}) {
+        SCOPED_TRACE(serviceFirst ? "service first" : "player first");
+        ScratchDir dir;
+        std::string address = "unix:path=" + dir.path("system_bus_socket");
+        dir.write("bus.conf", "<busconfig><type>system</type><listen>" + address +
+                                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
+        Stopper bus{std::atoi(output("dbus-daemon --config-file=" + dir.path("bus.conf") + " --fork --print-pid=1").c_str())};
+        ASSERT_GT(bus.pid, 0);
+        auto env = [&](const char* role) {  // the player ignores the role
+            return playerEnvironment(dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", address}, {"MCB_TEST_ROLE", role}});
+        };
+        writeImage(dir, kApp);
+        std::unique_ptr<ChildProcess> mce, player;
+        auto startService = [&] {
+            mce = std::make_unique<ChildProcess>(Lines{testBinary()}, env("mce"), dir.root());
+            ASSERT_TRUE(mce->waitFor("helper ready")) << mce->err();
+        };
+        if (serviceFirst) startService();
+        player = std::make_unique<ChildProcess>(Lines{playerBinary(), "--verbose"}, env(""), dir.root());
+        ASSERT_TRUE(player->waitFor("LOG: ready\n")) << player->err();
+        EXPECT_NE(player->err().find(serviceFirst ? "display signal: subscribed, owner :" : "subscribed, no owner yet"),
+                  std::string::npos) << player->err();
+        if (!serviceFirst) startService();
+        EXPECT_EQ(player->err().find("Failed to connect to dbus"), std::string::npos);
+        for (const char* state : {"on", "on", "off", "on"}) mce->send(state);  // the second "on" changes nothing
+        ASSERT_TRUE(player->waitFor("LOG: foreground\nLOG: background\nLOG: foreground\n")) << player->err();
+        EXPECT_EQ(logLines(player->err()), Lines({"ready", "foreground", "background", "foreground"}));
+        mce->send("quit");
+        EXPECT_EQ(mce->finish(), 0);
+    }
 }
 
 TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests) {
