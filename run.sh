@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, then runs the player on an
-# example application: in a window where an X display answers, headless
-# otherwise. `./run.sh NAME` runs the example NAME instead of the default.
+# example application (the game "bricks" unless another is named): in a window
+# where an X display answers, headless otherwise, for a few seconds, leaving a
+# screenshot of its last frame. `./run.sh NAME` runs the example NAME.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,7 +11,7 @@ for dir in examples/*/; do
   name=$(basename "$dir")
   [ -f "$dir/$name.s" ] && examples+=("$name")
 done
-example=${1:-ticker}
+example=${1:-bricks}
 if [[ ! " ${examples[*]} " == *" $example "* ]]; then
   echo "run.sh: there is no example '$example'. The examples are: ${examples[*]}" >&2
   echo "Run one with: ./run.sh NAME" >&2
@@ -32,6 +33,8 @@ echo "The examples are: ${examples[*]}; run another with ./run.sh NAME."
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   build/bin/mcbplayer "build/examples/$example"
 else
-  echo "No display answers: running it headless."
-  build/bin/mcbplayer --headless "build/examples/$example"
+  screenshot="$PWD/build/examples/$example-screenshot.png"
+  echo "No display answers: running it headless for 150 frames at most."
+  build/bin/mcbplayer --headless --frames 150 --screenshot "$screenshot" "build/examples/$example"
+  echo "Its last frame is in $screenshot"
 fi

@@ -59,6 +59,8 @@ TEST(Assembler, CodeBytesOfEachOperandKind) {
         {" push 0xFFFFFFFF\n push -1\n", {20, 255, 255, 255, 255, 20, 255, 255, 255, 255}},
         {" push64 1, -2\n", {65, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}},
         {" .byte 0, 255, -103\n", {0, 255, 0x99}},
+        // Constants stand for numbers, before or after their definition.
+        {" push WHITE\n.equ WHITE, 0xFFFFFFFF\n.equ X, -2\n fielda X\n", {20, 255, 255, 255, 255, 5, 0xFE}},
     };
     for (const auto& c : cases) EXPECT_EQ(codeOf(c.source), c.code) << c.source;
 }
@@ -89,6 +91,10 @@ TEST(Assembler, RecordsAndWidthShapedFields) {
               std::vector<mcbtools::Value>({255, 0, 1, 0}));
     EXPECT_EQ(b.trailing, (std::vector<mcbtools::Value>{0, 1}));
     EXPECT_EQ(im.classes[0].superPresent, 0);
+    im = mcbtools::readImage(mcbasm::assemble(".globals COUNT\n.equ COUNT, 12\n.equ ARGS, 3\n.descriptor d\n"
+                                              " .lengths ARGS, 0, 1\n"));
+    EXPECT_EQ(im.globals, 12);
+    EXPECT_EQ(im.descriptors[0].first, 3);
 }
 
 TEST(AsmError, EachErrorIsLocatedAndWorded) {
@@ -128,6 +134,11 @@ TEST(AsmError, EachErrorIsLocatedAndWorded) {
         {".bogus\n", 1, 1, "unknown directive '.bogus'"},
         {"  nop ?\n", 1, 7, "unexpected character '?'"},
         {".reffields: nop\n", 1, 1, "a label cannot start with '.'"},
+        {"  push N\n", 1, 8, "undefined constant 'N'"},
+        {"L: push L\n", 1, 9, "'L' is a label, expected a number"},
+        {".equ N, 1\n.equ N, 2\n", 2, 6, "'N' is already defined at line 1"},
+        {".equ N, M\n", 1, 9, "expected a number, found a name"},
+        {".equ N, 300\n  ldloc N\n", 2, 9, "operand 300 does not fit in 1 byte (signed)"},
     };
     for (const auto& c : cases) expectError(c.source, c.line, c.column, c.message);
 }

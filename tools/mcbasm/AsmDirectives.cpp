@@ -20,6 +20,8 @@ void AssemblerState::directive(const Token& name)
     else if (d == ".slotwidth" || d == ".lengths" || d == ".maybe" || d == ".arrays"
              || d == ".refs" || d == ".pairs")
         descriptorDirective(name);
+    else if (d == ".equ")
+        equDirective();
     else
         fail(name.pos, "unknown directive '" + d + "'");
 }
@@ -90,6 +92,16 @@ void AssemblerState::sectionDirective(const Token& name)
     else if (d == ".byte")
         byteDirective();
     // ".code" only closes the current block.
+}
+
+// ".equ NAME, NUMBER": a name for a number, usable wherever a number is written.
+void AssemblerState::equDirective()
+{
+    const Token& name = expect(TokenKind::Word, "a constant name");
+    if (name.text[0] == '.')
+        fail(name.pos, "a constant cannot start with '.'");
+    expectComma();
+    defineSymbol(name, SymbolKind::Constant, parseNumber("a number"));
 }
 
 void AssemblerState::methodDirective()

@@ -20,6 +20,7 @@ const char* symbolKindName(SymbolKind kind)
     case SymbolKind::Descriptor: return "a descriptor";
     case SymbolKind::Selector: return "a selector";
     case SymbolKind::String: return "a string";
+    case SymbolKind::Constant: return "a constant";
     }
     return "?";
 }
@@ -128,9 +129,17 @@ int64_t AssemblerState::resolve(const Ref& ref, SymbolKind kind)
 {
     if (!ref.symbolic)
         return ref.number;
-    if (kind == SymbolKind::None)
-        fail(ref.pos, "expected a number, found '" + ref.name + "'");
     const auto it = symbols_.find(ref.name);
+    if (kind == SymbolKind::None) {
+        // Where a number goes, the name of a constant may stand, defined anywhere in the file.
+        if (it != symbols_.end() && it->second.kind == SymbolKind::Constant)
+            return it->second.value;
+        if (it == symbols_.end() && pass_ == 2)
+            fail(ref.pos, "undefined constant '" + ref.name + "'");
+        if (it == symbols_.end())
+            return 0;
+        fail(ref.pos, "'" + ref.name + "' is " + symbolKindName(it->second.kind) + ", expected a number");
+    }
     if (it == symbols_.end()) {
         if (pass_ == 1)
             return 0;
@@ -159,8 +168,7 @@ Value AssemblerState::fieldValue(const Ref& ref, SymbolKind kind, int width, con
 
 Value AssemblerState::numberField(int width, const char* what)
 {
-    const SourcePos pos = peek().pos;
-    return fieldValue(parseNumber(what), pos, width, what);
+    return fieldValue(parseRef(what), SymbolKind::None, width, what);
 }
 
 Value AssemblerState::codeField()

@@ -13,7 +13,7 @@
 
 namespace mcbasm {
 
-enum class SymbolKind { None, Label, Class, Descriptor, Selector, String };
+enum class SymbolKind { None, Label, Class, Descriptor, Selector, String, Constant };
 
 struct Symbol {
     SymbolKind kind;
@@ -85,6 +85,7 @@ private:
     void widthsDirective(const Token& name);
     void identifierDirective();
     void byteDirective();
+    void equDirective();
     mcbtools::ClassRecord& currentClass(const Token& name);
     mcbtools::Descriptor& currentDescriptor(const Token& name);
     int parseRecordWidth(const Token& name, bool hasValues);

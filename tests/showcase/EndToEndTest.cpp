@@ -1,0 +1,84 @@
+// The showcase as a whole run of the player: thirty headless frames end on the
+// reference picture of the title, and a recorded session replays to the same
+// frames every time, its saves going to the data directory.
+#include "ShowcaseSupport.h"
+
+using namespace showcase;
+using hosttest::ChildProcess;
+using hosttest::ScratchDir;
+
+namespace {
+std::string exampleFolder() { return MCB_BINARY_DIR "/examples/bricks"; }
+std::string testData(const std::string& name) { return MCB_SOURCE_DIR "/tests/data/" + name; }
+
+// The player on the example, with no sound server, its saves in `dir`/data.
+int runPlayer(const ScratchDir& dir, std::vector<std::string> options, std::string& err) {
+    options.insert(options.begin(), hosttest::playerBinary());
+    options.insert(options.end(), {"--data-dir", dir.path("data"), exampleFolder()});
+    ChildProcess player(options,
+                        hosttest::playerEnvironment(dir.path(""), {{"PULSE_SERVER", "unix:" + dir.path("no-server")}}),
+                        dir.root());
+    int status = player.finish(120);
+    err = player.err();
+    return status;
+}
+
+// The "frame N HASH" lines of a recording.
+std::vector<std::string> frameLines(const std::string& recording) {
+    std::vector<std::string> frames;
+    std::istringstream in(recording);
+    for (std::string line; std::getline(in, line);)
+        if (line.find(" frame ") != std::string::npos) frames.push_back(line);
+    return frames;
+}
+}  // namespace
+
+// tests/data/bricks-title-30.png is what the game paints on its 30th frame.
+// After a change to the title screen, make it again with
+//   build/bin/mcbplayer --headless --frames 30 --screenshot tests/data/bricks-title-30.png \
+//       --data-dir "$(mktemp -d)" build/examples/bricks
+TEST(EndToEnd, ThirtyHeadlessFramesEndOnTheReferenceTitle) {
+    ScratchDir dir;
+    std::string err;
+    ASSERT_EQ(runPlayer(dir, {"--headless", "--frames", "30", "--screenshot", dir.path("shot.png")}, err), 0) << err;
+    EXPECT_NE(err.find("LOG: BRICKS ready\n"), std::string::npos) << err;
+    const QImage shot(QString::fromStdString(dir.path("shot.png")));
+    const QImage reference(QString::fromStdString(testData("bricks-title-30.png")));
+    ASSERT_EQ(shot.size(), QSize(800, 480));
+    EXPECT_TRUE(shot.convertToFormat(QImage::Format_ARGB32) == reference.convertToFormat(QImage::Format_ARGB32));
+    // What the game writes went to the data directory.
+    EXPECT_EQ(dir.read("data/sounds/wall.raw").size(), 1280u);
+}
+
+// The same picture, frame by frame, from the game in-process: the reference is
+// the game's own 30th title frame, not merely what one build of the player made.
+TEST_F(Game, TheReferenceTitleIsTheGamesThirtiethFrame) {
+    launchGame();
+    QImage f;
+    while (global(kFrame) < 30) f = frame();
+    ASSERT_EQ(global(kFrame), 30);
+    const QImage reference(QString::fromStdString(testData("bricks-title-30.png")));
+    EXPECT_TRUE(f.convertToFormat(QImage::Format_ARGB32) == reference.convertToFormat(QImage::Format_ARGB32));
+}
+
+// tests/data/bricks-session.rec: six seconds of play, written by hand. Each
+// replay is recorded in turn, frames and all.
+TEST(EndToEnd, ARecordedSessionReplaysToTheSameFramesEveryTime) {
+    std::vector<std::vector<std::string>> runs;
+    for (int run = 0; run < 2; ++run) {
+        ScratchDir dir;
+        std::string err;
+        ASSERT_EQ(runPlayer(dir, {"--headless", "--replay", testData("bricks-session.rec"), "--record", dir.path("run.rec")}, err), 0)
+            << err;
+        runs.push_back(frameLines(dir.read("run.rec")));
+        // The session broke bricks and gave up: a new high score, saved.
+        const std::string best = dir.read("data/highscore.txt");
+        ASSERT_FALSE(best.empty()) << err;
+        EXPECT_GE(std::stoi(best), 10);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_GT(runs[0].size(), 250u);  // 50 frames a second
+    std::set<std::string> pictures;
+    for (const std::string& line : runs[0]) pictures.insert(line.substr(line.rfind(' ')));
+    EXPECT_GT(pictures.size(), 100u);  // and they move
+}

@@ -1,0 +1,64 @@
+// What the showcase's tests share: the example game running in-process on a
+// real main view, driven tick by tick, key by key and frame by frame.
+#pragma once
+
+#include "../host/HostTestSupport.h"
+
+#include <QCryptographicHash>
+#include <QImage>
+
+namespace showcase {
+
+inline std::string exampleImage() { return MCB_BINARY_DIR "/examples/bricks/index.mcb"; }
+
+// Global indices of the game's state (the G_ constants of bricks.s).
+enum Global {
+    kState = 2, kFrame = 3, kTicks = 4, kSeed = 5, kScore = 6, kHiscore = 7, kLives = 8, kLevel = 9,
+    kPaddleX = 10, kPaddleW = 11, kBallX = 12, kBallY = 13, kBallVx = 14, kBallVy = 15, kSpeed = 16,
+    kBricks = 18, kBricksLeft = 19, kCapsule = 23, kMuted = 26, kNewRecord = 27,
+    kSoundWall = 29, kSoundStart = 36, kFontSmall = 37,
+};
+enum State { kTitle = 0, kServe = 1, kPlay = 2, kPaused = 3, kCleared = 4, kOver = 5 };
+
+// The game in a scratch folder, its view 800 x 480, its timer left alone:
+// the tests tick it themselves.
+class Game : public hosttest::HostView {
+protected:
+    void SetUp() override {
+        HostView::SetUp();
+        setenv("PULSE_SERVER", ("unix:" + dir.path("no-sound-server")).c_str(), 1);
+    }
+    void launchGame() {
+        std::ifstream in(exampleImage(), std::ios::binary);
+        ASSERT_TRUE(in) << exampleImage();
+        dir.write("index.mcb", std::string(std::istreambuf_iterator<char>(in), {}));
+        make().resize(800, 480);
+        view->start();
+        view->show();
+        QApplication::processEvents();
+    }
+    VirtualMachine& vm() { return *VirtualMachine::current(); }
+    void tick(int n = 1) {
+        for (int i = 0; i < n; ++i) vm().systemTimer(VMAddr(global(0)));
+    }
+    void key(Qt::Key k) { QTest::keyClick(view.get(), k); }
+    void press(Qt::Key k) { QTest::keyPress(view.get(), k); }
+    void release(Qt::Key k) { QTest::keyRelease(view.get(), k); }
+    void pointer(TInt32 kind, int x, int y) { vm().pointerEvent(kind, x, y, 0); }
+    // Paints one frame and returns it.
+    QImage frame() {
+        view->repaint();
+        return view->buffer().toImage();
+    }
+    TInt32 brick(int cell) {
+        return TInt32(vm().memory().readWord(VMAddr(global(kBricks)) + TUint32(cell) * 4));
+    }
+};
+
+inline std::string hashOf(const QImage& image) {
+    QImage i = image.convertToFormat(QImage::Format_ARGB32);
+    QByteArray bytes(reinterpret_cast<const char*>(i.constBits()), i.sizeInBytes());
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+}  // namespace showcase
