@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the player twice (plain, and with
-# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both.
+# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both;
+# with clang, every fuzz target then runs for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -23,5 +24,9 @@ if [ "${MCB_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan -j "$JOBS" --output-on-failure || status=1
+fi
+if command -v clang++ >/dev/null; then
+  echo "== fuzz targets, 30 s each =="
+  ./scripts/fuzz.sh 0.5 || status=1
 fi
 exit $status

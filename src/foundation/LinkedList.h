@@ -5,6 +5,7 @@
 #pragma once
 
 #include "foundation/Vec.h"
+#include "heap/MemoryBudget.h"
 
 #include <memory>
 #include <vector>
@@ -40,6 +41,8 @@ public:
         freeHead_ = it;
     }
     bool valid(LinkedListIterator it) const { return it != 0 && it - 1 < count_; }
+    // Blocks made from now on are charged to `budget` (kept while the pool lives).
+    void setBudget(MemoryBudget* budget) { budget_ = budget; }
     // Callers check valid() first; node n lives in block n >> 8, slot n & 0xFF.
     ListEntry<T>& node(LinkedListIterator it) { return blocks_[(it - 1) >> 8][(it - 1) & 0xFF]; }
     const ListEntry<T>& node(LinkedListIterator it) const {
@@ -48,6 +51,7 @@ public:
 
 private:
     void grow() {
+        if (budget_) budget_->charge(kBlock * sizeof(ListEntry<T>));
         blocks_.push_back(std::make_unique<ListEntry<T>[]>(kBlock));
         TUint32 base = count_;
         count_ += kBlock;
@@ -58,6 +62,7 @@ private:
         }
     }
     std::vector<std::unique_ptr<ListEntry<T>[]>> blocks_;
+    MemoryBudget* budget_ = nullptr;
     TUint32 count_ = 0;
     LinkedListIterator freeHead_ = 0;
 };

@@ -3,7 +3,9 @@
 // value as it was; an unshared buffer is reused whenever the capacity rules allow.
 #include "foundation/OString.h"
 
+#include "foundation/TextSearch.h"
 #include "foundation/VMError.h"
+#include "heap/MemoryBudget.h"
 
 #include <QChar>
 #include <QString>
@@ -27,18 +29,40 @@ TInt32 capacityFor(TInt64 n) {
     return TInt32(c);
 }
 
-// A block for n characters (capacity by the growth rule), terminated, unowned.
+// What a block of `capacity` characters costs its budget (the allocator's own
+// header included).
+TUint64 chargeFor(TInt32 capacity) {
+    return sizeof(OStringBuffer) + (TUint64(capacity) + 1) * sizeof(TUint16) + 16;
+}
+
+// A block for n characters (capacity by the growth rule), terminated, unowned,
+// charged to the current budget before it is allocated.
 OStringBuffer* newBuffer(TInt64 n) {
     TInt32 cap = capacityFor(n);
     size_t bytes = sizeof(OStringBuffer) + (size_t(cap) + 1) * sizeof(TUint16);
+    MemoryBudget* budget = MemoryBudget::current();
+    if (budget) budget->charge(chargeFor(cap));
     auto* b = static_cast<OStringBuffer*>(std::malloc(bytes));
-    if (!b) vmerr::raise(vmerr::InvalidArgument);
+    if (!b) {
+        if (budget) budget->release(chargeFor(cap));
+        vmerr::raiseOutOfMemory();
+    }
+    if (budget) budget->retain();
     b->data = reinterpret_cast<TUint16*>(b + 1);
     b->refCount = 0;
     b->capacity = cap;
     b->length = TInt32(n);
+    b->budget = budget;
     b->data[n] = 0;
     return b;
+}
+
+void freeBuffer(OStringBuffer* b) {
+    if (MemoryBudget* budget = b->budget) {
+        budget->release(chargeFor(b->capacity));
+        budget->drop();
+    }
+    std::free(b);
 }
 
 void copyUnits(TUint16* dst, const TUint16* src, TInt32 n) {
@@ -65,12 +89,6 @@ TUint16 fold(TUint16 c, bool caseSensitive) {
 bool pointsInto(const TUint16* src, const TUint16* buffer, TInt32 len) {
     auto s = reinterpret_cast<uintptr_t>(src), b = reinterpret_cast<uintptr_t>(buffer);
     return s >= b && s <= b + size_t(len) * sizeof(TUint16);
-}
-
-std::vector<TUint16> folded(const OString& s, bool caseSensitive) {
-    std::vector<TUint16> out(size_t(s.length()));
-    for (TInt32 i = 0; i < s.length(); ++i) out[size_t(i)] = fold(s.data()[i], caseSensitive);
-    return out;
 }
 }  // namespace
 
@@ -189,24 +207,23 @@ void OString::adopt(OStringBuffer* fresh) {
 }
 
 void OString::release() {
-    if (pBuffer && --pBuffer->refCount == 0) std::free(pBuffer);
+    if (pBuffer && --pBuffer->refCount == 0) freeBuffer(pBuffer);
     pBuffer = nullptr;
 }
 
-// Replaces the content by n units that do not live in this string's buffer.
-void OString::store(const TUint16* src, TInt32 n, bool shrinking) {
-    if (n == 0) {
-        release();
-        return;
-    }
+// Replaces the content by a block composed aside (unowned): copied into this
+// string's own block where the capacity rules allow, adopted otherwise.
+void OString::store(OStringBuffer* composed, bool shrinking) {
+    const TInt32 n = composed->length;
     bool fits = unshared() && n <= pBuffer->capacity;
     if (fits && (!shrinking || n > pBuffer->capacity / 2)) {
-        copyUnits(units(), src, n);
+        copyUnits(units(), composed->data, n);
         pBuffer->length = n;
         units()[n] = 0;
+        freeBuffer(composed);
         return;
     }
-    adopt(copyOf(src, n));
+    adopt(composed);
 }
 
 TUint32 OString::sizeOutsideHeap() const {
@@ -336,25 +353,24 @@ TInt32 OString::removeAll(const OString& pattern, TInt32 start, TInt32 end, bool
 TInt32 OString::replaceAll(const OString& pattern, const OString& replacement, TInt32 start,
                            TInt32 end, bool caseSensitive) {
     if (!checkRange(start, end, length())) return 0;
-    std::vector<TInt32> hits;
-    if (scanMatches(pattern, start, end, caseSensitive, &hits) == 0) return 0;
-    TInt32 m = pattern.length();
-    TInt32 r = replacement.length();
-    TInt64 total = length() + TInt64(hits.size()) * (r - m);
+    const TInt32 m = pattern.length();
+    if (m == 0) return 0;
+    const TextSearch search(pattern.data(), m, caseSensitive, false);
+    const TInt32 hits = scanMatches(search, m, start, end, nullptr, nullptr);
+    if (hits == 0) return 0;
+    const TInt32 r = replacement.length();
+    const TInt64 total = length() + TInt64(hits) * (r - m);
     if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
-    // Composed aside: the replacement may be this very string.
-    std::vector<TUint16> out;
-    out.reserve(size_t(total));
-    const TUint16* d = pBuffer->data;
-    TInt32 from = 0;
-    for (TInt32 p : hits) {
-        out.insert(out.end(), d + from, d + p);
-        out.insert(out.end(), replacement.data(), replacement.data() + r);
-        from = p + m;
+    if (total == 0) {
+        release();
+        return hits;
     }
-    out.insert(out.end(), d + from, d + length());
-    store(out.data(), TInt32(total), r == 0);
-    return TInt32(hits.size());
+    // Composed in a new block, found again rather than remembered: the pattern
+    // or the replacement may be this very string.
+    OStringBuffer* out = newBuffer(total);
+    scanMatches(search, m, start, end, out, &replacement);
+    store(out, r == 0);
+    return hits;
 }
 
 void OString::removeRange(TInt32 start, TInt32 end) {
@@ -441,46 +457,29 @@ void OString::setCharAt(TInt32 index, TUint16 c) {
 
 // --- searching ---------------------------------------------------------------
 
-// `pattern` is already lower-cased when the match ignores case.
-bool OString::matchesAt(TInt32 p, const TUint16* pattern, TInt32 m, bool caseSensitive) const {
-    const TUint16* d = pBuffer->data + p;
-    for (TInt32 i = 0; i < m; ++i)
-        if (fold(d[i], caseSensitive) != pattern[i]) return false;
-    return true;
-}
-
-// `pattern` is folded already; the first (or last) match inside start..end.
-TInt32 OString::search(const TUint16* pattern, TInt32 m, TInt32 start, TInt32 end,
-                       bool caseSensitive, bool backwards) const {
+// The first (or last) match inside start..end, in time linear in both.
+TInt32 OString::search(const TUint16* pattern, TInt32 m, TInt32 start, TInt32 end, bool caseSensitive,
+                       bool backwards) const {
     if (!checkRange(start, end, length())) return -1;
     if (m == 0 || m > end - start + 1) return -1;
-    TInt32 lastStart = end - m + 1;
-    for (TInt32 i = start; i <= lastStart; ++i) {
-        TInt32 p = backwards ? lastStart - (i - start) : i;
-        if (matchesAt(p, pattern, m, caseSensitive)) return p;
-    }
-    return -1;
+    return TextSearch(pattern, m, caseSensitive, backwards).find(pBuffer->data, start, end);
 }
 
 TInt32 OString::find(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive) const {
-    std::vector<TUint16> pat = folded(pattern, caseSensitive);
-    return search(pat.data(), pattern.length(), start, end, caseSensitive, false);
+    return search(pattern.data(), pattern.length(), start, end, caseSensitive, false);
 }
 
 TInt32 OString::findLast(const OString& pattern, TInt32 start, TInt32 end,
                          bool caseSensitive) const {
-    std::vector<TUint16> pat = folded(pattern, caseSensitive);
-    return search(pat.data(), pattern.length(), start, end, caseSensitive, true);
+    return search(pattern.data(), pattern.length(), start, end, caseSensitive, true);
 }
 
 TInt32 OString::find(TUint16 c, TInt32 start, TInt32 end, bool caseSensitive) const {
-    TUint16 f = fold(c, caseSensitive);
-    return search(&f, 1, start, end, caseSensitive, false);
+    return search(&c, 1, start, end, caseSensitive, false);
 }
 
 TInt32 OString::findLast(TUint16 c, TInt32 start, TInt32 end, bool caseSensitive) const {
-    TUint16 f = fold(c, caseSensitive);
-    return search(&f, 1, start, end, caseSensitive, true);
+    return search(&c, 1, start, end, caseSensitive, true);
 }
 
 TInt32 OString::find(const OString& pattern, bool caseSensitive) const {
@@ -492,27 +491,32 @@ TInt32 OString::findLast(const OString& pattern, bool caseSensitive) const {
 }
 
 TInt32 OString::count(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive) const {
-    if (!checkRange(start, end, length())) return 0;
-    return scanMatches(pattern, start, end, caseSensitive, nullptr);
+    if (!checkRange(start, end, length()) || pattern.isEmpty()) return 0;
+    const TextSearch search(pattern.data(), pattern.length(), caseSensitive, false);
+    return scanMatches(search, pattern.length(), start, end, nullptr, nullptr);
 }
 
-// Non-overlapping matches inside a checked, non-empty range, left to right;
-// their positions go to `hits` when given.
-TInt32 OString::scanMatches(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive,
-                            std::vector<TInt32>* hits) const {
-    TInt32 m = pattern.length();
-    if (m == 0) return 0;
-    std::vector<TUint16> pat = folded(pattern, caseSensitive);
-    TInt32 n = 0;
+// Non-overlapping matches of m units inside a checked, non-empty range, left to
+// right. With `out`, the string is composed into it as well, each match
+// replaced by `replacement`.
+TInt32 OString::scanMatches(const TextSearch& search, TInt32 m, TInt32 start, TInt32 end, OStringBuffer* out,
+                            const OString* replacement) const {
+    const TUint16* d = pBuffer->data;
+    TInt32 n = 0, from = 0, w = 0;
     for (TInt32 p = start; p <= end - m + 1;) {
-        if (matchesAt(p, pat.data(), m, caseSensitive)) {
-            ++n;
-            if (hits) hits->push_back(p);
-            p += m;
-        } else {
-            ++p;
+        const TInt32 q = search.find(d, p, end);
+        if (q < 0) break;
+        ++n;
+        if (out) {
+            copyUnits(out->data + w, d + from, q - from);
+            w += q - from;
+            copyUnits(out->data + w, replacement->data(), replacement->length());
+            w += replacement->length();
+            from = q + m;
         }
+        p = q + m;
     }
+    if (out) copyUnits(out->data + w, d + from, length() - from);
     return n;
 }
 
@@ -563,38 +567,49 @@ bool OString::equals(const OString& other, bool caseSensitive) const {
 
 // --- UTF-8 ------------------------------------------------------------------------
 
-void OString::appendUtf8To(Vec<TUint8>& out) const {
-    Vec<TUint8> bytes = toUtf8();
-    if (TInt64(out.size()) + bytes.size() > INT32_MAX) vmerr::raise(vmerr::InvalidArgument, "Byte vector too large");
-    out.reserve(out.size() + bytes.size());
-    for (TUint8 b : bytes) out.append(b);
-}
-
-// Each unit on its own, except that a valid surrogate pair becomes the one 4-byte
-// sequence of its code point, so that the result is well-formed and reads back.
-Vec<TUint8> OString::toUtf8() const {
-    Vec<TUint8> out;
-    TInt32 len = length();
-    out.reserve(TInt32(std::min<TInt64>(TInt64(len) * 3, INT32_MAX)));
+namespace {
+// The UTF-8 bytes of n units, one by one: each unit on its own, except that a
+// valid surrogate pair becomes the one 4-byte sequence of its code point, so
+// that the result is well-formed and reads back.
+template <typename Put>
+void eachUtf8Byte(const TUint16* d, TInt32 len, Put put) {
     for (TInt32 i = 0; i < len; ++i) {
-        TUint32 c = pBuffer->data[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < len && pBuffer->data[i + 1] >= 0xDC00 &&
-            pBuffer->data[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (pBuffer->data[++i] - 0xDC00);
-            out.append(TUint8(0xF0 | (c >> 18)));
-            out.append(TUint8(0x80 | ((c >> 12) & 0x3F)));
-            out.append(TUint8(0x80 | ((c >> 6) & 0x3F)));
+        TUint32 c = d[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < len && d[i + 1] >= 0xDC00 && d[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (d[++i] - 0xDC00);
+            put(0xF0 | (c >> 18));
+            put(0x80 | ((c >> 12) & 0x3F));
+            put(0x80 | ((c >> 6) & 0x3F));
         } else if (c < 0x80) {
-            out.append(TUint8(c));
+            put(c);
             continue;
         } else if (c < 0x800) {
-            out.append(TUint8(0xC0 | (c >> 6)));
+            put(0xC0 | (c >> 6));
         } else {
-            out.append(TUint8(0xE0 | (c >> 12)));
-            out.append(TUint8(0x80 | ((c >> 6) & 0x3F)));
+            put(0xE0 | (c >> 12));
+            put(0x80 | ((c >> 6) & 0x3F));
         }
-        out.append(TUint8(0x80 | (c & 0x3F)));
+        put(0x80 | (c & 0x3F));
     }
+}
+}  // namespace
+
+TInt64 OString::utf8Length() const {
+    TInt64 n = 0;
+    eachUtf8Byte(data(), length(), [&n](TUint32) { ++n; });
+    return n;
+}
+
+void OString::writeUtf8(TUint8* out) const {
+    eachUtf8Byte(data(), length(), [&out](TUint32 b) { *out++ = TUint8(b); });
+}
+
+Vec<TUint8> OString::toUtf8() const {
+    const TInt64 n = utf8Length();
+    if (n > INT32_MAX) vmerr::raise(vmerr::InvalidArgument);
+    Vec<TUint8> out;
+    out.resize(TInt32(n));
+    writeUtf8(out.data());
     return out;
 }
 
@@ -626,24 +641,34 @@ TInt32 wellFormedLength(const TUint8* b, TInt32 n) {
 }  // namespace
 
 // A 4-byte sequence yields its surrogate pair rather than losing the high bits.
+// The bytes are checked and counted first, then decoded straight into the block.
 OString OString::fromUtf8(const TUint8* bytes, TInt32 n) {
     if (n < 0) vmerr::raise(vmerr::InvalidArgument);
-    std::vector<TUint16> out;
-    out.reserve(size_t(n));
+    TInt64 units = 0;
     for (TInt32 i = 0; i < n;) {
         TInt32 len = wellFormedLength(bytes + i, n - i);
         if (len == 0) vmerr::raise(vmerr::DataFormat);
+        units += len == 4 ? 2 : 1;
+        i += len;
+    }
+    OString out;
+    if (units == 0) return out;
+    OStringBuffer* b = newBuffer(units);
+    TUint16* d = b->data;
+    for (TInt32 i = 0; i < n;) {
+        TInt32 len = wellFormedLength(bytes + i, n - i);
         TUint32 c = bytes[i] & (len == 1 ? 0x7F : 0x7F >> len);
         for (TInt32 k = 1; k < len; ++k) c = (c << 6) | (bytes[i + k] & 0x3F);
         if (c > 0xFFFF) {
-            out.push_back(TUint16(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(TUint16(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            *d++ = TUint16(0xD800 + ((c - 0x10000) >> 10));
+            *d++ = TUint16(0xDC00 + ((c - 0x10000) & 0x3FF));
         } else {
-            out.push_back(TUint16(c));
+            *d++ = TUint16(c);
         }
         i += len;
     }
-    return OString(out.data(), TInt32(out.size()));
+    out.adopt(b);
+    return out;
 }
 
 // --- character classes --------------------------------------------------------------

@@ -11,6 +11,9 @@
 
 class QString;
 
+class MemoryBudget;
+class TextSearch;
+
 // Shared character block. Starts with no owner; every OString attached to it
 // counts one, and the last one to leave frees it.
 struct OStringBuffer {
@@ -18,6 +21,7 @@ struct OStringBuffer {
     TInt32 refCount;
     TInt32 capacity;
     TInt32 length;
+    MemoryBudget* budget;  // charged for the block, or null
 };
 
 class OString : public GCObject {
@@ -103,7 +107,10 @@ public:
     bool operator==(const OString& o) const { return equals(o, true); }
 
     // --- conversion ---------------------------------------------------------
-    void appendUtf8To(Vec<TUint8>& out) const;
+    // The UTF-8 form (a valid surrogate pair as one 4-byte sequence): its length,
+    // the bytes into `out` (utf8Length() of them), or a new Vec.
+    TInt64 utf8Length() const;
+    void writeUtf8(TUint8* out) const;
     Vec<TUint8> toUtf8() const;
     QString toQString() const;
 
@@ -125,13 +132,12 @@ private:
     bool unshared() const { return pBuffer && pBuffer->refCount == 1; }
     TUint16* units() { return pBuffer->data; }
     void insertUnits(TInt32 position, const TUint16* src, TInt32 k, OStringBuffer* whole);
-    void store(const TUint16* src, TInt32 n, bool shrinking);
+    void store(OStringBuffer* composed, bool shrinking);
     void mapCase(TUint16 (*map)(TUint16));
     TInt32 search(const TUint16* pattern, TInt32 m, TInt32 start, TInt32 end, bool caseSensitive,
                   bool backwards) const;
-    bool matchesAt(TInt32 p, const TUint16* pattern, TInt32 m, bool caseSensitive) const;
-    TInt32 scanMatches(const OString& pattern, TInt32 start, TInt32 end, bool caseSensitive,
-                       std::vector<TInt32>* hits) const;
+    TInt32 scanMatches(const TextSearch& search, TInt32 m, TInt32 start, TInt32 end, OStringBuffer* out,
+                       const OString* replacement) const;
 
     OStringBuffer* pBuffer = nullptr;
 };

@@ -6,11 +6,6 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-// Storage blocks stay well below the 32-bit size of a heap request.
-constexpr TInt64 kMaxStorageBytes = 0x7FFFFFF0;
-}  // namespace
-
 OVectorBase::~OVectorBase() { freeStorage(storage_); }
 
 VMAddr OVectorBase::elementAddress(TInt32 index) const {

@@ -15,6 +15,9 @@
 // The element-type-free part: storage, growth and byte moves.
 class OVectorBase : public GCObject {
 public:
+    // Storage blocks stay well below the 32-bit size of a heap request.
+    static constexpr TInt64 kMaxStorageBytes = 0x7FFFFFF0;
+
     OVectorBase(const OVectorBase&) = delete;
     OVectorBase& operator=(const OVectorBase&) = delete;
     ~OVectorBase() override;

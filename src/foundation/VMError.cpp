@@ -7,6 +7,7 @@ namespace {
 struct PendingError {
     CAppsString text;
     TInt32 code = 0;
+    bool outOfMemory = false;  // the text is kOutOfMemoryText
 };
 
 PendingError& pending() {
@@ -33,6 +34,9 @@ const char* nameText(TInt32 code) {
 }  // namespace
 
 namespace vmerr {
+// Made at start-up, read by every thread: raising it allocates nothing.
+const CAppsString kOutOfMemoryText = composeErrorText(InvalidArgument, CAppsString("Out of memory"));
+
 CAppsString composeErrorText(TInt32 code, const CAppsString& message) {
     CAppsString text;
     if (const char* name = nameText(code)) {
@@ -48,6 +52,21 @@ void raise(TInt32 code, const CAppsString& message) {
     PendingError& p = pending();
     p.text = composeErrorText(code, message);
     p.code = code;
+    p.outOfMemory = false;
+    throw ErrorHandlingException();
+}
+
+// The thread's record exists before memory can run out.
+void prepareOutOfMemory() { (void)pending(); }
+
+void setOutOfMemory() {
+    PendingError& p = pending();
+    p.code = InvalidArgument;
+    p.outOfMemory = true;
+}
+
+void raiseOutOfMemory() {
+    setOutOfMemory();
     throw ErrorHandlingException();
 }
 
@@ -59,12 +78,17 @@ void raise(TInt32 code, const char* latin1Message) { raise(code, std::string_vie
 
 TInt32 pendingErrorCode() { return pending().code; }
 
-const CAppsString& pendingErrorText() { return pending().text; }
+const CAppsString& pendingErrorText() {
+    const PendingError& p = pending();
+    return p.outOfMemory ? kOutOfMemoryText : p.text;
+}
 
-std::string pendingErrorTextUtf8() { return pending().text.toUtf8(); }
+std::string pendingErrorTextUtf8() { return pendingErrorText().toUtf8(); }
 
 void clearPendingError() {
-    pending().code = 0;
-    pending().text.clear();
+    PendingError& p = pending();
+    p.code = 0;
+    p.text.clear();
+    p.outOfMemory = false;
 }
 }  // namespace vmerr

@@ -40,6 +40,14 @@ CAppsString composeErrorText(TInt32 code, const CAppsString& message);
 [[noreturn]] void raise(TInt32 code, std::string_view latin1Message);
 [[noreturn]] void raise(TInt32 code, const char* latin1Message);
 
+// The out-of-memory error: VM error 6 "Out of memory", raised from text made in
+// advance, so that reporting a failed allocation never allocates.
+[[noreturn]] void raiseOutOfMemory();
+// Records that error as pending without raising it (for a caught std::bad_alloc).
+void setOutOfMemory();
+// Makes this thread's pending-error record (done when a memory budget is made).
+void prepareOutOfMemory();
+
 // The current thread's pending error; code 0 when none was raised.
 TInt32 pendingErrorCode();
 const CAppsString& pendingErrorText();

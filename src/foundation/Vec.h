@@ -129,7 +129,7 @@ public:
         if (n <= capacity_) return;
         TInt32 count = std::max<TInt32>(1, n);
         T* fresh = static_cast<T*>(allocateRaw(size_t(count) * sizeof(T)));
-        if (!fresh) vmerr::raise(vmerr::InvalidArgument);
+        if (!fresh) vmerr::raiseOutOfMemory();
         for (TInt32 i = 0; i < size_; ++i) {
             new (fresh + i) T(std::move(data_[i]));
             data_[i].~T();

@@ -54,7 +54,9 @@ void VMHeap::drainMarkStack() {
 // that names a live entry is taken for a reference, so one stray number there
 // cannot stop every collection to come.
 void VMHeap::pushIfLive(TUint32 word) {
-    if (word != 0 && liveEntry(word)) markStack_.append(word);
+    if (word == 0) return;
+    HeapEntry* he = liveEntry(word);
+    if (he && he->mark == 0) markStack_.append(word);  // (a marked one is traced already)
 }
 
 void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {

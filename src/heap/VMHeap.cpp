@@ -21,7 +21,8 @@ void VMHeap::corrupted() { vmerr::raise(vmerr::VM, "Heap corrupted"); }
 VMHeap::VMHeap(VMMemory& memory, MVMCallbackInterface* callback, TUint32 defaultPoolCapacity,
                ClassLayoutTables layout)
     : mem_(memory), callback_(callback), defaultPoolCapacity_(roundUp4(defaultPoolCapacity)),
-      layout_(layout) {
+      roots_(&nodes_), layout_(layout) {
+    nodes_.setBudget(mem_.budget());
     for (TInt32 k = 0; k < kFreeListCount; ++k)
         freeHeapEntries_.append(new LinkedList<VMAddr>(&nodes_));
     try {
@@ -66,8 +67,10 @@ void VMHeap::setStart(TInt32 pool, VMAddr headerAddr, bool on) {
 }
 
 HeapEntry* VMHeap::createPool(TUint32 capacity) {
-    if (capacity > 0x7FFFFFFFu - kPoolOverhead) vmerr::raise(vmerr::InvalidArgument, "Out of VM memory");
+    if (capacity > 0x7FFFFFFFu - kPoolOverhead) vmerr::raiseOutOfMemory();
     TUint32 total = capacity + kPoolOverhead;
+    const TUint64 bitmapBytes = TUint64(total / 4 + 63) / 64 * 8;
+    if (MemoryBudget* budget = mem_.budget()) budget->charge(bitmapBytes);
     VMAddr start = mem_.carve(total);
     pools_.append(start);
     poolSizes_.append(TInt32(total));
@@ -319,6 +322,7 @@ void VMHeap::free(VMAddr ref) {
 void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
     HeapEntry* he = headerOf(ref);
     if (he->size < 4 || isFree(he)) corrupted();
+    if (MemoryBudget* budget = mem_.budget()) budget->charge(kNativeObjectHostBytes);
     TUint32 handle;
     if (!freeHandles_.empty()) {
         handle = freeHandles_.back();
@@ -346,6 +350,7 @@ std::unique_ptr<GCObject> VMHeap::releaseSlot(TUint32 handle) {
     std::unique_ptr<GCObject> object = std::move(slot.object);
     slot.entry = 0;
     freeHandles_.push_back(handle);
+    if (MemoryBudget* budget = mem_.budget()) budget->release(kNativeObjectHostBytes);
     return object;
 }
 

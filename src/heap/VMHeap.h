@@ -32,6 +32,9 @@ constexpr TUint32 kEntryOverhead = 28;  // header + boundary tag
 constexpr TUint32 kPoolOverhead = 80;
 constexpr TInt32 kFreeListCount = 32;
 constexpr TUint32 kDefaultPoolCapacity = 64000;
+// What a native object costs the budget in host memory besides its entry: the
+// C++ object, its slot and its record in the entry map.
+constexpr TUint32 kNativeObjectHostBytes = 160;
 
 class MVMCallbackInterface;  // the owning virtual machine's callbacks
 

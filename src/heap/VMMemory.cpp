@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <new>
 
-VMMemory::VMMemory(TUint64 reserveBytes) : reserved_(reserveBytes) {
+VMMemory::VMMemory(TUint64 reserveBytes, MemoryBudget* budget) : budget_(budget), reserved_(reserveBytes) {
     void* p = mmap(nullptr, reserved_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
     base_ = static_cast<TUint8*>(p);
@@ -22,8 +22,14 @@ VMAddr VMMemory::carve(TUint32 bytes) {
     TUint64 end = start + ((TUint64(bytes) + 7) & ~TUint64(7));
     // Addresses must stay 32-bit, and the last word below 2^32 stays unused so
     // that `address + length` checks cannot wrap.
-    if (end > reserved_ || end > 0xFFFFFFF0u) vmerr::raise(vmerr::InvalidArgument, "Out of VM memory");
-    commitUpTo(end);
+    if (end > reserved_ || end > 0xFFFFFFF0u) vmerr::raiseOutOfMemory();
+    if (budget_) budget_->charge(end - start);
+    try {
+        commitUpTo(end);
+    } catch (const ErrorHandlingException&) {
+        if (budget_) budget_->release(end - start);
+        throw;
+    }
     top_ = VMAddr(end);
     return VMAddr(start);
 }
@@ -35,7 +41,7 @@ void VMMemory::commitUpTo(TUint64 end) {
     TUint64 target = (end + step - 1) & ~(step - 1);
     if (target > reserved_) target = reserved_;
     if (mprotect(base_ + committed_, target - committed_, PROT_READ | PROT_WRITE) != 0)
-        vmerr::raise(vmerr::InvalidArgument, "Out of VM memory");
+        vmerr::raiseOutOfMemory();
     if (committed_ == 0) {
         // The guard stays inaccessible so that stray host code faults loudly.
         mprotect(base_, kGuardBytes, PROT_NONE);

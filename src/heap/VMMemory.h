@@ -5,6 +5,7 @@
 #pragma once
 
 #include "foundation/Types.h"
+#include "heap/MemoryBudget.h"
 
 #include <cstddef>
 
@@ -13,14 +14,18 @@ public:
     static constexpr TUint32 kGuardBytes = 0x10000;  // low addresses stay unmapped
     static constexpr TUint64 kDefaultReserve = TUint64(1) << 32;
 
-    explicit VMMemory(TUint64 reserveBytes = kDefaultReserve);
+    explicit VMMemory(TUint64 reserveBytes = kDefaultReserve, MemoryBudget* budget = nullptr);
     ~VMMemory();
     VMMemory(const VMMemory&) = delete;
     VMMemory& operator=(const VMMemory&) = delete;
 
-    // Hands out `bytes` (rounded up to 8) of zero-filled, committed memory.
-    // Raises VM error 6 when the reservation is exhausted.
+    // Hands out `bytes` (rounded up to 8) of zero-filled, committed memory,
+    // charged to the budget. Raises the out-of-memory error when the budget or
+    // the reservation is exhausted.
     VMAddr carve(TUint32 bytes);
+    // The budget that carving and the heap's host-side records draw from (null:
+    // only the reservation limits them).
+    MemoryBudget* budget() const { return budget_; }
 
     // First address past everything carved so far.
     VMAddr top() const { return top_; }
@@ -62,6 +67,7 @@ public:
 private:
     void commitUpTo(TUint64 end);
 
+    MemoryBudget* budget_ = nullptr;
     TUint8* base_ = nullptr;
     TUint64 reserved_ = 0;
     TUint64 committed_ = 0;

@@ -67,7 +67,7 @@ bool parseSize(const std::string& text, uint64_t& bytes) {
     else if (!suffix.empty()) return false;
     if (n > (UINT64_MAX >> shift)) return false;
     bytes = uint64_t(n) << shift;
-    return bytes >= (uint64_t(1) << 20);
+    return bytes >= (uint64_t(1) << 16);
 }
 
 std::string usageLine() { return "Usage: mcbplayer [OPTIONS] [APP]"; }
@@ -152,7 +152,7 @@ bool parseCommandLine(const std::vector<std::string>& args, PlayerOptions& o, st
         o.frames = n;
     }
     if (has("memory-limit") && !parseSize(value("memory-limit").toStdString(), o.memoryLimit))
-        return bad("memory-limit", value("memory-limit"), "a size of at least 1M (a number with K, M or G)");
+        return bad("memory-limit", value("memory-limit"), "a size of at least 64K (a number with K, M or G)");
     for (auto [name, field] : {std::pair{"data-dir", &o.dataDirectory}, {"screenshot", &o.screenshot},
                                {"record", &o.record}, {"replay", &o.replay}, {"log", &o.logFile}}) {
         if (!has(name)) continue;

@@ -3,10 +3,12 @@
 #include "host/HostProcess.h"
 
 #include "extensions/ExtensionMessages.h"
+#include "foundation/CAppsString.h"
 #include "foundation/VMError.h"
 
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -24,14 +26,49 @@ std::FILE* gLogCopy = nullptr;
 bool gEnding = false;
 std::vector<std::function<void()>> gCleanups;
 
-// "FATAL: " and the text as UTF-8, then what explains it, if anything does;
-// a window shows both before the end.
-[[noreturn]] void fatalEnd(const std::string& text) {
+// "FATAL: ", the pending error text as UTF-8 (or `text`) and a line end,
+// written without allocating: the error may be that memory ran out.
+void writeFatalLine(std::FILE* out, const char* text) {
+    char buffer[256];
+    size_t n = 0;
+    auto put = [&](unsigned c) { buffer[n++] = char(c); };
+    std::fputs("FATAL: ", out);
+    if (text) {
+        std::fputs(text, out);
+    } else {
+        for (TUint16 c : vmerr::pendingErrorText()) {
+            if (n + 4 > sizeof buffer) n -= std::fwrite(buffer, 1, n, out) == n ? n : 0;
+            if (n + 4 > sizeof buffer) break;  // the stream refuses it: give up the text
+            if (c < 0x80) {
+                put(c);
+            } else if (c < 0x800) {
+                put(0xC0 | (c >> 6));
+                put(0x80 | (c & 0x3F));
+            } else {
+                put(0xE0 | (c >> 12));
+                put(0x80 | ((c >> 6) & 0x3F));
+                put(0x80 | (c & 0x3F));
+            }
+        }
+    }
+    put('\n');
+    std::fwrite(buffer, 1, n, out);
+}
+
+// The FATAL line (of the pending error, or `text`), then what explains it, if
+// anything does; a window shows both before the end. Only the line is sure to
+// be written when memory has run out.
+[[noreturn]] void fatalEnd(const char* text = nullptr) {
     gEnding = true;
-    say("FATAL: " + text);
-    std::string detail = gFatalDetail ? gFatalDetail() : std::string();
-    if (!detail.empty()) say(detail);
-    if (gFatalNotice) gFatalNotice(detail.empty() ? text : text + "\n\n" + detail);
+    writeFatalLine(stderr, text);
+    if (gLogCopy) writeFatalLine(gLogCopy, text);
+    try {
+        std::string shown = text ? std::string(text) : vmerr::pendingErrorTextUtf8();
+        std::string detail = gFatalDetail ? gFatalDetail() : std::string();
+        if (!detail.empty()) say(detail);
+        if (gFatalNotice) gFatalNotice(detail.empty() ? shown : shown + "\n\n" + detail);
+    } catch (const std::bad_alloc&) {
+    }
     endProcess(1);
 }
 }  // namespace
@@ -75,9 +112,9 @@ void callVm(const std::function<void()>& call) {
         call();
     } catch (TInt32 end) {
         if (end == -1) endProcess(0);
-        fatalEnd(vmerr::pendingErrorTextUtf8());
+        fatalEnd();
     } catch (const ErrorHandlingException&) {
-        fatalEnd(vmerr::pendingErrorTextUtf8());
+        fatalEnd();
     } catch (const std::exception& e) {  // never let it cross Qt's event loop
         fatalEnd(e.what());
     }

@@ -11,8 +11,8 @@ namespace {
 TInt32 gNextTimerId = 10;
 }  // namespace
 
-Timer::Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay, bool stepped)
-    : listener_(listener), id_(gNextTimerId++), qtimer_(new QTimer(this)), vm_(vm) {
+Timer::Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay, BudgetCharge charge, bool stepped)
+    : listener_(listener), id_(gNextTimerId++), qtimer_(new QTimer(this)), vm_(vm), charge_(std::move(charge)) {
     connect(qtimer_, &QTimer::timeout, this, &Timer::timeout);
     setDelay(delay);
     if (!stepped) qtimer_->start();
@@ -26,7 +26,9 @@ void Timer::timeout() {
 
 TInt32 Scheduler::addTimer(TInt32 listener, TUint32 delay) {
     if (!vm_) vmerr::raise(vmerr::VM, "vm != 0");
-    timers_.push_back(std::make_unique<Timer>(vm_, listener, delay, stepped()));
+    BudgetCharge charge(Timer::kHostBytes, &vm_->budget());
+    MemoryBudget::requireHostMemory(64 << 10);  // Qt's connect does not survive failing to allocate
+    timers_.push_back(std::make_unique<Timer>(vm_, listener, delay, std::move(charge), stepped()));
     if (stepped()) armFrom(*timers_.back(), now_());
     return timers_.back()->id();
 }

@@ -212,6 +212,7 @@ int runPlayer(int argc, char** argv) {
     }
     gVerbose = o.verbose;
     qInstallMessageHandler(messageHandler);
+    MemoryBudget::setDefaultLimit(o.memoryLimit);
     qDebug("starting main");
     Recording replay;
     if (!o.replay.empty()) {

@@ -6,10 +6,18 @@
 namespace {
 using namespace numeric;
 
+// Measured first, then encoded straight into the new vector.
 void toUtf8(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
-    const Vec<TUint8> bytes = a.string(0).toUtf8();
-    a.result(TInt32(newByteVector(vm, bytes.data(), bytes.size())));
+    const OString& text = a.string(0);
+    const TInt64 n = text.utf8Length();
+    if (n > INT32_MAX) vmerr::raise(vmerr::InvalidArgument);
+    const VMAddr handle = vm.newByteArray(TInt32(n));
+    if (n > 0) {
+        auto& bytes = *vm.heap().objectAs<OVector<TInt8>>(vm.memory().readWord(handle));
+        text.writeUtf8(reinterpret_cast<TUint8*>(bytes.data()));
+    }
+    a.result(TInt32(handle));
 }
 
 void fromUtf8(VirtualMachine& vm) {

@@ -4,6 +4,7 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -18,9 +19,22 @@ public:
 
     explicit HashObject(TInt32 algorithm) : iAlgorithm(algorithm) {}
 
+    // The buffer grows by doubling, each step charged to the budget first.
     void update(const TInt8* bytes, TInt32 n) {
         if (n <= 0) return;
-        if (iData.size() + size_t(n) > KMaxBytes) vmerr::raise(vmerr::InvalidArgument, "Hash data too large");
+        const size_t needed = iData.size() + size_t(n);
+        if (needed > KMaxBytes) vmerr::raise(vmerr::InvalidArgument, "Hash data too large");
+        if (needed > iData.capacity()) {
+            const size_t grown = std::min(KMaxBytes, std::max(needed, iData.capacity() * 2));
+            const TUint64 charged = iCharge.bytes();
+            iCharge.resize(grown + 16);
+            try {
+                iData.reserve(grown);
+            } catch (...) {  // the host refused: the charge goes back with the error
+                iCharge.resize(charged);
+                throw;
+            }
+        }
         iData.insert(iData.end(), bytes, bytes + n);
     }
     TInt32 algorithm() const { return iAlgorithm; }
@@ -28,6 +42,7 @@ public:
 
 private:
     TInt32 iAlgorithm;
+    BudgetCharge iCharge;
     std::vector<TInt8> iData;
 };
 

@@ -28,6 +28,13 @@ public:
         if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
         return a;
     }
+    // A destination cell: non-null and writable, checked before anything is
+    // made to go into it.
+    VMAddr destination(TInt32 i) {
+        VMAddr a = address(i);
+        vm_.memory().wordPtr(a);
+        return a;
+    }
     // The string behind a cell argument.
     OString& string(TInt32 i) { return vm_.stringOf(address(i)); }
     // The word at a variable address argument.

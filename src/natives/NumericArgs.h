@@ -104,11 +104,7 @@ inline Velmar::DateTime& dateTimeArg(NativeArgs& a, TInt32 i) { return objectArg
 inline OVector<TInt8>& byteVectorArg(NativeArgs& a, TInt32 i) { return objectArg<OVector<TInt8>>(a, i); }
 
 // A destination argument: a non-null cell, checked writable before anything is made.
-inline VMAddr destinationArg(NativeArgs& a, TInt32 i) {
-    const VMAddr cell = a.address(i);
-    a.vm().memory().wordPtr(cell);
-    return cell;
-}
+inline VMAddr destinationArg(NativeArgs& a, TInt32 i) { return a.destination(i); }
 
 // A new date-time object holding `value`; returns its reference.
 inline VMAddr adoptDateTime(VirtualMachine& vm, const Velmar::DateTime& value) {

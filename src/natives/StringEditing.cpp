@@ -50,7 +50,7 @@ TInt32 checkedStep(StringArgs& a, TInt32 i) {
 void setString(VirtualMachine& vm, TInt32 opcode) {
     static constexpr TInt32 kWords[10] = {0, 1, 2, 0, 2, 3, 0, 4, 3, 5};
     StringArgs a(vm, kWords[opcode]);
-    VMAddr destination = a.address(0);
+    VMAddr destination = a.destination(0);
     OString text;
     switch (opcode) {
     case 1: break;
@@ -78,37 +78,43 @@ void setString(VirtualMachine& vm, TInt32 opcode) {
     a.assign(destination, text);
 }
 
-// Pieces between separators; empty pieces are dropped, and a string without any
-// separator gives no pieces at all.
-static std::vector<OString> piecesOf(const OString& s, const OString& separator, bool exact) {
-    std::vector<OString> pieces;
-    TInt32 n = s.length(), m = separator.length(), p = 0;
+// Calls `piece(first, last)` for each piece between separators and returns how
+// many there are; empty pieces are dropped, and a string without any separator
+// gives no pieces at all.
+template <typename Piece>
+static TInt32 forEachPiece(const OString& s, const OString& separator, bool exact, Piece piece) {
+    TInt32 n = s.length(), m = separator.length(), p = 0, count = 0;
     bool found = false;
     while (p < n) {
         TInt32 q = s.find(separator, p, n - 1, exact);
         if (q < 0) break;
         found = true;
-        if (q > p) pieces.emplace_back(s, p, q - 1);
+        if (q > p) piece(count++, p, q - 1);
         p = q + m;
     }
-    if (found && p < n) pieces.emplace_back(s, p, n - 1);
-    return pieces;
+    if (found && p < n) piece(count++, p, n - 1);
+    return count;
 }
 
-// (s, x), (s, x, flag), (s, c), (s, c, flag) -> a new vector of new strings.
+// (s, x), (s, x, flag), (s, c), (s, c, flag) -> a new vector of new strings,
+// counted first so that no list of pieces is kept aside.
 void split(VirtualMachine& vm, TInt32 opcode) {
     TInt32 v = opcode - 50;
     bool flag = (v & 1) != 0, isChar = (v & 2) != 0;
     StringArgs a(vm, flag ? 3 : 2);
     const OString& s = a.string(0);
-    OString separator = a.pattern(1, isChar);
     bool exact = flag && a.exact(2);
-    std::vector<OString> pieces;
-    if (!s.isEmpty()) {
-        if (separator.isEmpty()) vmerr::raise(vmerr::InvalidArgument);
-        pieces = piecesOf(s, separator, exact);
-    }
-    a.result(TInt32(vectorops::newStringVector(vm, pieces.data(), TInt32(pieces.size()))));
+    OString separator = a.pattern(1, isChar);
+    if (!s.isEmpty() && separator.isEmpty()) vmerr::raise(vmerr::InvalidArgument);
+    const TInt32 count = s.isEmpty() ? 0 : forEachPiece(s, separator, exact, [](TInt32, TInt32, TInt32) {});
+    OVectorBase* pieces = nullptr;
+    const VMAddr handle = vectorops::newVectorHandle(vm, kObjectVector, &pieces);
+    pieces->resize(count);
+    if (count > 0)
+        forEachPiece(s, separator, exact, [&](TInt32 i, TInt32 first, TInt32 last) {
+            vm.memory().writeWord(pieces->elementAddress(i), vm.newString(OString(s, first, last)));
+        });
+    a.result(TInt32(handle));
 }
 
 // --- insertion ------------------------------------------------------------------------
@@ -117,7 +123,14 @@ void split(VirtualMachine& vm, TInt32 opcode) {
 void insert(VirtualMachine& vm, TInt32 opcode) {
     StringArgs a(vm, opcode == 59 ? 5 : 3);
     OString& s = a.string(0);
-    OString x = a.pattern(1, opcode == 58);
+    if (opcode == 58) {
+        const TInt32 position = a.word(2);
+        if (position < 0 || position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
+        s.insertTo(position, a.character(1));  // no one-character string to allocate
+        a.noResult();
+        return;
+    }
+    OString x = a.string(1);
     StringRange r = opcode == 59 ? a.range(2, x.length()) : StringArgs::all(x);
     TInt32 position = a.word(opcode == 59 ? 4 : 2);
     if (position < 0 || position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
@@ -169,8 +182,8 @@ void replaceMatches(VirtualMachine& vm, TInt32 opcode) {
         r = a.range(2, s.length());
         next = 4;
     }
-    OString replacement = a.pattern(next, shape.newIsChar);
     bool exact = shape.flag && a.exact(next + 1);
+    OString replacement = a.pattern(next, shape.newIsChar);
     replaceIn(s, old, replacement, r, exact, which);
     a.noResult();
 }
@@ -198,16 +211,20 @@ void replaceOrInsertPart(VirtualMachine& vm, TInt32) {
     OString& s = a.string(0);
     OString x = a.string(3);
     StringRange r = a.range(1, x.length());
-    OString piece(x, r.start, r.end);
-    if (a.word(5) == 0) {
-        TInt32 position = a.word(4);
+    const bool inserting = a.word(5) == 0;
+    const TInt32 position = a.word(4);
+    StringRange target;
+    if (inserting) {
         if (position < 0) vmerr::raise(vmerr::Range);
         if (position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
-        s.insertTo(position, piece);
     } else {
-        StringRange r = a.range(4, s.length());
-        s.replaceRange(r.start, r.end, piece);
+        target = a.range(4, s.length());
     }
+    OString piece(x, r.start, r.end);
+    if (inserting)
+        s.insertTo(position, piece);
+    else
+        s.replaceRange(target.start, target.end, piece);
     a.noResult();
 }
 

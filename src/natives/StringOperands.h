@@ -71,9 +71,11 @@ struct PatternCall {
     StringRange range;
     bool exact;
 
+    // A char's one-character string is made only once the range has passed.
     PatternCall(VirtualMachine& vm, PatternShape shape)
-        : args(vm, shape.words()), s(args.string(0)), pattern(args.pattern(1, shape.isChar)) {
-        range = shape.range ? args.range(2, s.length()) : StringArgs::all(s);
-        exact = shape.flag && args.exact(shape.range ? 4 : 2);
+        : args(vm, shape.words()), s(args.string(0)), pattern(shape.isChar ? OString() : args.string(1)),
+          range(shape.range ? args.range(2, s.length()) : StringArgs::all(s)),
+          exact(shape.flag && args.exact(shape.range ? 4 : 2)) {
+        if (shape.isChar) pattern = OString(args.character(1), 1);
     }
 };

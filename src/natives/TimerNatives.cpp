@@ -14,7 +14,13 @@ void addTimer(VirtualMachine& vm) {
     if (!vm.heap().liveEntry(listener)) vmerr::raise(vmerr::VM, "Invalid TYPEID");  // no object to root
     TInt32 delay = a.word(1) < 0 ? 0 : a.word(1);  // the host refuses negative periods
     vm.heap().addRoot(listener);
-    TInt32 id = vm.host()->addTimer(TInt32(listener), delay);
+    TInt32 id = 0;
+    try {
+        id = vm.host()->addTimer(TInt32(listener), delay);
+    } catch (...) {  // no timer, no root (the host's memory budget may refuse it)
+        vm.heap().removeRoot(listener);
+        throw;
+    }
     if (id < kFirstTimerId) {
         vm.heap().removeRoot(listener);
         vm.runtimeError(nullptr, vm.pc(), CAppsString("timerID >= 10"));

@@ -4,10 +4,13 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/VectorOperands.h"
 
+#include <algorithm>
+#include <cstring>
+
 using namespace vectorops;
 
 namespace {
-using Bytes = std::vector<TUint8>;
+using Bytes = ElementBytes;
 
 void spliceIn(OVectorBase& v, TInt32 start, TInt32 removeCount, const Bytes& elements, const VectorKind& k) {
     splice(v, start, removeCount, elements.data(), TInt32(elements.size() / k.elementBytes));
@@ -17,16 +20,27 @@ void spliceIn(OVectorBase& v, TInt32 start, TInt32 removeCount, const VectorArgs
     splice(v, start, removeCount, element.bytes, 1);
 }
 
-Bytes bytesOf(const VectorArgs::Element& e, const VectorKind& k) { return Bytes(e.bytes, e.bytes + k.elementBytes); }
+Bytes bytesOf(const VectorArgs::Element& e, const VectorKind& k) { return Bytes(e.bytes, k.elementBytes); }
 
 Bytes allOf(const OVectorBase& v) { return copyElements(v, 0, v.size()); }
 
-// The elements named from word 1: an element, or a vector (its range after it when `ranged`).
-Bytes sourceOperand(VectorArgs& a, bool element, bool ranged) {
-    if (element) return bytesOf(a.element(1), a.kind());
+// The elements named from word 1, checked but not yet copied: an element, or a
+// vector (its range after it when `ranged`).
+struct Source {
+    const OVectorBase* vector;
+    ElementRange range;
+    VectorArgs::Element element;
+
+    TInt32 count() const { return vector ? range.count : 1; }
+    Bytes copy(const VectorKind& k) const {
+        return vector ? copyElements(*vector, range.start, range.count) : bytesOf(element, k);
+    }
+};
+
+Source sourceOf(VectorArgs& a, bool element, bool ranged) {
+    if (element) return {nullptr, {}, a.element(1)};
     OVectorBase& w = a.vector(1);
-    ElementRange r = ranged ? a.range(2, w.size()) : ElementRange{0, w.size()};
-    return copyElements(w, r.start, r.count);
+    return {&w, ranged ? a.range(2, w.size()) : ElementRange{0, w.size()}, {}};
 }
 
 // --- new vectors into destinations ----------------------------------------------------
@@ -34,8 +48,8 @@ Bytes sourceOperand(VectorArgs& a, bool element, bool ranged) {
 // 2 (dest, v), 28 (dest, v, range), 29 (dest, element).
 void setFrom(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
     VectorArgs a(vm, k, opcode == 2 ? 2 : opcode == 28 ? 4 : 1 + k.words);
-    VMAddr destination = a.address(0);
-    Bytes elements = sourceOperand(a, opcode == 29, opcode == 28);
+    VMAddr destination = a.destination(0);
+    Bytes elements = sourceOf(a, opcode == 29, opcode == 28).copy(k);
     VectorArgs::Fresh f = a.fresh();
     spliceIn(f.vector, 0, 0, elements, k);
     a.assign(destination, f);
@@ -44,10 +58,11 @@ void setFrom(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
 // (dest, element, n): n copies of the element.
 void setFilled(VirtualMachine& vm, const VectorKind& k) {
     VectorArgs a(vm, k, 2 + k.words);
-    VMAddr destination = a.address(0);
+    VMAddr destination = a.destination(0);
     VectorArgs::Element element = a.element(1);
     TInt32 n = a.word(1 + k.words);
     if (n < 0) vmerr::raise(vmerr::InvalidArgument);
+    checkSize(k.elementBytes, n);
     VectorArgs::Fresh f = a.fresh();
     if (n > 0) {
         spliceIn(f.vector, 0, 0, element);
@@ -56,19 +71,23 @@ void setFilled(VirtualMachine& vm, const VectorKind& k) {
     a.assign(destination, f);
 }
 
-// (dest, v, step): every step-th element from index 0.
+// (dest, v, step): every step-th element from index 0, copied straight across.
 void setStepped(VirtualMachine& vm, const VectorKind& k) {
     VectorArgs a(vm, k, 3);
-    VMAddr destination = a.address(0);
+    VMAddr destination = a.destination(0);
     OVectorBase& v = a.vector(1);
     TInt32 step = a.word(2);
     if (step < 1) vmerr::raise(vmerr::InvalidArgument);
-    Bytes all = allOf(v);
-    Bytes picked;
-    for (TInt64 i = 0; i < v.size(); i += step)
-        picked.insert(picked.end(), all.begin() + i * k.elementBytes, all.begin() + (i + 1) * k.elementBytes);
+    const TInt32 n = TInt32((TInt64(v.size()) + step - 1) / step);
     VectorArgs::Fresh f = a.fresh();
-    spliceIn(f.vector, 0, 0, picked, k);
+    if (n > 0) {
+        f.vector.reserve(TInt32(std::clamp<TInt64>(TInt64(n) * 6 / 5, 10, INT32_MAX)));  // as a splice grows
+        f.vector.resize(n);
+        const size_t eb = k.elementBytes;
+        const TUint8* from = vm.memory().ptr(v.storage(), TUint32(v.size()) * k.elementBytes);
+        TUint8* to = vm.memory().ptr(f.vector.storage(), TUint32(n) * k.elementBytes);
+        for (TInt32 i = 0; i < n; ++i) std::memcpy(to + size_t(i) * eb, from + size_t(i) * size_t(step) * eb, eb);
+    }
     a.assign(destination, f);
 }
 
@@ -117,8 +136,11 @@ void insertAt(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
     TInt32 words = opcode == 13 ? 3 : opcode == 14 ? 5 : 2 + k.words;
     VectorArgs a(vm, k, words);
     OVectorBase& v = a.vector(0);
-    Bytes elements = sourceOperand(a, opcode == 15, opcode == 14);
-    spliceIn(v, a.word(words - 1), 0, elements, k);
+    const Source source = sourceOf(a, opcode == 15, opcode == 14);
+    const TInt32 position = a.word(words - 1);
+    if (position < 0 || position > v.size()) vmerr::raise(vmerr::IndexOutOfBounds);
+    checkSize(k.elementBytes, TInt64(v.size()) + source.count());
+    spliceIn(v, position, 0, source.copy(k), k);
     a.noResult();
 }
 
@@ -131,8 +153,9 @@ void addAtEnd(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
         VectorArgs::Element e = a.element(1);
         spliceIn(v, opcode == 17 ? 0 : v.size(), 0, e);
     } else {
-        Bytes elements = allOf(a.vector(1));
-        spliceIn(v, opcode == 16 ? 0 : v.size(), 0, elements, k);
+        OVectorBase& w = a.vector(1);
+        checkSize(k.elementBytes, TInt64(v.size()) + w.size());
+        spliceIn(v, opcode == 16 ? 0 : v.size(), 0, allOf(w), k);
     }
     a.noResult();
 }
@@ -176,8 +199,12 @@ void replaceRange(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
     VectorArgs a(vm, k, opcode == 26 ? 4 : 3 + k.words);
     OVectorBase& v = a.vector(0);
     ElementRange r = a.range(1, v.size());
-    Bytes elements = opcode == 26 ? allOf(a.vector(3)) : bytesOf(a.element(3), k);
-    if (r.count > 0) spliceIn(v, r.start, r.count, elements, k);
+    const OVectorBase* w = opcode == 26 ? &a.vector(3) : nullptr;
+    const VectorArgs::Element e = w ? VectorArgs::Element{} : a.element(3);
+    if (r.count > 0) {
+        checkSize(k.elementBytes, TInt64(v.size()) - r.count + (w ? w->size() : 1));
+        spliceIn(v, r.start, r.count, w ? allOf(*w) : bytesOf(e, k), k);
+    }
     a.noResult();
 }
 
@@ -186,8 +213,9 @@ void replaceOrInsertNormalised(VirtualMachine& vm, const VectorKind& k) {
     VectorArgs a(vm, k, 4);
     OVectorBase& v = a.vector(0);
     ElementRange r = normalisedRange(a.word(1), a.word(2), v.size());
-    Bytes elements = allOf(a.vector(3));
-    spliceIn(v, r.start, r.count, elements, k);
+    const OVectorBase& w = a.vector(3);
+    checkSize(k.elementBytes, TInt64(v.size()) - r.count + w.size());
+    spliceIn(v, r.start, r.count, allOf(w), k);
     a.noResult();
 }
 
@@ -198,14 +226,20 @@ void replaceOrInsertPart(VirtualMachine& vm, const VectorKind& k) {
     OVectorBase& v = a.vector(0);
     OVectorBase& w = a.vector(3);
     ElementRange rw = a.range(4, w.size());
-    Bytes elements = copyElements(w, rw.start, rw.count);
-    if (a.word(2) == 0) {
-        if (a.word(1) < 0) vmerr::raise(vmerr::Range);
-        spliceIn(v, a.word(1), 0, elements, k);
+    const bool inserting = a.word(2) == 0;
+    ElementRange rv{a.word(1), 0};
+    if (inserting) {
+        if (rv.start < 0) vmerr::raise(vmerr::Range);
+        if (rv.start > v.size()) vmerr::raise(vmerr::IndexOutOfBounds);
     } else {
-        ElementRange rv = a.range(1, v.size());
-        if (rv.count > 0) spliceIn(v, rv.start, rv.count, elements, k);
+        rv = a.range(1, v.size());
     }
+    if (!inserting && rv.count == 0) {
+        a.noResult();
+        return;
+    }
+    checkSize(k.elementBytes, TInt64(v.size()) - rv.count + rw.count);
+    spliceIn(v, rv.start, rv.count, copyElements(w, rw.start, rw.count), k);
     a.noResult();
 }
 
@@ -234,9 +268,9 @@ void joinParts(VirtualMachine& vm, const VectorKind& k) {
     OVectorBase& second = a.vector(3);
     ElementRange r1 = checkedRange(a.word(1), a.word(2), second.size(), false);
     ElementRange r2 = checkedRange(a.word(4), a.word(5), first.size(), false);
+    checkSize(k.elementBytes, TInt64(r1.count) + r2.count);
     Bytes elements = copyElements(second, r1.start, r1.count);
-    Bytes tail = copyElements(first, r2.start, r2.count);
-    elements.insert(elements.end(), tail.begin(), tail.end());
+    elements.append(copyElements(first, r2.start, r2.count));
     resultVector(a, elements);
 }
 

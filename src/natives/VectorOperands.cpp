@@ -71,14 +71,12 @@ ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n) {
     return {first, n - first};
 }
 
-std::vector<TUint8> copyElements(const OVectorBase& v, TInt32 start, TInt32 count) {
+ElementBytes copyElements(const OVectorBase& v, TInt32 start, TInt32 count) {
     if (start < 0 || count < 0 || TInt64(start) + count > v.size()) vmerr::raise(vmerr::IndexOutOfBounds);
     size_t bytes = size_t(count) * v.elementBytes();
-    std::vector<TUint8> out(bytes);
-    if (bytes > 0)
-        std::memcpy(out.data(), v.heap().memory().ptr(v.storage() + TUint32(start) * v.elementBytes(), TUint32(bytes)),
-                    bytes);
-    return out;
+    if (bytes == 0) return ElementBytes();
+    return ElementBytes(v.heap().memory().ptr(v.storage() + TUint32(start) * v.elementBytes(), TUint32(bytes)),
+                        bytes);
 }
 
 void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src, TInt32 n) {
@@ -99,6 +97,11 @@ void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src,
                      size_t(tail) * eb);
     if (newSize < size) v.resize(TInt32(newSize));
     if (n > 0) std::memcpy(base + size_t(start) * eb, src, size_t(n) * eb);
+}
+
+void checkSize(TUint32 elementBytes, TInt64 size) {
+    if (size > INT32_MAX || size * elementBytes > OVectorBase::kMaxStorageBytes)
+        vmerr::raise(vmerr::InvalidArgument);
 }
 
 void repeat(OVectorBase& v, TInt32 times) {

@@ -7,6 +7,7 @@
 #include "foundation/OVector.h"
 #include "natives/NativeArgs.h"
 
+#include <cstring>
 #include <vector>
 
 // One vector group: element size in bytes and in stack words, and whether the
@@ -27,6 +28,27 @@ inline constexpr VectorKind kInt2Vector{4, 8, 2, false};
 inline constexpr VectorKind kInt3Vector{5, 12, 3, false};
 inline constexpr VectorKind kInt4Vector{6, 16, 4, false};
 inline constexpr VectorKind kObjectVector{7, 4, 1, true};
+
+// Elements copied aside to the host (the source of a change may be the very
+// vector it changes), charged to the memory budget before they are copied.
+class ElementBytes {
+public:
+    ElementBytes() = default;
+    explicit ElementBytes(size_t n) : charge_(n), bytes_(n) {}
+    ElementBytes(const TUint8* from, size_t n) : ElementBytes(n) {
+        if (n > 0) std::memcpy(bytes_.data(), from, n);
+    }
+    const TUint8* data() const { return bytes_.data(); }
+    size_t size() const { return bytes_.size(); }
+    void append(const ElementBytes& more) {
+        charge_.grow(more.size());
+        bytes_.insert(bytes_.end(), more.bytes_.begin(), more.bytes_.end());
+    }
+
+private:
+    BudgetCharge charge_;
+    std::vector<TUint8> bytes_;
+};
 
 // A run of elements: start and count, already checked against its vector.
 struct ElementRange {
@@ -51,13 +73,16 @@ ElementRange checkedRange(TInt32 start, TInt32 length, TInt32 n, bool widen = tr
 ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n);
 
 // Host copy of `count` elements from `start` (checked).
-std::vector<TUint8> copyElements(const OVectorBase& v, TInt32 start, TInt32 count);
+ElementBytes copyElements(const OVectorBase& v, TInt32 start, TInt32 count);
 // Replaces `removeCount` elements at `start` by `n` elements read from `src`, which
 // must not point into the vector's storage. Growth follows the 1.2 rule; all checks
 // and the allocation come before the first element moves.
 void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src, TInt32 n);
 // Appends every element of `src` (possibly v itself) `times` times over.
 void repeat(OVectorBase& v, TInt32 times);
+// A vector of `size` elements of `elementBytes` each must be possible (VM
+// error 6 otherwise): checked before anything is copied or allocated for it.
+void checkSize(TUint32 elementBytes, TInt64 size);
 }  // namespace vectorops
 
 class VectorArgs : public NativeArgs {

@@ -4,6 +4,9 @@
 
 #include "natives/NativeTable.h"
 
+#include <new>
+#include <stdexcept>
+
 // Every call takes a stack word, but a throw routine that pops its own
 // arguments could otherwise nest calls without end.
 void VirtualMachine::checkCallDepth() const {
@@ -119,10 +122,23 @@ void VirtualMachine::callNative(TInt32 group, TInt32 function) {
         runtimeError(nullptr, pc_,
                      CAppsString("Internal error: invalid group in native call: ").appendDecimal(group));
     if (!op) invalidNativeFunction(group);
-    op(*this, function);
+    try {
+        op(*this, function);
+    } catch (const std::bad_alloc&) {
+        vmerr::raiseOutOfMemory();  // the host ran out: the same error as the budget's
+    } catch (const std::length_error&) {
+        vmerr::raiseOutOfMemory();
+    }
 }
 
 void VirtualMachine::callExtension(TInt32 extension, TInt32 function) {
-    TInt32 sp = host_->callDllNative(extension, function, sp_, stack_);
+    TInt32 sp = 0;
+    try {
+        sp = host_->callDllNative(extension, function, sp_, stack_);
+    } catch (const std::bad_alloc&) {
+        vmerr::raiseOutOfMemory();
+    } catch (const std::length_error&) {
+        vmerr::raiseOutOfMemory();
+    }
     setSp(sp);
 }

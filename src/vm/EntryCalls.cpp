@@ -4,6 +4,8 @@
 #include "vm/VirtualMachine.h"
 
 #include <memory>
+#include <new>
+#include <vector>
 
 const char* const kEntrySignatures[EntryPointCount] = {
     "::global::init",
@@ -25,11 +27,13 @@ const char* const kEntrySignatures[EntryPointCount] = {
     "vmprintthrowableandexit<throwable>",
 };
 
-namespace {
-struct SignatureParts {
+struct VirtualMachine::SignatureParts {
     Vec<CAppsString> parts;
     bool hasResult = false;
 };
+
+namespace {
+using SignatureParts = VirtualMachine::SignatureParts;
 
 // A new part starts after every "<", and after a "(" in the first position.
 SignatureParts splitSignature(const CAppsString& signature) {
@@ -68,7 +72,10 @@ bool matchName(const SignatureParts& s, const CAppsString& name, Vec<int>& level
 }  // namespace
 
 TInt32 VirtualMachine::findMethod(const CAppsString& signature, TInt32 imageIndex) {
-    SignatureParts s = splitSignature(signature);
+    return findMethod(signature, splitSignature(signature), imageIndex);
+}
+
+TInt32 VirtualMachine::findMethod(const CAppsString& signature, const SignatureParts& s, TInt32 imageIndex) {
     Vec<int> levels;
     for (TInt32 m = 0; m < tables_.exportedMethods.getSize(); ++m) {
         ExportedMethod& e = tables_.exportedMethods[m];
@@ -92,8 +99,18 @@ TInt32 VirtualMachine::findMethod(const CAppsString& signature, TInt32 imageInde
 }
 
 void VirtualMachine::resolveEntryPoints(TInt32 imageIndex) {
+    // The entry signatures are constants: split once, not at every load.
+    struct Split {
+        CAppsString signature;
+        SignatureParts parts;
+    };
+    static const std::vector<Split> kSplit = [] {
+        std::vector<Split> all;
+        for (const char* s : kEntrySignatures) all.push_back({CAppsString(s), splitSignature(CAppsString(s))});
+        return all;
+    }();
     for (TInt32 i = 0; i < EntryPointCount; ++i)
-        entryPoints_[i] = findMethod(CAppsString(kEntrySignatures[i]), imageIndex);
+        entryPoints_[i] = findMethod(kSplit[size_t(i)].signature, kSplit[size_t(i)].parts, imageIndex);
 }
 
 void VirtualMachine::callMethod(TInt32 handle, const Vec<int>& arguments, const Vec<int>& levels,
@@ -117,12 +134,16 @@ void VirtualMachine::endEntryCall() {
 // Runs until the entry method returns; VM errors become bytecode exceptions,
 // halt and exit leave as the integers -2 and -1.
 void VirtualMachine::runUntilReturn() {
+    static const CAppsString kUnexpected("UNEXPECTED EXCEPTION");
     for (;;) {
         TInt32 code = 0;
         try {
             run();
             return;
         } catch (const ErrorHandlingException&) {
+            code = vmerr::pendingErrorCode();
+        } catch (const std::bad_alloc&) {
+            vmerr::setOutOfMemory();
             code = vmerr::pendingErrorCode();
         } catch (...) {
             code = 0;  // whatever a native threw that is no VM error
@@ -131,15 +152,17 @@ void VirtualMachine::runUntilReturn() {
             endEntryCall();
             throw TInt32(code == vmerr::Exit ? -1 : -2);
         }
-        CAppsString text = code != 0 ? vmerr::pendingErrorText() : CAppsString("UNEXPECTED EXCEPTION");
-        vmerr::clearPendingError();
         if (budget_ >= 0 && budget_-- == 0) {  // an internal throw is a transfer of control too
+            vmerr::clearPendingError();
             endEntryCall();
             throw TInt32(-2);
         }
         try {
-            internalThrow(code != 0 ? code : vmerr::Halt, text);
-        } catch (const ErrorHandlingException&) {
+            // The text is read where it lies: a copy could fail for want of memory.
+            const MemoryBudget::ErrorDelivery reserve(*memoryBudget_.budget);
+            internalThrow(code != 0 ? code : vmerr::Halt, code != 0 ? vmerr::pendingErrorText() : kUnexpected);
+            vmerr::clearPendingError();
+        } catch (...) {
             endEntryCall();  // not even the throw routine can run: the call halts
             throw TInt32(-2);
         }

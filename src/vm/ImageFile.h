@@ -99,12 +99,18 @@ struct ImageError {
     TUint32 offset = 0;    // file offset of the offending byte (or of the short read)
     std::string section;   // "header", "global methods", ..., "code"
     std::string expected;  // what the format asked for there
+    bool outOfMemory = false;  // a sound image that the memory budget could not hold
     std::string describe() const;
 };
 
+class BudgetCharge;
+
 // Parses a whole image. Returns false with `error` filled on a short read or a
-// format violation; never reads outside [data, data + size).
-bool parseImage(const TUint8* data, size_t size, ImageFile& out, ImageError& error);
+// format violation; never reads outside [data, data + size). With `charge`, what
+// each section holds is added to it before the section is made (the budget's
+// out-of-memory error leaves as a VM error).
+bool parseImage(const TUint8* data, size_t size, ImageFile& out, ImageError& error,
+                BudgetCharge* charge = nullptr);
 
 // Only the identifier (length byte and 20 bytes), for the loader's early
 // same-image check.

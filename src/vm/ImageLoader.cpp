@@ -7,6 +7,7 @@
 #include "io/Stream.h"
 #include "io/StreamBytes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -34,6 +35,31 @@ Vec<int> toVec(const std::vector<TInt32>& v) {
     return out;
 }
 
+// What the program tables (and the machine's frame offsets) come to hold for
+// `file`, Vec growth and the allocator's headers included.
+TUint64 tableBytes(const ImageFile& f, TInt32 newClasses) {
+    auto list = [](size_t n, size_t item) { return n ? TUint64(n) * item + 16 : 0; };
+    TUint64 t = sizeof(BytecodeStruct) + f.code.size() + TUint64(newClasses) * (3 * sizeof(Vec<int>) + 4);
+    for (const auto& m : f.globalMethods) t += sizeof(ExportedMethod) + list(m.name.size(), 2) + list(1, sizeof(MethodEntry));
+    for (const auto& s : f.selectors)
+        t += sizeof(ExportedMethod) + list(s.name.size(), 2) + list(s.implementations.size(), sizeof(MethodEntry));
+    for (const auto& c : f.classes)
+        t += list(c.referenceFields.size(), 4) + list(c.arrayFields.size(), 4) + list(c.arrayFields.size(), 1);
+    for (const auto& d : f.descriptors)
+        t += sizeof(MethodGCInfo) + sizeof(TInt64) + list(d.possibleReferenceSlots.size(), 4) +
+             list(d.referenceSlots.size(), 4) + list(d.arraySlots.size(), 5) + list(d.twoWordArraySlots.size(), 5);
+    for (const auto& s : f.strings) t += sizeof(CAppsString) + list(s.size(), 2);
+    return t + t / 4;
+}
+
+// The name index that selectors are joined through, while the image is linked.
+TUint64 nameIndexBytes(const ProgramTables& tables, const ImageFile& f) {
+    TUint64 t = 0;
+    for (const auto& e : tables.exportedMethods) t += 96 + 2 * TUint64(e.name.getSize());
+    for (const auto& s : f.selectors) t += 96 + 4 * TUint64(s.name.size());
+    return t;
+}
+
 void splitSlots(const std::vector<ImageArraySlot>& slots, Vec<int>& indices, Vec<TUint8>& flags) {
     indices.reserve(TInt32(slots.size()));
     flags.reserve(TInt32(slots.size()));
@@ -44,6 +70,15 @@ void splitSlots(const std::vector<ImageArraySlot>& slots, Vec<int>& indices, Vec
 }
 
 }  // namespace
+
+// The pending out-of-memory error becomes the load's failure.
+bool ImageLoader::outOfMemory(TUint32 offset, const char* section, const std::string& what) {
+    std::string text = vmerr::pendingErrorTextUtf8();
+    vmerr::clearPendingError();
+    fail(offset, section, what + " (" + text + ")");
+    error_.outOfMemory = true;
+    return false;
+}
 
 bool ImageLoader::fail(TUint32 offset, const char* section, std::string expected) {
     error_.offset = offset;
@@ -69,11 +104,20 @@ bool ImageLoader::load(const CAppsString& name, const TUint8* data, size_t size,
         imageIndex = earlier;
         return true;
     }
+    // The parsed image, then the tables are charged before they are made.
+    BudgetCharge parsing;
     ImageFile file;
-    if (!parseImage(data, size, file, error_)) return false;
+    try {
+        if (!parseImage(data, size, file, error_, &parsing)) return false;
+    } catch (const ErrorHandlingException&) {
+        return outOfMemory(error_.offset, "header", "memory for the parsed image");
+    }
     Bases bases;
     if (!checkRoom(file, bases) || !allocateGlobals(file)) return false;
     try {
+        const TInt32 newClasses = std::max(0, bases.classBase + TInt32(file.classes.size()) - tables_.classTableSize());
+        tables_.hostMemory.grow(tableBytes(file, newClasses));
+        parsing.grow(nameIndexBytes(tables_, file));
         appendImage(name, file, bases);
         appendGlobalMethods(file, bases);
         Vec<TInt32> selectorMap = appendSelectors(file, bases);
@@ -82,10 +126,8 @@ bool ImageLoader::load(const CAppsString& name, const TUint8* data, size_t size,
         appendStrings(file);
         appendCode(file, bases, selectorMap);
     } catch (const ErrorHandlingException&) {
-        // Only host memory exhaustion gets here; the image is then half linked.
-        std::string text = vmerr::pendingErrorTextUtf8();
-        vmerr::clearPendingError();
-        return fail(0, "header", "memory for the program tables (" + text + ")");
+        // Only memory exhaustion gets here; the image may then be half linked.
+        return outOfMemory(0, "header", "memory for the program tables");
     }
     heap_.setClassLayout(tables_.classLayout());
     imageIndex = bases.image;
@@ -128,11 +170,7 @@ bool ImageLoader::allocateGlobals(const ImageFile& file) {
         tables_.globals = ref;
         return true;
     } catch (const ErrorHandlingException&) {
-        std::string text = vmerr::pendingErrorTextUtf8();
-        vmerr::clearPendingError();
-        return fail(0, "globals",
-                    "room for " + std::to_string(file.globalCount) + " global words (" + text +
-                        ")");
+        return outOfMemory(0, "globals", "room for " + std::to_string(file.globalCount) + " global words");
     }
 }
 

@@ -56,6 +56,8 @@ private:
                   const Vec<TInt32>& selectorMap);
     void raiseLargestClassIndex(TInt32 classIndex);
     bool fail(TUint32 offset, const char* section, std::string expected);
+    // A failure for want of memory: the pending error is taken into lastError().
+    bool outOfMemory(TUint32 offset, const char* section, const std::string& what);
 
     ProgramTables& tables_;
     VMHeap& heap_;

@@ -1,8 +1,11 @@
 // The image parser: reads every section of a bytecode image from a bounded
 // buffer into an ImageFile. Every read is checked against the buffer's end and
 // every count against the bytes that remain, so no input can make it overrun
-// or allocate beyond a small multiple of the input's size.
+// or allocate beyond a small multiple of the input's size; what each section
+// will hold is charged to the caller's budget before it is made.
 #include "vm/ImageFile.h"
+
+#include "heap/MemoryBudget.h"
 
 #include "vm/Instructions.h"
 
@@ -23,8 +26,8 @@ struct ParseFailure {};
 
 class ImageParser {
 public:
-    ImageParser(const TUint8* data, size_t size, ImageError& error)
-        : data_(data), size_(size), error_(error) {}
+    ImageParser(const TUint8* data, size_t size, ImageError& error, BudgetCharge* charge = nullptr)
+        : data_(data), size_(size), error_(error), charge_(charge) {}
 
     void identifier(std::array<TUint8, kImageIdentifierLength>& out);
     void parse(ImageFile& out);
@@ -52,9 +55,12 @@ private:
     TInt32 coded(TUint8 width, const char* what);
     TUint8 recordWidth(const char* what);
     TUint8 arrayFlag(const char* what);
-    TInt32 count(TInt32 value, size_t at, const char* what, size_t minItemBytes);
-    TInt32 count(const char* what, size_t minItemBytes);
-    TInt32 codedCount(TUint8 width, const char* what, size_t minItemBytes);
+    TInt32 count(TInt32 value, size_t at, const char* what, size_t minItemBytes, size_t hostItemBytes);
+    TInt32 count(const char* what, size_t minItemBytes, size_t hostItemBytes);
+    TInt32 codedCount(TUint8 width, const char* what, size_t minItemBytes, size_t hostItemBytes);
+    void charge(TUint64 hostBytes) {
+        if (charge_) charge_->grow(hostBytes + 16);  // and the allocator's header
+    }
     std::string bytes(const char* what);
     TUint8 w(ImageWidth i) const { return widths_[i]; }
     void enter(const char* section, std::string item = {}) {
@@ -66,6 +72,7 @@ private:
     size_t size_;
     size_t pos_ = 0;
     ImageError& error_;
+    BudgetCharge* charge_;
     const char* section_ = "header";
     std::string item_;
     std::array<TUint8, kImageWidthCount> widths_{};
@@ -128,30 +135,33 @@ TUint8 ImageParser::arrayFlag(const char* what) {
     return v;
 }
 
-// A count must be non-negative and its items must fit in the bytes left.
-TInt32 ImageParser::count(TInt32 value, size_t at, const char* what, size_t minItemBytes) {
+// A count must be non-negative and its items must fit in the bytes left; their
+// `hostItemBytes` each are charged before the caller makes them.
+TInt32 ImageParser::count(TInt32 value, size_t at, const char* what, size_t minItemBytes,
+                          size_t hostItemBytes) {
     if (value < 0) fail(at, std::string(what) + " of 0 or more, found " + std::to_string(value));
     if (size_t(value) > remaining() / minItemBytes)
         fail(at, std::string(what) + " whose items fit in the " + std::to_string(remaining()) +
                      " bytes left (" + std::to_string(minItemBytes) + " or more each), found " +
                      std::to_string(value));
+    if (value > 0) charge(TUint64(value) * hostItemBytes);
     return value;
 }
 
-TInt32 ImageParser::count(const char* what, size_t minItemBytes) {
+TInt32 ImageParser::count(const char* what, size_t minItemBytes, size_t hostItemBytes) {
     size_t at = pos_;
     TInt32 v = i32(what);
-    return count(v, at, what, minItemBytes);
+    return count(v, at, what, minItemBytes, hostItemBytes);
 }
 
-TInt32 ImageParser::codedCount(TUint8 width, const char* what, size_t minItemBytes) {
+TInt32 ImageParser::codedCount(TUint8 width, const char* what, size_t minItemBytes, size_t hostItemBytes) {
     size_t at = pos_;
     TInt32 v = coded(width, what);
-    return count(v, at, what, minItemBytes);
+    return count(v, at, what, minItemBytes, hostItemBytes);
 }
 
 std::string ImageParser::bytes(const char* what) {
-    TInt32 n = count(what, 1);
+    TInt32 n = count(what, 1, 1);
     std::string s(reinterpret_cast<const char*>(data_ + pos_), size_t(n));
     pos_ += size_t(n);
     return s;
@@ -181,7 +191,8 @@ void ImageParser::header(ImageFile& out) {
 
 void ImageParser::globalMethods(ImageFile& out) {
     enter("global methods");
-    TInt32 n = count("global method count", 4 + w(kWidthCodeAddress) + w(kWidthDescriptor));
+    TInt32 n = count("global method count", 4 + w(kWidthCodeAddress) + w(kWidthDescriptor),
+                     sizeof(ImageGlobalMethod));
     out.globalMethods.resize(size_t(n));
     for (TInt32 i = 0; i < n; ++i) {
         enter("global methods", itemName("method", size_t(i)));
@@ -194,14 +205,15 @@ void ImageParser::globalMethods(ImageFile& out) {
 
 void ImageParser::selectors(ImageFile& out) {
     enter("selectors");
-    TInt32 n = count("selector count", 4 + w(kWidthImplementationCount));
+    TInt32 n = count("selector count", 4 + w(kWidthImplementationCount), sizeof(ImageSelector));
     out.selectors.resize(size_t(n));
     const size_t implBytes = w(kWidthClassIndex) + w(kWidthCodeAddress) + w(kWidthDescriptor);
     for (TInt32 i = 0; i < n; ++i) {
         enter("selectors", itemName("selector", size_t(i)));
         ImageSelector& s = out.selectors[size_t(i)];
         s.name = bytes("name length");
-        TInt32 k = codedCount(w(kWidthImplementationCount), "implementation count", implBytes);
+        TInt32 k = codedCount(w(kWidthImplementationCount), "implementation count", implBytes,
+                              sizeof(ImageImplementation));
         s.implementations.resize(size_t(k));
         for (auto& impl : s.implementations) {
             impl.classIndex = coded(w(kWidthClassIndex), "class index");
@@ -222,14 +234,14 @@ void ImageParser::globals(ImageFile& out) {
 }
 
 std::vector<TInt32> ImageParser::indexList(TUint8 width, const char* what) {
-    TInt32 n = count(what, width);
+    TInt32 n = count(what, width, sizeof(TInt32));
     std::vector<TInt32> v(static_cast<size_t>(n));
     for (auto& x : v) x = coded(width, "word index");
     return v;
 }
 
 std::vector<ImageArraySlot> ImageParser::arraySlotList(TUint8 width, const char* what) {
-    TInt32 n = count(what, 1 + size_t(width));
+    TInt32 n = count(what, 1 + size_t(width), sizeof(ImageArraySlot));
     std::vector<ImageArraySlot> v(static_cast<size_t>(n));
     for (auto& slot : v) {
         slot.flag = arrayFlag("array flag");
@@ -245,7 +257,7 @@ ImageClass ImageParser::oneClass() {
     c.arrayFields = arraySlotList(c.fieldWidth, "array field count");
     c.superclassPresent = coded(w(kWidthSuperclassPresent), "superclass present");
     if (c.superclassPresent != 0) c.superclass = coded(w(kWidthClassIndex), "superclass index");
-    TInt32 n = codedCount(w(kWidthTrailingCount), "trailing list count", w(kWidthClassIndex));
+    TInt32 n = codedCount(w(kWidthTrailingCount), "trailing list count", w(kWidthClassIndex), sizeof(TInt32));
     c.trailing.resize(size_t(n));
     for (auto& x : c.trailing) x = coded(w(kWidthClassIndex), "trailing class index");
     return c;
@@ -254,7 +266,7 @@ ImageClass ImageParser::oneClass() {
 void ImageParser::classes(ImageFile& out) {
     enter("classes");
     const size_t minBytes = 1 + 4 + 4 + w(kWidthSuperclassPresent) + w(kWidthTrailingCount);
-    TInt32 n = count("class count", minBytes);
+    TInt32 n = count("class count", minBytes, sizeof(ImageClass));
     out.classes.reserve(size_t(n));
     for (TInt32 i = 0; i < n; ++i) {
         enter("classes", itemName("class", size_t(i)));
@@ -279,7 +291,7 @@ void ImageParser::descriptors(ImageFile& out) {
     enter("method descriptors");
     const size_t minBytes = 1 + w(kWidthFirstLength) + 4 + 4 + w(kWidthSecondLength) +
                             w(kWidthThirdLength) + 4 + 4;
-    TInt32 n = count("method descriptor count", minBytes);
+    TInt32 n = count("method descriptor count", minBytes, sizeof(ImageDescriptor));
     out.descriptors.reserve(size_t(n));
     for (TInt32 i = 0; i < n; ++i) {
         enter("method descriptors", itemName("descriptor", size_t(i)));
@@ -289,7 +301,7 @@ void ImageParser::descriptors(ImageFile& out) {
 
 void ImageParser::strings(ImageFile& out) {
     enter("string constants");
-    TInt32 n = count("string constant count", 4);
+    TInt32 n = count("string constant count", 4, sizeof(std::string));
     out.strings.resize(size_t(n));
     for (TInt32 i = 0; i < n; ++i) {
         enter("string constants", itemName("string", size_t(i)));
@@ -302,6 +314,7 @@ void ImageParser::strings(ImageFile& out) {
 void ImageParser::code(ImageFile& out) {
     enter("code");
     out.codeOffset = TUint32(pos_);
+    charge(remaining());
     out.code.assign(data_ + pos_, data_ + size_);
     const size_t start = pos_;
     auto at = [&](size_t i, const mcb::InstructionInfo& row) {
@@ -347,11 +360,11 @@ std::string ImageError::describe() const {
     return "offset " + std::to_string(offset) + " (" + section + "): expected " + expected;
 }
 
-bool parseImage(const TUint8* data, size_t size, ImageFile& out, ImageError& error) {
+bool parseImage(const TUint8* data, size_t size, ImageFile& out, ImageError& error, BudgetCharge* charge) {
     if (!data) size = 0;
     out = ImageFile{};
     try {
-        ImageParser(data, size, error).parse(out);
+        ImageParser(data, size, error, charge).parse(out);
         return true;
     } catch (const ParseFailure&) {
         return false;

@@ -4,8 +4,11 @@
 #include "vm/VirtualMachine.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string>
+
+static_assert(std::endian::native == std::endian::little, "operands are read as stored");
 
 namespace {
 
@@ -100,13 +103,23 @@ void VirtualMachine::run() {
 
     TInt32 pc = pc_;
     if (pc < 0) return;
+    MemoryBudget::setCurrent(memoryBudget_.budget);  // what the natives allocate is this application's
     TInt32 sp = sp_;
     TInt32* const s = stack_;
     VMMemory& mem = memory_;
     const PreparedInstruction* const code = prepared_.data();
-    const PreparedInstruction* const plain = prepared_.plain();
+    const TUint8* const bytes = tables_.code.data();
     const TInt32 codeSize = prepared_.size();
     const PreparedInstruction* ip = nullptr;
+    PreparedInstruction unfused{};  // a fused entry's first instruction, when it runs alone
+
+    // A 32-bit operand that the prepared entry does not hold, from the code bytes
+    // (little-endian, as the hosts are).
+    auto codeWord = [bytes](TInt32 at) {
+        TInt32 v;
+        std::memcpy(&v, bytes + at, 4);
+        return v;
+    };
 
     auto word = [&mem](TUint32 a) -> TInt32& { return *reinterpret_cast<TInt32*>(mem.wordPtr(a)); };
     auto byteAt = [&mem](TUint32 a) -> TInt8& { return *reinterpret_cast<TInt8*>(mem.ptr(a, 1)); };
@@ -249,7 +262,7 @@ void VirtualMachine::run() {
     L_Call: {
         needPush(1);
         if (TUint32(ip->a) >= TUint32(codeSize)) goto L_CallOutside;
-        const TInt32 d = ip->b;
+        const TInt32 d = codeWord(pc + 5);
         if (d >= TInt32(frameOffsets_.size())) checkDescriptor(d);
         if (descriptorStack_.getSize() >= kStackWords) checkCallDepth();
         sp += 1;
@@ -277,7 +290,7 @@ void VirtualMachine::run() {
     L_Return: {
         TInt64 at = TInt64(sp) - ip->a;
         if (at < 0 || at >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
-        TInt64 newSp = TInt64(sp) - ip->b;
+        TInt64 newSp = TInt64(sp) - codeWord(pc + 5);
         if (newSp < -1 || newSp >= kStackWords) vmerr::raise(vmerr::VM, "Stack underflow");
         TInt32 target = s[at];
         if (!descriptorStack_.isEmpty()) {
@@ -299,7 +312,7 @@ void VirtualMachine::run() {
             sync();
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
         }
-        s[sp + 1] = TInt32(heap_.allocateWords(TUint32(ip->b), c));
+        s[sp + 1] = TInt32(heap_.allocateWords(TUint32(codeWord(pc + 2)), c));
         ++sp;
         NEXT_AS(Alloc);
     }
@@ -425,7 +438,7 @@ void VirtualMachine::run() {
         BINARY((a != 0) != (b != 0) ? 1 : 0);
     L_Push64:
         s[sp + 1] = ip->a;
-        s[sp + 2] = ip->b;
+        s[sp + 2] = codeWord(pc + 5);
         sp += 2;
         NEXT_AS(Push64);
     L_ByteDiv:
@@ -439,13 +452,13 @@ void VirtualMachine::run() {
     L_Native:
         sp_ = sp;
         pc_ = pc + ip->length - 1;  // natives see the last operand byte
-        callNative(ip->a, ip->b);
+        callNative(ip->a, ip->x);
         sp = sp_;
         NEXT();
     L_Extension:
         sp_ = sp;
         pc_ = pc + ip->length - 1;
-        callExtension(ip->a, ip->b);
+        callExtension(ip->a, ip->x);
         sp = sp_;
         NEXT();
     L_ZeroWords:
@@ -525,7 +538,8 @@ void VirtualMachine::run() {
     L_PushHandler:
         if (handlerTop_ + 1 >= kHandlerSlots) vmerr::raise(vmerr::VM, "Handler stack overflow");
         ++handlerTop_;
-        handlers_[handlerTop_] = {ip->a, sp, ip->b, descriptorStack_.getSize()};
+        handlers_[handlerTop_] = {ip->a, sp, mcb::handlerAddress(pc, mcb::kInstructions[ip->handler], codeWord(pc + 5)),
+                                  descriptorStack_.getSize()};
         NEXT();
     L_DropHandlers: {
         TInt32 top = handlerTop_ + ip->a;
@@ -658,8 +672,8 @@ void VirtualMachine::run() {
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
         }
         TInt32& target = word(s[sp]);
-        VMAddr block = heap_.allocateWords(TUint32(ip->b), GcCode(ip->a));
-        target = levelConvert(ip->c, TInt32(block), GC_CODE_REFERENCE_CELL);
+        VMAddr block = heap_.allocateWords(TUint32(codeWord(pc + 2)), GcCode(ip->a));
+        target = levelConvert(TInt8(bytes[pc + 6]), TInt32(block), GC_CODE_REFERENCE_CELL);
         if (ip->handler == row(mcb::Op::AllocTo)) --sp;
         NEXT();
     }
@@ -689,7 +703,7 @@ void VirtualMachine::run() {
         TInt32 v = s[localIndex(ip->a)];
         for (TInt32 i = 0; i < times; ++i) v = word(v);
         if (v == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
-        s[++sp] = TInt32(TUint32(v) + TUint32(ip->b) * 4u);
+        s[++sp] = TInt32(TUint32(v) + TUint32(ip->x) * 4u);
         NEXT();
     }
     L_LocalDeref3:
@@ -706,12 +720,13 @@ void VirtualMachine::run() {
 
 #define LOAD_PUSH_COMPARE_JUMP(op)                                                     \
     do {                                                                              \
-        TInt64 i_ = TInt64(sp) + 1 + ip->a;                                           \
+        TInt64 i_ = TInt64(sp) + 1 + ip->x;                                           \
         if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords) goto L_Unfused;     \
-        TInt32 r_ = bool32(s[i_] op ip->b);                                           \
+        const TInt32 c_ = codeWord(pc + 3);                                           \
+        TInt32 r_ = bool32(s[i_] op c_);                                              \
         s[sp + 1] = r_;  /* the scratch words the plain sequence leaves */            \
-        s[sp + 2] = ip->b;                                                            \
-        if (r_ == 0) JUMP(ip->c);                                                     \
+        s[sp + 2] = c_;                                                               \
+        if (r_ == 0) JUMP(ip->a);                                                     \
         NEXT_BY(11);                                                                  \
     } while (0)
     L_LtJump:
@@ -735,7 +750,7 @@ void VirtualMachine::run() {
     }
     L_AddLocalToLocal: {
         // ldloca a; ldloc b; addm, with the scratch words the plain sequence leaves
-        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->b;
+        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
         if (sp + 2 >= kStackWords || i < 0 || i >= kStackWords || j < 0 || j >= kStackWords) goto L_Unfused;
         s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
         s[sp + 2] = s[j];
@@ -744,10 +759,10 @@ void VirtualMachine::run() {
     }
 #define LOAD_ADD_CONSTANT(expr)                                                      \
     do {                                                                            \
-        TInt64 i_ = TInt64(sp) + 1 + ip->a;                                         \
+        TInt64 i_ = TInt64(sp) + 1 + ip->x;                                         \
         if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused;                  \
-        TUint32 v_ = TUint32(s[i_]), c_ = TUint32(ip->b);                           \
-        s[sp + 2] = ip->b; /* the scratch word the plain sequence leaves */         \
+        TUint32 v_ = TUint32(s[i_]), c_ = TUint32(ip->a);                           \
+        s[sp + 2] = ip->a; /* the scratch word the plain sequence leaves */         \
         s[++sp] = TInt32(expr);                                                     \
         NEXT_BY(8);                                                                 \
     } while (0)
@@ -756,7 +771,7 @@ void VirtualMachine::run() {
     L_LoadSubConstant:
         LOAD_ADD_CONSTANT(v_ - c_);
     L_CopyLocal: {
-        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->b;
+        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
         if (sp + 2 >= kStackWords || !inStack(i) || !inStack(j)) goto L_Unfused;
         s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
         s[sp + 2] = s[j];
@@ -766,14 +781,16 @@ void VirtualMachine::run() {
 // The jump's own transfer is spent first; the test then runs as at its target.
 #define JUMP_TO_COMPARE(op)                                                            \
     do {                                                                              \
-        TInt64 i_ = TInt64(sp) + 1 + ip->a;                                           \
+        const PreparedInstruction& test_ = code[ip->a];                               \
+        TInt64 i_ = TInt64(sp) + 1 + test_.x;                                         \
         if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || budget_ >= 0)     \
             goto L_Unfused;                                                           \
-        TInt32 r_ = bool32(s[i_] op ip->b);                                           \
+        const TInt32 c_ = codeWord(ip->a + 3);                                        \
+        TInt32 r_ = bool32(s[i_] op c_);                                              \
         s[sp + 1] = r_;                                                               \
-        s[sp + 2] = ip->b;                                                            \
-        pc = plain[pc].a;                                                             \
-        if (r_ == 0) JUMP(ip->c);                                                     \
+        s[sp + 2] = c_;                                                               \
+        pc = ip->a;                                                                   \
+        if (r_ == 0) JUMP(test_.a);                                                   \
         NEXT_BY(11);                                                                  \
     } while (0)
     L_JumpToLt:
@@ -792,18 +809,19 @@ void VirtualMachine::run() {
 // writes happen in its order, so overlapping slots end as they would.
 #define STEP_TO_COMPARE(op)                                                             \
     do {                                                                               \
-        const PreparedInstruction& test_ = code[ip->b];                                   \
-        TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 1 + test_.a;                \
+        const PreparedInstruction& test_ = code[ip->a];                                \
+        TInt64 i_ = TInt64(sp) + 1 + ip->x, j_ = TInt64(sp) + 1 + test_.x;             \
         if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || j_ < 0 ||          \
             j_ >= kStackWords || budget_ >= 0)                                         \
             goto L_Unfused;                                                            \
+        const TInt32 c_ = codeWord(ip->a + 3);                                         \
         s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                             \
         s[i_] = TInt32(TUint32(s[i_]) + 1u);                                           \
-        TInt32 r_ = bool32(s[j_] op test_.b);                                             \
+        TInt32 r_ = bool32(s[j_] op c_);                                               \
         s[sp + 1] = r_;                                                                \
-        s[sp + 2] = test_.b;                                                              \
-        pc = ip->b;                                                                    \
-        if (r_ == 0) JUMP(test_.c);                                                       \
+        s[sp + 2] = c_;                                                                \
+        pc = ip->a;                                                                    \
+        if (r_ == 0) JUMP(test_.a);                                                    \
         NEXT_BY(11);                                                                   \
     } while (0)
     L_StepToLt:
@@ -818,20 +836,20 @@ void VirtualMachine::run() {
         STEP_TO_COMPARE(==);
     L_StepToNe:
         STEP_TO_COMPARE(!=);
-// ldloca a; ldloc b; addm; then a loop step as above: a = a | b << 16,
-// b = the incremented local, c = T. With every local below the two words the
+// ldloca i; ldloc j; addm; then a loop step as above: x = the incremented
+// local, a = T, i and j in the code bytes. With every local below the two words the
 // sequence writes above the stack, only their last values can be seen, and a
 // loop whose test leads straight back here turns without a dispatch.
 #define ADD_STEP_TO_COMPARE(op)                                                        \
     do {                                                                              \
-        const PreparedInstruction& test_ = code[ip->c];                               \
-        const TInt64 i_ = TInt64(sp) + 1 + TInt16(ip->a), j_ = TInt64(sp) + 2 + (ip->a >> 16); \
-        const TInt64 k_ = TInt64(sp) + 1 + ip->b, t_ = TInt64(sp) + 1 + test_.a;      \
-        const TInt32 limit_ = test_.b;                                                \
+        const PreparedInstruction& test_ = code[ip->a];                               \
+        const TInt64 i_ = TInt64(sp) + 1 + TInt8(bytes[pc + 1]), j_ = TInt64(sp) + 2 + TInt8(bytes[pc + 3]); \
+        const TInt64 k_ = TInt64(sp) + 1 + ip->x, t_ = TInt64(sp) + 1 + test_.x;      \
+        const TInt32 limit_ = codeWord(ip->a + 3);                                    \
         if (sp + 2 >= kStackWords || !belowTop(i_) || !belowTop(j_) || !belowTop(k_) || \
             !belowTop(t_) || budget_ >= 0)                                            \
             goto L_Unfused;                                                           \
-        const bool again_ = ip->c + 11 == pc;                                         \
+        const bool again_ = ip->a + 11 == pc;                                         \
         TInt32 r_;                                                                    \
         do {                                                                          \
             s[i_] = TInt32(TUint32(s[i_]) + TUint32(s[j_]));                          \
@@ -840,8 +858,8 @@ void VirtualMachine::run() {
         } while (r_ != 0 && again_);                                                  \
         s[sp + 1] = r_;                                                               \
         s[sp + 2] = limit_;                                                           \
-        pc = ip->c;                                                                   \
-        if (r_ == 0) JUMP(test_.c);                                                   \
+        pc = ip->a;                                                                   \
+        if (r_ == 0) JUMP(test_.a);                                                   \
         NEXT_BY(11);                                                                  \
     } while (0)
     L_AddStepToLt:
@@ -857,7 +875,8 @@ void VirtualMachine::run() {
     L_AddStepToNe:
         ADD_STEP_TO_COMPARE(!=);
     L_Unfused:
-        ip = plain + pc;
+        unfused = PreparedCode::plainAt(bytes, codeSize, pc);
+        ip = &unfused;
         if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler]) goto L_StackFault;
         goto* kLabels[ip->handler];
 
@@ -890,7 +909,7 @@ void VirtualMachine::run() {
         // byte being the program counter, as for natives.
         sp_ = sp;
         // (the plain entry: a fused one may have fallen back to its first instruction)
-        if (pc >= 0 && pc < codeSize) pc_ = pc + plain[pc].length - 1;
+        if (pc >= 0 && pc < codeSize) pc_ = pc + PreparedCode::plainAt(bytes, codeSize, pc).length - 1;
         throw;
     }
 #undef DISPATCH

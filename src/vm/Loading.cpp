@@ -8,13 +8,14 @@
 
 bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size_t size,
                                TInt32& imageIndex) {
+    MemoryBudget::setCurrent(memoryBudget_.budget);
     ImageLoader loader(tables_, heap_);
-    TInt32 codeBefore = tables_.code.getSize();
     if (!loader.load(name, data, size, imageIndex)) {
+        if (loader.lastError().outOfMemory) vmerr::raiseOutOfMemory();
         loadProblem_ = "malformed image at " + loader.lastError().describe();
         return false;
     }
-    prepared_.build(tables_.code, codeBefore);
+    prepared_.build(tables_.code);
     frameOffsets_.clear();
     for (const MethodGCInfo& g : tables_.descriptors) frameOffsets_.push_back(TInt64(g.firstLength) + g.secondLength);
     return true;
@@ -22,6 +23,8 @@ bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size
 
 void VirtualMachine::load(const CAppsString& name, VELMAR::InputStream& stream, FrameworkServices* host) {
     host_ = host ? host : &defaultHost_;
+    MemoryBudget::setCurrent(memoryBudget_.budget);
+    const BudgetCharge file(VELMAR::bytesLeft(stream));  // the image's bytes while it loads
     std::vector<TUint8> bytes;
     TInt32 imageIndex = -1;
     loadProblem_.clear();

@@ -5,6 +5,7 @@
 #include "foundation/OVector.h"
 #include "vm/NativeGroups.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -20,10 +21,26 @@ template <typename T>
 VMAddr adoptVector(VMHeap& heap) {
     return heap.adoptObject(std::make_unique<OVector<T>>(heap), 16, GC_CODE_VECTOR);
 }
+
+// VM memory never outgrows the budget, so the reservation need not either.
+TUint64 reservationFor(TUint64 memoryLimit) {
+    const TUint64 slack = TUint64(16) << 20;
+    return std::min(VMMemory::kDefaultReserve, (memoryLimit + slack) & ~(slack - 1));
+}
 }  // namespace
 
-VirtualMachine::VirtualMachine(TUint32 defaultPoolCapacity)
-    : heap_(memory_, this, defaultPoolCapacity) {
+VirtualMachine::BudgetOwner::BudgetOwner(TUint64 limit) : budget(MemoryBudget::create(limit)) {
+    MemoryBudget::setCurrent(budget);
+}
+
+VirtualMachine::BudgetOwner::~BudgetOwner() {
+    if (MemoryBudget::current() == budget) MemoryBudget::setCurrent(nullptr);
+    budget->drop();
+}
+
+VirtualMachine::VirtualMachine(TUint32 defaultPoolCapacity, TUint64 memoryLimit)
+    : memoryBudget_(memoryLimit), memory_(reservationFor(memoryLimit), memoryBudget_.budget),
+      heap_(memory_, this, defaultPoolCapacity) {
     stackAddr_ = memory_.carve(kStackWords * 4);
     stack_ = reinterpret_cast<TInt32*>(memory_.unchecked(stackAddr_));
     for (TInt32& e : entryPoints_) e = -1;
@@ -35,8 +52,8 @@ VirtualMachine::~VirtualMachine() {
     for (StoredMethodCall* c : queue_) delete c;
 }
 
-VirtualMachine& VirtualMachine::createCurrent(TUint32 defaultPoolCapacity) {
-    tCurrent = std::make_unique<VirtualMachine>(defaultPoolCapacity);
+VirtualMachine& VirtualMachine::createCurrent(TUint32 defaultPoolCapacity, TUint64 memoryLimit) {
+    tCurrent = std::make_unique<VirtualMachine>(defaultPoolCapacity, memoryLimit);
     return *tCurrent;
 }
 

@@ -5,6 +5,7 @@
 
 #include "foundation/CAppsString.h"
 #include "foundation/Vec.h"
+#include "heap/MemoryBudget.h"
 #include "heap/VMHeap.h"
 
 #include <array>
@@ -64,6 +65,7 @@ struct ProgramTables {
     Vec<TUint8> code;
     TInt32 largestClassIndex = 0;
     VMAddr globals = 0;  // 0 when no image declared globals
+    BudgetCharge hostMemory;  // what all of the above costs the memory budget
 
     // The class tables the heap traces instances with.
     ClassLayoutTables classLayout() const {

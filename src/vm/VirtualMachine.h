@@ -66,13 +66,17 @@ extern const char* const kEntrySignatures[EntryPointCount];
 
 class VirtualMachine : public MVMCallbackInterface, public InterfaceForCallingGc {
 public:
-    explicit VirtualMachine(TUint32 defaultPoolCapacity = kDefaultHeapPool);
+    // Every allocation the machine makes for its application draws from one
+    // budget of `memoryLimit` bytes (the player's --memory-limit).
+    explicit VirtualMachine(TUint32 defaultPoolCapacity = kDefaultHeapPool,
+                            TUint64 memoryLimit = MemoryBudget::defaultLimit());
     ~VirtualMachine() override;
     VirtualMachine(const VirtualMachine&) = delete;
     VirtualMachine& operator=(const VirtualMachine&) = delete;
 
     // --- the thread's current machine -------------------------------------
-    static VirtualMachine& createCurrent(TUint32 defaultPoolCapacity = kDefaultHeapPool);
+    static VirtualMachine& createCurrent(TUint32 defaultPoolCapacity = kDefaultHeapPool,
+                                         TUint64 memoryLimit = MemoryBudget::defaultLimit());
     static VirtualMachine* current();
     static void destroyCurrent();
 
@@ -130,6 +134,7 @@ public:
 
     // --- state that natives work on ------------------------------------------
     VMMemory& memory() { return memory_; }
+    MemoryBudget& budget() { return *memoryBudget_.budget; }
     ProgramTables& tables() { return tables_; }
     FrameworkServices* host() const { return host_; }
     TInt32 sp() const { return sp_; }
@@ -166,6 +171,8 @@ public:
     // The group prefix and program counter of an unknown native function.
     [[noreturn]] void invalidNativeFunction(TInt32 group);
 
+    struct SignatureParts;  // a signature cut where its parameters' levels stand
+
 private:
     friend class Interpreter;
     struct HandlerRecord {
@@ -175,6 +182,7 @@ private:
         TInt32 callDepth = 0;  // calls active when pushed; a catch drops the others
     };
 
+    TInt32 findMethod(const CAppsString& signature, const SignatureParts& parts, TInt32 imageIndex);
     void callNative(TInt32 group, TInt32 function);
     void callExtension(TInt32 extension, TInt32 function);
     TInt32 lookupMethod(TInt32 exportedMethod, TInt32 classIndex, TInt32* descriptor) const;
@@ -197,6 +205,17 @@ private:
     TInt32 pushConverted(TInt32 level, TInt32 value);
     TInt32 receiverClass(const MethodHandle& h, TInt32 slotValue);
 
+    // Holds the budget for the machine's lifetime; it is the thread's current
+    // budget while the machine is made and whenever it runs.
+    struct BudgetOwner {
+        explicit BudgetOwner(TUint64 limit);
+        ~BudgetOwner();
+        BudgetOwner(const BudgetOwner&) = delete;
+        BudgetOwner& operator=(const BudgetOwner&) = delete;
+        MemoryBudget* budget;
+    };
+
+    BudgetOwner memoryBudget_;
     VMMemory memory_;
     VMHeap heap_;
     ProgramTables tables_;

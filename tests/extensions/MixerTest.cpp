@@ -245,7 +245,7 @@ TEST_P(MixerVolume, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
         ASSERT_TRUE(capture->waitForSound(AudioMixer::kRate / 2));
         heard = slice(capture->samples(), capture->firstSound() + 800, AudioMixer::kRate / 4);
     });
-    if (level == 0) EXPECT_TRUE(silent(heard));
+    if (level == 0) { EXPECT_TRUE(silent(heard)); }
     for (int16_t v : heard) ASSERT_NEAR(v, level, 1);
 }
 

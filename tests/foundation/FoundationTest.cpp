@@ -354,9 +354,7 @@ TEST(OString, Utf8RoundTripsAtTheEdgesQtStringsAndCharacterClasses) {
     }
     EXPECT_TRUE(OString::fromUtf8(bytes({})).isEmpty());
     EXPECT_EQ(u16({0xDC00, 0xD83D}).toUtf8(), bytes({0xED, 0xB0, 0x80, 0xED, 0xA0, 0xBD}));  // lone halves: 3 bytes
-    Vec<TUint8> out = bytes({1});
-    OString("a").appendUtf8To(out);
-    EXPECT_EQ(out, bytes({1, 'a'}));
+    EXPECT_EQ(u16({'a', 0xE9, 0xD800, 0xDC00, 0xFFFF}).utf8Length(), 1 + 2 + 4 + 3);
     const std::vector<TUint8> bad[] = {
         {0x80}, {0xBF}, {0xC0, 0x80}, {0xC1, 0xBF}, {0xC2, 0x7F}, {0xC2, 0xC0},          // lone, overlong, 2nd byte
         {0xE0, 0x9F, 0x80}, {0xE0, 0xC0, 0x80}, {0xED, 0xA0, 0x80}, {0xED, 0x7F, 0x80},  // overlong, surrogates

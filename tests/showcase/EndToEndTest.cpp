@@ -35,8 +35,9 @@ std::vector<std::string> frameLines(const std::string& recording) {
 
 // tests/data/bricks-title-30.png is what the game paints on its 30th frame.
 // After a change to the title screen, make it again with
-//   build/bin/mcbplayer --headless --frames 30 --screenshot tests/data/bricks-title-30.png \
-//       --data-dir "$(mktemp -d)" build/examples/bricks
+//   build/bin/mcbplayer --headless --frames 30 --data-dir "$(mktemp -d)"
+//       --screenshot tests/data/bricks-title-30.png build/examples/bricks
+// (one command line)
 TEST(EndToEnd, ThirtyHeadlessFramesEndOnTheReferenceTitle) {
     ScratchDir dir;
     std::string err;

@@ -84,6 +84,9 @@ public:
 
     // "extcall 20, 99" pushes the word this gives: an object made in C++.
     std::function<TInt32()> handOver;
+    // Timers, when a test gives the host some (the player's scheduler, say).
+    std::function<TInt32(TInt32, TInt32)> timers;
+    TInt32 addTimer(TInt32 listener, TInt32 delay) override { return timers ? timers(listener, delay) : 0; }
     // Collector probes: "extcall 20, 1" pops a word to watch; "20, 2" collects and
     // records which watched entries live (a row per call); "20, 3" only collects.
     VirtualMachine* vm = nullptr;
