@@ -172,6 +172,12 @@ TInt32 AudioMixerExtension::callDllNative(TInt32 function, TInt32 sp, TInt32* st
     }
 }
 
+void AudioMixer::keep(BudgetCharge charge) {
+    const TUint64 bytes = charge.bytes();
+    charge.reset();  // so that taking it over never counts it twice
+    sounds_.grow(bytes);
+}
+
 TInt32 AudioMixerExtension::create(TInt32 sp, TInt32* stack) {
     ExtensionStack s(vm_, sp, stack, 1);
     s.checkField(0);  // before a stream is made for nothing
@@ -187,7 +193,9 @@ TInt32 AudioMixerExtension::load(TInt32 sp, TInt32* stack) {
     Mixer& mixer = s.field<AudioMixer>(0).mixer();
     sound::SoundBytes data = sound::readFile(files_, s.string(1));
     if (data.result != sound::Load::Done && data.result != sound::Load::Empty) return s.result(-1);
-    return s.result(mixer.add(sound::samplesOf(data.bytes)));
+    const TInt32 index = mixer.add(sound::samplesOf(data.bytes));
+    if (index >= 0) s.field<AudioMixer>(0).keep(std::move(data.charge));
+    return s.result(index);
 }
 
 TInt32 AudioMixerExtension::onChannel(TInt32 function, TInt32 sp, TInt32* stack) {

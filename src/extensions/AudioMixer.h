@@ -5,6 +5,7 @@
 #pragma once
 
 #include "extensions/DeviceExtension.h"
+#include "extensions/SoundData.h"
 #include "extensions/Mixer.h"
 
 #include <memory>
@@ -49,6 +50,8 @@ public:
     ~AudioMixer() override;
 
     Mixer& mixer() { return mixer_; }
+    // The mixer holds a loaded sound from now on: so does its budget charge.
+    void keep(BudgetCharge charge);
     bool isPlaying() const { return stream_ != nullptr; }
     TUint32 sizeOutsideHeap() const override { return TUint32(mixer_.sampleBytes()); }
 
@@ -63,6 +66,7 @@ private:
     pa_stream* stream_ = nullptr;
     Mixer mixer_;
     std::vector<TInt16> buffer_;  // used on the sound thread only
+    BudgetCharge sounds_;
 };
 
 class AudioMixerExtension : public DeviceExtension {

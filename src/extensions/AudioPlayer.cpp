@@ -107,8 +107,8 @@ void PlayerConnection::forget(AudioPlayer& player) {
 
 // --- a player -------------------------------------------------------------------------
 
-AudioPlayer::AudioPlayer(std::shared_ptr<PlayerConnection> connection, std::vector<TUint8> data)
-    : connection_(std::move(connection)), data_(std::move(data)), size_(TUint32(data_.size() & ~size_t(1))) {}
+AudioPlayer::AudioPlayer(std::shared_ptr<PlayerConnection> connection, std::vector<TUint8> data, BudgetCharge charge)
+    : connection_(std::move(connection)), data_(std::move(data)), charge_(std::move(charge)), size_(TUint32(data_.size() & ~size_t(1))) {}
 
 AudioPlayer::~AudioPlayer() {
     stop();
@@ -234,7 +234,7 @@ TInt32 AudioPlayerExtension::loadFile(TInt32 sp, TInt32* stack) {
     case sound::Load::ReadFailed: vmerr::raise(vmerr::IO);
     case sound::Load::Done: break;
     }
-    return adopt(s, std::move(data.bytes));
+    return adopt(s, std::move(data));
 }
 
 TInt32 AudioPlayerExtension::loadBytes(TInt32 sp, TInt32* stack) {
@@ -242,11 +242,11 @@ TInt32 AudioPlayerExtension::loadBytes(TInt32 sp, TInt32* stack) {
     s.checkField(0);
     OVector<TInt8>& bytes = s.objectAt<OVector<TInt8>>(1);
     sound::SoundBytes data = sound::copyBytes(reinterpret_cast<const TUint8*>(bytes.data()), size_t(bytes.size()));
-    return adopt(s, std::move(data.bytes));
+    return adopt(s, std::move(data));
 }
 
-TInt32 AudioPlayerExtension::adopt(ExtensionStack& s, std::vector<TUint8> data) {
-    auto player = std::make_unique<AudioPlayer>(connection_, std::move(data));
+TInt32 AudioPlayerExtension::adopt(ExtensionStack& s, sound::SoundBytes data) {
+    auto player = std::make_unique<AudioPlayer>(connection_, std::move(data.bytes), std::move(data.charge));
     s.setField(0, vm_.heap().adoptObject(std::move(player), 4, GC_CODE_PLAIN));
     return s.noResult();
 }

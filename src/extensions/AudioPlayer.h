@@ -6,6 +6,7 @@
 #pragma once
 
 #include "extensions/DeviceExtension.h"
+#include "extensions/SoundData.h"
 
 #include <deque>
 #include <memory>
@@ -72,7 +73,7 @@ class AudioPlayer : public GCObject {
 public:
     static constexpr TInt32 kRate = 44100;
 
-    AudioPlayer(std::shared_ptr<PlayerConnection> connection, std::vector<TUint8> data);
+    AudioPlayer(std::shared_ptr<PlayerConnection> connection, std::vector<TUint8> data, BudgetCharge charge = {});
     ~AudioPlayer() override;
 
     // Only without a stream; a sound without one whole sample is not started.
@@ -94,6 +95,7 @@ private:
     std::shared_ptr<PlayerConnection> connection_;
     pa_stream* stream_ = nullptr;
     std::vector<TUint8> data_;
+    BudgetCharge charge_;
     TUint32 size_ = 0;  // whole samples only
     TUint32 position_ = 0;
     TInt32 startState_ = 2;  // 2 never connected, 0 waiting for the start, 1 started
@@ -110,7 +112,7 @@ private:
     TInt32 loadFile(TInt32 sp, TInt32* stack);
     TInt32 loadBytes(TInt32 sp, TInt32* stack);
     TInt32 enqueue(TInt32 sp, TInt32* stack, DeferredOperation::Operation operation);
-    TInt32 adopt(ExtensionStack& s, std::vector<TUint8> data);
+    TInt32 adopt(ExtensionStack& s, sound::SoundBytes data);
 
     std::shared_ptr<PlayerConnection> connection_;
     FileSystemServices& files_;

@@ -19,6 +19,7 @@ SoundBytes readFile(FileSystemServices& files, const OString& name) {
     }
     out.result = Load::ReadFailed;
     if (size > TUint32(INT32_MAX)) return out;
+    out.charge = BudgetCharge(size);
     try {
         out.bytes.resize(size);
     } catch (const std::bad_alloc&) {
@@ -34,6 +35,7 @@ SoundBytes readFile(FileSystemServices& files, const OString& name) {
 
 SoundBytes copyBytes(const TUint8* data, size_t n) {
     SoundBytes out;
+    out.charge = BudgetCharge(n);
     out.result = n == 0 ? Load::Empty : Load::Done;
     out.bytes.assign(data, data + n);
     return out;

@@ -5,6 +5,7 @@
 
 #include "foundation/OString.h"
 #include "foundation/Types.h"
+#include "heap/MemoryBudget.h"
 
 #include <vector>
 
@@ -17,10 +18,12 @@ enum class Load { Done, NotOpened, Empty, ReadFailed };
 struct SoundBytes {
     Load result = Load::NotOpened;
     std::vector<TUint8> bytes;
+    BudgetCharge charge;  // the bytes' cost to the application's memory budget
 };
 
 // The whole file, read through the host's file services (so the application
-// path rule holds).
+// path rule holds). Both charge the bytes to the memory budget before taking
+// them: "Out of memory" when they do not fit.
 SoundBytes readFile(FileSystemServices& files, const OString& name);
 // A copy of `n` bytes held by the application.
 SoundBytes copyBytes(const TUint8* data, size_t n);

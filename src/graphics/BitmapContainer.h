@@ -5,6 +5,7 @@
 
 #include "foundation/Vec.h"
 #include "heap/GCObject.h"
+#include "heap/MemoryBudget.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -34,6 +35,10 @@ public:
     // VM error 6 "Bitmap too large" unless a picture of that size may be made.
     // Every picture a bitmap takes is asked for here first.
     static void checkSize(TInt64 width, TInt64 height);
+    // The size check, then a charge for that many 32-bit pixels to the
+    // application's memory budget ("Out of memory" when they do not fit).
+    static BudgetCharge chargeFor(TInt64 width, TInt64 height);
+    static BudgetCharge chargeFor(QSize size);
 
     // Uninitialised pixels of that size (both above 0).
     BitmapContainer(TInt32 width, TInt32 height);
@@ -64,12 +69,15 @@ public:
 private:
     // The two places a container takes new pixels: a null picture (Qt could not
     // allocate it) is "Bitmap too large" and leaves the container as it was.
-    void setPixmap(QPixmap pixmap);
-    void setImage(QImage image);
+    void setPixmap(QPixmap pixmap, BudgetCharge charge);
+    void setImage(QImage image, BudgetCharge charge);
+    void dropImage();
     QImage& pixelImage();
     // The current representation as an image (shared, not converted).
     QImage currentImage() const { return hasImage() ? image_ : pixmap_->toImage(); }
 
     QSharedPointer<QPixmap> pixmap_;
     QImage image_;
+    BudgetCharge pixmapCharge_;  // what each representation costs the budget
+    BudgetCharge imageCharge_;
 };

@@ -231,3 +231,19 @@ TEST_F(PlayerSink, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
     ASSERT_TRUE(capture->waitForSamples(AudioPlayer::kRate / 2));
     EXPECT_TRUE(silent(capture->samples()));
 }
+
+// A sound counts against the application's memory budget while a player holds it.
+TEST(PlayerCalls, SoundsAreChargedToTheMemoryBudget) {
+    PlayerRig r;
+    setenv("PULSE_SERVER", ("unix:" + r.dir.path("none")).c_str(), 1);
+    r.write("big.raw", Samples(1 << 20, 1));
+    const TInt32 p = TInt32(r.object()), name = r.string("big.raw"), bytes = r.bytes(std::vector<uint8_t>(1000, 1));
+    MemoryBudget& budget = r.vm.budget();
+    const TUint64 before = budget.used();
+    budget.setLimit(before + (1 << 20) + MemoryBudget::kErrorReserve);
+    EXPECT_EQ(r.outcome(28, 1, {p, name, 0}), "6: InvalidArgumentException: Out of memory");
+    vmerr::clearPendingError();
+    EXPECT_EQ(budget.used(), before) << "a refused sound holds nothing";
+    EXPECT_EQ(r.outcome(28, 2, {p, bytes, 0}), "[]");
+    EXPECT_GE(budget.used(), before + 1000);
+}

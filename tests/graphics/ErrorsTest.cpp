@@ -32,6 +32,19 @@ std::vector<TUint8> hugePng() {
 }
 }  // namespace
 
+// Pixels count against the application's memory budget, in each representation.
+TEST(Errors, PicturesAreChargedToTheMemoryBudget) {
+    auto limited = [](NativeProgram& q) { q.vm.budget().setLimit(q.vm.budget().used() + (TUint64(12) << 20)); };
+    NativeProgram fits(call("Bitmap.create", {G(4), 1000, 1000, 0x80FF0000}), "", limited);
+    EXPECT_EQ(errorOf(fits), "0: ");
+    NativeProgram twice(call("Bitmap.create", {G(4), 1000, 1000, kRed}) + call("Bitmap.create", {G(5), 1000, 1000, kRed}) +
+                            call("Bitmap.create", {G(6), 1000, 1000, 0x80FF0000}),
+                        "", limited);
+    EXPECT_EQ(errorOf(twice), "6: InvalidArgumentException: Out of memory");
+    NativeProgram large(call("Bitmap.create", {G(4), 4000, 4000, kRed}), "", limited);
+    EXPECT_EQ(errorOf(large), "6: InvalidArgumentException: Out of memory");
+}
+
 TEST(Errors, EveryRefusalHasItsTextAndChangesNothing) {
     const std::vector<TUint8> png = encoded(QImage(2, 2, QImage::Format_ARGB32));
     const std::string n = std::to_string(png.size());
