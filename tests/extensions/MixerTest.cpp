@@ -231,7 +231,8 @@ protected:
 };
 
 TEST_P(MixerVolume, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
-    const auto [percent, level] = GetParam();  // level: what a constant 8000 becomes
+    const int percent = GetParam().first;
+    const int level = GetParam().second;  // what a constant 8000 becomes
     sound::setOutputVolume(percent);
     Samples heard;
     attempt([&] {

@@ -62,7 +62,11 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
         {-1, "", "UnknownException (CODE:-1)"}, {13, "", "UnsupportedFeatureException"},
         {4, "", "DataFormatException: "}, {4, "bad", "DataFormatException: : bad"},
     };
-    for (const auto& [code, msg, out] : cases) EXPECT_EQ(expectRaises(code, [&] { vmerr::raise(code, msg); }), out);
+    for (const auto& c : cases) {
+        const TInt32 code = std::get<0>(c);
+        const char* msg = std::get<1>(c);
+        EXPECT_EQ(expectRaises(code, [&] { vmerr::raise(code, msg); }), std::get<2>(c));
+    }
     vmerr::clearPendingError();
     EXPECT_EQ(vmerr::pendingErrorCode(), 0);
     expectRaises(7, [] { vmerr::raise(7, "disk"); });
