@@ -220,11 +220,11 @@ void replaceOrInsertPart(VirtualMachine& vm, TInt32) {
     } else {
         target = a.range(4, s.length());
     }
-    OString piece(x, r.start, r.end);
+    // The first range selects only what an insertion takes; a replacement takes all of x.
     if (inserting)
-        s.insertTo(position, piece);
+        s.insertTo(position, OString(x, r.start, r.end));
     else
-        s.replaceRange(target.start, target.end, piece);
+        s.replaceRange(target.start, target.end, x);
     a.noResult();
 }
 
