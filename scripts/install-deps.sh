@@ -9,7 +9,7 @@ PACKAGES=(
   zlib1g-dev libx11-dev dbus-daemon dbus-bin
   xvfb xauth x11-apps x11-utils imagemagick lua5.4
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev python3
+  clang libclang-rt-14-dev clang-format python3
   fonts-dejavu-core
 )
 
