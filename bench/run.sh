@@ -15,7 +15,7 @@ if [ ! -f "$BUILD_DIR/build.ninja" ]; then
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 log="$BUILD_DIR/bench-build.log"
-if ! cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target bench_heap bench_vm bench_strings bench_files bench_graphics bench_mixer >"$log" 2>&1; then
+if ! cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target bench_heap bench_gc bench_vm bench_strings bench_files bench_graphics bench_mixer >"$log" 2>&1; then
   cat "$log" >&2
   exit 1
 fi
@@ -32,6 +32,7 @@ lines="$BUILD_DIR/bench-lua-lines.txt"
 "$BUILD_DIR/bin/bench_files"
 "$BUILD_DIR/bin/bench_graphics"
 "$BUILD_DIR/bin/bench_heap" "$@"
+"$BUILD_DIR/bin/bench_gc" --lua "$LUA"
 "$BUILD_DIR/bin/bench_mixer" "$@"
 
 # Geometric mean and worst ratio over the lines with a Lua time.
