@@ -163,7 +163,7 @@ TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
 // open keeps the current log only when the path itself is refused.
 TEST_F(HostView, TheLogFileStaysBelowTheRoot) {
     MainView& v = make();
-    ScratchDir elsewhere;
+    Scratch elsewhere;
     std::filesystem::create_symlink(elsewhere.root(), dir.path("out"));
     std::filesystem::create_symlink(elsewhere.path("log.txt"), dir.path("outlog"));
     const TUint16 lookalike[] = {0x12E, 0x12E, '/', 'l', 'o', 'g'};

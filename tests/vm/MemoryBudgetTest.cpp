@@ -113,7 +113,7 @@ TEST(MemoryBudget, PreparedCodeCostsAtMostEightBytesPerCodeByte) {
 
 TEST(MemoryBudget, AFailedAllocationBelowANativeIsTheOutOfMemoryError) {
     NativeProgram p("extcall 20, 99\n", {}, [](NativeProgram& q) {
-        q.host.handOver = []() -> TInt32 { throw std::bad_alloc(); };
+        q.handOver = []() -> TInt32 { throw std::bad_alloc(); };
     });
     EXPECT_EQ(errorOf(p), kOutOfMemory);
     NativeProgram refused("loop:\n alloc 2, 1000\n adjsp -1\n jmp loop\n", {}, [](NativeProgram& q) {

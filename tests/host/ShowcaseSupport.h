@@ -2,7 +2,7 @@
 // real main view, driven tick by tick, key by key and frame by frame.
 #pragma once
 
-#include "../host/HostTestSupport.h"
+#include "HostTestSupport.h"
 
 #include <QCryptographicHash>
 #include <QImage>
