@@ -1,5 +1,5 @@
 // Files on disk: streams, the null-safe reader and writer handles, and FileUtility. Plain reads,
-// writes, seeks and appends are exercised through the file natives (tests/natives_files).
+// writes, seeks and appends are exercised through the file natives (tests/natives).
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "io/FileInputStream.h"

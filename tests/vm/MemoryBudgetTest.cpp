@@ -40,7 +40,7 @@ const Hog kHogs[] = {
 // Timers need an event dispatcher: made once, before any child is forked.
 void needApplication() {
     static int argc = 1;
-    static char name[] = "test_limits";
+    static char name[] = "test_vm";
     static char* argv[] = {name, nullptr};
     static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
     (void)app;
