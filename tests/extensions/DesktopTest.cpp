@@ -14,7 +14,7 @@ namespace {
 class DesktopView : public ::testing::Test {
 protected:
     void SetUp() override {
-        hosttest::ensureQtApp();
+        ensureQtApp();
         hosttest::writeImage(dir, hosttest::kApp);
         view = std::make_unique<MainView>(dir.root());
         view->resize(800, 480);
@@ -30,7 +30,7 @@ protected:
         VirtualMachine* vm = VirtualMachine::current();
         EXPECT_EQ(view->extensionTable().call(37, 1, 3, vm->stack()), 3);
     }
-    ScratchDir dir;
+    Scratch dir;
     std::unique_ptr<MainView> view;
 };
 }  // namespace
@@ -72,7 +72,7 @@ TEST_F(DesktopView, WithoutABusTheWindowIsMinimisedAtOnce) {
 }
 
 TEST(DesktopRun, WithoutASessionBusTheApplicationCarriesOn) {
-    ScratchDir dir;
+    Scratch dir;
     hosttest::writeImage(dir, R"(
 .method "main", main, f
 .descriptor f

@@ -5,7 +5,7 @@
 using namespace exttest;
 
 namespace {
-DevicePaths scratchPaths(const ScratchDir& dir) { return {dir.path("coord"), dir.path("video0"), dir.path("state")}; }
+DevicePaths scratchPaths(const Scratch& dir) { return {dir.path("coord"), dir.path("video0"), dir.path("state")}; }
 
 // X, Y and Z as the extension pushes them, in thousandths of g.
 std::vector<double> axes(Rig& r) {
@@ -18,7 +18,7 @@ int openDescriptors() { return int(std::distance(std::filesystem::directory_iter
 }  // namespace
 
 TEST(Accelerometer, ReadsTheCoordinateFileOnEveryPoll) {
-    ScratchDir dir;
+    Scratch dir;
     Rig r(scratchPaths(dir));
     const struct {
         const char* file;  // null: no file
@@ -45,7 +45,7 @@ TEST(Accelerometer, ReadsTheCoordinateFileOnEveryPoll) {
 }
 
 TEST(Accelerometer, ReadingsSetFromOutsideReplaceTheFileAndTheObserverIsFound) {
-    ScratchDir dir;
+    Scratch dir;
     dir.write("coord", "1 2 3");
     Rig r(scratchPaths(dir));
     auto source = std::make_shared<SetAcceleration>();
@@ -94,7 +94,7 @@ private:
 }  // namespace
 
 TEST(Torch, OpensOnFirstUseClosesWhenOffAndReportsFailuresKeepingTheDescriptor) {
-    ScratchDir dir;
+    Scratch dir;
     auto video = std::make_shared<FakeVideo>();
     const std::string halt = "11: UnknownException (CODE:11) / ";
     const struct {
@@ -131,7 +131,7 @@ TEST(Torch, OpensOnFirstUseClosesWhenOffAndReportsFailuresKeepingTheDescriptor) 
 }
 
 TEST(Torch, TheRealControlOnWhatIsNoCameraAndTheLensCover) {
-    ScratchDir dir;
+    Scratch dir;
     dir.write("video0", "not a camera");
     const std::string halt = "11: UnknownException (CODE:11) / ";
     const int before = openDescriptors();

@@ -9,16 +9,15 @@
 #include "extensions/AudioMixer.h"
 #include "extensions/AudioPlayer.h"
 #include "host/ExtensionTable.h"
-#include "io/AppFiles.h"
 #include "io/MemoryInputStream.h"
 #include "natives/NumericArgs.h"
+#include "../support/TestHost.h"
 
 #include <mutex>
 #include <sys/prctl.h>
 #include <thread>
 
 namespace exttest {
-using hosttest::ScratchDir;
 using Samples = std::vector<int16_t>;
 
 // Spins the Qt event loop (the audio player's callbacks come through it) until
@@ -33,45 +32,21 @@ inline bool waitUntil(const std::function<bool()>& done, double seconds = 10) {
     return true;
 }
 
-// Keeps the texts of its runtime-error reports.
-class ReportingMachine : public VirtualMachine {
-public:
-    [[noreturn]] void runtimeError(TInt32* out, TInt32 pc, const CAppsString& message) override {
-        reports.push_back(message.toUtf8());
-        VirtualMachine::runtimeError(out, pc, message);
-    }
-    std::vector<std::string> reports;
-};
-
-// Files below a scratch root under the path rule; extension 99 is the test's:
-// function 1 runs `hook`, function 2 collects.
-class RigHost : public FrameworkServices {
-public:
-    explicit RigHost(const std::string& root) : files_(root) {}
-    std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
-        return files_.openForReading(path);
-    }
-    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        if (extension != 99) return table->call(extension, function, sp, stack);
-        if (function == 1) hook();
-        if (function == 2) vm->gc();
-        return sp;
-    }
-    ExtensionTable* table = nullptr;
-    VirtualMachine* vm = nullptr;
-    std::function<void()> hook;
-
-private:
-    AppFiles files_;
-};
-
-// A machine, its host and an extension table. Objects made here are plain
-// two-word blocks whose word 1 is the first field (which keeps nothing alive).
+// A machine, the test host (files below a scratch folder) and an extension table.
+// Extension 99 is the test's: function 1 runs `hook`, function 2 collects.
+// Objects made here are plain two-word blocks whose word 1 is the first field
+// (which keeps nothing alive).
 class Rig {
 public:
-    explicit Rig(DevicePaths paths = {}) : host(dir.root()), table(std::move(paths)) {
-        host.table = &table;
+    explicit Rig(DevicePaths paths = {}) : table(std::move(paths)) {
         host.vm = &vm;
+        host.serveFiles(dir.root());
+        host.others = [this](TInt32 e, TInt32 f, TInt32 sp, TInt32* stack) { return table.call(e, f, sp, stack); };
+        host.extensions[99] = [this](TInt32 f, TInt32 sp, TInt32*) {
+            if (f == 1) hook();
+            if (f == 2) vm.gc();
+            return sp;
+        };
         table.attach(&vm, &host);
         table.setMachineCall([](const std::function<void()>& f) { f(); });
     }
@@ -121,10 +96,11 @@ public:
     }
     static ORaw fixed(const std::vector<TInt32>& words) { return ORaw::fromWords(TUint32(words.at(0)), TUint32(words.at(1))); }
 
-    ScratchDir dir;
+    Scratch dir;
     ReportingMachine vm;
-    RigHost host;
+    TestHost host;
     ExtensionTable table;
+    std::function<void()> hook;
 };
 
 // The words of a fixed value on the stack, as outcome() prints them.
@@ -145,7 +121,7 @@ public:
     std::string text() const { return file_.read("err"); }
 
 private:
-    ScratchDir file_;
+    Scratch file_;
     int saved_;
 };
 
@@ -177,7 +153,7 @@ inline void stop(int pid) {
 class PrivateBus {
 public:
     explicit PrivateBus(bool system) {
-        hosttest::ensureQtApp();
+        ensureQtApp();
         if (!hosttest::haveProgram("dbus-daemon") || !hosttest::haveProgram("dbus-send")) return;
         address = "unix:path=" + dir.path("bus_socket");
         dir.write("bus.conf", std::string("<busconfig><type>") + (system ? "system" : "session") + "</type><listen>" +
@@ -195,7 +171,7 @@ public:
     QDBusConnection connect(const QString& name = {}) const {
         return QDBusConnection::connectToBus(QString::fromStdString(address), name + QString::fromStdString(address));
     }
-    ScratchDir dir;
+    Scratch dir;
     std::string address;
 
 private:
@@ -229,7 +205,7 @@ public:
     void useInProcess() const { setenv("PULSE_SERVER", address().c_str(), 1); }
 
 private:
-    ScratchDir dir_;
+    Scratch dir_;
     int rate_, pid_ = -1;
     bool up_ = false;
 };

@@ -156,7 +156,7 @@ TEST(LocationFixes, ReachTheObserverQueuedWhileBytecodeRunsAndNeverAfterTheReque
     EXPECT_EQ(r.vm.heap().isRoot(VMAddr(request)), 1);
     EXPECT_EQ(describe(r, r.global(1)), "60.17 24.94 12.5 30 0 2026-12-07 10:30:01");
 
-    r.host.hook = [&] { source->fix(-33.9, 18.4, 0, 5, 2); };
+    r.hook = [&] { source->fix(-33.9, 18.4, 0, 5, 2); };
     r.run("poke");
     EXPECT_EQ(r.global(5), 1u) << "the fix waited for the running call";
     EXPECT_EQ(r.global(3), 2u);

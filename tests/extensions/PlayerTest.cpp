@@ -10,7 +10,7 @@ using namespace exttest;
 
 namespace {
 struct PlayerRig : Rig {
-    PlayerRig() { hosttest::ensureQtApp(); }
+    PlayerRig() { ensureQtApp(); }
     VMAddr load(const Samples& sound) {
         write("s.raw", sound);
         return loadFile("s.raw");

@@ -127,7 +127,7 @@ TEST(SoundRun, WithoutASoundServerEachExtensionSaysSoOnceAndTheRunGoesOn) {
     } cases[] = {{false, "", 1}, {true, "1", 0}};
     for (const auto& c : cases) {
         if (c.serverUp && !server.up()) continue;
-        ScratchDir dir;
+        Scratch dir;
         hosttest::writeImage(dir, soundApp(true, 1000, 200, 1));
         dir.write("s.raw", std::string(400, '\x11'));
         const std::string address = c.serverUp ? server.address() : "unix:" + dir.path("none");
@@ -146,7 +146,7 @@ TEST(SoundRun, WithoutASoundServerEachExtensionSaysSoOnceAndTheRunGoesOn) {
 TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     PulseServer server(AudioPlayer::kRate);
     if (!server.up()) GTEST_SKIP() << "no PulseAudio server could be started";
-    ScratchDir dir;
+    Scratch dir;
     const Samples sound = tone(AudioPlayer::kRate / 5, 41);
     hosttest::writeImage(dir, soundApp(false, 0, 500, 20));
     dir.write("s.raw", std::string(reinterpret_cast<const char*>(sound.data()), sound.size() * 2));

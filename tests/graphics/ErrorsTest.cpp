@@ -143,9 +143,9 @@ TEST(Errors, EveryRefusalHasItsTextAndChangesNothing) {
                         ".string zero \"zero.png\"\n.string text \"text.png\"\n.string dotdot \"../x.png\"",
                         [&](NativeProgram& q) {
                             canvas.handOver()(q);
-                            q.host.fileRoot = files.root;
-                            auto canvasHandle = q.host.handOver;
-                            q.host.handOver = [&, canvasHandle]() -> TInt32 {
+                            q.host.serveFiles(files.root());
+                            auto canvasHandle = q.handOver;
+                            q.handOver = [&, canvasHandle]() -> TInt32 {
                                 if (std::exchange(first, false)) return canvasHandle();
                                 return TInt32(numeric::newByteVector(q.vm, c.handOver.data(), TInt32(c.handOver.size())));
                             };

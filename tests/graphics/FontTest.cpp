@@ -48,7 +48,7 @@ TEST(Fonts, BitmapFontsFromBytesAndFilesMeasureTheirGlyphs) {
                                     std::string("ldstr file\nnative System.image_from_file\n")}) {
         NativeProgram p(load + "@store 2\n" + measures(2), kStrings, [&](NativeProgram& q) {
             handingBytes(png)(q);
-            q.host.fileRoot = files.root;
+            q.host.serveFiles(files.root());
         });
         ASSERT_EQ(errorOf(p), "0: ") << load;
         for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(p.integer(10 + int(i)), expected[i]) << load << i;
@@ -127,7 +127,7 @@ TEST(Fonts, TranslucentTextAndLoadingFailures) {
     for (const Case& c : cases) {
         NativeProgram q(c.body, kStrings, [&](NativeProgram& r) {
             handingBytes(c.bytes)(r);
-            r.host.fileRoot = files.root;
+            r.host.serveFiles(files.root());
         });
         EXPECT_EQ(errorOf(q), c.error) << c.body;
     }

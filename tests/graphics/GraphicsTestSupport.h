@@ -7,45 +7,24 @@
 #include "graphics/GraphicsHandle.h"
 #include "graphics/GraphicsNatives.h"
 #include "../support/NativeProgram.h"
+#include "../support/QtApp.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 
 namespace gfxtest {
 
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        std::string dir = (std::filesystem::temp_directory_path() / "mcb-gfx-XXXXXX").string();
-        if (mkdtemp(dir.data())) runtime_ = dir;
-        std::ofstream(runtime_ + "/screen.json")
-            << R"({"screens":[{"name":"handset","x":0,"y":0,"width":800,"height":480,)"
-            << R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})";
-        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString("offscreen:configfile=" + runtime_ + "/screen.json"));
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime_));
-        static int argc = 1;
-        static char name[] = "test_graphics", *argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
+        ensureQtApp();
         QApplication::setFont(QFont("DejaVu Sans"));  // the same text on every machine
         graphics::installNatives();
     }
-    void TearDown() override {
-        app_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(runtime_, ignored);
-    }
-
-private:
-    std::string runtime_;
-    std::unique_ptr<QApplication> app_;
 };
 
 inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
@@ -117,24 +96,14 @@ inline bool near(TUint32 a, TUint32 b, int tolerance) {
     return true;
 }
 
-// A scratch folder for application files, removed at the end.
-struct ScratchFiles {
-    std::string root;
+// A scratch folder for application files, with an empty and a textual "png".
+struct ScratchFiles : Scratch {
     ScratchFiles() {
-        std::string dir = (std::filesystem::temp_directory_path() / "mcb-gfx-files-XXXXXX").string();
-        if (mkdtemp(dir.data())) root = dir;
-        put("zero.png", {});
-        put("text.png", {'n', 'o', ' ', 'p', 'i', 'c'});
+        write("zero.png", "");
+        write("text.png", "no pic");
     }
-    ~ScratchFiles() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
-    ScratchFiles(const ScratchFiles&) = delete;
-    ScratchFiles& operator=(const ScratchFiles&) = delete;
     void put(const std::string& name, const std::vector<TUint8>& bytes) const {
-        std::ofstream(root + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                std::streamsize(bytes.size()));
+        write(name, std::string(bytes.begin(), bytes.end()));
     }
 };
 
@@ -144,7 +113,7 @@ struct Canvas {
     explicit Canvas(TUint32 colour = 0xFF000000) { pixmap.fill(QColor::fromRgba(colour)); }
     std::function<void(NativeProgram&)> handOver() {
         return [this](NativeProgram& p) {
-            p.host.handOver = [this, &p] {
+            p.handOver = [this, &p] {
                 VMHeap& heap = p.vm.heap();
                 return TInt32(graphics::newCanvasHandle(heap, graphics::newCanvasSurface(heap, &pixmap)));
             };

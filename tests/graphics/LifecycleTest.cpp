@@ -29,15 +29,15 @@ TEST(Lifecycle, BitmapsLiveByTheirHandlesAndDieWithTheirPaintingEnded) {
                         call("Graphics.fill_rect", {G(2), 1, 1, 1, 1, kRed}) + callTo(10, "Bitmap.pixel", {G(2), 1, 1}) +
                         callTo(11, "Bitmap.pixel", {G(2), 0, 0}),
                     "", [&](NativeProgram& q) {
-                        q.host.handOver = [&] {
+                        q.handOver = [&] {
                             kept = containerIn(q, 2)->currentPixmap();
                             dropped = containerIn(q, 3)->currentPixmap();
                             return 0;
                         };
                     });
     ASSERT_EQ(errorOf(p), "0: ");
-    ASSERT_EQ(p.host.alive.size(), 1u);
-    EXPECT_EQ(p.host.alive[0], std::vector<bool>({true, true, true, false, false, false}));
+    ASSERT_EQ(p.alive.size(), 1u);
+    EXPECT_EQ(p.alive[0], std::vector<bool>({true, true, true, false, false, false}));
     EXPECT_TRUE(dropped.isNull());  // its surface ended painting and let go of it
     EXPECT_FALSE(kept.isNull());
     EXPECT_EQ(p.word(10), kRed);
@@ -79,7 +79,7 @@ draw:
     ret 0, 3
 )"));
     {
-        MainView view(dir.root);
+        MainView view(dir.root());
         view.resize(800, 480);
         view.start();
         view.setOrientation(1);

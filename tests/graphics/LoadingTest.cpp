@@ -67,7 +67,7 @@ TEST(Loading, DecodingARangeAFileAndAClone) {
                         call("Bitmap.copy_rect", {G(9), G(5), 0, 0, 0, 0}) + call("Bitmap.copy_rect", {G(10), G(3), 0, 0, 3, 2}),
                     ".string name \"pic.png\"", [&](NativeProgram& q) {
                         handingBytes(framed)(q);
-                        q.host.fileRoot = files.root;
+                        q.host.serveFiles(files.root());
                     });
     ASSERT_EQ(errorOf(p), "0: ");
     QImage expected = image.convertToFormat(QImage::Format_ARGB32);
@@ -92,16 +92,11 @@ public:
     void close() override {}
 };
 
-class ShortFileHost : public FrameworkServices {
-public:
-    std::unique_ptr<CAppsFileReader> openForReading(const OString&, TInt32) override {
-        return std::make_unique<CAppsFileReader>(new ShortStream);
-    }
-};
 }  // namespace
 
 TEST(Loading, AFileCutShortIsAnInputFailure) {
-    ShortFileHost host;
+    TestHost host;
+    host.reader = [](const OString&) { return std::make_unique<CAppsFileReader>(new ShortStream); };
     VirtualMachine vm;
     const std::vector<uint8_t> image = mcbasm::assemble(".method \"main\", main, frame\n.descriptor frame\n.code\nmain:\n    ret 0, 1\n");
     VELMAR::MemoryInputStream stream(image);

@@ -84,7 +84,7 @@ TEST(CommandLine, FaultsAreNamedInOneLine) {
 }
 
 TEST(CommandLine, TheBinaryExitsWithTwoTheLineAndTheUsage) {
-    ScratchDir dir;
+    Scratch dir;
     const std::pair<Lines, std::string> cases[] = {
         {{"--volume", "loud"}, "mcbplayer: --volume: 'loud' is not a whole number from 0 to 100\n"},
         {{"--log", dir.path("none/x.log")}, "mcbplayer: --log: cannot write '" + dir.path("none/x.log") + "': No such file"},
@@ -118,7 +118,7 @@ TEST(CommandLine, HelpAndVersionPrintWithNothingAround) {
 }
 
 TEST(CommandLine, WithoutADisplayOneLineSaysWhatToDo) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, kApp);
     const std::pair<std::map<std::string, std::string>, std::string> cases[] = {
         {{{"QT_QPA_PLATFORM", ""}}, "mcbplayer: no display: set DISPLAY (an X server) or WAYLAND_DISPLAY, or run "
@@ -138,7 +138,7 @@ TEST(CommandLine, WithoutADisplayOneLineSaysWhatToDo) {
 }
 
 TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenSaysWhy) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, kApp);
     dir.write("game/index.mcb", dir.read("index.mcb"));
     dir.write("other.mcb", dir.read("index.mcb"));
@@ -173,7 +173,7 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenSaysWhy) {
 // An image larger than the machine may hold is refused before a byte is read
 // (a sparse file: the test writes nothing).
 TEST(CommandLine, ATooLargeImageIsRefusedUnread) {
-    ScratchDir dir;
+    Scratch dir;
     std::filesystem::create_directories(dir.path("big"));
     std::filesystem::resize_file((std::ofstream(dir.path("big/index.mcb")), dir.path("big/index.mcb")), 2u << 20);
     RunResult r = runWith(dir.root(), {"--headless", "--memory-limit", "1M", "big"});
@@ -184,7 +184,7 @@ TEST(CommandLine, ATooLargeImageIsRefusedUnread) {
 
 // Run as root, the test reads anything; the player then runs as nobody.
 TEST(CommandLine, AnUnreadableImageSaysPermissionDenied) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, kApp);
     chmod(dir.path("index.mcb").c_str(), 0);
     chmod(dir.root().c_str(), 0755);
@@ -207,7 +207,7 @@ TEST(Messages, AHaltedLoadSaysWhereAfterTheFatalLine) {
         {"", "the image exports no global method \"main\" that can be run"},
     };
     for (const auto& [bytes, reason] : cases) {
-        ScratchDir dir;
+        Scratch dir;
         if (bytes.empty()) writeImage(dir, ".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1");
         else dir.write("index.mcb", bytes);
         RunResult r = runWith(dir.root(), {"--headless"});
@@ -220,7 +220,7 @@ TEST(Messages, AHaltedLoadSaysWhereAfterTheFatalLine) {
 // Qt's own diagnostics and "starting main" only with --verbose; no warning
 // about a missing runtime folder either way; --log gets a copy of it all.
 TEST(Messages, QtSpeaksOnlyWhenAskedAndTheLogFileGetsEverything) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, kApp);
     for (bool verbose : {false, true}) {
         Lines args = {"--headless", "--frames", "1", "--log", dir.path("run.log")};
@@ -234,7 +234,7 @@ TEST(Messages, QtSpeaksOnlyWhenAskedAndTheLogFileGetsEverything) {
 }
 
 TEST(Startup, LocatingTheApplicationAndItsDataDirectory) {
-    ScratchDir dir;
+    Scratch dir;
     dir.write("game/index.mcb", "x");
     const struct {
         std::string app;

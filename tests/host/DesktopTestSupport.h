@@ -208,7 +208,7 @@ background:
 // The player on `args` in `cwd` (offscreen, no system bus), to its end.
 inline RunResult runWith(const std::string& cwd, std::vector<std::string> args,
                          const std::map<std::string, std::string>& env = {}, double seconds = 30) {
-    ScratchDir runtime;
+    Scratch runtime;
     args.insert(args.begin(), playerBinary());
     std::map<std::string, std::string> all = {{"XDG_DATA_HOME", runtime.path("data")}};
     for (auto& [k, v] : env) all[k] = v;

@@ -52,7 +52,7 @@ protected:
         view->start();
         return *view;
     }
-    ScratchDir data;
+    Scratch data;
 };
 
 TEST_F(DesktopView, KeysIniSendsKeysElsewhereAndSaysWhichLinesItCannotRead) {

@@ -1,6 +1,5 @@
-// What the host tests share: scratch folders, the Qt application, the test
-// application, a view fixture, child processes (the player and the helper roles
-// of this binary) and a private Xvfb server.
+// What the host tests share: the test application, a view fixture, child
+// processes (the player and the helper roles of this binary) and a private Xvfb server.
 #pragma once
 
 #include "foundation/OString.h"
@@ -15,6 +14,8 @@
 #include "mcbasm/Assembler.h"
 #include "natives/NativeGroupOps.h"
 #include "vm/VirtualMachine.h"
+#include "../support/QtApp.h"
+#include "../support/Scratch.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -43,32 +44,6 @@
 
 
 namespace hosttest {
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string p = std::filesystem::temp_directory_path().string() + "/mcb-host-XXXXXX";
-        if (mkdtemp(p.data())) root_ = p;
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!root_.empty()) std::filesystem::remove_all(root_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& root() const { return root_; }
-    std::string path(const std::string& rel) const { return root_ + "/" + rel; }
-    void write(const std::string& rel, const std::string& bytes) const {
-        std::filesystem::create_directories(std::filesystem::path(path(rel)).parent_path());
-        std::ofstream(path(rel), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& rel) const {
-        std::ifstream in(path(rel), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::string root_;
-};
 
 // Globals: 0 the application, 1 last pressed key code, 2 last released key
 // code, 3 presses, 4 draws, 8 + kind: x * 1000 + y of the last pointer event
@@ -156,26 +131,13 @@ background:
     ret 0, 2
 )";
 
-inline void writeImage(const ScratchDir& dir, const std::string& source) {
+inline void writeImage(const Scratch& dir, const std::string& source) {
     try {
         std::vector<uint8_t> bytes = mcbasm::assemble(source);
         dir.write("index.mcb", std::string(bytes.begin(), bytes.end()));
     } catch (const std::exception& e) {
         ADD_FAILURE() << "assembly failed: " << e.what();
     }
-}
-
-// The test process's one Qt application: offscreen, on an 800 x 480 screen.
-inline void ensureQtApp() {
-    static ScratchDir runtime;
-    static int argc = 1;
-    static char name[] = "test_host", *argv[] = {name, nullptr};
-    if (QApplication::instance()) return;
-    runtime.write("screen.json", R"({"screens":[{"name":"handset","x":0,"y":0,"width":800,"height":480,)"
-                                 R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
-    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString("offscreen:configfile=" + runtime.path("screen.json")));
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.root()));
-    new QApplication(argc, argv);
 }
 
 // `f` raises the VM error `code` with exactly `text`.
@@ -233,7 +195,7 @@ protected:
     }
     static std::string text(const OString& s) { return s.toQString().toStdString(); }
 
-    ScratchDir dir;
+    Scratch dir;
     std::unique_ptr<RecordingView> view;
 };
 
@@ -348,7 +310,7 @@ struct RunResult {
 };
 
 inline RunResult runPlayer(const std::string& cwd, std::vector<std::string> args = {}, const std::string& argv0 = "") {
-    ScratchDir runtime;
+    Scratch runtime;
     args.insert(args.begin(), argv0.empty() ? playerBinary() : argv0);
     ChildProcess player(args, playerEnvironment(runtime.root()), cwd, playerBinary());
     int status = player.finish();

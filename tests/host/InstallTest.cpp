@@ -5,7 +5,7 @@
 using namespace hosttest;
 
 TEST(Install, ProgramsManualPagesAndTheDesktopEntry) {
-    ScratchDir prefix;
+    Scratch prefix;
     ASSERT_EQ(std::system(("cmake --install " MCB_BINARY_DIR " --prefix " + prefix.root() + " >/dev/null").c_str()), 0);
     for (const char* program : {"mcbplayer", "mcbasm", "mcbdis"}) {
         SCOPED_TRACE(program);

@@ -11,7 +11,7 @@ TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEventsWhenEverTheServic
     if (!haveProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed";
     for (bool serviceFirst : {true, false}) {
         SCOPED_TRACE(serviceFirst ? "service first" : "player first");
-        ScratchDir dir;
+        Scratch dir;
         std::string address = "unix:path=" + dir.path("system_bus_socket");
         dir.write("bus.conf", "<busconfig><type>system</type><listen>" + address +
                                   "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
@@ -45,7 +45,7 @@ TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEventsWhenEverTheServic
 TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests) {
     for (const char* p : {"Xvfb", "xdpyinfo", "xprop"})
         if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
-    ScratchDir dir;
+    Scratch dir;
     Stopper server;
     std::string display = startXvfb(server);
     ASSERT_FALSE(display.empty());

@@ -22,7 +22,7 @@ TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
         {nullptr, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source ? c.source : "garbage");
-        ScratchDir dir;
+        Scratch dir;
         if (c.source) writeImage(dir, c.source);
         else dir.write("index.mcb", "this is not a bytecode image");
         RunResult r = runPlayer(dir.root());
@@ -33,7 +33,7 @@ TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
 }
 
 TEST(PlayerRun, AutoTakesARootOfUpTo4096CharactersFromTheProgramName) {
-    ScratchDir dir;
+    Scratch dir;
     std::string name(4091, 'a');  // "/opt/" + 4091: exactly 4096
     const struct {
         std::string argv0;
@@ -61,7 +61,7 @@ TEST(PlayerRun, TheExampleDrawsTicksAndEndsByItself) {
 // The timers of timersApp, then a 10 ms timer for ten seconds: no event is
 // lost and resident memory stays flat.
 TEST(Soak, TimersThenTenSecondsOfA10msTimerLoseNothingInFlatMemory) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, timersApp(10, 1000));
     ChildProcess player({playerBinary()}, playerEnvironment(dir.root() + "/run"), dir.root());
     auto residentKiB = [&] {

@@ -117,7 +117,7 @@ TEST(ViewGeometry, ThePicturesPlaceAndTheWayBack) {
 TEST(Scaling, OnAFullHdScreenThePictureIsLetterboxedAndPressesMapBack) {
     for (const char* p : {"Xvfb", "xdpyinfo", "xwd", "convert"})
         if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
-    ScratchDir dir;
+    Scratch dir;
     Stopper server;
     std::string display = startXvfb(server, "1920x1080");
     ASSERT_FALSE(display.empty());
@@ -183,7 +183,7 @@ TEST(Scaling, OnAFullHdScreenThePictureIsLetterboxedAndPressesMapBack) {
 TEST(Scaling, AFatalEndInAWindowWaitsInAMessageBox) {
     for (const char* p : {"Xvfb", "xdpyinfo"})
         if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
-    ScratchDir dir;
+    Scratch dir;
     Stopper server;
     std::string display = startXvfb(server, "1920x1080");
     ASSERT_FALSE(display.empty());

@@ -18,7 +18,7 @@ std::string handRecording(const std::string& extra = "") {
 }  // namespace
 
 TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, sceneApp(20, 0));
     const struct {
         int frames;
@@ -47,7 +47,7 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
 }
 
 TEST(Replay, TwoReplaysPaintTheSameFramesOnTheRecordingsClock) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, sceneApp(20, 0));
     dir.write("session.rec", handRecording());
     std::vector<Lines> frames, logs;
@@ -79,7 +79,7 @@ TEST(Replay, TwoReplaysPaintTheSameFramesOnTheRecordingsClock) {
 }
 
 TEST(Replay, AFrameThatDiffersFromTheRecordingIsReportedOnce) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, sceneApp(20, 0));
     dir.write("session.rec", handRecording("200 frame 2 0000000000000000\n210 frame 3 0000000000000000\n"));
     RunResult r = runWith(dir.root(), {"--headless", "--replay", dir.path("session.rec")});
@@ -89,7 +89,7 @@ TEST(Replay, AFrameThatDiffersFromTheRecordingIsReportedOnce) {
 }
 
 TEST(Replay, BadRecordingsAreRefusedWithTheirLine) {
-    ScratchDir dir;
+    Scratch dir;
     writeImage(dir, sceneApp(20, 0));
     const std::pair<std::string, std::string> cases[] = {
         {"", "empty file"},

@@ -3,7 +3,7 @@
 #include "io/CAppsFileWriter.h"
 #include "io/Compress.h"
 #include "io/MemoryOutputStream.h"
-#include "TempDir.h"
+#include "Bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,8 @@
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 
+#include "../support/Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -35,24 +37,15 @@ std::string slurp(const fs::path& p) {
 class Sandbox {
 public:
     Sandbox() {
-        std::string pattern = (fs::temp_directory_path() / "mcb-contain-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-        base_ = pattern;
-        fs::create_directories(base_ / "outside");
-        fs::create_directories(root() / "data");
-        std::ofstream(base_ / "outside/secret.txt") << "secret";
-        std::ofstream(root() / "index.mcb") << "image";
-        std::ofstream(root() / "data/f.txt") << "f";
+        scratch_.write("outside/secret.txt", "secret");
+        scratch_.write("root/index.mcb", "image");
+        scratch_.write("root/data/f.txt", "f");
         const std::pair<const char*, std::string> links[] = {
             {"out_abs", (base_ / "outside/secret.txt").string()}, {"out_rel", "../outside/secret.txt"},
             {"out_dir", "../outside"}, {"slash", "/"}, {"dangling_out", "../outside/none.txt"},
             {"in_file", "data/f.txt"}, {"in_dir", "data"}, {"dangling_in", "data/new.txt"},
             {"data/up", ".."}, {"data/upup", "../.."}, {"loop", "loop"}, {"here", "."}};
         for (const auto& [name, target] : links) fs::create_symlink(target, root() / name);
-    }
-    ~Sandbox() {
-        std::error_code ignored;
-        fs::remove_all(base_, ignored);
     }
     fs::path root() const { return base_ / "root"; }
     // `path` with "$BASE" standing for the sandbox's own absolute path, less its leading "/".
@@ -79,7 +72,8 @@ private:
         }
         return out;
     }
-    fs::path base_;
+    Scratch scratch_;
+    fs::path base_ = scratch_.root();
 };
 
 // One application operation by name: "read", "write", "append", "exists", "isdir",

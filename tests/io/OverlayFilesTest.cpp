@@ -2,7 +2,7 @@
 // folder is read-only writes, reads back, lists, renames and deletes through
 // the data directory; its folder never changes; the path rule and the
 // containment hold in both folders; what it deleted stays deleted next run.
-#include "TempDir.h"
+#include "Bytes.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "io/OverlayFiles.h"
@@ -46,19 +46,19 @@ std::vector<std::string> names(const Vec<OString>& v) {
 }
 
 struct Folders {
-    TempDir scratch;
-    std::string app = scratch.os("app"), data = scratch.os("data");
+    Scratch scratch;
+    std::string app = scratch.path("app"), data = scratch.path("data");
     Folders() {
         fs::create_directories(app + "/levels");
         fs::create_directories(app + "/sub");
-        scratch.writeFile("app/readme.txt", "R");
-        scratch.writeFile("app/levels/one.txt", "1");
-        scratch.writeFile("app/sub/a.txt", "a");
-        scratch.writeFile("outside.txt", "o");
-        for (const char* d : {"app/levels", "app/sub", "app"}) chmod(scratch.os(d).c_str(), 0555);
+        scratch.write("app/readme.txt", "R");
+        scratch.write("app/levels/one.txt", "1");
+        scratch.write("app/sub/a.txt", "a");
+        scratch.write("outside.txt", "o");
+        for (const char* d : {"app/levels", "app/sub", "app"}) chmod(scratch.path(d).c_str(), 0555);
     }
     ~Folders() {
-        for (const char* d : {"app", "app/levels", "app/sub"}) chmod(scratch.os(d).c_str(), 0755);
+        for (const char* d : {"app", "app/levels", "app/sub"}) chmod(scratch.path(d).c_str(), 0755);
     }
     std::unique_ptr<OverlayFiles> open() {
         auto f = std::make_unique<OverlayFiles>(app);
@@ -127,9 +127,9 @@ TEST(OverlayFiles, ForbiddenPathsFailInBothFoldersAndTouchNothing) {
     Folders dirs;
     auto opened = dirs.open();
     OverlayFiles& f = *opened;
-    fs::create_symlink(dirs.scratch.os("outside.txt"), dirs.data + "/link.txt");
-    fs::create_symlink(dirs.scratch.os(""), dirs.data + "/out");
-    const auto before = snapshot(dirs.scratch.os(""));
+    fs::create_symlink(dirs.scratch.path("outside.txt"), dirs.data + "/link.txt");
+    fs::create_symlink(dirs.scratch.path(""), dirs.data + "/out");
+    const auto before = snapshot(dirs.scratch.path(""));
     for (const char* path : {"../outside.txt", "levels/../../outside.txt", "a:b", "x|y", "", "link.txt", "out/outside.txt",
                              ".mcbplayer-hidden", ".mcbplayer-hidden/x"}) {
         SCOPED_TRACE(path);
@@ -140,17 +140,17 @@ TEST(OverlayFiles, ForbiddenPathsFailInBothFoldersAndTouchNothing) {
         EXPECT_FALSE(f.renameFile(OString("levels/one.txt"), OString(path)));
         EXPECT_FALSE(f.createDirectory(OString(path)));
     }
-    EXPECT_EQ(snapshot(dirs.scratch.os("")), before);
+    EXPECT_EQ(snapshot(dirs.scratch.path("")), before);
 }
 
 // "--data-dir" naming the application's folder itself: one folder, written directly.
 TEST(OverlayFiles, ADataDirectoryThatIsTheFolderItselfWritesThere) {
-    TempDir dir;
-    OverlayFiles f(dir.os(""));
+    Scratch dir;
+    OverlayFiles f(dir.path(""));
     std::string error;
-    ASSERT_TRUE(f.setDataDirectory(dir.os("") + "/.", error)) << error;
+    ASSERT_TRUE(f.setDataDirectory(dir.path("") + "/.", error)) << error;
     EXPECT_EQ(f.dataDirectory(), "");
     EXPECT_TRUE(writeAll(f, "x.txt", "x"));
-    EXPECT_EQ(dir.readFile("x.txt"), "x");
-    EXPECT_FALSE(f.setDataDirectory(dir.os("x.txt/sub"), error));  // a file in the way
+    EXPECT_EQ(dir.read("x.txt"), "x");
+    EXPECT_FALSE(f.setDataDirectory(dir.path("x.txt/sub"), error));  // a file in the way
 }

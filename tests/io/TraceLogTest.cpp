@@ -5,7 +5,7 @@
 #include "io/CAppsFileWriter.h"
 #include "io/MemoryOutputStream.h"
 #include "io/TraceLog.h"
-#include "TempDir.h"
+#include "Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -131,11 +131,11 @@ TEST(TraceLogFormat, BytesAreBigEndianAndTheHeaderReadsBack) {
 }
 
 TEST(TraceLogRoundTrip, EveryNodeTypeComesBackUnchangedThroughARealFile) {
-    TempDir dir;
+    Scratch dir;
     TraceLog log;
     fillWithEveryEvent(log);
-    ASSERT_TRUE(log.write(dir.path("traces/run.trace")));
-    CAppsFileReader reader(dir.path("traces/run.trace"));
+    ASSERT_TRUE(log.write(cpath(dir, "traces/run.trace")));
+    CAppsFileReader reader(cpath(dir, "traces/run.trace"));
     TraceLog back;
     CAppsString error;
     ASSERT_TRUE(back.read(reader, &error, true)) << error.toUtf8();
@@ -221,11 +221,11 @@ TEST(TraceLogErrors, MessagesNameTheLocationAndTheFault) {
 }
 
 TEST(TraceLogErrors, FailedWritesReportFalseAndLeaveNoPendingError) {
-    TempDir dir;
+    Scratch dir;
     dir.makeDir("a-directory");
     TraceLog log;
     fillWithEveryEvent(log);
-    EXPECT_FALSE(log.write(dir.path("a-directory")));
+    EXPECT_FALSE(log.write(cpath(dir, "a-directory")));
     vmerr::clearPendingError();
     Bytes target;
     CAppsFileWriter writer(new VELMAR::MemoryOutputStream(target)), none;

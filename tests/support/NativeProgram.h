@@ -1,21 +1,17 @@
 // Runs a snippet of assembly as the body of "main" on a fresh machine with a host
-// that records what it is asked. A VM error's code and text cell go to globals 0
+// that records what it is asked (TestHost). A VM error's code and text cell go to globals 0
 // and 1 and end the body through a catch-all handler; results go to globals 2 up.
 // Body macros: "@store N" pops the top word into global N, "@keep N" stores it and
 // keeps it, "@load N" pushes global N, "@vec SIZE" pushes a new primitive vector
-// handle and "@objvec" a new object vector handle.
+// handle and "@objvec" a new object vector handle. Extension 20: see Probes.
 #pragma once
 
 #include "foundation/ORaw.h"
 #include "foundation/OVector.h"
-#include "io/AppFiles.h"
-#include "io/AppPath.h"
-#include "io/CAppsFileReader.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "natives/NumericArgs.h"
-#include "vm/FrameworkServices.h"
-#include "vm/VirtualMachine.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -28,105 +24,58 @@
 #include <string_view>
 #include <vector>
 
-inline std::string utf8(const OString& s) {
-    const Vec<TUint8> bytes = s.toUtf8();
-    return std::string(bytes.begin(), bytes.end());
-}
-
-class RecordingHost : public FrameworkServices {
-public:
-    std::vector<std::string> logLines;
-    std::vector<std::string> openedLogs;
-    std::vector<std::string> exitMessages;
-    TInt32 exits = 0;
-    TInt32 millis = 1234567, elapsed = 4321, value12 = 12, value13 = 13;
-
-    void log(const OString& message) override { logLines.push_back(utf8(message)); }
-    bool openLog(const OString& path) override {
-        openedLogs.push_back(utf8(path));
-        return true;
-    }
-    TInt32 exitMessage(const OString& message) override {
-        exitMessages.push_back(utf8(message));
-        return 0;
-    }
-    void exit() override { ++exits; }  // returns: the native must still end the run
-    TInt32 currentMillis() override { return millis; }
-    TInt32 elapsedMillis() override { return elapsed; }
-    TInt32 service12() override { return value12; }
-    TInt32 service13() override { return value13; }
-
-    // The screen: requests are recorded; the size follows the orientation, as on the device.
-    std::vector<std::array<TInt32, 4>> repaints;
-    std::vector<bool> screenFlags;
-    std::vector<TInt32> listenersAdded, listenersRemoved;
-    TInt32 orientationValue = 2;
-    void repaintRect(TInt32 x, TInt32 y, TInt32 w, TInt32 h) override { repaints.push_back({x, y, w, h}); }
-    void screenFlag(bool flag) override { screenFlags.push_back(flag); }
-    void setOrientation(TInt32 value) override { orientationValue = value; }
-    TInt32 orientation() override { return orientationValue; }
-    void screenSize(TInt32& width, TInt32& height) override {
-        width = orientationValue == 2 ? 800 : 480;
-        height = orientationValue == 2 ? 480 : 800;
-    }
-    void addOrientationListener(TInt32 object) override { listenersAdded.push_back(object); }
-    void removeOrientationListener(TInt32 object) override { listenersRemoved.push_back(object); }
-    // Files are read below `fileRoot` (under the player's path rule) once it is set.
-    std::string fileRoot;
-    std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32) override {
-        if (fileRoot.empty()) return nullptr;
-        if (!files_ || files_->root() != fileRoot) files_ = std::make_unique<AppFiles>(fileRoot);
-        return files_->openForReading(path);
-    }
-    std::unique_ptr<AppFiles> files_;
-    std::vector<bool> busyNotices;
-    void busyNotice(bool busy) override { busyNotices.push_back(busy); }
-
-    // "extcall 20, 99" pushes the word this gives: an object made in C++.
+// Extension 20 of a test program: "extcall 20, 99" pushes the word `handOver`
+// gives (an object made in C++); "20, 1" pops a word to watch; "20, 2" collects
+// and records which watched entries live (a row of `alive` per call); "20, 3"
+// only collects.
+struct Probes {
     std::function<TInt32()> handOver;
-    // Timers, when a test gives the host some (the player's scheduler, say).
-    std::function<TInt32(TInt32, TInt32)> timers;
-    TInt32 addTimer(TInt32 listener, TInt32 delay) override { return timers ? timers(listener, delay) : 0; }
-    // Collector probes: "extcall 20, 1" pops a word to watch; "20, 2" collects and
-    // records which watched entries live (a row per call); "20, 3" only collects.
-    VirtualMachine* vm = nullptr;
     std::vector<VMAddr> watched;
     std::vector<std::vector<bool>> alive;
 
-    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        if (extension == 20 && function == 99 && handOver && sp + 1 < kStackWords) {
+    void install(TestHost& h, VirtualMachine& v) {
+        host_ = &h;
+        vm_ = &v;
+        h.vm = &v;
+        h.extensions[20] = [this](TInt32 f, TInt32 sp, TInt32* stack) { return probe(f, sp, stack); };
+    }
+
+private:
+    TInt32 probe(TInt32 function, TInt32 sp, TInt32* stack) {
+        if (function == 99 && handOver && sp + 1 < kStackWords) {
             stack[sp + 1] = handOver();
             return sp + 1;
         }
-        if (extension != 20 || function < 1 || function > 3)
-            return FrameworkServices::callDllNative(extension, function, sp, stack);
+        if (function < 1 || function > 3) return host_->unknown(20, function, sp, stack);
         if (function == 1) {
             watched.push_back(VMAddr(stack[sp]));
             return sp - 1;
         }
-        vm->gc();
+        vm_->gc();
         if (function == 2) {
             std::vector<bool> row;
             for (VMAddr a : watched) {
-                HeapEntry* he = vm->heap().belongsToPools(a - kHeaderSize);
-                row.push_back(he && vm->heap().liveEntry(vm->heap().referenceOf(he)) != nullptr);
+                HeapEntry* he = vm_->heap().belongsToPools(a - kHeaderSize);
+                row.push_back(he && vm_->heap().liveEntry(vm_->heap().referenceOf(he)) != nullptr);
             }
             alive.push_back(row);
         }
         return sp;
     }
+    TestHost* host_ = nullptr;
+    VirtualMachine* vm_ = nullptr;
 };
 
 // How the run of "main" ended.
 enum class Ended { Returned, Exited, Halted };
 
-class NativeProgram {
+class NativeProgram : public Probes {
 public:
     static constexpr int kGlobals = 24;
 
     explicit NativeProgram(std::string_view body, std::string_view extra = {},
                            const std::function<void(NativeProgram&)>& setup = {}) {
-        host.vm = &vm;
+        install(host, vm);
         if (setup) setup(*this);
         const std::vector<uint8_t> image = mcbasm::assemble(source(expand(body), extra));
         VELMAR::MemoryInputStream stream(image);
@@ -180,11 +129,12 @@ public:
     }
 
     VirtualMachine vm;
-    RecordingHost host;
+    TestHost host;
     Ended ended = Ended::Returned;
     std::string escaped;  // the text of an error that escaped the run
 
 private:
+
     static std::string expand(std::string_view body) {
         std::istringstream in{std::string(body)};
         std::string line, out;
@@ -265,7 +215,7 @@ inline std::string storeTo(int g, std::string_view code, int words = 1) {
 // A setup that makes "extcall 20, 99" push a new byte vector holding `bytes`.
 inline std::function<void(NativeProgram&)> handingBytes(std::vector<TUint8> bytes) {
     return [bytes](NativeProgram& p) {
-        p.host.handOver = [&p, bytes] {
+        p.handOver = [&p, bytes] {
             return TInt32(numeric::newByteVector(p.vm, bytes.data(), TInt32(bytes.size())));
         };
     };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "mcbasm/Assembler.h"
+#include "../support/Scratch.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -36,18 +37,10 @@ inline std::vector<uint8_t> assembleFile(const fs::path& path) { return mcbasm::
 
 inline std::string tool(const char* name) { return (fs::path(MCB_BINARY_DIR) / "bin" / name).string(); }
 
-// A fresh folder per test process, removed when the process ends.
+// One scratch folder per test process, removed when the process ends.
 inline fs::path scratchDir() {
-    struct Scratch {
-        fs::path path = fs::temp_directory_path() / ("mcb_tools_test_" + std::to_string(getpid()));
-        Scratch() { fs::create_directories(path); }
-        ~Scratch() {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    };
     static const Scratch scratch;
-    return scratch.path;
+    return scratch.root();
 }
 
 struct CommandResult {

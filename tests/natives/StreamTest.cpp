@@ -20,9 +20,9 @@ const std::string kCloseWriter = on(2, "OutputStream.close");
 // Runs `body` with data/f.bin holding `contents` (none when null); returns the outcome.
 std::string run(const std::string& body, const char* contents = "abc", std::string* after = nullptr) {
     FileProgram p(body, kNames);
-    if (contents) p.host.put("data/f.bin", contents);
+    if (contents) p.files.put("data/f.bin", contents);
     const std::string result = p.outcome();
-    if (after) *after = p.host.contents("data/f.bin");
+    if (after) *after = p.files.contents("data/f.bin");
     return result;
 }
 
@@ -40,7 +40,7 @@ TEST(FileStreams, WriteThenReadBackByteForByte) {
                       "@store 14\n" + on(3, "InputStream.close"),
                   kNames);
     ASSERT_EQ(p.outcome(), "ok");
-    EXPECT_EQ(p.host.contents("data/f.bin"), "hello world");  // the directory was made on the way
+    EXPECT_EQ(p.files.contents("data/f.bin"), "hello world");  // the directory was made on the way
     std::vector<TInt32> globals;
     for (int g : {4, 5, 6, 8, 10, 11, 12, 13, 14}) globals.push_back(p.global(g));
     EXPECT_EQ(globals, std::vector<TInt32>({11, 11, 11, 11, 0, -1, 0, -1, 0}));
@@ -50,10 +50,10 @@ TEST(FileStreams, WriteThenReadBackByteForByte) {
     FileProgram q(kOpenReader + on(3, "InputStream.read", "push 256") + "@store 4\n" + openWriter(false) +
                       on(2, "OutputStream.write", "@load 4") + kCloseWriter,
                   kNames);
-    q.host.put("data/f.bin", all);
+    q.files.put("data/f.bin", all);
     ASSERT_EQ(q.outcome(), "ok");
     EXPECT_EQ(q.bytes(4), all);
-    EXPECT_EQ(q.host.contents("data/f.bin"), all);
+    EXPECT_EQ(q.files.contents("data/f.bin"), all);
 }
 
 TEST(FileStreams, WritesLandWhereTheyShould) {
@@ -80,7 +80,7 @@ TEST(FileStreams, WritesLandWhereTheyShould) {
 TEST(FileStreamErrors, FilesThatDoNotOpen) {
     EXPECT_EQ(run(kOpenReader, nullptr), "7: IOException: Could not open file: data/f.bin");
     FileProgram onDirectory(openWriter(false), kNames);
-    onDirectory.host.makeDirectory("data/f.bin");
+    onDirectory.files.makeDirectory("data/f.bin");
     EXPECT_EQ(onDirectory.outcome(), "7: IOException");
 }
 

@@ -44,9 +44,9 @@ TEST(Screen, ListenersStayRootedWhileRegistered) {
     native Screen.remove_orientation_listener
     extcall 20, 2                ; A is gone
 )",
-                    {}, [](NativeProgram& q) { q.host.handOver = [&q] { return q.host.listenersAdded.front(); }; });
+                    {}, [](NativeProgram& q) { q.handOver = [&q] { return q.host.listenersAdded.front(); }; });
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.host.alive, (std::vector<std::vector<bool>>{{true, false}, {true, false}, {false, false}}));
+    EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{true, false}, {true, false}, {false, false}}));
     ASSERT_EQ(p.host.listenersAdded.size(), 2u);
     EXPECT_EQ(p.host.listenersAdded[0], p.host.listenersAdded[1]);
     EXPECT_EQ(p.host.listenersRemoved, p.host.listenersAdded);
@@ -65,7 +65,7 @@ TEST(Screen, RefusedListenersReachNeitherTheHostNorTheRoots) {
     // A collected object's old address: refused, and later collections still run.
     NativeProgram freed("alloc 1, 1\nextcall 20, 1\nextcall 20, 3\nextcall 20, 99\n"
                         "native Screen.add_orientation_listener\n",
-                        {}, [](NativeProgram& q) { q.host.handOver = [&q] { return TInt32(q.host.watched.front()); }; });
+                        {}, [](NativeProgram& q) { q.handOver = [&q] { return TInt32(q.watched.front()); }; });
     EXPECT_EQ(freed.errorCode(), 10);
     EXPECT_TRUE(freed.returned());
     EXPECT_TRUE(freed.host.listenersAdded.empty());

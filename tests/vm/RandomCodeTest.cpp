@@ -2,7 +2,8 @@
 // in random tables), byte mutations of real programs and reduced throw
 // routines, each run under a budget of jumps and calls: every one must end by
 // returning, by a VM error turned into a halt, or by an exit, never crash.
-#include "../vm/ImageBuilder.h"
+#include "../support/TestHost.h"
+#include "ImageBuilder.h"
 
 #include "foundation/VMError.h"
 #include "heap/GcCode.h"
@@ -243,18 +244,6 @@ void tameAllocations(Bytes& code, size_t from = 0) {
 enum class Outcome { Returned, Halted, Exited, Raised, Refused };
 TInt64 gCollections = 0;  // that random code asked for (`extcall 1, 1`) and that finished
 
-struct QuietHost : FrameworkServices {
-    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        if (extension != 1 || function != 1) return FrameworkServices::callDllNative(extension, function, sp, stack);
-        vm->gc();
-        ++gCollections;
-        return sp;
-    }
-    void log(const OString&) override {}
-    void exit() override {}
-    VirtualMachine* vm = nullptr;
-};
-
 // Loads the image and runs its initialiser and "main"; any other way out than
 // these outcomes fails the test. Whatever the run left must survive a
 // collection, a report and a consistency walk (which may find headers that
@@ -264,8 +253,15 @@ Outcome runImage(const Bytes& image, TInt64 budget = 500) {
     ImageError error;
     bool parses = parseImage(image.data(), image.size(), parsed, error);
     VirtualMachine vm;
-    QuietHost host;
+    TestHost host;
     host.vm = &vm;
+    host.quiet = true;
+    host.extensions[1] = [&](TInt32 f, TInt32 sp, TInt32* stack) {
+        if (f != 1) return host.unknown(1, f, sp, stack);
+        vm.gc();
+        ++gCollections;
+        return sp;
+    };
     vm.setControlBudget(budget);
     VELMAR::MemoryInputStream in(image);
     Outcome outcome = Outcome::Returned;

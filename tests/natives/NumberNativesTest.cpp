@@ -1,6 +1,6 @@
 // Fixed, Float, Number, Byte and Math natives through the VM: argument order, stack
 // effects, error codes and the edges the bindings add (the arithmetic itself is
-// tested in tests/numeric).
+// tested in NumericTest.cpp).
 #include "../support/NativeProgram.h"
 
 #include <bit>

@@ -173,7 +173,7 @@ TEST(ValueNatives, TargetsAreCheckedWholeBeforeAnyWordIsWritten) {
     // A rectangle whose last two words lie past the end of VM memory: the first two stay.
     VMAddr at = 0;
     NativeProgram p("extcall 20, 99\nnative Rectangle.set_zero\n", {}, [&](NativeProgram& q) {
-        q.host.handOver = [&] {
+        q.handOver = [&] {
             at = q.vm.memory().carve(8);
             q.vm.memory().writeWord(at, 0x11111111);
             q.vm.memory().writeWord(at + 4, 0x22222222);

@@ -23,7 +23,7 @@ TEST(VectorGc, ObjectVectorsKeepTheirElementsExactlyWhileReachable) {
                     kTexts);
     ASSERT_TRUE(p.returned());
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.host.alive, (std::vector<std::vector<bool>>{{true, true, true, true, true},
+    EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{true, true, true, true, true},
                                                             {true, true, true, true, false},
                                                             {false, false, false, false, false}}));
 }
@@ -34,7 +34,7 @@ TEST(VectorGc, AnElementAddressOnTheStackKeepsTheStorage) {
                     "@load 2\n deref\n extcall 20, 1\n" + kDropVector + "extcall 20, 2\n deref\n @store 3\n extcall 20, 2\n");
     ASSERT_TRUE(p.returned());
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.host.alive, (std::vector<std::vector<bool>>{{true, false}, {false, false}}));
+    EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{true, false}, {false, false}}));
     EXPECT_EQ(p.integer(3), 20);
 }
 
@@ -63,6 +63,6 @@ TEST(VectorGc, GrowthReleasesTheOldStorage) {
                     appendAll("IntVector", 2, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) + watchFirst + "extcall 20, 2\n");
     ASSERT_TRUE(p.returned());
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.host.alive.at(0), (std::vector<bool>{false, true}));
+    EXPECT_EQ(p.alive.at(0), (std::vector<bool>{false, true}));
     EXPECT_EQ(p.words(2), (std::vector<TInt32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }

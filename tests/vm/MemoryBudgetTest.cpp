@@ -40,7 +40,7 @@ const Hog kHogs[] = {
 // Timers need an event dispatcher: made once, before any child is forked.
 void needApplication() {
     static int argc = 1;
-    static char name[] = "test_limits";
+    static char name[] = "test_vm";
     static char* argv[] = {name, nullptr};
     static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
     (void)app;
@@ -113,7 +113,7 @@ TEST(MemoryBudget, PreparedCodeCostsAtMostEightBytesPerCodeByte) {
 
 TEST(MemoryBudget, AFailedAllocationBelowANativeIsTheOutOfMemoryError) {
     NativeProgram p("extcall 20, 99\n", {}, [](NativeProgram& q) {
-        q.host.handOver = []() -> TInt32 { throw std::bad_alloc(); };
+        q.handOver = []() -> TInt32 { throw std::bad_alloc(); };
     });
     EXPECT_EQ(errorOf(p), kOutOfMemory);
     NativeProgram refused("loop:\n alloc 2, 1000\n adjsp -1\n jmp loop\n", {}, [](NativeProgram& q) {

@@ -5,14 +5,13 @@
 
 using namespace showcase;
 using hosttest::ChildProcess;
-using hosttest::ScratchDir;
 
 namespace {
 std::string exampleFolder() { return MCB_BINARY_DIR "/examples/bricks"; }
 std::string testData(const std::string& name) { return MCB_SOURCE_DIR "/tests/data/" + name; }
 
 // The player on the example, with no sound server, its saves in `dir`/data.
-int runPlayer(const ScratchDir& dir, std::vector<std::string> options, std::string& err) {
+int runPlayer(const Scratch& dir, std::vector<std::string> options, std::string& err) {
     options.insert(options.begin(), hosttest::playerBinary());
     options.insert(options.end(), {"--data-dir", dir.path("data"), exampleFolder()});
     ChildProcess player(options,
@@ -39,7 +38,7 @@ std::vector<std::string> frameLines(const std::string& recording) {
 //       --screenshot tests/data/bricks-title-30.png build/examples/bricks
 // (one command line)
 TEST(EndToEnd, ThirtyHeadlessFramesEndOnTheReferenceTitle) {
-    ScratchDir dir;
+    Scratch dir;
     std::string err;
     ASSERT_EQ(runPlayer(dir, {"--headless", "--frames", "30", "--screenshot", dir.path("shot.png")}, err), 0) << err;
     EXPECT_NE(err.find("LOG: BRICKS ready\n"), std::string::npos) << err;
@@ -67,7 +66,7 @@ TEST_F(Game, TheReferenceTitleIsTheGamesThirtiethFrame) {
 TEST(EndToEnd, ARecordedSessionReplaysToTheSameFramesEveryTime) {
     std::vector<std::vector<std::string>> runs;
     for (int run = 0; run < 2; ++run) {
-        ScratchDir dir;
+        Scratch dir;
         std::string err;
         ASSERT_EQ(runPlayer(dir, {"--headless", "--replay", testData("bricks-session.rec"), "--record", dir.path("run.rec")}, err), 0)
             << err;

@@ -18,12 +18,12 @@ const std::string kWriter = "@new\n@store 2\n@load 2\nldstr f\npush 0\nnative Fi
 TEST(HolderCollection, AReachableHolderStaysOpenAndAnUnreachableOneIsClosed) {
     FileProgram kept(kWriter + "extcall 20, 2\n@load 2\nnative OutputStream.is_open\n@store 3\n", kNames);
     ASSERT_EQ(kept.outcome(), "ok");
-    EXPECT_EQ(kept.host.alive, (std::vector<std::vector<bool>>{{true}, {true}}));
+    EXPECT_EQ(kept.alive, (std::vector<std::vector<bool>>{{true}, {true}}));
     EXPECT_EQ(kept.global(3), -1);
     FileProgram dropped(kWriter + "push 0\n@store 2\nextcall 20, 2\n", kNames);
     ASSERT_EQ(dropped.outcome(), "ok");
-    EXPECT_EQ(dropped.host.alive, (std::vector<std::vector<bool>>{{true}, {false}}));
-    EXPECT_EQ(dropped.host.contents("f.txt"), "data");  // flushed by the close
+    EXPECT_EQ(dropped.alive, (std::vector<std::vector<bool>>{{true}, {false}}));
+    EXPECT_EQ(dropped.files.contents("f.txt"), "data");  // flushed by the close
 }
 
 TEST(HolderCollection, ReopeningLeavesTheOldHolderToTheCollector) {
@@ -31,9 +31,9 @@ TEST(HolderCollection, ReopeningLeavesTheOldHolderToTheCollector) {
                   "@load 2\nldstr f\nnative FileReader.open\nextcall 20, 2\n"
                   "@load 2\npush 4\nnative InputStream.read\n@store 3\n",
                   kNames);
-    p.host.put("f.txt", "abcd");
+    p.files.put("f.txt", "abcd");
     ASSERT_EQ(p.outcome(), "ok");
-    EXPECT_EQ(p.host.alive, (std::vector<std::vector<bool>>{{false}}));
+    EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{false}}));
     EXPECT_EQ(p.bytes(3), "abcd");
 }
 
@@ -48,7 +48,7 @@ TEST(HolderCollection, ReopeningAWriterWritesOutItsPreviousFileFirst) {
                   "@load 5\nnative OutputStream.is_open\n@store 4\n",
                   kNames);
     ASSERT_EQ(p.outcome(), "ok");
-    EXPECT_EQ(p.host.contents("f.txt"), "abcxy");
+    EXPECT_EQ(p.files.contents("f.txt"), "abcxy");
     EXPECT_EQ(p.global(4), 0);  // an object sharing the old holder sees it closed
 }
 
@@ -57,7 +57,7 @@ TEST(HolderCollection, CollectedReadersGiveTheirFilesBack) {
         FileProgram p("push 1000\nloop:\ndup\njz done\n@new\nldstr f\nnative FileReader.open\n" +
                           std::string(collect ? "extcall 20, 3\n" : "") + "push 1\nsub\njmp loop\ndone:\nadjsp -1\n",
                       kNames);
-        p.host.put("f.txt", "x");
+        p.files.put("f.txt", "x");
         rlimit saved{};  // few descriptors, so that files the collector did not close run out
         getrlimit(RLIMIT_NOFILE, &saved);
         rlimit low = saved;

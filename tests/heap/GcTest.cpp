@@ -34,12 +34,12 @@ consume:
     extcall 1, 1
     ret 0, 2
 )"), 0);
-    m.host.queued = m.vm.findMethod(CAppsString("consume<thing>"), 0);
+    m.queued = m.vm.findMethod(CAppsString("consume<thing>"), 0);
     VMAddr result = VMAddr(m.call("(make", 1));
-    ASSERT_EQ(m.host.recorded.size(), 2u);
-    EXPECT_EQ(result, m.host.recorded[0]);
-    EXPECT_EQ(m.host.snapshots, (std::vector<std::vector<bool>>{{true, true}}));
-    EXPECT_EQ(m.host.liveness(), (std::vector<bool>{true, false}));
+    ASSERT_EQ(m.recorded.size(), 2u);
+    EXPECT_EQ(result, m.recorded[0]);
+    EXPECT_EQ(m.snapshots, (std::vector<std::vector<bool>>{{true, true}}));
+    EXPECT_EQ(m.liveness(), (std::vector<bool>{true, false}));
     EXPECT_EQ(m.vm.heap().isRoot(result), 0);
     EXPECT_EQ(m.call("main"), 0);
     EXPECT_FALSE(m.alive(result));
@@ -133,8 +133,8 @@ on_error:
     throw
 )"), 0);
     const std::vector<bool> alive = {true, false, true, true, false};
-    EXPECT_EQ(m.host.snapshots, (std::vector<std::vector<bool>>{alive})) << "a stale mark kept the pair";
-    EXPECT_EQ(m.host.liveness(), alive);
+    EXPECT_EQ(m.snapshots, (std::vector<std::vector<bool>>{alive})) << "a stale mark kept the pair";
+    EXPECT_EQ(m.liveness(), alive);
     EXPECT_THROW(m.call("keep"), ErrorHandlingException);
     vmerr::clearPendingError();
     EXPECT_FALSE(m.vm.isRunning());
@@ -174,7 +174,7 @@ main:
     extcall 1, 1
     ret 8, 9
 )"), 0);
-    EXPECT_EQ(m.host.snapshots, (std::vector<std::vector<bool>>{{true, true, false, true, false}}));
+    EXPECT_EQ(m.snapshots, (std::vector<std::vector<bool>>{{true, true, false, true, false}}));
 }
 
 // A reference slot holding no object halts the run; a stack address is skipped.
@@ -236,7 +236,7 @@ main:
     extcall 1, 1
     ret 6, 7
 )"), 0);
-    EXPECT_EQ(m.host.snapshots[0], (std::vector<bool>{true, false, true, true, false}));
+    EXPECT_EQ(m.snapshots[0], (std::vector<bool>{true, false, true, true, false}));
     for (TInt32 g : {0, 2}) EXPECT_TRUE(m.alive(m.global(g))) << "vector " << g;
 }
 
@@ -298,9 +298,9 @@ g:                      ; no descriptor: its words are scanned conservatively
     adjsp -1
     ret 0, 1
 )"), 0);
-    EXPECT_EQ(m.host.snapshots, (std::vector<std::vector<bool>>{{false, true, true, true, false, true}}));
+    EXPECT_EQ(m.snapshots, (std::vector<std::vector<bool>>{{false, true, true, true, false, true}}));
     EXPECT_EQ(m.global(0), 77u);
-    for (VMAddr r : m.host.recorded) EXPECT_FALSE(m.alive(r));
+    for (VMAddr r : m.recorded) EXPECT_FALSE(m.alive(r));
 }
 
 // Unchecked descriptor lengths and offsets reaching below, past or backwards are scanned within
@@ -330,7 +330,7 @@ f:
     adjsp -1
     ret 0, 1
 )"), 0);
-    EXPECT_EQ(m.host.snapshots, (std::vector<std::vector<bool>>{{true, true}}));
+    EXPECT_EQ(m.snapshots, (std::vector<std::vector<bool>>{{true, true}}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Runs a small assembly program against a host whose file services work below a fresh temporary
-// root with the player's own path rule. "vminternalthrow" stores a VM error's code and text in
+// Runs a small assembly program against the test host serving files below a fresh scratch root
+// (the player's own path rule). "vminternalthrow" stores a VM error's code and text in
 // globals 0 and 1; a catch-all handler in main ends the run. Class Stream stands for the reader,
 // writer and stream objects: its word 1 is a reference field holding the StreamHolder.
 #pragma once
@@ -7,7 +7,8 @@
 #include "io/AppFiles.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
-#include "../support/NativeProgram.h"  // gtest, the VM and the assembler
+#include "../support/NativeProgram.h"  // gtest, the VM, the host and the assembler
+#include "../support/Scratch.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,66 +16,26 @@
 #include <map>
 #include <sstream>
 
-// The collector probes (extcall 20) are the shared harness host's.
-class FileHost : public RecordingHost {
+// The folder a file program's host serves: "root", beside "outside.txt", which no path may reach.
+class FileRoot {
 public:
-    // The root is a folder of its own beside "outside.txt", which no path may reach.
-    FileHost() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "mcbfilesXXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-        base_ = pattern;
-        root_ = base_ + "/root";
-        std::filesystem::create_directory(root_);
-        std::ofstream(base_ + "/outside.txt") << "outside";
-        files_ = std::make_unique<AppFiles>(root_);
+    FileRoot() {
+        scratch_.makeDir("root");
+        scratch_.write("outside.txt", "outside");
     }
-    ~FileHost() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(base_, ignored);
-    }
-    const std::string& base() const { return base_; }
-
-    const std::string& root() const { return root_; }
-    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
-    void put(const std::string& relative, const std::string& bytes) const {
-        std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
-        std::ofstream(path(relative), std::ios::binary) << bytes;
-    }
-    std::string contents(const std::string& relative) const {  // "<missing>" when unreadable
-        std::ifstream in(path(relative), std::ios::binary);
-        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-    }
-    bool exists(const std::string& relative) const { return std::filesystem::exists(path(relative)); }
-    void makeDirectory(const std::string& relative) const { std::filesystem::create_directories(path(relative)); }
-    int fileCalls = 0;  // how often the host was asked anything about files
-
-    std::unique_ptr<CAppsFileWriter> openForWriting(const OString& p, bool truncate) override {
-        return asked().openForWriting(p, truncate);
-    }
-    std::unique_ptr<CAppsFileReader> openForReading(const OString& p, TInt32) override {
-        return asked().openForReading(p);
-    }
-    bool deleteFile(const OString& p) override { return asked().deleteFile(p); }
-    bool fileExists(const OString& p) override { return asked().fileExists(p); }
-    bool renameFile(const OString& a, const OString& b) override { return asked().renameFile(a, b); }
-    bool listDirectory(const OString& p, Vec<OString>& files, Vec<OString>& directories) override {
-        return asked().listDirectory(p, files, directories);
-    }
-    bool createDirectory(const OString& p) override { return asked().createDirectory(p); }
-    bool removeDirectory(const OString& p) override { return asked().removeDirectory(p); }
-    bool renameDirectory(const OString& a, const OString& b) override { return asked().renameDirectory(a, b); }
-    bool directoryExists(const OString& p) override { return asked().directoryExists(p); }
+    const std::string& base() const { return scratch_.root(); }
+    std::string root() const { return scratch_.path("root"); }
+    std::string path(const std::string& rel) const { return scratch_.path("root/" + rel); }
+    void put(const std::string& rel, const std::string& bytes) const { scratch_.write("root/" + rel, bytes); }
+    std::string contents(const std::string& rel) const { return scratch_.read("root/" + rel, "<missing>"); }
+    bool exists(const std::string& rel) const { return scratch_.exists("root/" + rel); }
+    void makeDirectory(const std::string& rel) const { scratch_.makeDir("root/" + rel); }
 
 private:
-    AppFiles& asked() {
-        ++fileCalls;
-        return *files_;
-    }
-    std::string base_, root_;
-    std::unique_ptr<AppFiles> files_;
+    Scratch scratch_;
 };
 
-class FileProgram {
+class FileProgram : public Probes {
 public:
     // Macros in `body`: "@store N", "@load N" as in the string tests; "@new" pushes
     // a new Stream object; "@bytes TEXT" a new byte vector holding TEXT (the rest of the line).
@@ -83,7 +44,7 @@ public:
         std::string source = ".globals 24\n.method \"main\", main, frame\n"
                              ".method \"vminternalthrow<int>,<*string>\", vmthrow, frame\n.class Throwable\n"
                              ".class Stream\n .fieldwidth 1\n .reffields 1\n.descriptor frame\n .lengths 0, 0, 0\n";
-        const std::string rootName = std::filesystem::path(host.root()).filename().string();
+        const std::string rootName = std::filesystem::path(files.root()).filename().string();
         for (auto [name, text] : strings) {
             for (size_t at; (at = text.find("$ROOT")) != std::string::npos;) text.replace(at, 5, rootName);
             source += ".string " + name + " \"" + text + "\"\n";
@@ -92,7 +53,8 @@ public:
                   " droph -1\n ret 0, 1\ncaught:\n adjsp -1\n ret 0, 1\nvmthrow:\n ldglobals\n ldloc -4\n store\n"
                   " ldglobals\n fielda 1\n ldloc -3\n store\n alloc 1, 1\n dup\n setclass Throwable\n throw\n";
         image_ = mcbasm::assemble(source);
-        host.vm = &vm;
+        install(host, vm);
+        host.serveFiles(files.root());
     }
 
     // "ok" after a clean run, "code: text" after a caught VM error, "halted" otherwise.
@@ -123,8 +85,9 @@ public:
         return out;
     }
 
+    FileRoot files;
     VirtualMachine vm;
-    FileHost host;
+    TestHost host;
 
 private:
     OVectorBase& vector(int i) { return *vm.heap().objectAs<OVectorBase>(vm.memory().readWord(VMAddr(global(i)))); }

@@ -15,9 +15,9 @@ const std::map<std::string, std::string> kNames = {{"f", "a/f.txt"}, {"g", "b/g.
 std::unique_ptr<FileProgram> prepared(const std::string& body,
                                       const std::map<std::string, std::string>& names = kNames) {
     auto p = std::make_unique<FileProgram>(body, names);
-    p->host.put("a/f.txt", "abc");
-    p->host.put("a/sub/inner/n.txt", "n");
-    p->host.put("a/.hidden", "h");
+    p->files.put("a/f.txt", "abc");
+    p->files.put("a/sub/inner/n.txt", "n");
+    p->files.put("a/.hidden", "h");
     return p;
 }
 
@@ -48,8 +48,8 @@ TEST(FileSystem, QueriesAndListings) {
         body += "ldstr " + name + "\nnative FileSystem." + function + "\n@store " + std::to_string(global++) + "\n";
     auto p = prepared(body);
     std::vector<std::string> files, dirs;
-    for (int i = 0; i < 40; ++i) p->host.put("b/" + files.emplace_back("file" + std::to_string(i)), "");
-    for (int i = 0; i < 5; ++i) p->host.makeDirectory("b/" + dirs.emplace_back("dir" + std::to_string(i)));
+    for (int i = 0; i < 40; ++i) p->files.put("b/" + files.emplace_back("file" + std::to_string(i)), "");
+    for (int i = 0; i < 5; ++i) p->files.makeDirectory("b/" + dirs.emplace_back("dir" + std::to_string(i)));
     ASSERT_EQ(p->outcome(), "ok");
     EXPECT_EQ(std::vector<TInt32>({p->global(2), p->global(3), p->global(4), p->global(5), p->global(6)}),
               std::vector<TInt32>({-1, 0, -1, 0, 0}));
@@ -66,21 +66,21 @@ TEST(FileSystem, QueriesAndListings) {
 // Failures (no check): a file where a directory belongs and the reverse, a missing directory, a
 // null path; they change nothing.
 TEST(FileSystem, OperationsChangeTheRootAndFailuresLeaveIt) {
-    using Check = bool (*)(const FileHost&);
+    using Check = bool (*)(const FileRoot&);
     const struct {
         const char *body, *expected;
         Check check;
     } cases[] = {
-        {"ldstr f\nnative FileSystem.delete_file\n", "ok", [](const FileHost& h) { return !h.exists("a/f.txt"); }},
-        {"ldstr a\nnative FileSystem.remove_dir\n", "ok", [](const FileHost& h) { return !h.exists("a"); }},
+        {"ldstr f\nnative FileSystem.delete_file\n", "ok", [](const FileRoot& h) { return !h.exists("a/f.txt"); }},
+        {"ldstr a\nnative FileSystem.remove_dir\n", "ok", [](const FileRoot& h) { return !h.exists("a"); }},
         {"ldstr f\nnative FileSystem.create_file\nldstr g\nnative FileSystem.create_file\n", "ok",  // made or emptied
-         [](const FileHost& h) { return h.contents("a/f.txt").empty() && h.contents("b/g.txt").empty(); }},
+         [](const FileRoot& h) { return h.contents("a/f.txt").empty() && h.contents("b/g.txt").empty(); }},
         {"ldstr deep\nnative FileSystem.create_dir\n", "ok",
-         [](const FileHost& h) { return std::filesystem::is_directory(h.path("x/y/z")); }},
+         [](const FileRoot& h) { return std::filesystem::is_directory(h.path("x/y/z")); }},
         {"ldstr f\nldstr g\nnative FileSystem.rename_file\n", "ok",  // into a new directory
-         [](const FileHost& h) { return !h.exists("a/f.txt") && h.contents("b/g.txt") == "abc"; }},
+         [](const FileRoot& h) { return !h.exists("a/f.txt") && h.contents("b/g.txt") == "abc"; }},
         {"ldstr a\nldstr b\nnative FileSystem.rename_dir\n", "ok",
-         [](const FileHost& h) { return !h.exists("a") && h.contents("b/sub/inner/n.txt") == "n"; }},
+         [](const FileRoot& h) { return !h.exists("a") && h.contents("b/sub/inner/n.txt") == "n"; }},
         {"ldstr a\nnative FileSystem.delete_file\n", "7: IOException", nullptr},
         {"ldstr a\nnative FileSystem.create_file\n", "7: IOException", nullptr},
         {"ldstr f\nnative FileSystem.create_dir\n", "7: IOException", nullptr},
@@ -90,9 +90,9 @@ TEST(FileSystem, OperationsChangeTheRootAndFailuresLeaveIt) {
     };
     for (const auto& c : cases) {
         auto p = prepared(c.body);
-        const auto before = snapshot(p->host.root());
+        const auto before = snapshot(p->files.root());
         EXPECT_EQ(p->outcome(), c.expected) << c.body;
-        EXPECT_TRUE(c.check ? c.check(p->host) : snapshot(p->host.root()) == before) << c.body;
+        EXPECT_TRUE(c.check ? c.check(p->files) : snapshot(p->files.root()) == before) << c.body;
     }
 }
 
@@ -106,10 +106,10 @@ TEST(ForbiddenPaths, AreRefusedAndTouchNothing) {
         const bool empty = form.empty();
         const auto attempt = [&](const std::string& body, const std::string& expected, bool prefix = false) {
             auto p = prepared(body, {{"p", form}, {"v", "a/f.txt"}});
-            const auto before = snapshot(p->host.root());
+            const auto before = snapshot(p->files.root());
             const std::string result = p->outcome();
             EXPECT_EQ(prefix ? result.substr(0, expected.size()) : result, expected) << body;
-            EXPECT_TRUE(snapshot(p->host.root()) == before) << body;
+            EXPECT_TRUE(snapshot(p->files.root()) == before) << body;
             if (empty && expected != "7: IOException") {
                 EXPECT_EQ(p->host.fileCalls, 0) << body;  // the host is never asked
             }
@@ -173,11 +173,11 @@ TEST(LookalikePaths, NameThemselvesBelowTheRoot) {
         for (const auto& op : ops) {
             SCOPED_TRACE(form + ": " + op.body);
             auto p = prepared(op.body, {{"p", form}, {"v", "a/f.txt"}});
-            const auto outside = snapshot(p->host.base(), p->host.root());
+            const auto outside = snapshot(p->files.base(), p->files.root());
             const std::string result = p->outcome();
             EXPECT_EQ(result.substr(0, std::strlen(op.expected)), op.expected);
-            EXPECT_EQ(snapshot(p->host.base(), p->host.root()), outside);
-            const std::filesystem::path made(p->host.path(stored));
+            EXPECT_EQ(snapshot(p->files.base(), p->files.root()), outside);
+            const std::filesystem::path made(p->files.path(stored));
             if (op.makes) {
                 EXPECT_TRUE(op.makes == 'f' ? std::filesystem::is_regular_file(made) : std::filesystem::is_directory(made));
             }
@@ -196,10 +196,10 @@ TEST(RootDirectory, IsNeverRemovedOrRenamed) {
                                  "ldstr p\nnative FileSystem.delete_file\n", "ldstr p\nldstr v\nnative FileSystem.rename_file\n"}) {
             SCOPED_TRACE(spelling + ": " + body);
             auto p = prepared(body, {{"p", spelling}, {"v", "moved"}});
-            p->host.put("index.mcb", "image");
-            const auto before = snapshot(p->host.base());
+            p->files.put("index.mcb", "image");
+            const auto before = snapshot(p->files.base());
             EXPECT_EQ(p->outcome(), "7: IOException");
-            EXPECT_EQ(snapshot(p->host.base()), before);
+            EXPECT_EQ(snapshot(p->files.base()), before);
         }
     }
 }

@@ -37,11 +37,11 @@ TEST(StringGc, StringsLiveExactlyWhileReachable) {
 )", kTexts);
     ASSERT_TRUE(p.returned());
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    ASSERT_EQ(p.host.alive.size(), 2u);
-    EXPECT_EQ(p.host.alive[0], (std::vector<bool>{false, false, true, true}));
-    ASSERT_EQ(p.host.alive[1].size(), 6u);  // the freed entries of the first row may be reused
-    EXPECT_FALSE(p.host.alive[1][4]);
-    EXPECT_TRUE(p.host.alive[1][5]);
+    ASSERT_EQ(p.alive.size(), 2u);
+    EXPECT_EQ(p.alive[0], (std::vector<bool>{false, false, true, true}));
+    ASSERT_EQ(p.alive[1].size(), 6u);  // the freed entries of the first row may be reused
+    EXPECT_FALSE(p.alive[1][4]);
+    EXPECT_TRUE(p.alive[1][5]);
     EXPECT_EQ(p.text(2), "Hello");
     EXPECT_EQ(p.text(3), "a,b,c");
 }
@@ -72,7 +72,7 @@ TEST(StringGc, SplitPiecesLiveThroughTheirVector) {
 )", kTexts);
     ASSERT_TRUE(p.returned());
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.host.alive, (std::vector<std::vector<bool>>{{true}, {false}}));
+    EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{true}, {false}}));
     EXPECT_EQ(p.strings(2), (std::vector<std::string>{"a", "c"}));
     HeapEntry* handle = p.vm.heap().liveEntry(VMAddr(p.integer(2)));
     ASSERT_NE(handle, nullptr);

@@ -93,7 +93,7 @@ TEST(LinearSearch, StringNativesOnAdversarialShapes) {
         std::vector<TUint64> marks;
         std::string body = build + c.operation + "\n extcall 20, 99\n adjsp -1\n";
         NativeProgram p(body, kTexts, [&marks](NativeProgram& q) {
-            q.host.handOver = [&marks] {
+            q.handOver = [&marks] {
                 marks.push_back(TextSearch::comparisons());
                 return 0;
             };
@@ -148,7 +148,7 @@ TEST(Refusal, NativesCheckEveryOperandBeforeTheyAllocate) {
         SCOPED_TRACE(c.operation);
         TUint64 mark = 0;
         NativeProgram p(build + c.operation + "\n", kTexts, [&mark](NativeProgram& q) {
-            q.host.handOver = [&mark, &q] {
+            q.handOver = [&mark, &q] {
                 q.vm.budget().resetPeak();
                 mark = q.vm.budget().used();
                 return 0;

@@ -1,7 +1,7 @@
 // Runs every test application of tests/apps/vm: assembles it, loads it under the
 // test host, runs the steps its ";!" annotations ask for (the syntax is in that
 // folder's README) and checks what happened against what they state.
-#include "TestHost.h"
+#include "AppExtension.h"
 
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
@@ -219,9 +219,9 @@ public:
             else
                 ADD_FAILURE() << at(v.line) << "global " << index << " does not exist";
         }
-        if (script_.log == host_.lines) return;
+        if (script_.log == host_.logLines) return;
         std::string diff;  // "- " expected only, "+ " actual only, line by line
-        const auto &a = script_.log, &b = host_.lines;
+        const auto &a = script_.log, &b = host_.logLines;
         for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
             if (i < a.size() && i < b.size() && a[i] == b[i]) {
                 diff += "    " + quote(a[i]) + "\n";
@@ -237,14 +237,14 @@ private:
     std::string at(int line) const { return file_ + ":" + std::to_string(line) + ": "; }
 
     std::string outcomeOf(const std::function<void()>& body) {
-        vm_.lastReport.clear();
+        vm_.reports.clear();
         vm_.setControlBudget(script_.budget);
         try {
             body();
             return "returns";
         } catch (TInt32 e) {
             if (e == -1) return "exits";
-            if (e == -2) return "halts " + quote(vm_.lastReport);
+            if (e == -2) return "halts " + quote(vm_.reports.empty() ? std::string() : vm_.reports.back());
             return "throws the integer " + std::to_string(e);
         } catch (const ErrorHandlingException&) {
             return "raises " + quote(vmerr::pendingErrorTextUtf8());
@@ -311,8 +311,9 @@ private:
     const Script& script_;
     const std::vector<uint8_t>& image_;
     std::string file_;
-    RecordingMachine vm_;
-    TestHost host_{vm_};
+    ReportingMachine vm_;
+    TestHost host_;
+    AppExtension extension_{vm_, host_};
 };
 
 class TestApplication : public testing::TestWithParam<fs::path> {};

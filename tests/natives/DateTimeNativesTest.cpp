@@ -1,5 +1,5 @@
 // DateTime natives: argument order, stack effects and errors through the VM (the
-// calendar itself is tested in tests/numeric).
+// calendar itself is tested in NumericTest.cpp).
 #include "../support/NativeProgram.h"
 
 #include "natives/DateTime.h"

@@ -2,7 +2,7 @@
 // real main view, driven tick by tick, key by key and frame by frame.
 #pragma once
 
-#include "../host/HostTestSupport.h"
+#include "HostTestSupport.h"
 
 #include <QCryptographicHash>
 #include <QImage>
@@ -42,16 +42,11 @@ protected:
         for (int i = 0; i < n; ++i) vm().systemTimer(VMAddr(global(0)));
     }
     void key(Qt::Key k) { QTest::keyClick(view.get(), k); }
-    void press(Qt::Key k) { QTest::keyPress(view.get(), k); }
-    void release(Qt::Key k) { QTest::keyRelease(view.get(), k); }
     void pointer(TInt32 kind, int x, int y) { vm().pointerEvent(kind, x, y, 0); }
     // Paints one frame and returns it.
     QImage frame() {
         view->repaint();
         return view->buffer().toImage();
-    }
-    TInt32 brick(int cell) {
-        return TInt32(vm().memory().readWord(VMAddr(global(kBricks)) + TUint32(cell) * 4));
     }
 };
 

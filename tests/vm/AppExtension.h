@@ -1,43 +1,22 @@
-// The host test applications run under (tests/apps/vm/README.md): a machine that
-// remembers its last runtime-error report, and extension 99, which gives bytecode
-// a log and the host's ways back into the machine.
+// Extension 99 of the test applications (tests/apps/vm/README.md): it gives
+// bytecode a log (the host's log lines) and the host's ways back into the machine.
 #pragma once
 
-#include "vm/VirtualMachine.h"
+#include "../support/TestHost.h"
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-inline std::string utf8(const OString& s) {
-    Vec<TUint8> bytes = s.toUtf8();
-    return std::string(reinterpret_cast<const char*>(bytes.data()), size_t(bytes.getSize()));
-}
-
-template <typename Range>
-std::string join(const Range& words, const std::string& separator) {
-    std::string s;
-    for (const auto& w : words) s += (s.empty() ? "" : separator) + std::to_string(w);
-    return s;
-}
-
-class RecordingMachine : public VirtualMachine {
+class AppExtension {
 public:
-    [[noreturn]] void runtimeError(TInt32* out, TInt32 pc, const CAppsString& message) override {
-        lastReport = message.toUtf8();
-        VirtualMachine::runtimeError(out, pc, message);
+    AppExtension(VirtualMachine& vm, TestHost& host) : vm_(vm), lines(host.logLines) {
+        host.vm = &vm;
+        host.extensions[99] = [this](TInt32 f, TInt32 sp, TInt32*) { return call(f, sp); };
     }
-    std::string lastReport;
-};
 
-class TestHost : public FrameworkServices {
-public:
-    explicit TestHost(VirtualMachine& vm) : vm_(vm) {}
-
-    void log(const OString& message) override { lines.push_back(utf8(message)); }
-
-    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        if (extension != 99) return FrameworkServices::callDllNative(extension, function, sp, stack);
+private:
+    TInt32 call(TInt32 function, TInt32 sp) {
         auto arg = [&](TInt32 fromTop) { return vm_.slot(sp - fromTop); };  // 0: the top word
         auto text = [&](TInt32 fromTop) { return utf8(vm_.stringOf(VMAddr(arg(fromTop)))); };
         switch (function) {
@@ -71,9 +50,6 @@ public:
         }
     }
 
-    std::vector<std::string> lines;
-
-private:
     // (arguments..., count, signature cell): the arguments go at the method's own
     // levels, as the host passes objects.
     TInt32 callMethod(TInt32 sp) {
@@ -92,4 +68,5 @@ private:
     }
 
     VirtualMachine& vm_;
+    std::vector<std::string>& lines;
 };
