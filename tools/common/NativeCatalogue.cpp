@@ -4,19 +4,10 @@
 
 #include "graphics/GraphicsNatives.h"
 #include "natives/NativeTable.h"
-#include "vm/NativeGroups.h"
+#include "host/ExtensionTable.h"
 
 namespace mcbtools {
 namespace {
-template <typename Rows>
-std::vector<NamedFunction> named(const Rows& rows)
-{
-    std::vector<NamedFunction> out;
-    for (const auto& f : rows)
-        out.push_back({f.number, f.name, {}});
-    return out;
-}
-
 std::vector<NamedFunction> namedNatives(std::span<const natives::Function> rows)
 {
     std::vector<NamedFunction> out;
@@ -49,8 +40,12 @@ std::vector<NamedGroup> makeGroups()
 std::vector<NamedGroup> makeExtensions()
 {
     std::vector<NamedGroup> out;
-    for (const natives::Extension& e : natives::kExtensions)
-        out.push_back({e.number, e.name, named(e.functions)});
+    for (const ExtensionTable::Listing& e : ExtensionTable::listings()) {
+        NamedGroup g{e.entry.number, e.entry.name, {}};
+        for (const auto& f : e.functions)
+            g.functions.push_back({f.number, f.name, f.shape});
+        out.push_back(std::move(g));
+    }
     return out;
 }
 
