@@ -103,7 +103,6 @@ struct World {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    natives::registerCoreGroups();  // also links the core's table into the fuzz library
     World world;
     Bytes in{data, size};
     for (TInt32 calls = 0; !in.empty() && calls < 64; ++calls) world.call(in);

@@ -37,9 +37,9 @@ Accelerometer::Accelerometer(MVMCallbackInterface& vm, std::shared_ptr<Accelerat
     : DeviceExtension(vm, kEntry), source_(std::move(source)) {}
 
 const ExtensionFunction<Accelerometer> Accelerometer::kFunctions[] = {
-    {11, "x", &Accelerometer::axis, kX},
-    {12, "y", &Accelerometer::axis, kY},
-    {13, "z", &Accelerometer::axis, kZ},
+    {11, "x", &Accelerometer::axis, kX, "() -> f"},
+    {12, "y", &Accelerometer::axis, kY, "() -> f"},
+    {13, "z", &Accelerometer::axis, kZ, "() -> f"},
 };
 
 std::span<const ExtensionFunction<Accelerometer>> Accelerometer::functions() { return kFunctions; }

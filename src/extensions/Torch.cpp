@@ -47,10 +47,10 @@ Torch::Torch(MVMCallbackInterface& vm, std::string device, std::string lensCover
 Torch::~Torch() { closeDevice(); }
 
 const ExtensionFunction<Torch> Torch::kFunctions[] = {
-    {1, "on", &Torch::switchTo, 1},
-    {2, "off", &Torch::switchTo, 0},
-    {3, "state", &Torch::readState},
-    {4, "lens_cover", &Torch::readLensCover},
+    {1, "on", &Torch::switchTo, 1, "() -> ()"},
+    {2, "off", &Torch::switchTo, 0, "() -> ()"},
+    {3, "state", &Torch::readState, "() -> i"},
+    {4, "lens_cover", &Torch::readLensCover, "() -> i"},
 };
 
 std::span<const ExtensionFunction<Torch>> Torch::functions() { return kFunctions; }

@@ -38,15 +38,15 @@ void fromInt(VirtualMachine& vm) {
 }
 
 constexpr natives::Function kChar[] = {
-    {1, "lower_into", mapInto<OString::toLowerChar>},
-    {2, "upper_into", mapInto<OString::toUpperChar>},
-    {3, "to_lower", mapped<OString::toLowerChar>},
-    {4, "to_upper", mapped<OString::toUpperChar>},
-    {5, "is_letter", classTest<OString::isLetter>},
-    {6, "is_digit", classTest<OString::isDigit>},
-    {7, "is_space", classTest<OString::isSpace>},
-    {8, "to_string", toString},
-    {9, "from_int", fromInt},
+    {1, "lower_into", mapInto<OString::toLowerChar>, "(i, c) -> c"},
+    {2, "upper_into", mapInto<OString::toUpperChar>, "(i, c) -> c"},
+    {3, "to_lower", mapped<OString::toLowerChar>, "(c) -> c"},
+    {4, "to_upper", mapped<OString::toUpperChar>, "(c) -> c"},
+    {5, "is_letter", classTest<OString::isLetter>, "(c) -> i"},
+    {6, "is_digit", classTest<OString::isDigit>, "(c) -> i"},
+    {7, "is_space", classTest<OString::isSpace>, "(c) -> i"},
+    {8, "to_string", toString, "(c) -> s"},
+    {9, "from_int", fromInt, "(i) -> c"},
 };
 }  // namespace
 

@@ -22,9 +22,9 @@ void openLog(VirtualMachine& vm) {
 void nop(VirtualMachine&) {}
 
 constexpr natives::Function kDebug[] = {
-    {1, "log", log},
-    {2, "open_log", openLog},
-    {3, "nop", nop},
+    {1, "log", log, "(s) -> ()"},
+    {2, "open_log", openLog, "(s) -> ()"},
+    {3, "nop", nop, "() -> ()"},
 };
 }  // namespace
 

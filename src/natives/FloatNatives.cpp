@@ -52,17 +52,17 @@ float product(float x, float y) { return x * y; }
 float quotient(float x, float y) { return x / y; }
 
 constexpr natives::Function kFloat[] = {
-    {0, "from_fixed", fromFixed},
-    {1, "add", binary<sum>},
-    {2, "sub", binary<difference>},
-    {3, "mul", binary<product>},
-    {4, "div", binary<quotient>},
-    {5, "neg", negate},
-    {6, "add_into", into<sum>},
-    {7, "sub_into", into<difference>},
-    {8, "mul_into", into<product>},
-    {9, "div_into", into<quotient>},
-    {10, "to_string", toString},
+    {0, "from_fixed", fromFixed, "(f) -> w"},
+    {1, "add", binary<sum>, "(w, w) -> w"},
+    {2, "sub", binary<difference>, "(w, w) -> w"},
+    {3, "mul", binary<product>, "(w, w) -> w"},
+    {4, "div", binary<quotient>, "(w, w) -> w"},
+    {5, "neg", negate, "(w) -> w"},
+    {6, "add_into", into<sum>, "(&w, w) -> ()"},
+    {7, "sub_into", into<difference>, "(&w, w) -> ()"},
+    {8, "mul_into", into<product>, "(&w, w) -> ()"},
+    {9, "div_into", into<quotient>, "(&w, w) -> ()"},
+    {10, "to_string", toString, "(w) -> s"},
 };
 }  // namespace
 

@@ -46,10 +46,10 @@ void text(VirtualMachine& vm) {
 }
 
 constexpr natives::Function kKeyEvent[] = {
-    {1, "key_code", number<&Velmar::KeyEvent::keyCode>},
-    {2, "modifiers", number<&Velmar::KeyEvent::modifiers>},
-    {3, "scan_code", number<&Velmar::KeyEvent::scanCode>},
-    {4, "text", text},
+    {1, "key_code", number<&Velmar::KeyEvent::keyCode>, "(&o) -> i"},
+    {2, "modifiers", number<&Velmar::KeyEvent::modifiers>, "(&o) -> i"},
+    {3, "scan_code", number<&Velmar::KeyEvent::scanCode>, "(&o) -> i"},
+    {4, "text", text, "(&o) -> s"},
 };
 }  // namespace
 

@@ -26,9 +26,9 @@ void toStringRadix(VirtualMachine& vm) {
 }
 
 constexpr natives::Function kNumber[] = {
-    {1, "abs_byte", absByte},
-    {2, "abs_int", absInt},
-    {3, "to_string_radix", toStringRadix},
+    {1, "abs_byte", absByte, "(i) -> i"},
+    {2, "abs_int", absInt, "(i) -> i"},
+    {3, "to_string_radix", toStringRadix, "(i, i) -> s"},
 };
 }  // namespace
 

@@ -44,9 +44,9 @@ void updateDelay(VirtualMachine& vm) {
 }
 
 constexpr natives::Function kTimer[] = {
-    {1, "add", addTimer},
-    {2, "remove", removeTimer},
-    {3, "update_delay", updateDelay},
+    {1, "add", addTimer, "(o, i) -> i"},
+    {2, "remove", removeTimer, "(i) -> ()"},
+    {3, "update_delay", updateDelay, "(i, i) -> ()"},
 };
 }  // namespace
 
