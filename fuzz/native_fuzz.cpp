@@ -91,7 +91,10 @@ struct World {
         for (TInt32 i = 1; i <= words; ++i) vm.slot(base + i) = operand(in);
         vm.setSp(base + words);
         try {
-            nativeGroupOperation(group)(vm, function);
+            if (const natives::Function* f = natives::findFunction(group, function))
+                f->call(vm);
+            else
+                vm.invalidNativeFunction(group);
         } catch (const ErrorHandlingException&) {
             vmerr::clearPendingError();
         }

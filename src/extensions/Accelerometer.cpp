@@ -34,16 +34,27 @@ Acceleration AccelerometerFile::parse(const char* text) {
 }
 
 Accelerometer::Accelerometer(MVMCallbackInterface& vm, std::shared_ptr<AccelerationSource> source)
-    : DeviceExtension(vm, 20), source_(std::move(source)) {}
+    : DeviceExtension(vm, kEntry), source_(std::move(source)) {}
+
+const ExtensionFunction<Accelerometer> Accelerometer::kFunctions[] = {
+    {11, "x", &Accelerometer::axis, kX, "() -> f"},
+    {12, "y", &Accelerometer::axis, kY, "() -> f"},
+    {13, "z", &Accelerometer::axis, kZ, "() -> f"},
+};
+
+std::span<const ExtensionFunction<Accelerometer>> Accelerometer::functions() { return kFunctions; }
 
 TInt32 Accelerometer::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
     if (!lookedUp_) {
         observer_ = findMethod(kObserver);
         lookedUp_ = true;
     }
-    if (function < 11 || function > 13) unknownFunction();
+    return callRow<Accelerometer>(kFunctions, function, sp, stack);
+}
+
+TInt32 Accelerometer::axis(TInt32 which, TInt32 sp, TInt32* stack) {
     ExtensionStack s(vm_, sp, stack, 0);
     const Acceleration a = source_->read();
-    const TInt32 axis = function == 11 ? a.x : function == 12 ? a.y : a.z;
+    const TInt32 axis = which == kX ? a.x : which == kY ? a.y : a.z;
     return s.result64(ORaw::toFixed(axis / 1000.0).raw());
 }

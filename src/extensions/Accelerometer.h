@@ -54,6 +54,10 @@ class Accelerometer : public DeviceExtension {
 public:
     static constexpr const char* kObserver = "<accelerometerobserver>.handle accelerometer event<fixed><fixed><fixed>";
 
+    static constexpr ExtensionEntry kEntry{20, "Accelerometer", "SensorDLL: Unknown opcode!"};
+    // The extension's functions, one row each.
+    static std::span<const ExtensionFunction<Accelerometer>> functions();
+
     Accelerometer(MVMCallbackInterface& vm, std::shared_ptr<AccelerationSource> source);
     TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
     // The observer's handle (looked up on the first call; -1 when the image has
@@ -61,6 +65,11 @@ public:
     TInt32 observer() const { return observer_; }
 
 private:
+    static const ExtensionFunction<Accelerometer> kFunctions[];
+    enum Axis : TInt32 { kX, kY, kZ };
+    // () -> the axis's reading in g as a fixed value.
+    TInt32 axis(TInt32 which, TInt32 sp, TInt32* stack);
+
     std::shared_ptr<AccelerationSource> source_;
     bool lookedUp_ = false;
     TInt32 observer_ = -1;

@@ -155,21 +155,24 @@ void AudioMixer::onUnderflow(pa_stream*, void*) { sound::sayNow("AudioMixer: und
 // --- the extension ---------------------------------------------------------------
 
 AudioMixerExtension::AudioMixerExtension(MVMCallbackInterface& vm, FileSystemServices& files)
-    : DeviceExtension(vm, 30), connection_(std::make_shared<MixerConnection>()), files_(files) {}
+    : DeviceExtension(vm, kEntry), connection_(std::make_shared<MixerConnection>()), files_(files) {}
+
+const ExtensionFunction<AudioMixerExtension> AudioMixerExtension::kFunctions[] = {
+    {1, "create", &AudioMixerExtension::create},
+    {2, "load_channel", &AudioMixerExtension::load},
+    {3, "ignore3", &AudioMixerExtension::ignore, 2},
+    {4, "play", &AudioMixerExtension::onChannel, kPlay},
+    {5, "stop", &AudioMixerExtension::onChannel, kStop},
+    {6, "set_volume", &AudioMixerExtension::onChannel, kSetVolume},
+    {7, "volume", &AudioMixerExtension::onChannel, kVolume},
+    {8, "ignore8", &AudioMixerExtension::ignore, 3},
+    {9, "zero9", &AudioMixerExtension::zero, 2},
+};
+
+std::span<const ExtensionFunction<AudioMixerExtension>> AudioMixerExtension::functions() { return kFunctions; }
 
 TInt32 AudioMixerExtension::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
-    switch (function) {
-    case 1: return create(sp, stack);
-    case 2: return load(sp, stack);
-    case 3: return ExtensionStack(vm_, sp, stack, 2).noResult();
-    case 4:
-    case 5:
-    case 6:
-    case 7: return onChannel(function, sp, stack);
-    case 8: return ExtensionStack(vm_, sp, stack, 3).noResult();
-    case 9: return ExtensionStack(vm_, sp, stack, 2).result(0);
-    default: unknownFunction();
-    }
+    return callRow<AudioMixerExtension>(kFunctions, function, sp, stack);
 }
 
 void AudioMixer::keep(BudgetCharge charge) {
@@ -198,14 +201,14 @@ TInt32 AudioMixerExtension::load(TInt32 sp, TInt32* stack) {
     return s.result(index);
 }
 
-TInt32 AudioMixerExtension::onChannel(TInt32 function, TInt32 sp, TInt32* stack) {
-    ExtensionStack s(vm_, sp, stack, function == 6 ? 3 : 2);
+TInt32 AudioMixerExtension::onChannel(TInt32 call, TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, call == kSetVolume ? 3 : 2);
     Mixer& mixer = s.field<AudioMixer>(0).mixer();
     const TInt32 index = s.word(1);
-    switch (function) {
-    case 4: mixer.play(index); break;
-    case 5: mixer.stop(index); break;
-    case 6: mixer.setVolume(index, s.word(2)); break;
+    switch (call) {
+    case kPlay: mixer.play(index); break;
+    case kStop: mixer.stop(index); break;
+    case kSetVolume: mixer.setVolume(index, s.word(2)); break;
     default: return s.result(mixer.volume(index));
     }
     return s.noResult();

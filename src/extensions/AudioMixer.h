@@ -71,14 +71,20 @@ private:
 
 class AudioMixerExtension : public DeviceExtension {
 public:
+    static constexpr ExtensionEntry kEntry{30, "AudioMixer", "AudioMixer: Unknown opcode!"};
+    // The extension's functions, one row each.
+    static std::span<const ExtensionFunction<AudioMixerExtension>> functions();
+
     AudioMixerExtension(MVMCallbackInterface& vm, FileSystemServices& files);
     TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
 
 private:
+    static const ExtensionFunction<AudioMixerExtension> kFunctions[];
     TInt32 create(TInt32 sp, TInt32* stack);
     TInt32 load(TInt32 sp, TInt32* stack);
-    // Functions on a mixer's channel i: 4 play, 5 stop, 6 volume, 7 its volume.
-    TInt32 onChannel(TInt32 function, TInt32 sp, TInt32* stack);
+    // Functions on a mixer's channel i: play, stop, set its volume, its volume.
+    enum ChannelCall : TInt32 { kPlay, kStop, kSetVolume, kVolume };
+    TInt32 onChannel(TInt32 call, TInt32 sp, TInt32* stack);
 
     std::shared_ptr<MixerConnection> connection_;
     FileSystemServices& files_;

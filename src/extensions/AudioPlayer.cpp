@@ -197,29 +197,34 @@ void AudioPlayer::write(size_t requested) {
 // --- the extension -------------------------------------------------------------------
 
 AudioPlayerExtension::AudioPlayerExtension(MVMCallbackInterface& vm, FileSystemServices& files)
-    : DeviceExtension(vm, 28), connection_(std::make_shared<PlayerConnection>(vm.heap())), files_(files) {}
+    : DeviceExtension(vm, kEntry), connection_(std::make_shared<PlayerConnection>(vm.heap())), files_(files) {}
+
+const ExtensionFunction<AudioPlayerExtension> AudioPlayerExtension::kFunctions[] = {
+    {1, "load_file", &AudioPlayerExtension::loadFile},
+    {2, "load_bytes", &AudioPlayerExtension::loadBytes},
+    {3, "start", &AudioPlayerExtension::start},
+    {4, "stop", &AudioPlayerExtension::stop},
+    {6, "ignore6", &AudioPlayerExtension::ignore, 1},
+    {7, "zero7", &AudioPlayerExtension::zero, 1},
+    {8, "zero8", &AudioPlayerExtension::zero, 1},
+    {9, "ignore9", &AudioPlayerExtension::ignore, 2},
+    {10, "zero10", &AudioPlayerExtension::zero, 1},
+    {11, "ignore11", &AudioPlayerExtension::ignore, 2},
+    {12, "zero12", &AudioPlayerExtension::zero, 1},
+    {13, "zero13", &AudioPlayerExtension::zero, 1},
+    {14, "set_repeat", &AudioPlayerExtension::setRepeat},
+};
+
+std::span<const ExtensionFunction<AudioPlayerExtension>> AudioPlayerExtension::functions() { return kFunctions; }
 
 TInt32 AudioPlayerExtension::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
-    switch (function) {
-    case 1: return loadFile(sp, stack);
-    case 2: return loadBytes(sp, stack);
-    case 3: return enqueue(sp, stack, &AudioPlayer::start);
-    case 4: return enqueue(sp, stack, &AudioPlayer::stop);
-    case 6: return ExtensionStack(vm_, sp, stack, 1).noResult();
-    case 7:
-    case 8:
-    case 10:
-    case 12:
-    case 13: return ExtensionStack(vm_, sp, stack, 1).result(0);
-    case 9:
-    case 11: return ExtensionStack(vm_, sp, stack, 2).noResult();
-    case 14: {
-        ExtensionStack s(vm_, sp, stack, 3);
-        s.field<AudioPlayer>(0).setRepeat(s.word(1));
-        return s.noResult();
-    }
-    default: unknownFunction();
-    }
+    return callRow<AudioPlayerExtension>(kFunctions, function, sp, stack);
+}
+
+TInt32 AudioPlayerExtension::setRepeat(TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, 3);
+    s.field<AudioPlayer>(0).setRepeat(s.word(1));
+    return s.noResult();
 }
 
 TInt32 AudioPlayerExtension::loadFile(TInt32 sp, TInt32* stack) {

@@ -104,13 +104,21 @@ private:
 
 class AudioPlayerExtension : public DeviceExtension {
 public:
+    static constexpr ExtensionEntry kEntry{28, "AudioPlayer", "AudioPlayer: Unknown opcode!"};
+    // The extension's functions, one row each.
+    static std::span<const ExtensionFunction<AudioPlayerExtension>> functions();
+
     AudioPlayerExtension(MVMCallbackInterface& vm, FileSystemServices& files);
     TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
     const PlayerConnection& connection() const { return *connection_; }
 
 private:
+    static const ExtensionFunction<AudioPlayerExtension> kFunctions[];
     TInt32 loadFile(TInt32 sp, TInt32* stack);
     TInt32 loadBytes(TInt32 sp, TInt32* stack);
+    TInt32 start(TInt32 sp, TInt32* stack) { return enqueue(sp, stack, &AudioPlayer::start); }
+    TInt32 stop(TInt32 sp, TInt32* stack) { return enqueue(sp, stack, &AudioPlayer::stop); }
+    TInt32 setRepeat(TInt32 sp, TInt32* stack);
     TInt32 enqueue(TInt32 sp, TInt32* stack, DeferredOperation::Operation operation);
     TInt32 adopt(ExtensionStack& s, sound::SoundBytes data);
 

@@ -7,10 +7,19 @@
 #include <QDBusPendingReply>
 
 Desktop::Desktop(MVMCallbackInterface& vm, std::function<QDBusConnection()> bus, std::function<void()> minimise)
-    : DeviceExtension(vm, 37), busOf_(std::move(bus)), minimise_(std::move(minimise)), replies_(new QObject) {}
+    : DeviceExtension(vm, kEntry), busOf_(std::move(bus)), minimise_(std::move(minimise)), replies_(new QObject) {}
+
+const ExtensionFunction<Desktop> Desktop::kFunctions[] = {
+    {1, "exit_to_desktop", &Desktop::exitToDesktop},
+};
+
+std::span<const ExtensionFunction<Desktop>> Desktop::functions() { return kFunctions; }
 
 TInt32 Desktop::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
-    if (function != 1) unknownFunction();
+    return callRow<Desktop>(kFunctions, function, sp, stack);
+}
+
+TInt32 Desktop::exitToDesktop(TInt32 sp, TInt32* stack) {
     ExtensionStack s(vm_, sp, stack, 0);
     leaveToDesktop();
     return s.noResult();

@@ -18,10 +18,16 @@ public:
     static constexpr const char* kDesktopName = "com.nokia.hildon_desktop";
 
     // `bus` gives the session bus when first needed; `minimise` lowers the window.
+    static constexpr ExtensionEntry kEntry{37, "Maemo", "Maemo: Unknown opcode!"};
+    // The extension's functions, one row each.
+    static std::span<const ExtensionFunction<Desktop>> functions();
+
     Desktop(MVMCallbackInterface& vm, std::function<QDBusConnection()> bus, std::function<void()> minimise);
     TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
 
 private:
+    static const ExtensionFunction<Desktop> kFunctions[];
+    TInt32 exitToDesktop(TInt32 sp, TInt32* stack);
     void leaveToDesktop();
 
     std::function<QDBusConnection()> busOf_;

@@ -1,11 +1,16 @@
-// The common part of every device extension: its table entry and the checked
-// stack access of its calls.
+// The common part of every device extension: the bodies that only take their
+// arguments, and the checked stack access of its calls.
 #include "extensions/DeviceExtension.h"
 
 #include "vm/VirtualMachine.h"
 
-DeviceExtension::DeviceExtension(MVMCallbackInterface& vm, TInt32 number)
-    : vm_(vm), entry_(*natives::findExtension(number)) {}
+TInt32 DeviceExtension::ignore(TInt32 words, TInt32 sp, TInt32* stack) {
+    return ExtensionStack(vm_, sp, stack, words).noResult();
+}
+
+TInt32 DeviceExtension::zero(TInt32 words, TInt32 sp, TInt32* stack) {
+    return ExtensionStack(vm_, sp, stack, words).result(0);
+}
 
 ExtensionStack::ExtensionStack(MVMCallbackInterface& vm, TInt32 sp, TInt32* stack, TInt32 words)
     : vm_(vm), stack_(stack), base_(sp - words + 1) {

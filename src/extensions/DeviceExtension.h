@@ -1,7 +1,8 @@
 // DeviceExtension: the base of the device extensions reached by instruction 97.
-// Each works on the value stack as a native group does, reports an unknown
-// function through the machine's runtime-error report with its own text, and
-// reads its arguments through ExtensionStack.
+// Each works on the value stack as a native group does, names its functions in one
+// table of rows (number, assembler name, body), reports an unknown function through
+// the machine's runtime-error report with its own text, and reads its arguments
+// through ExtensionStack.
 #pragma once
 
 #include "foundation/CAppsString.h"
@@ -9,7 +10,43 @@
 #include "foundation/VMError.h"
 #include "heap/VMHeap.h"
 #include "vm/Callbacks.h"
-#include "vm/NativeGroups.h"
+
+#include <span>
+#include <string_view>
+
+// An extension's entry: its number (first operand of instruction 97), its assembler
+// name and the runtime-error report text for an unknown function.
+struct ExtensionEntry {
+    int number;
+    std::string_view name;
+    std::string_view unknownText;
+};
+
+// One function of extension class E: its number, its assembler name (Extension.name),
+// its body, the value that tells the body which of its rows it runs for, and its
+// operand words where recorded. A body takes the stack and returns the new stack pointer.
+template <typename E>
+struct ExtensionFunction {
+    using Body = TInt32 (E::*)(TInt32 sp, TInt32* stack);
+    using VariantBody = TInt32 (E::*)(TInt32 variant, TInt32 sp, TInt32* stack);
+
+    constexpr ExtensionFunction(int n, std::string_view text, Body b, std::string_view operands = {})
+        : number(n), name(text), body(b), shape(operands) {}
+    constexpr ExtensionFunction(int n, std::string_view text, VariantBody b, TInt32 v,
+                                std::string_view operands = {})
+        : number(n), name(text), variantBody(b), variant(v), shape(operands) {}
+
+    TInt32 call(E& e, TInt32 sp, TInt32* stack) const {
+        return body ? (e.*body)(sp, stack) : (e.*variantBody)(variant, sp, stack);
+    }
+
+    int number;
+    std::string_view name;
+    Body body = nullptr;
+    VariantBody variantBody = nullptr;
+    TInt32 variant = 0;
+    std::string_view shape;
+};
 
 class DeviceExtension {
 public:
@@ -23,7 +60,7 @@ public:
     TInt32 findMethod(const char* signature) { return vm_.findMethod(CAppsString(signature), -1); }
 
 protected:
-    DeviceExtension(MVMCallbackInterface& vm, TInt32 number);
+    DeviceExtension(MVMCallbackInterface& vm, const ExtensionEntry& entry) : vm_(vm), entry_(entry) {}
     // The runtime-error report: ends the current entry call; the text is kept
     // for whoever reads the report, not shown.
     [[noreturn]] void report(const CAppsString& message) {
@@ -31,11 +68,21 @@ protected:
         vmerr::raise(vmerr::Halt);  // for an interface that returned after all
     }
     [[noreturn]] void unknownFunction() { report(CAppsString(std::string(entry_.unknownText).c_str())); }
+    // Runs the row of `function` from the extension's table, or reports it unknown.
+    template <typename E>
+    TInt32 callRow(std::span<const ExtensionFunction<E>> rows, TInt32 function, TInt32 sp, TInt32* stack) {
+        for (const ExtensionFunction<E>& row : rows)
+            if (row.number == function) return row.call(static_cast<E&>(*this), sp, stack);
+        unknownFunction();
+    }
+    // Bodies of the functions that only take their `words` arguments, leaving nothing or 0.
+    TInt32 ignore(TInt32 words, TInt32 sp, TInt32* stack);
+    TInt32 zero(TInt32 words, TInt32 sp, TInt32* stack);
 
     MVMCallbackInterface& vm_;
 
 private:
-    const natives::Extension& entry_;
+    const ExtensionEntry& entry_;
 };
 
 // The arguments of one extension call: the top `words` words of the stack, the

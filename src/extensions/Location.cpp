@@ -73,36 +73,39 @@ void CLocationPositionRequestorGCObject::stop() {
 // --- the extension -----------------------------------------------------------------
 
 CLocationWrapper::CLocationWrapper(MVMCallbackInterface& vm, std::shared_ptr<PositionSource> source, MachineCall call)
-    : DeviceExtension(vm, 27), source_(std::move(source)),
+    : DeviceExtension(vm, kEntry), source_(std::move(source)),
       observer_(std::make_shared<LocationObserver>(vm, std::move(call), findMethod(kEvent), findMethod(kError))) {}
 
+const ExtensionFunction<CLocationWrapper> CLocationWrapper::kFunctions[] = {
+    {1, "new_request", &CLocationWrapper::request, kNewRequest},
+    {2, "set_request_c", &CLocationWrapper::request, kSetC},
+    {3, "start_updates", &CLocationWrapper::request, kStart},
+    {4, "stop_updates", &CLocationWrapper::request, kStop},
+    {5, "new_location", &CLocationWrapper::newLocation},
+    {6, "set_timestamp", &CLocationWrapper::change, kTimestamp},
+    {7, "set_values", &CLocationWrapper::change, kValues},
+    {8, "ignore8", &CLocationWrapper::ignore, 5},
+    {9, "integer", &CLocationWrapper::query, kInteger},
+    {10, "timestamp", &CLocationWrapper::query, kTimestampCell},
+    {11, "value3", &CLocationWrapper::query, kValue3},
+    {12, "value1", &CLocationWrapper::query, kValue1},
+    {13, "value2", &CLocationWrapper::query, kValue2},
+    {14, "zero14", &CLocationWrapper::query, kZero},
+    {15, "zero15", &CLocationWrapper::query, kZero},
+    {16, "value4", &CLocationWrapper::query, kValue4},
+    {17, "set_request_b", &CLocationWrapper::request, kSetB},
+};
+
+std::span<const ExtensionFunction<CLocationWrapper>> CLocationWrapper::functions() { return kFunctions; }
+
 TInt32 CLocationWrapper::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
-    switch (function) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 17: return request(function, sp, stack);
-    case 5: return newLocation(sp, stack);
-    case 6:
-    case 7: return change(function, sp, stack);
-    case 8: return ExtensionStack(vm_, sp, stack, 5).noResult();
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-    case 16: return query(function, sp, stack);
-    default: unknownFunction();
-    }
+    return callRow<CLocationWrapper>(kFunctions, function, sp, stack);
 }
 
-TInt32 CLocationWrapper::request(TInt32 function, TInt32 sp, TInt32* stack) {
-    static constexpr TInt32 kWords[18] = {0, 4, 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
-    ExtensionStack s(vm_, sp, stack, kWords[function]);
-    if (function == 1) {
+TInt32 CLocationWrapper::request(TInt32 call, TInt32 sp, TInt32* stack) {
+    static constexpr TInt32 kWords[] = {4, 2, 1, 1, 2};
+    ExtensionStack s(vm_, sp, stack, kWords[call]);
+    if (call == kNewRequest) {
         s.checkField(0);
         const TInt32 c = TInt32(TUint32(s.word(3)) * 1000u);
         s.setField(0, vm_.heap().adoptObject(std::make_unique<CLocationPositionRequestorGCObject>(
@@ -111,10 +114,10 @@ TInt32 CLocationWrapper::request(TInt32 function, TInt32 sp, TInt32* stack) {
         return s.noResult();
     }
     auto& requestor = s.field<CLocationPositionRequestorGCObject>(0);
-    switch (function) {
-    case 2: requestor.setC(s.word(1)); break;
-    case 17: requestor.setB(s.word(1)); break;
-    case 3: requestor.start(s.address(0)); break;
+    switch (call) {
+    case kSetC: requestor.setC(s.word(1)); break;
+    case kSetB: requestor.setB(s.word(1)); break;
+    case kStart: requestor.start(s.address(0)); break;
     default: requestor.stop(); break;
     }
     return s.noResult();
@@ -132,10 +135,10 @@ TInt32 CLocationWrapper::newLocation(TInt32 sp, TInt32* stack) {
     return s.noResult();
 }
 
-TInt32 CLocationWrapper::change(TInt32 function, TInt32 sp, TInt32* stack) {
-    ExtensionStack s(vm_, sp, stack, function == 6 ? 2 : 7);
+TInt32 CLocationWrapper::change(TInt32 what, TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, what == kTimestamp ? 2 : 7);
     CLocation& location = s.field<CLocation>(0);
-    if (function == 6) {
+    if (what == kTimestamp) {
         location.timestamp = s.objectAt<Velmar::DateTime>(1);
     } else {
         location.value1 = ORaw::fromRaw(s.long64(1));
@@ -145,15 +148,15 @@ TInt32 CLocationWrapper::change(TInt32 function, TInt32 sp, TInt32* stack) {
     return s.noResult();
 }
 
-// 9 and 10 replace the location by one word, 11 to 13 by a fixed value, and
-// 14 to 16 take two locations and leave a fixed value in their two words.
-TInt32 CLocationWrapper::query(TInt32 function, TInt32 sp, TInt32* stack) {
-    ExtensionStack s(vm_, sp, stack, function >= 14 ? 2 : 1);
-    if (function == 14 || function == 15) return s.result64(0);
-    CLocation& location = s.field<CLocation>(function == 16 ? 1 : 0);
-    switch (function) {
-    case 9: return s.result(location.integer);
-    case 10: {
+// The integer and the timestamp replace the location by one word, values 1 to 3 by a
+// fixed value; zero and value 4 take two locations and leave a fixed value in their two words.
+TInt32 CLocationWrapper::query(TInt32 what, TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, what >= kZero ? 2 : 1);
+    if (what == kZero) return s.result64(0);
+    CLocation& location = s.field<CLocation>(what == kValue4 ? 1 : 0);
+    switch (what) {
+    case kInteger: return s.result(location.integer);
+    case kTimestampCell: {
         VMHeap& heap = vm_.heap();
         const VMAddr dateTime = heap.createObject<Velmar::DateTime>(Velmar::DateTime::KHeapEntryBytes,
                                                                     GC_CODE_DATETIME, location.timestamp);
@@ -161,9 +164,9 @@ TInt32 CLocationWrapper::query(TInt32 function, TInt32 sp, TInt32* stack) {
         heap.memory().writeWord(cell, dateTime);
         return s.result(TInt32(cell));
     }
-    case 11: return s.result64(location.value3.raw());
-    case 12: return s.result64(location.value1.raw());
-    case 13: return s.result64(location.value2.raw());
+    case kValue3: return s.result64(location.value3.raw());
+    case kValue1: return s.result64(location.value1.raw());
+    case kValue2: return s.result64(location.value2.raw());
     default: return s.result64(location.value4.raw());
     }
 }

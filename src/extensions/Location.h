@@ -85,15 +85,23 @@ public:
     static constexpr const char* kEvent = "<locationobserver>.handle location event<location>";
     static constexpr const char* kError = "<locationobserver>.handle location error<locationerror>";
 
+    static constexpr ExtensionEntry kEntry{27, "Location", "Location: Unknown opcode!"};
+    // The extension's functions, one row each.
+    static std::span<const ExtensionFunction<CLocationWrapper>> functions();
+
     CLocationWrapper(MVMCallbackInterface& vm, std::shared_ptr<PositionSource> source, MachineCall call);
     TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
     MPositionObserver& observer() { return *observer_; }
 
 private:
-    TInt32 request(TInt32 function, TInt32 sp, TInt32* stack);
+    static const ExtensionFunction<CLocationWrapper> kFunctions[];
+    enum RequestCall : TInt32 { kNewRequest, kSetC, kStart, kStop, kSetB };
+    enum Change : TInt32 { kTimestamp, kValues };
+    enum Query : TInt32 { kInteger, kTimestampCell, kValue3, kValue1, kValue2, kZero, kValue4 };
+    TInt32 request(TInt32 call, TInt32 sp, TInt32* stack);
     TInt32 newLocation(TInt32 sp, TInt32* stack);
-    TInt32 change(TInt32 function, TInt32 sp, TInt32* stack);
-    TInt32 query(TInt32 function, TInt32 sp, TInt32* stack);
+    TInt32 change(TInt32 what, TInt32 sp, TInt32* stack);
+    TInt32 query(TInt32 what, TInt32 sp, TInt32* stack);
 
     std::shared_ptr<PositionSource> source_;
     std::shared_ptr<LocationObserver> observer_;

@@ -41,31 +41,40 @@ void V4l2VideoControl::close(int fd) { ::close(fd); }
 
 Torch::Torch(MVMCallbackInterface& vm, std::string device, std::string lensCover,
              std::shared_ptr<VideoControl> control)
-    : DeviceExtension(vm, 36), device_(std::move(device)), lensCover_(std::move(lensCover)),
+    : DeviceExtension(vm, kEntry), device_(std::move(device)), lensCover_(std::move(lensCover)),
       control_(std::move(control)) {}
 
 Torch::~Torch() { closeDevice(); }
 
+const ExtensionFunction<Torch> Torch::kFunctions[] = {
+    {1, "on", &Torch::switchTo, 1, "() -> ()"},
+    {2, "off", &Torch::switchTo, 0, "() -> ()"},
+    {3, "state", &Torch::readState, "() -> i"},
+    {4, "lens_cover", &Torch::readLensCover, "() -> i"},
+};
+
+std::span<const ExtensionFunction<Torch>> Torch::functions() { return kFunctions; }
+
 TInt32 Torch::callDllNative(TInt32 function, TInt32 sp, TInt32* stack) {
-    switch (function) {
-    case 1:
-    case 2: {
-        ExtensionStack s(vm_, sp, stack, 0);
-        set(function == 1 ? 1 : 0);
-        return s.noResult();
-    }
-    case 3: {
-        ExtensionStack s(vm_, sp, stack, 0);
-        s.leave(1);  // room for the result before the device is touched
-        return s.result(state());
-    }
-    case 4: {
-        ExtensionStack s(vm_, sp, stack, 0);
-        s.leave(1);
-        return s.result(lensCoverOpen());
-    }
-    default: unknownFunction();
-    }
+    return callRow<Torch>(kFunctions, function, sp, stack);
+}
+
+TInt32 Torch::switchTo(TInt32 on, TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, 0);
+    set(on);
+    return s.noResult();
+}
+
+TInt32 Torch::readState(TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, 0);
+    s.leave(1);  // room for the result before the device is touched
+    return s.result(state());
+}
+
+TInt32 Torch::readLensCover(TInt32 sp, TInt32* stack) {
+    ExtensionStack s(vm_, sp, stack, 0);
+    s.leave(1);
+    return s.result(lensCoverOpen());
 }
 
 void Torch::fail(std::string what) {

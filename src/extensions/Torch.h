@@ -33,12 +33,20 @@ public:
 
 class Torch : public DeviceExtension {
 public:
+    static constexpr ExtensionEntry kEntry{36, "Torch", "Torch: Unknown opcode!"};
+    // The extension's functions, one row each.
+    static std::span<const ExtensionFunction<Torch>> functions();
+
     Torch(MVMCallbackInterface& vm, std::string device, std::string lensCover, std::shared_ptr<VideoControl> control);
     ~Torch() override;
     TInt32 callDllNative(TInt32 function, TInt32 sp, TInt32* stack) override;
     bool isOpen() const { return fd_ >= 0; }
 
 private:
+    static const ExtensionFunction<Torch> kFunctions[];
+    TInt32 switchTo(TInt32 on, TInt32 sp, TInt32* stack);
+    TInt32 readState(TInt32 sp, TInt32* stack);
+    TInt32 readLensCover(TInt32 sp, TInt32* stack);
     void openDevice();
     void closeDevice();
     void set(TInt32 value);

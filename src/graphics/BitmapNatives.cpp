@@ -200,10 +200,21 @@ void encode(VirtualMachine& vm) {
     a.result(TInt32(newByteVector(vm, bytes.data(), ok ? bytes.getSize() : 0)));
 }
 
-constexpr NativeBodies kBitmap = byNumber({
-    {1, createFilled}, {2, copyRect}, {3, loadFile}, {4, decodeAll}, {5, decodeRange}, {6, clone},
-    {7, pixel}, {8, size}, {9, setPixel}, {10, resize<0>}, {11, resize<0>}, {12, resize<10>}, {13, encode},
-});
+constexpr natives::Function kBitmap[] = {
+    {1, "create", createFilled},
+    {2, "copy_rect", copyRect},
+    {3, "load_file", loadFile},
+    {4, "decode", decodeAll},
+    {5, "decode_range", decodeRange},
+    {6, "clone", clone},
+    {7, "pixel", pixel},
+    {8, "size", size},
+    {9, "set_pixel", setPixel},
+    {10, "resize_fast", resize<0>},
+    {11, "resize_fast2", resize<0>},
+    {12, "resize_smooth", resize<10>},
+    {13, "encode", encode},
+};
 }  // namespace
 
-void bitmapNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 19, function, kBitmap); }
+std::span<const natives::Function> bitmapFunctions() { return kBitmap; }

@@ -6,7 +6,6 @@
 #include "graphics/GraphicsArgs.h"
 #include "graphics/GraphicsNatives.h"
 #include "natives/NativeGroupOps.h"
-#include "natives/NativeTable.h"
 #include "natives/VectorOperands.h"
 
 namespace {
@@ -37,10 +36,14 @@ void textMeasure(VirtualMachine& vm) {
                   : font->stringWidth(s, r.start, r.count));
 }
 
-constexpr NativeBodies kFont = byNumber({
-    {2, metric<&CAppsFont::height>}, {3, metric<&CAppsFont::ascent>}, {4, textMeasure<false, false>},
-    {5, textMeasure<true, false>}, {6, textMeasure<false, true>}, {7, textMeasure<true, true>},
-});
+constexpr natives::Function kFont[] = {
+    {2, "height", metric<&CAppsFont::height>},
+    {3, "ascent", metric<&CAppsFont::ascent>},
+    {4, "string_width", textMeasure<false, false>},
+    {5, "string_width_range", textMeasure<true, false>},
+    {6, "chars_fit", textMeasure<false, true>},
+    {7, "chars_fit_range", textMeasure<true, true>},
+};
 
 // A new reference cell holding `object`, or 0 when there is none.
 VMAddr cellHolding(VirtualMachine& vm, VMAddr object) {
@@ -61,12 +64,12 @@ VMAddr fontFromBytes(VirtualMachine& vm, const TUint8* bytes, TInt32 n) {
 }
 }  // namespace
 
-void fontNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 20, function, kFont); }
+std::span<const natives::Function> fontFunctions() { return kFont; }
 
 void graphics::installNatives() {
-    installNativeGroup(18, graphicsNative);
-    installNativeGroup(19, bitmapNative);
-    installNativeGroup(20, fontNative);
+    natives::installFunctions(18, graphicsFunctions());
+    natives::installFunctions(19, bitmapFunctions());
+    natives::installFunctions(20, fontFunctions());
     SystemGraphics hooks;
     hooks.defaultFont = defaultFont;
     hooks.imageFromFile = fontFromFile;

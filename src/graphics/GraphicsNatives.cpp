@@ -154,10 +154,18 @@ void drawTransformed(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kGraphics = byNumber({
-    {1, drawBitmapAt}, {2, drawString}, {3, drawStringRange}, {4, fillRect}, {5, drawLine},
-    {6, drawTiled}, {7, drawBitmap}, {8, clear}, {9, ignore}, {10, drawTransformed},
-});
+constexpr natives::Function kGraphics[] = {
+    {1, "draw_bitmap_at", drawBitmapAt},
+    {2, "draw_string", drawString},
+    {3, "draw_string_range", drawStringRange},
+    {4, "fill_rect", fillRect},
+    {5, "draw_line", drawLine},
+    {6, "draw_tiled", drawTiled},
+    {7, "draw_bitmap", drawBitmap},
+    {8, "clear", clear},
+    {9, "ignore4", ignore},
+    {10, "draw_transformed", drawTransformed},
+};
 }  // namespace
 
-void graphicsNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 18, function, kGraphics); }
+std::span<const natives::Function> graphicsFunctions() { return kGraphics; }

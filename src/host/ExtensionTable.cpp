@@ -9,6 +9,25 @@
 #include "host/HostProcess.h"
 #include "vm/VirtualMachine.h"
 
+namespace {
+template <typename E>
+ExtensionTable::Listing listingOf() {
+    ExtensionTable::Listing l{E::kEntry, {}};
+    for (const ExtensionFunction<E>& f : E::functions()) l.functions.push_back({f.number, f.name, f.shape});
+    return l;
+}
+}  // namespace
+
+const std::array<TInt32, 6> ExtensionTable::kNumbers = {
+    Accelerometer::kEntry.number,       CLocationWrapper::kEntry.number, AudioPlayerExtension::kEntry.number,
+    AudioMixerExtension::kEntry.number, Torch::kEntry.number,            Desktop::kEntry.number,
+};
+
+std::vector<ExtensionTable::Listing> ExtensionTable::listings() {
+    return {listingOf<Accelerometer>(),       listingOf<CLocationWrapper>(), listingOf<AudioPlayerExtension>(),
+            listingOf<AudioMixerExtension>(), listingOf<Torch>(),            listingOf<Desktop>()};
+}
+
 ExtensionTable::ExtensionTable(DevicePaths paths) : paths_(std::move(paths)), machineCall_(host::callVm) {}
 
 TInt32 ExtensionTable::call(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) {
@@ -30,18 +49,18 @@ DeviceExtension* ExtensionTable::find(TInt32 extension) const {
 std::shared_ptr<DeviceExtension> ExtensionTable::create(TInt32 extension) {
     if (!vm_ || !host_) return nullptr;
     switch (extension) {
-    case 20:
+    case Accelerometer::kEntry.number:
         if (!acceleration_) acceleration_ = std::make_shared<AccelerometerFile>(paths_.accelerometer);
         return std::make_shared<Accelerometer>(*vm_, acceleration_);
-    case 27:
+    case CLocationWrapper::kEntry.number:
         if (!position_) position_ = std::make_shared<GeoCluePositionSource>(QDBusConnection::systemBus());
         return std::make_shared<CLocationWrapper>(*vm_, position_, machineCall_);
-    case 28: return std::make_shared<AudioPlayerExtension>(*vm_, *host_);
-    case 30: return std::make_shared<AudioMixerExtension>(*vm_, *host_);
-    case 36:
+    case AudioPlayerExtension::kEntry.number: return std::make_shared<AudioPlayerExtension>(*vm_, *host_);
+    case AudioMixerExtension::kEntry.number: return std::make_shared<AudioMixerExtension>(*vm_, *host_);
+    case Torch::kEntry.number:
         if (!video_) video_ = std::make_shared<V4l2VideoControl>();
         return std::make_shared<Torch>(*vm_, paths_.videoDevice, paths_.lensCover, video_);
-    case 37: return std::make_shared<Desktop>(*vm_, desktopBus_, minimise_);
+    case Desktop::kEntry.number: return std::make_shared<Desktop>(*vm_, desktopBus_, minimise_);
     default: return nullptr;
     }
 }

@@ -17,12 +17,26 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 class FrameworkServices;
 class VirtualMachine;
 
 class ExtensionTable {
 public:
+    // What the tools read of an extension: its entry and its functions' numbers, names and shapes.
+    struct Listing {
+        struct Function {
+            int number;
+            std::string_view name, shape;
+        };
+        ExtensionEntry entry;
+        std::vector<Function> functions;
+    };
+    // Every extension this build has, by number.
+    static std::vector<Listing> listings();
+
     explicit ExtensionTable(DevicePaths paths = {});
 
     void attach(VirtualMachine* vm, FrameworkServices* host) {
@@ -51,7 +65,7 @@ public:
 private:
     std::shared_ptr<DeviceExtension> create(TInt32 extension);
 
-    static constexpr std::array<TInt32, 6> kNumbers = {20, 27, 28, 30, 36, 37};
+    static const std::array<TInt32, 6> kNumbers;
     std::array<std::shared_ptr<DeviceExtension>, 6> objects_;
     DevicePaths paths_;
     std::shared_ptr<AccelerationSource> acceleration_;

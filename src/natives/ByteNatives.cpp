@@ -1,6 +1,5 @@
 // The Byte native group (9): it has no functions; every number, 0 included,
 // is VM error 10 with the group's prefix and the program counter.
 #include "natives/NativeGroupOps.h"
-#include "vm/VirtualMachine.h"
 
-void byteNative(VirtualMachine& vm, TInt32) { vm.invalidNativeFunction(9); }
+std::span<const natives::Function> byteFunctions() { return {}; }

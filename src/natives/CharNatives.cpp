@@ -37,12 +37,17 @@ void fromInt(VirtualMachine& vm) {
     a.result(charArg(a, 0));
 }
 
-constexpr NativeBodies kChar = byNumber({
-    {1, mapInto<OString::toLowerChar>}, {2, mapInto<OString::toUpperChar>},
-    {3, mapped<OString::toLowerChar>}, {4, mapped<OString::toUpperChar>},
-    {5, classTest<OString::isLetter>}, {6, classTest<OString::isDigit>},
-    {7, classTest<OString::isSpace>}, {8, toString}, {9, fromInt},
-});
+constexpr natives::Function kChar[] = {
+    {1, "lower_into", mapInto<OString::toLowerChar>, "(i, c) -> c"},
+    {2, "upper_into", mapInto<OString::toUpperChar>, "(i, c) -> c"},
+    {3, "to_lower", mapped<OString::toLowerChar>, "(c) -> c"},
+    {4, "to_upper", mapped<OString::toUpperChar>, "(c) -> c"},
+    {5, "is_letter", classTest<OString::isLetter>, "(c) -> i"},
+    {6, "is_digit", classTest<OString::isDigit>, "(c) -> i"},
+    {7, "is_space", classTest<OString::isSpace>, "(c) -> i"},
+    {8, "to_string", toString, "(c) -> s"},
+    {9, "from_int", fromInt, "(i) -> c"},
+};
 }  // namespace
 
-void charNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 10, function, kChar); }
+std::span<const natives::Function> charFunctions() { return kChar; }

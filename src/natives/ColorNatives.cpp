@@ -59,22 +59,32 @@ void constant(VirtualMachine& vm) {
     a.result(TInt32(argb));
 }
 
-constexpr NativeBodies kColor = byNumber({
-    {1, setWhite}, {2, copy}, {3, set}, {4, get<kRed>}, {5, get<kGreen>}, {6, get<kBlue>},
-    {7, get<kAlpha>}, {8, setOne<kRed>}, {9, setOne<kGreen>}, {10, setOne<kBlue>},
-    {11, setOne<kAlpha>}, {12, values::equal<1>}, {13, values::notEqual<1>},
-    {14, constant<0xFFFF0000>},  // red
-    {15, constant<0xFF00FF00>},  // green
-    {16, constant<0xFF0000FF>},  // blue
-    {17, constant<0xFF000000>},  // black
-    {18, constant<0xFFFFFFFF>},  // white
-    {19, constant<0xFF00FFFF>},  // cyan
-    {20, constant<0xFFFF00FF>},  // magenta
-    {21, constant<0xFFFFFF00>},  // yellow
-    {22, constant<0xFF808080>},  // gray
-    {23, constant<0xFF964B00>},  // brown
-    {24, constant<0xFFFF7F00>},  // orange
-});
+constexpr natives::Function kColor[] = {
+    {1, "set_white", setWhite},
+    {2, "copy", copy},
+    {3, "set", set},
+    {4, "red", get<kRed>},
+    {5, "green", get<kGreen>},
+    {6, "blue", get<kBlue>},
+    {7, "alpha", get<kAlpha>},
+    {8, "set_red", setOne<kRed>},
+    {9, "set_green", setOne<kGreen>},
+    {10, "set_blue", setOne<kBlue>},
+    {11, "set_alpha", setOne<kAlpha>},
+    {12, "eq", values::equal<1>},
+    {13, "ne", values::notEqual<1>},
+    {14, "const_red", constant<0xFFFF0000>},
+    {15, "const_green", constant<0xFF00FF00>},
+    {16, "const_blue", constant<0xFF0000FF>},
+    {17, "const_black", constant<0xFF000000>},
+    {18, "const_white", constant<0xFFFFFFFF>},
+    {19, "const_cyan", constant<0xFF00FFFF>},
+    {20, "const_magenta", constant<0xFFFF00FF>},
+    {21, "const_yellow", constant<0xFFFFFF00>},
+    {22, "const_gray", constant<0xFF808080>},
+    {23, "const_brown", constant<0xFF964B00>},
+    {24, "const_orange", constant<0xFFFF7F00>},
+};
 }  // namespace
 
-void colorNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 13, function, kColor); }
+std::span<const natives::Function> colorFunctions() { return kColor; }

@@ -84,19 +84,37 @@ constexpr bool isEarlierOrEqual(TInt32 c) { return c <= 0; }
 constexpr bool isLater(TInt32 c) { return c > 0; }
 constexpr bool isLaterOrEqual(TInt32 c) { return c >= 0; }
 
-constexpr NativeBodies kDateTime = byNumber({
-    {1, setNow}, {2, setCopy}, {3, setCopy}, {4, setFields},
-    {5, moveBy<&DateTime::add>}, {6, moveBy<&DateTime::subtract>},
-    {7, get<&DateTime::day>}, {8, get<&DateTime::month>}, {9, get<&DateTime::year>},
-    {10, get<&DateTime::hour>}, {11, get<&DateTime::minute>}, {12, get<&DateTime::second>},
-    {13, get<&DateTime::timezone>},
-    {14, set<&DateTime::setDay>}, {15, set<&DateTime::setMonth>}, {16, set<&DateTime::setYear>},
-    {17, set<&DateTime::setHour>}, {18, set<&DateTime::setMinute>},
-    {19, set<&DateTime::setSecond>}, {20, set<&DateTime::setTimezone>},
-    {21, toString}, {22, identity<true>}, {23, identity<false>},
-    {24, compare<isEqual>}, {25, compare<isNotEqual>}, {26, compare<isEarlier>},
-    {27, compare<isEarlierOrEqual>}, {28, compare<isLater>}, {29, compare<isLaterOrEqual>},
-});
+constexpr natives::Function kDateTime[] = {
+    {1, "set_now", setNow},
+    {2, "set_copy", setCopy},
+    {3, "set_copy2", setCopy},
+    {4, "set_fields", setFields},
+    {5, "add", moveBy<&DateTime::add>},
+    {6, "sub", moveBy<&DateTime::subtract>},
+    {7, "day", get<&DateTime::day>},
+    {8, "month", get<&DateTime::month>},
+    {9, "year", get<&DateTime::year>},
+    {10, "hour", get<&DateTime::hour>},
+    {11, "minute", get<&DateTime::minute>},
+    {12, "second", get<&DateTime::second>},
+    {13, "timezone", get<&DateTime::timezone>},
+    {14, "set_day", set<&DateTime::setDay>},
+    {15, "set_month", set<&DateTime::setMonth>},
+    {16, "set_year", set<&DateTime::setYear>},
+    {17, "set_hour", set<&DateTime::setHour>},
+    {18, "set_minute", set<&DateTime::setMinute>},
+    {19, "set_second", set<&DateTime::setSecond>},
+    {20, "set_timezone", set<&DateTime::setTimezone>},
+    {21, "to_string", toString},
+    {22, "same", identity<true>},
+    {23, "not_same", identity<false>},
+    {24, "eq", compare<isEqual>},
+    {25, "ne", compare<isNotEqual>},
+    {26, "lt", compare<isEarlier>},
+    {27, "le", compare<isEarlierOrEqual>},
+    {28, "gt", compare<isLater>},
+    {29, "ge", compare<isLaterOrEqual>},
+};
 }  // namespace
 
-void dateTimeNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 29, function, kDateTime); }
+std::span<const natives::Function> dateTimeFunctions() { return kDateTime; }

@@ -21,7 +21,11 @@ void openLog(VirtualMachine& vm) {
 
 void nop(VirtualMachine&) {}
 
-constexpr NativeBodies kDebug = byNumber({{1, log}, {2, openLog}, {3, nop}});
+constexpr natives::Function kDebug[] = {
+    {1, "log", log, "(s) -> ()"},
+    {2, "open_log", openLog, "(s) -> ()"},
+    {3, "nop", nop, "() -> ()"},
+};
 }  // namespace
 
-void debugNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 30, function, kDebug); }
+std::span<const natives::Function> debugFunctions() { return kDebug; }

@@ -27,7 +27,10 @@ void fromUtf8(VirtualMachine& vm) {
     a.result(TInt32(vm.newString(text)));
 }
 
-constexpr NativeBodies kEncoder = byNumber({{1, toUtf8}, {2, fromUtf8}});
+constexpr natives::Function kEncoder[] = {
+    {1, "to_utf8", toUtf8},
+    {2, "from_utf8", fromUtf8},
+};
 }  // namespace
 
-void encoderNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 28, function, kEncoder); }
+std::span<const natives::Function> encoderFunctions() { return kEncoder; }

@@ -26,8 +26,12 @@ void open(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kFileReader = byNumber(
-    {{1, open}, {2, streamfield::seek<kType>}, {3, streamfield::position<kType>}, {4, streamfield::size<kType>}});
+constexpr natives::Function kFileReader[] = {
+    {1, "open", open},
+    {2, "seek", streamfield::seek<kType>},
+    {3, "position", streamfield::position<kType>},
+    {4, "size", streamfield::size<kType>},
+};
 }  // namespace
 
-void fileReaderNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 24, function, kFileReader); }
+std::span<const natives::Function> fileReaderFunctions() { return kFileReader; }

@@ -78,18 +78,18 @@ void list(VirtualMachine& vm) {
     a.result(TInt32(vectorops::newStringVector(vm, names.data(), names.getSize())));
 }
 
-constexpr NativeBodies kFileSystem = byNumber({
-    {1, query<&FileSystemServices::fileExists>},
-    {2, query<&FileSystemServices::directoryExists>},
-    {3, operation<&FileSystemServices::deleteFile>},
-    {4, operation<&FileSystemServices::removeDirectory>},
-    {5, list<true>},
-    {6, list<false>},
-    {7, createFile},
-    {8, operation<&FileSystemServices::createDirectory>},
-    {9, renameFile},
-    {10, renameDirectory},
-});
+constexpr natives::Function kFileSystem[] = {
+    {1, "file_exists", query<&FileSystemServices::fileExists>},
+    {2, "dir_exists", query<&FileSystemServices::directoryExists>},
+    {3, "delete_file", operation<&FileSystemServices::deleteFile>},
+    {4, "remove_dir", operation<&FileSystemServices::removeDirectory>},
+    {5, "list_dirs", list<true>},
+    {6, "list_files", list<false>},
+    {7, "create_file", createFile},
+    {8, "create_dir", operation<&FileSystemServices::createDirectory>},
+    {9, "rename_file", renameFile},
+    {10, "rename_dir", renameDirectory},
+};
 }  // namespace
 
-void fileSystemNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 25, function, kFileSystem); }
+std::span<const natives::Function> fileSystemFunctions() { return kFileSystem; }

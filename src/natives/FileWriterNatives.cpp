@@ -33,8 +33,12 @@ void open(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kFileWriter = byNumber(
-    {{1, open}, {2, streamfield::seek<kType>}, {3, streamfield::position<kType>}, {4, streamfield::size<kType>}});
+constexpr natives::Function kFileWriter[] = {
+    {1, "open", open},
+    {2, "seek", streamfield::seek<kType>},
+    {3, "position", streamfield::position<kType>},
+    {4, "size", streamfield::size<kType>},
+};
 }  // namespace
 
-void fileWriterNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 22, function, kFileWriter); }
+std::span<const natives::Function> fileWriterFunctions() { return kFileWriter; }

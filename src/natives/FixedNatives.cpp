@@ -80,16 +80,38 @@ bool le(ORaw x, ORaw y) { return x <= y; }
 bool gt(ORaw x, ORaw y) { return x > y; }
 bool ge(ORaw x, ORaw y) { return x >= y; }
 
-constexpr NativeBodies kFixed = byNumber({
-    {1, load}, {2, fromByte}, {3, fromInt}, {4, fromString}, {5, fixedUnary<absolute>},
-    {6, fixedUnary<negated>}, {7, fixedBinary<sum>}, {8, fixedBinary<difference>}, {9, fixedBinary<product>},
-    {10, fixedBinary<ORaw::divide>}, {11, fixedBinary<ORaw::pow>}, {12, into<sum>},
-    {13, into<difference>}, {14, into<product>}, {15, into<ORaw::divide>}, {16, step<sum>},
-    {17, step<difference>}, {18, compare<eq>}, {19, compare<ne>}, {20, compare<lt>},
-    {21, compare<le>}, {22, compare<gt>}, {23, compare<ge>}, {24, toStringDecimals},
-    {25, toString}, {26, integer<&ORaw::round>}, {27, integer<&ORaw::ceiling>},
-    {28, integer<&ORaw::floor>}, {29, fixedConstant<ORaw::MIN>}, {30, fixedConstant<ORaw::MAX>},
-});
+constexpr natives::Function kFixed[] = {
+    {1, "load", load},
+    {2, "from_byte", fromByte},
+    {3, "from_int", fromInt},
+    {4, "from_string", fromString},
+    {5, "abs", fixedUnary<absolute>},
+    {6, "neg", fixedUnary<negated>},
+    {7, "add", fixedBinary<sum>},
+    {8, "sub", fixedBinary<difference>},
+    {9, "mul", fixedBinary<product>},
+    {10, "div", fixedBinary<ORaw::divide>},
+    {11, "pow", fixedBinary<ORaw::pow>},
+    {12, "add_into", into<sum>},
+    {13, "sub_into", into<difference>},
+    {14, "mul_into", into<product>},
+    {15, "div_into", into<ORaw::divide>},
+    {16, "inc", step<sum>},
+    {17, "dec", step<difference>},
+    {18, "eq", compare<eq>},
+    {19, "ne", compare<ne>},
+    {20, "lt", compare<lt>},
+    {21, "le", compare<le>},
+    {22, "gt", compare<gt>},
+    {23, "ge", compare<ge>},
+    {24, "to_string_decimals", toStringDecimals},
+    {25, "to_string", toString},
+    {26, "round", integer<&ORaw::round>},
+    {27, "ceil", integer<&ORaw::ceiling>},
+    {28, "floor", integer<&ORaw::floor>},
+    {29, "min_value", fixedConstant<ORaw::MIN>},
+    {30, "max_value", fixedConstant<ORaw::MAX>},
+};
 }  // namespace
 
-void fixedNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 11, function, kFixed); }
+std::span<const natives::Function> fixedFunctions() { return kFixed; }

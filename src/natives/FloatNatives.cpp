@@ -1,12 +1,12 @@
 // The Float native group (36): IEEE single-precision values in one stack word.
-// Its unknown-function message names the function number, not the position.
+// Its unknown-function message names the function number, not the position
+// (the group is registered so).
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
 #include <QString>
 
 #include <bit>
-#include <string>
 
 namespace {
 using namespace numeric;
@@ -51,15 +51,19 @@ float difference(float x, float y) { return x - y; }
 float product(float x, float y) { return x * y; }
 float quotient(float x, float y) { return x / y; }
 
-constexpr NativeBodies kFloat = byNumber({
-    {0, fromFixed}, {1, binary<sum>}, {2, binary<difference>}, {3, binary<product>},
-    {4, binary<quotient>}, {5, negate}, {6, into<sum>}, {7, into<difference>},
-    {8, into<product>}, {9, into<quotient>}, {10, toString},
-});
+constexpr natives::Function kFloat[] = {
+    {0, "from_fixed", fromFixed, "(f) -> w"},
+    {1, "add", binary<sum>, "(w, w) -> w"},
+    {2, "sub", binary<difference>, "(w, w) -> w"},
+    {3, "mul", binary<product>, "(w, w) -> w"},
+    {4, "div", binary<quotient>, "(w, w) -> w"},
+    {5, "neg", negate, "(w) -> w"},
+    {6, "add_into", into<sum>, "(&w, w) -> ()"},
+    {7, "sub_into", into<difference>, "(&w, w) -> ()"},
+    {8, "mul_into", into<product>, "(&w, w) -> ()"},
+    {9, "div_into", into<quotient>, "(&w, w) -> ()"},
+    {10, "to_string", toString, "(w) -> s"},
+};
 }  // namespace
 
-void floatNative(VirtualMachine& vm, TInt32 function) {
-    if (function < 0 || function >= TInt32(kFloat.size()) || !kFloat[size_t(function)])
-        vmerr::raise(vmerr::VM, "Float: invalid opcode: " + std::to_string(function));
-    kFloat[size_t(function)](vm);
-}
+std::span<const natives::Function> floatFunctions() { return kFloat; }

@@ -76,7 +76,12 @@ void digest(VirtualMachine& vm) {
     a.result(TInt32(emptyDigest(vm)));
 }
 
-constexpr NativeBodies kHash = byNumber({{1, newHash}, {2, digestOfBytes}, {3, update}, {4, digest}});
+constexpr natives::Function kHash[] = {
+    {1, "new", newHash},
+    {2, "digest_bytes", digestOfBytes},
+    {3, "update", update},
+    {4, "digest", digest},
+};
 }  // namespace
 
-void hashNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 34, function, kHash); }
+std::span<const natives::Function> hashFunctions() { return kHash; }

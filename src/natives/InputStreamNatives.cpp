@@ -26,8 +26,11 @@ void read(VirtualMachine& vm) {
     a.result(TInt32(handle));
 }
 
-constexpr NativeBodies kInputStream = byNumber(
-    {{1, streamfield::close<kType>}, {2, streamfield::isOpen<kType>}, {3, read}});
+constexpr natives::Function kInputStream[] = {
+    {1, "close", streamfield::close<kType>},
+    {2, "is_open", streamfield::isOpen<kType>},
+    {3, "read", read},
+};
 }  // namespace
 
-void inputStreamNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 23, function, kInputStream); }
+std::span<const natives::Function> inputStreamFunctions() { return kInputStream; }

@@ -32,16 +32,25 @@ Velmar::KeyEvent& keyEventAt(NativeArgs& a) {
     if (event == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
     return *a.vm().heap().objectAs<Velmar::KeyEvent>(event);
 }
-}  // namespace
 
-void keyEventNative(VirtualMachine& vm, TInt32 function) {
-    if (function < 1 || function > 4) vm.invalidNativeFunction(35);
+template <TInt32 Velmar::KeyEvent::*field>
+void number(VirtualMachine& vm) {
+    NativeArgs a(vm, 1);
+    a.result(keyEventAt(a).*field);
+}
+
+void text(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
     Velmar::KeyEvent& e = keyEventAt(a);
-    switch (function) {
-    case 1: a.result(e.keyCode); break;
-    case 2: a.result(e.modifiers); break;
-    case 3: a.result(e.scanCode); break;
-    default: a.result(TInt32(vm.newString(e.text)));
-    }
+    a.result(TInt32(vm.newString(e.text)));
 }
+
+constexpr natives::Function kKeyEvent[] = {
+    {1, "key_code", number<&Velmar::KeyEvent::keyCode>, "(&o) -> i"},
+    {2, "modifiers", number<&Velmar::KeyEvent::modifiers>, "(&o) -> i"},
+    {3, "scan_code", number<&Velmar::KeyEvent::scanCode>, "(&o) -> i"},
+    {4, "text", text, "(&o) -> s"},
+};
+}  // namespace
+
+std::span<const natives::Function> keyEventFunctions() { return kKeyEvent; }

@@ -108,17 +108,45 @@ void fromInt(VirtualMachine& vm) {
     a.result(TInt32(newLong(vm, a.word(0))));
 }
 
-constexpr NativeBodies kLong = byNumber({
-    {1, setZero}, {2, assign}, {3, assign}, {5, binary<sum>}, {6, binary<difference>},
-    {7, binary<product>}, {8, binary<quotient>}, {9, binary<remainder>}, {10, negate},
-    {11, step<sum>}, {12, step<difference>}, {13, into<sum>}, {14, into<difference>},
-    {15, into<product>}, {16, into<quotient>}, {17, into<remainder>}, {18, compare<eq>},
-    {19, compare<lt>}, {20, compare<le>}, {21, compare<ne>}, {22, compare<gt>},
-    {23, compare<ge>}, {24, binary<bitAnd>}, {25, binary<bitOr>}, {26, binary<bitXor>},
-    {27, binary<shiftLeft>}, {28, binary<shiftRight>}, {29, into<bitAnd>}, {30, into<bitOr>},
-    {31, into<bitXor>}, {32, into<shiftLeft>}, {33, into<shiftRight>}, {34, toString},
-    {35, nop}, {36, nop}, {37, toInt}, {38, fromInt},
-});
+constexpr natives::Function kLong[] = {
+    {1, "set_zero", setZero},
+    {2, "assign", assign},
+    {3, "assign2", assign},
+    {5, "add", binary<sum>},
+    {6, "sub", binary<difference>},
+    {7, "mul", binary<product>},
+    {8, "div", binary<quotient>},
+    {9, "rem", binary<remainder>},
+    {10, "neg", negate},
+    {11, "inc", step<sum>},
+    {12, "dec", step<difference>},
+    {13, "add_into", into<sum>},
+    {14, "sub_into", into<difference>},
+    {15, "mul_into", into<product>},
+    {16, "div_into", into<quotient>},
+    {17, "rem_into", into<remainder>},
+    {18, "eq", compare<eq>},
+    {19, "lt", compare<lt>},
+    {20, "le", compare<le>},
+    {21, "ne", compare<ne>},
+    {22, "gt", compare<gt>},
+    {23, "ge", compare<ge>},
+    {24, "and", binary<bitAnd>},
+    {25, "or", binary<bitOr>},
+    {26, "xor", binary<bitXor>},
+    {27, "shl", binary<shiftLeft>},
+    {28, "shr", binary<shiftRight>},
+    {29, "and_into", into<bitAnd>},
+    {30, "or_into", into<bitOr>},
+    {31, "xor_into", into<bitXor>},
+    {32, "shl_into", into<shiftLeft>},
+    {33, "shr_into", into<shiftRight>},
+    {34, "to_string", toString},
+    {35, "nop", nop},
+    {36, "nop2", nop},
+    {37, "to_int", toInt},
+    {38, "from_int", fromInt},
+};
 }  // namespace
 
-void longNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 12, function, kLong); }
+std::span<const natives::Function> longFunctions() { return kLong; }

@@ -40,15 +40,30 @@ void randomFixed(VirtualMachine& vm) {
 }
 
 using namespace fixedmath;
-constexpr NativeBodies kMath = byNumber({
-    {1, fixedUnary<sine>}, {2, fixedUnary<cosine>}, {3, fixedUnary<tangent>}, {4, fixedUnary<arcSine>},
-    {5, fixedUnary<arcCosine>}, {6, fixedUnary<arcTangent>}, {7, fixedUnary<radiansToDegrees>},
-    {8, fixedUnary<degreesToRadians>}, {9, fixedUnary<squareRoot>}, {10, fixedBinary<logarithm>},
-    {11, fixedUnary<naturalLogarithm>}, {12, randomInt}, {13, randomFixed},
-    {14, ints<minimumByte>}, {15, ints<minimumInt>}, {16, fixedBinary<minimumFixed>},
-    {17, ints<maximumByte>}, {18, ints<maximumInt>}, {19, fixedBinary<maximumFixed>},
-    {20, fixedConstant<ORaw::E>}, {21, fixedConstant<ORaw::PI>}, {22, fixedConstant<ORaw::EPSILON>},
-});
+constexpr natives::Function kMath[] = {
+    {1, "sin", fixedUnary<sine>},
+    {2, "cos", fixedUnary<cosine>},
+    {3, "tan", fixedUnary<tangent>},
+    {4, "asin", fixedUnary<arcSine>},
+    {5, "acos", fixedUnary<arcCosine>},
+    {6, "atan", fixedUnary<arcTangent>},
+    {7, "to_degrees", fixedUnary<radiansToDegrees>},
+    {8, "to_radians", fixedUnary<degreesToRadians>},
+    {9, "sqrt", fixedUnary<squareRoot>},
+    {10, "log_base", fixedBinary<logarithm>},
+    {11, "ln", fixedUnary<naturalLogarithm>},
+    {12, "random_int", randomInt},
+    {13, "random_fixed", randomFixed},
+    {14, "min_byte", ints<minimumByte>},
+    {15, "min_int", ints<minimumInt>},
+    {16, "min_fixed", fixedBinary<minimumFixed>},
+    {17, "max_byte", ints<maximumByte>},
+    {18, "max_int", ints<maximumInt>},
+    {19, "max_fixed", fixedBinary<maximumFixed>},
+    {20, "e", fixedConstant<ORaw::E>},
+    {21, "pi", fixedConstant<ORaw::PI>},
+    {22, "epsilon", fixedConstant<ORaw::EPSILON>},
+};
 }  // namespace
 
-void mathNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 26, function, kMath); }
+std::span<const natives::Function> mathFunctions() { return kMath; }

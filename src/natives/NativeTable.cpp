@@ -1,62 +1,59 @@
-// Which native groups have operations. A group's line names its operation
-// (declared in natives/NativeGroupOps.h) once the group is built.
+// The native groups of the core: per group its number, assembler name and error prefix,
+// and the function table its file defines (declared in natives/NativeGroupOps.h).
 #include "natives/NativeTable.h"
 
 #include "natives/NativeGroupOps.h"
 
-#include <array>
-#include <cstddef>
-
+namespace natives {
 namespace {
-constexpr std::array<NativeGroupOperation, 37> kOperations = {
-    nullptr,  // 0: no group
-    byteVectorNative,  // 1: vector of signed bytes
-    nullptr,  // 2: no operation
-    intVectorNative,  // 3: vector of ints
-    int2VectorNative,  // 4: vector of int pairs
-    int3VectorNative,  // 5: vector of int triples
-    int4VectorNative,  // 6: vector of int quadruples
-    objectVectorNative,  // 7: vector of references
-    stringNative,  // 8: String
-    byteNative,  // 9: Byte
-    charNative,  // 10: Char
-    fixedNative,  // 11: Fixed
-    longNative,  // 12: Long
-    colorNative,  // 13: Color
-    rangeNative,  // 14: Range
-    sizeNative,  // 15: Size
-    positionNative,  // 16: Position
-    rectangleNative,  // 17: Rectangle
-    nullptr,  // 18: Graphics
-    nullptr,  // 19: Bitmap
-    nullptr,  // 20: Font
-    outputStreamNative,  // 21: OutputStream
-    fileWriterNative,  // 22: FileWriter
-    inputStreamNative,  // 23: InputStream
-    fileReaderNative,  // 24: FileReader
-    fileSystemNative,  // 25: FileSystem
-    mathNative,  // 26: Math
-    numberNative,  // 27: Number
-    encoderNative,  // 28: Encoder
-    dateTimeNative,  // 29: DateTime
-    debugNative,  // 30: Debug
-    screenNative,  // 31: Screen
-    systemNative,  // 32: System
-    timerNative,  // 33: Timer
-    hashNative,  // 34: Hash
-    keyEventNative,  // 35: KeyEvent
-    floatNative,  // 36: Float
+const Group kCoreGroups[] = {
+    {1, "ByteVector", "Vector:", byteVectorFunctions()},
+    {2, "Group2", "", {}},
+    {3, "IntVector", "Vector:", intVectorFunctions()},
+    {4, "Int2Vector", "Vector:", int2VectorFunctions()},
+    {5, "Int3Vector", "Vector:", int3VectorFunctions()},
+    {6, "Int4Vector", "Vector:", int4VectorFunctions()},
+    {7, "ObjectVector", "Vector:", objectVectorFunctions()},
+    {8, "String", "String:", stringFunctions()},
+    {9, "Byte", "Byte:", byteFunctions()},
+    {10, "Char", "Char:", charFunctions()},
+    {11, "Fixed", "Fixed:", fixedFunctions()},
+    {12, "Long", "Long:", longFunctions()},
+    {13, "Color", "Color:", colorFunctions()},
+    {14, "Range", "Range:", rangeFunctions()},
+    {15, "Size", "Size:", sizeFunctions()},
+    {16, "Position", "Position:", positionFunctions()},
+    {17, "Rectangle", "Rectangle:", rectangleFunctions()},
+    {18, "Graphics", "Graphics:", {}},
+    {19, "Bitmap", "Bitmap:", {}},
+    {20, "Font", "Font:", {}},
+    {21, "OutputStream", "OutputStream:", outputStreamFunctions()},
+    {22, "FileWriter", "FileWriter:", fileWriterFunctions()},
+    {23, "InputStream", "InputStream:", inputStreamFunctions()},
+    {24, "FileReader", "FileReader:", fileReaderFunctions()},
+    {25, "FileSystem", "FileSystem:", fileSystemFunctions()},
+    {26, "Math", "Math:", mathFunctions()},
+    {27, "Number", "Number:", numberFunctions()},
+    {28, "Encoder", "Encoder:", encoderFunctions()},
+    {29, "DateTime", "DateTime:", dateTimeFunctions()},
+    {30, "Debug", "Debug:", debugFunctions()},
+    {31, "Screen", "Screen:", screenFunctions()},
+    {32, "System", "System:", systemFunctions()},
+    {33, "Timer", "Timer:", timerFunctions()},
+    {34, "Hash", "Hash:", hashFunctions()},
+    {35, "KeyEvent", "KeyEvent: invalid opcode ", keyEventFunctions()},
+    {36, "Float", "Float: invalid opcode: ", floatFunctions(), true},
 };
-// Operations installed from above the core, for the groups the table leaves empty.
-std::array<NativeGroupOperation, 37> gInstalled{};
+
+// Start-up registration: every program linking the core finds its groups in the registry.
+[[maybe_unused]] const bool gRegistered = (registerCoreGroups(), true);
 }  // namespace
 
-NativeGroupOperation nativeGroupOperation(TInt32 group) {
-    if (group < 0 || group >= TInt32(kOperations.size())) return nullptr;
-    NativeGroupOperation op = kOperations[size_t(group)];
-    return op ? op : gInstalled[size_t(group)];
-}
+std::span<const Group> coreGroups() { return kCoreGroups; }
 
-void installNativeGroup(TInt32 group, NativeGroupOperation operation) {
-    if (group >= 0 && group < TInt32(gInstalled.size())) gInstalled[size_t(group)] = operation;
+void registerCoreGroups()
+{
+    if (!findGroup(kFirstGroup))
+        registerGroups(kCoreGroups);
 }
+}  // namespace natives

@@ -1,16 +1,14 @@
-// The operations of the native groups reached by instruction 78, by group
-// number. A group without an operation yet answers every function with its
-// "unknown function" error.
+// The native groups of the core, handed to the interpreter's registry at start-up.
 #pragma once
 
-#include "foundation/Types.h"
+#include "vm/NativeRegistry.h"
 
-class VirtualMachine;
+#include <span>
 
-using NativeGroupOperation = void (*)(VirtualMachine& vm, TInt32 function);
-
-// The operation of group 1..36, or null when the group has none (yet).
-NativeGroupOperation nativeGroupOperation(TInt32 group);
-// Gives a group without an operation in the core one from a library above it
-// (the graphics groups live with the host); null takes it away again.
-void installNativeGroup(TInt32 group, NativeGroupOperation operation);
+namespace natives {
+// Every group 1..36 by number, each with the function table of its file; the graphics
+// groups (18 to 20) come without functions, which the graphics library installs.
+std::span<const Group> coreGroups();
+// Registers the core groups; start-up does this once, calling it again does no harm.
+void registerCoreGroups();
+}  // namespace natives

@@ -25,7 +25,11 @@ void toStringRadix(VirtualMachine& vm) {
     a.result(TInt32(vm.newString(OString::fromUnsigned(TUint32(a.word(0)), a.word(1)))));
 }
 
-constexpr NativeBodies kNumber = byNumber({{1, absByte}, {2, absInt}, {3, toStringRadix}});
+constexpr natives::Function kNumber[] = {
+    {1, "abs_byte", absByte, "(i) -> i"},
+    {2, "abs_int", absInt, "(i) -> i"},
+    {3, "to_string_radix", toStringRadix, "(i, i) -> s"},
+};
 }  // namespace
 
-void numberNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 27, function, kNumber); }
+std::span<const natives::Function> numberFunctions() { return kNumber; }

@@ -1,40 +1,16 @@
-// NumericArgs: what the numeric, date-time and small native groups share — the
-// table through which each group names its functions, and operand readers and
-// result makers for fixed values, longs, date-times and byte vectors.
+// NumericArgs: what the numeric, date-time and small native groups share: operand
+// readers and result makers for fixed values, longs, date-times and byte vectors.
 #pragma once
 
 #include "foundation/ORaw.h"
 #include "foundation/OVector.h"
 #include "natives/DateTime.h"
 #include "natives/NativeArgs.h"
+#include "vm/NativeRegistry.h"
 
-#include <array>
-#include <initializer_list>
+#include <cstring>
 
 namespace numeric {
-
-// --- function tables ---------------------------------------------------------
-
-using NativeBody = void (*)(VirtualMachine& vm);
-struct NativeEntry {
-    TInt32 number;
-    NativeBody body;
-};
-// Function numbers of these groups stay below 64.
-using NativeBodies = std::array<NativeBody, 64>;
-
-constexpr NativeBodies byNumber(std::initializer_list<NativeEntry> entries) {
-    NativeBodies t{};
-    for (const NativeEntry& e : entries) t[size_t(e.number)] = e.body;
-    return t;
-}
-
-// A number the table lacks raises VM error 10 with the group's prefix and the pc.
-inline void dispatch(VirtualMachine& vm, TInt32 group, TInt32 function, const NativeBodies& t) {
-    if (function < 0 || function >= TInt32(t.size()) || !t[size_t(function)])
-        vm.invalidNativeFunction(group);
-    t[size_t(function)](vm);
-}
 
 // --- two-word values in VM memory ----------------------------------------------
 

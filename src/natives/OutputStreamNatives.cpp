@@ -35,8 +35,12 @@ void writePart(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kOutputStream = byNumber(
-    {{1, streamfield::close<kType>}, {2, streamfield::isOpen<kType>}, {3, write}, {4, writePart}});
+constexpr natives::Function kOutputStream[] = {
+    {1, "close", streamfield::close<kType>},
+    {2, "is_open", streamfield::isOpen<kType>},
+    {3, "write", write},
+    {4, "write_part", writePart},
+};
 }  // namespace
 
-void outputStreamNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 21, function, kOutputStream); }
+std::span<const natives::Function> outputStreamFunctions() { return kOutputStream; }

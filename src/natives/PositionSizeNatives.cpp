@@ -57,13 +57,21 @@ void setOne(VirtualMachine& vm) {
     a.noResult();
 }
 
+// Size and Position share their bodies; only the names of the two fields differ.
 template <Kind kind>
-constexpr NativeBodies kBodies = byNumber({
-    {1, setZero}, {2, copy}, {3, set<kind>}, {4, get<0>}, {5, get<1>}, {6, setOne<kind, 0>},
-    {7, setOne<kind, 1>}, {8, values::equal<2>}, {9, values::notEqual<2>},
-});
+constexpr natives::Function kRows[] = {
+    {1, "set_zero", setZero},
+    {2, "copy", copy},
+    {3, "set", set<kind>},
+    {4, kind == Kind::Size ? "width" : "x", get<0>},
+    {5, kind == Kind::Size ? "height" : "y", get<1>},
+    {6, kind == Kind::Size ? "set_width" : "set_x", setOne<kind, 0>},
+    {7, kind == Kind::Size ? "set_height" : "set_y", setOne<kind, 1>},
+    {8, "eq", values::equal<2>},
+    {9, "ne", values::notEqual<2>},
+};
 }  // namespace
 
-void sizeNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 15, function, kBodies<Kind::Size>); }
+std::span<const natives::Function> sizeFunctions() { return kRows<Kind::Size>; }
 
-void positionNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 16, function, kBodies<Kind::Position>); }
+std::span<const natives::Function> positionFunctions() { return kRows<Kind::Position>; }

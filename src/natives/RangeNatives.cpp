@@ -105,11 +105,20 @@ void setToEnd(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kRange = byNumber({
-    {1, setEmpty}, {2, assign}, {3, setFirstLast}, {4, setStartLength}, {5, start},
-    {6, length}, {7, setStart}, {8, setLength}, {9, equal}, {10, notEqual}, {11, setToEnd},
-    {12, setToEnd},
-});
+constexpr natives::Function kRange[] = {
+    {1, "set_empty", setEmpty},
+    {2, "assign", assign},
+    {3, "set_first_last", setFirstLast},
+    {4, "set_start_length", setStartLength},
+    {5, "start", start},
+    {6, "length", length},
+    {7, "set_start", setStart},
+    {8, "set_length", setLength},
+    {9, "eq", equal},
+    {10, "ne", notEqual},
+    {11, "set_to_end", setToEnd},
+    {12, "set_to_end2", setToEnd},
+};
 }  // namespace
 
-void rangeNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 14, function, kRange); }
+std::span<const natives::Function> rangeFunctions() { return kRange; }

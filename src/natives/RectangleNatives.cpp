@@ -91,13 +91,29 @@ void setEnd(VirtualMachine& vm) {
     a.noResult();
 }
 
-constexpr NativeBodies kRectangle = byNumber({
-    {1, setZero}, {2, copy}, {3, setAll}, {4, pair<X>}, {5, pair<Width>}, {6, get<X>},
-    {7, get<Y>}, {8, get<Width>}, {9, get<Height>}, {10, end<X>}, {11, end<Y>},
-    {12, setPosition}, {13, setSize}, {14, setCoordinate<X>}, {15, setCoordinate<Y>}, {16, setExtent<Width>},
-    {17, setExtent<Height>}, {18, setEnd<X>}, {19, setEnd<Y>}, {20, values::equal<4>},
-    {21, values::notEqual<4>},
-});
+constexpr natives::Function kRectangle[] = {
+    {1, "set_zero", setZero},
+    {2, "copy", copy},
+    {3, "set", setAll},
+    {4, "position", pair<X>},
+    {5, "size", pair<Width>},
+    {6, "x", get<X>},
+    {7, "y", get<Y>},
+    {8, "width", get<Width>},
+    {9, "height", get<Height>},
+    {10, "right", end<X>},
+    {11, "bottom", end<Y>},
+    {12, "set_position", setPosition},
+    {13, "set_size", setSize},
+    {14, "set_x", setCoordinate<X>},
+    {15, "set_y", setCoordinate<Y>},
+    {16, "set_width", setExtent<Width>},
+    {17, "set_height", setExtent<Height>},
+    {18, "set_right", setEnd<X>},
+    {19, "set_bottom", setEnd<Y>},
+    {20, "eq", values::equal<4>},
+    {21, "ne", values::notEqual<4>},
+};
 }  // namespace
 
-void rectangleNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 17, function, kRectangle); }
+std::span<const natives::Function> rectangleFunctions() { return kRectangle; }

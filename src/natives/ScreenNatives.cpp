@@ -67,10 +67,16 @@ void removeListener(VirtualMachine& vm) {
     vm.heap().removeRoot(listener);
 }
 
-constexpr NativeBodies kScreen = byNumber({
-    {1, repaintAll}, {2, size}, {3, setOrientation}, {4, orientation}, {5, setFlag},
-    {6, repaintRect}, {7, addListener}, {8, removeListener},
-});
+constexpr natives::Function kScreen[] = {
+    {1, "repaint", repaintAll},
+    {2, "size", size},
+    {3, "set_orientation", setOrientation},
+    {4, "orientation", orientation},
+    {5, "set_flag", setFlag},
+    {6, "repaint_rect", repaintRect},
+    {7, "add_orientation_listener", addListener},
+    {8, "remove_orientation_listener", removeListener},
+};
 }  // namespace
 
-void screenNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 31, function, kScreen); }
+std::span<const natives::Function> screenFunctions() { return kScreen; }

@@ -20,9 +20,10 @@ struct ReplaceShape {
 
 enum class Which { First, Last, All };
 
-Which familyMember(TInt32 opcode, TInt32 firstBase, TInt32 size, TInt32* variant) {
-    TInt32 k = (opcode - firstBase) / size;
-    *variant = (opcode - firstBase) % size;
+// A member of the replace and remove families: 8 * which + its place in the eight-variant order.
+Which familyMember(TInt32 member, TInt32* variant) {
+    TInt32 k = member / 8;
+    *variant = member % 8;
     return k == 0 ? Which::First : k == 1 ? Which::Last : Which::All;
 }
 
@@ -47,23 +48,22 @@ TInt32 checkedStep(StringArgs& a, TInt32 i) {
 
 // --- new strings into destinations ---------------------------------------------------
 
-void setString(VirtualMachine& vm, TInt32 opcode) {
-    static constexpr TInt32 kWords[10] = {0, 1, 2, 0, 2, 3, 0, 4, 3, 5};
-    StringArgs a(vm, kWords[opcode]);
+void setString(VirtualMachine& vm, TInt32 source) {
+    static constexpr TInt32 kWords[] = {1, 2, 3, 4, 3, 5};
+    StringArgs a(vm, kWords[source]);
     VMAddr destination = a.destination(0);
     OString text;
-    switch (opcode) {
-    case 1: break;
-    case 2:
-    case 4: text = a.string(1); break;
-    case 5: text = OString(a.character(1), a.word(2)); break;
-    case 7: {
+    switch (source) {
+    case kEmpty: break;
+    case kCopy: text = a.string(1); break;
+    case kRepeatedChar: text = OString(a.character(1), a.word(2)); break;
+    case kSubstring: {
         const OString& s = a.string(1);
         StringRange r = a.range(2, s.length());
         text = OString(s, r.start, r.end);
         break;
     }
-    case 8: {
+    case kStepped: {
         const OString& s = a.string(1);
         text = OString(s, 0, s.length() - 1, checkedStep(a, 2));
         break;
@@ -98,8 +98,7 @@ static TInt32 forEachPiece(const OString& s, const OString& separator, bool exac
 
 // (s, x), (s, x, flag), (s, c), (s, c, flag) -> a new vector of new strings,
 // counted first so that no list of pieces is kept aside.
-void split(VirtualMachine& vm, TInt32 opcode) {
-    TInt32 v = opcode - 50;
+void split(VirtualMachine& vm, TInt32 v) {
     bool flag = (v & 1) != 0, isChar = (v & 2) != 0;
     StringArgs a(vm, flag ? 3 : 2);
     const OString& s = a.string(0);
@@ -120,10 +119,10 @@ void split(VirtualMachine& vm, TInt32 opcode) {
 // --- insertion ------------------------------------------------------------------------
 
 // (s, x, position), (s, char, position), (s, x, range of x, position).
-void insert(VirtualMachine& vm, TInt32 opcode) {
-    StringArgs a(vm, opcode == 59 ? 5 : 3);
+void insert(VirtualMachine& vm, TInt32 what) {
+    StringArgs a(vm, what == kInsertPart ? 5 : 3);
     OString& s = a.string(0);
-    if (opcode == 58) {
+    if (what == kInsertChar) {
         const TInt32 position = a.word(2);
         if (position < 0 || position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
         s.insertTo(position, a.character(1));  // no one-character string to allocate
@@ -131,26 +130,26 @@ void insert(VirtualMachine& vm, TInt32 opcode) {
         return;
     }
     OString x = a.string(1);
-    StringRange r = opcode == 59 ? a.range(2, x.length()) : StringArgs::all(x);
-    TInt32 position = a.word(opcode == 59 ? 4 : 2);
+    StringRange r = what == kInsertPart ? a.range(2, x.length()) : StringArgs::all(x);
+    TInt32 position = a.word(what == kInsertPart ? 4 : 2);
     if (position < 0 || position > s.length()) vmerr::raise(vmerr::IndexOutOfBounds);
     if (!r.empty()) s.insertTo(position, x, r.start, r.end);
     a.noResult();
 }
 
-// 60, 61 prepend a string or a char; 62 to 65 append one.
-void prependAppend(VirtualMachine& vm, TInt32 opcode) {
+// Prepends or appends a string or a char.
+void prependAppend(VirtualMachine& vm, TInt32 variant) {
     StringArgs a(vm, 2);
     OString& s = a.string(0);
-    TInt32 position = opcode <= 61 ? 0 : s.length();
-    if (opcode % 2 == 1)
+    TInt32 position = (variant & kAtEnd) == 0 ? 0 : s.length();
+    if ((variant & kOfChar) != 0)
         s.insertTo(position, a.character(1));  // no one-character string to allocate
     else
         s.insertTo(position, OString(a.string(1)));
     a.noResult();
 }
 
-void repeatInPlace(VirtualMachine& vm, TInt32) {
+void repeatInPlace(VirtualMachine& vm) {
     StringArgs a(vm, 2);
     a.string(0).repeat(a.word(1));
     a.noResult();
@@ -159,19 +158,19 @@ void repeatInPlace(VirtualMachine& vm, TInt32) {
 // --- replacement ---------------------------------------------------------------------------
 
 // (s, range, x), (s, range, char).
-void replaceRange(VirtualMachine& vm, TInt32 opcode) {
+void replaceRange(VirtualMachine& vm, TInt32 ofChar) {
     StringArgs a(vm, 4);
     OString& s = a.string(0);
     StringRange r = a.range(1, s.length());
-    OString x = a.pattern(3, opcode == 68);
+    OString x = a.pattern(3, ofChar != 0);
     s.replaceRange(r.start, r.end, x);
     a.noResult();
 }
 
-// 69-76 first, 77-84 last, 85-92 all: (s, old, [range,] new or newchar [, flag]).
-void replaceMatches(VirtualMachine& vm, TInt32 opcode) {
+// First, last or all: (s, old, [range,] new or newchar [, flag]).
+void replaceMatches(VirtualMachine& vm, TInt32 member) {
     TInt32 v = 0;
-    Which which = familyMember(opcode, 69, 8, &v);
+    Which which = familyMember(member, &v);
     ReplaceShape shape = ReplaceShape::ofVariant(v);
     StringArgs a(vm, shape.words());
     OString& s = a.string(0);
@@ -189,7 +188,7 @@ void replaceMatches(VirtualMachine& vm, TInt32 opcode) {
 }
 
 // (s, range, x): length 0 inserts x at the start of the range.
-void replaceOrInsert(VirtualMachine& vm, TInt32) {
+void replaceOrInsert(VirtualMachine& vm) {
     StringArgs a(vm, 4);
     OString& s = a.string(0);
     OString x = a.string(3);
@@ -206,7 +205,7 @@ void replaceOrInsert(VirtualMachine& vm, TInt32) {
 
 // (s, range of x, x, target range): the part of x is inserted at the target's start
 // when the target's length is 0, and otherwise replaces the target.
-void replaceOrInsertPart(VirtualMachine& vm, TInt32) {
+void replaceOrInsertPart(VirtualMachine& vm) {
     StringArgs a(vm, 6);
     OString& s = a.string(0);
     OString x = a.string(3);
@@ -229,8 +228,7 @@ void replaceOrInsertPart(VirtualMachine& vm, TInt32) {
 }
 
 // (s, range, old, new), (s, range, old, new, flag).
-void replaceAllBefore(VirtualMachine& vm, TInt32 opcode) {
-    bool flag = opcode == 160;
+void replaceAllBefore(VirtualMachine& vm, TInt32 flag) {
     StringArgs a(vm, flag ? 6 : 5);
     OString& s = a.string(0);
     StringRange r = a.range(1, s.length());
@@ -243,7 +241,7 @@ void replaceAllBefore(VirtualMachine& vm, TInt32 opcode) {
 
 // --- removal ---------------------------------------------------------------------------------
 
-void removeAt(VirtualMachine& vm, TInt32) {
+void removeAt(VirtualMachine& vm) {
     StringArgs a(vm, 2);
     OString& s = a.string(0);
     TInt32 index = a.word(1);
@@ -252,7 +250,7 @@ void removeAt(VirtualMachine& vm, TInt32) {
     a.noResult();
 }
 
-void removeRange(VirtualMachine& vm, TInt32) {
+void removeRange(VirtualMachine& vm) {
     StringArgs a(vm, 3);
     OString& s = a.string(0);
     StringRange r = a.range(1, s.length());
@@ -260,25 +258,25 @@ void removeRange(VirtualMachine& vm, TInt32) {
     a.noResult();
 }
 
-// 95-102 first, 103-110 last, 111-118 all, each in the eight-variant order.
-void removeMatches(VirtualMachine& vm, TInt32 opcode) {
+// First, last or all, each in the eight-variant order.
+void removeMatches(VirtualMachine& vm, TInt32 member) {
     TInt32 v = 0;
-    Which which = familyMember(opcode, 95, 8, &v);
+    Which which = familyMember(member, &v);
     PatternCall c(vm, PatternShape::ofVariant(v));
     replaceIn(c.s, c.pattern, OString(), c.range, c.exact, which);
     c.args.noResult();
 }
 
-// 119, 120 from the front; 121, 122 from the back; the odd ones remove one character.
-void removeEnds(VirtualMachine& vm, TInt32 opcode) {
-    bool counted = opcode % 2 == 0;
+// From the front or the back, one character or a count of them.
+void removeEnds(VirtualMachine& vm, TInt32 variant) {
+    bool counted = (variant & kCounted) != 0;
     StringArgs a(vm, counted ? 2 : 1);
     OString& s = a.string(0);
     TInt32 n = counted ? a.word(1) : 1;
     TInt32 len = s.length();
     if (n < 0 || n > len) vmerr::raise(vmerr::InvalidArgument);
     if (n > 0) {
-        if (opcode <= 120)
+        if ((variant & kAtEnd) == 0)
             s.removeRange(0, n - 1);
         else
             s.removeRange(len - n, len - 1);
@@ -286,16 +284,15 @@ void removeEnds(VirtualMachine& vm, TInt32 opcode) {
     a.noResult();
 }
 
-// 123 clear, 124 trim front, 125 trim back, 126 trim, 127 lower case, 128 upper case.
-void reshape(VirtualMachine& vm, TInt32 opcode) {
+void reshape(VirtualMachine& vm, TInt32 change) {
     StringArgs a(vm, 1);
     OString& s = a.string(0);
-    switch (opcode) {
-    case 123: s.clear(); break;
-    case 124: s.trimStart(); break;
-    case 125: s.trimEnd(); break;
-    case 126: s.trim(); break;
-    case 127: s.toLower(); break;
+    switch (change) {
+    case kClear: s.clear(); break;
+    case kTrimFront: s.trimStart(); break;
+    case kTrimBack: s.trimEnd(); break;
+    case kTrim: s.trim(); break;
+    case kLowerCase: s.toLower(); break;
     default: s.toUpper(); break;
     }
     a.noResult();

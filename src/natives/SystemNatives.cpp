@@ -89,14 +89,25 @@ void zero(VirtualMachine& vm) {
     a.result(0);
 }
 
-constexpr NativeBodies kSystem = byNumber({
-    {1, exitRun}, {2, exitWithMessage}, {3, elapsedMillis}, {4, callStack},
-    {5, setApplication}, {6, hostValue13}, {7, hostValue12}, {8, currentMillis}, {9, now},
-    {10, defaultFont}, {11, imageFromFile}, {12, imageFromBytes}, {13, dropTwo}, {14, zero},
-    {15, zero},
-});
+constexpr natives::Function kSystem[] = {
+    {1, "exit", exitRun},
+    {2, "exit_message", exitWithMessage},
+    {3, "elapsed_millis", elapsedMillis},
+    {4, "call_stack", callStack},
+    {5, "set_application", setApplication},
+    {6, "host_value13", hostValue13},
+    {7, "host_value12", hostValue12},
+    {8, "current_millis", currentMillis},
+    {9, "now", now},
+    {10, "default_font", defaultFont},
+    {11, "image_from_file", imageFromFile},
+    {12, "image_from_bytes", imageFromBytes},
+    {13, "drop2", dropTwo},
+    {14, "zero", zero},
+    {15, "zero2", zero},
+};
 }  // namespace
 
-void systemNative(VirtualMachine& vm, TInt32 function) { dispatch(vm, 32, function, kSystem); }
+std::span<const natives::Function> systemFunctions() { return kSystem; }
 
 void setSystemGraphics(const SystemGraphics& hooks) { gGraphics = hooks; }

@@ -42,13 +42,12 @@ void updateDelay(VirtualMachine& vm) {
     a.noResult();
     vm.host()->updateTimerDelay(id, delay);
 }
+
+constexpr natives::Function kTimer[] = {
+    {1, "add", addTimer, "(o, i) -> i"},
+    {2, "remove", removeTimer, "(i) -> ()"},
+    {3, "update_delay", updateDelay, "(i, i) -> ()"},
+};
 }  // namespace
 
-void timerNative(VirtualMachine& vm, TInt32 function) {
-    switch (function) {
-    case 1: addTimer(vm); break;
-    case 2: removeTimer(vm); break;
-    case 3: updateDelay(vm); break;
-    default: vm.invalidNativeFunction(33);
-    }
-}
+std::span<const natives::Function> timerFunctions() { return kTimer; }

@@ -45,11 +45,14 @@ Source sourceOf(VectorArgs& a, bool element, bool ranged) {
 
 // --- new vectors into destinations ----------------------------------------------------
 
-// 2 (dest, v), 28 (dest, v, range), 29 (dest, element).
-void setFrom(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
-    VectorArgs a(vm, k, opcode == 2 ? 2 : opcode == 28 ? 4 : 1 + k.words);
+// Where the elements of a new vector or an insertion come from.
+enum From : TInt32 { kWhole, kPart, kElement };
+
+// (dest, v), (dest, v, range), (dest, element).
+void setFrom(VirtualMachine& vm, TInt32 from, const VectorKind& k) {
+    VectorArgs a(vm, k, from == kWhole ? 2 : from == kPart ? 4 : 1 + k.words);
     VMAddr destination = a.destination(0);
-    Bytes elements = sourceOf(a, opcode == 29, opcode == 28).copy(k);
+    Bytes elements = sourceOf(a, from == kElement, from == kPart).copy(k);
     VectorArgs::Fresh f = a.fresh();
     spliceIn(f.vector, 0, 0, elements, k);
     a.assign(destination, f);
@@ -93,13 +96,14 @@ void setStepped(VirtualMachine& vm, const VectorKind& k) {
 
 // --- elements -------------------------------------------------------------------------------
 
-// 6 (v, index): an element's address, or for references the reference itself; 7: the
-// address of a reference element.
-void elementAt(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
+// (v, index): an element's address, or for references the reference itself; a slot: the
+// address of a reference element, which only vectors of references have.
+void elementAt(VirtualMachine& vm, TInt32 slot, const VectorKind& k) {
+    if (slot && !k.references) vm.invalidNativeFunction(k.group);
     VectorArgs a(vm, k, 2);
     OVectorBase& v = a.vector(0);
     VMAddr address = v.elementAddress(a.word(1));
-    a.result(TInt32(opcode == 6 && k.references ? vm.memory().readWord(address) : address));
+    a.result(TInt32(!slot && k.references ? vm.memory().readWord(address) : address));
 }
 
 // (v, index): the value's words start at the index slot, above v; a reference replaces v.
@@ -115,28 +119,28 @@ void elementValue(VirtualMachine& vm, const VectorKind& k) {
     a.leave(1 + k.words);
 }
 
-// 9, 10 (v): the first or last element's words replace v.
-void endValue(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
+// (v): the first or last element's words replace v.
+void endValue(VirtualMachine& vm, TInt32 first, const VectorKind& k) {
     VectorArgs a(vm, k, 1);
     OVectorBase& v = a.vector(0);
-    a.putElement(v, opcode == 9 ? 0 : v.size() - 1, 0);
+    a.putElement(v, first ? 0 : v.size() - 1, 0);
     a.leave(k.words);
 }
 
-void sizeOrEmpty(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
+void sizeOrEmpty(VirtualMachine& vm, TInt32 empty, const VectorKind& k) {
     VectorArgs a(vm, k, 1);
     TInt32 n = a.vector(0).size();
-    a.result(opcode == 11 ? n : n == 0 ? 1 : 0);
+    a.result(!empty ? n : n == 0 ? 1 : 0);
 }
 
 // --- insertion -----------------------------------------------------------------------------
 
-// 13 (v, w, position), 14 (v, w, range of w, position), 15 (v, element, position).
-void insertAt(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
-    TInt32 words = opcode == 13 ? 3 : opcode == 14 ? 5 : 2 + k.words;
+// (v, w, position), (v, w, range of w, position), (v, element, position).
+void insertAt(VirtualMachine& vm, TInt32 from, const VectorKind& k) {
+    TInt32 words = from == kWhole ? 3 : from == kPart ? 5 : 2 + k.words;
     VectorArgs a(vm, k, words);
     OVectorBase& v = a.vector(0);
-    const Source source = sourceOf(a, opcode == 15, opcode == 14);
+    const Source source = sourceOf(a, from == kElement, from == kPart);
     const TInt32 position = a.word(words - 1);
     if (position < 0 || position > v.size()) vmerr::raise(vmerr::IndexOutOfBounds);
     checkSize(k.elementBytes, TInt64(v.size()) + source.count());
@@ -144,18 +148,22 @@ void insertAt(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
     a.noResult();
 }
 
-// 16, 17 prepend and 18, 19 append a vector or an element.
-void addAtEnd(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
-    bool element = opcode == 17 || opcode == 19;
+// Where addAtEnd puts its elements, and what it adds.
+enum Ends : TInt32 { kPrepend = 0, kAppend = 1, kOneElement = 2 };
+
+// Prepends or appends a vector or an element.
+void addAtEnd(VirtualMachine& vm, TInt32 ends, const VectorKind& k) {
+    bool element = (ends & kOneElement) != 0;
     VectorArgs a(vm, k, element ? 1 + k.words : 2);
     OVectorBase& v = a.vector(0);
+    const bool front = (ends & kAppend) == 0;
     if (element) {
         VectorArgs::Element e = a.element(1);
-        spliceIn(v, opcode == 17 ? 0 : v.size(), 0, e);
+        spliceIn(v, front ? 0 : v.size(), 0, e);
     } else {
         OVectorBase& w = a.vector(1);
         checkSize(k.elementBytes, TInt64(v.size()) + w.size());
-        spliceIn(v, opcode == 16 ? 0 : v.size(), 0, allOf(w), k);
+        spliceIn(v, front ? 0 : v.size(), 0, allOf(w), k);
     }
     a.noResult();
 }
@@ -168,23 +176,26 @@ void repeatInPlace(VirtualMachine& vm, const VectorKind& k) {
 
 // --- removal ------------------------------------------------------------------------------
 
-// 21 (v, index), 22 (v, range), 23 and 24 (v, n) from the front and back, 25 (v).
-void removeElements(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
-    VectorArgs a(vm, k, opcode == 25 ? 1 : opcode == 22 ? 3 : 2);
+// Which elements removeElements takes away.
+enum Removal : TInt32 { kAtIndex, kInRange, kFront, kBack, kAll };
+
+// (v, index), (v, range), (v, n) from the front or back, (v).
+void removeElements(VirtualMachine& vm, TInt32 removal, const VectorKind& k) {
+    VectorArgs a(vm, k, removal == kAll ? 1 : removal == kInRange ? 3 : 2);
     OVectorBase& v = a.vector(0);
     TInt32 n = v.size();
-    switch (opcode) {
-    case 21: splice(v, a.word(1), 1, nullptr, 0); break;
-    case 22: {
+    switch (removal) {
+    case kAtIndex: splice(v, a.word(1), 1, nullptr, 0); break;
+    case kInRange: {
         ElementRange r = a.range(1, n);
         splice(v, r.start, r.count, nullptr, 0);
         break;
     }
-    case 23:
-    case 24: {
+    case kFront:
+    case kBack: {
         TInt32 count = a.word(1);
         if (count < 0 || count > n) vmerr::raise(vmerr::InvalidArgument);
-        splice(v, opcode == 23 ? 0 : n - count, count, nullptr, 0);
+        splice(v, removal == kFront ? 0 : n - count, count, nullptr, 0);
         break;
     }
     default: v.clear(); break;
@@ -194,12 +205,12 @@ void removeElements(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
 
 // --- replacement ---------------------------------------------------------------------------
 
-// 26 (v, range, w), 27 (v, range, element): the empty range changes nothing.
-void replaceRange(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
-    VectorArgs a(vm, k, opcode == 26 ? 4 : 3 + k.words);
+// (v, range, w), (v, range, element): the empty range changes nothing.
+void replaceRange(VirtualMachine& vm, TInt32 element, const VectorKind& k) {
+    VectorArgs a(vm, k, !element ? 4 : 3 + k.words);
     OVectorBase& v = a.vector(0);
     ElementRange r = a.range(1, v.size());
-    const OVectorBase* w = opcode == 26 ? &a.vector(3) : nullptr;
+    const OVectorBase* w = !element ? &a.vector(3) : nullptr;
     const VectorArgs::Element e = w ? VectorArgs::Element{} : a.element(3);
     if (r.count > 0) {
         checkSize(k.elementBytes, TInt64(v.size()) - r.count + (w ? w->size() : 1));
@@ -274,51 +285,60 @@ void joinParts(VirtualMachine& vm, const VectorKind& k) {
     resultVector(a, elements);
 }
 
-void vectorNative(VirtualMachine& vm, TInt32 opcode, const VectorKind& k) {
-    switch (opcode) {
-    case 2:
-    case 28:
-    case 29: setFrom(vm, opcode, k); break;
-    case 3: setFilled(vm, k); break;
-    case 4: break;
-    case 5: setStepped(vm, k); break;
-    case 6: elementAt(vm, opcode, k); break;
-    case 7:
-        if (!k.references) vm.invalidNativeFunction(k.group);
-        elementAt(vm, opcode, k);
-        break;
-    case 8: elementValue(vm, k); break;
-    case 9:
-    case 10: endValue(vm, opcode, k); break;
-    case 11:
-    case 12: sizeOrEmpty(vm, opcode, k); break;
-    case 13:
-    case 14:
-    case 15: insertAt(vm, opcode, k); break;
-    case 16:
-    case 17:
-    case 18:
-    case 19: addAtEnd(vm, opcode, k); break;
-    case 20: repeatInPlace(vm, k); break;
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-    case 25: removeElements(vm, opcode, k); break;
-    case 26:
-    case 27: replaceRange(vm, opcode, k); break;
-    case 81: replaceOrInsertNormalised(vm, k); break;
-    case 82: partNormalised(vm, k); break;
-    case 83: replaceOrInsertPart(vm, k); break;
-    case 84: joinParts(vm, k); break;
-    default: vm.invalidNativeFunction(k.group);  // 1 is reserved, 30 to 80 invalid
-    }
+void nothing(VirtualMachine&, const VectorKind&) {}
+
+// Bodies of the shared rows, bound to one group's element layout.
+template <void (*body)(VirtualMachine&, const VectorKind&), const VectorKind& k>
+void on(VirtualMachine& vm) {
+    body(vm, k);
 }
+
+template <void (*body)(VirtualMachine&, TInt32, const VectorKind&), const VectorKind& k>
+void onVariant(VirtualMachine& vm, TInt32 variant) {
+    body(vm, variant, k);
+}
+
+// 1 is reserved and 30 to 80 invalid.
+template <const VectorKind& k>
+constexpr natives::Function kRows[] = {
+    {2, "set_copy", onVariant<setFrom, k>, kWhole},
+    {3, "set_filled", on<setFilled, k>},
+    {4, "nop", on<nothing, k>},
+    {5, "set_stepped", on<setStepped, k>},
+    {6, "element_at", onVariant<elementAt, k>, false},
+    {7, "element_slot", onVariant<elementAt, k>, true},
+    {8, "element_value", on<elementValue, k>},
+    {9, "first_value", onVariant<endValue, k>, true},
+    {10, "last_value", onVariant<endValue, k>, false},
+    {11, "size", onVariant<sizeOrEmpty, k>, false},
+    {12, "is_empty", onVariant<sizeOrEmpty, k>, true},
+    {13, "insert_vector", onVariant<insertAt, k>, kWhole},
+    {14, "insert_part", onVariant<insertAt, k>, kPart},
+    {15, "insert", onVariant<insertAt, k>, kElement},
+    {16, "prepend_vector", onVariant<addAtEnd, k>, kPrepend},
+    {17, "prepend", onVariant<addAtEnd, k>, kPrepend | kOneElement},
+    {18, "append_vector", onVariant<addAtEnd, k>, kAppend},
+    {19, "append", onVariant<addAtEnd, k>, kAppend | kOneElement},
+    {20, "repeat_in_place", on<repeatInPlace, k>},
+    {21, "remove_at", onVariant<removeElements, k>, kAtIndex},
+    {22, "remove_range", onVariant<removeElements, k>, kInRange},
+    {23, "remove_front", onVariant<removeElements, k>, kFront},
+    {24, "remove_back", onVariant<removeElements, k>, kBack},
+    {25, "clear", onVariant<removeElements, k>, kAll},
+    {26, "replace_range", onVariant<replaceRange, k>, false},
+    {27, "replace_range_element", onVariant<replaceRange, k>, true},
+    {28, "set_part", onVariant<setFrom, k>, kPart},
+    {29, "set_single", onVariant<setFrom, k>, kElement},
+    {81, "replace_or_insert", on<replaceOrInsertNormalised, k>},
+    {82, "part", on<partNormalised, k>},
+    {83, "replace_or_insert_part", on<replaceOrInsertPart, k>},
+    {84, "join_parts", on<joinParts, k>},
+};
 }  // namespace
 
-void byteVectorNative(VirtualMachine& vm, TInt32 opcode) { vectorNative(vm, opcode, kByteVector); }
-void intVectorNative(VirtualMachine& vm, TInt32 opcode) { vectorNative(vm, opcode, kIntVector); }
-void int2VectorNative(VirtualMachine& vm, TInt32 opcode) { vectorNative(vm, opcode, kInt2Vector); }
-void int3VectorNative(VirtualMachine& vm, TInt32 opcode) { vectorNative(vm, opcode, kInt3Vector); }
-void int4VectorNative(VirtualMachine& vm, TInt32 opcode) { vectorNative(vm, opcode, kInt4Vector); }
-void objectVectorNative(VirtualMachine& vm, TInt32 opcode) { vectorNative(vm, opcode, kObjectVector); }
+std::span<const natives::Function> byteVectorFunctions() { return kRows<kByteVector>; }
+std::span<const natives::Function> intVectorFunctions() { return kRows<kIntVector>; }
+std::span<const natives::Function> int2VectorFunctions() { return kRows<kInt2Vector>; }
+std::span<const natives::Function> int3VectorFunctions() { return kRows<kInt3Vector>; }
+std::span<const natives::Function> int4VectorFunctions() { return kRows<kInt4Vector>; }
+std::span<const natives::Function> objectVectorFunctions() { return kRows<kObjectVector>; }

@@ -2,7 +2,7 @@
 // calls of the interpreter.
 #include "vm/VirtualMachine.h"
 
-#include "natives/NativeTable.h"
+#include "vm/NativeRegistry.h"
 
 #include <new>
 #include <stdexcept>
@@ -117,13 +117,13 @@ void VirtualMachine::internalThrow(TInt32 code, const CAppsString& text) {
 }
 
 void VirtualMachine::callNative(TInt32 group, TInt32 function) {
-    NativeGroupOperation op = nativeGroupOperation(group);
     if (group < 1 || group > 36 || group == 2)
         runtimeError(nullptr, pc_,
                      CAppsString("Internal error: invalid group in native call: ").appendDecimal(group));
-    if (!op) invalidNativeFunction(group);
+    const natives::Function* f = natives::findFunction(group, function);
+    if (!f) unknownNativeFunction(group, function);
     try {
-        op(*this, function);
+        f->call(*this);
     } catch (const std::bad_alloc&) {
         vmerr::raiseOutOfMemory();  // the host ran out: the same error as the budget's
     } catch (const std::length_error&) {

@@ -3,7 +3,7 @@
 #include "vm/VirtualMachine.h"
 
 #include "foundation/OVector.h"
-#include "vm/NativeGroups.h"
+#include "vm/NativeRegistry.h"
 
 #include <algorithm>
 #include <string>
@@ -71,6 +71,13 @@ void VirtualMachine::invalidNativeFunction(TInt32 group) {
     const natives::Group* g = natives::findGroup(group);
     std::string prefix = g ? std::string(g->errorPrefix) : std::string();
     vmerr::raise(vmerr::VM, prefix + std::to_string(pc_));
+}
+
+void VirtualMachine::unknownNativeFunction(TInt32 group, TInt32 function) {
+    const natives::Group* g = natives::findGroup(group);
+    if (g && g->unknownNamesFunction)
+        vmerr::raise(vmerr::VM, std::string(g->errorPrefix) + std::to_string(function));
+    invalidNativeFunction(group);
 }
 
 TInt32 VirtualMachine::levelConvert(TInt32 difference, TInt32 value, GcCode code) {

@@ -184,6 +184,8 @@ private:
 
     TInt32 findMethod(const CAppsString& signature, const SignatureParts& parts, TInt32 imageIndex);
     void callNative(TInt32 group, TInt32 function);
+    // A function the group's table lacks: VM error 10 with the group's prefix.
+    [[noreturn]] void unknownNativeFunction(TInt32 group, TInt32 function);
     void callExtension(TInt32 extension, TInt32 function);
     TInt32 lookupMethod(TInt32 exportedMethod, TInt32 classIndex, TInt32* descriptor) const;
     // The handle's method is found without a receiver and lies in the code.

@@ -152,6 +152,17 @@ inline void expectRaises(TInt32 code, const char* text, const std::function<void
 }
 
 // Calls a native with `args` as the whole stack; its result.
+// A group's function as the interpreter reaches it: its row's body, or VM error 10.
+template <TInt32 group>
+void groupNative(VirtualMachine& vm, TInt32 function) {
+    const natives::Function* row = natives::findFunction(group, function);
+    if (!row) vm.invalidNativeFunction(group);
+    row->call(vm);
+}
+inline constexpr auto screenNative = groupNative<31>;
+inline constexpr auto timerNative = groupNative<33>;
+inline constexpr auto keyEventNative = groupNative<35>;
+
 inline TInt32 callNative(VirtualMachine& vm, void (*group)(VirtualMachine&, TInt32), TInt32 function,
                   std::initializer_list<TInt32> args) {
     vm.setSp(TInt32(args.size()) - 1);

@@ -6,7 +6,7 @@
 #include "common/ImageReader.h"
 #include "mcbdis/Disassembler.h"
 #include "vm/Instructions.h"
-#include "vm/NativeGroups.h"
+#include "common/NativeCatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -35,8 +35,8 @@ TEST(RoundTrip, EveryNativeFunctionByName) {
             code.insert(code.end(), {opcode, uint8_t(group.number), uint8_t(f.number)});
         }
     };
-    for (const auto& g : natives::kGroups) add("native", 78, g);
-    for (const auto& e : natives::kExtensions) add("extcall", 97, e);
+    for (const auto& g : mcbtools::nativeGroups()) add("native", 78, g);
+    for (const auto& e : mcbtools::extensions()) add("extcall", 97, e);
     const auto image = mcbasm::assemble(source);
     EXPECT_EQ(mcbtools::readImage(image).code, code);
     const std::string text = mcbdis::disassembleBytes(image);
@@ -97,16 +97,16 @@ TEST(Coverage, TheCorpusHoldsEveryInstructionNativeGroupWidthAndRecordList) {
         }
     }
     for (const auto& row : mcb::kInstructions) EXPECT_TRUE(seen.count({0, row.opcode})) << "missing " << row.mnemonic;
-    for (const auto& g : natives::kGroups) EXPECT_TRUE(seen.count({78, g.number})) << g.name;
-    for (const auto& e : natives::kExtensions) EXPECT_TRUE(seen.count({97, e.number})) << e.name;
+    for (const auto& g : mcbtools::nativeGroups()) EXPECT_TRUE(seen.count({78, g.number})) << g.name;
+    for (const auto& e : mcbtools::extensions()) EXPECT_TRUE(seen.count({97, e.number})) << e.name;
     for (int kind = -11; kind <= -1; ++kind)
         for (int w : {1, 2, 4}) EXPECT_TRUE(seen.count({kind, w})) << kind << ": width " << w;
     EXPECT_TRUE(methods && impls && globals && strings && trailing && classLists && descriptorLists);
 }
 
 TEST(NativeGroups, EdgesOfTheTables) {
-    EXPECT_EQ(natives::findGroup(0), nullptr);
-    EXPECT_EQ(natives::findGroup(37), nullptr);
-    EXPECT_NE(natives::findExtension(37), nullptr);
-    EXPECT_EQ(natives::findExtension(21), nullptr);
+    EXPECT_EQ(mcbtools::findGroup(0), nullptr);
+    EXPECT_EQ(mcbtools::findGroup(37), nullptr);
+    EXPECT_NE(mcbtools::findExtension(37), nullptr);
+    EXPECT_EQ(mcbtools::findExtension(21), nullptr);
 }

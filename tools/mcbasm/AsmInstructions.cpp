@@ -3,7 +3,7 @@
 #include "AssemblerState.h"
 
 #include "common/CodeWalk.h"
-#include "vm/NativeGroups.h"
+#include "vm/NativeRegistry.h"
 
 namespace mcbasm {
 
@@ -85,12 +85,12 @@ void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
         expectComma();
         function = parseRef("a function");
     }
-    std::span<const natives::Function> functions;
-    const int64_t groupNumber = extension ? resolveExtension(group, functions)
-                                          : resolveGroup(group, functions);
+    const mcbtools::NamedGroup* named = nullptr;
+    const int64_t groupNumber = extension ? resolveExtension(group, named)
+                                          : resolveGroup(group, named);
     int64_t functionNumber = function.number;
     if (function.symbolic) {
-        const natives::Function* f = natives::findFunction(functions, std::string_view(function.name));
+        const mcbtools::NamedFunction* f = named ? named->function(std::string_view(function.name)) : nullptr;
         if (!f)
             fail(function.pos, "unknown function '" + function.name + "' in "
                                    + (group.symbolic ? group.name : std::to_string(group.number)));
@@ -101,30 +101,30 @@ void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
 }
 
 // The group's number, and its functions when the table knows the group.
-int64_t AssemblerState::resolveGroup(const Ref& group, std::span<const natives::Function>& functions)
+int64_t AssemblerState::resolveGroup(const Ref& group, const mcbtools::NamedGroup*& named)
 {
-    const natives::Group* g = group.symbolic ? natives::findGroup(std::string_view(group.name))
-                                             : natives::findGroup(static_cast<int>(group.number));
+    const mcbtools::NamedGroup* g = group.symbolic ? mcbtools::findGroup(std::string_view(group.name))
+                                                   : mcbtools::findGroup(static_cast<int>(group.number));
     if (group.symbolic && !g)
         fail(group.pos, "unknown native group '" + group.name + "'");
     if (!group.symbolic && (group.number < natives::kFirstGroup || group.number > natives::kLastGroup))
         return group.number;
-    functions = g->functions;
+    named = g;
     return g->number;
 }
 
-int64_t AssemblerState::resolveExtension(const Ref& ext, std::span<const natives::Function>& functions)
+int64_t AssemblerState::resolveExtension(const Ref& ext, const mcbtools::NamedGroup*& named)
 {
     // A number beyond int must not wrap onto a known extension: it fails as too wide.
     const bool fits = ext.number == static_cast<int>(ext.number);
-    const natives::Extension* e = ext.symbolic ? natives::findExtension(std::string_view(ext.name))
-                                 : fits        ? natives::findExtension(static_cast<int>(ext.number))
-                                               : nullptr;
+    const mcbtools::NamedGroup* e = ext.symbolic ? mcbtools::findExtension(std::string_view(ext.name))
+                                   : fits        ? mcbtools::findExtension(static_cast<int>(ext.number))
+                                                 : nullptr;
     if (ext.symbolic && !e)
         fail(ext.pos, "unknown extension '" + ext.name + "'");
     if (!e)
         return ext.number;
-    functions = e->functions;
+    named = e;
     return e->number;
 }
 

@@ -5,7 +5,7 @@
 #include "Lexer.h"
 #include "common/Image.h"
 #include "vm/Instructions.h"
-#include "vm/NativeGroups.h"
+#include "common/NativeCatalogue.h"
 
 #include <map>
 #include <string>
@@ -94,8 +94,8 @@ private:
     void instruction(const Token& mnemonic);
     void encodeOperand(const mcb::InstructionInfo& row, int index, int64_t instrStart);
     void nativeOperands(const mcb::InstructionInfo& row);
-    int64_t resolveGroup(const Ref& group, std::span<const natives::Function>& functions);
-    int64_t resolveExtension(const Ref& ext, std::span<const natives::Function>& functions);
+    int64_t resolveGroup(const Ref& group, const mcbtools::NamedGroup*& named);
+    int64_t resolveExtension(const Ref& ext, const mcbtools::NamedGroup*& named);
     void emitValue(int64_t value, int width, bool isSigned, SourcePos pos);
 
     const std::vector<Token>& tokens_;

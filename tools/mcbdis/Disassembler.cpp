@@ -4,7 +4,7 @@
 #include "common/CodeWalk.h"
 #include "common/ImageReader.h"
 #include "common/TextQuote.h"
-#include "vm/NativeGroups.h"
+#include "common/NativeCatalogue.h"
 
 #include <set>
 #include <sstream>
@@ -218,18 +218,11 @@ private:
     {
         const int64_t g = mcbtools::operandValue(row, bytes, 0);
         const int64_t f = mcbtools::operandValue(row, bytes, 1);
-        std::string_view groupName;
-        std::span<const natives::Function> functions;
-        if (row.operands[0].kind == mcb::OperandKind::Extension) {
-            if (const natives::Extension* e = natives::findExtension(static_cast<int>(g))) {
-                groupName = e->name;
-                functions = e->functions;
-            }
-        } else if (const natives::Group* grp = natives::findGroup(static_cast<int>(g))) {
-            groupName = grp->name;
-            functions = grp->functions;
-        }
-        const natives::Function* fn = natives::findFunction(functions, static_cast<int>(f));
+        const mcbtools::NamedGroup* named = row.operands[0].kind == mcb::OperandKind::Extension
+                                                ? mcbtools::findExtension(static_cast<int>(g))
+                                                : mcbtools::findGroup(static_cast<int>(g));
+        const std::string_view groupName = named ? named->name : std::string_view();
+        const mcbtools::NamedFunction* fn = named ? named->function(static_cast<int>(f)) : nullptr;
         if (!groupName.empty() && fn)
             return std::string(groupName) + "." + std::string(fn->name);
         const std::string group = groupName.empty() ? std::to_string(g) : std::string(groupName);

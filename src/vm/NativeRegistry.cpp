@@ -1,0 +1,75 @@
+// The registry of native groups: the groups as registered, and per group an index of its
+// rows by function number, so that a call finds its body without a search.
+#include "vm/NativeRegistry.h"
+
+#include <array>
+#include <cstddef>
+
+namespace natives {
+namespace {
+// Function numbers stay below this; instruction 78 gives them one byte.
+constexpr int kFunctionLimit = 256;
+
+struct Entry {
+    Group group;
+    bool registered;
+    std::array<const Function*, kFunctionLimit> byNumber;
+};
+
+// Constant-initialised, so that registering from another file's start-up code is safe.
+constinit std::array<Entry, kLastGroup + 1> gEntries{};
+
+void index(Entry& e, std::span<const Function> functions)
+{
+    e.byNumber.fill(nullptr);
+    for (const Function& f : functions)
+        if (f.number >= 0 && f.number < kFunctionLimit)
+            e.byNumber[size_t(f.number)] = &f;
+    e.group.functions = functions;
+}
+}  // namespace
+
+void registerGroups(std::span<const Group> groups)
+{
+    for (const Group& g : groups) {
+        if (g.number < kFirstGroup || g.number > kLastGroup)
+            continue;
+        Entry& e = gEntries[size_t(g.number)];
+        e.group = g;
+        e.registered = true;
+        index(e, g.functions);
+    }
+}
+
+void installFunctions(int group, std::span<const Function> functions)
+{
+    if (group < kFirstGroup || group > kLastGroup || !gEntries[size_t(group)].registered)
+        return;
+    Entry& e = gEntries[size_t(group)];
+    if (e.group.functions.data() != functions.data() || e.group.functions.size() != functions.size())
+        index(e, functions);
+}
+
+const Group* findGroup(int number)
+{
+    if (number < kFirstGroup || number > kLastGroup || !gEntries[size_t(number)].registered)
+        return nullptr;
+    return &gEntries[size_t(number)].group;
+}
+
+const Group* findGroup(std::string_view name)
+{
+    for (const Entry& e : gEntries)
+        if (e.registered && e.group.name == name)
+            return &e.group;
+    return nullptr;
+}
+
+const Function* findFunction(int group, int function)
+{
+    if (group < kFirstGroup || group > kLastGroup || function < 0 || function >= kFunctionLimit)
+        return nullptr;
+    return gEntries[size_t(group)].byNumber[size_t(function)];
+}
+
+}  // namespace natives

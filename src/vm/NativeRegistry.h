@@ -1,0 +1,78 @@
+// The native groups reached by instruction 78, as the interpreter sees them: per group its
+// number, assembler name, error prefix and one table of rows binding each function's number,
+// name and body. The groups' files own their tables; the natives library hands them to the
+// registry at start-up, and a library above the core fills in the groups it owns.
+#pragma once
+
+#include "foundation/Types.h"
+
+#include <span>
+#include <string_view>
+
+class VirtualMachine;
+
+namespace natives {
+
+// One row: a function's number (second operand of instruction 78), its assembler name
+// (Group.name), its body, the value that tells the body which of its rows it runs for,
+// and its operand words as "(arguments) -> results" where recorded.
+struct Function {
+    using Body = void (*)(VirtualMachine& vm);
+    using VariantBody = void (*)(VirtualMachine& vm, TInt32 variant);
+
+    constexpr Function(int n, std::string_view text, Body b, std::string_view operands = {})
+        : number(n), name(text), body(b), shape(operands) {}
+    constexpr Function(int n, std::string_view text, VariantBody b, TInt32 v, std::string_view operands = {})
+        : number(n), name(text), variantBody(b), variant(v), shape(operands) {}
+
+    void call(VirtualMachine& vm) const { body ? body(vm) : variantBody(vm, variant); }
+
+    int number;
+    std::string_view name;
+    Body body = nullptr;
+    VariantBody variantBody = nullptr;
+    TInt32 variant = 0;
+    std::string_view shape;
+};
+
+struct Group {
+    int number;                    // first operand of instruction 78
+    std::string_view name;         // assembler spelling
+    std::string_view errorPrefix;  // start of the message for an unknown function; empty: no operation
+    std::span<const Function> functions;
+    // The unknown-function message ends with the function number instead of the pc.
+    bool unknownNamesFunction = false;
+};
+
+inline constexpr int kFirstGroup = 1;
+inline constexpr int kLastGroup = 36;
+
+// Hands the registry every group of the core; a group's functions may still be empty.
+void registerGroups(std::span<const Group> groups);
+// Gives a group registered without functions the table of a library above the core (the
+// graphics groups live with the host); an empty table takes them away again.
+void installFunctions(int group, std::span<const Function> functions);
+
+// The registered group of a number or name, with its installed functions; nullptr if none.
+const Group* findGroup(int number);
+const Group* findGroup(std::string_view name);
+// The row of a group's function by number, in constant time; nullptr if the group lacks it.
+const Function* findFunction(int group, int function);
+
+constexpr const Function* findFunction(std::span<const Function> fs, int number)
+{
+    for (const Function& f : fs)
+        if (f.number == number)
+            return &f;
+    return nullptr;
+}
+
+constexpr const Function* findFunction(std::span<const Function> fs, std::string_view name)
+{
+    for (const Function& f : fs)
+        if (f.name == name)
+            return &f;
+    return nullptr;
+}
+
+}  // namespace natives

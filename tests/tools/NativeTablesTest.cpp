@@ -1,0 +1,114 @@
+// The tables of native groups and extensions: the assembler accepts exactly their functions,
+// the interpreter dispatches through the same rows, docs/natives.md is made from them, and
+// every test application survives mcbdis | mcbasm.
+#include "ToolTestSupport.h"
+
+#include "common/ImageReader.h"
+#include "common/NativeCatalogue.h"
+#include "common/NativesDoc.h"
+#include "graphics/GraphicsNatives.h"
+#include "mcbdis/Disassembler.h"
+#include "vm/NativeRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace tooltest;
+
+namespace {
+// Every function number an instruction byte can hold.
+constexpr int kFunctionNumbers = 256;
+
+std::vector<uint8_t> codeOf(const std::string& source) { return mcbtools::readImage(mcbasm::assemble(source)).code; }
+
+void expectTheAssemblerAcceptsExactlyTheTable(const char* mnemonic, uint8_t opcode, const mcbtools::NamedGroup& g) {
+    SCOPED_TRACE(std::string(g.name));
+    std::set<std::string_view> names;
+    std::set<int> numbers;
+    for (const auto& f : g.functions) {
+        EXPECT_TRUE(names.insert(f.name).second) << "name twice: " << f.name;
+        EXPECT_TRUE(numbers.insert(f.number).second) << "number twice: " << f.number;
+        const std::string line = std::string(mnemonic) + " " + std::string(g.name) + "." + std::string(f.name);
+        EXPECT_EQ(codeOf(line + "\n"), (std::vector<uint8_t>{opcode, uint8_t(g.number), uint8_t(f.number)}));
+    }
+    // By number (every value the operand byte takes), the disassembler names exactly the
+    // table's functions.
+    for (int n = -128; n < kFunctionNumbers; ++n) {
+        std::vector<uint8_t> image;
+        try {
+            image = mcbasm::assemble(std::string(mnemonic) + " " + std::to_string(g.number) + ", " + std::to_string(n) + "\n");
+        } catch (const std::exception&) {
+            continue;  // outside the operand's width
+        }
+        const std::string text = mcbdis::disassembleBytes(image);
+        const bool named = text.find(std::string(g.name) + ".") != std::string::npos;
+        EXPECT_EQ(named, numbers.count(n) == 1) << "function " << n;
+    }
+    EXPECT_THROW(mcbasm::assemble(std::string(mnemonic) + " " + std::string(g.name) + ".no_such_function\n"),
+                 std::exception);
+}
+
+std::vector<fs::path> testApplications() {
+    std::vector<fs::path> out;
+    for (const char* folder : {"tests/apps", "examples"})
+        for (const auto& entry : fs::recursive_directory_iterator(fs::path(MCB_SOURCE_DIR) / folder))
+            if (entry.path().extension() == ".s") out.push_back(entry.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+}  // namespace
+
+TEST(NativeTables, EveryGroupCoversExactlyTheNumbersTheAssemblerAccepts) {
+    ASSERT_EQ(mcbtools::nativeGroups().size(), size_t(natives::kLastGroup));
+    for (const auto& g : mcbtools::nativeGroups()) expectTheAssemblerAcceptsExactlyTheTable("native", 78, g);
+}
+
+TEST(NativeTables, EveryExtensionCoversExactlyTheNumbersTheAssemblerAccepts) {
+    ASSERT_EQ(mcbtools::extensions().size(), 6u);
+    for (const auto& e : mcbtools::extensions()) expectTheAssemblerAcceptsExactlyTheTable("extcall", 97, e);
+}
+
+TEST(NativeTables, TheInterpreterDispatchesThroughTheSameRows) {
+    graphics::installNatives();
+    for (const auto& g : mcbtools::nativeGroups()) {
+        SCOPED_TRACE(std::string(g.name));
+        const natives::Group* registered = natives::findGroup(g.number);
+        ASSERT_NE(registered, nullptr);
+        EXPECT_EQ(registered->name, g.name);
+        for (int n = 0; n < kFunctionNumbers; ++n) {
+            const natives::Function* row = natives::findFunction(g.number, n);
+            const mcbtools::NamedFunction* named = g.function(n);
+            ASSERT_EQ(row != nullptr, named != nullptr) << "function " << n;
+            if (row) {
+                EXPECT_EQ(row->name, named->name);
+            }
+        }
+    }
+}
+
+TEST(NativeTables, TheCommittedReferenceIsTheGeneratedOne) {
+    const std::string intro = readText(fs::path(MCB_SOURCE_DIR) / "tools/nativesdoc/intro.md");
+    ASSERT_FALSE(intro.empty());
+    EXPECT_TRUE(readText(fs::path(MCB_SOURCE_DIR) / "docs/natives.md") == mcbtools::nativesMarkdown(intro))
+        << "docs/natives.md differs from the tables; refresh it with\n"
+           "  cmake --build build --target natives_reference && cp build/docs/natives.md docs/natives.md";
+}
+
+TEST(RoundTrip, EveryTestApplicationReassemblesToTheSameBytes) {
+    const auto files = testApplications();
+    ASSERT_GE(files.size(), 17u);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        const std::vector<uint8_t> image = assembleFile(file);
+        const std::string text = mcbdis::disassembleBytes(image);
+        EXPECT_EQ(mcbasm::assemble(text), image);
+        const auto built = scratchDir() / (file.stem().string() + ".app.mcb");
+        const auto copy = scratchDir() / (file.stem().string() + ".app.copy.mcb");
+        ASSERT_EQ(run(tool("mcbasm") + " " + file.string() + " -o " + built.string()).status, 0);
+        const CommandResult r =
+            run(tool("mcbdis") + " " + built.string() + " | " + tool("mcbasm") + " - -o " + copy.string());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(readText(copy), readText(built));
+    }
+}
