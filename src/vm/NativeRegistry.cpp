@@ -57,14 +57,6 @@ const Group* findGroup(int number)
     return &gEntries[size_t(number)].group;
 }
 
-const Group* findGroup(std::string_view name)
-{
-    for (const Entry& e : gEntries)
-        if (e.registered && e.group.name == name)
-            return &e.group;
-    return nullptr;
-}
-
 const Function* findFunction(int group, int function)
 {
     if (group < kFirstGroup || group > kLastGroup || function < 0 || function >= kFunctionLimit)

@@ -53,26 +53,9 @@ void registerGroups(std::span<const Group> groups);
 // graphics groups live with the host); an empty table takes them away again.
 void installFunctions(int group, std::span<const Function> functions);
 
-// The registered group of a number or name, with its installed functions; nullptr if none.
+// The registered group of a number, with its installed functions; nullptr if none.
 const Group* findGroup(int number);
-const Group* findGroup(std::string_view name);
 // The row of a group's function by number, in constant time; nullptr if the group lacks it.
 const Function* findFunction(int group, int function);
-
-constexpr const Function* findFunction(std::span<const Function> fs, int number)
-{
-    for (const Function& f : fs)
-        if (f.number == number)
-            return &f;
-    return nullptr;
-}
-
-constexpr const Function* findFunction(std::span<const Function> fs, std::string_view name)
-{
-    for (const Function& f : fs)
-        if (f.name == name)
-            return &f;
-    return nullptr;
-}
 
 }  // namespace natives
