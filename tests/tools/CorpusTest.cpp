@@ -103,10 +103,3 @@ TEST(Coverage, TheCorpusHoldsEveryInstructionNativeGroupWidthAndRecordList) {
         for (int w : {1, 2, 4}) EXPECT_TRUE(seen.count({kind, w})) << kind << ": width " << w;
     EXPECT_TRUE(methods && impls && globals && strings && trailing && classLists && descriptorLists);
 }
-
-TEST(NativeGroups, EdgesOfTheTables) {
-    EXPECT_EQ(natives::findGroup(0), nullptr);
-    EXPECT_EQ(natives::findGroup(37), nullptr);
-    EXPECT_NE(natives::findExtension(37), nullptr);
-    EXPECT_EQ(natives::findExtension(21), nullptr);
-}
