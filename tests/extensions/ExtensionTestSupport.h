@@ -1,7 +1,6 @@
 // What the extension tests share: a machine with file services below a scratch
-// folder and an extension table, extension calls on a stack the test fills, a
-// private PulseAudio server with a null sink and a capture of its monitor, and
-// waits on conditions with deadlines.
+// folder and an extension table, extension calls on a stack the test fills, and a
+// private PulseAudio server with a null sink and a capture of its monitor.
 #pragma once
 
 #include "../host/HostTestSupport.h"
@@ -14,23 +13,14 @@
 #include "../support/TestHost.h"
 
 #include <mutex>
-#include <sys/prctl.h>
 #include <thread>
 
 namespace exttest {
+using hosttest::PrivateBus;
+using hosttest::spawn;
+using hosttest::stop;
+using hosttest::waitUntil;
 using Samples = std::vector<int16_t>;
-
-// Spins the Qt event loop (the audio player's callbacks come through it) until
-// `done` holds; false when `seconds` pass first.
-inline bool waitUntil(const std::function<bool()>& done, double seconds = 10) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(int(seconds * 1000));
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        poll(nullptr, 0, 2);
-    }
-    return true;
-}
 
 // A machine, the test host (files below a scratch folder) and an extension table.
 // Extension 99 is the test's: function 1 runs `hook`, function 2 collects.
@@ -130,54 +120,6 @@ inline size_t count(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
 }
-
-// Runs `command` through the shell as a child that dies with this process,
-// even when a failed check aborts it; its pid.
-inline int spawn(const std::string& command, int out = -1) {
-    const int pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (out >= 0) dup2(out, 1);
-        execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-inline void stop(int pid) {
-    if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);  // SIGTERM takes a sound server a second
-}
-
-// A private D-Bus daemon in a scratch folder, as the system bus (everything
-// allowed, as the tests' helpers need) or as a session bus.
-class PrivateBus {
-public:
-    explicit PrivateBus(bool system) {
-        ensureQtApp();
-        if (!hosttest::haveProgram("dbus-daemon") || !hosttest::haveProgram("dbus-send")) return;
-        address = "unix:path=" + dir.path("bus_socket");
-        dir.write("bus.conf", std::string("<busconfig><type>") + (system ? "system" : "session") + "</type><listen>" +
-                                  address + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
-        pid_ = spawn("dbus-daemon --nofork --config-file=" + dir.path("bus.conf"));
-        up_ = waitUntil([&] {
-            return std::system(("dbus-send --bus=" + address + " --print-reply --dest=org.freedesktop.DBus "
-                                "/org/freedesktop/DBus org.freedesktop.DBus.GetId >/dev/null 2>&1").c_str()) == 0;
-        });
-    }
-    ~PrivateBus() { stop(pid_); }
-    bool up() const { return up_; }
-    // Qt keeps named connections for the whole process: the address makes the name new.
-    QDBusConnection connect(const QString& name = {}) const {
-        return QDBusConnection::connectToBus(QString::fromStdString(address), name + QString::fromStdString(address));
-    }
-    Scratch dir;
-    std::string address;
-
-private:
-    int pid_ = -1;
-    bool up_ = false;
-};
 
 // A PulseAudio server of its own with one null sink "out" at `rate` Hz mono,
 // which never rewinds, so that its monitor records exactly what was played.

@@ -8,6 +8,7 @@
 #include "foundation/Vec.h"
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
+#include "../support/Outcome.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -21,19 +22,8 @@
 void PrintTo(const OString& s, std::ostream* os) { *os << '"' << s.toQString().toStdString() << '"'; }
 
 namespace {
-// Runs f, expecting it to raise `code`; returns the error text.
-template <typename F>
-std::string expectRaises(TInt32 code, F f) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised";
-    } catch (const ErrorHandlingException&) {
-        EXPECT_EQ(vmerr::pendingErrorCode(), code);
-    }
-    return vmerr::pendingErrorTextUtf8();
-}
 void expectAllRaise(std::initializer_list<std::pair<TInt32, std::function<void()>>> cases) {
-    for (const auto& [code, body] : cases) expectRaises(code, body);
+    for (const auto& [code, body] : cases) EXPECT_EQ(outcomeOf(body).code, code);
 }
 template <typename V>
 std::vector<TInt32> capacitiesWhileAppending(V& v, int n) {
@@ -65,11 +55,13 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
     for (const auto& c : cases) {
         const TInt32 code = std::get<0>(c);
         const char* msg = std::get<1>(c);
-        EXPECT_EQ(expectRaises(code, [&] { vmerr::raise(code, msg); }), std::get<2>(c));
+        const Outcome o = outcomeOf([&] { vmerr::raise(code, msg); });
+        EXPECT_EQ(o.code, code);
+        EXPECT_EQ(o.text, std::get<2>(c));
     }
     vmerr::clearPendingError();
     EXPECT_EQ(vmerr::pendingErrorCode(), 0);
-    expectRaises(7, [] { vmerr::raise(7, "disk"); });
+    EXPECT_EQ(outcomeOf([] { vmerr::raise(7, "disk"); }).code, 7);
     TInt32 other = -1;
     std::thread([&] { other = vmerr::pendingErrorCode(); }).join();
     EXPECT_EQ(other, 0);
@@ -366,9 +358,9 @@ TEST(OString, Utf8RoundTripsAtTheEdgesQtStringsAndCharacterClasses) {
         {0xF4, 0x90, 0x80, 0x80}, {0xF4, 0x7F, 0x80, 0x80}, {0xF1, 0x80, 0x80, 0xC0},  // above U+10FFFF, 4th byte
         {0xF5, 0x80, 0x80, 0x80}, {0xFF}, {'a', 0xC3}, {0xE2, 0x82}, {0xF0, 0x9F, 0x98},  // never-lead, cut off
     };
-    for (const auto& in : bad) expectRaises(vmerr::DataFormat, [&] { OString::fromUtf8(bytes(in)); });
+    for (const auto& in : bad) EXPECT_EQ(outcomeOf([&] { OString::fromUtf8(bytes(in)); }).code, vmerr::DataFormat);
     Vec<TUint8> v = bytes({'a', 0xE2, 0x82, 0xAC});  // cut off by the length: the bytes past it are not read
-    expectRaises(vmerr::DataFormat, [&] { OString::fromUtf8(v.data(), 3); });
+    EXPECT_EQ(outcomeOf([&] { OString::fromUtf8(v.data(), 3); }).code, vmerr::DataFormat);
     OString s = u16({'a', 0xD800, 0xFFFF, 0});
     const QString q = s.toQString();
     EXPECT_EQ((std::vector<TUint16>(q.utf16(), q.utf16() + q.size())), (std::vector<TUint16>{'a', 0xD800, 0xFFFF, 0}));

@@ -7,6 +7,7 @@
 #include "graphics/GraphicsHandle.h"
 #include "graphics/GraphicsNatives.h"
 #include "../support/NativeProgram.h"
+#include "../support/Outcome.h"
 #include "../support/QtApp.h"
 
 #include <QBuffer>

@@ -1,10 +1,11 @@
-// What the heap tests share: VM error capture, raw entry walks, a native object, a fresh heap.
+// What the heap tests share: raw entry walks, a native object, a fresh heap.
 #pragma once
 
 #include "foundation/VMError.h"
 #include "heap/GCObject.h"
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
+#include "../support/Outcome.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +13,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-struct Outcome {
-    TInt32 code = 0;  // 0 when the call returned normally
-    std::string text;
-};
-
-template <typename F>
-Outcome outcomeOf(F&& f) {
-    vmerr::clearPendingError();
-    try {
-        f();
-    } catch (const ErrorHandlingException&) {
-        return {vmerr::pendingErrorCode(), vmerr::pendingErrorTextUtf8()};
-    }
-    return {};
-}
 
 // One entry as laid out in VM memory, read without going through the heap.
 struct RawEntry {

@@ -8,16 +8,12 @@ using namespace hosttest;
 // display service runs yet, and its "ready" follows a call the bus answered
 // after taking the subscription: states sent after "ready" are never missed.
 TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEventsWhenEverTheServiceStarts) {
-    if (!haveProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed";
     for (bool serviceFirst : {true, false}) {
         SCOPED_TRACE(serviceFirst ? "service first" : "player first");
-        Scratch dir;
-        std::string address = "unix:path=" + dir.path("system_bus_socket");
-        dir.write("bus.conf", "<busconfig><type>system</type><listen>" + address +
-                                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
-        Stopper bus{std::atoi(output("dbus-daemon --config-file=" + dir.path("bus.conf") + " --fork --print-pid=1").c_str())};
-        ASSERT_GT(bus.pid, 0);
+        PrivateBus bus(true);
+        if (!bus.up()) GTEST_SKIP() << "no private D-Bus daemon";
+        const Scratch& dir = bus.dir;
+        const std::string address = bus.address;
         auto env = [&](const char* role) {  // the player ignores the role
             return playerEnvironment(dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", address}, {"MCB_TEST_ROLE", role}});
         };

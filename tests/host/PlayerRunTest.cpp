@@ -5,26 +5,24 @@
 using namespace hosttest;
 
 TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
+    // No "main" and no image at all: CommandLineTest.cpp (Messages).
     const struct {
-        const char* source;  // null: not an image at all
+        const char* source;
         Lines log;
     } cases[] = {
         {".method \"main\", main, f\n.descriptor f\n.string s \"before\"\n.code\nmain:\n ldstr s\n native Debug.log\n"
          " native 0, 1\n ret 0, 1",  // no such native group
          {"before"}},
-        {".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
         // Exported, but not to be looked up: only for a class, outside the code, without a
         // descriptor; and an initialiser likewise. Each once left the player idle for ever.
         {".selector \"main\"\n .impl C, start, f\n.class C\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
         {".method \"main\", 4096, f\n.descriptor f\n.code\n ret 0, 1", {}},
         {".method \"main\", start, -1\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
-        {".method \"main\", start, f\n.method \"::global::init\", 4096, f\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
-        {nullptr, {}}};
+        {".method \"main\", start, f\n.method \"::global::init\", 4096, f\n.descriptor f\n.code\nstart:\n ret 0, 1", {}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.source ? c.source : "garbage");
+        SCOPED_TRACE(c.source);
         Scratch dir;
-        if (c.source) writeImage(dir, c.source);
-        else dir.write("index.mcb", "this is not a bytecode image");
+        writeImage(dir, c.source);
         RunResult r = runPlayer(dir.root());
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(logLines(r.err), c.log);

@@ -37,11 +37,9 @@ const std::string kVariable = "ldglobals\nfielda 2\n";
 
 TEST(FixedNatives, TextInAndOut) {
     EXPECT_EQ(parsing(" +-2.5").fixed(2), fx("-2.5"));
-    for (const char* bad : {".5", "5.", "", "--1"}) {
-        NativeProgram p = parsing(bad);
-        EXPECT_EQ(p.errorCode(), 4) << bad;
-        EXPECT_EQ(p.errorText(), "DataFormatException: ") << bad;
-    }
+    NativeProgram bad = parsing(".5");  // the parser's other refusals: NumericTest.cpp
+    EXPECT_EQ(bad.errorCode(), 4);
+    EXPECT_EQ(bad.errorText(), "DataFormatException: ");
     EXPECT_EQ(formatting(fx("-2.5"), 0).text(2), "-3");
     EXPECT_EQ(formatting(fx("1"), -1).text(2), "1.0");
     EXPECT_EQ(formatting(ORaw::MAX, 1).text(2), "2147483647.9");
@@ -134,7 +132,7 @@ TEST(MathNatives, FunctionsAndDomainErrors) {
     const std::vector<std::pair<const char*, std::vector<ORaw>>> domain = {
         {"asin", {fx("1.0001")}},     {"sqrt", {fx("-0.0001")}},      {"ln", {fx("0")}},
         {"to_radians", {fx("360.5")}}, {"to_degrees", {fx("6.3")}},   {"log_base", {fx("5"), fx("1")}},
-        {"log_base", {fx("-5"), fx("2")}}, {"tan", {ORaw::fromRaw(0x1921FB544LL)}},  // just below pi/2
+        {"tan", {ORaw::fromRaw(0x1921FB544LL)}},  // just below pi/2
     };
     for (const auto& [function, args] : domain) {
         NativeProgram p = result(call("Math", function, args));

@@ -8,6 +8,8 @@
 #include "natives/DateTime.h"
 #include "natives/FixedMath.h"
 
+#include "../support/Outcome.h"
+
 #include <QDateTime>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -24,20 +26,6 @@ using namespace fixedmath;
 using Velmar::DateTime;
 
 namespace {
-struct RaisedError {
-    TInt32 code = 0;  // 0 when nothing was raised
-    std::string text;
-};
-template <typename F>
-RaisedError raisedBy(F&& body) {
-    vmerr::clearPendingError();
-    try {
-        body();
-    } catch (const ErrorHandlingException&) {
-        return {vmerr::pendingErrorCode(), vmerr::pendingErrorTextUtf8()};
-    }
-    return {};
-}
 ORaw fx(TInt32 integer, TUint32 fraction = 0) { return ORaw::fromParts(integer, fraction); }
 ORaw parsed(const char* text) { return ORaw::parse(text); }
 long double asReal(ORaw v) { return (long double)v.raw() / 4294967296.0L; }
@@ -132,7 +120,7 @@ TEST(Fixed, ConversionsAndRoundingAtTheEdges) {
     EXPECT_EQ(ORaw::toFixed(2147483647.5), fx(2147483647, 0x80000000));
     EXPECT_EQ(ORaw::toFixed(2147483648.0), ORaw::MAX);
     EXPECT_EQ(ORaw::toFixed(-INFINITY), ORaw::MIN);
-    EXPECT_EQ(raisedBy([] { ORaw::toFixed(NAN); }).code, vmerr::Math);
+    EXPECT_EQ(outcomeOf([] { ORaw::toFixed(NAN); }).code, vmerr::Math);
     EXPECT_EQ(fx(2, 0x80000000).round(), 3);
     EXPECT_EQ(fx(-3, 0x80000000).round(), -3);  // -2.5
     EXPECT_EQ(ORaw::MAX.round(), INT32_MAX);  // beyond the int range: the largest int
@@ -148,7 +136,7 @@ TEST(Fixed, ArithmeticSaturatesAtTheExtremes) {
     EXPECT_EQ(ORaw::MIN * fx(-2), ORaw::MAX);
     EXPECT_EQ(fx(65536) * fx(-32768), ORaw::MIN);  // -2^31 - just out of range: MIN
     EXPECT_EQ((-ORaw::EPSILON) * ORaw::toFixed(0.5), ORaw::ZERO);  // truncated toward zero
-    const RaisedError e = raisedBy([] { ORaw::divide(fx(1), ORaw::ZERO); });
+    const Outcome e = outcomeOf([] { ORaw::divide(fx(1), ORaw::ZERO); });
     EXPECT_EQ(e.code, vmerr::Math);
     EXPECT_EQ(e.text, "MathException");
     EXPECT_EQ(ORaw::divide(fx(-7), fx(2)), fx(-4, 0x80000000));
@@ -161,8 +149,8 @@ TEST(Fixed, ArithmeticSaturatesAtTheExtremes) {
     EXPECT_EQ(ORaw::pow(fx(-2), fx(41)), ORaw::MIN);
     EXPECT_EQ(ORaw::pow(ORaw::EPSILON, fx(100)), ORaw::ZERO);  // underflow; its reciprocal saturates
     EXPECT_EQ(ORaw::pow(-ORaw::EPSILON, fx(-101)), ORaw::MIN);
-    EXPECT_EQ(raisedBy([] { ORaw::pow(fx(-8), ORaw::divide(fx(1), fx(3))); }).code, vmerr::Math);
-    EXPECT_EQ(raisedBy([] { ORaw::pow(ORaw::ZERO, fx(-1)); }).code, vmerr::Math);
+    EXPECT_EQ(outcomeOf([] { ORaw::pow(fx(-8), ORaw::divide(fx(1), fx(3))); }).code, vmerr::Math);
+    EXPECT_EQ(outcomeOf([] { ORaw::pow(ORaw::ZERO, fx(-1)); }).code, vmerr::Math);
 }
 
 TEST(Fixed, MatchesExactReferencesOverRandomOperands) {
@@ -221,7 +209,7 @@ TEST(Fixed, MathFunctionsAtTheirEdgesAndDomainErrors) {
     expectNear(arcCosine(fx(-1)), KPi);
     EXPECT_EQ(squareRoot(fx(16)), fx(4));
     EXPECT_EQ(naturalLogarithm(fx(1)), ORaw::ZERO);
-    EXPECT_EQ(raisedBy([] { sine(ORaw::MAX); }).code, 0);
+    EXPECT_EQ(outcomeOf([] { sine(ORaw::MAX); }).code, 0);
     for (auto body : {+[] { arcSine(fx(1) + ORaw::EPSILON); }, +[] { arcSine(fx(-1) - ORaw::EPSILON); },
                       +[] { arcCosine(fx(2)); }, +[] { squareRoot(-ORaw::EPSILON); },
                       +[] { naturalLogarithm(ORaw::ZERO); }, +[] { tangent(ORaw::divide(ORaw::PI, fx(2))); },
@@ -231,8 +219,8 @@ TEST(Fixed, MathFunctionsAtTheirEdgesAndDomainErrors) {
                       +[] { logarithm(fx(8), fx(-2)); }, +[] { radiansToDegrees(fx(6, 0x487F0000)); },
                       +[] { radiansToDegrees(ORaw::MIN); }, +[] { degreesToRadians(fx(360) + ORaw::EPSILON); },
                       +[] { degreesToRadians(fx(-361)); }})
-        EXPECT_EQ(raisedBy(body).code, vmerr::Math);
-    EXPECT_EQ(raisedBy([] { squareRoot(fx(-4)); }).text, "MathException");
+        EXPECT_EQ(outcomeOf(body).code, vmerr::Math);
+    EXPECT_EQ(outcomeOf([] { squareRoot(fx(-4)); }).text, "MathException");
     EXPECT_EQ(logarithm(fx(-3), fx(-3)), fx(1));
     expectNear(logarithm(fx(8), fx(2)), 3);
     expectNear(logarithm(fx(2), fx(0, 0x80000000)), -1);
@@ -259,11 +247,11 @@ TEST(Fixed, ParseAndFormatEdgesAndErrors) {
     const TUint16 ideographicSpace[] = {0x3000, '4', '2'};
     EXPECT_EQ(ORaw::parse(ideographicSpace, 3), fx(42));
     for (const char* text : {"", "   ", ".5", "5.", "-", "+-", "-+1", "--1", "abc", "5.x"}) {
-        const RaisedError e = raisedBy([&] { ORaw::parse(text); });
+        const Outcome e = outcomeOf([&] { ORaw::parse(text); });
         EXPECT_EQ(e.code, vmerr::DataFormat) << '"' << text << '"';
         EXPECT_EQ(e.text, "DataFormatException: ") << '"' << text << '"';
     }
-    EXPECT_EQ(raisedBy([] { ORaw::parse(nullptr, 5); }).code, vmerr::DataFormat);
+    EXPECT_EQ(outcomeOf([] { ORaw::parse(nullptr, 5); }).code, vmerr::DataFormat);
     EXPECT_EQ(parsed("2147483648."), ORaw::MAX);  // saturation at once, before the point's check
     EXPECT_EQ(parsed("-2147483648"), ORaw::MIN);
     EXPECT_EQ(parsed("-3000000000"), ORaw::MIN);
@@ -282,7 +270,7 @@ TEST(Fixed, ParseAndFormatEdgesAndErrors) {
     EXPECT_EQ((-ORaw::MAX).format(3), "-2147483648.000");
     EXPECT_EQ(fx(2, 0x80000000).format(-5), "3");  // below -1 acts as 0
     EXPECT_EQ(fx(1).format(40).size(), 42u);
-    EXPECT_EQ(raisedBy([] { fx(1).format(INT32_MAX); }).code, vmerr::InvalidArgument);  // a runaway count
+    EXPECT_EQ(outcomeOf([] { fx(1).format(INT32_MAX); }).code, vmerr::InvalidArgument);  // a runaway count
 }
 
 TEST(Fixed, RandomIntAndFixedTakeBoundsInEitherOrderAndCoverThemUniformly) {
@@ -340,7 +328,7 @@ TEST(DateTime, ValidationRunsInOrderAndTheFirstFailureSpeaks) {
     DateTime dt = made(31, 12, 9999, 23, 59, 59, 1);
     for (const auto& c : cases) {
         const auto& f = c.f;
-        const RaisedError e = raisedBy([&] { dt.setFromFields(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); });
+        const Outcome e = outcomeOf([&] { dt.setFromFields(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); });
         EXPECT_EQ(e.code, vmerr::InvalidArgument) << c.what;
         EXPECT_EQ(e.text, std::string("InvalidArgumentException: Invalid ") + c.what);
     }
@@ -360,7 +348,7 @@ TEST(DateTime, SettersCheckTheirRanges) {
                  {&DateTime::setTimezone, {-1, 2}, 1}};
     for (const auto& c : cases) {
         for (TInt32 value : c.bad) {
-            const RaisedError e = raisedBy([&] { (dt.*c.set)(value); });
+            const Outcome e = outcomeOf([&] { (dt.*c.set)(value); });
             EXPECT_EQ(e.code, vmerr::InvalidArgument) << value;
             EXPECT_EQ(e.text, "InvalidArgumentException") << value;
         }

@@ -99,13 +99,10 @@ TEST(FileStreamErrors, StateTypeArgumentAndRangeFailures) {
     } cases[] = {
         // Never opened and closed objects are not open; closing again is fine.
         {"", "FileReader.position", "", notOpen},
-        {"", "FileWriter.size", "", notOpen},
         {"", "InputStream.read", "push 0", notOpen},
-        {"", "OutputStream.write_part", "push 0\npush 1\n@bytes x", notOpen},
         {"", "InputStream.close", "", "ok"},
         {"", "OutputStream.close", "", "ok"},
         {closedReader, "FileReader.size", "", notOpen},
-        {closedWriter, "FileWriter.seek", "push 0", notOpen},
         {closedWriter, "OutputStream.write", "@bytes x", notOpen},
         {closedWriter, "OutputStream.write", "@bytes", "ok"},  // nothing to write
         // A read count is checked first, then the state, then the length of the file ("abc").
@@ -129,10 +126,8 @@ TEST(FileStreamErrors, StateTypeArgumentAndRangeFailures) {
          range + "range out of bounds: 2147483649 > 7"},
         // A holder of the other kind never reaches an opcode; the type is tested before the state.
         {openedWriter, "FileReader.position", "", invalidType},
-        {openedWriter, "InputStream.close", "", invalidType},
         {closedWriter, "InputStream.read", "push 1", invalidType},
         {openedReader, "FileWriter.seek", "push 0", invalidType},
-        {openedReader, "OutputStream.is_open", "", invalidType},
         {openedReader, "OutputStream.write_part", "push 0\npush 1\n@bytes x", invalidType},
         // The field holds a string cell, or a number that is no heap object at all.
         {"@load 2\nfielda 1\nldstr f\nstore\n", "FileReader.size", "", invalidType},

@@ -1,4 +1,5 @@
-// String natives run as assembly programs: results, edits in place, errors and dispatch.
+// String natives run as assembly programs: results, edits in place, errors and dispatch
+// (the string operations' own edges: FoundationTest.cpp).
 #include "../support/NativeProgram.h"
 
 namespace {
@@ -8,7 +9,7 @@ const std::string kTexts =
     ".string xy \"xy\"\n.string bc \"BC\"\n.string aa \"aa\"\n.string aaaa \"aaaa\"\n"
     ".string abab \"abab\"\n.string aBb \"AbB\"\n.string ell \"ELL\"\n.string ll \"LL\"\n"
     ".string he \"he\"\n.string long \"Hello!!\"\n.string five \"abcde\"\n.string empty \"\"\n"
-    ".string spaced \"  a  b  \"\n.string blanks \"   \"\n.string mixed \"MiXeD\"\n"
+    ".string spaced \"  a  b  \"\n.string mixed \"MiXeD\"\n"
     ".string csv \",a,,b,\"\n.string n1 \"  -42x\"\n.string n2 \"+-0\"\n.string n3 \"abc\"\n"
     ".string n5 \"4294967297\"\n.string n6 \" ff\"\n.string n7 \"FFz\"\n.string n8 \"-5\"\n"
     ".string n9 \"+-5\"\n";
@@ -67,17 +68,14 @@ TEST(StringNatives, CompareAndClassify) {
     check({
         {'i', "", "ldstr abc\n ldstr ABD\n push 0\n native String.compare", "-1"},
         {'i', "", "ldstr abc\n ldstr ABD\n push 1\n native String.compare", "1"},
-        {'i', "", "ldstr ab\n ldstr abc\n push 1\n native String.compare", "-1"},
         {'i', "", "ldstr hello\n ldstr ell\n push 1\n push 3\n push 0\n native String.compare_part", "0"},
         {'i', "", "ldstr hello\n ldstr ell\n push 1\n push -1\n push 0\n native String.compare_part", "1"},
         {'i', "", "ldstr abc\n ldstr abc\n native String.eq", "1"},
-        {'i', "", "ldstr abc\n ldstr ABC\n native String.eq", "0"},
         {'i', "", "ldstr ABC\n ldstr abc\n native String.lt", "1"},
         {'i', "", "ldstr abc\n ldstr ABC\n native String.eq_nocase", "1"},
         {'i', "", "ldstr abc\n ldstr ABC\n push 1\n native String.eq_f", "0"},
         {'i', "", "ldstr hello\n ldstr ell\n push 1\n push 3\n native String.region_equal", "1"},
         {'i', "", "ldstr hello\n ldstr ell\n push 1\n push 3\n push 1\n native String.region_equal_f", "0"},
-        {'i', "", "ldstr abc\n ldstr ABC\n push 0\n push -1\n native String.region_equal", "1"},
         {'i', "", "ldstr abc\n ldstr empty\n push 0\n push -1\n native String.region_equal", kArgument},
         {'i', "", "push 0x100e4\n native String.char_to_upper", "196"},  // low 16 bits only
         {'i', "", "push 0x3000\n native String.is_space", "1"},
@@ -123,12 +121,9 @@ TEST(StringNatives, Queries) {
         {'i', "", "ldstr five\n ldstr a\n push 0\n push 0\n native String.find_first_r", "-1"},
         {'i', "", "ldstr empty\n ldstr a\n push 0\n push -1\n native String.find_first_r", "-1"},
         {'i', "", "ldstr five\n ldstr a\n push 3\n push 0\n native String.find_first_r", kRange},
-        {'i', "", "ldstr five\n ldstr a\n push 5\n push -1\n native String.find_first_r", kRange},
         {'i', "", "ldstr five\n ldstr a\n push 1\n push 0x7fffffff\n native String.find_first_r", kRange},
         {'i', "", "ldstr aaaa\n ldstr aa\n native String.count", "2"},  // non-overlapping
         {'i', "", "ldstr abcabc\n push 67\n push 0\n push -1\n push 0\n native String.count_crf", "2"},
-        {'i', "", "ldstr abcabc\n ldstr empty\n native String.count", "0"},
-        {'i', "", "ldstr abab\n native String.most_frequent", "97"},
         {'i', "", "ldstr aBb\n native String.most_frequent", "98"},  // lower-cased
         {'i', "", "ldstr empty\n native String.most_frequent", kFormat},
         {'i', "", "ldstr abab\n push 2\n push 5\n native String.most_frequent_r", kRange},
@@ -206,7 +201,6 @@ TEST(StringNatives, ReplaceAndRemove) {
         {'e', "hello", "push 6\n native String.remove_front_n", kArgument},
         {'e', "empty", "native String.remove_back", kArgument},
         {'e', "spaced", "native String.trim", "a b"},
-        {'e', "blanks", "native String.trim", ""},
         {'e', "mixed", "native String.to_upper", "MIXED"},
         {'s', "", "ldstr hello\n ldstr xy\n native String.concat", "Helloxy"},
         {'s', "", "ldstr empty\n push 4\n native String.repeat", ""},

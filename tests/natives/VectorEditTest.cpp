@@ -70,14 +70,6 @@ TEST(VectorEdit, InsertRemoveReplace) {
     });
 }
 
-TEST(VectorEdit, GrowthFollowsTheCapacityRule) {
-    NativeProgram p(vectorIn(2, 4, "IntVector", {1, 2, 3}) + vectorIn(3, 4, "IntVector", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.vector(2).capacity(), 10);
-    EXPECT_EQ(p.vector(3).size(), 11);
-    EXPECT_EQ(p.vector(3).capacity(), 13);  // floor(11 * 1.2)
-}
-
 TEST(VectorSet, NewVectorsIntoDestinations) {
     const struct {
         const char* ops;

@@ -1,6 +1,6 @@
 // The collector and the vector natives: a vector, its storage and its elements live
 // exactly while the handle is reachable; an element address keeps the storage alive;
-// result vectors trace their elements; growth releases the old storage.
+// result vectors trace their elements (growth freeing the old storage: FoundationTest.cpp).
 #include "VectorTestSupport.h"
 
 namespace {
@@ -55,14 +55,4 @@ TEST(VectorGc, ResultVectorsTraceTheirElementsThroughCollections) {
         ASSERT_NE(handle, nullptr);
         EXPECT_EQ(handle->gcCode, TUint32(GC_CODE_OBJECT_ARRAY));
     }
-}
-
-TEST(VectorGc, GrowthReleasesTheOldStorage) {
-    const std::string watchFirst = "@load 2\n push 0\n native IntVector.element_at\n extcall 20, 1\n";
-    NativeProgram p(vectorIn(2, 4, "IntVector", {1}) + watchFirst +
-                    appendAll("IntVector", 2, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) + watchFirst + "extcall 20, 2\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.alive.at(0), (std::vector<bool>{false, true}));
-    EXPECT_EQ(p.words(2), (std::vector<TInt32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }

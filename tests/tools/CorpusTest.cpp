@@ -103,10 +103,3 @@ TEST(Coverage, TheCorpusHoldsEveryInstructionNativeGroupWidthAndRecordList) {
         for (int w : {1, 2, 4}) EXPECT_TRUE(seen.count({kind, w})) << kind << ": width " << w;
     EXPECT_TRUE(methods && impls && globals && strings && trailing && classLists && descriptorLists);
 }
-
-TEST(NativeGroups, EdgesOfTheTables) {
-    EXPECT_EQ(mcbtools::findGroup(0), nullptr);
-    EXPECT_EQ(mcbtools::findGroup(37), nullptr);
-    EXPECT_NE(mcbtools::findExtension(37), nullptr);
-    EXPECT_EQ(mcbtools::findExtension(21), nullptr);
-}
