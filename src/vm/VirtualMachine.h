@@ -84,7 +84,7 @@ public:
     // Loads the image, resolves the entry points and runs "::global::init" and
     // "main". A bad image or a missing "main" halts through runtimeError (VM
     // error 11 leaves as ErrorHandlingException); halt and exit inside the
-    // entry calls leave as the integers -2 and -1.
+    // entry calls leave as HaltRequest and ExitRequest.
     void load(const CAppsString& name, VELMAR::InputStream& stream, FrameworkServices* host);
     // Only parses and relocates: true with the image index, false on failure.
     bool loadImage(const CAppsString& name, const TUint8* data, size_t size, TInt32& imageIndex);
@@ -139,7 +139,7 @@ public:
     FrameworkServices* host() const { return host_; }
     TInt32 sp() const { return sp_; }
     void setSp(TInt32 sp) {
-        if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+        if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
         sp_ = sp;
     }
     TInt32 pc() const { return pc_; }
@@ -148,7 +148,7 @@ public:
     VMAddr stackAddress() const { return stackAddr_; }
     // Checked access to stack slot `index` (VM error 10 outside the stack).
     TInt32& slot(TInt32 index) {
-        if (TUint32(index) >= TUint32(kStackWords)) vmerr::raise(vmerr::VM, "Stack index out of range");
+        if (TUint32(index) >= TUint32(kStackWords)) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
         return stack_[index];
     }
     VMAddr globals() const { return tables_.globals; }
