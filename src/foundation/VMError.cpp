@@ -79,6 +79,8 @@ void raise(const Message& message, std::string_view latin1Detail) {
     raise(message.code, CAppsString(message.text).appendLatin1(latin1Detail));
 }
 
+void raise(const Message& message, const char* latin1Detail) { raise(message, std::string_view(latin1Detail)); }
+
 TInt32 pendingErrorCode() { return pending().code; }
 
 const CAppsString& pendingErrorText() {

@@ -52,6 +52,7 @@ CAppsString composeErrorText(TInt32 code, const CAppsString& message);
 [[noreturn]] void raise(const Message& message);
 [[noreturn]] void raise(const Message& message, const CAppsString& detail);
 [[noreturn]] void raise(const Message& message, std::string_view latin1Detail);
+[[noreturn]] void raise(const Message& message, const char* latin1Detail);
 
 // The out-of-memory error (msg::OutOfMemory), raised from text made in
 // advance, so that reporting a failed allocation never allocates.

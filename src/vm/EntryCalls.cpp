@@ -7,26 +7,6 @@
 #include <new>
 #include <vector>
 
-const char* const kEntrySignatures[EntryPointCount] = {
-    "::global::init",
-    "main",
-    "<systemtimerlistener>.systemtimerevent",
-    "<application>.draw to<canvas>",
-    "<application>.key pressed<keyevent>",
-    "<application>.key released<keyevent>",
-    "<application>.pointer event<int>at x<int>y<int>modifiers<int>",
-    "<application>.pointer pressed at<position>",
-    "<application>.pointer dragged to<position>",
-    "<application>.pointer released at<position>",
-    "<application>.exit event",
-    "<application>.foreground event",
-    "<application>.background event",
-    "<screenorientationlistener>.screen orientation changed to<orientation>",
-    "vminternalthrow<int>,<string>",
-    "vmprintthrowable<throwable>",
-    "vmprintthrowableandexit<throwable>",
-};
-
 struct VirtualMachine::SignatureParts {
     Vec<CAppsString> parts;
     bool hasResult = false;

@@ -92,13 +92,10 @@ void VirtualMachine::run() {
 #define MCB_LABEL(name, ...) &&L_##name,
         MCB_INSTRUCTIONS(MCB_LABEL)
 #undef MCB_LABEL
-        &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode,
-        &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal,
-        &&L_AddLocalToLocal,
-        &&L_JumpToLt, &&L_JumpToLe, &&L_JumpToGt, &&L_JumpToGe, &&L_JumpToEq, &&L_JumpToNe,
-        &&L_StepToLt, &&L_StepToLe, &&L_StepToGt, &&L_StepToGe, &&L_StepToEq, &&L_StepToNe,
-        &&L_AddStepToLt, &&L_AddStepToLe, &&L_AddStepToGt, &&L_AddStepToGe, &&L_AddStepToEq, &&L_AddStepToNe,
-        &&L_LoadAddConstant, &&L_LoadSubConstant, &&L_CopyLocal};
+#define MCB_EXTRA_LABEL(name) &&L_##name,
+        MCB_EXTRA_HANDLERS(MCB_EXTRA_LABEL)
+#undef MCB_EXTRA_LABEL
+    };
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     TInt32 pc = pc_;
@@ -308,7 +305,7 @@ void VirtualMachine::run() {
     }
     L_Alloc: {
         GcCode c = GcCode(TUint8(ip->a));
-        if (ip->a < 1 || ip->a > 17 || ip->a == 8) {
+        if (!isAllocatableGcCode(ip->a)) {
             sync();
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
         }
@@ -667,7 +664,7 @@ void VirtualMachine::run() {
     }
     L_AllocToKeep:
     L_AllocTo: {
-        if (ip->a < 1 || ip->a > 17 || ip->a == 8) {
+        if (!isAllocatableGcCode(ip->a)) {
             sync();
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
         }

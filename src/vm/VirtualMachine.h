@@ -9,6 +9,7 @@
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
 #include "vm/Callbacks.h"
+#include "vm/EntryPoints.h"
 #include "vm/PreparedCode.h"
 #include "vm/ProgramTables.h"
 
@@ -40,29 +41,6 @@ struct StoredMethodCall {
     Vec<int> levels;
     TInt32 resultLevel = -1;
 };
-
-// The entry points resolved at load, in resolution order.
-enum EntryPoint : TInt32 {
-    EntryGlobalInit,
-    EntryMain,
-    EntrySystemTimer,
-    EntryDraw,
-    EntryKeyPressed,
-    EntryKeyReleased,
-    EntryPointerEvent,
-    EntryPointerPressed,
-    EntryPointerDragged,
-    EntryPointerReleased,
-    EntryExit,
-    EntryForeground,
-    EntryBackground,
-    EntryOrientation,
-    EntryInternalThrow,
-    EntryPrintThrowable,
-    EntryPrintThrowableAndExit,
-    EntryPointCount
-};
-extern const char* const kEntrySignatures[EntryPointCount];
 
 class VirtualMachine : public MVMCallbackInterface, public InterfaceForCallingGc {
 public:
