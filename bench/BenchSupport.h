@@ -65,8 +65,10 @@ inline double timeEntryCalls(const std::string& name, const std::vector<TUint8>&
     double start = cpuSeconds();
     try {
         for (TInt32 i = 0; i < calls; ++i) vm.runEntryCall(vm.entryPoint(EntryMain), {}, {}, -1);
-    } catch (TInt32 code) {
-        throw std::runtime_error(name + ": the entry call ended with " + std::to_string(code));
+    } catch (const ExitRequest&) {
+        throw std::runtime_error(name + ": the entry call exited");
+    } catch (const HaltRequest&) {
+        throw std::runtime_error(name + ": the entry call halted");
     }
     double took = cpuSeconds() - start;
     if (!check(vm))

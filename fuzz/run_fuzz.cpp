@@ -21,7 +21,8 @@ void deliver(VirtualMachine& vm, Call call) {
     vm.setControlBudget(kControlBudget);
     try {
         call();
-    } catch (TInt32) {
+    } catch (const ExitRequest&) {
+    } catch (const HaltRequest&) {
     } catch (const ErrorHandlingException&) {
     }
     vmerr::clearPendingError();

@@ -25,7 +25,7 @@ TInt32 capacityFor(TInt64 n) {
     TInt64 c = n * 6 / 5;  // floor(n * 1.2)
     if (c < 10) c = 10;
     if (n < 0) vmerr::raise(vmerr::InvalidArgument);
-    if (c > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
+    if (c > kMaxCapacity) vmerr::raise(vmerr::msg::StringTooLarge);
     return TInt32(c);
 }
 
@@ -360,7 +360,7 @@ TInt32 OString::replaceAll(const OString& pattern, const OString& replacement, T
     if (hits == 0) return 0;
     const TInt32 r = replacement.length();
     const TInt64 total = length() + TInt64(hits) * (r - m);
-    if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
+    if (total > kMaxCapacity) vmerr::raise(vmerr::msg::StringTooLarge);
     if (total == 0) {
         release();
         return hits;
@@ -437,7 +437,7 @@ void OString::repeat(TInt32 n) {
     TInt32 len = length();
     if (n == 1 || len == 0) return;
     TInt64 total = TInt64(len) * n;
-    if (total > kMaxCapacity) vmerr::raise(vmerr::InvalidArgument, "String too large");
+    if (total > kMaxCapacity) vmerr::raise(vmerr::msg::StringTooLarge);
     if (!(unshared() && total <= pBuffer->capacity)) {
         OStringBuffer* b = newBuffer(total);
         copyUnits(b->data, pBuffer->data, len);

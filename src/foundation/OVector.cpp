@@ -66,7 +66,7 @@ TUint8* OVectorBase::openGap(TInt32 pos, TInt32 k) {
 
 // Moves the elements into a fresh block, leaving gapLen zeroed elements at gapPos.
 void OVectorBase::regrow(TInt64 newCapacity, TInt32 gapPos, TInt32 gapLen) {
-    if (newCapacity * elementBytes_ > kMaxStorageBytes) vmerr::raise(vmerr::InvalidArgument, "Vector too large");
+    if (newCapacity * elementBytes_ > kMaxStorageBytes) vmerr::raise(vmerr::msg::VectorTooLarge);
     TUint32 bytes = TUint32(newCapacity * elementBytes_);
     VMAddr fresh = heap_->allocate(bytes, 0, GC_CODE_PLAIN);
     if (size_ > 0) {

@@ -17,17 +17,10 @@ PendingError& pending() {
 
 const char* nameText(TInt32 code) {
     switch (code) {
-    case 1: return "NullPointerException";
-    case 2: return "IndexOutOfBoundsException";
-    case 3: return "DivisionByZeroException";
-    case 4: return "DataFormatException: ";
-    case 5: return "RangeException";
-    case 6: return "InvalidArgumentException";
-    case 7: return "IOException";
-    case 8: return "MathException";
-    case 9: return "AssertionFailedException";
-    case 10: return "VMException";
-    case 13: return "UnsupportedFeatureException";
+#define VMERR_NAME(name, value, exceptionName) \
+    case value: return exceptionName;
+        VMERR_CODES(VMERR_NAME)
+#undef VMERR_NAME
     default: return nullptr;
     }
 }
@@ -35,7 +28,7 @@ const char* nameText(TInt32 code) {
 
 namespace vmerr {
 // Made at start-up, read by every thread: raising it allocates nothing.
-const CAppsString kOutOfMemoryText = composeErrorText(InvalidArgument, CAppsString("Out of memory"));
+const CAppsString kOutOfMemoryText = composeErrorText(msg::OutOfMemory.code, CAppsString(msg::OutOfMemory.text));
 
 CAppsString composeErrorText(TInt32 code, const CAppsString& message) {
     CAppsString text;
@@ -61,7 +54,7 @@ void prepareOutOfMemory() { (void)pending(); }
 
 void setOutOfMemory() {
     PendingError& p = pending();
-    p.code = InvalidArgument;
+    p.code = msg::OutOfMemory.code;
     p.outOfMemory = true;
 }
 
@@ -75,6 +68,18 @@ void raise(TInt32 code) { raise(code, CAppsString()); }
 void raise(TInt32 code, std::string_view latin1Message) { raise(code, CAppsString(latin1Message)); }
 
 void raise(TInt32 code, const char* latin1Message) { raise(code, std::string_view(latin1Message)); }
+
+void raise(const Message& message) { raise(message.code, message.text); }
+
+void raise(const Message& message, const CAppsString& detail) {
+    raise(message.code, CAppsString(message.text).append(detail));
+}
+
+void raise(const Message& message, std::string_view latin1Detail) {
+    raise(message.code, CAppsString(message.text).appendLatin1(latin1Detail));
+}
+
+void raise(const Message& message, const char* latin1Detail) { raise(message, std::string_view(latin1Detail)); }
 
 TInt32 pendingErrorCode() { return pending().code; }
 

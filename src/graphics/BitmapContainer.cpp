@@ -11,7 +11,7 @@
 #include <cstring>
 
 namespace {
-[[noreturn]] void tooLarge() { vmerr::raise(vmerr::InvalidArgument, "Bitmap too large"); }
+[[noreturn]] void tooLarge() { vmerr::raise(vmerr::msg::BitmapTooLarge); }
 
 const BitmapContainer* containerOf(const VMBitmap& b) { return dynamic_cast<const BitmapContainer*>(&b); }
 }  // namespace

@@ -45,18 +45,18 @@ VMAddr decodeFont(VMHeap& heap, const TUint8* bytes, TInt32 n) {
 }
 
 VMAddr createNativeFont(VMHeap& heap, TInt32 size) {
-    if (size < 0 || size > 2) vmerr::raise(vmerr::InvalidArgument, "Unknown font size");
+    if (size < 0 || size > 2) vmerr::raise(vmerr::msg::UnknownFontSize);
     return CAppsFont::adopt(heap, std::make_unique<NativeFont>());
 }
 
 VMAddr LoadBitmapFromFile(VirtualMachine& vm, const OString& name, TBool asFont) {
-    if (name.isEmpty()) vmerr::raise(vmerr::InvalidArgument, "Filename is empty");
+    if (name.isEmpty()) vmerr::raise(vmerr::msg::FilenameIsEmpty);
     std::unique_ptr<CAppsFileReader> reader = vm.host() ? vm.host()->openForReading(name, 0) : nullptr;
-    if (!reader) vmerr::raise(vmerr::IO, CAppsString("Could not open file: ").appendUnits(name.data(), name.length()));
+    if (!reader) vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString().appendUnits(name.data(), name.length()));
     TUint32 size = reader->size();
-    if (size == 0) vmerr::raise(vmerr::InvalidArgument, "File is empty");
+    if (size == 0) vmerr::raise(vmerr::msg::FileIsEmpty);
     // No picture under the size limit comes in a file twice as large.
-    if (size > 2 * BitmapContainer::kMaxPixelBytes) vmerr::raise(vmerr::InvalidArgument, "Bitmap too large");
+    if (size > 2 * BitmapContainer::kMaxPixelBytes) vmerr::raise(vmerr::msg::BitmapTooLarge);
     Vec<TUint8> bytes;
     if (!reader->read(bytes, TInt32(size)) || TUint32(bytes.getSize()) != size) vmerr::raise(vmerr::IO);
     reader.reset();

@@ -22,7 +22,7 @@ std::string pair(TInt64 a, TInt64 b) { return "(" + std::to_string(a) + ", " + s
 // A non-null bitmap handle (a null one is VM error 1 "NULL pointer").
 VMAddr bitmapHandle(GraphicsArgs& a, TInt32 i) {
     VMAddr b = a.handle(i);
-    if (b == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (b == 0) vmerr::raise(vmerr::msg::NullPointer);
     return b;
 }
 
@@ -34,7 +34,7 @@ void create(GraphicsArgs& a, VMAddr out, std::unique_ptr<BitmapContainer> bitmap
 }
 
 void storeLoaded(GraphicsArgs& a, VMAddr out, VMAddr handle) {
-    if (handle == 0) invalid("Could not load image");
+    if (handle == 0) vmerr::raise(vmerr::msg::CouldNotLoadImage);
     a.vm().memory().writeWord(out, handle);
     a.noResult();
 }
@@ -44,8 +44,8 @@ void createFilled(VirtualMachine& vm) {
     GraphicsArgs a(vm, 4);
     VMAddr out = destinationArg(a, 0);
     TInt32 w = a.word(1), h = a.word(2);
-    if (w < 0) invalid("Width should be non-negative");
-    if (h < 0) invalid("Height should be non-negative");
+    if (w < 0) vmerr::raise(vmerr::msg::NegativeWidth);
+    if (h < 0) vmerr::raise(vmerr::msg::NegativeHeight);
     std::unique_ptr<BitmapContainer> bitmap;
     if (w > 0 && h > 0) {
         bitmap = std::make_unique<BitmapContainer>(w, h);
@@ -91,7 +91,7 @@ void decodeAll(VirtualMachine& vm) {
     GraphicsArgs a(vm, 2);
     VMAddr out = destinationArg(a, 0);
     OVector<TInt8>& bytes = byteVectorArg(a, 1);
-    if (bytes.isEmpty()) invalid("byte[] is empty");
+    if (bytes.isEmpty()) vmerr::raise(vmerr::msg::ByteArrayIsEmpty);
     storeLoaded(a, out, decodeBitmap(a.heap(), reinterpret_cast<const TUint8*>(bytes.data()), bytes.size()));
 }
 
@@ -101,7 +101,7 @@ void decodeRange(VirtualMachine& vm) {
     VMAddr out = destinationArg(a, 0);
     OVector<TInt8>& bytes = byteVectorArg(a, 1);
     ElementRange r = vectorops::normalisedRange(a.word(2), a.word(3), bytes.size());
-    if (r.count == 0) invalid("size is zero");
+    if (r.count == 0) vmerr::raise(vmerr::msg::SizeIsZero);
     const auto* data = reinterpret_cast<const TUint8*>(bytes.data()) + r.start;
     storeLoaded(a, out, decodeBitmap(a.heap(), data, r.count));
 }

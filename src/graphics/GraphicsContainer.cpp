@@ -45,7 +45,7 @@ GraphicsContainer::GraphicsContainer(QSharedPointer<QPixmap> pixmap)
 }
 
 GraphicsContainer::GraphicsContainer(BitmapContainer& bitmap) {
-    if (bitmap.size().isEmpty()) vmerr::raise(vmerr::VM, "GraphicsContainer: invalid bitmap");
+    if (bitmap.size().isEmpty()) vmerr::raise(vmerr::msg::InvalidContainerBitmap);
     pixmapOwner_ = bitmap.drawingPixmap();
     device_ = pixmapOwner_.data();
     begin();

@@ -22,7 +22,7 @@ template <typename T>
 T* objectOf(VMHeap& heap, VMAddr ref) {
     static_assert(std::is_final_v<T>);
     GCObject* o = heap.object(ref);
-    if (typeid(*o) != typeid(T)) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (typeid(*o) != typeid(T)) vmerr::raise(vmerr::msg::InvalidTypeId);
     return static_cast<T*>(o);
 }
 
@@ -35,8 +35,8 @@ VMAddr newHandle(VMHeap& heap, TUint32 kind, VMAddr surface, VMAddr bitmap) {
     return h;
 }
 
-void requireBitmap(VMHeap& heap, VMAddr handle, const char* message) {
-    if (kindOf(heap, handle) != BitmapHandle) vmerr::raise(vmerr::VM, message);
+void requireBitmap(VMHeap& heap, VMAddr handle, const vmerr::Message& message) {
+    if (kindOf(heap, handle) != BitmapHandle) vmerr::raise(message);
 }
 
 BitmapContainer* containerAt(VMHeap& heap, VMAddr handle) {
@@ -81,19 +81,19 @@ VMAddr adoptBitmap(VMHeap& heap, std::unique_ptr<BitmapContainer> bitmap) {
 }
 
 TUint32 kindOf(VMHeap& heap, VMAddr handle) {
-    if (handle == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (handle == 0) vmerr::raise(vmerr::msg::NullPointer);
     HeapEntry* he = heap.liveEntry(handle);
     if (!he || he->gcCode != GC_CODE_PAIR || he->size < 12) return 0;
     return heap.memory().readWord(handle);
 }
 
 BitmapContainer* bitmapOf(VMHeap& heap, VMAddr handle) {
-    requireBitmap(heap, handle, "Invalid typeid on bitmap");
+    requireBitmap(heap, handle, vmerr::msg::InvalidTypeIdOnBitmap);
     return containerAt(heap, handle);
 }
 
 void detachSurface(VMHeap& heap, VMAddr handle) {
-    requireBitmap(heap, handle, "Invalid bitmap handle");
+    requireBitmap(heap, handle, vmerr::msg::InvalidBitmapHandle);
     forgetSurface(heap, handle);
 }
 
@@ -105,7 +105,7 @@ void setBitmap(VMHeap& heap, VMAddr handle, VMAddr container) {
 GraphicsContainer* surfaceOf(VMHeap& heap, VMAddr handle) {
     TUint32 kind = kindOf(heap, handle);
     if (kind == BitmapHandle) return bitmapSurface(heap, handle);
-    if (kind != CanvasHandle) vmerr::raise(vmerr::VM, "Invalid object type ID");
+    if (kind != CanvasHandle) vmerr::raise(vmerr::msg::InvalidObjectTypeId);
     VMAddr surface = heap.memory().readWord(handle + kSurfaceWord);
     if (surface == 0) return nullptr;
     return objectOf<GraphicsContainer>(heap, surface);

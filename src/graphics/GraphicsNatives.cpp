@@ -44,7 +44,7 @@ void drawText(GraphicsArgs& a, const OString& s, ElementRange r, QPoint at, TUin
     GraphicsContainer* surface = surfaceOf(a.heap(), g);
     if (!surface || fontWord == 0) return;
     auto* font = dynamic_cast<CAppsFont*>(a.heap().findObject(fontWord));
-    if (!font) vmerr::raise(vmerr::InvalidArgument, "Draw string: invalid font type");
+    if (!font) vmerr::raise(vmerr::msg::InvalidFontType);
     font->draw(*surface, s, r.start, r.count, at, colour);
 }
 

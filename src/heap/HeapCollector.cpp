@@ -181,7 +181,7 @@ void VMHeap::verify() {
         while (!isTrailing(pool, he)) {
             bool f = isFree(he);
             if (f && previousFree) corrupted();  // free neighbours must have merged
-            if (!f && (he->gcCode == GC_CODE_FREE || he->gcCode >= GC_CODE_TERMINATOR)) corrupted();
+            if (!f && !isLiveGcCode(he->gcCode)) corrupted();
             (f ? freeCount : used) += 1;
             previousFree = f;
             he = next(pool, he);

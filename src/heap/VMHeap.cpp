@@ -16,7 +16,7 @@ TUint32 roundUp4(TUint32 size) {
 }
 }  // namespace
 
-void VMHeap::corrupted() { vmerr::raise(vmerr::VM, "Heap corrupted"); }
+void VMHeap::corrupted() { vmerr::raise(vmerr::msg::HeapCorrupted); }
 
 VMHeap::VMHeap(VMMemory& memory, MVMCallbackInterface* callback, TUint32 defaultPoolCapacity,
                ClassLayoutTables layout)
@@ -373,9 +373,9 @@ GCObject* VMHeap::findObject(VMAddr ref) {
 }
 
 GCObject* VMHeap::object(VMAddr ref) {
-    if (ref == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (ref == 0) vmerr::raise(vmerr::msg::NullPointer);
     GCObject* o = findObject(ref);
-    if (!o) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (!o) vmerr::raise(vmerr::msg::InvalidTypeId);
     return o;
 }
 

@@ -88,7 +88,7 @@ public:
     template <typename T>
     T* objectAs(VMAddr ref) {
         T* t = dynamic_cast<T*>(object(ref));
-        if (!t) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+        if (!t) vmerr::raise(vmerr::msg::InvalidTypeId);
         return t;
     }
     TInt32 liveObjectCount() const { return TInt32(objects_.size() - freeHandles_.size()); }

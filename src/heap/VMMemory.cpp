@@ -56,6 +56,6 @@ void VMMemory::raiseBadAddress(VMAddr a) {
 }
 
 void VMMemory::raiseBadAccess(VMAddr a) {
-    if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (a == 0) vmerr::raise(vmerr::msg::NullPointer);
     raiseBadAddress(a);
 }

@@ -37,7 +37,7 @@ TInt32 ExtensionTable::call(TInt32 extension, TInt32 function, TInt32 sp, TInt32
         if (!objects_[i]) break;
         return objects_[i]->callDllNative(function, sp, stack);
     }
-    vmerr::raise(vmerr::VM, "Dll not supported");
+    vmerr::raise(vmerr::msg::DllNotSupported);
 }
 
 DeviceExtension* ExtensionTable::find(TInt32 extension) const {

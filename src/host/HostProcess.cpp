@@ -110,8 +110,9 @@ void callVm(const std::function<void()>& call) {
     if (gEnding) return;  // a message box's own loop is running: the machine is done
     try {
         call();
-    } catch (TInt32 end) {
-        if (end == -1) endProcess(0);
+    } catch (const ExitRequest&) {
+        endProcess(0);
+    } catch (const HaltRequest&) {
         fatalEnd();
     } catch (const ErrorHandlingException&) {
         fatalEnd();

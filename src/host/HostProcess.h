@@ -9,8 +9,8 @@
 
 namespace host {
 
-// Runs one call into the machine. Exit (-1) ends the process with status 0;
-// halt (-2) and an escaping VM error write the "FATAL: " line of the pending
+// Runs one call into the machine. An exit ends the process with status 0; a
+// halt and an escaping VM error write the "FATAL: " line of the pending
 // error and end it with status 1 (any other exception: its own text). Once
 // the process is ending, calls are dropped.
 void callVm(const std::function<void()>& call);

@@ -84,7 +84,7 @@ public:
     std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32 flag) override;
     bool deleteFile(const OString& path) override;
     bool fileExists(const OString& path) override;
-    TInt32 fileService5(TInt32 argument) override;
+    TInt32 reservedFileQuery(TInt32 argument) override;
     bool renameFile(const OString& from, const OString& to) override;
     bool listDirectory(const OString& path, Vec<OString>& files, Vec<OString>& directories) override;
     bool createDirectory(const OString& path) override;
@@ -93,8 +93,8 @@ public:
     bool directoryExists(const OString& path) override;
 
     // --- FrameworkServices ------------------------------------------------------
-    TInt32 service12() override;
-    TInt32 service13() override;
+    TInt32 primaryHostValue() override;
+    TInt32 secondaryHostValue() override;
     OString pathSeparator() override;
     OString platformName() override;
     TInt32 currentMillis() override;
@@ -103,9 +103,9 @@ public:
     bool openLog(const OString& path) override;
     TInt32 exitMessage(const OString& message) override;
     void exit() override;
-    TInt32 service23() override;
-    TInt32 service24(TInt32 a, TInt32 b) override;
-    void service25(bool flag, TInt32 value) override;
+    TInt32 reservedQuery() override;
+    TInt32 reservedPairQuery(TInt32 a, TInt32 b) override;
+    void reservedSetting(bool flag, TInt32 value) override;
     void screenFlag(bool flag) override;
     void setOrientation(TInt32 value) override;
     TInt32 orientation() override;
@@ -117,7 +117,7 @@ public:
     TInt32 addTimer(TInt32 listener, TInt32 delay) override;
     TInt32 removeTimer(TInt32 id) override;
     bool updateTimerDelay(TInt32 id, TInt32 newDelay) override;
-    TInt32 service37() override;
+    TInt32 reservedLateQuery() override;
     OString rootDirectory() override;
 
 public slots:

@@ -21,7 +21,7 @@ bool MainView::deleteFile(const OString& path) { return files.deleteFile(path); 
 
 bool MainView::fileExists(const OString& path) { return files.fileExists(path); }
 
-TInt32 MainView::fileService5(TInt32) { return 0; }
+TInt32 MainView::reservedFileQuery(TInt32) { return 0; }
 
 bool MainView::renameFile(const OString& from, const OString& to) { return files.renameFile(from, to); }
 
@@ -99,13 +99,13 @@ TInt32 MainView::callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TIn
 OString MainView::rootDirectory() { return rootDirectory_; }
 OString MainView::pathSeparator() { return OString("/"); }
 OString MainView::platformName() { return OString("maemo"); }
-TInt32 MainView::service12() { return 0; }
-TInt32 MainView::service13() { return 0; }
-TInt32 MainView::service23() { return 0; }
-TInt32 MainView::service24(TInt32, TInt32) { return 0; }
-void MainView::service25(bool, TInt32) {}
+TInt32 MainView::primaryHostValue() { return 0; }
+TInt32 MainView::secondaryHostValue() { return 0; }
+TInt32 MainView::reservedQuery() { return 0; }
+TInt32 MainView::reservedPairQuery(TInt32, TInt32) { return 0; }
+void MainView::reservedSetting(bool, TInt32) {}
 void MainView::screenFlag(bool) {}
 void MainView::busyNotice(bool) {}
 void MainView::addOrientationListener(TInt32) {}
 void MainView::removeOrientationListener(TInt32) {}
-TInt32 MainView::service37() { return 0; }
+TInt32 MainView::reservedLateQuery() { return 0; }

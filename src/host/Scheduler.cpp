@@ -25,7 +25,7 @@ void Timer::timeout() {
 }
 
 TInt32 Scheduler::addTimer(TInt32 listener, TUint32 delay) {
-    if (!vm_) vmerr::raise(vmerr::VM, "vm != 0");
+    if (!vm_) vmerr::raise(vmerr::msg::NoMachine);
     BudgetCharge charge(Timer::kHostBytes, &vm_->budget());
     MemoryBudget::requireHostMemory(64 << 10);  // Qt's connect does not survive failing to allocate
     timers_.push_back(std::make_unique<Timer>(vm_, listener, delay, std::move(charge), stepped()));

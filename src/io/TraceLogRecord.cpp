@@ -46,7 +46,7 @@ TInt64 readInt64(CAppsFileReader& reader) { return TInt64(readBigEndian(reader, 
 
 void readAndCheckType(CAppsFileReader& reader, int expectedType) {
     if (expectedType < 0 || expectedType >= 255)
-        vmerr::raise(vmerr::AssertionFailed, "expectedType < 255");
+        vmerr::raise(vmerr::msg::TraceTypeInRange);
     const TUint8 type = readByte(reader);
     if (type == expectedType) return;
     failRead(CAppsString("invalid type (expecting type: ")

@@ -30,8 +30,8 @@ void hostInt(VirtualMachine& vm, TInt32 value) {
 }
 
 void elapsedMillis(VirtualMachine& vm) { hostInt(vm, host(vm).elapsedMillis()); }
-void hostValue13(VirtualMachine& vm) { hostInt(vm, host(vm).service13()); }
-void hostValue12(VirtualMachine& vm) { hostInt(vm, host(vm).service12()); }
+void hostValue13(VirtualMachine& vm) { hostInt(vm, host(vm).secondaryHostValue()); }
+void hostValue12(VirtualMachine& vm) { hostInt(vm, host(vm).primaryHostValue()); }
 void currentMillis(VirtualMachine& vm) { hostInt(vm, host(vm).currentMillis()); }
 
 void callStack(VirtualMachine& vm) {

@@ -10,12 +10,12 @@
 // Every call takes a stack word, but a throw routine that pops its own
 // arguments could otherwise nest calls without end.
 void VirtualMachine::checkCallDepth() const {
-    if (descriptorStack_.getSize() >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    if (descriptorStack_.getSize() >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
 }
 
 void VirtualMachine::checkDescriptor(TInt32 descriptor) const {
     if (descriptor >= tables_.descriptors.getSize())
-        vmerr::raise(vmerr::VM, "Invalid method descriptor");
+        vmerr::raise(vmerr::msg::InvalidMethodDescriptor);
 }
 
 TInt32 VirtualMachine::frameBaseFor(TInt32 descriptor) const {
@@ -61,7 +61,7 @@ void VirtualMachine::throwObject(TInt32 nextPc) {
             caught = r.classIndex == k || r.classIndex < 1;
         --handlerTop_;
         if (!caught) continue;
-        if (r.savedSp + 1 >= kStackWords || r.savedSp < -1) vmerr::raise(vmerr::VM, "Stack overflow");
+        if (r.savedSp + 1 >= kStackWords || r.savedSp < -1) vmerr::raise(vmerr::msg::StackOverflow);
         sp_ = r.savedSp + 1;
         stack_[sp_] = TInt32(object);
         while (descriptorStack_.getSize() > r.callDepth) {
@@ -75,7 +75,7 @@ void VirtualMachine::throwObject(TInt32 nextPc) {
 }
 
 TInt32 VirtualMachine::pushConverted(TInt32 levelDifference, TInt32 value) {
-    if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
     TInt32 v = levelConvert(levelDifference, value, GC_CODE_REFERENCE_CELL);
     stack_[++sp_] = v;
     return v;
@@ -88,7 +88,7 @@ void VirtualMachine::uncaughtThrow(VMAddr object, TInt32 nextPc) {
     if (address < 0) runtimeError(nullptr, pc_, CAppsString("Uncaught exception"));
     TInt32 level = handles_[h].parameterLevels.isEmpty() ? 0 : handles_[h].parameterLevels[0];
     pushConverted(level - 1, TInt32(object));
-    if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
     ++sp_;
     pushCall(nextPc, descriptor);
     pc_ = address;
@@ -108,7 +108,7 @@ void VirtualMachine::internalThrow(TInt32 code, const CAppsString& text) {
     VMAddr cell = newString(OString(text.data(), text.getSize()));
     pushConverted(levels.getSize() > 0 ? levels[0] : 0, code);
     pushConverted(levels.getSize() > 1 ? levels[1] - 1 : 0, TInt32(cell));
-    if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
     ++sp_;
     descriptorStack_.append(-1);
     frameBaseStack_.append(sp_);

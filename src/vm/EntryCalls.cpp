@@ -7,26 +7,6 @@
 #include <new>
 #include <vector>
 
-const char* const kEntrySignatures[EntryPointCount] = {
-    "::global::init",
-    "main",
-    "<systemtimerlistener>.systemtimerevent",
-    "<application>.draw to<canvas>",
-    "<application>.key pressed<keyevent>",
-    "<application>.key released<keyevent>",
-    "<application>.pointer event<int>at x<int>y<int>modifiers<int>",
-    "<application>.pointer pressed at<position>",
-    "<application>.pointer dragged to<position>",
-    "<application>.pointer released at<position>",
-    "<application>.exit event",
-    "<application>.foreground event",
-    "<application>.background event",
-    "<screenorientationlistener>.screen orientation changed to<orientation>",
-    "vminternalthrow<int>,<string>",
-    "vmprintthrowable<throwable>",
-    "vmprintthrowableandexit<throwable>",
-};
-
 struct VirtualMachine::SignatureParts {
     Vec<CAppsString> parts;
     bool hasResult = false;
@@ -132,7 +112,7 @@ void VirtualMachine::endEntryCall() {
 }
 
 // Runs until the entry method returns; VM errors become bytecode exceptions,
-// halt and exit leave as the integers -2 and -1.
+// halt and exit leave as HaltRequest and ExitRequest.
 void VirtualMachine::runUntilReturn() {
     static const CAppsString kUnexpected("UNEXPECTED EXCEPTION");
     for (;;) {
@@ -150,12 +130,13 @@ void VirtualMachine::runUntilReturn() {
         }
         if (code == vmerr::Exit || code == vmerr::Halt) {
             endEntryCall();
-            throw TInt32(code == vmerr::Exit ? -1 : -2);
+            if (code == vmerr::Exit) throw ExitRequest();
+            throw HaltRequest();
         }
         if (budget_ >= 0 && budget_-- == 0) {  // an internal throw is a transfer of control too
             vmerr::clearPendingError();
             endEntryCall();
-            throw TInt32(-2);
+            throw HaltRequest();
         }
         try {
             // The text is read where it lies: a copy could fail for want of memory.
@@ -164,7 +145,7 @@ void VirtualMachine::runUntilReturn() {
             vmerr::clearPendingError();
         } catch (...) {
             endEntryCall();  // not even the throw routine can run: the call halts
-            throw TInt32(-2);
+            throw HaltRequest();
         }
     }
 }
@@ -195,7 +176,7 @@ TInt32 VirtualMachine::runEntryCall(TInt32 handle, const Vec<int>& arguments, co
         for (TInt32 i = 0; i < arguments.getSize(); ++i) {
             TInt32 level = i < h.parameterLevels.getSize() ? h.parameterLevels[i] : 0;
             TInt32 given = i < levels.getSize() ? levels[i] : 0;
-            if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+            if (sp_ + 1 >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
             stack_[sp_++] = levelConvert(level - given, arguments[i], GC_CODE_REFERENCE_CELL);
         }
         const ExportedMethod& m = tables_.exportedMethods[h.exportedMethod];

@@ -38,5 +38,5 @@ void FrameworkServices::log(const OString& message) {
 void FrameworkServices::exit() { std::exit(0); }
 
 TInt32 FrameworkServices::callDllNative(TInt32, TInt32, TInt32, TInt32*) {
-    vmerr::raise(vmerr::VM, "Dll not supported");
+    vmerr::raise(vmerr::msg::DllNotSupported);
 }

@@ -21,7 +21,8 @@ public:
     virtual std::unique_ptr<CAppsFileReader> openForReading(const OString& path, TInt32 flag);  // 2
     virtual bool deleteFile(const OString& path) { (void)path; return false; }                  // 3
     virtual bool fileExists(const OString& path) { (void)path; return false; }                  // 4
-    virtual TInt32 fileService5(TInt32 argument) { (void)argument; return 0; }                  // 5
+    // 5: a file query that other hosts fill; 0 here.
+    virtual TInt32 reservedFileQuery(TInt32 argument) { (void)argument; return 0; }
     virtual bool renameFile(const OString& from, const OString& to) { (void)from; (void)to; return false; }  // 6
     // 7: files then directories; outputs untouched on failure.
     virtual bool listDirectory(const OString& path, Vec<OString>& files, Vec<OString>& directories) {
@@ -36,8 +37,9 @@ public:
 
 class FrameworkServices : public FileSystemServices {
 public:
-    virtual TInt32 service12() { return 0; }
-    virtual TInt32 service13() { return 0; }
+    // 12 and 13: host values that System natives 7 and 6 hand to bytecode; 0 here.
+    virtual TInt32 primaryHostValue() { return 0; }
+    virtual TInt32 secondaryHostValue() { return 0; }
     virtual OString pathSeparator() { return OString("/"); }  // 14
     virtual OString platformName() { return OString("maemo"); }  // 15
     virtual TInt32 currentMillis();  // 16: milliseconds since the epoch, truncated to 32 bits
@@ -48,9 +50,10 @@ public:
     virtual bool openLog(const OString& path) { (void)path; return false; }  // 20
     virtual TInt32 exitMessage(const OString& message) { (void)message; return 0; }  // 21
     virtual void exit();  // 22: ends the process with status 0
-    virtual TInt32 service23() { return 0; }
-    virtual TInt32 service24(TInt32 a, TInt32 b) { (void)a; (void)b; return 0; }
-    virtual void service25(bool flag, TInt32 value) { (void)flag; (void)value; }
+    // 23 to 25: slots that other hosts fill and nothing here calls; 0 and no effect.
+    virtual TInt32 reservedQuery() { return 0; }
+    virtual TInt32 reservedPairQuery(TInt32 a, TInt32 b) { (void)a; (void)b; return 0; }
+    virtual void reservedSetting(bool flag, TInt32 value) { (void)flag; (void)value; }
     virtual void screenFlag(bool flag) { (void)flag; }  // 26
     virtual void setOrientation(TInt32 orientation) { (void)orientation; }  // 27
     virtual TInt32 orientation() { return 0; }  // 28
@@ -65,6 +68,6 @@ public:
     virtual TInt32 addTimer(TInt32 listener, TInt32 delay) { (void)listener; (void)delay; return 0; }  // 34
     virtual TInt32 removeTimer(TInt32 id) { (void)id; return 0; }  // 35: the listener
     virtual bool updateTimerDelay(TInt32 id, TInt32 newDelay) { (void)id; (void)newDelay; return false; }  // 36
-    virtual TInt32 service37() { return 0; }
+    virtual TInt32 reservedLateQuery() { return 0; }  // 37: as 23
     virtual OString rootDirectory() { return OString(); }  // 38
 };

@@ -71,7 +71,7 @@ void VirtualMachine::scanFrame(const MethodGCInfo& g, TInt32 base, TInt32 top) {
         TInt32 i = at(o, 0);
         if (i < 0 || stack_[i] == 0 || pointsIntoStack(TUint32(stack_[i]))) continue;
         HeapEntry* he = heap_.liveEntry(TUint32(stack_[i]));
-        if (!he || he->gcCode < 1 || he->gcCode > 17)
+        if (!he || !isLiveGcCode(he->gcCode))
             runtimeError(nullptr, pc_, CAppsString("Invalid mem alloc gc code"));
         if (he->mark == 0) heap_.mark(TUint32(stack_[i]));
     }

@@ -69,7 +69,7 @@ TInt32 shiftLeft(TInt32 v, TInt32 n) {
 
 TInt32 byteDivide(TInt32 a, TInt32 b, bool remainderOnly) {
     TInt32 x = TInt8(a), y = TInt8(b);
-    if (y == 0) vmerr::raise(vmerr::DivisionByZero, "Division by zero.");
+    if (y == 0) vmerr::raise(vmerr::msg::DivisionByZero);
     return remainderOnly ? remainder(x, y) : divide(x, y);
 }
 
@@ -92,13 +92,10 @@ void VirtualMachine::run() {
 #define MCB_LABEL(name, ...) &&L_##name,
         MCB_INSTRUCTIONS(MCB_LABEL)
 #undef MCB_LABEL
-        &&L_InvalidOpcode, &&L_CutOff, &&L_EndOfCode,
-        &&L_LtJump, &&L_LeJump, &&L_GtJump, &&L_GeJump, &&L_EqJump, &&L_NeJump, &&L_IncrementLocal,
-        &&L_AddLocalToLocal,
-        &&L_JumpToLt, &&L_JumpToLe, &&L_JumpToGt, &&L_JumpToGe, &&L_JumpToEq, &&L_JumpToNe,
-        &&L_StepToLt, &&L_StepToLe, &&L_StepToGt, &&L_StepToGe, &&L_StepToEq, &&L_StepToNe,
-        &&L_AddStepToLt, &&L_AddStepToLe, &&L_AddStepToGt, &&L_AddStepToGe, &&L_AddStepToEq, &&L_AddStepToNe,
-        &&L_LoadAddConstant, &&L_LoadSubConstant, &&L_CopyLocal};
+#define MCB_EXTRA_LABEL(name) &&L_##name,
+        MCB_EXTRA_HANDLERS(MCB_EXTRA_LABEL)
+#undef MCB_EXTRA_LABEL
+    };
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     TInt32 pc = pc_;
@@ -130,16 +127,16 @@ void VirtualMachine::run() {
     };
     auto localIndex = [&sp](TInt32 k) {
         TInt64 i = TInt64(sp) + 1 + k;
-        if (i < 0 || i >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+        if (i < 0 || i >= kStackWords) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
         return TInt32(i);
     };
     auto inStack = [](TInt64 i) { return TUint64(i) < TUint64(kStackWords); };
     auto belowTop = [&sp](TInt64 i) { return TUint64(i) < TUint64(TInt64(sp) + 1); };
     auto needPush = [&sp](TInt64 n) {
-        if (TInt64(sp) + n >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+        if (TInt64(sp) + n >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
     };
     auto needPop = [&sp](TInt64 n) {
-        if (TInt64(sp) - n < -1) vmerr::raise(vmerr::VM, "Stack underflow");
+        if (TInt64(sp) - n < -1) vmerr::raise(vmerr::msg::StackUnderflow);
     };
     auto sync = [&] {
         sp_ = sp;
@@ -220,7 +217,7 @@ void VirtualMachine::run() {
     } while (0)
 #define FIELD_ADDRESS(op)                                                   \
     do {                                                                    \
-        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");   \
+        if (s[sp] == 0) vmerr::raise(vmerr::msg::NullPointer);              \
         s[sp] = TInt32(TUint32(s[sp]) + TUint32(ip->a) * 4u);               \
         NEXT_AS(op);                                                        \
     } while (0)
@@ -289,9 +286,9 @@ void VirtualMachine::run() {
     }
     L_Return: {
         TInt64 at = TInt64(sp) - ip->a;
-        if (at < 0 || at >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+        if (at < 0 || at >= kStackWords) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
         TInt64 newSp = TInt64(sp) - codeWord(pc + 5);
-        if (newSp < -1 || newSp >= kStackWords) vmerr::raise(vmerr::VM, "Stack underflow");
+        if (newSp < -1 || newSp >= kStackWords) vmerr::raise(vmerr::msg::StackUnderflow);
         TInt32 target = s[at];
         if (!descriptorStack_.isEmpty()) {
             descriptorStack_.takeLast();
@@ -308,7 +305,7 @@ void VirtualMachine::run() {
     }
     L_Alloc: {
         GcCode c = GcCode(TUint8(ip->a));
-        if (ip->a < 1 || ip->a > 17 || ip->a == 8) {
+        if (!isAllocatableGcCode(ip->a)) {
             sync();
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
         }
@@ -463,7 +460,7 @@ void VirtualMachine::run() {
         NEXT();
     L_ZeroWords:
     L_ZeroWordsW: {
-        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (s[sp] == 0) vmerr::raise(vmerr::msg::NullPointer);
         if (ip->a > 0) {
             TUint32 bytes = wordBytes(TUint32(s[sp]), ip->a);
             std::memset(mem.ptr(TUint32(s[sp]), bytes), 0, bytes);
@@ -473,7 +470,7 @@ void VirtualMachine::run() {
     }
     L_CopyWords:
     L_CopyWordsW: {
-        if (s[sp] == 0 || s[sp - 1] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (s[sp] == 0 || s[sp - 1] == 0) vmerr::raise(vmerr::msg::NullPointer);
         if (ip->a > 0) {
             TUint32 bytes = wordBytes(TUint32(s[sp]), ip->a);
             TUint8* from = mem.ptr(TUint32(s[sp]), bytes);
@@ -485,9 +482,9 @@ void VirtualMachine::run() {
     L_LoadWords:
     L_LoadWordsW: {
         TInt32 n = ip->a;
-        if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        if (n < 0) vmerr::raise(vmerr::msg::InvalidWordCount);
         needPop(1);
-        if (s[sp] == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (s[sp] == 0) vmerr::raise(vmerr::msg::NullPointer);
         needPush(TInt64(n) - 1);
         const TUint8* from = n > 0 ? mem.ptr(TUint32(s[sp]), TUint32(n) * 4u) : nullptr;
         if (n == 2) {  // 64-bit values: a fixed-size copy the compiler inlines
@@ -503,10 +500,10 @@ void VirtualMachine::run() {
     L_StoreWords:
     L_StoreWordsW: {
         TInt32 n = ip->a;
-        if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        if (n < 0) vmerr::raise(vmerr::msg::InvalidWordCount);
         needPop(TInt64(n) + 1);
         TInt32 address = s[sp - n];
-        if (address == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (address == 0) vmerr::raise(vmerr::msg::NullPointer);
         if (n == 2) {
             TUint8* to = mem.ptr(TUint32(address), 8);
             TInt32 w[2];
@@ -526,7 +523,7 @@ void VirtualMachine::run() {
     }
     L_NewVector: {
         TUint32 handle = TUint32(s[sp]);
-        if (handle == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (handle == 0) vmerr::raise(vmerr::msg::NullPointer);
         TInt32& elementWord = word(handle + 4);
         TInt32& vectorWord = word(handle);
         sync();
@@ -536,14 +533,14 @@ void VirtualMachine::run() {
         NEXT();
     }
     L_PushHandler:
-        if (handlerTop_ + 1 >= kHandlerSlots) vmerr::raise(vmerr::VM, "Handler stack overflow");
+        if (handlerTop_ + 1 >= kHandlerSlots) vmerr::raise(vmerr::msg::HandlerStackOverflow);
         ++handlerTop_;
         handlers_[handlerTop_] = {ip->a, sp, mcb::handlerAddress(pc, mcb::kInstructions[ip->handler], codeWord(pc + 5)),
                                   descriptorStack_.getSize()};
         NEXT();
     L_DropHandlers: {
         TInt32 top = handlerTop_ + ip->a;
-        if (top < 0 || top >= kHandlerSlots) vmerr::raise(vmerr::VM, "Handler stack underflow");
+        if (top < 0 || top >= kHandlerSlots) vmerr::raise(vmerr::msg::HandlerStackUnderflow);
         handlerTop_ = top;
         NEXT();
     }
@@ -558,7 +555,7 @@ void VirtualMachine::run() {
     L_Free: {
         VMAddr object = VMAddr(s[sp]);
         if (object != 0) {
-            if (!heap_.liveEntry(object)) vmerr::raise(vmerr::VM, "Invalid free");
+            if (!heap_.liveEntry(object)) vmerr::raise(vmerr::msg::InvalidFree);
             heap_.free(object);
         }
         --sp;
@@ -582,7 +579,7 @@ void VirtualMachine::run() {
     L_Pack:
     L_PackW: {
         TInt32 n = ip->a;
-        if (n < 0) vmerr::raise(vmerr::VM, "Invalid word count");
+        if (n < 0) vmerr::raise(vmerr::msg::InvalidWordCount);
         needPop(n);
         needPush(1 - TInt64(n));
         VMAddr block = heap_.allocateWords(TUint32(n), GC_CODE_PLAIN);
@@ -667,7 +664,7 @@ void VirtualMachine::run() {
     }
     L_AllocToKeep:
     L_AllocTo: {
-        if (ip->a < 1 || ip->a > 17 || ip->a == 8) {
+        if (!isAllocatableGcCode(ip->a)) {
             sync();
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
         }
@@ -679,10 +676,10 @@ void VirtualMachine::run() {
     }
     L_FreeCell: {
         VMAddr cell = VMAddr(s[sp]);
-        if (cell == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (cell == 0) vmerr::raise(vmerr::msg::NullPointer);
         VMAddr object = VMAddr(word(cell));
         if (!heap_.liveEntry(cell) || (object != 0 && !heap_.liveEntry(object)))
-            vmerr::raise(vmerr::VM, "Invalid free");
+            vmerr::raise(vmerr::msg::InvalidFree);
         if (object != 0 && object != cell) heap_.free(object);  // a cell may hold itself
         heap_.free(cell);
         --sp;
@@ -702,7 +699,7 @@ void VirtualMachine::run() {
                                                                         : 1;
         TInt32 v = s[localIndex(ip->a)];
         for (TInt32 i = 0; i < times; ++i) v = word(v);
-        if (v == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (v == 0) vmerr::raise(vmerr::msg::NullPointer);
         s[++sp] = TInt32(TUint32(v) + TUint32(ip->x) * 4u);
         NEXT();
     }
@@ -891,7 +888,7 @@ void VirtualMachine::run() {
         sync();
         runtimeError(nullptr, pc, CAppsString("Internal error: execution ran past the end of the code"));
     L_StackFault:
-        vmerr::raise(vmerr::VM, sp < kStackBounds.lo[ip->handler] ? "Stack underflow" : "Stack overflow");
+        vmerr::raise(sp < kStackBounds.lo[ip->handler] ? vmerr::msg::StackUnderflow : vmerr::msg::StackOverflow);
     L_JumpOutside:
         sync();
         runtimeError(nullptr, pc, CAppsString("Internal error: jump outside the code"));

@@ -108,7 +108,7 @@ VMAddr VirtualMachine::newString(const OString& text) {
 
 OString& VirtualMachine::stringOf(VMAddr cell) {
     VMAddr object = memory_.readWord(cell);
-    if (object == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (object == 0) vmerr::raise(vmerr::msg::NullPointer);
     return *heap_.objectAs<OString>(object);
 }
 

@@ -35,8 +35,11 @@ namespace {
 TUint8 rowOf(mcb::Op op) { return TUint8(mcb::findInstruction(op) - mcb::kInstructions); }
 
 // The compares in the order of the fused handlers.
-constexpr mcb::Op kCompares[] = {mcb::Op::Lt, mcb::Op::Le, mcb::Op::Gt,
-                                 mcb::Op::Ge, mcb::Op::Eq, mcb::Op::Ne};
+constexpr mcb::Op kCompares[] = {
+#define MCB_COMPARE_OP(name) mcb::Op::name,
+    MCB_FUSED_COMPARES(MCB_COMPARE_OP, , )
+#undef MCB_COMPARE_OP
+};
 
 bool within(TUint8 handler, TUint16 first, TInt32 count) {
     return handler >= first && handler < first + count;

@@ -21,34 +21,61 @@ struct PreparedInstruction {
 };
 static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per code byte");
 
+// The six compares of the fused tests, in handler order.
+#define MCB_FUSED_COMPARES(X, prefix, suffix) \
+    X(prefix##Lt##suffix) X(prefix##Le##suffix) X(prefix##Gt##suffix) \
+    X(prefix##Ge##suffix) X(prefix##Eq##suffix) X(prefix##Ne##suffix)
+
+// The handlers after the instruction table's rows, in number order: three that
+// stop the run, then the fused sequences described in PreparedCode. The
+// interpreter has a label L_<name> for each.
+#define MCB_EXTRA_HANDLERS(X)                                           \
+    X(InvalidOpcode) X(CutOff) X(EndOfCode)                            \
+    MCB_FUSED_COMPARES(X, , Jump)                                      \
+    X(IncrementLocal) X(AddLocalToLocal)                               \
+    MCB_FUSED_COMPARES(X, JumpTo, )                                    \
+    MCB_FUSED_COMPARES(X, StepTo, )                                    \
+    MCB_FUSED_COMPARES(X, AddStepTo, )                                 \
+    X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal)
+
+namespace handler {
+enum : TUint16 {
+    LastInstructionRow = TUint16(mcb::kInstructionCount - 1),
+#define MCB_HANDLER_NUMBER(name) name,
+    MCB_EXTRA_HANDLERS(MCB_HANDLER_NUMBER)
+#undef MCB_HANDLER_NUMBER
+    Count
+};
+}  // namespace handler
+
 class PreparedCode {
 public:
-    static constexpr TUint16 kInvalidOpcode = TUint16(mcb::kInstructionCount);  // a = the opcode
-    static constexpr TUint16 kCutOff = TUint16(mcb::kInstructionCount + 1);
-    static constexpr TUint16 kEndOfCode = TUint16(mcb::kInstructionCount + 2);
+    static constexpr TUint16 kInvalidOpcode = handler::InvalidOpcode;  // a = the opcode
+    static constexpr TUint16 kCutOff = handler::CutOff;
+    static constexpr TUint16 kEndOfCode = handler::EndOfCode;
     // Fused sequences, each replacing only the entry at its first offset, so a
     // jump into the middle of one still runs the plain instructions there.
     // ldloc k; push c; <compare>; jz L: x = k, a = L, c in the code bytes (+ 6 compares)
-    static constexpr TUint16 kLoadPushCompareJump = TUint16(mcb::kInstructionCount + 3);
+    static constexpr TUint16 kLoadPushCompareJump = handler::LtJump;
     // ldloca k; incm: a = k
-    static constexpr TUint16 kIncrementLocal = TUint16(mcb::kInstructionCount + 9);
+    static constexpr TUint16 kIncrementLocal = handler::IncrementLocal;
     // ldloca k; ldloc m; addm: a = k, x = m
-    static constexpr TUint16 kAddLocalToLocal = TUint16(mcb::kInstructionCount + 10);
+    static constexpr TUint16 kAddLocalToLocal = handler::AddLocalToLocal;
     // jmp T onto a fused compare-and-branch: a = T; the test runs at once (+ 6 compares)
-    static constexpr TUint16 kJumpToCompare = TUint16(mcb::kInstructionCount + 11);
+    static constexpr TUint16 kJumpToCompare = handler::JumpToLt;
     // ldloca k; incm; jmp T onto a fused test, a counting loop's step: x = k,
     // a = T (+ 6 compares)
-    static constexpr TUint16 kIncrementJumpToCompare = TUint16(mcb::kInstructionCount + 17);
+    static constexpr TUint16 kIncrementJumpToCompare = handler::StepToLt;
     // ldloca i; ldloc j; addm followed by such a step, an accumulating loop's
     // whole body after its test: x = the step's k, a = T; i and j in the code
     // bytes (+ 6 compares)
-    static constexpr TUint16 kAddStepToCompare = TUint16(mcb::kInstructionCount + 23);
+    static constexpr TUint16 kAddStepToCompare = handler::AddStepToLt;
     // ldloc k; push c; add|sub, a local plus or minus a constant: x = k, a = c
-    static constexpr TUint16 kLoadAddConstant = TUint16(mcb::kInstructionCount + 29);
-    static constexpr TUint16 kLoadSubConstant = TUint16(mcb::kInstructionCount + 30);
+    static constexpr TUint16 kLoadAddConstant = handler::LoadAddConstant;
+    static constexpr TUint16 kLoadSubConstant = handler::LoadSubConstant;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
-    static constexpr TUint16 kCopyLocal = TUint16(mcb::kInstructionCount + 31);
-    static constexpr TUint16 kHandlerCount = TUint16(mcb::kInstructionCount + 32);
+    static constexpr TUint16 kCopyLocal = handler::CopyLocal;
+    static constexpr TUint16 kHandlerCount = handler::Count;
     static_assert(kHandlerCount <= 256, "a handler number is one byte");
 
     // Decodes and fuses every offset of `code`, charging the entries to the

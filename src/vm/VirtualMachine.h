@@ -9,6 +9,7 @@
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
 #include "vm/Callbacks.h"
+#include "vm/EntryPoints.h"
 #include "vm/PreparedCode.h"
 #include "vm/ProgramTables.h"
 
@@ -41,29 +42,6 @@ struct StoredMethodCall {
     TInt32 resultLevel = -1;
 };
 
-// The entry points resolved at load, in resolution order.
-enum EntryPoint : TInt32 {
-    EntryGlobalInit,
-    EntryMain,
-    EntrySystemTimer,
-    EntryDraw,
-    EntryKeyPressed,
-    EntryKeyReleased,
-    EntryPointerEvent,
-    EntryPointerPressed,
-    EntryPointerDragged,
-    EntryPointerReleased,
-    EntryExit,
-    EntryForeground,
-    EntryBackground,
-    EntryOrientation,
-    EntryInternalThrow,
-    EntryPrintThrowable,
-    EntryPrintThrowableAndExit,
-    EntryPointCount
-};
-extern const char* const kEntrySignatures[EntryPointCount];
-
 class VirtualMachine : public MVMCallbackInterface, public InterfaceForCallingGc {
 public:
     // Every allocation the machine makes for its application draws from one
@@ -84,7 +62,7 @@ public:
     // Loads the image, resolves the entry points and runs "::global::init" and
     // "main". A bad image or a missing "main" halts through runtimeError (VM
     // error 11 leaves as ErrorHandlingException); halt and exit inside the
-    // entry calls leave as the integers -2 and -1.
+    // entry calls leave as HaltRequest and ExitRequest.
     void load(const CAppsString& name, VELMAR::InputStream& stream, FrameworkServices* host);
     // Only parses and relocates: true with the image index, false on failure.
     bool loadImage(const CAppsString& name, const TUint8* data, size_t size, TInt32& imageIndex);
@@ -139,7 +117,7 @@ public:
     FrameworkServices* host() const { return host_; }
     TInt32 sp() const { return sp_; }
     void setSp(TInt32 sp) {
-        if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+        if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
         sp_ = sp;
     }
     TInt32 pc() const { return pc_; }
@@ -148,7 +126,7 @@ public:
     VMAddr stackAddress() const { return stackAddr_; }
     // Checked access to stack slot `index` (VM error 10 outside the stack).
     TInt32& slot(TInt32 index) {
-        if (TUint32(index) >= TUint32(kStackWords)) vmerr::raise(vmerr::VM, "Stack index out of range");
+        if (TUint32(index) >= TUint32(kStackWords)) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
         return stack_[index];
     }
     VMAddr globals() const { return tables_.globals; }

@@ -68,6 +68,16 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
     EXPECT_EQ(vmerr::pendingErrorTextUtf8(), "IOException: disk");
 }
 
+// A catalogue message raises its own code and text; a detail follows the text.
+TEST(VMError, CatalogueMessagesRaiseTheirCodeAndText) {
+    EXPECT_EQ(expectRaises(1, [] { vmerr::raise(vmerr::msg::NullPointer); }), "NullPointerException: NULL pointer");
+    EXPECT_EQ(expectRaises(7, [] { vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString("a.png")); }),
+              "IOException: Could not open file: a.png");
+    EXPECT_EQ(expectRaises(10, [] { vmerr::raise(vmerr::msg::FloatInvalidOpcode, std::to_string(99)); }),
+              "VMException: Float: invalid opcode: 99");
+    vmerr::clearPendingError();
+}
+
 TEST(Containers, VecCAppsStringAndLinkedList) {
     Vec<int> v;
     EXPECT_EQ(capacitiesWhileAppending(v, 60), (std::vector<TInt32>{8, 18, 30, 45, 64}));  // five quarters plus eight

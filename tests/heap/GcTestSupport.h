@@ -23,21 +23,25 @@ struct Machine {
         host.extensions[1] = [this](TInt32 f, TInt32 sp, TInt32* stack) { return probe(f, sp, stack); };
     }
 
-    // load() runs "main" (0), call() a method (its result word), or the integer a halt or exit threw.
+    // load() runs "main" (0), call() a method (its result word), or -2 for a halt, -1 for an exit.
     TInt32 load(std::string_view source) try {
         std::vector<uint8_t> bytes = mcbasm::assemble(source);
         VELMAR::MemoryInputStream in(bytes);
         vm.load(CAppsString("index.mcb"), in, &host);
         return 0;
-    } catch (TInt32 e) {
-        return e;
+    } catch (const ExitRequest&) {
+        return -1;
+    } catch (const HaltRequest&) {
+        return -2;
     }
     TInt32 call(const char* signature, TInt32 resultLevel = -1) try {
         TInt32 h = vm.findMethod(CAppsString(signature), 0);
         EXPECT_GE(h, 0) << signature;
         return vm.runEntryCall(h, Vec<int>(), Vec<int>(), resultLevel);
-    } catch (TInt32 e) {
-        return e;
+    } catch (const ExitRequest&) {
+        return -1;
+    } catch (const HaltRequest&) {
+        return -2;
     }
 
     bool alive(VMAddr ref) { return vm.heap().liveEntry(ref); }

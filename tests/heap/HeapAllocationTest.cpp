@@ -29,7 +29,7 @@ TEST_F(HeapReport, CountsEntriesObjectsWasteAndPools) {
     // A second pool taken whole; the 8-byte hole refilled by a 0-byte request wastes it.
     heap.allocate(100000, 0, GC_CODE_PLAIN);
     heap.free(small);
-    heap.allocate(0, 0, GC_CODE_4);
+    heap.allocate(0, 0, GC_CODE_UNTRACED_4);
     EXPECT_EQ(report(100387), "before\nheaders 244 + actual 100028 + wasted 8 + outsideHeap 107 = total 100387\n"
                               "stringContents=100 bitmapContents=0 fontContents=7\n"
                               "nOfEntries=4 nOfPools=2 SzOfPools=164160 AllContents=163916 freeSpace=63880\n");

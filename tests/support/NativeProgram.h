@@ -81,8 +81,10 @@ public:
         VELMAR::MemoryInputStream stream(image);
         try {
             vm.load(CAppsString("index.mcb"), stream, &host);
-        } catch (TInt32 code) {
-            ended = code == -1 ? Ended::Exited : Ended::Halted;
+        } catch (const ExitRequest&) {
+            ended = Ended::Exited;
+        } catch (const HaltRequest&) {
+            ended = Ended::Halted;
         } catch (const ErrorHandlingException&) {
             ended = Ended::Halted;
             escaped = vmerr::pendingErrorTextUtf8();

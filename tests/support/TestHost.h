@@ -67,8 +67,8 @@ public:
     void exit() override { ++exits; }  // returns: the native must still end the run
     TInt32 currentMillis() override { return millis; }
     TInt32 elapsedMillis() override { return elapsed; }
-    TInt32 service12() override { return value12; }
-    TInt32 service13() override { return value13; }
+    TInt32 primaryHostValue() override { return value12; }
+    TInt32 secondaryHostValue() override { return value13; }
 
     // The screen: requests are recorded; the size follows the orientation, as on the device.
     std::vector<std::array<TInt32, 4>> repaints;

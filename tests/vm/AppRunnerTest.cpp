@@ -242,10 +242,10 @@ private:
         try {
             body();
             return "returns";
-        } catch (TInt32 e) {
-            if (e == -1) return "exits";
-            if (e == -2) return "halts " + quote(vm_.reports.empty() ? std::string() : vm_.reports.back());
-            return "throws the integer " + std::to_string(e);
+        } catch (const ExitRequest&) {
+            return "exits";
+        } catch (const HaltRequest&) {
+            return "halts " + quote(vm_.reports.empty() ? std::string() : vm_.reports.back());
         } catch (const ErrorHandlingException&) {
             return "raises " + quote(vmerr::pendingErrorTextUtf8());
         }

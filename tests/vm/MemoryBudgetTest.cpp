@@ -71,7 +71,9 @@ std::string load(VirtualMachine& vm, VELMAR::InputStream& in) {
         return "loaded";
     } catch (const ErrorHandlingException&) {
         return std::to_string(vmerr::pendingErrorCode()) + ": " + vmerr::pendingErrorTextUtf8();
-    } catch (TInt32) {
+    } catch (const HaltRequest&) {
+        return "halted";
+    } catch (const ExitRequest&) {
         return "halted";
     }
 }

@@ -267,9 +267,10 @@ Outcome runImage(const Bytes& image, TInt64 budget = 500) {
     Outcome outcome = Outcome::Returned;
     try {
         vm.load(CAppsString("index.mcb"), in, &host);
-    } catch (TInt32 e) {
-        EXPECT_TRUE(e == -1 || e == -2) << e;
-        outcome = e == -1 ? Outcome::Exited : Outcome::Halted;
+    } catch (const ExitRequest&) {
+        outcome = Outcome::Exited;
+    } catch (const HaltRequest&) {
+        outcome = Outcome::Halted;
     } catch (const ErrorHandlingException&) {
         // A "main" that cannot be looked up halts the load itself.
         const bool halted = vmerr::pendingErrorCode() == vmerr::Halt;
