@@ -234,8 +234,8 @@ TInt32 AudioPlayerExtension::loadFile(TInt32 sp, TInt32* stack) {
     sound::SoundBytes data = sound::readFile(files_, name);
     switch (data.result) {
     case sound::Load::NotOpened:
-        vmerr::raise(vmerr::IO, CAppsString("Could not open file: ").appendUnits(name.data(), name.length()));
-    case sound::Load::Empty: vmerr::raise(vmerr::InvalidArgument, "File is empty");
+        vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString().appendUnits(name.data(), name.length()));
+    case sound::Load::Empty: vmerr::raise(vmerr::msg::FileIsEmpty);
     case sound::Load::ReadFailed: vmerr::raise(vmerr::IO);
     case sound::Load::Done: break;
     }

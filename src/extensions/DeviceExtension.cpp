@@ -14,19 +14,19 @@ TInt32 DeviceExtension::zero(TInt32 words, TInt32 sp, TInt32* stack) {
 
 ExtensionStack::ExtensionStack(MVMCallbackInterface& vm, TInt32 sp, TInt32* stack, TInt32 words)
     : vm_(vm), stack_(stack), base_(sp - words + 1) {
-    if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
-    if (words < 0 || base_ < 0) vmerr::raise(vmerr::VM, "Stack underflow");
+    if (sp < -1 || sp >= kStackWords) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
+    if (words < 0 || base_ < 0) vmerr::raise(vmerr::msg::StackUnderflow);
 }
 
 TInt32& ExtensionStack::word(TInt32 i) {
     const TInt32 index = base_ + i;
-    if (i < 0 || index >= kStackWords) vmerr::raise(vmerr::VM, "Stack index out of range");
+    if (i < 0 || index >= kStackWords) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
     return stack_[index];
 }
 
 VMAddr ExtensionStack::address(TInt32 i) {
     const VMAddr a = VMAddr(word(i));
-    if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (a == 0) vmerr::raise(vmerr::msg::NullPointer);
     return a;
 }
 
@@ -34,7 +34,7 @@ OString& ExtensionStack::string(TInt32 i) { return objectAt<OString>(i); }
 
 TInt32 ExtensionStack::leave(TInt32 n) {
     const TInt32 sp = base_ + n - 1;
-    if (sp >= kStackWords) vmerr::raise(vmerr::VM, "Stack overflow");
+    if (sp >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
     return sp;
 }
 

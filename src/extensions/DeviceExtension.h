@@ -104,7 +104,7 @@ public:
     template <typename T>
     T& objectAt(TInt32 i) {
         const VMAddr object = memory().readWord(address(i));
-        if (object == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (object == 0) vmerr::raise(vmerr::msg::NullPointer);
         return *vm_.heap().objectAs<T>(object);
     }
     // The native object in the first field of the bytecode object at argument i
@@ -112,7 +112,7 @@ public:
     template <typename T>
     T& field(TInt32 i) {
         T* t = dynamic_cast<T*>(vm_.heap().findObject(memory().readWord(fieldAddress(i))));
-        if (!t) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+        if (!t) vmerr::raise(vmerr::msg::InvalidTypeId);
         return *t;
     }
     VMAddr fieldAddress(TInt32 i) { return address(i) + 4; }

@@ -63,4 +63,11 @@
     X(DllNotSupported, VM, "Dll not supported")                                                    \
     X(NoMachine, VM, "vm != 0")                                                                    \
     X(FloatInvalidOpcode, VM, "Float: invalid opcode: ")                                           \
-    X(NoFonts, UnsupportedFeature, "No fonts")
+    X(NoFonts, UnsupportedFeature, "No fonts")                                                     \
+    X(InvalidYear, InvalidArgument, "Invalid year")                                                \
+    X(InvalidMonth, InvalidArgument, "Invalid month")                                              \
+    X(InvalidDay, InvalidArgument, "Invalid day")                                                  \
+    X(InvalidHour, InvalidArgument, "Invalid hour")                                                \
+    X(InvalidMinute, InvalidArgument, "Invalid minute")                                            \
+    X(InvalidSecond, InvalidArgument, "Invalid second")                                            \
+    X(InvalidTimezone, InvalidArgument, "Invalid timezone")

@@ -19,8 +19,8 @@ Qt::TimeSpec zoneOf(TInt32 timezone) {
     return timezone == DateTime::EUtc ? Qt::UTC : Qt::LocalTime;
 }
 
-void check(bool valid, const char* message) {
-    if (!valid) vmerr::raise(vmerr::InvalidArgument, message);
+void check(bool valid, const vmerr::Message& message) {
+    if (!valid) vmerr::raise(message);
 }
 
 bool inRange(TInt32 value, TInt32 lowest, TInt32 highest) {
@@ -57,13 +57,13 @@ void DateTime::setNow() { readBack(QDateTime::fromMSecsSinceEpoch(natives::wallC
 
 void DateTime::setFromFields(TInt32 day, TInt32 month, TInt32 year, TInt32 hour, TInt32 minute,
                              TInt32 second, TInt32 timezone) {
-    check(inRange(year, 0, 9999), "Invalid year");
-    check(inRange(month, 1, 12), "Invalid month");
-    check(inRange(day, 1, 31), "Invalid day");
-    check(inRange(hour, 0, 23), "Invalid hour");
-    check(inRange(minute, 0, 59), "Invalid minute");
-    check(inRange(second, 0, 59), "Invalid second");
-    check(timezone == ELocal || timezone == EUtc, "Invalid timezone");
+    check(inRange(year, 0, 9999), vmerr::msg::InvalidYear);
+    check(inRange(month, 1, 12), vmerr::msg::InvalidMonth);
+    check(inRange(day, 1, 31), vmerr::msg::InvalidDay);
+    check(inRange(hour, 0, 23), vmerr::msg::InvalidHour);
+    check(inRange(minute, 0, 59), vmerr::msg::InvalidMinute);
+    check(inRange(second, 0, 59), vmerr::msg::InvalidSecond);
+    check(timezone == ELocal || timezone == EUtc, vmerr::msg::InvalidTimezone);
     assignThroughHost({day, month, year, hour, minute, second}, timezone);
 }
 

@@ -19,7 +19,7 @@ void open(VirtualMachine& vm) {
     NativeArgs a(vm, 2);
     const VMAddr field = streamfield::fieldOf(a, 0);
     const OString& name = a.string(1);
-    if (name.isEmpty()) vmerr::raise(vmerr::InvalidArgument, "Filename is empty");
+    if (name.isEmpty()) vmerr::raise(vmerr::msg::FilenameIsEmpty);
     std::unique_ptr<CAppsFileReader> reader = vm.host() ? vm.host()->openForReading(name, 0) : nullptr;
     if (!reader) vmerr::raise(vmerr::IO, couldNotOpen(name));
     vm.memory().writeWord(field, StreamHolder::createReader(vm.heap(), std::move(reader)));

@@ -25,7 +25,7 @@ void open(VirtualMachine& vm) {
     const VMAddr field = streamfield::fieldOf(a, 0);
     const OString& name = a.string(1);
     const bool append = a.word(2) != 0;
-    if (name.isEmpty()) vmerr::raise(vmerr::InvalidArgument, "Filename is empty");
+    if (name.isEmpty()) vmerr::raise(vmerr::msg::FilenameIsEmpty);
     closePrevious(a);
     std::unique_ptr<CAppsFileWriter> writer = vm.host() ? vm.host()->openForWriting(name, !append) : nullptr;
     if (!writer) vmerr::raise(vmerr::IO);

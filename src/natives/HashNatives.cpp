@@ -23,7 +23,7 @@ public:
     void update(const TInt8* bytes, TInt32 n) {
         if (n <= 0) return;
         const size_t needed = iData.size() + size_t(n);
-        if (needed > KMaxBytes) vmerr::raise(vmerr::InvalidArgument, "Hash data too large");
+        if (needed > KMaxBytes) vmerr::raise(vmerr::msg::HashDataTooLarge);
         if (needed > iData.capacity()) {
             const size_t grown = std::min(KMaxBytes, std::max(needed, iData.capacity() * 2));
             const TUint64 charged = iCharge.bytes();

@@ -15,7 +15,7 @@ constexpr TInt32 kType = StreamHolder::FILE_READER_TYPE_ID;
 void read(VirtualMachine& vm) {
     NativeArgs a(vm, 2);
     const TInt32 count = a.word(1);
-    if (count < 0) vmerr::raise(vmerr::InvalidArgument, "The number of bytes should be non-negative");
+    if (count < 0) vmerr::raise(vmerr::msg::NegativeByteCount);
     CAppsFileReader& reader = streamfield::openHolder(a, 0, kType).reader();
     if (count > 0 && TUint32(count) > reader.bytesLeft()) vmerr::raise(vmerr::IO);
     const VMAddr handle = vm.newByteArray(count);

@@ -29,7 +29,7 @@ namespace {
 // The operand is a reference to a word holding the event; null at either level is VM error 1.
 Velmar::KeyEvent& keyEventAt(NativeArgs& a) {
     VMAddr event = VMAddr(a.target(0));
-    if (event == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (event == 0) vmerr::raise(vmerr::msg::NullPointer);
     return *a.vm().heap().objectAs<Velmar::KeyEvent>(event);
 }
 

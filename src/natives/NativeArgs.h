@@ -10,7 +10,7 @@ public:
     // The top `words` stack words are the arguments (VM error 10 when the stack
     // holds fewer).
     NativeArgs(VirtualMachine& vm, TInt32 words) : vm_(vm), base_(vm.sp() - words + 1) {
-        if (words < 0 || base_ < 0) vmerr::raise(vmerr::VM, "Stack underflow");
+        if (words < 0 || base_ < 0) vmerr::raise(vmerr::msg::StackUnderflow);
     }
 
     VirtualMachine& vm() { return vm_; }
@@ -25,7 +25,7 @@ public:
     // A non-null reference or address (null: VM error 1 "NULL pointer").
     VMAddr address(TInt32 i) {
         VMAddr a = VMAddr(word(i));
-        if (a == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+        if (a == 0) vmerr::raise(vmerr::msg::NullPointer);
         return a;
     }
     // A destination cell: non-null and writable, checked before anything is

@@ -71,7 +71,7 @@ inline VMAddr newLong(VirtualMachine& vm, TInt64 v) {
 template <typename T>
 T& objectArg(NativeArgs& a, TInt32 i) {
     const VMAddr object = a.vm().memory().readWord(a.address(i));
-    if (object == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (object == 0) vmerr::raise(vmerr::msg::NullPointer);
     return *a.vm().heap().objectAs<T>(object);
 }
 

@@ -9,7 +9,7 @@ namespace {
 [[noreturn]] void internalError(const char* condition) { vmerr::raise(vmerr::AssertionFailed, condition); }
 
 void checkType(const StreamHolder& holder, TInt32 typeId) {
-    if (holder.typeId() != typeId) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (holder.typeId() != typeId) vmerr::raise(vmerr::msg::InvalidTypeId);
 }
 }  // namespace
 
@@ -33,12 +33,12 @@ VMAddr StreamHolder::createWriter(VMHeap& heap, std::unique_ptr<CAppsFileWriter>
 }
 
 CAppsFileReader& StreamHolder::reader() {
-    if (TYPEID != FILE_READER_TYPE_ID || !reader_) internalError("holder->TYPEID == FILE_READER_TYPE_ID");
+    if (TYPEID != FILE_READER_TYPE_ID || !reader_) vmerr::raise(vmerr::msg::HolderIsReader);
     return *reader_;
 }
 
 CAppsFileWriter& StreamHolder::writer() {
-    if (TYPEID != FILE_WRITER_TYPE_ID || !writer_) internalError("holder->TYPEID == FILE_WRITER_TYPE_ID");
+    if (TYPEID != FILE_WRITER_TYPE_ID || !writer_) vmerr::raise(vmerr::msg::HolderIsWriter);
     return *writer_;
 }
 
@@ -58,7 +58,7 @@ namespace streamfield {
 VMAddr fieldOf(NativeArgs& a, TInt32 i) {
     const VMAddr object = a.address(i);
     const HeapEntry* entry = a.vm().heap().liveEntry(object);
-    if (!entry || entry->size < 8) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (!entry || entry->size < 8) vmerr::raise(vmerr::msg::InvalidTypeId);
     return object + 4;
 }
 
@@ -70,11 +70,11 @@ StreamHolder* existingHolder(NativeArgs& a, TInt32 i) {
 
 StreamHolder* holderOf(NativeArgs& a, TInt32 i) {
     StreamHolder* holder = existingHolder(a, i);
-    if (!holder && a.vm().memory().readWord(fieldOf(a, i)) != 0) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (!holder && a.vm().memory().readWord(fieldOf(a, i)) != 0) vmerr::raise(vmerr::msg::InvalidTypeId);
     return holder;
 }
 
-void notOpen() { vmerr::raise(vmerr::IO, "File is not open"); }
+void notOpen() { vmerr::raise(vmerr::msg::FileIsNotOpen); }
 
 StreamHolder& holderOfType(NativeArgs& a, TInt32 i, TInt32 typeId) {
     StreamHolder* holder = holderOf(a, i);
@@ -118,7 +118,7 @@ void isOpen(VirtualMachine& vm, TInt32 typeId) {
 void seek(VirtualMachine& vm, TInt32 typeId) {
     NativeArgs a(vm, 2);
     const TInt32 to = a.word(1);
-    if (to < 0) vmerr::raise(vmerr::InvalidArgument, CAppsString("Position is less than zero: ").appendDecimal(to));
+    if (to < 0) vmerr::raise(vmerr::msg::NegativePosition, CAppsString().appendDecimal(to));
     if (!onFile(openHolder(a, 0, typeId), [to](auto& file) { return file.seek(to); })) vmerr::raise(vmerr::IO);
     a.noResult();
 }

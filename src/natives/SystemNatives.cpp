@@ -43,7 +43,7 @@ void callStack(VirtualMachine& vm) {
 void setApplication(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
     const VMAddr object = VMAddr(a.word(0));
-    if (object != 0 && !vm.heap().liveEntry(object)) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (object != 0 && !vm.heap().liveEntry(object)) vmerr::raise(vmerr::msg::InvalidTypeId);
     vm.setApplicationObject(object);
     a.noResult();
 }
@@ -60,7 +60,7 @@ void now(VirtualMachine& vm) {
 
 void defaultFont(VirtualMachine& vm) {
     NativeArgs a(vm, 0);
-    if (!gGraphics.defaultFont) vmerr::raise(vmerr::UnsupportedFeature, "No fonts");
+    if (!gGraphics.defaultFont) vmerr::raise(vmerr::msg::NoFonts);
     a.result(TInt32(gGraphics.defaultFont(vm)));
 }
 
@@ -75,7 +75,7 @@ void imageFromFile(VirtualMachine& vm) {
 void imageFromBytes(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
     OVector<TInt8>& bytes = byteVectorArg(a, 0);
-    if (bytes.isEmpty()) vmerr::raise(vmerr::InvalidArgument, "byte[] is empty");
+    if (bytes.isEmpty()) vmerr::raise(vmerr::msg::ByteArrayIsEmpty);
     const auto* data = reinterpret_cast<const TUint8*>(bytes.data());
     VMAddr cell = gGraphics.imageFromBytes ? gGraphics.imageFromBytes(vm, data, bytes.size()) : 0;
     if (cell == 0) vmerr::raise(vmerr::InvalidArgument);

@@ -11,7 +11,7 @@ constexpr TInt32 kFirstTimerId = 10;
 void addTimer(VirtualMachine& vm) {
     NativeArgs a(vm, 2);
     VMAddr listener = a.address(0);
-    if (!vm.heap().liveEntry(listener)) vmerr::raise(vmerr::VM, "Invalid TYPEID");  // no object to root
+    if (!vm.heap().liveEntry(listener)) vmerr::raise(vmerr::msg::InvalidTypeId);  // no object to root
     TInt32 delay = a.word(1) < 0 ? 0 : a.word(1);  // the host refuses negative periods
     vm.heap().addRoot(listener);
     TInt32 id = 0;

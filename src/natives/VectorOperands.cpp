@@ -36,9 +36,9 @@ VMAddr newStringVector(VirtualMachine& vm, const OString* strings, TInt32 n) {
 
 OVectorBase& vectorAt(VirtualMachine& vm, VMAddr handle, const VectorKind& kind) {
     VMAddr object = vm.memory().readWord(handle);
-    if (object == 0) vmerr::raise(vmerr::NullPointer, "NULL pointer");
+    if (object == 0) vmerr::raise(vmerr::msg::NullPointer);
     OVectorBase* v = vm.heap().objectAs<OVectorBase>(object);
-    if (v->elementBytes() != kind.elementBytes) vmerr::raise(vmerr::VM, "Invalid TYPEID");
+    if (v->elementBytes() != kind.elementBytes) vmerr::raise(vmerr::msg::InvalidTypeId);
     return *v;
 }
 
@@ -84,7 +84,7 @@ void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src,
     if (start < 0 || removeCount < 0 || n < 0 || TInt64(start) + removeCount > size)
         vmerr::raise(vmerr::IndexOutOfBounds);
     TInt64 newSize = TInt64(size) - removeCount + n;
-    if (newSize > INT32_MAX) vmerr::raise(vmerr::InvalidArgument, "Vector too large");
+    if (newSize > INT32_MAX) vmerr::raise(vmerr::msg::VectorTooLarge);
     if (newSize > v.capacity()) v.reserve(TInt32(std::clamp<TInt64>(newSize * 6 / 5, 10, INT32_MAX)));
     TInt32 tail = size - start - removeCount;
     TInt32 widest = TInt32(std::max<TInt64>(size, newSize));
@@ -113,7 +113,7 @@ void repeat(OVectorBase& v, TInt32 times) {
     }
     TInt64 total = TInt64(size) * times;
     if (times == 1 || size == 0) return;
-    if (total > INT32_MAX) vmerr::raise(vmerr::InvalidArgument, "Vector too large");
+    if (total > INT32_MAX) vmerr::raise(vmerr::msg::VectorTooLarge);
     if (total > v.capacity()) v.reserve(TInt32(total));
     v.resize(TInt32(total));
     const size_t chunk = size_t(size) * v.elementBytes();

@@ -70,11 +70,17 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
 
 // A catalogue message raises its own code and text; a detail follows the text.
 TEST(VMError, CatalogueMessagesRaiseTheirCodeAndText) {
-    EXPECT_EQ(expectRaises(1, [] { vmerr::raise(vmerr::msg::NullPointer); }), "NullPointerException: NULL pointer");
-    EXPECT_EQ(expectRaises(7, [] { vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString("a.png")); }),
-              "IOException: Could not open file: a.png");
-    EXPECT_EQ(expectRaises(10, [] { vmerr::raise(vmerr::msg::FloatInvalidOpcode, std::to_string(99)); }),
-              "VMException: Float: invalid opcode: 99");
+    const Outcome cases[] = {
+        outcomeOf([] { vmerr::raise(vmerr::msg::NullPointer); }),
+        outcomeOf([] { vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString("a.png")); }),
+        outcomeOf([] { vmerr::raise(vmerr::msg::FloatInvalidOpcode, std::to_string(99)); }),
+    };
+    EXPECT_EQ(cases[0].code, 1);
+    EXPECT_EQ(cases[0].text, "NullPointerException: NULL pointer");
+    EXPECT_EQ(cases[1].code, 7);
+    EXPECT_EQ(cases[1].text, "IOException: Could not open file: a.png");
+    EXPECT_EQ(cases[2].code, 10);
+    EXPECT_EQ(cases[2].text, "VMException: Float: invalid opcode: 99");
     vmerr::clearPendingError();
 }
 
