@@ -5,7 +5,7 @@
 // behind their reference cells and cells pointing at plain blocks, so marking
 // follows every kind of edge a program's heap has.
 #include "BenchSupport.h"
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
 

@@ -6,7 +6,7 @@
 // RATIO, seconds per frame, best of 3 runs.
 #include "graphics/GraphicsContainer.h"
 #include "graphics/GraphicsHandle.h"
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "io/AppFiles.h"
 #include "io/AppPath.h"
 #include "io/CAppsFileReader.h"

@@ -3,7 +3,7 @@
 
 #include "extensions/SoundData.h"
 #include "extensions/SoundServer.h"
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 #include "vm/FrameworkServices.h"
 
 #include <pulse/glib-mainloop.h>

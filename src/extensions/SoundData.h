@@ -3,9 +3,9 @@
 // an application may hold in sound applies here.
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "foundation/Types.h"
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 
 #include <vector>
 

@@ -5,7 +5,7 @@
 
 #include "foundation/Vec.h"
 #include "heap/GCObject.h"
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 
 #include <QImage>
 #include <QPixmap>

@@ -3,7 +3,7 @@
 // natives measure text with it and draw text through it on a surface.
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "heap/GCObject.h"
 
 #include <QPoint>

@@ -2,7 +2,7 @@
 // stepped time, orientation and the clocks.
 #include "host/MainView.h"
 
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "host/HostProcess.h"
 #include "host/Tilt.h"
 #include "host/X11Properties.h"
@@ -159,12 +159,15 @@ void MainView::start() {
     extensions.attach(&vm, this);
     std::unique_ptr<CAppsFileReader> reader = openImage();
     if (clock_) clock_->start();
-    host::setFatalDetail([&vm, this]() -> std::string {
-        if (vm.loadProblem().empty()) return "";
-        return "mcbplayer: " + files.root() + "/" + settings_.imageName + ": " + vm.loadProblem();
+    // What explains a fatal end: a load that broke off, or a runtime-error report.
+    host::setFatalDetail([this]() -> std::string {
+        const VirtualMachine* vm = VirtualMachine::current();
+        if (!vm) return "";
+        if (!vm->loadProblem().empty())
+            return "mcbplayer: " + files.root() + "/" + settings_.imageName + ": " + vm->loadProblem();
+        return vm->haltReport().empty() ? "" : "mcbplayer: " + vm->haltReport();
     });
     host::callVm([&] { vm.load(CAppsString("index.mcb"), *reader->getStream(), this); });
-    host::setFatalDetail(nullptr);
     requestWholePicture();
     if (clock_) drawRequestedFrame();
 }

@@ -6,7 +6,7 @@
 // records and replays input, and runs on stepped time when asked to.
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "host/EventClock.h"
 #include "host/ExtensionTable.h"
 #include "host/KeyMapping.h"

@@ -5,7 +5,6 @@
 #include "host/MainView.h"
 #include "host/Tilt.h"
 #include "host/ViewGeometry.h"
-#include "natives/NativeGroupOps.h"
 #include "vm/VirtualMachine.h"
 
 #include <QDateTime>
@@ -26,7 +25,7 @@ void MainView::apply(const InputEvent& e) {
         if (!vm) return;
         host::callVm([&] {
             OString text = OString::fromQString(QString::fromStdString(e.text));
-            vm->keyEvent(newKeyEvent(*vm, e.b, e.c, 0, text), e.a != 0);
+            vm->keyEvent(e.b, e.c, 0, text, e.a != 0);
         });
         break;
     case InputEvent::Pointer:

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "foundation/Types.h"
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 
 #include <QObject>
 #include <QTimer>

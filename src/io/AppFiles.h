@@ -6,7 +6,7 @@
 #pragma once
 
 #include "foundation/CAppsString.h"
-#include "foundation/OString.h"
+#include "objects/OString.h"
 
 #include <memory>
 #include <string>

@@ -2,7 +2,7 @@
 // root directory, and the bytes such a path becomes for the system.
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 
 #include <string>
 

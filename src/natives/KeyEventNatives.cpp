@@ -1,6 +1,6 @@
 // The key-event object the host builds for every key press and release, and
 // the KeyEvent natives (group 35) that read its fields.
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "natives/NativeArgs.h"
 #include "natives/NativeGroupOps.h"
 

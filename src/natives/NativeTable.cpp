@@ -55,5 +55,10 @@ void registerCoreGroups()
 {
     if (!findGroup(kFirstGroup))
         registerGroups(kCoreGroups);
+    registerKeyEventMaker(newKeyEvent);
 }
 }  // namespace natives
+
+// The symbol the build asks the linker to keep, so that a program linking the core as a
+// static library keeps this file and with it the start-up registration.
+extern "C" void mcb_register_core_natives() { natives::registerCoreGroups(); }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "foundation/ORaw.h"
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 #include "natives/DateTime.h"
 #include "natives/NativeArgs.h"
 #include "vm/NativeRegistry.h"

@@ -4,7 +4,7 @@
 // replace and removal goes through (checked before any element moves).
 #pragma once
 
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 #include "natives/NativeArgs.h"
 
 #include <cstring>

@@ -16,7 +16,7 @@ public:
     // Runs the method now, or queues it when bytecode is running; the result is dropped.
     virtual void callMethod(TInt32 handle, const Vec<int>& arguments, const Vec<int>& levels,
                             TInt32 resultLevel) = 0;
-    // Raises VM error 11 (halt); the message is built by callers but not printed.
+    // Raises VM error 11 (halt); the player shows the message where the halt ends the run.
     [[noreturn]] virtual void runtimeError(TInt32* out, TInt32 pc, const CAppsString& message) = 0;
     virtual VMHeap& heap() = 0;
     virtual TInt32 levelConvert(TInt32 difference, TInt32 value, GcCode code) = 0;

@@ -2,6 +2,7 @@
 // handling, the queue of calls that arrive while bytecode runs, and the
 // host events built on them.
 #include "vm/VirtualMachine.h"
+#include "vm/NativeRegistry.h"
 
 #include <memory>
 #include <new>
@@ -239,6 +240,12 @@ void VirtualMachine::keyEvent(VMAddr keyEvent, bool pressed) {
     TInt32 h = entryPoints_[pressed ? EntryKeyPressed : EntryKeyReleased];
     if (h < 0) return;
     callMethod(h, words({TInt32(applicationObject_), TInt32(keyEvent)}), words({1, 0}), -1);
+}
+
+void VirtualMachine::keyEvent(TInt32 keyCode, TInt32 scanCode, TInt32 modifiers, const OString& text,
+                              bool pressed) {
+    if (natives::KeyEventMaker make = natives::keyEventMaker())
+        keyEvent(make(*this, keyCode, scanCode, modifiers, text), pressed);
 }
 
 void VirtualMachine::pointerEvent(TInt32 kind, TInt32 x, TInt32 y, TInt32 modifiers) {

@@ -5,7 +5,7 @@
 // the player's main view overrides them all.
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "foundation/Vec.h"
 
 #include <memory>

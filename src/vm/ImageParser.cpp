@@ -5,7 +5,7 @@
 // will hold is charged to the caller's budget before it is made.
 #include "vm/ImageFile.h"
 
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 
 #include "vm/Instructions.h"
 

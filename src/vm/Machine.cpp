@@ -2,9 +2,10 @@
 // the machine itself makes (strings, vectors, reference cells).
 #include "vm/VirtualMachine.h"
 
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 #include "vm/NativeRegistry.h"
 
+#include <new>
 #include <algorithm>
 #include <string>
 
@@ -65,7 +66,14 @@ bool VirtualMachine::pointsIntoStack(TUint32 word) const {
     return word >= stackAddr_ && word - stackAddr_ < TUint32(kStackWords) * 4u;
 }
 
-void VirtualMachine::runtimeError(TInt32*, TInt32, const CAppsString&) { vmerr::raise(vmerr::Halt); }
+void VirtualMachine::runtimeError(TInt32*, TInt32, const CAppsString& message) {
+    try {
+        haltReport_ = message.toUtf8();
+    } catch (const std::bad_alloc&) {
+        haltReport_.clear();  // the halt matters more than its text
+    }
+    vmerr::raise(vmerr::Halt);
+}
 
 void VirtualMachine::invalidNativeFunction(TInt32 group) {
     const natives::Group* g = natives::findGroup(group);

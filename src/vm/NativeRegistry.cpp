@@ -27,7 +27,12 @@ void index(Entry& e, std::span<const Function> functions)
             e.byNumber[size_t(f.number)] = &f;
     e.group.functions = functions;
 }
+
+constinit KeyEventMaker gKeyEventMaker = nullptr;
 }  // namespace
+
+void registerKeyEventMaker(KeyEventMaker maker) { gKeyEventMaker = maker; }
+KeyEventMaker keyEventMaker() { return gKeyEventMaker; }
 
 void registerGroups(std::span<const Group> groups)
 {

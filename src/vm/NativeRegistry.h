@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+class OString;
 class VirtualMachine;
 
 namespace natives {
@@ -52,6 +53,13 @@ void registerGroups(std::span<const Group> groups);
 // Gives a group registered without functions the table of a library above the core (the
 // graphics groups live with the host); an empty table takes them away again.
 void installFunctions(int group, std::span<const Function> functions);
+
+// The object a key press or release becomes (the KeyEvent group's), made for the host's
+// input by VirtualMachine::keyEvent; the core groups register it with themselves.
+using KeyEventMaker = VMAddr (*)(VirtualMachine& vm, TInt32 keyCode, TInt32 scanCode, TInt32 modifiers,
+                                 const OString& text);
+void registerKeyEventMaker(KeyEventMaker maker);
+KeyEventMaker keyEventMaker();
 
 // The registered group of a number, with its installed functions; nullptr if none.
 const Group* findGroup(int number);

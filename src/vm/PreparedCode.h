@@ -5,7 +5,7 @@
 #pragma once
 
 #include "foundation/Vec.h"
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 #include "vm/Instructions.h"
 
 #include <vector>

@@ -5,7 +5,7 @@
 
 #include "foundation/CAppsString.h"
 #include "foundation/Vec.h"
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 #include "heap/VMHeap.h"
 
 #include <array>

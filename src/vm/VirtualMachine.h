@@ -4,7 +4,7 @@
 #pragma once
 
 #include "foundation/CAppsString.h"
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "foundation/Vec.h"
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
@@ -71,6 +71,8 @@ public:
     // where the image broke the format ("malformed image at offset N (SECTION):
     // expected WHAT"), or which entry point could not be run; empty otherwise.
     const std::string& loadProblem() const { return loadProblem_; }
+    // The text of the last runtime-error report (the halt it raised ends the run).
+    const std::string& haltReport() const { return haltReport_; }
 
     // --- MVMCallbackInterface / InterfaceForCallingGc ---------------------
     TInt32 findMethod(const CAppsString& signature, TInt32 imageIndex) override;
@@ -94,6 +96,8 @@ public:
     // Host events: each does nothing when its entry point was not found.
     // The host makes the key-event object; the machine delivers it.
     void keyEvent(VMAddr keyEvent, bool pressed);
+    // A key press or release from the host, made into the KeyEvent group's object first.
+    void keyEvent(TInt32 keyCode, TInt32 scanCode, TInt32 modifiers, const OString& text, bool pressed);
     void pointerEvent(TInt32 kind, TInt32 x, TInt32 y, TInt32 modifiers);
     void draw(VMAddr canvas);
     void systemTimer(VMAddr listener);
@@ -219,4 +223,5 @@ private:
     // Per method descriptor, how far below the return slot its frame starts.
     std::vector<TInt64> frameOffsets_;
     std::string loadProblem_;
+    std::string haltReport_;
 };

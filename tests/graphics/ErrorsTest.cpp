@@ -2,7 +2,7 @@
 // and nothing changed by it.
 #include "GraphicsTestSupport.h"
 
-#include "graphics/BitmapLoading.h"
+#include "natives/graphics/BitmapLoading.h"
 
 #include <zlib.h>
 

@@ -5,7 +5,7 @@
 
 #include "graphics/BitmapContainer.h"
 #include "graphics/GraphicsHandle.h"
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "../support/NativeProgram.h"
 #include "../support/Outcome.h"
 #include "../support/QtApp.h"

@@ -2,7 +2,7 @@
 // bytes, files, and the busy notices around encoding.
 #include "GraphicsTestSupport.h"
 
-#include "graphics/BitmapLoading.h"
+#include "natives/graphics/BitmapLoading.h"
 
 using namespace gfxtest;
 

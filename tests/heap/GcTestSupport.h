@@ -1,7 +1,7 @@
 // A machine running an image under the test host, with probes for the collection tests.
 #pragma once
 
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "../support/TestHost.h"

@@ -3,7 +3,7 @@
 // deadlines, and private servers (a D-Bus daemon, Xvfb).
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "foundation/VMError.h"
 #include "graphics/GraphicsContainer.h"
 #include "graphics/GraphicsHandle.h"

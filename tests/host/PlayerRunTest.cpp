@@ -30,6 +30,17 @@ TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
     }
 }
 
+// A runtime-error report that ends a run is shown after the FATAL line.
+TEST(PlayerRun, TheReportThatEndsARunIsShown) {
+    Scratch dir;
+    writeImage(dir, ".method \"main\", main, f\n.descriptor f\n.code\nmain:\n native 0, 1\n ret 0, 1");
+    RunResult r = runPlayer(dir.root());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("FATAL: UnknownException (CODE:11)\nmcbplayer: Internal error: invalid group in native call: 0\n"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST(PlayerRun, AutoTakesARootOfUpTo4096CharactersFromTheProgramName) {
     Scratch dir;
     std::string name(4091, 'a');  // "/opt/" + 4091: exactly 4096

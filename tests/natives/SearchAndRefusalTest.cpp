@@ -3,7 +3,7 @@
 // they allocate anything for the good ones.
 #include "../support/NativeProgram.h"
 
-#include "foundation/TextSearch.h"
+#include "objects/TextSearch.h"
 
 #include <random>
 

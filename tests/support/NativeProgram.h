@@ -7,7 +7,7 @@
 #pragma once
 
 #include "foundation/ORaw.h"
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "natives/NumericArgs.h"

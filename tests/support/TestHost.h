@@ -4,7 +4,7 @@
 // ReportingMachine keeps the texts of its runtime-error reports.
 #pragma once
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "io/AppFiles.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"

@@ -6,7 +6,7 @@
 #include "common/ImageReader.h"
 #include "common/NativeCatalogue.h"
 #include "common/NativesDoc.h"
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "mcbdis/Disassembler.h"
 #include "vm/NativeRegistry.h"
 

@@ -2,7 +2,7 @@
 // and the extensions' tables.
 #include "common/NativeCatalogue.h"
 
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "natives/NativeTable.h"
 #include "host/ExtensionTable.h"
 

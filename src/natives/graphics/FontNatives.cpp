@@ -1,10 +1,10 @@
 // The Font native group (20): a font's height and ascent and the width of
 // text in it; and the System hooks that make the default font and bitmap
 // fonts, installed here together with the three graphics groups.
-#include "graphics/BitmapLoading.h"
+#include "natives/graphics/BitmapLoading.h"
 #include "graphics/CAppsFont.h"
-#include "graphics/GraphicsArgs.h"
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsArgs.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "natives/NativeGroupOps.h"
 #include "natives/VectorOperands.h"
 

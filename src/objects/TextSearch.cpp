@@ -1,9 +1,9 @@
 // The two-way search: critical factorisation of the pattern, then the scan of
 // the right half and the left half with the period's memory, read through an
 // index map so that one scan serves both directions.
-#include "foundation/TextSearch.h"
+#include "objects/TextSearch.h"
 
-#include "foundation/OString.h"
+#include "objects/OString.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 // The Graphics native group (18): drawing bitmaps, text, rectangles and lines
 // on a canvas or a bitmap. A null handle draws nothing; a bitmap drawn on
 // itself is drawn from a copy.
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 
 #include "graphics/BitmapContainer.h"
 #include "graphics/CAppsFont.h"
-#include "graphics/GraphicsArgs.h"
+#include "natives/graphics/GraphicsArgs.h"
 #include "graphics/GraphicsHandle.h"
 #include "natives/VectorOperands.h"
 

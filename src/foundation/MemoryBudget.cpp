@@ -1,5 +1,5 @@
 // The per-application memory budget, the thread's current one, and charge holders.
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 
 #include "foundation/VMError.h"
 

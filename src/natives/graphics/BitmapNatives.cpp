@@ -2,10 +2,10 @@
 // resizing and encoding bitmaps. Every check comes before the first change;
 // every change of pixels or container ends the bitmap's cached surface first.
 #include "graphics/BitmapContainer.h"
-#include "graphics/BitmapLoading.h"
-#include "graphics/GraphicsArgs.h"
+#include "natives/graphics/BitmapLoading.h"
+#include "natives/graphics/GraphicsArgs.h"
 #include "graphics/GraphicsHandle.h"
-#include "graphics/GraphicsNatives.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "natives/VectorOperands.h"
 #include "vm/FrameworkServices.h"
 

@@ -1,7 +1,7 @@
 // OVector storage management: growth by the 1.2 rule into a fresh heap block, tail
 // moves in place, and freeing the old block. Allocation comes first in every
 // operation so that a raised error leaves the vector as it was.
-#include "foundation/OVector.h"
+#include "objects/OVector.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
 // Decoding bitmaps and bitmap fonts, and reading them from files.
-#include "graphics/BitmapLoading.h"
+#include "natives/graphics/BitmapLoading.h"
 
 #include "foundation/CAppsString.h"
-#include "foundation/OString.h"
+#include "objects/OString.h"
 #include "graphics/BitmapContainer.h"
 #include "graphics/GraphicsHandle.h"
 #include "graphics/NativeFont.h"

@@ -1,11 +1,11 @@
 // OString buffer management, editing and searching. Every mutation checks its
 // arguments and allocates before touching the string, so a raised error leaves the
 // value as it was; an unshared buffer is reused whenever the capacity rules allow.
-#include "foundation/OString.h"
+#include "objects/OString.h"
 
-#include "foundation/TextSearch.h"
+#include "objects/TextSearch.h"
 #include "foundation/VMError.h"
-#include "heap/MemoryBudget.h"
+#include "foundation/MemoryBudget.h"
 
 #include <QChar>
 #include <QString>
