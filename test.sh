@@ -27,6 +27,7 @@ if [ "${MCB_SKIP_SANITIZE:-0}" != 1 ]; then
   build build-asan -DMCB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DMCB_BENCHMARKS=OFF
   echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
     ctest --test-dir build-asan -j "$JOBS" --output-on-failure || status=1
 fi
 if command -v clang++ >/dev/null; then

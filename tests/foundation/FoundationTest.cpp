@@ -4,6 +4,7 @@
 #include "foundation/VMError.h"
 #include "foundation/Vec.h"
 #include "../support/Outcome.h"
+#include "../support/Growth.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,6 @@
 #include <thread>
 #include <vector>
 
-namespace {
-void expectAllRaise(std::initializer_list<std::pair<TInt32, std::function<void()>>> cases) {
-    for (const auto& [code, body] : cases) EXPECT_EQ(outcomeOf(body).code, code);
-}
-template <typename V>
-std::vector<TInt32> capacitiesWhileAppending(V& v, int n) {
-    std::vector<TInt32> capacities;
-    for (int i = 0; i < n; ++i) {
-        v.append(i);
-        if (capacities.empty() || capacities.back() != v.capacity()) capacities.push_back(v.capacity());
-    }
-    return capacities;
-}
-}  // namespace
 
 TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
     const std::tuple<TInt32, const char*, const char*> cases[] = {

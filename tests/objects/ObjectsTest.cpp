@@ -6,6 +6,7 @@
 #include "objects/OString.h"
 #include "objects/OVector.h"
 #include "../support/Outcome.h"
+#include "../support/Growth.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -16,18 +17,6 @@
 #include <vector>
 
 namespace {
-void expectAllRaise(std::initializer_list<std::pair<TInt32, std::function<void()>>> cases) {
-    for (const auto& [code, body] : cases) EXPECT_EQ(outcomeOf(body).code, code);
-}
-template <typename V>
-std::vector<TInt32> capacitiesWhileAppending(V& v, int n) {
-    std::vector<TInt32> capacities;
-    for (int i = 0; i < n; ++i) {
-        v.append(i);
-        if (capacities.empty() || capacities.back() != v.capacity()) capacities.push_back(v.capacity());
-    }
-    return capacities;
-}
 std::string text(const OString& s) { return s.toQString().toStdString(); }
 OString u16(const std::vector<TUint16>& units) { return OString(units.data(), TInt32(units.size())); }
 Vec<TUint8> bytes(const std::vector<TUint8>& list) {

@@ -3,7 +3,12 @@
 
 #include "foundation/VMError.h"
 
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 struct Outcome {
     TInt32 code = 0;  // 0 when the call returned normally
@@ -19,4 +24,9 @@ Outcome outcomeOf(F&& f) {
         return {vmerr::pendingErrorCode(), vmerr::pendingErrorTextUtf8()};
     }
     return {};
+}
+
+// Each body raises the VM error of its code.
+inline void expectAllRaise(std::initializer_list<std::pair<TInt32, std::function<void()>>> cases) {
+    for (const auto& [code, body] : cases) EXPECT_EQ(outcomeOf(body).code, code);
 }
