@@ -61,7 +61,7 @@ MixerConnection::MixerConnection() {
 }
 
 void MixerConnection::connect() {
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "tavik-vm");
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), sound::kClientName);
     if (!context_) return;
     pa_context_set_state_callback(context_, onContextState, loop_);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) return;
@@ -104,8 +104,7 @@ AudioMixer::~AudioMixer() { closeStream(); }
 void AudioMixer::startStream() {
     LoopLock lock(connection_->loop());
     if (!connection_->ready()) return;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
-    stream_ = pa_stream_new(connection_->context(), "tavik-audio-player", &spec, nullptr);
+    stream_ = sound::newPlaybackStream(connection_->context(), kRate);
     if (!stream_) return;
     pa_buffer_attr attr{};
     attr.maxlength = TUint32(-1);

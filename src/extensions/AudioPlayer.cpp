@@ -48,7 +48,7 @@ PlayerConnection::PlayerConnection(VMHeap& heap) : heap_(heap) {
         return;
     }
     loop_ = pa_glib_mainloop_new(nullptr);
-    context_ = loop_ ? pa_context_new(pa_glib_mainloop_get_api(loop_), "tavik-vm") : nullptr;
+    context_ = loop_ ? pa_context_new(pa_glib_mainloop_get_api(loop_), sound::kClientName) : nullptr;
     if (!context_) {
         fail();
         return;
@@ -117,8 +117,7 @@ AudioPlayer::~AudioPlayer() {
 
 void AudioPlayer::start() {
     if (stream_ || size_ == 0 || !connection_->context()) return;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
-    stream_ = pa_stream_new(connection_->context(), "tavik-audio-player", &spec, nullptr);
+    stream_ = sound::newPlaybackStream(connection_->context(), kRate);
     if (!stream_) return;
     pa_stream_set_started_callback(stream_, onStarted, this);
     pa_stream_set_state_callback(stream_, onState, this);

@@ -39,4 +39,9 @@ const pa_cvolume* streamVolume(pa_cvolume& volume, int channels) {
     return &volume;
 }
 
+pa_stream* newPlaybackStream(pa_context* context, uint32_t rate) {
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
+    return pa_stream_new(context, "mcbplayer audio", &spec, nullptr);
+}
+
 }  // namespace sound

@@ -46,4 +46,9 @@ int outputVolume();
 // keeps its own choice.
 const pa_cvolume* streamVolume(pa_cvolume& volume, int channels);
 
+// The name the player's sound connections show in the desktop's sound settings.
+inline constexpr const char* kClientName = "mcbplayer";
+// A new mono 16-bit playback stream at `rate` on `context` (null when refused).
+pa_stream* newPlaybackStream(pa_context* context, uint32_t rate);
+
 }  // namespace sound
