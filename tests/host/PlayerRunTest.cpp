@@ -43,7 +43,7 @@ TEST(PlayerRun, AutoTakesARootOfUpTo4096CharactersFromTheProgramName) {
                  {"/x/" + name + "a", {"--auto"}, name + "a: VM basename too long\n"},
                  {"/x/" + name, {"--window", "--auto"}, "Failed to open '" + dir.root() + "/index.mcb'\n"}};  // only argv[1]
     for (const auto& c : cases) {
-        RunResult r = runPlayer(dir.root(), c.args, c.argv0);
+        RunResult r = runPlayer(dir.root(), c.args, {}, 30, c.argv0);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
@@ -64,16 +64,10 @@ TEST(Soak, TimersThenTenSecondsOfA10msTimerLoseNothingInFlatMemory) {
     Scratch dir;
     writeImage(dir, timersApp(10, 1000));
     ChildProcess player({playerBinary()}, playerEnvironment(dir.root() + "/run"), dir.root());
-    auto residentKiB = [&] {
-        std::ifstream status("/proc/" + std::to_string(player.pid()) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-        return -1L;
-    };
     ASSERT_TRUE(player.waitFor("LOG: 200\n", 30)) << player.err();
-    [[maybe_unused]] long early = residentKiB();
+    [[maybe_unused]] long early = residentKiB(player.pid());
     ASSERT_TRUE(player.waitFor("LOG: 950\n", 30)) << player.err();
-    [[maybe_unused]] long late = residentKiB();
+    [[maybe_unused]] long late = residentKiB(player.pid());
     EXPECT_EQ(player.finish(30), 0) << player.err();
 
     Lines ticks = logLines(player.err());
