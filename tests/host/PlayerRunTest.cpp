@@ -14,13 +14,15 @@ TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
     } cases[] = {
         {".method \"main\", main, f\n.descriptor f\n.string s \"before\"\n.code\nmain:\n ldstr s\n native Debug.log\n"
          " native 0, 1\n ret 0, 1",  // no such native group
-         {"before"}, "mcbplayer: Internal error: invalid group in native call: 0\n"},
+         {"before"},
+         "mcbplayer: Internal error: invalid group in native call: 0\n"},
         // Exported, but not to be looked up: only for a class, outside the code, without a
         // descriptor; and an initialiser likewise. Each once left the player idle for ever.
         {".selector \"main\"\n .impl C, start, f\n.class C\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
         {".method \"main\", 4096, f\n.descriptor f\n.code\n ret 0, 1", {}},
         {".method \"main\", start, -1\n.descriptor f\n.code\nstart:\n ret 0, 1", {}},
-        {".method \"main\", start, f\n.method \"::global::init\", 4096, f\n.descriptor f\n.code\nstart:\n ret 0, 1", {}}};
+        {".method \"main\", start, f\n.method \"::global::init\", 4096, f\n.descriptor f\n.code\nstart:\n ret 0, 1",
+         {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         Scratch dir;
@@ -28,7 +30,8 @@ TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
         RunResult r = runPlayer(dir.root());
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(logLines(r.err), c.log);
-        EXPECT_NE(r.err.find(std::string("FATAL: UnknownException (CODE:11)\n") + c.report), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(std::string("FATAL: UnknownException (CODE:11)\n") + c.report), std::string::npos)
+            << r.err;
     }
 }
 

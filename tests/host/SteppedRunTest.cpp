@@ -29,7 +29,7 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
         std::string shot = dir.path("shot" + std::to_string(c.frames) + ".png");
         // Without a display, and told to use one: --headless chooses for itself.
         RunResult r = runPlayer(dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot", shot},
-                              {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}});
+                                {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(logLines(r.err).size(), 1u + 2u * (c.frames - 1)) << r.err;  // "ready", then two lines a tick
         QImage image = readPng(shot);
@@ -38,8 +38,8 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
         EXPECT_EQ(image.pixel(c.squareX + 25, 20), kBlack);
         EXPECT_EQ(image.pixel(4, 4), 0xFF00FF00);  // the pointer mark at (0, 0)
         // Again: the same frame, random colour and all.
-        RunResult again = runPlayer(dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot",
-                                               shot + ".again.png"});
+        RunResult again = runPlayer(
+            dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot", shot + ".again.png"});
         ASSERT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(readPng(shot + ".again.png"), image);
         EXPECT_EQ(logLines(again.err), logLines(r.err));

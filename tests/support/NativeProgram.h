@@ -152,7 +152,6 @@ private:
     std::vector<uint8_t> image_;
     bool ran_ = false;
 
-
     static std::string expand(std::string_view body) {
         std::istringstream in{std::string(body)};
         std::string line, out;
