@@ -78,11 +78,11 @@ public:
     static constexpr TUint16 kHandlerCount = handler::Count;
     static_assert(kHandlerCount <= 256, "a handler number is one byte");
 
-    // Fast code has the fused entries (and whatever caches the interpreter
-    // gains later); reference code is one plain entry per offset, exactly as
-    // plainAt() decodes it, with nothing fused and nothing cached. Every fast
-    // path must stay off in reference code: tests/vm/DifferentialTest.cpp runs
-    // random programs both ways and compares what they leave.
+    // Fast code has the fused entries (and any cache added later, at virtual
+    // call sites, say); reference code is one plain entry per offset, exactly as
+    // plainAt() decodes it, nothing fused, nothing cached: a later cache is made
+    // only when mode() is Fast, never checked in the loop. DifferentialTest.cpp
+    // (tests/vm) runs random programs both ways and compares what they leave.
     enum class Mode { Fast, Reference };
     // Decodes (and in fast mode fuses) every offset of `code`, charging the
     // entries to the current memory budget first.

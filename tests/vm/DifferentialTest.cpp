@@ -197,6 +197,8 @@ std::string run(Machine& m, const EntryCall& call, TInt64 budget) {
         ending = "halt";
     } catch (const ErrorHandlingException&) {
         ending = "VM error " + std::to_string(vmerr::pendingErrorCode()) + " " + vmerr::pendingErrorTextUtf8();
+    } catch (const std::exception& e) {
+        ending = std::string("exception ") + e.what();  // none should leave a call; still compared
     }
     vmerr::clearPendingError();
     if (!m.vm.reports.empty()) ending += ", last report: " + m.vm.reports.back();
