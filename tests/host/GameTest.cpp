@@ -3,6 +3,8 @@
 // (title, high score) are its own code's business, not the player's.
 #include "ShowcaseSupport.h"
 
+namespace mcb {
+
 using namespace showcase;
 
 class GameTest : public Game {
@@ -56,3 +58,5 @@ TEST_F(GameTest, SoundsAreWrittenAsRawSamplesAndLoaded) {
     key(Qt::Key_Space);
     EXPECT_EQ(global(kState), kServe);
 }
+
+}  // namespace mcb

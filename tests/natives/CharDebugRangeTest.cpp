@@ -1,6 +1,8 @@
 // Char, Debug and Range natives.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 TEST(Char, ConversionsAndClasses) {
     const struct {
         const char* code;
@@ -96,3 +98,5 @@ TEST(Range, InvalidValuesChangeNothing) {
     EXPECT_EQ(NativeProgram("push 0x7FFFFFF0\nnative Range.start\n").errorCode(), 10);
     EXPECT_EQ(NativeProgram("native Range, 13\n").errorText(), "VMException: Range:11");
 }
+
+}  // namespace mcb

@@ -16,6 +16,8 @@
 #include <map>
 #include <sstream>
 
+namespace mcb {
+
 // The folder a file program's host serves: "root", beside "outside.txt", which no path may reach.
 class FileRoot {
 public:
@@ -117,3 +119,5 @@ private:
 
     std::vector<uint8_t> image_;
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <set>
 
+namespace mcb {
+
 namespace {
 
 const std::map<std::string, std::string> kNames = {{"f", "a/f.txt"}, {"g", "b/g.txt"}, {"a", "a"}, {"b", "b"},
@@ -203,3 +205,5 @@ TEST(RootDirectory, IsNeverRemovedOrRenamed) {
         }
     }
 }
+
+}  // namespace mcb

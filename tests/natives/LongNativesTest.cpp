@@ -2,6 +2,8 @@
 // catchable division by zero and the stack effects of each form.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 namespace {
 TInt64 valueOf(NativeProgram& p, int g = 2) {
     const VMAddr block = p.word(g);
@@ -112,3 +114,5 @@ TEST(LongNatives, ConversionsAndWrongOperands) {
     EXPECT_EQ(NativeProgram("native Long, 4\n").errorText(), "VMException: Long:11");
     EXPECT_EQ(NativeProgram("native Long, 39\n").errorText(), "VMException: Long:11");
 }
+
+}  // namespace mcb

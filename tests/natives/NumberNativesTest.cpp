@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 
+namespace mcb {
+
 namespace {
 ORaw fx(std::string_view text) { return ORaw::parse(text); }
 
@@ -175,3 +177,5 @@ TEST(NumberNatives, NullOperandsAndUnknownFunctions) {
         EXPECT_EQ(NativeProgram("native " + std::string(f) + "\n").errorText(), "VMException: " + group + ":11") << f;
     }
 }
+
+}  // namespace mcb

@@ -2,6 +2,8 @@
 // each function leaves, and orientation listeners as collector roots.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 using Rects = std::vector<std::array<TInt32, 4>>;
 
 TEST(Screen, RequestsReachTheHostAndAnswersFollowTheOrientation) {
@@ -73,3 +75,5 @@ TEST(Screen, RefusedListenersReachNeitherTheHostNorTheRoots) {
     EXPECT_EQ(NativeProgram("native Screen, 9\n").errorText(), "VMException: Screen:11");
     EXPECT_EQ(NativeProgram("native Screen, 0\n").errorText(), "VMException: Screen:11");
 }
+
+}  // namespace mcb

@@ -2,6 +2,8 @@
 // of the reader, writer and stream groups: their order, codes and messages.
 #include "FileProgram.h"
 
+namespace mcb {
+
 namespace {
 
 const std::map<std::string, std::string> kNames = {{"f", "data/f.bin"}};
@@ -165,3 +167,5 @@ TEST(FileStreamErrors, UnknownFunctionsNameTheirGroup) {
             EXPECT_EQ(result.rfind(std::string("10: VMException: ") + prefix, 0), 0u) << result;
         }
 }
+
+}  // namespace mcb

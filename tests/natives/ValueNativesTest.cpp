@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace mcb {
+
 namespace {
 // Globals 2 up hold the target variable ("tv" pushes its address), 6 up a second
 // value ("sv"); what a call leaves goes to globals 10 up. Each case is its own
@@ -181,3 +183,5 @@ TEST(ValueNatives, UnknownFunctionsNameTheirGroup) {
     };
     for (auto [code, text] : cases) EXPECT_EQ(NativeProgram(code).errorText(), text) << code;
 }
+
+}  // namespace mcb

@@ -14,6 +14,8 @@
 
 #include <set>
 
+namespace mcb {
+
 using namespace tooltest;
 
 namespace {
@@ -112,3 +114,5 @@ TEST(RoundTrip, EveryTestApplicationReassemblesToTheSameBytes) {
         EXPECT_EQ(readText(copy), readText(built));
     }
 }
+
+}  // namespace mcb

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <new>
 
+namespace mcb {
+
 namespace {
 const std::string kOutOfMemory = "6: InvalidArgumentException: Out of memory";
 constexpr TUint64 kLimit = TUint64(48) << 20;
@@ -169,3 +171,5 @@ TEST(MemoryBudget, ThePlayerReportsItsLimit) {
     EXPECT_NE(bad.find("--memory-limit: 'lots' is not a size of at least 64K"), std::string::npos) << bad;
     EXPECT_EQ(bad.substr(0, 2), "2 ");
 }
+
+}  // namespace mcb

@@ -20,12 +20,12 @@
 #include <map>
 #include <random>
 
+namespace mcb {
+
 namespace {
 
 using Random = std::mt19937;
 using Bytes = std::vector<TUint8>;
-using mcb::Op;
-using mcb::OperandKind;
 
 // Table sizes of every random image, so that random operands can name entries.
 constexpr TInt32 kClasses = 4, kDescriptors = 5, kSelectors = 2, kStrings = 3;
@@ -109,7 +109,7 @@ Bytes randomBytes(Random& rng, std::vector<TInt32>& starts) {
     return code;
 }
 
-TInt32 smallInt(Random& rng, const mcb::OperandInfo& o) {
+TInt32 smallInt(Random& rng, const OperandInfo& o) {
     if (o.width == 1) return chance(rng, 80) ? uniform(rng, -6, 6) : uniform(rng, o.isSigned ? -128 : 0, o.isSigned ? 127 : 255);
     if (chance(rng, 75)) return uniform(rng, -8, 32);
     if (chance(rng, 70)) return pick(rng, {0x7FFFFFFF, TInt32(0x80000000), 0x40000001, -1, 65536, 15255, 15256, -15256});
@@ -118,8 +118,8 @@ TInt32 smallInt(Random& rng, const mcb::OperandInfo& o) {
 
 // Mostly meaningful: jumps and calls to instruction starts (`target`, an
 // instruction index), indices of the image's tables, small counts.
-TInt32 operand(Random& rng, const mcb::InstructionInfo& row, TInt32 i, TInt32& target, TInt32 count) {
-    const mcb::OperandInfo& o = row.operands[size_t(i)];
+TInt32 operand(Random& rng, const InstructionInfo& row, TInt32 i, TInt32& target, TInt32 count) {
+    const OperandInfo& o = row.operands[size_t(i)];
     switch (o.kind) {
     case OperandKind::JumpOffset:
     case OperandKind::HandlerOffset:
@@ -150,13 +150,13 @@ TInt32 operand(Random& rng, const mcb::InstructionInfo& row, TInt32 i, TInt32& t
 // something to work on are picked more often.
 Bytes randomInstructions(Random& rng, std::vector<TInt32>& starts) {
     struct Instruction {
-        const mcb::InstructionInfo* row;
+        const InstructionInfo* row;
         std::array<TInt32, 3> operands{};
         std::array<TInt32, 3> target{-1, -1, -1};
     };
     TInt32 count = uniform(rng, 1, 90);
     std::vector<Instruction> list;
-    auto add = [&](Op op, TInt32 a = 0, TInt32 b = 0) { list.push_back({mcb::findInstruction(op), {a, b, 0}}); };
+    auto add = [&](Op op, TInt32 a = 0, TInt32 b = 0) { list.push_back({findInstruction(op), {a, b, 0}}); };
     if (chance(rng, 80)) {
         add(Op::AdjustStack, uniform(rng, 0, 4));
         add(Op::PushGlobals);
@@ -166,12 +166,12 @@ Bytes randomInstructions(Random& rng, std::vector<TInt32>& starts) {
     }
     count += TInt32(list.size());
     for (TInt32 n = TInt32(list.size()); n < count; ++n) {
-        Instruction in{chance(rng, 35) ? mcb::findInstruction(TInt8(pick(
+        Instruction in{chance(rng, 35) ? findInstruction(TInt8(pick(
                                              rng, {TInt32(Op::Push), TInt32(Op::PushGlobals), TInt32(Op::LoadLocal),
                                                    TInt32(Op::LocalAddr), TInt32(Op::Alloc), TInt32(Op::Dup),
                                                    TInt32(Op::FieldAddr), TInt32(Op::Extension), TInt32(Op::LoadString),
                                                    TInt32(Op::Box), TInt32(Op::Store), TInt32(Op::Call)})))
-                                       : &mcb::kInstructions[uniform(rng, 0, mcb::kInstructionCount - 1)]};
+                                       : &kInstructions[uniform(rng, 0, kInstructionCount - 1)]};
         for (TInt32 i = 0; i < in.row->operandCount; ++i)
             in.operands[size_t(i)] = operand(rng, *in.row, i, in.target[size_t(i)], count);
         list.push_back(in);
@@ -180,16 +180,16 @@ Bytes randomInstructions(Random& rng, std::vector<TInt32>& starts) {
     TInt32 at = 0;
     for (const Instruction& in : list) {
         starts.push_back(at);
-        at += 1 + mcb::operandLength(*in.row);
+        at += 1 + operandLength(*in.row);
     }
     starts.push_back(at);  // the end of the code
     Bytes code;
     for (size_t k = 0; k < list.size(); ++k) {
         const Instruction& in = list[k];
-        TInt32 last = starts[k] + mcb::operandLength(*in.row);
+        TInt32 last = starts[k] + operandLength(*in.row);
         code.push_back(TUint8(in.row->opcode));
         for (TInt32 i = 0; i < in.row->operandCount; ++i) {
-            const mcb::OperandInfo& o = in.row->operands[size_t(i)];
+            const OperandInfo& o = in.row->operands[size_t(i)];
             TInt32 v = in.operands[size_t(i)];
             if (TInt32 t = in.target[size_t(i)]; t >= 0) {
                 TInt32 a = starts[size_t(t)];
@@ -227,8 +227,8 @@ Bytes mutate(Random& rng, Bytes image, size_t codeOffset) {
 // `from`, so that a run does not commit gigabytes of VM memory (allowed, only slow).
 void tameAllocations(Bytes& code, size_t from = 0) {
     for (size_t at = from; at < code.size();) {
-        const mcb::InstructionInfo* row = mcb::findInstruction(TInt8(code[at]));
-        size_t length = row ? 1 + size_t(mcb::operandLength(*row)) : 1;
+        const InstructionInfo* row = findInstruction(TInt8(code[at]));
+        size_t length = row ? 1 + size_t(operandLength(*row)) : 1;
         if (at + length > code.size()) break;
         if (row && isAlloc(row->opcode) && (code[at + 4] | code[at + 5]) != 0) {  // 2^16 words or more
             code[at + 4] = code[at + 5] = 0;
@@ -480,3 +480,5 @@ TEST(ReducedPrograms, ThrowRoutinesThatFailAgainEndTheCall) {
 }
 
 }  // namespace
+
+}  // namespace mcb
