@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace bench {
 
 using Check = std::function<bool(VirtualMachine&)>;
@@ -118,3 +120,5 @@ inline void compareWithLua(const LuaOptions& o, const std::string& name, const s
 }
 
 }  // namespace bench
+
+}  // namespace mcb

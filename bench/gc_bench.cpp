@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 constexpr TUint32 kObjects = 1000000;
@@ -106,7 +108,10 @@ double luaSeconds(const std::string& lua) {
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv) {
+    using namespace mcb;
     std::string lua = "lua5.4";
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--lua") == 0) lua = argv[i + 1];

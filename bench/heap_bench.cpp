@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 // One step of a workload: free what `slot` holds (if anything), then, when
@@ -127,7 +129,10 @@ void measure(const Workload& w, double minSeconds) {
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv) {
+    using namespace mcb;
     double minSeconds = argc > 1 ? std::atof(argv[1]) : 0.5;
     measure(churn("heap_churn_small", 4096, 200000, smallSizes), minSeconds);
     measure(churn("heap_churn_mixed", 8192, 200000, mixedSizes), minSeconds);

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+namespace mcb {
+
 namespace fuzzmachine {
 
 // Small enough that no run is slow (every collection sweeps the whole heap and
@@ -100,3 +102,5 @@ inline void checkAfterwards(VirtualMachine& vm) {
 }
 
 }  // namespace fuzzmachine
+
+}  // namespace mcb

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace mcb;
     VMMemory memory(TUint64(256) << 20);
     VMHeap heap(memory);
     ProgramTables tables;

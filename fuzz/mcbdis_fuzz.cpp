@@ -11,6 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace mcb;
     const std::span<const uint8_t> bytes(data, size);
     std::string text;
     try {

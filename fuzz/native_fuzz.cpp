@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <new>
 
+namespace mcb {
+
 namespace {
 using namespace fuzzmachine;
 
@@ -39,7 +41,7 @@ struct World {
 
     World() {
         host.vm = &vm;
-        const std::vector<TUint8> code = {TUint8(mcb::Op::Return), 0, 0, 0, 0, 0, 0, 0, 0};
+        const std::vector<TUint8> code = {TUint8(Op::Return), 0, 0, 0, 0, 0, 0, 0, 0};
         VELMAR::MemoryInputStream in(imageAround(code, 0, 0));
         vm.load(CAppsString("index.mcb"), in, &host);
         for (const OString& s : {OString(), OString("abc"), OString("AbC aBc abc"), OString(TUint16(0xE9), 3),
@@ -47,7 +49,7 @@ struct World {
             keep(vm.newString(s));
         for (const VectorKind* k : {&kByteVector, &kIntVector, &kInt2Vector, &kInt3Vector, &kInt4Vector, &kObjectVector})
             for (TInt32 n : {0, 5}) keep(vectorHandle(*k, n));
-        keep(cellHolding(numeric::adoptDateTime(vm, Velmar::DateTime())));
+        keep(cellHolding(numeric::adoptDateTime(vm, VELMAR::DateTime())));
         keep(numeric::newLong(vm, -7));
         for (TInt32 i = 0; i < 4; ++i) keep(vm.heap().allocateWords(2, GC_CODE_PLAIN));  // ranges, destinations
         pool.push_back(vm.globals());
@@ -102,7 +104,10 @@ struct World {
 };
 }  // namespace
 
+}  // namespace mcb
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace mcb;
     World world;
     Bytes in{data, size};
     for (TInt32 calls = 0; !in.empty() && calls < 64; ++calls) world.call(in);

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -205,7 +207,10 @@ bool perform(AppFiles& files, unsigned op, const OString& p, const OString& q, b
 }
 }  // namespace
 
+}  // namespace mcb
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace mcb;
     if (size < 1 || size > 4096) return 0;
     Fixture& fx = fixture();
     const int freeFd = lowestFreeFd();

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <new>
 
+namespace mcb {
+
 namespace {
 using namespace fuzzmachine;
 
@@ -29,7 +31,10 @@ void deliver(VirtualMachine& vm, Call call) {
 }
 }  // namespace
 
+}  // namespace mcb
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace mcb;
     if (size < 3) return 0;
     std::vector<TUint8> image;
     if (data[0] & 1)

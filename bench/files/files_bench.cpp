@@ -18,6 +18,8 @@
 #include <functional>
 #include <string>
 
+namespace mcb {
+
 namespace {
 
 constexpr int kChunks = 100;
@@ -123,7 +125,10 @@ void line(const char* name, double player, double reference) {
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv) {
+    using namespace mcb;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     std::string root = (std::filesystem::temp_directory_path() / "mcbbenchXXXXXX").string();
     if (!mkdtemp(root.data())) return 1;

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 constexpr int kWidth = 800, kHeight = 480, kFrames = 500;
@@ -306,7 +308,10 @@ void write(const std::string& path, const std::vector<TUint8>& bytes) {
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv) {
+    using namespace mcb;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     std::string root = (std::filesystem::temp_directory_path() / "mcbgfxbenchXXXXXX").string();
     if (!mkdtemp(root.data())) return 1;

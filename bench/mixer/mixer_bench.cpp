@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 constexpr size_t kBlock = 1120;  // samples per request of a 2240-byte buffer
@@ -92,7 +94,10 @@ double timeReference(size_t channels, double seconds) {
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv) {
+    using namespace mcb;
     double minSeconds = argc > 1 ? std::atof(argv[1]) : 0.5;
     for (size_t channels : {1, 8, 32}) {
         // Enough audio that the faster side runs minSeconds; best of three.

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 struct Benchmark {
@@ -90,7 +92,10 @@ Options parse(int argc, char** argv) {
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv) {
+    using namespace mcb;
     Options o = parse(argc, argv);
     for (const Benchmark& b : kBenchmarks)
         if (bench::selected(o, b.name)) measure(o, b);

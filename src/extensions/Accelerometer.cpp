@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace mcb {
+
 Acceleration AccelerometerFile::read() {
     char text[256] = {};
     if (FILE* f = std::fopen(path_.c_str(), "re")) {
@@ -58,3 +60,5 @@ TInt32 Accelerometer::axis(TInt32 which, TInt32 sp, TInt32* stack) {
     const TInt32 axis = which == kX ? a.x : which == kY ? a.y : a.z;
     return s.result64(ORaw::toFixed(axis / 1000.0).raw());
 }
+
+}  // namespace mcb

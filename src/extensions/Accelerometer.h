@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+namespace mcb {
+
 // One reading, in thousandths of g.
 struct Acceleration {
     TInt32 x = 0, y = 0, z = 0;
@@ -74,3 +76,5 @@ private:
     bool lookedUp_ = false;
     TInt32 observer_ = -1;
 };
+
+}  // namespace mcb

@@ -13,6 +13,8 @@
 
 #include <utility>
 
+namespace mcb {
+
 namespace {
 void signalLoop(pa_threaded_mainloop* loop) { pa_threaded_mainloop_signal(loop, 0); }
 
@@ -212,3 +214,5 @@ TInt32 AudioMixerExtension::onChannel(TInt32 call, TInt32 sp, TInt32* stack) {
     }
     return s.noResult();
 }
+
+}  // namespace mcb

@@ -14,6 +14,9 @@
 struct pa_context;
 struct pa_stream;
 struct pa_threaded_mainloop;
+
+namespace mcb {
+
 class FileSystemServices;
 
 // The sound-server connection that every mixer of a run shares.
@@ -89,3 +92,5 @@ private:
     std::shared_ptr<MixerConnection> connection_;
     FileSystemServices& files_;
 };
+
+}  // namespace mcb

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace mcb {
+
 namespace {
 // PulseAudio's GLib binding runs on the default GLib context, which only Qt's
 // GLib event dispatcher drives.
@@ -260,3 +262,5 @@ TInt32 AudioPlayerExtension::enqueue(TInt32 sp, TInt32* stack, DeferredOperation
     connection_->queue(s.field<AudioPlayer>(0), operation);
     return s.noResult();
 }
+
+}  // namespace mcb

@@ -15,6 +15,9 @@
 struct pa_context;
 struct pa_glib_mainloop;
 struct pa_stream;
+
+namespace mcb {
+
 class AudioPlayer;
 class FileSystemServices;
 
@@ -125,3 +128,5 @@ private:
     std::shared_ptr<PlayerConnection> connection_;
     FileSystemServices& files_;
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+namespace mcb {
+
 Desktop::Desktop(MVMCallbackInterface& vm, std::function<QDBusConnection()> bus, std::function<void()> minimise)
     : DeviceExtension(vm, kEntry), busOf_(std::move(bus)), minimise_(std::move(minimise)), replies_(new QObject) {}
 
@@ -42,3 +44,5 @@ void Desktop::leaveToDesktop() {
         if (!(owned.isValid() && owned.value()) && minimise_) minimise_();
     });
 }
+
+}  // namespace mcb

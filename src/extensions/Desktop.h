@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+namespace mcb {
+
 class Desktop : public DeviceExtension {
 public:
     static constexpr const char* kDesktopName = "com.nokia.hildon_desktop";
@@ -36,3 +38,5 @@ private:
     // reply minimises nothing.
     std::unique_ptr<QObject> replies_;
 };
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 
 #include "vm/VirtualMachine.h"
 
+namespace mcb {
+
 TInt32 DeviceExtension::ignore(TInt32 words, TInt32 sp, TInt32* stack) {
     return ExtensionStack(vm_, sp, stack, words).noResult();
 }
@@ -50,3 +52,5 @@ TInt32 ExtensionStack::result64(TInt64 v) {
     word(1) = TInt32(TUint32(TUint64(v) >> 32));
     return sp;
 }
+
+}  // namespace mcb

@@ -14,6 +14,8 @@
 #include <span>
 #include <string_view>
 
+namespace mcb {
+
 // An extension's entry: its number (first operand of instruction 97), its assembler
 // name and the runtime-error report text for an unknown function.
 struct ExtensionEntry {
@@ -135,3 +137,5 @@ private:
     TInt32* stack_;
     TInt32 base_;
 };
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace mcb {
+
 struct DevicePaths {
     // Three integers in thousandths of g: Y, X, Z.
     std::string accelerometer = "/sys/class/i2c-adapter/i2c-3/3-001d/coord";
@@ -12,3 +14,5 @@ struct DevicePaths {
     // "open\n" while the camera's lens cover is open.
     std::string lensCover = "/sys/devices/platform/gpio-switch/cam_shutter/state";
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace mcb {
+
 namespace extmsg {
 namespace {
 std::atomic<int> gCopy{-1};
@@ -24,3 +26,5 @@ void say(const char* text) {
 void setCopy(int fd) { gCopy = fd; }
 
 }  // namespace extmsg
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 // player's --log file).
 #pragma once
 
+namespace mcb {
+
 namespace extmsg {
 
 // Writes `text` (no formatting) to standard error, and to the copy.
@@ -11,3 +13,5 @@ void say(const char* text);
 void setCopy(int fd);
 
 }  // namespace extmsg
+
+}  // namespace mcb

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <unistd.h>
 
+namespace mcb {
+
 namespace {
 constexpr const char* kClient = "org.freedesktop.GeoClue2.Client";
 constexpr const char* kLocation = "org.freedesktop.GeoClue2.Location";
@@ -38,7 +40,7 @@ double number(const QVariantMap& m, const char* key) {
     return ok && std::isfinite(v) && v > -DBL_MAX ? v : 0;  // GeoClue's unknown altitude is -DBL_MAX
 }
 
-Velmar::DateTime localTime(const QVariant& timestamp) {
+VELMAR::DateTime localTime(const QVariant& timestamp) {
     quint64 seconds = 0, micros = 0;
     if (timestamp.canConvert<QDBusArgument>()) {
         const QDBusArgument arg = timestamp.value<QDBusArgument>();
@@ -47,10 +49,10 @@ Velmar::DateTime localTime(const QVariant& timestamp) {
         arg.endStructure();
     }
     const QDateTime t = QDateTime::fromSecsSinceEpoch(qint64(std::min<quint64>(seconds, INT64_MAX / 1000))).toLocalTime();
-    Velmar::DateTime out;  // a time no date-time can hold stays at the epoch
+    VELMAR::DateTime out;  // a time no date-time can hold stays at the epoch
     if (!t.isValid() || t.date().year() < 0 || t.date().year() > 9999) return out;
     out.setFromFields(t.date().day(), t.date().month(), t.date().year(), t.time().hour(), t.time().minute(),
-                      t.time().second(), Velmar::DateTime::ELocal);
+                      t.time().second(), VELMAR::DateTime::ELocal);
     return out;
 }
 
@@ -129,5 +131,7 @@ std::unique_ptr<PositionClient> GeoCluePositionSource::start(Listener listener) 
     }
     return std::make_unique<GeoClueClient>(bus_, std::move(listener));
 }
+
+}  // namespace mcb
 
 #include "GeoClue.moc"

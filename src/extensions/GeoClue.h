@@ -8,6 +8,8 @@
 
 #include <QDBusConnection>
 
+namespace mcb {
+
 class GeoCluePositionSource : public PositionSource {
 public:
     static constexpr const char* kService = "org.freedesktop.GeoClue2";
@@ -17,3 +19,5 @@ public:
 private:
     QDBusConnection bus_;
 };
+
+}  // namespace mcb

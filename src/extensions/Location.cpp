@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace mcb {
+
 namespace {
 constexpr TUint32 kEntryBytes = 4;  // the handle word
 
@@ -14,7 +16,7 @@ ORaw fixedOf(double v) { return std::isnan(v) ? ORaw() : ORaw::toFixed(v); }
 
 // --- delivery -------------------------------------------------------------------
 
-void LocationObserver::positionUpdated(ORaw p, ORaw q, ORaw r, ORaw s, const Velmar::DateTime& time,
+void LocationObserver::positionUpdated(ORaw p, ORaw q, ORaw r, ORaw s, const VELMAR::DateTime& time,
                                        TInt32 integer, VMAddr observer) {
     if (eventHandle_ == -1) return;
     auto location = std::make_unique<CLocation>();
@@ -130,7 +132,7 @@ TInt32 CLocationWrapper::newLocation(TInt32 sp, TInt32* stack) {
     location->value1 = ORaw::fromRaw(s.long64(1));
     location->value2 = ORaw::fromRaw(s.long64(3));
     location->value3 = ORaw::fromRaw(s.long64(5));
-    location->timestamp = s.objectAt<Velmar::DateTime>(7);
+    location->timestamp = s.objectAt<VELMAR::DateTime>(7);
     s.setField(0, vm_.heap().adoptObject(std::move(location), kEntryBytes, GC_CODE_PLAIN));
     return s.noResult();
 }
@@ -139,7 +141,7 @@ TInt32 CLocationWrapper::change(TInt32 what, TInt32 sp, TInt32* stack) {
     ExtensionStack s(vm_, sp, stack, what == kTimestamp ? 2 : 7);
     CLocation& location = s.field<CLocation>(0);
     if (what == kTimestamp) {
-        location.timestamp = s.objectAt<Velmar::DateTime>(1);
+        location.timestamp = s.objectAt<VELMAR::DateTime>(1);
     } else {
         location.value1 = ORaw::fromRaw(s.long64(1));
         location.value2 = ORaw::fromRaw(s.long64(3));
@@ -158,7 +160,7 @@ TInt32 CLocationWrapper::query(TInt32 what, TInt32 sp, TInt32* stack) {
     case kInteger: return s.result(location.integer);
     case kTimestampCell: {
         VMHeap& heap = vm_.heap();
-        const VMAddr dateTime = heap.createObject<Velmar::DateTime>(Velmar::DateTime::KHeapEntryBytes,
+        const VMAddr dateTime = heap.createObject<VELMAR::DateTime>(VELMAR::DateTime::KHeapEntryBytes,
                                                                     GC_CODE_DATETIME, location.timestamp);
         const VMAddr cell = heap.allocateWords(1, GC_CODE_REFERENCE_CELL);
         heap.memory().writeWord(cell, dateTime);
@@ -170,3 +172,5 @@ TInt32 CLocationWrapper::query(TInt32 what, TInt32 sp, TInt32* stack) {
     default: return s.result64(location.value4.raw());
     }
 }
+
+}  // namespace mcb

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+namespace mcb {
+
 // How an extension calls into the machine from an event of its own: the host
 // decides what a halt or an exit inside that call means.
 using MachineCall = std::function<void(const std::function<void()>&)>;
@@ -22,7 +24,7 @@ class MPositionObserver {
 public:
     virtual ~MPositionObserver() = default;
     // value 1 = q, value 2 = p, value 3 = r, value 4 = s.
-    virtual void positionUpdated(ORaw p, ORaw q, ORaw r, ORaw s, const Velmar::DateTime& time, TInt32 integer,
+    virtual void positionUpdated(ORaw p, ORaw q, ORaw r, ORaw s, const VELMAR::DateTime& time, TInt32 integer,
                                  VMAddr observer) = 0;
     virtual void positionError(TInt32 code, VMAddr observer) = 0;
 };
@@ -31,7 +33,7 @@ public:
 class CLocation : public GCObject {
 public:
     ORaw value2, value1, value3, value4;
-    Velmar::DateTime timestamp;
+    VELMAR::DateTime timestamp;
     TInt32 integer = 0;
 };
 
@@ -41,7 +43,7 @@ class LocationObserver : public MPositionObserver {
 public:
     LocationObserver(MVMCallbackInterface& vm, MachineCall call, TInt32 eventHandle, TInt32 errorHandle)
         : vm_(vm), call_(std::move(call)), eventHandle_(eventHandle), errorHandle_(errorHandle) {}
-    void positionUpdated(ORaw p, ORaw q, ORaw r, ORaw s, const Velmar::DateTime& time, TInt32 integer,
+    void positionUpdated(ORaw p, ORaw q, ORaw r, ORaw s, const VELMAR::DateTime& time, TInt32 integer,
                          VMAddr observer) override;
     void positionError(TInt32 code, VMAddr observer) override;
     // A fix from the source, for the request object `observer`.
@@ -106,3 +108,5 @@ private:
     std::shared_ptr<PositionSource> source_;
     std::shared_ptr<LocationObserver> observer_;
 };
+
+}  // namespace mcb

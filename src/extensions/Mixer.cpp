@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace mcb {
+
 namespace {
 // Bounds the fade level far above anything audible and far below where its
 // 1/256 steps could leave 64 bits.
@@ -136,3 +138,5 @@ void Mixer::fadeInto(Sum* sums, size_t n) {
         if (ended) addToFade(0);
     }
 }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace mcb {
+
 class Mixer {
 public:
     static constexpr TInt32 kUnity = 256;
@@ -61,3 +63,5 @@ private:
     std::vector<TInt64> sums64_;
     std::vector<size_t> ends_;
 };
+
+}  // namespace mcb

@@ -8,12 +8,14 @@
 #include <functional>
 #include <memory>
 
+namespace mcb {
+
 struct PositionFix {
     double latitude = 0;
     double longitude = 0;
     double altitude = 0;  // 0 when unknown
     double accuracy = 0;  // metres
-    Velmar::DateTime time;  // local time
+    VELMAR::DateTime time;  // local time
 };
 
 class PositionClient {
@@ -27,3 +29,5 @@ public:
     virtual ~PositionSource() = default;
     virtual std::unique_ptr<PositionClient> start(Listener listener) = 0;
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 
 #include <new>
 
+namespace mcb {
+
 namespace sound {
 
 SoundBytes readFile(FileSystemServices& files, const OString& name) {
@@ -49,3 +51,5 @@ std::vector<TInt16> samplesOf(const std::vector<TUint8>& bytes) {
 }
 
 }  // namespace sound
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace mcb {
+
 class FileSystemServices;
 
 namespace sound {
@@ -32,3 +34,5 @@ SoundBytes copyBytes(const TUint8* data, size_t n);
 std::vector<TInt16> samplesOf(const std::vector<TUint8>& bytes);
 
 }  // namespace sound
+
+}  // namespace mcb

@@ -2,12 +2,14 @@
 #include "extensions/SoundServer.h"
 
 #include "extensions/ExtensionMessages.h"
+#include "foundation/Types.h"
 
 #include <atomic>
-#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <unistd.h>
+
+namespace mcb {
 
 namespace sound {
 
@@ -35,13 +37,15 @@ int outputVolume() { return gVolume; }
 const pa_cvolume* streamVolume(pa_cvolume& volume, int channels) {
     const int percent = gVolume;
     if (percent >= 100) return nullptr;
-    pa_cvolume_set(&volume, unsigned(channels), pa_volume_t(uint64_t(PA_VOLUME_NORM) * unsigned(percent) / 100));
+    pa_cvolume_set(&volume, unsigned(channels), pa_volume_t(TUint64(PA_VOLUME_NORM) * unsigned(percent) / 100));
     return &volume;
 }
 
-pa_stream* newPlaybackStream(pa_context* context, uint32_t rate) {
+pa_stream* newPlaybackStream(pa_context* context, TUint32 rate) {
     const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
     return pa_stream_new(context, "mcbplayer audio", &spec, nullptr);
 }
 
 }  // namespace sound
+
+}  // namespace mcb

@@ -3,9 +3,13 @@
 // missing.
 #pragma once
 
+#include "foundation/Types.h"
+
 #include <pulse/context.h>
 #include <pulse/stream.h>
 #include <pulse/volume.h>
+
+namespace mcb {
 
 namespace sound {
 
@@ -49,6 +53,8 @@ const pa_cvolume* streamVolume(pa_cvolume& volume, int channels);
 // The name the player's sound connections show in the desktop's sound settings.
 inline constexpr const char* kClientName = "mcbplayer";
 // A new mono 16-bit playback stream at `rate` on `context` (null when refused).
-pa_stream* newPlaybackStream(pa_context* context, uint32_t rate);
+pa_stream* newPlaybackStream(pa_context* context, TUint32 rate);
 
 }  // namespace sound
+
+}  // namespace mcb

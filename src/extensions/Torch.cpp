@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace mcb {
+
 namespace {
 int torchControls(int fd, unsigned long request, TInt32& value) {
     v4l2_ext_control control{};
@@ -117,3 +119,5 @@ TInt32 Torch::lensCoverOpen() {
     std::fclose(f);
     return std::strcmp(text, "open\n") == 0 ? 1 : 0;
 }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+namespace mcb {
+
 // The device calls of the torch. Failures answer -1 with errno set.
 class VideoControl {
 public:
@@ -59,3 +61,5 @@ private:
     std::shared_ptr<VideoControl> control_;
     int fd_ = -1;
 };
+
+}  // namespace mcb

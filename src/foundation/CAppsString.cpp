@@ -1,6 +1,8 @@
 // Conversions of CAppsString to and from 8-bit encodings.
 #include "foundation/CAppsString.h"
 
+namespace mcb {
+
 CAppsString& CAppsString::appendLatin1(std::string_view s) {
     reserve(getSize() + TInt32(s.size()));
     for (char c : s) Vec<TUint16>::append(TUint16(TUint8(c)));
@@ -80,3 +82,5 @@ bool CAppsString::operator==(std::string_view latin1) const {
         if (data()[i] != TUint16(TUint8(latin1[i]))) return false;
     return true;
 }
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace mcb {
+
 class CAppsString : public Vec<TUint16> {
 public:
     CAppsString() = default;
@@ -31,3 +33,5 @@ public:
     bool operator==(const CAppsString& o) const { return Vec<TUint16>::operator==(o); }
     bool operator==(std::string_view latin1) const;
 };
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+namespace mcb {
+
 using LinkedListIterator = TUint32;  // node number + 1; 0 = not in any list
 constexpr LinkedListIterator kNullIterator = 0;
 
@@ -147,3 +149,5 @@ private:
     LinkedListIterator tail_ = 0;
     TInt32 count_ = 0;
 };
+
+}  // namespace mcb

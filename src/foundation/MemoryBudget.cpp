@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace mcb {
+
 namespace {
 thread_local MemoryBudget* tCurrent = nullptr;
 TUint64 gDefaultLimit = MemoryBudget::kDefaultLimit;
@@ -68,3 +70,5 @@ void BudgetCharge::reset() {
     budget_ = nullptr;
     bytes_ = 0;
 }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstddef>
 
+namespace mcb {
+
 class MemoryBudget {
 public:
     static constexpr TUint64 kDefaultLimit = TUint64(1) << 30;
@@ -112,3 +114,5 @@ private:
     MemoryBudget* budget_ = nullptr;
     TUint64 bytes_ = 0;
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace mcb {
+
 namespace {
 constexpr TReal KTwoTo32 = 4294967296.0;
 constexpr TUint64 KFractionMask = 0xFFFFFFFFu;
@@ -107,3 +109,5 @@ ORaw ORaw::pow(ORaw x, ORaw y) {
     const TReal magnitudeOfResult = y.isNegative() ? 1.0 / r : r;
     return toFixed(negative ? -magnitudeOfResult : magnitudeOfResult);
 }
+
+}  // namespace mcb

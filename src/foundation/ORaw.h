@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace mcb {
+
 class ORaw {
 public:
     constexpr ORaw() = default;
@@ -80,3 +82,5 @@ inline constexpr ORaw ORaw::ONE = ORaw::fromInt(1);
 inline constexpr ORaw ORaw::PI = ORaw::fromParts(3, 0x243F6A89);
 inline constexpr ORaw ORaw::E = ORaw::fromParts(2, 0xB7E15163);
 inline constexpr ORaw ORaw::EPSILON = ORaw::fromParts(0, 1);
+
+}  // namespace mcb

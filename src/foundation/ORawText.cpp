@@ -6,6 +6,8 @@
 
 #include <QChar>
 
+namespace mcb {
+
 namespace {
 constexpr TUint64 KFractionMask = 0xFFFFFFFFu;
 // Past 10^19 the denominator would overflow; digits that far down can no longer
@@ -112,3 +114,5 @@ std::string ORaw::format(TInt32 decimals) const {
     if (!digits.empty()) text += "." + digits;
     return text;
 }
+
+}  // namespace mcb

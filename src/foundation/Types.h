@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace mcb {
+
 using TInt = int32_t;
 using TInt32 = int32_t;
 using TUint = uint32_t;
@@ -22,3 +24,5 @@ constexpr TBool ETrue = 1;
 
 // A VM address: a 32-bit offset into the VM memory region; 0 is null.
 using VMAddr = uint32_t;
+
+}  // namespace mcb

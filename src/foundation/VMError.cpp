@@ -3,6 +3,8 @@
 
 #include "foundation/CAppsString.h"
 
+namespace mcb {
+
 namespace {
 struct PendingError {
     CAppsString text;
@@ -81,6 +83,20 @@ void raise(const Message& message, std::string_view latin1Detail) {
 
 void raise(const Message& message, const char* latin1Detail) { raise(message, std::string_view(latin1Detail)); }
 
+void raise(const Message& message, std::initializer_list<std::string_view> latin1Fills) {
+    std::string text;
+    auto fill = latin1Fills.begin();
+    for (const char* c = message.text; *c; ++c) {
+        if (c[0] == '{' && c[1] == '}' && fill != latin1Fills.end()) {
+            text += *fill++;
+            ++c;
+        } else {
+            text += *c;
+        }
+    }
+    raise(message.code, text);
+}
+
 TInt32 pendingErrorCode() { return pending().code; }
 
 const CAppsString& pendingErrorText() {
@@ -97,3 +113,5 @@ void clearPendingError() {
     p.outOfMemory = false;
 }
 }  // namespace vmerr
+
+}  // namespace mcb

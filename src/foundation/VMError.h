@@ -6,8 +6,11 @@
 #include "foundation/Types.h"
 #include "foundation/VMErrorCatalogue.h"
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+
+namespace mcb {
 
 class CAppsString;
 
@@ -53,6 +56,9 @@ CAppsString composeErrorText(TInt32 code, const CAppsString& message);
 [[noreturn]] void raise(const Message& message, const CAppsString& detail);
 [[noreturn]] void raise(const Message& message, std::string_view latin1Detail);
 [[noreturn]] void raise(const Message& message, const char* latin1Detail);
+// A catalogue message with {} holes, filled in turn from `latin1Fills` (fills beyond
+// the holes are left out).
+[[noreturn]] void raise(const Message& message, std::initializer_list<std::string_view> latin1Fills);
 
 // The out-of-memory error (msg::OutOfMemory), raised from text made in
 // advance, so that reporting a failed allocation never allocates.
@@ -68,3 +74,5 @@ const CAppsString& pendingErrorText();
 std::string pendingErrorTextUtf8();
 void clearPendingError();
 }  // namespace vmerr
+
+}  // namespace mcb

@@ -13,6 +13,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace mcb {
+
 // Optional source of a Vec's storage.
 class VecAllocator {
 public:
@@ -194,3 +196,5 @@ private:
     TInt32 size_ = 0;
     VecAllocator* allocator_ = nullptr;
 };
+
+}  // namespace mcb

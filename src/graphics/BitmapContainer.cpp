@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace mcb {
+
 namespace {
 [[noreturn]] void tooLarge() { vmerr::raise(vmerr::msg::BitmapTooLarge); }
 
@@ -133,3 +135,5 @@ const QSharedPointer<QPixmap>& BitmapContainer::drawingPixmap() {
     }
     return pixmap_;
 }
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 #include <QPixmap>
 #include <QSharedPointer>
 
+namespace mcb {
+
 // The abstract bitmap: what the bitmap natives ask of any picture.
 class VMBitmap : public GCObject {
 public:
@@ -81,3 +83,5 @@ private:
     BudgetCharge pixmapCharge_;  // what each representation costs the budget
     BudgetCharge imageCharge_;
 };
+
+}  // namespace mcb

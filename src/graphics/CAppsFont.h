@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 class GraphicsContainer;
 class VMHeap;
 
@@ -32,3 +34,5 @@ public:
     // Places a font in the heap; returns its reference.
     static VMAddr adopt(VMHeap& heap, std::unique_ptr<CAppsFont> font);
 };
+
+}  // namespace mcb

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+namespace mcb {
+
 namespace {
 QColor colourOf(TUint32 argb) { return QColor::fromRgba(QRgb(argb)); }
 
@@ -157,3 +159,5 @@ void GraphicsContainer::drawTransformed(BitmapContainer* bitmap, QPoint at, doub
     painter_.drawPixmap(0, 0, *pixmap);
     painter_.restore();
 }
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 #include <QRegion>
 #include <QSharedPointer>
 
+namespace mcb {
+
 class BitmapContainer;
 
 // A rectangle as bytecode gives it: x + width may lie past the int range.
@@ -69,3 +71,5 @@ private:
     QPainter painter_;
     QSharedPointer<QPixmap> pixmapOwner_;
 };
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <type_traits>
 #include <typeinfo>
 
+namespace mcb {
+
 namespace graphics {
 namespace {
 constexpr TUint32 kSurfaceWord = 4;
@@ -112,3 +114,5 @@ GraphicsContainer* surfaceOf(VMHeap& heap, VMAddr handle) {
 }
 
 }  // namespace graphics
+
+}  // namespace mcb

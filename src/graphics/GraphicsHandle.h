@@ -8,9 +8,12 @@
 
 #include <memory>
 
+class QPixmap;
+
+namespace mcb {
+
 class BitmapContainer;
 class GraphicsContainer;
-class QPixmap;
 class VMHeap;
 
 namespace graphics {
@@ -45,3 +48,5 @@ void setBitmap(VMHeap& heap, VMAddr handle, VMAddr container);
 GraphicsContainer* surfaceOf(VMHeap& heap, VMAddr handle);
 
 }  // namespace graphics
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 #include "graphics/GraphicsContainer.h"
 #include "heap/VMHeap.h"
 
+namespace mcb {
+
 namespace {
 QString textOf(const OString& s, TInt32 first, TInt32 count) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(s.data() + first), count);
@@ -47,3 +49,5 @@ void NativeFont::draw(GraphicsContainer& surface, const OString& s, TInt32 first
     p.setPen(QColor::fromRgba(colour));
     p.drawText(QRectF(at.x(), at.y(), 32768, 32768), Qt::AlignLeft | Qt::AlignTop, textOf(s, first, count));
 }
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QFontMetrics>
 
+namespace mcb {
+
 class NativeFont : public CAppsFont {
 public:
     NativeFont();
@@ -23,3 +25,5 @@ private:
     QFont font_;
     QFontMetrics metrics_;
 };
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include <climits>
 
+namespace mcb {
+
 namespace {
 TUint8 coverage(QRgb pixel) { return TUint8(pixel & 0xFF); }
 }  // namespace
@@ -88,3 +90,5 @@ void VelmarFont::draw(GraphicsContainer& surface, const OString& s, TInt32 first
     }
     if (translucent) p.restore();
 }
+
+}  // namespace mcb

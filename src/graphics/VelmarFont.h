@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QPixmap>
 
+namespace mcb {
+
 class VelmarFont : public CAppsFont {
 public:
     // A glyph's column range in the image; entry k of the table is character 32 + k.
@@ -50,3 +52,5 @@ private:
     TUint32 color_ = 0xFFFFFFFF;
     TInt32 colourings_ = 0;
 };
+
+}  // namespace mcb

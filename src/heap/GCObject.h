@@ -7,6 +7,8 @@
 #include "foundation/Types.h"
 #include "foundation/Vec.h"
 
+namespace mcb {
+
 class GCObject {
 public:
     virtual ~GCObject() = default;
@@ -30,3 +32,5 @@ private:
     friend class VMHeap;
     VMAddr self_ = 0;
 };
+
+}  // namespace mcb

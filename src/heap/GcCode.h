@@ -27,6 +27,8 @@
     X(GC_CODE_HASH, 17, true)               \
     X(GC_CODE_TERMINATOR, 18, false)
 
+namespace mcb {
+
 enum GcCode : TUint32 {
 #define MCB_GC_CODE(name, value, allocatable) name = value,
     MCB_GC_CODES(MCB_GC_CODE)
@@ -44,3 +46,5 @@ constexpr bool isAllocatableGcCode(TInt64 code) {
 #undef MCB_GC_ALLOCATABLE
     return false;
 }
+
+}  // namespace mcb

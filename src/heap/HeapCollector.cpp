@@ -7,6 +7,8 @@
 
 // --- roots ------------------------------------------------------------------------
 
+namespace mcb {
+
 // Only an entry in use: a root on a free one would fail every collection to come.
 void VMHeap::addRoot(VMAddr ref) {
     HeapEntry* he = headerOf(ref);
@@ -235,3 +237,5 @@ TUint32 VMHeap::getMemUsage(CAppsString* out) {
     }
     return TUint32(total);
 }
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace mcb {
+
 namespace {
 constexpr TUint32 kTerminatorTag = 28;
 
@@ -387,3 +389,5 @@ void VMHeap::destroyObject(HeapEntry* he) {
     *mem_.uncheckedWord(referenceOf(he)) = 0;
     doomed.reset();
 }
+
+}  // namespace mcb

@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace mcb {
+
 // The six header words before every data area.
 struct HeapEntry {
     TUint32 requestedSize;
@@ -230,3 +232,5 @@ private:
     // whatever bytecode has written into the handle word.
     std::unordered_map<VMAddr, TUint32> objectOfEntry_;
 };
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <new>
 
+namespace mcb {
+
 VMMemory::VMMemory(TUint64 reserveBytes, MemoryBudget* budget) : budget_(budget), reserved_(reserveBytes) {
     void* p = mmap(nullptr, reserved_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
@@ -50,12 +52,14 @@ void VMMemory::commitUpTo(TUint64 end) {
 }
 
 void VMMemory::raiseBadAddress(VMAddr a) {
-    char text[40];
-    std::snprintf(text, sizeof text, "Bad VM address 0x%08X", unsigned(a));
-    vmerr::raise(vmerr::VM, text);
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", unsigned(a));
+    vmerr::raise(vmerr::msg::BadAddress, digits);
 }
 
 void VMMemory::raiseBadAccess(VMAddr a) {
     if (a == 0) vmerr::raise(vmerr::msg::NullPointer);
     raiseBadAddress(a);
 }
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+namespace mcb {
+
 class VMMemory {
 public:
     static constexpr TUint32 kGuardBytes = 0x10000;  // low addresses stay unmapped
@@ -73,3 +75,5 @@ private:
     TUint64 committed_ = 0;
     VMAddr top_ = kGuardBytes;
 };
+
+}  // namespace mcb

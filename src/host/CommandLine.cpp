@@ -12,6 +12,8 @@
 #define MCB_VERSION "0"
 #endif
 
+namespace mcb {
+
 namespace host {
 namespace {
 struct OptionRow {
@@ -55,8 +57,8 @@ bool wholeNumber(const QString& text, long long lo, long long hi, long long& out
 std::string quoted(const QString& s) { return "'" + s.toStdString() + "'"; }
 }  // namespace
 
-bool parseSize(const std::string& text, uint64_t& bytes) {
-    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+bool parseSize(const std::string& text, TUint64& bytes) {
+    if (text.empty() || !std::isdigit(TUint8(text[0]))) return false;
     char* end = nullptr;
     unsigned long long n = std::strtoull(text.c_str(), &end, 10);
     int shift = 0;
@@ -66,8 +68,8 @@ bool parseSize(const std::string& text, uint64_t& bytes) {
     else if (suffix == "G" || suffix == "g") shift = 30;
     else if (!suffix.empty()) return false;
     if (n > (UINT64_MAX >> shift)) return false;
-    bytes = uint64_t(n) << shift;
-    return bytes >= (uint64_t(1) << 16);
+    bytes = TUint64(n) << shift;
+    return bytes >= (TUint64(1) << 16);
 }
 
 std::string usageLine() { return "Usage: mcbplayer [OPTIONS] [APP]"; }
@@ -167,3 +169,5 @@ bool parseCommandLine(const std::vector<std::string>& args, PlayerOptions& o, st
 }
 
 }  // namespace host
+
+}  // namespace mcb

@@ -2,10 +2,13 @@
 // text that --help prints and the manual page is made from.
 #pragma once
 
-#include <cstdint>
+#include "foundation/Types.h"
+
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace mcb {
 
 namespace host {
 
@@ -22,23 +25,25 @@ struct PlayerOptions {
     int volume = 100;
     std::string dataDirectory;
     bool headless = false;
-    int64_t frames = 0;               // 0: no limit
+    TInt64 frames = 0;               // 0: no limit
     std::string screenshot;
     std::string record;
     std::string replay;
     std::string logFile;
     bool verbose = false;
-    uint64_t memoryLimit = uint64_t(1) << 30;  // --memory-limit, in bytes
+    TUint64 memoryLimit = TUint64(1) << 30;  // --memory-limit, in bytes
 };
 
 // Parses the arguments after the program's name. False with one line that
 // names the option and what is wrong with it.
 bool parseCommandLine(const std::vector<std::string>& args, PlayerOptions& out, std::string& error);
 // "N", "NK", "NM" or "NG" (binary multiples; lower case too), at least 1 MiB.
-bool parseSize(const std::string& text, uint64_t& bytes);
+bool parseSize(const std::string& text, TUint64& bytes);
 
 std::string usageLine();
 std::string helpText();
 std::string versionText();
 
 }  // namespace host
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QDebug>
 
+namespace mcb {
+
 namespace {
 const char* const kService = "com.nokia.mce";
 }
@@ -35,3 +37,5 @@ void DisplaySignalWatch::signalled(const QString& state, const QDBusMessage& mes
 void DisplaySignalWatch::ownerChanged(const QString& name, const QString&, const QString& newOwner) {
     if (name == kService) owner_ = newOwner;
 }
+
+}  // namespace mcb

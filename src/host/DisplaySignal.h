@@ -10,6 +10,8 @@
 
 #include <functional>
 
+namespace mcb {
+
 class DisplaySignalWatch : public QObject {
     Q_OBJECT
 public:
@@ -27,3 +29,5 @@ private:
     std::function<void(QString)> onState_;
     QString owner_;
 };
+
+}  // namespace mcb

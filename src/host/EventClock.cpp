@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace mcb {
+
 EventClock::EventClock(Scheduler& timers, Hooks hooks) : timers_(timers), hooks_(std::move(hooks)) {
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
@@ -71,3 +73,5 @@ void EventClock::step() {
     if (hooks_.afterStep) hooks_.afterStep();
     wakeIn(0);
 }
+
+}  // namespace mcb

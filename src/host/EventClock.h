@@ -17,6 +17,8 @@
 #include <deque>
 #include <functional>
 
+namespace mcb {
+
 class EventClock : public QObject {
     Q_OBJECT
 public:
@@ -66,3 +68,5 @@ private:
     bool started_ = false;
     bool replaying_ = false;
 };
+
+}  // namespace mcb

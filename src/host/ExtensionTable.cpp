@@ -9,6 +9,8 @@
 #include "host/HostProcess.h"
 #include "vm/VirtualMachine.h"
 
+namespace mcb {
+
 namespace {
 template <typename E>
 ExtensionTable::Listing listingOf() {
@@ -64,3 +66,5 @@ std::shared_ptr<DeviceExtension> ExtensionTable::create(TInt32 extension) {
     default: return nullptr;
     }
 }
+
+}  // namespace mcb

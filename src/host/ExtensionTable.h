@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mcb {
+
 class FrameworkServices;
 class VirtualMachine;
 
@@ -77,3 +79,5 @@ private:
     VirtualMachine* vm_ = nullptr;
     FrameworkServices* host_ = nullptr;
 };
+
+}  // namespace mcb

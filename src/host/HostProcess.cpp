@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace mcb {
+
 namespace host {
 namespace {
 std::function<void()>& beforeEnd() {
@@ -122,3 +124,5 @@ void callVm(const std::function<void()>& call) {
 }
 
 }  // namespace host
+
+}  // namespace mcb

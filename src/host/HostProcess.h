@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+namespace mcb {
+
 namespace host {
 
 // Runs one call into the machine. An exit ends the process with status 0; a
@@ -42,3 +44,5 @@ void setLogCopy(std::FILE* file);
 std::FILE* logCopy();
 
 }  // namespace host
+
+}  // namespace mcb

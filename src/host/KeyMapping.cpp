@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace mcb {
+
 namespace host {
 namespace {
 std::string trimmed(const std::string& s) {
@@ -89,3 +91,5 @@ KeyMap::Key KeyMap::map(int qtKey, const QString& text) const {
 }
 
 }  // namespace host
+
+}  // namespace mcb

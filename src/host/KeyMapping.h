@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace host {
 
 constexpr TInt32 kOtherKey = 0x1000000;
@@ -49,3 +51,5 @@ private:
 };
 
 }  // namespace host
+
+}  // namespace mcb

@@ -25,6 +25,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+namespace mcb {
+
 namespace {
 // MT19937's customary seed.
 constexpr TUint32 kHeadlessSeed = 5489;
@@ -36,7 +38,7 @@ TUint64 nowMicros() {
 }
 
 std::string lowerFirst(std::string s) {
-    if (!s.empty()) s[0] = char(std::tolower(static_cast<unsigned char>(s[0])));
+    if (!s.empty()) s[0] = char(std::tolower(TUint8(s[0])));
     return s;
 }
 
@@ -236,3 +238,5 @@ TInt32 MainView::elapsedMillis() {
     return clock_ ? TInt32(TUint32(TUint64(clock_->readForApplication())))
                   : TInt32(TUint32((nowMicros() - startMicros) / 1000));
 }
+
+}  // namespace mcb

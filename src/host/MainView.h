@@ -23,9 +23,12 @@
 #include <memory>
 #include <set>
 
-class Gamepad;
 class QKeyEvent;
 class QMouseEvent;
+
+namespace mcb {
+
+class Gamepad;
 
 // How a run goes beyond what the application decides (from the command line).
 struct RunSettings {
@@ -177,3 +180,5 @@ private:
     QRect normalGeometry_;  // the window's place before it filled the screen
     std::string lastScreenshot_;
 };
+
+}  // namespace mcb

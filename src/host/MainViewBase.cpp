@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+namespace mcb {
+
 MainViewBase::MainViewBase() : QWidget(nullptr) {}
 
 // The picture is turned a quarter counter-clockwise: its point (x, y)
@@ -148,3 +150,5 @@ void MainViewBase::drawApplication(const QRegion& region) {
     }
     frameDrawn();
 }
+
+}  // namespace mcb

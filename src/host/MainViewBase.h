@@ -10,6 +10,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+namespace mcb {
+
 class MainViewBase : public QWidget, public FrameworkServices {
     Q_OBJECT
 public:
@@ -68,3 +70,5 @@ private:
     bool stepped_ = false;
     QRegion requested_;  // stepped frames: application coordinates
 };
+
+}  // namespace mcb

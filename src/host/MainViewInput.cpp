@@ -13,6 +13,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+namespace mcb {
+
 void MainView::input(InputEvent e) {
     if (clock_ && clock_->started()) return clock_->post(std::move(e));
     apply(e);
@@ -170,3 +172,5 @@ void MainView::updateForeground() {
     lastActive_ = active;
     host::callVm([&] { active ? vm->foregroundEvent() : vm->backgroundEvent(); });
 }
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 
 // --- files ------------------------------------------------------------------------
 
+namespace mcb {
+
 std::unique_ptr<CAppsFileWriter> MainView::openForWriting(const OString& path, bool truncate) {
     return files.openForWriting(path, truncate);
 }
@@ -109,3 +111,5 @@ void MainView::busyNotice(bool) {}
 void MainView::addOrientationListener(TInt32) {}
 void MainView::removeOrientationListener(TInt32) {}
 TInt32 MainView::reservedLateQuery() { return 0; }
+
+}  // namespace mcb

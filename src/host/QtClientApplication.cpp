@@ -6,6 +6,8 @@
 
 #include <xcb/xcb.h>
 
+namespace mcb {
+
 QtClientApplication::QtClientApplication(int& argc, char** argv) : QApplication(argc, argv), watch_(*this) {
     installNativeEventFilter(&watch_);
 }
@@ -31,7 +33,9 @@ bool QtClientApplication::x11EventFilter(const void* xcbEvent) {
 // No current window (-1) counts as ours: the user sees the player unless
 // another application's window is the current one.
 void QtClientApplication::currentWindowChanged() {
-    uint32_t window = 0;
+    TUint32 window = 0;
     if (!x11props::readCurrentAppWindow(window) || !mainView_) return;
     mainView_->setApplicationVisible(window == 0xFFFFFFFFu || mainView_->isActiveWindow());
 }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 
+namespace mcb {
+
 class MainView;
 
 class QtClientApplication : public QApplication {
@@ -33,3 +35,5 @@ private:
     MainView* mainView_ = nullptr;
     CurrentWindowWatch watch_;
 };
+
+}  // namespace mcb

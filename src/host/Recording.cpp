@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace mcb {
+
 InputEvent InputEvent::key(bool pressed, TInt32 code, TInt32 scan, std::string text) {
     InputEvent e;
     e.kind = Key, e.a = pressed, e.b = code, e.c = scan, e.text = std::move(text);
@@ -238,3 +240,5 @@ void RecordWriter::close() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
 }
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 // One input (or frame, or the end) at `time` milliseconds since start.
 struct InputEvent {
     enum Kind { Key, Pointer, Visible, Display, Accel, Frame, End };
@@ -72,3 +74,5 @@ public:
 private:
     std::FILE* file_ = nullptr;
 };
+
+}  // namespace mcb

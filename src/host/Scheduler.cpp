@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace mcb {
+
 namespace {
 // Numbers 0 to 9 are never handed out, so 0 can stand for "no timer".
 TInt32 gNextTimerId = 10;
@@ -89,3 +91,5 @@ void Scheduler::fireNext() {
     armFrom(t, t.due());
     t.timeout();
 }
+
+}  // namespace mcb

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+namespace mcb {
+
 class VirtualMachine;
 
 class Timer : public QObject {
@@ -86,3 +88,5 @@ private:
     std::function<void()> changed_;
     TUint64 armings_ = 0;
 };
+
+}  // namespace mcb

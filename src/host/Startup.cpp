@@ -31,6 +31,8 @@
 #include <memory>
 #include <sys/stat.h>
 
+namespace mcb {
+
 namespace host {
 namespace {
 constexpr size_t kMaxRootLength = 4096;
@@ -243,3 +245,5 @@ int runPlayer(int argc, char** argv) {
 }
 
 }  // namespace host
+
+}  // namespace mcb

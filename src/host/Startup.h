@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace mcb {
+
 namespace host {
 
 // "/opt/" and the program's base name when the first argument is "--auto",
@@ -32,3 +34,5 @@ std::string dataDirectoryFor(const std::string& given, const std::string& curren
 int runPlayer(int argc, char** argv);
 
 }  // namespace host
+
+}  // namespace mcb

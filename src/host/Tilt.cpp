@@ -9,6 +9,8 @@
 #include <linux/joystick.h>
 #include <unistd.h>
 
+namespace mcb {
+
 namespace tilt {
 
 Acceleration level() { return {0, 0, -kOneG}; }
@@ -65,3 +67,5 @@ void Gamepad::readEvents() {
     }
     if (moved) onTilt_(tilt::fromStick(x_, y_));
 }
+
+}  // namespace mcb

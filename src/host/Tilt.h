@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+namespace mcb {
+
 namespace tilt {
 
 constexpr TInt32 kStep = 250;  // thousandths of g per key press
@@ -47,3 +49,5 @@ private:
     int x_ = 0, y_ = 0;
     std::string pending_;
 };
+
+}  // namespace mcb

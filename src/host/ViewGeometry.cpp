@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace mcb {
+
 namespace view {
 
 QRectF placement(QSizeF window, QSize picture, int factor, qreal dpr) {
@@ -62,3 +64,5 @@ QRect toPictureRect(const QRect& r, const QRectF& placed, QSize picture) {
 }
 
 }  // namespace view
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 #include <QRectF>
 #include <QSize>
 
+namespace mcb {
+
 namespace view {
 
 // The picture's rectangle, in the window's coordinates, for a picture of
@@ -28,3 +30,5 @@ QRect toWindow(const QRect& pictureRect, const QRectF& placed, QSize picture);
 QRect toPictureRect(const QRect& windowRect, const QRectF& placed, QSize picture);
 
 }  // namespace view
+
+}  // namespace mcb

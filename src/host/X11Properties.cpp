@@ -8,6 +8,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+namespace mcb {
+
 namespace x11props {
 namespace {
 Display* display() {
@@ -49,7 +51,7 @@ unsigned long rootWindow() {
     return dpy ? DefaultRootWindow(dpy) : 0;
 }
 
-bool readCurrentAppWindow(uint32_t& window) {
+bool readCurrentAppWindow(TUint32& window) {
     Display* dpy = display();
     Atom atom = currentAppWindowAtom();
     if (!dpy || atom == 0) return false;
@@ -60,7 +62,7 @@ bool readCurrentAppWindow(uint32_t& window) {
     int status = XGetWindowProperty(dpy, DefaultRootWindow(dpy), atom, 0, 1024, False, XA_WINDOW, &type,
                                     &format, &count, &after, &data);
     bool ok = status == Success && type == XA_WINDOW && format == 32 && count >= 1 && data;
-    if (ok) window = uint32_t(reinterpret_cast<unsigned long*>(data)[0]);
+    if (ok) window = TUint32(reinterpret_cast<unsigned long*>(data)[0]);
     if (data) XFree(data);
     return ok;
 }
@@ -72,3 +74,5 @@ bool canOpenDisplay(const char* name) {
 }
 
 }  // namespace x11props
+
+}  // namespace mcb

@@ -3,7 +3,9 @@
 // as under the offscreen platform.
 #pragma once
 
-#include <cstdint>
+#include "foundation/Types.h"
+
+namespace mcb {
 
 namespace x11props {
 
@@ -17,10 +19,12 @@ unsigned long currentAppWindowAtom();
 unsigned long rootWindow();
 // The window id the root window's "_MB_CURRENT_APP_WINDOW" holds; false when
 // it cannot be read.
-bool readCurrentAppWindow(uint32_t& window);
+bool readCurrentAppWindow(TUint32& window);
 
 // Whether an X server answers on the display `name` (null: $DISPLAY); asked
 // before Qt starts, which would abort without one.
 bool canOpenDisplay(const char* name);
 
 }  // namespace x11props
+
+}  // namespace mcb

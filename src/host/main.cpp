@@ -1,4 +1,4 @@
 // The player's entry point.
 #include "host/Startup.h"
 
-int main(int argc, char** argv) { return host::runPlayer(argc, argv); }
+int main(int argc, char** argv) { return mcb::host::runPlayer(argc, argv); }

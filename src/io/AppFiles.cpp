@@ -17,6 +17,8 @@
 #include <cerrno>
 #include <vector>
 
+namespace mcb {
+
 using beneath::Fd;
 using dirops::Kind;
 
@@ -218,3 +220,5 @@ bool AppFiles::directoryExists(const OString& path) {
     std::string relative;
     return host::appPathBytes(path, relative) && Fd(openBelow(relative, O_PATH | O_DIRECTORY)).ok();
 }
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+namespace mcb {
+
 class CAppsFileReader;
 class CAppsFileWriter;
 
@@ -57,3 +59,5 @@ private:
     std::string root_;
     int rootFd_ = -1;
 };
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QString>
 
+namespace mcb {
+
 namespace host {
 namespace {
 bool allowedComponent(const QByteArray& part) {
@@ -38,3 +40,5 @@ bool appNameFromBytes(const std::string& bytes, OString& name) {
 }
 
 }  // namespace host
+
+}  // namespace mcb

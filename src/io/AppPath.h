@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace mcb {
+
 namespace host {
 
 // The bytes that `path` names below the root, or false when the rule refuses
@@ -26,3 +28,5 @@ inline bool isValidAppPath(const OString& path) {
 bool appNameFromBytes(const std::string& bytes, OString& name);
 
 }  // namespace host
+
+}  // namespace mcb

@@ -2,6 +2,7 @@
 // otherwise a walk that opens one component at a time without following links
 // and resolves each link it meets itself, under the same rules.
 #include "io/Beneath.h"
+#include "foundation/Types.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -11,9 +12,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdint>
 #include <deque>
 #include <vector>
+
+namespace mcb {
 
 namespace beneath {
 namespace {
@@ -59,7 +61,7 @@ bool isLink(int fd) {
 
 int viaOpenat2(int directory, const std::string& relative, int flags, mode_t mode) {
     open_how how{};
-    how.flags = std::uint64_t(unsigned(flags | O_CLOEXEC));
+    how.flags = TUint64(unsigned(flags | O_CLOEXEC));
     how.mode = (flags & O_CREAT) ? mode : 0;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
     for (int attempt = 0;; ++attempt) {  // EAGAIN: a rename raced the check of ".."
@@ -160,3 +162,5 @@ void useWalk(bool on) { gWalk.store(on); }
 bool usingWalk() { return gWalk.load(); }
 
 }  // namespace beneath
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+namespace mcb {
+
 namespace beneath {
 
 // An owned descriptor, closed with its holder; negative when there is none.
@@ -50,3 +52,5 @@ void useWalk(bool on);
 bool usingWalk();
 
 }  // namespace beneath
+
+}  // namespace mcb

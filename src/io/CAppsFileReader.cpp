@@ -7,6 +7,8 @@
 #include "io/NoRaise.h"
 #include "io/StreamBytes.h"
 
+namespace mcb {
+
 CAppsFileReader::CAppsFileReader(const CAppsString& p) : path(p) {
     auto file = std::make_unique<VELMAR::FileInputStream>();
     file->open(p);
@@ -90,3 +92,5 @@ TUint32 CAppsFileReader::position() { return stream ? stream->position() : 0; }
 TUint32 CAppsFileReader::bytesLeft() { return stream ? VELMAR::bytesLeft(*stream) : 0; }
 
 bool CAppsFileReader::atEnd() { return !stream || stream->atEnd(); }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 class CAppsFileReader : public GCObject {
 public:
     CAppsFileReader() = default;
@@ -54,3 +56,5 @@ private:
     CAppsString path;
     std::unique_ptr<VELMAR::InputStream> stream;
 };
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 
 #include "io/FileOutputStream.h"
 
+namespace mcb {
+
 CAppsFileWriter::CAppsFileWriter(const CAppsString& p, bool flag) : path(p) {
     auto file = std::make_unique<VELMAR::FileOutputStream>();
     file->open(p, flag);
@@ -46,3 +48,5 @@ TUint32 CAppsFileWriter::size() { return stream ? stream->size() : 0; }
 TUint32 CAppsFileWriter::position() { return stream ? stream->position() : 0; }
 
 bool CAppsFileWriter::seek(TInt32 p) { return stream && p >= 0 && stream->seek(TUint32(p)); }
+
+}  // namespace mcb

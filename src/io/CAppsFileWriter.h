@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 class CAppsFileWriter : public GCObject {
 public:
     CAppsFileWriter() = default;
@@ -48,3 +50,5 @@ private:
     CAppsString path;
     std::unique_ptr<VELMAR::OutputStream> stream;
 };
+
+}  // namespace mcb

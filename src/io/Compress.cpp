@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 // Ends the zlib stream however the work ends, a raise from Vec included.
@@ -177,3 +179,5 @@ bool ZLib::unCompress(CAppsFileReader& reader, CAppsFileWriter& writer, int leng
         return false;
     return done;
 }
+
+}  // namespace mcb

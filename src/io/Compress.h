@@ -6,6 +6,8 @@
 #include "foundation/Types.h"
 #include "foundation/Vec.h"
 
+namespace mcb {
+
 class CAppsFileReader;
 class CAppsFileWriter;
 
@@ -37,3 +39,5 @@ public:
     static bool unCompress(CAppsFileReader& reader, CAppsFileWriter& writer, int length,
                            int blockSize);
 };
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace mcb {
+
 namespace dirops {
 namespace {
 Kind kindOfMode(mode_t mode) {
@@ -120,3 +122,5 @@ bool renameAt(int fromDirectory, const std::string& from, int toDirectory, const
 }
 
 }  // namespace dirops
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace dirops {
 
 // File is a regular file; Other a device, pipe or socket.
@@ -36,3 +38,5 @@ bool removeTreeAt(int parent, const std::string& name);
 bool renameAt(int fromDirectory, const std::string& from, int toDirectory, const std::string& to);
 
 }  // namespace dirops
+
+}  // namespace mcb

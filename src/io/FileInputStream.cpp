@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace mcb {
+
 namespace VELMAR {
 namespace {
 bool isDirectory(std::FILE* file) {
@@ -75,3 +77,5 @@ void FileInputStream::close() {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+namespace mcb {
+
 namespace VELMAR {
 
 class FileInputStream : public InputStream {
@@ -44,3 +46,5 @@ private:
 };
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+namespace mcb {
+
 namespace VELMAR {
 
 bool FileOutputStream::open(const CAppsString& path, bool flag) {
@@ -59,3 +61,5 @@ bool FileOutputStream::close() {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+namespace mcb {
+
 namespace VELMAR {
 
 class FileOutputStream : public OutputStream {
@@ -36,3 +38,5 @@ private:
 };
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace FileUtility {
 namespace {
 using dirops::Kind;
@@ -141,3 +143,5 @@ bool sameFile(const CAppsString& a, const CAppsString& b) {
 }
 
 }  // namespace FileUtility
+
+}  // namespace mcb

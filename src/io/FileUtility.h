@@ -6,6 +6,8 @@
 #include "foundation/CAppsString.h"
 #include "foundation/Vec.h"
 
+namespace mcb {
+
 namespace FileUtility {
 
 // A file's time in UTC, field by field as the VM's date-time takes it.
@@ -60,3 +62,5 @@ bool listDirectories(const CAppsString& directory, Vec<CAppsString>& names);
 bool sameFile(const CAppsString& a, const CAppsString& b);
 
 }  // namespace FileUtility
+
+}  // namespace mcb

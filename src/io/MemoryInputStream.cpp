@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace mcb {
+
 namespace VELMAR {
 
 // A read past the end is a failure like any other (kReadFailed), so that
@@ -54,3 +56,5 @@ bool MemoryInputStream::setBuffer(const Vec<TUint8>& bytes) {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace mcb {
+
 namespace VELMAR {
 
 class MemoryInputStream : public InputStream {
@@ -42,3 +44,5 @@ private:
 };
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+namespace mcb {
+
 namespace VELMAR {
 
 MemoryOutputStream::MemoryOutputStream() : target(new Vec<TUint8>()), ownsTarget(true) { ok = true; }
@@ -66,3 +68,5 @@ bool MemoryOutputStream::close() {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "foundation/Vec.h"
 #include "io/Stream.h"
 
+namespace mcb {
+
 namespace VELMAR {
 
 class MemoryOutputStream : public OutputStream {
@@ -38,3 +40,5 @@ private:
 };
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 
 #include <new>
 
+namespace mcb {
+
 namespace VELMAR {
 
 // Runs `work`; false when it raised. A pending error recorded only by the
@@ -24,3 +26,5 @@ bool runWithoutRaising(Work&& work) {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace mcb {
+
 namespace VELMAR {
 
 bool toOsPath(const CAppsString& path, std::string& out) {
@@ -36,3 +38,5 @@ bool makeParentDirectories(const std::string& osPath) {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

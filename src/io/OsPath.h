@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace mcb {
+
 namespace VELMAR {
 
 // Each character narrowed to its low 8 bits. False for an empty path and for
@@ -26,3 +28,5 @@ bool makeDirectories(const std::string& osPath);
 bool makeParentDirectories(const std::string& osPath);
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace mcb {
+
 namespace {
 const std::string kNoDirectory;
 
@@ -207,3 +209,5 @@ bool OverlayFiles::directoryExists(const OString& path) {
     if (!data_) return root_.directoryExists(path);
     return allowed(path, relative) && (data_->directoryExists(path) || rootHas(relative, path, true));
 }
+
+}  // namespace mcb

@@ -13,6 +13,8 @@
 #include <set>
 #include <string>
 
+namespace mcb {
+
 class OverlayFiles {
 public:
     // Where the names the application deleted from its root are listed, in the
@@ -58,3 +60,5 @@ private:
     std::unique_ptr<AppFiles> data_;
     std::set<std::string> hidden_;
 };
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace mcb {
+
 namespace VELMAR {
 
 bool stdioSize(std::FILE* file, TUint32& size) {
@@ -31,3 +33,5 @@ bool stdioSeek(std::FILE* file, TUint32 position) {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

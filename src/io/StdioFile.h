@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+namespace mcb {
+
 namespace VELMAR {
 
 // False for a null file, a failed query and a value beyond 32 bits.
@@ -16,3 +18,5 @@ bool stdioPosition(std::FILE* file, TUint32& position);
 bool stdioSeek(std::FILE* file, TUint32 position);
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include "foundation/Types.h"
 
+namespace mcb {
+
 namespace VELMAR {
 
 class Stream {
@@ -52,3 +54,5 @@ public:
 };
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 
 #include "io/NoRaise.h"
 
+namespace mcb {
+
 namespace VELMAR {
 
 TUint32 bytesLeft(InputStream& stream) {
@@ -35,3 +37,5 @@ bool readToEnd(InputStream& stream, std::vector<TUint8>& out) {
 }
 
 }  // namespace VELMAR
+
+}  // namespace mcb

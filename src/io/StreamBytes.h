@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace mcb {
+
 namespace VELMAR {
 
 // The bytes from the position to the end; 0 when the position lies past it.
@@ -18,3 +20,5 @@ bool readToEnd(InputStream& stream, Vec<TUint8>& out);
 bool readToEnd(InputStream& stream, std::vector<TUint8>& out);
 
 }  // namespace VELMAR
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 
 #include <new>
 
+namespace mcb {
+
 namespace Trace {
 
 TraceLog::TraceLog() : header_(HeaderNode::forNewFile()) {}
@@ -86,3 +88,5 @@ bool TraceLog::read(CAppsFileReader& reader, CAppsString* errorText, bool readEv
 }
 
 }  // namespace Trace
+
+}  // namespace mcb

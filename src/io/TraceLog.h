@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+namespace mcb {
+
 class CAppsFileReader;
 class CAppsFileWriter;
 
@@ -86,5 +88,7 @@ private:
 };
 
 }  // namespace Trace
+
+}  // namespace mcb
 
 #include "io/TraceLogNodes.h"

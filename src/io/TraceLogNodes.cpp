@@ -7,6 +7,8 @@
 
 #include <ctime>
 
+namespace mcb {
+
 namespace Trace {
 
 using T = TraceLog;
@@ -189,3 +191,5 @@ void T::MessageNode::writeBody(CAppsFileWriter& writer) const {
 }
 
 }  // namespace Trace
+
+}  // namespace mcb

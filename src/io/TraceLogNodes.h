@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 namespace Trace {
 
 class TraceLog::NodeBase {
@@ -219,3 +221,5 @@ protected:
 };
 
 }  // namespace Trace
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 
+namespace mcb {
+
 namespace Trace {
 
 namespace {
@@ -101,3 +103,5 @@ void writeRecordHead(CAppsFileWriter& writer, TUint8 type, TInt64 bodyLength) {
 }
 
 }  // namespace Trace
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "foundation/CAppsString.h"
 #include "foundation/Types.h"
 
+namespace mcb {
+
 class CAppsFileReader;
 class CAppsFileWriter;
 
@@ -41,3 +43,5 @@ void writeBytes(CAppsFileWriter& writer, const TUint8* bytes, TInt32 count);
 void writeRecordHead(CAppsFileWriter& writer, TUint8 type, TInt64 bodyLength);
 
 }  // namespace Trace
+
+}  // namespace mcb

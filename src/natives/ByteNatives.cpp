@@ -2,4 +2,8 @@
 // is VM error 10 with the group's prefix and the program counter.
 #include "natives/NativeGroupOps.h"
 
+namespace mcb {
+
 std::span<const natives::Function> byteFunctions() { return {}; }
+
+}  // namespace mcb

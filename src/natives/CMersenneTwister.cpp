@@ -4,6 +4,8 @@
 
 #include <ctime>
 
+namespace mcb {
+
 namespace {
 constexpr TInt32 KShift = 397;
 constexpr TUint32 KMatrix = 0x9908B0DFu;
@@ -39,3 +41,5 @@ TUint32 CMersenneTwister::next() {
     y ^= y >> 18;
     return y;
 }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace mcb {
+
 class CMersenneTwister {
 public:
     static constexpr TInt32 KStateWords = 624;
@@ -27,3 +29,5 @@ private:
     State iState{};
     TInt32 iIndex = 0;  // 0: the state is regenerated before the next output
 };
+
+}  // namespace mcb

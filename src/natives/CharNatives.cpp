@@ -3,6 +3,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -51,3 +53,5 @@ constexpr natives::Function kChar[] = {
 }  // namespace
 
 std::span<const natives::Function> charFunctions() { return kChar; }
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 
+namespace mcb {
+
 namespace natives {
 namespace {
 std::function<TInt64()> gWallClock;
@@ -24,3 +26,5 @@ TUint32 randomSeedGeneration() { return gGeneration; }
 std::optional<TUint32> randomSeed() { return gSeed; }
 
 }  // namespace natives
+
+}  // namespace mcb

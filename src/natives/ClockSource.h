@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+namespace mcb {
+
 namespace natives {
 
 // Milliseconds since the epoch; an empty function restores the system clock.
@@ -23,3 +25,5 @@ std::optional<TUint32> randomSeed();
 TUint32 randomSeedGeneration();
 
 }  // namespace natives
+
+}  // namespace mcb

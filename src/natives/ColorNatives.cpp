@@ -4,6 +4,8 @@
 #include "natives/NumericArgs.h"
 #include "natives/ValueOperands.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 using values::Var;
@@ -88,3 +90,5 @@ constexpr natives::Function kColor[] = {
 }  // namespace
 
 std::span<const natives::Function> colorFunctions() { return kColor; }
+
+}  // namespace mcb

@@ -1,4 +1,4 @@
-// Velmar::DateTime on Qt's date-time types: validation, arithmetic, time-zone
+// VELMAR::DateTime on Qt's date-time types: validation, arithmetic, time-zone
 // conversion, comparison and the text form.
 #include "natives/DateTime.h"
 #include "natives/ClockSource.h"
@@ -9,7 +9,9 @@
 
 #include <cstdio>
 
-namespace Velmar {
+namespace mcb {
+
+namespace VELMAR {
 namespace {
 // Bytecode counts a year 0; the host calendar goes from 1 straight to -1.
 TInt32 hostYear(TInt32 year) { return year <= 0 ? year - 1 : year; }
@@ -154,4 +156,6 @@ std::string DateTime::toString() const {
     return text;
 }
 
-}  // namespace Velmar
+}  // namespace VELMAR
+
+}  // namespace mcb

@@ -1,4 +1,4 @@
-// Velmar::DateTime: the calendar date and time of bytecode programs, seven
+// VELMAR::DateTime: the calendar date and time of bytecode programs, seven
 // integer fields kept host-side in a native heap object. Calendar arithmetic,
 // time-zone conversion and the clock are the host library's.
 #pragma once
@@ -10,7 +10,9 @@
 
 class QDateTime;
 
-namespace Velmar {
+namespace mcb {
+
+namespace VELMAR {
 
 class DateTime : public GCObject {
 public:
@@ -76,4 +78,6 @@ private:
     Fields iFields;
 };
 
-}  // namespace Velmar
+}  // namespace VELMAR
+
+}  // namespace mcb

@@ -1,13 +1,15 @@
 // The DateTime native group (29): creating, reading, changing, comparing and
-// formatting Velmar::DateTime objects. Operands are cells that refer to the
+// formatting VELMAR::DateTime objects. Operands are cells that refer to the
 // objects; a destination cell receives a new object. Every check runs before
 // anything changes.
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
-using Velmar::DateTime;
+using VELMAR::DateTime;
 
 // Makes the value in full first, so that a failed check leaves the cell as it was.
 void storeNew(NativeArgs& a, VMAddr cell, const DateTime& value) {
@@ -118,3 +120,5 @@ constexpr natives::Function kDateTime[] = {
 }  // namespace
 
 std::span<const natives::Function> dateTimeFunctions() { return kDateTime; }
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 #include "natives/NumericArgs.h"
 #include "vm/FrameworkServices.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -29,3 +31,5 @@ constexpr natives::Function kDebug[] = {
 }  // namespace
 
 std::span<const natives::Function> debugFunctions() { return kDebug; }
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -34,3 +36,5 @@ constexpr natives::Function kEncoder[] = {
 }  // namespace
 
 std::span<const natives::Function> encoderFunctions() { return kEncoder; }
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 #include "natives/StreamHolder.h"
 #include "vm/FrameworkServices.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 constexpr TInt32 kType = StreamHolder::FILE_READER_TYPE_ID;
@@ -35,3 +37,5 @@ constexpr natives::Function kFileReader[] = {
 }  // namespace
 
 std::span<const natives::Function> fileReaderFunctions() { return kFileReader; }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "io/CAppsFileWriter.h"
 #include "vm/FrameworkServices.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -15,10 +17,10 @@ void require(bool done) {
     if (!done) vmerr::raise(vmerr::IO);
 }
 
-// A path operand of an operation: empty is VM error 6 with `message`.
-const OString& path(NativeArgs& a, TInt32 i, const char* message) {
+// A path operand of an operation: empty raises `empty`.
+const OString& path(NativeArgs& a, TInt32 i, const vmerr::Message& empty) {
     const OString& p = a.string(i);
-    if (p.isEmpty()) vmerr::raise(vmerr::InvalidArgument, message);
+    if (p.isEmpty()) vmerr::raise(empty);
     return p;
 }
 
@@ -33,14 +35,14 @@ void query(VirtualMachine& vm) {
 template <bool (FileSystemServices::*Operation)(const OString&)>
 void operation(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
-    const OString& p = path(a, 0, "Path is empty");
+    const OString& p = path(a, 0, vmerr::msg::PathIsEmpty);
     FileSystemServices* fs = services(vm);
     require(fs && (fs->*Operation)(p));
     a.noResult();
 }
 
 template <bool (FileSystemServices::*Rename)(const OString&, const OString&)>
-void rename(VirtualMachine& vm, const char* sourceEmpty, const char* targetEmpty) {
+void rename(VirtualMachine& vm, const vmerr::Message& sourceEmpty, const vmerr::Message& targetEmpty) {
     NativeArgs a(vm, 2);
     const OString& from = path(a, 0, sourceEmpty);
     const OString& to = path(a, 1, targetEmpty);
@@ -50,16 +52,16 @@ void rename(VirtualMachine& vm, const char* sourceEmpty, const char* targetEmpty
 }
 
 void renameFile(VirtualMachine& vm) {
-    rename<&FileSystemServices::renameFile>(vm, "Source filename is empty", "Target filename is empty");
+    rename<&FileSystemServices::renameFile>(vm, vmerr::msg::SourceFilenameIsEmpty, vmerr::msg::TargetFilenameIsEmpty);
 }
 
 void renameDirectory(VirtualMachine& vm) {
-    rename<&FileSystemServices::renameDirectory>(vm, "Source path is empty", "Target path is empty");
+    rename<&FileSystemServices::renameDirectory>(vm, vmerr::msg::SourcePathIsEmpty, vmerr::msg::TargetPathIsEmpty);
 }
 
 void createFile(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
-    const OString& p = path(a, 0, "Path is empty");
+    const OString& p = path(a, 0, vmerr::msg::PathIsEmpty);
     FileSystemServices* fs = services(vm);
     std::unique_ptr<CAppsFileWriter> writer = fs ? fs->openForWriting(p, true) : nullptr;
     require(writer && writer->close());
@@ -93,3 +95,5 @@ constexpr natives::Function kFileSystem[] = {
 }  // namespace
 
 std::span<const natives::Function> fileSystemFunctions() { return kFileSystem; }
+
+}  // namespace mcb

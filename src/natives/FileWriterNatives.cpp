@@ -7,6 +7,8 @@
 #include "io/CAppsFileWriter.h"
 #include "vm/FrameworkServices.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 constexpr TInt32 kType = StreamHolder::FILE_WRITER_TYPE_ID;
@@ -42,3 +44,5 @@ constexpr natives::Function kFileWriter[] = {
 }  // namespace
 
 std::span<const natives::Function> fileWriterFunctions() { return kFileWriter; }
+
+}  // namespace mcb

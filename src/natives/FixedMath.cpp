@@ -8,6 +8,8 @@
 #include <cmath>
 #include <utility>
 
+namespace mcb {
+
 namespace fixedmath {
 namespace {
 ORaw viaReal(double (*function)(double), ORaw x) { return ORaw::toFixed(function(x.toReal())); }
@@ -85,3 +87,5 @@ ORaw randomFixed(CMersenneTwister& generator, ORaw lo, ORaw hi) {
 TInt32 minimumByte(TInt32 a, TInt32 b) { return minimumInt(TInt8(a), TInt8(b)); }
 TInt32 maximumByte(TInt32 a, TInt32 b) { return maximumInt(TInt8(a), TInt8(b)); }
 }  // namespace fixedmath
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "foundation/ORaw.h"
 #include "foundation/Types.h"
 
+namespace mcb {
+
 class CMersenneTwister;
 
 namespace fixedmath {
@@ -40,3 +42,5 @@ inline TInt32 maximumInt(TInt32 a, TInt32 b) { return a > b ? a : b; }
 inline ORaw minimumFixed(ORaw a, ORaw b) { return a < b ? a : b; }
 inline ORaw maximumFixed(ORaw a, ORaw b) { return a > b ? a : b; }
 }  // namespace fixedmath
+
+}  // namespace mcb

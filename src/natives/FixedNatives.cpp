@@ -4,6 +4,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -115,3 +117,5 @@ constexpr natives::Function kFixed[] = {
 }  // namespace
 
 std::span<const natives::Function> fixedFunctions() { return kFixed; }
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 
 #include <bit>
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -67,3 +69,5 @@ constexpr natives::Function kFloat[] = {
 }  // namespace
 
 std::span<const natives::Function> floatFunctions() { return kFloat; }
+
+}  // namespace mcb

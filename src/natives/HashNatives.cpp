@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -85,3 +87,5 @@ constexpr natives::Function kHash[] = {
 }  // namespace
 
 std::span<const natives::Function> hashFunctions() { return kHash; }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "natives/StreamHolder.h"
 #include "natives/VectorOperands.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 constexpr TInt32 kType = StreamHolder::FILE_READER_TYPE_ID;
@@ -34,3 +36,5 @@ constexpr natives::Function kInputStream[] = {
 }  // namespace
 
 std::span<const natives::Function> inputStreamFunctions() { return kInputStream; }
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -150,3 +152,5 @@ constexpr natives::Function kLong[] = {
 }  // namespace
 
 std::span<const natives::Function> longFunctions() { return kLong; }
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -67,3 +69,5 @@ constexpr natives::Function kMath[] = {
 }  // namespace
 
 std::span<const natives::Function> mathFunctions() { return kMath; }
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include "vm/VirtualMachine.h"
 
+namespace mcb {
+
 class NativeArgs {
 public:
     // The top `words` stack words are the arguments (VM error 10 when the stack
@@ -59,3 +61,5 @@ private:
     VirtualMachine& vm_;
     TInt32 base_;
 };
+
+}  // namespace mcb

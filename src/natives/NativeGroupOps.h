@@ -7,6 +7,8 @@
 
 #include <span>
 
+namespace mcb {
+
 class OString;
 class VirtualMachine;
 
@@ -64,3 +66,5 @@ struct SystemGraphics {
     VMAddr (*imageFromBytes)(VirtualMachine& vm, const TUint8* bytes, TInt32 n) = nullptr;
 };
 void setSystemGraphics(const SystemGraphics& hooks);
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 
 #include "natives/NativeGroupOps.h"
 
+namespace mcb {
+
 namespace natives {
 namespace {
 const Group kCoreGroups[] = {
@@ -59,6 +61,8 @@ void registerCoreGroups()
 }
 }  // namespace natives
 
+}  // namespace mcb
+
 // The symbol the build asks the linker to keep, so that a program linking the core as a
 // static library keeps this file and with it the start-up registration.
-extern "C" void mcb_register_core_natives() { natives::registerCoreGroups(); }
+extern "C" void mcb_register_core_natives() { mcb::natives::registerCoreGroups(); }

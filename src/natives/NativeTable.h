@@ -5,6 +5,8 @@
 
 #include <span>
 
+namespace mcb {
+
 namespace natives {
 // Every group 1..36 by number, each with the function table of its file; the graphics
 // groups (18 to 20) come without functions, which the graphics library installs.
@@ -12,3 +14,5 @@ std::span<const Group> coreGroups();
 // Registers the core groups; start-up does this once, calling it again does no harm.
 void registerCoreGroups();
 }  // namespace natives
+
+}  // namespace mcb

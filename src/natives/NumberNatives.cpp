@@ -3,6 +3,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -33,3 +35,5 @@ constexpr natives::Function kNumber[] = {
 }  // namespace
 
 std::span<const natives::Function> numberFunctions() { return kNumber; }
+
+}  // namespace mcb

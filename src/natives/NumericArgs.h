@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace mcb {
+
 namespace numeric {
 
 // --- two-word values in VM memory ----------------------------------------------
@@ -75,7 +77,7 @@ T& objectArg(NativeArgs& a, TInt32 i) {
     return *a.vm().heap().objectAs<T>(object);
 }
 
-inline Velmar::DateTime& dateTimeArg(NativeArgs& a, TInt32 i) { return objectArg<Velmar::DateTime>(a, i); }
+inline VELMAR::DateTime& dateTimeArg(NativeArgs& a, TInt32 i) { return objectArg<VELMAR::DateTime>(a, i); }
 // A byte vector argument: a reference to its array handle (or a cell).
 inline OVector<TInt8>& byteVectorArg(NativeArgs& a, TInt32 i) { return objectArg<OVector<TInt8>>(a, i); }
 
@@ -83,8 +85,8 @@ inline OVector<TInt8>& byteVectorArg(NativeArgs& a, TInt32 i) { return objectArg
 inline VMAddr destinationArg(NativeArgs& a, TInt32 i) { return a.destination(i); }
 
 // A new date-time object holding `value`; returns its reference.
-inline VMAddr adoptDateTime(VirtualMachine& vm, const Velmar::DateTime& value) {
-    return vm.heap().createObject<Velmar::DateTime>(Velmar::DateTime::KHeapEntryBytes,
+inline VMAddr adoptDateTime(VirtualMachine& vm, const VELMAR::DateTime& value) {
+    return vm.heap().createObject<VELMAR::DateTime>(VELMAR::DateTime::KHeapEntryBytes,
                                                     GC_CODE_DATETIME, value);
 }
 
@@ -97,3 +99,5 @@ inline VMAddr newByteVector(VirtualMachine& vm, const TUint8* bytes, TInt32 n) {
 }
 
 }  // namespace numeric
+
+}  // namespace mcb

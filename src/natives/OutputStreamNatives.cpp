@@ -6,6 +6,8 @@
 #include "natives/StreamHolder.h"
 #include "natives/VectorOperands.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 constexpr TInt32 kType = StreamHolder::FILE_WRITER_TYPE_ID;
@@ -44,3 +46,5 @@ constexpr natives::Function kOutputStream[] = {
 }  // namespace
 
 std::span<const natives::Function> outputStreamFunctions() { return kOutputStream; }
+
+}  // namespace mcb

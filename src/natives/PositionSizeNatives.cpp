@@ -5,6 +5,8 @@
 #include "natives/NumericArgs.h"
 #include "natives/ValueOperands.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 using values::Var;
@@ -75,3 +77,5 @@ constexpr natives::Function kRows[] = {
 std::span<const natives::Function> sizeFunctions() { return kRows<Kind::Size>; }
 
 std::span<const natives::Function> positionFunctions() { return kRows<Kind::Position>; }
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/NumericArgs.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -122,3 +124,5 @@ constexpr natives::Function kRange[] = {
 }  // namespace
 
 std::span<const natives::Function> rangeFunctions() { return kRange; }
+
+}  // namespace mcb

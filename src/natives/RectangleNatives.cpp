@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 using values::Var;
@@ -117,3 +119,5 @@ constexpr natives::Function kRectangle[] = {
 }  // namespace
 
 std::span<const natives::Function> rectangleFunctions() { return kRectangle; }
+
+}  // namespace mcb

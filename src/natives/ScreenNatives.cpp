@@ -6,6 +6,8 @@
 #include "natives/ValueOperands.h"
 #include "vm/FrameworkServices.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -80,3 +82,5 @@ constexpr natives::Function kScreen[] = {
 }  // namespace
 
 std::span<const natives::Function> screenFunctions() { return kScreen; }
+
+}  // namespace mcb

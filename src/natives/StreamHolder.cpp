@@ -5,6 +5,8 @@
 
 #include "heap/VMHeap.h"
 
+namespace mcb {
+
 namespace {
 [[noreturn]] void internalError(const char* condition) { vmerr::raise(vmerr::AssertionFailed, condition); }
 
@@ -133,3 +135,5 @@ void size(VirtualMachine& vm, TInt32 typeId) {
     a.result(TInt32(onFile(openHolder(a, 0, typeId), [](auto& file) { return file.size(); })));
 }
 }  // namespace streamfield
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 class StreamHolder : public GCObject {
 public:
     static constexpr TInt32 FILE_READER_TYPE_ID = 5;
@@ -73,3 +75,5 @@ template <TInt32 typeId> void seek(VirtualMachine& vm) { seek(vm, typeId); }
 template <TInt32 typeId> void position(VirtualMachine& vm) { position(vm, typeId); }
 template <TInt32 typeId> void size(VirtualMachine& vm) { size(vm, typeId); }
 }  // namespace streamfield
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace mcb {
+
 namespace stringops {
 namespace {
 // The replacement of the replace families: a string, or a char as a one-character string.
@@ -298,3 +300,5 @@ void reshape(VirtualMachine& vm, TInt32 change) {
     a.noResult();
 }
 }  // namespace stringops
+
+}  // namespace mcb

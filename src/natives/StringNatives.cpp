@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace mcb {
+
 namespace {
 
 TInt32 sign(TInt32 d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
@@ -410,3 +412,5 @@ constexpr natives::Function kString[] = {
 }  // namespace
 
 std::span<const natives::Function> stringFunctions() { return kString; }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 
 #include "foundation/Types.h"
 
+namespace mcb {
+
 class VirtualMachine;
 
 namespace stringops {
@@ -37,3 +39,5 @@ void replaceOrInsert(VirtualMachine& vm);
 void replaceOrInsertPart(VirtualMachine& vm);
 void replaceAllBefore(VirtualMachine& vm, TInt32 flag);
 }  // namespace stringops
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "natives/NativeArgs.h"
 #include "natives/VectorOperands.h"
 
+namespace mcb {
+
 // An inclusive character range already checked against its string; `empty` for
 // the empty range (0, -1), which finds nothing and changes nothing.
 struct StringRange {
@@ -79,3 +81,5 @@ struct PatternCall {
         if (shape.isChar) pattern = OString(args.character(1), 1);
     }
 };
+
+}  // namespace mcb

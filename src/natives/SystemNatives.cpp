@@ -5,6 +5,8 @@
 #include "natives/NumericArgs.h"
 #include "vm/FrameworkServices.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -50,7 +52,7 @@ void setApplication(VirtualMachine& vm) {
 
 void now(VirtualMachine& vm) {
     NativeArgs a(vm, 1);
-    Velmar::DateTime value;
+    VELMAR::DateTime value;
     value.setNow();
     value.setTimezone(a.word(0));
     VMAddr cell = vm.heap().allocateWords(1, GC_CODE_REFERENCE_CELL);
@@ -111,3 +113,5 @@ constexpr natives::Function kSystem[] = {
 std::span<const natives::Function> systemFunctions() { return kSystem; }
 
 void setSystemGraphics(const SystemGraphics& hooks) { gGraphics = hooks; }
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 #include "natives/NativeArgs.h"
 #include "natives/NativeGroupOps.h"
 
+namespace mcb {
+
 namespace {
 // Timer numbers below this are never handed out, so 0 can mean "no timer".
 constexpr TInt32 kFirstTimerId = 10;
@@ -51,3 +53,5 @@ constexpr natives::Function kTimer[] = {
 }  // namespace
 
 std::span<const natives::Function> timerFunctions() { return kTimer; }
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 
 #include <array>
 
+namespace mcb {
+
 namespace values {
 
 // The N words of the value variable whose address is argument i.
@@ -60,3 +62,5 @@ void notEqual(VirtualMachine& vm) {
 }
 
 }  // namespace values
+
+}  // namespace mcb

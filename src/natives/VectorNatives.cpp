@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace mcb {
+
 using namespace vectorops;
 
 namespace {
@@ -342,3 +344,5 @@ std::span<const natives::Function> int2VectorFunctions() { return kRows<kInt2Vec
 std::span<const natives::Function> int3VectorFunctions() { return kRows<kInt3Vector>; }
 std::span<const natives::Function> int4VectorFunctions() { return kRows<kInt4Vector>; }
 std::span<const natives::Function> objectVectorFunctions() { return kRows<kObjectVector>; }
+
+}  // namespace mcb

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
+namespace mcb {
+
 namespace vectorops {
 namespace {
-[[noreturn]] void badRange(const std::string& message) { vmerr::raise(vmerr::Range, message); }
-
 // A checked host view of the first `count` elements' storage.
 TUint8* storageBytes(OVectorBase& v, TInt32 count) {
     return v.heap().memory().ptr(v.storage(), TUint32(count) * v.elementBytes());
@@ -54,20 +54,17 @@ ElementRange normalisedRange(TInt32 first, TInt32 count, TInt32 n) {
     // The message's number is formatted only on failure.
     const auto f = [first] { return std::to_string(first); };
     if (count == 0) {
-        if (first < 0) badRange("Invalid Range, first should be non-negative (first=" + f() + ")");
+        if (first < 0) vmerr::raise(vmerr::msg::RangeFirstNegative, {f()});
         return {first, 0};
     }
     if (count > 0) {
-        if (first < 0) badRange("Invalid Range, first should not be less than0, first =  " + f());
+        if (first < 0) vmerr::raise(vmerr::msg::RangeFirstBelowZero, f());
         TInt64 past = TInt64(first) + count;  // in 64 bits: a wrapped sum must not pass
-        if (past > n)
-            badRange("Invalid Range, range out of bounds: " + std::to_string(past) + " > " +
-                     std::to_string(n));
+        if (past > n) vmerr::raise(vmerr::msg::RangeOutOfBounds, {std::to_string(past), std::to_string(n)});
         return {first, count};
     }
-    if (first < 0) badRange("Invalid Range, first should not be less than 0, first = " + f());
-    if (first > n)
-        badRange("Invalid Range, first should not be more than " + std::to_string(n) + ", first = " + f());
+    if (first < 0) vmerr::raise(vmerr::msg::RangeFirstLessThanZero, f());
+    if (first > n) vmerr::raise(vmerr::msg::RangeFirstAboveSize, {std::to_string(n), f()});
     return {first, n - first};
 }
 
@@ -152,3 +149,5 @@ VectorArgs::Fresh VectorArgs::fresh() {
     VMAddr object = vm().newVector(TInt32(kind_.elementBytes));
     return {object, *vm().heap().objectAs<OVectorBase>(object)};
 }
+
+}  // namespace mcb

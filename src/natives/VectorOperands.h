@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+namespace mcb {
+
 // One vector group: element size in bytes and in stack words, and whether the
 // elements are references that the collector traces.
 struct VectorKind {
@@ -119,3 +121,5 @@ public:
 private:
     const VectorKind& kind_;
 };
+
+}  // namespace mcb

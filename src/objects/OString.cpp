@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 // Keeps capacity + 1 units and the buffer header well inside size_t and TInt32.
 constexpr TInt64 kMaxCapacity = 0x3FFFFFF0;
@@ -690,3 +692,5 @@ TUint16 OString::toLowerChar(TUint16 c) {
     char32_t u = QChar::toLower(char32_t(c));
     return u <= 0xFFFF ? TUint16(u) : c;
 }
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 
 class QString;
 
+namespace mcb {
+
 class MemoryBudget;
 class TextSearch;
 
@@ -141,3 +143,5 @@ private:
 
     OStringBuffer* pBuffer = nullptr;
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace mcb {
+
 OVectorBase::~OVectorBase() { freeStorage(storage_); }
 
 VMAddr OVectorBase::elementAddress(TInt32 index) const {
@@ -114,3 +116,5 @@ bool OVectorBase::arrayStorage(VMAddr* storage, TInt32* count) const {
     *count = size_;
     return true;
 }
+
+}  // namespace mcb

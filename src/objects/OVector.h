@@ -12,6 +12,8 @@
 #include <type_traits>
 #include <vector>
 
+namespace mcb {
+
 // The element-type-free part: storage, growth and byte moves.
 class OVectorBase : public GCObject {
 public:
@@ -126,3 +128,5 @@ public:
         return v;
     }
 };
+
+}  // namespace mcb

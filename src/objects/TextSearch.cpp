@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace mcb {
+
 namespace {
 thread_local TUint64 tComparisons = 0;
 
@@ -126,3 +128,5 @@ TInt32 TextSearch::scan(const TUint16* text, TInt32 from, TInt32 to) const {
     tComparisons += comparisons;
     return found;
 }
+
+}  // namespace mcb

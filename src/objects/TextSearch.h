@@ -7,6 +7,8 @@
 
 #include "foundation/Types.h"
 
+namespace mcb {
+
 class TextSearch {
 public:
     // The pattern must outlive the search; m >= 1.
@@ -33,3 +35,5 @@ private:
     TInt32 period_ = 1;    // the pattern's period when periodic, else the shift on a match
     bool periodic_ = false;
 };
+
+}  // namespace mcb

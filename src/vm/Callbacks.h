@@ -6,6 +6,8 @@
 #include "foundation/Vec.h"
 #include "heap/GcCode.h"
 
+namespace mcb {
+
 class VMHeap;
 
 class MVMCallbackInterface {
@@ -27,5 +29,7 @@ public:
     virtual ~InterfaceForCallingGc() = default;
     virtual void gc() = 0;
 };
+
+}  // namespace mcb
 
 #include "vm/FrameworkServices.h"

@@ -7,6 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace mcb {
+
 // Every call takes a stack word, but a throw routine that pops its own
 // arguments could otherwise nest calls without end.
 void VirtualMachine::checkCallDepth() const {
@@ -142,3 +144,5 @@ void VirtualMachine::callExtension(TInt32 extension, TInt32 function) {
     }
     setSp(sp);
 }
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+namespace mcb {
+
 struct VirtualMachine::SignatureParts {
     Vec<CAppsString> parts;
     bool hasResult = false;
@@ -286,3 +288,5 @@ void VirtualMachine::backgroundEvent() {
     if (entryPoints_[EntryBackground] >= 0)
         callMethod(entryPoints_[EntryBackground], words({TInt32(applicationObject_)}), words({1}), -1);
 }
+
+}  // namespace mcb

@@ -23,6 +23,8 @@
     X(EntryPrintThrowable, "vmprintthrowable<throwable>")                                        \
     X(EntryPrintThrowableAndExit, "vmprintthrowableandexit<throwable>")
 
+namespace mcb {
+
 enum EntryPoint : TInt32 {
 #define MCB_ENTRY_ID(name, signature) name,
     MCB_ENTRY_POINTS(MCB_ENTRY_ID)
@@ -35,3 +37,5 @@ inline constexpr const char* kEntrySignatures[EntryPointCount] = {
     MCB_ENTRY_POINTS(MCB_ENTRY_SIGNATURE)
 #undef MCB_ENTRY_SIGNATURE
 };
+
+}  // namespace mcb

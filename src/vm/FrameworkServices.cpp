@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace mcb {
+
 namespace {
 const auto kStart = std::chrono::steady_clock::now();
 }
@@ -40,3 +42,5 @@ void FrameworkServices::exit() { std::exit(0); }
 TInt32 FrameworkServices::callDllNative(TInt32, TInt32, TInt32, TInt32*) {
     vmerr::raise(vmerr::msg::DllNotSupported);
 }
+
+}  // namespace mcb

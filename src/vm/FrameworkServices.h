@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 class CAppsFileReader;
 class CAppsFileWriter;
 
@@ -71,3 +73,5 @@ public:
     virtual TInt32 reservedLateQuery() { return 0; }  // 37: as 23
     virtual OString rootDirectory() { return OString(); }  // 38
 };
+
+}  // namespace mcb

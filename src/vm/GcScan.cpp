@@ -4,6 +4,8 @@
 // words are scanned conservatively.
 #include "vm/VirtualMachine.h"
 
+namespace mcb {
+
 void VirtualMachine::gc() {
     try {
         scanStack();
@@ -79,3 +81,5 @@ void VirtualMachine::scanFrame(const MethodGCInfo& g, TInt32 base, TInt32 top) {
         if (TInt32 i = at(g.twoWordArraySlots[k], 1); i >= 0 && (stack_[i] != 0 || stack_[i + 1] != 0))
             heap_.markArrayField(stackAddr_ + TUint32(i) * 4u, g.twoWordArraySlotFlags[k] != 0);
 }
+
+}  // namespace mcb

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 // Header widths W1 to W9, by position.
 enum ImageWidth : TInt32 {
     kWidthCodeAddress = 0,
@@ -124,3 +126,5 @@ CAppsString decodeImageName(const std::string& bytes);
 // the end of the string becomes U+FFFD and never reads past it.
 CAppsString decodeImageText(const std::string& bytes);
 constexpr TUint16 kReplacementCharacter = 0xFFFD;
+
+}  // namespace mcb

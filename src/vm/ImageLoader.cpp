@@ -12,6 +12,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace mcb {
+
 namespace {
 
 TInt32 wrappingAdd(TInt32 a, TInt32 b) { return TInt32(TUint32(a) + TUint32(b)); }
@@ -277,21 +279,21 @@ void ImageLoader::appendCode(const ImageFile& file, const Bases& bases,
     TUint8* code = tables_.code.data() + bases.code;
     std::memcpy(code, file.code.data(), size_t(length));
     for (TInt32 pc = 0; pc < length;) {
-        const mcb::InstructionInfo* row = mcb::findInstruction(TInt8(code[pc]));
+        const InstructionInfo* row = findInstruction(TInt8(code[pc]));
         if (!row) {
             ++pc;
             continue;
         }
         for (TInt32 i = 0; i < row->operandCount; ++i)
-            relocate(code + pc + mcb::operandOffset(*row, i), row->operands[i], bases, selectorMap);
-        pc += mcb::instructionLength(row->opcode);
+            relocate(code + pc + operandOffset(*row, i), row->operands[i], bases, selectorMap);
+        pc += instructionLength(row->opcode);
     }
 }
 
 // Jump and handler offsets are relative to the instruction and stay as they are.
-void ImageLoader::relocate(TUint8* operand, const mcb::OperandInfo& info, const Bases& bases,
+void ImageLoader::relocate(TUint8* operand, const OperandInfo& info, const Bases& bases,
                            const Vec<TInt32>& selectorMap) {
-    using K = mcb::OperandKind;
+    using K = OperandKind;
     if (info.width != 4) return;
     const TInt32 v = readWord(operand);
     switch (info.kind) {
@@ -317,3 +319,5 @@ void ImageLoader::relocate(TUint8* operand, const mcb::OperandInfo& info, const 
 void ImageLoader::raiseLargestClassIndex(TInt32 classIndex) {
     if (classIndex > tables_.largestClassIndex) tables_.largestClassIndex = classIndex;
 }
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 
+namespace mcb {
+
 namespace VELMAR {
 class InputStream;
 }
@@ -52,7 +54,7 @@ private:
     void appendDescriptors(const ImageFile& file);
     void appendStrings(const ImageFile& file);
     void appendCode(const ImageFile& file, const Bases& bases, const Vec<TInt32>& selectorMap);
-    void relocate(TUint8* operand, const mcb::OperandInfo& info, const Bases& bases,
+    void relocate(TUint8* operand, const OperandInfo& info, const Bases& bases,
                   const Vec<TInt32>& selectorMap);
     void raiseLargestClassIndex(TInt32 classIndex);
     bool fail(TUint32 offset, const char* section, std::string expected);
@@ -63,3 +65,5 @@ private:
     VMHeap& heap_;
     ImageError error_;
 };
+
+}  // namespace mcb

@@ -12,6 +12,8 @@
 #include <climits>
 #include <string_view>
 
+namespace mcb {
+
 namespace {
 
 constexpr TUint8 kIdentifierLengthByte = kImageIdentifierLength;
@@ -235,14 +237,14 @@ void ImageParser::globals(ImageFile& out) {
 
 std::vector<TInt32> ImageParser::indexList(TUint8 width, const char* what) {
     TInt32 n = count(what, width, sizeof(TInt32));
-    std::vector<TInt32> v(static_cast<size_t>(n));
+    auto v = std::vector<TInt32>(size_t(n));
     for (auto& x : v) x = coded(width, "word index");
     return v;
 }
 
 std::vector<ImageArraySlot> ImageParser::arraySlotList(TUint8 width, const char* what) {
     TInt32 n = count(what, 1 + size_t(width), sizeof(ImageArraySlot));
-    std::vector<ImageArraySlot> v(static_cast<size_t>(n));
+    auto v = std::vector<ImageArraySlot>(size_t(n));
     for (auto& slot : v) {
         slot.flag = arrayFlag("array flag");
         slot.index = coded(width, "word index");
@@ -317,24 +319,24 @@ void ImageParser::code(ImageFile& out) {
     charge(remaining());
     out.code.assign(data_ + pos_, data_ + size_);
     const size_t start = pos_;
-    auto at = [&](size_t i, const mcb::InstructionInfo& row) {
+    auto at = [&](size_t i, const InstructionInfo& row) {
         item_ = "'" + std::string(row.mnemonic) + "' at code offset " + std::to_string(i - start);
     };
     while (pos_ < size_) {
         const size_t i = pos_++;
-        const mcb::InstructionInfo* row = mcb::findInstruction(TInt8(data_[i]));
+        const InstructionInfo* row = findInstruction(TInt8(data_[i]));
         if (!row) continue;
-        const size_t length = size_t(mcb::operandLength(*row));
+        const size_t length = size_t(operandLength(*row));
         if (remaining() < length) {
             at(i, *row);
             need(length, "its operands");
         }
         for (TInt32 k = 0; k < row->operandCount; ++k) {
-            if (row->operands[k].kind != mcb::OperandKind::Selector) continue;
-            TInt32 sel = mcb::readOperand(*row, data_ + i, k);
+            if (row->operands[k].kind != OperandKind::Selector) continue;
+            TInt32 sel = readOperand(*row, data_ + i, k);
             if (sel >= 0 && size_t(sel) < selectorCount_) continue;
             at(i, *row);
-            fail(i + size_t(mcb::operandOffset(*row, k)),
+            fail(i + size_t(operandOffset(*row, k)),
                  "a selector index below " + std::to_string(selectorCount_) + ", found " +
                      std::to_string(sel));
         }
@@ -382,3 +384,5 @@ bool parseImageIdentifier(const TUint8* data, size_t size,
         return false;
     }
 }
+
+}  // namespace mcb

@@ -2,6 +2,8 @@
 // (one byte per character) and texts (UTF-8, one character per sequence).
 #include "vm/ImageFile.h"
 
+namespace mcb {
+
 CAppsString decodeImageName(const std::string& bytes) {
     CAppsString s;
     s.reserve(TInt32(bytes.size()));
@@ -47,3 +49,5 @@ CAppsString decodeImageText(const std::string& bytes) {
     }
     return s;
 }
+
+}  // namespace mcb

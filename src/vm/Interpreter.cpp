@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+namespace mcb {
+
 static_assert(std::endian::native == std::endian::little, "operands are read as stored");
 
 namespace {
@@ -23,9 +25,9 @@ constexpr StackBounds makeStackBounds() {
     StackBounds b;
     for (TInt32 h = 0; h < PreparedCode::kHandlerCount; ++h) {
         TInt32 pops = -1, pushes = -1;
-        if (h < mcb::kInstructionCount) {
-            pops = mcb::kInstructions[h].pops;
-            pushes = mcb::kInstructions[h].pushes;
+        if (h < kInstructionCount) {
+            pops = kInstructions[h].pops;
+            pushes = kInstructions[h].pushes;
         }
         if (pops < 0 || pushes < 0) {
             b.lo[size_t(h)] = -1;
@@ -41,7 +43,7 @@ constexpr StackBounds makeStackBounds() {
 }
 constexpr StackBounds kStackBounds = makeStackBounds();
 
-constexpr TInt32 row(mcb::Op op) { return TInt32(mcb::findInstruction(op) - mcb::kInstructions); }
+constexpr TInt32 row(Op op) { return TInt32(findInstruction(op) - kInstructions); }
 
 TInt32 divide(TInt32 a, TInt32 b) {
     if (b == 0) vmerr::raise(vmerr::DivisionByZero);
@@ -171,7 +173,7 @@ void VirtualMachine::run() {
         pc += (n);          \
         DISPATCH();         \
     } while (0)
-#define NEXT_AS(op) NEXT_BY(mcb::instructionLength(TInt8(mcb::Op::op)))
+#define NEXT_AS(op) NEXT_BY(instructionLength(TInt8(Op::op)))
 #define BINARY(expr)            \
     do {                        \
         TInt32 b = s[sp];       \
@@ -535,7 +537,7 @@ void VirtualMachine::run() {
     L_PushHandler:
         if (handlerTop_ + 1 >= kHandlerSlots) vmerr::raise(vmerr::msg::HandlerStackOverflow);
         ++handlerTop_;
-        handlers_[handlerTop_] = {ip->a, sp, mcb::handlerAddress(pc, mcb::kInstructions[ip->handler], codeWord(pc + 5)),
+        handlers_[handlerTop_] = {ip->a, sp, handlerAddress(pc, kInstructions[ip->handler], codeWord(pc + 5)),
                                   descriptorStack_.getSize()};
         NEXT();
     L_DropHandlers: {
@@ -671,7 +673,7 @@ void VirtualMachine::run() {
         TInt32& target = word(s[sp]);
         VMAddr block = heap_.allocateWords(TUint32(codeWord(pc + 2)), GcCode(ip->a));
         target = levelConvert(TInt8(bytes[pc + 6]), TInt32(block), GC_CODE_REFERENCE_CELL);
-        if (ip->handler == row(mcb::Op::AllocTo)) --sp;
+        if (ip->handler == row(Op::AllocTo)) --sp;
         NEXT();
     }
     L_FreeCell: {
@@ -694,8 +696,8 @@ void VirtualMachine::run() {
     L_LocalDeref3Field:
     L_LocalDeref2Field:
     L_LocalDeref1Field: {
-        TInt32 times = ip->handler == row(mcb::Op::LocalDeref3Field)   ? 3
-                       : ip->handler == row(mcb::Op::LocalDeref2Field) ? 2
+        TInt32 times = ip->handler == row(Op::LocalDeref3Field)   ? 3
+                       : ip->handler == row(Op::LocalDeref2Field) ? 2
                                                                         : 1;
         TInt32 v = s[localIndex(ip->a)];
         for (TInt32 i = 0; i < times; ++i) v = word(v);
@@ -706,8 +708,8 @@ void VirtualMachine::run() {
     L_LocalDeref3:
     L_LocalDeref2:
     L_LocalDeref1: {
-        TInt32 times = ip->handler == row(mcb::Op::LocalDeref3)   ? 3
-                       : ip->handler == row(mcb::Op::LocalDeref2) ? 2
+        TInt32 times = ip->handler == row(Op::LocalDeref3)   ? 3
+                       : ip->handler == row(Op::LocalDeref2) ? 2
                                                                   : 1;
         TInt32 v = s[localIndex(ip->a)];
         for (TInt32 i = 0; i < times; ++i) v = word(v);
@@ -926,3 +928,5 @@ void VirtualMachine::run() {
 #undef MEMORY
 #undef MEMORY8
 }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "io/StreamBytes.h"
 #include "vm/ImageLoader.h"
 
+namespace mcb {
+
 bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size_t size,
                                TInt32& imageIndex) {
     MemoryBudget::setCurrent(memoryBudget_.budget);
@@ -52,3 +54,5 @@ bool VirtualMachine::entryRuns(TInt32 handle) const {
     const TInt32 address = lookupMethod(handles_[handle].exportedMethod, -1, &descriptor);
     return address >= 0 && address < prepared_.size() && descriptor != -1;
 }
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <string>
 
+namespace mcb {
+
 namespace {
 thread_local std::unique_ptr<VirtualMachine> tCurrent;
 
@@ -145,3 +147,5 @@ VMAddr VirtualMachine::newByteArray(TInt32 length) {
     *memory_.uncheckedWord(handle + 4) = 1;
     return handle;
 }
+
+}  // namespace mcb

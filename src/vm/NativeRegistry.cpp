@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace mcb {
+
 namespace natives {
 namespace {
 // Function numbers stay below this; instruction 78 gives them one byte.
@@ -70,3 +72,5 @@ const Function* findFunction(int group, int function)
 }
 
 }  // namespace natives
+
+}  // namespace mcb

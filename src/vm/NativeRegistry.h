@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+namespace mcb {
+
 class OString;
 class VirtualMachine;
 
@@ -67,3 +69,5 @@ const Group* findGroup(int number);
 const Function* findFunction(int group, int function);
 
 }  // namespace natives
+
+}  // namespace mcb

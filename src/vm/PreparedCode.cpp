@@ -2,20 +2,22 @@
 // common sequences.
 #include "vm/PreparedCode.h"
 
+namespace mcb {
+
 PreparedInstruction PreparedCode::plainAt(const TUint8* code, TInt32 size, TInt32 at) {
     TInt8 opcode = TInt8(code[at]);
-    const mcb::InstructionInfo* row = mcb::findInstruction(opcode);
+    const InstructionInfo* row = findInstruction(opcode);
     if (!row) return {TUint8(kInvalidOpcode), 1, 0, opcode};
-    TInt32 length = 1 + mcb::operandLength(*row);
+    TInt32 length = 1 + operandLength(*row);
     if (at + length > size) return {TUint8(kCutOff), 1, 0, opcode};
-    PreparedInstruction p{TUint8(row - mcb::kInstructions), TUint8(length), 0, 0};
+    PreparedInstruction p{TUint8(row - kInstructions), TUint8(length), 0, 0};
     if (row->operandCount > 0) {
-        p.a = mcb::readOperand(*row, code + at, 0);
-        const mcb::OperandKind kind = row->operands[0].kind;
-        if (kind == mcb::OperandKind::JumpOffset || kind == mcb::OperandKind::HandlerOffset)
-            p.a = mcb::jumpTarget(at, *row, p.a);
+        p.a = readOperand(*row, code + at, 0);
+        const OperandKind kind = row->operands[0].kind;
+        if (kind == OperandKind::JumpOffset || kind == OperandKind::HandlerOffset)
+            p.a = jumpTarget(at, *row, p.a);
     }
-    if (row->operandCount > 1 && row->operands[1].width == 1) p.x = TInt16(mcb::readOperand(*row, code + at, 1));
+    if (row->operandCount > 1 && row->operands[1].width == 1) p.x = TInt16(readOperand(*row, code + at, 1));
     return p;
 }
 
@@ -39,11 +41,11 @@ TInt32 PreparedCode::fusedCount() const {
 }
 
 namespace {
-TUint8 rowOf(mcb::Op op) { return TUint8(mcb::findInstruction(op) - mcb::kInstructions); }
+TUint8 rowOf(Op op) { return TUint8(findInstruction(op) - kInstructions); }
 
 // The compares in the order of the fused handlers.
-constexpr mcb::Op kCompares[] = {
-#define MCB_COMPARE_OP(name) mcb::Op::name,
+constexpr Op kCompares[] = {
+#define MCB_COMPARE_OP(name) Op::name,
     MCB_FUSED_COMPARES(MCB_COMPARE_OP, , )
 #undef MCB_COMPARE_OP
 };
@@ -62,31 +64,31 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 void PreparedCode::fuse() {
     const TInt32 n = size();
     std::vector<PreparedInstruction>& e = entries_;
-    auto is = [&](TInt32 at, mcb::Op op) { return at < n && e[size_t(at)].handler == rowOf(op); };
+    auto is = [&](TInt32 at, Op op) { return at < n && e[size_t(at)].handler == rowOf(op); };
     for (TInt32 at = 0; at < n; ++at) {
         const PreparedInstruction first = e[size_t(at)];
         // (a branch out of the code stays plain, so that it fails where it stands)
-        if (is(at, mcb::Op::LoadLocal) && is(at + 2, mcb::Op::Push) && is(at + 8, mcb::Op::JumpIfZero) &&
+        if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) && is(at + 8, Op::JumpIfZero) &&
             TUint32(e[size_t(at + 8)].a) < TUint32(n)) {
             for (TUint16 k = 0; k < 6; ++k)
                 if (is(at + 7, kCompares[k]))
                     e[size_t(at)] = {TUint8(kLoadPushCompareJump + k), 11, TInt16(first.a), e[size_t(at + 8)].a};
-        } else if (is(at, mcb::Op::LoadLocal) && is(at + 2, mcb::Op::Push) &&
-                   (is(at + 7, mcb::Op::Add) || is(at + 7, mcb::Op::Sub))) {
-            TUint16 h = is(at + 7, mcb::Op::Add) ? kLoadAddConstant : kLoadSubConstant;
+        } else if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) &&
+                   (is(at + 7, Op::Add) || is(at + 7, Op::Sub))) {
+            TUint16 h = is(at + 7, Op::Add) ? kLoadAddConstant : kLoadSubConstant;
             e[size_t(at)] = {TUint8(h), 8, TInt16(first.a), e[size_t(at + 2)].a};
-        } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::LoadLocal) && is(at + 4, mcb::Op::Store)) {
+        } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::Store)) {
             e[size_t(at)] = {TUint8(kCopyLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
-        } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::IncMem)) {
+        } else if (is(at, Op::LocalAddr) && is(at + 2, Op::IncMem)) {
             e[size_t(at)] = {TUint8(kIncrementLocal), 3, 0, first.a};
-        } else if (is(at, mcb::Op::LocalAddr) && is(at + 2, mcb::Op::LoadLocal) && is(at + 4, mcb::Op::AddMem)) {
+        } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::AddMem)) {
             e[size_t(at)] = {TUint8(kAddLocalToLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
         }
     }
     // A jump onto a fused test runs it (only plain jumps are rewritten, and a
     // test is never a jump, so the order of this pass does not matter).
     for (TInt32 at = 0; at < n; ++at) {
-        if (!is(at, mcb::Op::Jump) && !is(at, mcb::Op::JumpW)) continue;
+        if (!is(at, Op::Jump) && !is(at, Op::JumpW)) continue;
         const TInt32 target = e[size_t(at)].a;
         if (target < 0 || target >= n || !within(e[size_t(target)].handler, kLoadPushCompareJump, 6)) continue;
         const TUint8 k = TUint8(e[size_t(target)].handler - kLoadPushCompareJump);
@@ -105,3 +107,5 @@ void PreparedCode::fuse() {
         e[size_t(at)] = {TUint8(kAddStepToCompare + (step.handler - kIncrementJumpToCompare)), 5, step.x, step.a};
     }
 }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+namespace mcb {
+
 // Plain instructions: `a` is operand 0 (jump and handler targets already
 // absolute), `x` operand 1 when it is one byte wide; wider later operands stay
 // in the code bytes. Fused entries say below what they keep.
@@ -40,7 +42,7 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
 
 namespace handler {
 enum : TUint16 {
-    LastInstructionRow = TUint16(mcb::kInstructionCount - 1),
+    LastInstructionRow = TUint16(kInstructionCount - 1),
 #define MCB_HANDLER_NUMBER(name) name,
     MCB_EXTRA_HANDLERS(MCB_HANDLER_NUMBER)
 #undef MCB_HANDLER_NUMBER
@@ -106,3 +108,5 @@ private:
     BudgetCharge charge_;
     Mode mode_ = Mode::Fast;
 };
+
+}  // namespace mcb

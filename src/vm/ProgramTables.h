@@ -10,6 +10,8 @@
 
 #include <array>
 
+namespace mcb {
+
 constexpr TInt32 kImageIdentifierLength = 20;
 
 // One loaded image.
@@ -73,3 +75,5 @@ struct ProgramTables {
     }
     TInt32 classTableSize() const { return superclasses.getSize(); }
 };
+
+}  // namespace mcb

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace VELMAR {
 class InputStream;
 }
@@ -233,3 +235,5 @@ private:
     std::string loadProblem_;
     std::string haltReport_;
 };
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 
 #include <QDBusConnectionInterface>
 
+namespace mcb {
+
 using namespace exttest;
 using hosttest::ChildProcess;
 
@@ -95,3 +97,5 @@ main:
     EXPECT_EQ(player.finish(30), 0) << player.err();
     EXPECT_EQ(hosttest::logLines(player.err()), hosttest::Lines({"before", "after"}));
 }
+
+}  // namespace mcb

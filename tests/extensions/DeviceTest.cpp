@@ -2,6 +2,8 @@
 // and for the camera.
 #include "ExtensionTestSupport.h"
 
+namespace mcb {
+
 using namespace exttest;
 
 namespace {
@@ -149,3 +151,5 @@ TEST(Torch, TheRealControlOnWhatIsNoCameraAndTheLensCover) {
     }
     EXPECT_EQ(openDescriptors(), before);
 }
+
+}  // namespace mcb

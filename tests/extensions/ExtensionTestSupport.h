@@ -15,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+namespace mcb {
+
 namespace exttest {
 using hosttest::PrivateBus;
 using hosttest::spawn;
@@ -224,3 +226,5 @@ inline bool silent(const Samples& s) {
 }
 
 }  // namespace exttest
+
+}  // namespace mcb

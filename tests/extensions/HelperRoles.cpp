@@ -10,6 +10,8 @@
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 
+namespace mcb {
+
 namespace {
 const QString kRoot = "/org/freedesktop/GeoClue2";
 const QString kClientPath = kRoot + "/Client/1";
@@ -99,3 +101,5 @@ struct HelperRole {
     }
 } gRole;
 }  // namespace
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 
 #include <set>
 
+namespace mcb {
+
 using namespace exttest;
 
 namespace {
@@ -26,7 +28,7 @@ public:
     }
     void fix(double latitude, double longitude, double altitude, double accuracy, int second) {
         PositionFix f{latitude, longitude, altitude, accuracy, {}};
-        f.time.setFromFields(7, 12, 2026, 10, 30, second, Velmar::DateTime::ELocal);
+        f.time.setFromFields(7, 12, 2026, 10, 30, second, VELMAR::DateTime::ELocal);
         for (Client* c : std::set<Client*>(live)) c->listener(f);
     }
     std::set<Client*> live;
@@ -89,7 +91,7 @@ std::string describe(Rig& r, TUint32 ref) {
     std::ostringstream out;
     for (TInt32 f : {12, 13, 11}) out << Rig::fixed(r.call(27, f, {h})).toReal() << " ";
     out << Rig::fixed(r.call(27, 16, {h, h})).toReal() << " " << r.call(27, 9, {h})[0] << " "
-        << r.vm.heap().objectAs<Velmar::DateTime>(r.vm.memory().readWord(VMAddr(r.call(27, 10, {h})[0])))->toString();
+        << r.vm.heap().objectAs<VELMAR::DateTime>(r.vm.memory().readWord(VMAddr(r.call(27, 10, {h})[0])))->toString();
     return out.str();
 }
 }  // namespace
@@ -98,7 +100,7 @@ TEST(LocationCalls, RecordsAndRequestsOnTheStack) {
     Rig r;
     const TInt32 loc = TInt32(r.object()), req = TInt32(r.object()), empty = TInt32(r.object());
     const TInt32 when = TInt32(r.vm.heap().allocateWords(1, GC_CODE_REFERENCE_CELL));
-    Velmar::DateTime t;
+    VELMAR::DateTime t;
     t.setFromFields(1, 2, 2003, 4, 5, 6, 0);
     r.vm.memory().writeWord(VMAddr(when), numeric::adoptDateTime(r.vm, t));
     auto fixedWords = [](std::initializer_list<double> vs) {
@@ -205,7 +207,7 @@ TEST(GeoClue, AHelperOwningTheServiceDeliversTwoFixesAndSeesStop) {
     r.load(kLocationApp);
     ASSERT_TRUE(waitUntil([&] { return r.global(3) == 2; })) << helper.err();
     EXPECT_TRUE(helper.waitFor("DesktopId=mcbplayer\nRequestedAccuracyLevel=8\nStart\n")) << helper.err();
-    Velmar::DateTime t;  // the helper's second time stamp, in local time
+    VELMAR::DateTime t;  // the helper's second time stamp, in local time
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1800000000).toLocalTime();
     t.setFromFields(when.date().day(), when.date().month(), when.date().year(), when.time().hour(),
                     when.time().minute(), when.time().second(), 0);
@@ -234,3 +236,5 @@ TEST(GeoClue, WithoutTheServiceOneMessageAndNoCall) {
     EXPECT_EQ(count(err.text(), "Location: no position source\n"), 1u);
     EXPECT_EQ(r.global(3), 0u);
 }
+
+}  // namespace mcb

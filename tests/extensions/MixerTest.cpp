@@ -5,6 +5,8 @@
 
 #include <random>
 
+namespace mcb {
+
 using namespace exttest;
 
 namespace {
@@ -251,3 +253,5 @@ TEST_P(MixerVolume, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HalfAndMuted, MixerVolume, ::testing::Values(std::pair{50, 1000}, std::pair{0, 0}));
+
+}  // namespace mcb

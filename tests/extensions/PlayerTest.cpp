@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+namespace mcb {
+
 using namespace exttest;
 
 namespace {
@@ -247,3 +249,5 @@ TEST(PlayerCalls, SoundsAreChargedToTheMemoryBudget) {
     EXPECT_EQ(r.outcome(28, 2, {p, bytes, 0}), "[]");
     EXPECT_GE(budget.used(), before + 1000);
 }
+
+}  // namespace mcb

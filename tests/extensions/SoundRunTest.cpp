@@ -2,6 +2,8 @@
 // server, and ten seconds of a sound started from a timer.
 #include "ExtensionTestSupport.h"
 
+namespace mcb {
+
 using namespace exttest;
 using hosttest::ChildProcess;
 using hosttest::Lines;
@@ -175,3 +177,5 @@ TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     EXPECT_LT(late - early, 2048) << "resident KiB went from " << early << " to " << late;
 #endif
 }
+
+}  // namespace mcb

@@ -14,6 +14,8 @@
 #include <vector>
 
 
+namespace mcb {
+
 TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
     const std::tuple<TInt32, const char*, const char*> cases[] = {
         {3, "", "DivisionByZeroException"}, {3, "Division by zero.", "DivisionByZeroException: Division by zero."},
@@ -93,3 +95,5 @@ TEST(Containers, VecCAppsStringAndLinkedList) {
     for (LinkedListIterator it = a.front(); it; it = a.next(it)) sum += a.value(it);
     EXPECT_EQ(sum, 300u * 301u - 2u);
 }
+
+}  // namespace mcb

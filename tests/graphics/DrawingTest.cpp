@@ -5,6 +5,8 @@
 #include <cmath>
 #include <tuple>
 
+namespace mcb {
+
 using namespace gfxtest;
 
 namespace {
@@ -262,3 +264,5 @@ TEST(Drawing, FarCoordinatesDrawWhatTheyCover) {
     // Offsets (kMin, kMax): the tile's (0, 0) falls on x = 0 and y = 1 modulo 4.
     EXPECT_EQ(pixelOf(image, 4, 14), sprite(0, 1));
 }
+
+}  // namespace mcb

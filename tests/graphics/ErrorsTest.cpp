@@ -6,6 +6,8 @@
 
 #include <zlib.h>
 
+namespace mcb {
+
 using namespace gfxtest;
 
 namespace {
@@ -157,3 +159,5 @@ TEST(Errors, FontSizesBeyondTwoAreUnknown) {
         EXPECT_EQ(outcomeOf([&] { graphics::createNativeFont(vm.heap(), size); }).text,
                   "InvalidArgumentException: Unknown font size") << size;
 }
+
+}  // namespace mcb

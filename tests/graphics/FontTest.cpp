@@ -6,6 +6,8 @@
 
 #include <QFontMetrics>
 
+namespace mcb {
+
 using namespace gfxtest;
 
 namespace {
@@ -173,3 +175,5 @@ TEST(Fonts, ThePlatformFontMeasuresAndDrawsAsQtDoes) {
     blank.fill(kBlack);
     EXPECT_NE(drawn, blank);  // something was drawn at all
 }
+
+}  // namespace mcb

@@ -17,6 +17,8 @@
 
 #include <cstdlib>
 
+namespace mcb {
+
 namespace gfxtest {
 
 class QtEnvironment : public ::testing::Environment {
@@ -124,3 +126,5 @@ struct Canvas {
 };
 
 }  // namespace gfxtest
+
+}  // namespace mcb

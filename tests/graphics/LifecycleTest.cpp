@@ -8,6 +8,8 @@
 
 #include <QWeakPointer>
 
+namespace mcb {
+
 using namespace gfxtest;
 
 namespace {
@@ -95,3 +97,5 @@ draw:
     }
     VirtualMachine::destroyCurrent();
 }
+
+}  // namespace mcb

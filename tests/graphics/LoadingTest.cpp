@@ -4,6 +4,8 @@
 
 #include "natives/graphics/BitmapLoading.h"
 
+namespace mcb {
+
 using namespace gfxtest;
 
 namespace {
@@ -104,3 +106,5 @@ TEST(Loading, AFileCutShortIsAnInputFailure) {
     for (TBool asFont : {EFalse, ETrue})
         EXPECT_EQ(outcomeOf([&] { graphics::LoadBitmapFromFile(vm, OString("cut.png"), asFont); }).text, "IOException");
 }
+
+}  // namespace mcb

@@ -1,6 +1,8 @@
 // Collections after entry calls and during runs (stack scanning), driven by assembled programs.
 #include "GcTestSupport.h"
 
+namespace mcb {
+
 using gctest::Machine;
 
 namespace {
@@ -334,3 +336,5 @@ f:
 }
 
 }  // namespace
+
+}  // namespace mcb

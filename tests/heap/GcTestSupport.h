@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mcb {
+
 namespace gctest {
 
 // A machine whose extension 1 serves the collection tests. `extcall 1, n`: 1 collects
@@ -86,3 +88,5 @@ private:
 };
 
 }  // namespace gctest
+
+}  // namespace mcb

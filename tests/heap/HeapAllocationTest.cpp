@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <functional>
 
+namespace mcb {
+
 using HeapAllocation = HeapFixture;
 using HeapReport = HeapFixture;
 
@@ -231,3 +233,5 @@ TEST(VMMemory, BadAddressesRaiseAndTheEdgesAreReachable) {
     EXPECT_EQ(mem.readWord(a), 0x11111111u);
     EXPECT_EQ(*mem.ptr(a + 1, 3), 0x11) << "bytes may be addressed at any offset";
 }
+
+}  // namespace mcb

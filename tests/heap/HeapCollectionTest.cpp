@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace mcb {
+
 namespace {
 
 // Stands in for a vector object: answers with its storage block and count.
@@ -189,3 +191,5 @@ TEST_F(HeapCollection, LongChainsAreMarkedWithoutRecursion) {
     heap.collect();
     EXPECT_EQ(destroyed, 100000);
 }
+
+}  // namespace mcb

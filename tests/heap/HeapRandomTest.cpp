@@ -6,6 +6,8 @@
 #include <map>
 #include <random>
 
+namespace mcb {
+
 namespace {
 
 // A heap driven by seeded random allocations (single and compound, every GcCode, native objects),
@@ -196,3 +198,5 @@ TEST(HeapScribble, WrappingLengthsAndWrongFreeListLinksAreCaught) {
                                                      [&] { heap2.belongsToPools(c); }})
         EXPECT_EQ(outcomeOf(f).code, vmerr::VM);
 }
+
+}  // namespace mcb

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace mcb {
+
 // One entry as laid out in VM memory, read without going through the heap.
 struct RawEntry {
     VMAddr header = 0;
@@ -106,3 +108,5 @@ protected:
     bool isLive(VMAddr ref) { return heap.liveEntry(ref) != nullptr; }
     VMAddr plain(TUint32 size = 16) { return heap.allocate(size, 0, GC_CODE_PLAIN); }
 };
+
+}  // namespace mcb

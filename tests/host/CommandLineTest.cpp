@@ -6,6 +6,8 @@
 #include "host/CommandLine.h"
 #include "host/Startup.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 namespace {
@@ -246,3 +248,5 @@ TEST(Startup, LocatingTheApplicationAndItsDataDirectory) {
     EXPECT_EQ(host::dataDirectoryFor(".", "/cwd", "/x", "game"), "/cwd/.");
     EXPECT_EQ(host::dataDirectoryFor("/saves", "/cwd", "/x", "game"), "/saves");
 }
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "HostTestSupport.h"
 #include "host/Recording.h"
 
+namespace mcb {
+
 namespace hosttest {
 
 // Global 1 counts ticks of a timer of `period` ms (the run ends at tick `last`,
@@ -220,3 +222,5 @@ inline Lines eventsOf(const std::string& file, const std::string& kind) {
 inline QImage readPng(const std::string& path) { return QImage(QString::fromStdString(path)); }
 
 }  // namespace hosttest
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 
 #include <linux/joystick.h>
 
+namespace mcb {
+
 using namespace hosttest;
 
 namespace {
@@ -171,3 +173,5 @@ TEST_F(DesktopView, PortraitPicturesTurnOnlyInAWideWindowWithoutPortrait) {
         EXPECT_EQ(view->buffer().size(), QSize(800, 480));
     }
 }
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 // frames every time, its saves going to the data directory.
 #include "ShowcaseSupport.h"
 
+namespace mcb {
+
 using namespace showcase;
 using hosttest::ChildProcess;
 
@@ -79,3 +81,5 @@ TEST(EndToEnd, ARecordedSessionReplaysToTheSameFramesEveryTime) {
     for (const std::string& line : runs[0]) pictures.insert(line.substr(line.rfind(' ')));
     EXPECT_GT(pictures.size(), 100u);  // and they move
 }
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 
 #include <X11/Xutil.h>
 
+namespace mcb {
+
 namespace hosttest {
 // Helpers beside the player: the test binary itself plays them when started
 // with MCB_TEST_ROLE set, one command per input line ("quit" ends it):
@@ -142,3 +144,5 @@ struct HelperRole {
     }
 } gRole;
 }  // namespace hosttest
+
+}  // namespace mcb

@@ -46,6 +46,8 @@
 #include <X11/Xlib.h>
 
 
+namespace mcb {
+
 namespace hosttest {
 
 // Globals: 0 the application, 1 last pressed key code, 2 last released key
@@ -520,3 +522,5 @@ inline std::string startXvfb(Stopper& server, const std::string& size = "800x480
 }
 
 }  // namespace hosttest
+
+}  // namespace mcb

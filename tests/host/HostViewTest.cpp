@@ -2,6 +2,8 @@
 // main view's services and Qt events under the offscreen platform.
 #include "HostTestSupport.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 TEST(Canvas, PaintsWithinItsClipUntilPaintingEndsAndRefusesScribbledHandles) {
@@ -135,7 +137,7 @@ TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
     expectRaises(vmerr::VM, "VMException: Dll not supported", [&] { v.callDllNative(21, 1, 0, stack); });
     // Qt's cast finds both interfaces of the view.
     EXPECT_EQ(v.qt_metacast("FrameworkServices"), static_cast<FrameworkServices*>(&v));
-    EXPECT_EQ(v.qt_metacast("MainViewBase"), static_cast<MainViewBase*>(&v));
+    EXPECT_EQ(v.qt_metacast("mcb::MainViewBase"), static_cast<MainViewBase*>(&v));
 }
 
 // The log file obeys the path rule and never follows a link out of the root; a refused
@@ -233,3 +235,5 @@ TEST_F(HostView, TimerNativesClampDelaysAndRootTheirListenersWhileTheirTimersExi
     callNative(vm, timerNative, 2, {second});
     EXPECT_EQ(vm.heap().isRoot(listener), 0);
 }
+
+}  // namespace mcb

@@ -2,6 +2,8 @@
 // text, and the desktop entry with its icon.
 #include "DesktopTestSupport.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 TEST(Install, ProgramsManualPagesAndTheDesktopEntry) {
@@ -27,3 +29,5 @@ TEST(Install, ProgramsManualPagesAndTheDesktopEntry) {
         EXPECT_NE(entry.find(line), std::string::npos) << line;
     EXPECT_EQ(prefix.read("share/icons/hicolor/scalable/apps/mcbplayer.svg").rfind("<svg", 0), 0u);
 }
+
+}  // namespace mcb

@@ -2,6 +2,8 @@
 // server (window-manager properties).
 #include "HostTestSupport.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 // The player subscribes before it starts the application, whether or not the
@@ -86,3 +88,5 @@ TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests
     view.send("quit");
     EXPECT_EQ(view.finish(), 0);
 }
+
+}  // namespace mcb

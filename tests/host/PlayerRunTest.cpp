@@ -2,6 +2,8 @@
 // timer run that must lose nothing in flat memory.
 #include "HostTestSupport.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
@@ -85,3 +87,5 @@ TEST(Soak, TimersThenTenSecondsOfA10msTimerLoseNothingInFlatMemory) {
     EXPECT_LT(late - early, 2048) << "resident KiB went from " << early << " to " << late;
 #endif
 }
+
+}  // namespace mcb

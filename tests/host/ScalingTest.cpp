@@ -6,6 +6,8 @@
 #include "DesktopTestSupport.h"
 #include "host/ViewGeometry.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 namespace {
@@ -209,3 +211,5 @@ TEST(Scaling, AFatalEndInAWindowWaitsInAMessageBox) {
     input.send("quit");
     EXPECT_EQ(input.finish(), 0);
 }
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 // (listeners as roots: natives/ScreenNativesTest.cpp).
 #include "HostTestSupport.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 TEST_F(HostView, ScreenNativesRepaintAndTurnTheWindow) {
@@ -51,3 +53,5 @@ TEST_F(HostView, ScreenNativesRepaintAndTurnTheWindow) {
     EXPECT_EQ(orientation(), 2);
     EXPECT_EQ(v.buffer().size(), QSize(800, 480));
 }
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <QCryptographicHash>
 #include <QImage>
 
+namespace mcb {
+
 namespace showcase {
 
 inline std::string exampleImage() { return MCB_BINARY_DIR "/examples/bricks/index.mcb"; }
@@ -53,3 +55,5 @@ inline std::string hashOf(const QImage& image) {
 }
 
 }  // namespace showcase
+
+}  // namespace mcb

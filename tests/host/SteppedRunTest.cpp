@@ -3,6 +3,8 @@
 // made from real window events that replay to the frames they recorded.
 #include "DesktopTestSupport.h"
 
+namespace mcb {
+
 using namespace hosttest;
 
 namespace {
@@ -181,3 +183,5 @@ TEST_F(HostView, ARecordingOfWindowEventsReplaysToItsOwnFrames) {
     ASSERT_GE(replayed.size(), 15u);
     EXPECT_EQ(Lines(replayed.begin(), replayed.begin() + 15), Lines(recorded.begin(), recorded.begin() + 15));
 }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace mcb {
+
 TEST(AppFiles, ContinuingAFileThatCannotBeReadFailsAndKeepsIt) {
     Scratch dir;
     dir.write("secret", "kept");
@@ -31,3 +33,5 @@ TEST(AppFiles, ContinuingAFileThatCannotBeReadFailsAndKeepsIt) {
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     EXPECT_EQ(dir.read("secret"), "kept");
 }
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace mcb {
+
 using Bytes = Vec<TUint8>;
 
 inline Bytes bytesOf(const std::string& s) {
@@ -15,3 +17,5 @@ inline Bytes bytesOf(const std::string& s) {
 
 template <typename V>
 std::string text(const V& v) { return std::string(v.begin(), v.end()); }
+
+}  // namespace mcb

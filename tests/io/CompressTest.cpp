@@ -9,6 +9,8 @@
 
 #include <random>
 
+namespace mcb {
+
 namespace {
 
 template <size_t N>
@@ -167,3 +169,5 @@ TEST(ZLibFileSection, InflatesWithAnyBlockSizeAndFailsOnBadArgumentsClosedSidesB
     EXPECT_FALSE(ZLib::unCompress(reader, closedWriter, stored, 16));
     EXPECT_FALSE(ZLib::unCompress(closedReader, writer, stored, 16));
 }
+
+}  // namespace mcb

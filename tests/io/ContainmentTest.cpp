@@ -22,6 +22,8 @@
 #include <functional>
 #include <map>
 
+namespace mcb {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -256,3 +258,5 @@ TEST(AppFiles, AMissingRootFailsEverything) {
     AppFiles files("/nonexistent/mcb-root");
     for (const char* op : {"read", "write", "exists", "isdir", "list", "mkdir"}) EXPECT_FALSE(perform(files, op, "a")) << op;
 }
+
+}  // namespace mcb

@@ -16,6 +16,8 @@
 
 #include <set>
 
+namespace mcb {
+
 using namespace VELMAR;
 using namespace FileUtility;
 
@@ -226,3 +228,5 @@ TEST(FileUtility, ListingsLeaveOutLinksConvertBackslashesAndAppend) {
     EXPECT_FALSE(listDirectories(cpath(dir, "missing"), files));
     EXPECT_EQ(files.getSize(), 1);
 }
+
+}  // namespace mcb

@@ -13,6 +13,8 @@
 #include <map>
 #include <sys/stat.h>
 
+namespace mcb {
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -154,3 +156,5 @@ TEST(OverlayFiles, ADataDirectoryThatIsTheFolderItselfWritesThere) {
     EXPECT_EQ(dir.read("x.txt"), "x");
     EXPECT_FALSE(f.setDataDirectory(dir.path("x.txt/sub"), error));  // a file in the way
 }
+
+}  // namespace mcb

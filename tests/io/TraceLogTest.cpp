@@ -12,6 +12,8 @@
 #include <ctime>
 #include <random>
 
+namespace mcb {
+
 namespace {
 
 using Trace::TraceLog;
@@ -258,3 +260,5 @@ TEST(TraceLogFuzz, MutatedFilesNeverCrashTheReader) {
     EXPECT_EQ(vmerr::pendingErrorCode(), 0);
     EXPECT_GT(accepted, 0);
 }
+
+}  // namespace mcb

@@ -1,6 +1,8 @@
 // Char, Debug and Range natives.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 TEST(Char, ConversionsAndClasses) {
     const struct {
         const char* code;
@@ -90,3 +92,5 @@ TEST(Range, InvalidValuesChangeNothing) {
     EXPECT_EQ(NativeProgram("push 0\nnative Range.set_empty\n").errorText(), "NullPointerException: NULL pointer");
     EXPECT_EQ(NativeProgram("push 0x7FFFFFF0\nnative Range.start\n").errorCode(), 10);
 }
+
+}  // namespace mcb

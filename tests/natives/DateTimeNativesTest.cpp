@@ -8,6 +8,8 @@
 #include <ctime>
 #include <optional>
 
+namespace mcb {
+
 // Globals 3 and 4 are the cells of date-times a and b.
 namespace {
 const char* const kA = "ldglobals\nfielda 3\n";
@@ -51,7 +53,7 @@ TEST_F(DateTimeNatives, ValidationErrorsLeaveTheDestinationAlone) {
     EXPECT_EQ(month.word(3), 0u);
     NativeProgram hour(setFields(kA, {1, 1, 2000, 5, 0, 0, 0}) + kA + "push 24\nnative DateTime.set_hour\n");
     EXPECT_EQ(hour.errorText(), "InvalidArgumentException");
-    EXPECT_EQ(hour.vm.heap().objectAs<Velmar::DateTime>(hour.word(3))->hour(), 5);
+    EXPECT_EQ(hour.vm.heap().objectAs<VELMAR::DateTime>(hour.word(3))->hour(), 5);
 }
 
 TEST_F(DateTimeNatives, FieldsGoInAndComeOutInOrder) {
@@ -127,3 +129,5 @@ TEST_F(DateTimeNatives, WrongOperands) {
     EXPECT_EQ(NativeProgram(storeTo(2, "ldstr s\nnative DateTime.day"), ".string s \"x\"\n").errorText(),
               "VMException: Invalid TYPEID");
 }
+
+}  // namespace mcb

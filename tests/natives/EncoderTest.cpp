@@ -3,6 +3,8 @@
 // data and digests to nothing.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 using Bytes = std::vector<TUint8>;
 
 namespace {
@@ -50,3 +52,5 @@ TEST(Hash, WrongOperands) {
     EXPECT_EQ(NativeProgram("extcall 20, 99\nnative Hash.digest\n", {}, handingBytes({1})).errorText(),
               "VMException: Invalid TYPEID");
 }
+
+}  // namespace mcb

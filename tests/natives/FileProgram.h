@@ -16,6 +16,8 @@
 #include <map>
 #include <sstream>
 
+namespace mcb {
+
 // The folder a file program's host serves: "root", beside "outside.txt", which no path may reach.
 class FileRoot {
 public:
@@ -91,3 +93,5 @@ private:
         return out;
     }
 };
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <set>
 
+namespace mcb {
+
 namespace {
 
 const std::map<std::string, std::string> kNames = {{"f", "a/f.txt"}, {"g", "b/g.txt"}, {"a", "a"}, {"b", "b"},
@@ -187,3 +189,5 @@ TEST(LookalikePaths, NameThemselvesBelowTheRoot) {
         }
     }
 }
+
+}  // namespace mcb

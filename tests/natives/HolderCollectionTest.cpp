@@ -4,6 +4,8 @@
 
 #include <sys/resource.h>
 
+namespace mcb {
+
 namespace {
 
 const std::map<std::string, std::string> kNames = {{"f", "f.txt"}};
@@ -68,3 +70,5 @@ TEST(HolderCollection, CollectedReadersGiveTheirFilesBack) {
         EXPECT_EQ(result, collect ? "ok" : "7: IOException: Could not open file: f.txt");
     }
 }
+
+}  // namespace mcb

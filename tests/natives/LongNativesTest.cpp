@@ -2,6 +2,8 @@
 // catchable division by zero and the stack effects of each form.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 namespace {
 TInt64 valueOf(NativeProgram& p, int g = 2) {
     const VMAddr block = p.word(g);
@@ -110,3 +112,5 @@ TEST(LongNatives, ConversionsAndWrongOperands) {
               "NullPointerException: NULL pointer");
     EXPECT_EQ(NativeProgram("push 0\nnative Long.inc\n").errorCode(), 1);
 }
+
+}  // namespace mcb

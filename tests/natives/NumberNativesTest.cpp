@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 
+namespace mcb {
+
 namespace {
 ORaw fx(std::string_view text) { return ORaw::parse(text); }
 
@@ -170,3 +172,5 @@ TEST(NumberNatives, NullOperands) {
     EXPECT_EQ(NativeProgram("push 0\nnative Fixed.from_string\n").errorCode(), 1);
     EXPECT_EQ(NativeProgram("push 0\nnative Fixed.inc\n").errorCode(), 1);
 }
+
+}  // namespace mcb

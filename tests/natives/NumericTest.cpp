@@ -22,8 +22,10 @@
 #include <random>
 #include <string>
 
+namespace mcb {
+
 using namespace fixedmath;
-using Velmar::DateTime;
+using VELMAR::DateTime;
 
 namespace {
 ORaw fx(TInt32 integer, TUint32 fraction = 0) { return ORaw::fromParts(integer, fraction); }
@@ -455,3 +457,5 @@ TEST(DateTime, SkippedLocalTimesMoveForwardByTheGap) {
     dt.subtract(0, 0, 30, 1);
     EXPECT_EQ(dt.toString(), "2016-03-27 02:59:59");
 }
+
+}  // namespace mcb

@@ -2,6 +2,8 @@
 // each function leaves, and orientation listeners as collector roots.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 using Rects = std::vector<std::array<TInt32, 4>>;
 
 TEST(Screen, RequestsReachTheHostAndAnswersFollowTheOrientation) {
@@ -71,3 +73,5 @@ TEST(Screen, RefusedListenersReachNeitherTheHostNorTheRoots) {
     EXPECT_TRUE(freed.host.listenersAdded.empty());
     EXPECT_NO_THROW(freed.vm.heap().collect());
 }
+
+}  // namespace mcb

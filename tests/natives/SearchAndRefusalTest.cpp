@@ -7,6 +7,8 @@
 
 #include <random>
 
+namespace mcb {
+
 namespace {
 const char* const kTexts = ".string a \"a\"\n.string b \"b\"\n.string empty \"\"\n";
 
@@ -159,3 +161,5 @@ TEST(Refusal, NativesCheckEveryOperandBeforeTheyAllocate) {
         EXPECT_LT(p.vm.budget().peak() - mark, TUint64(128) << 10) << "something was made before the refusal";
     }
 }
+
+}  // namespace mcb

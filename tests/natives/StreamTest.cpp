@@ -2,6 +2,8 @@
 // of the reader, writer and stream groups: their order, codes and messages.
 #include "FileProgram.h"
 
+namespace mcb {
+
 namespace {
 
 const std::map<std::string, std::string> kNames = {{"f", "data/f.bin"}};
@@ -155,3 +157,5 @@ TEST(FileStreamErrors, OperandsThatCannotHoldAHolder) {
         }
     }
 }
+
+}  // namespace mcb

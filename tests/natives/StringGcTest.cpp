@@ -2,6 +2,8 @@
 // collections in the middle of work change nothing, split pieces live through their vector.
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 namespace {
 const char* kTexts = ".string hello \"Hello\"\n.string empty \"\"\n.string csv \"a,b,c\"\n";
 }  // namespace
@@ -78,3 +80,5 @@ TEST(StringGc, SplitPiecesLiveThroughTheirVector) {
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(handle->gcCode, TUint32(GC_CODE_OBJECT_ARRAY));
 }
+
+}  // namespace mcb

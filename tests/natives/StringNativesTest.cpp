@@ -2,6 +2,8 @@
 // (the string operations' own edges: FoundationTest.cpp).
 #include "../support/NativeProgram.h"
 
+namespace mcb {
+
 namespace {
 const std::string kTexts =
     ".string hello \"Hello\"\n.string abcabc \"abcabc\"\n.string abc \"abc\"\n.string ABC \"ABC\"\n"
@@ -279,3 +281,5 @@ TEST(StringDispatch, EveryOpcodeOnEveryOperandShape) {
         EXPECT_TRUE(p.returned()) << "shape " << k;
     }
 }
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 #include "natives/DateTime.h"
 #include "natives/NativeGroupOps.h"
 
+namespace mcb {
+
 TEST(System, ExitsAskTheHostAndEndTheRun) {
     NativeProgram p("native System.exit\nldglobals\nfielda 2\npush 1\nstore\n");
     EXPECT_EQ(p.ended, Ended::Exited);
@@ -54,7 +56,7 @@ TEST(System, OnlyTheLatestApplicationIsARoot) {
 TEST(System, NowInTimezoneMakesACellWithANewDateTime) {
     NativeProgram p(storeTo(2, "push 1\nnative System.now") + storeTo(3, "push 0\nnative System.now"));
     ASSERT_EQ(p.errorCode(), 0);
-    auto dateTime = [&](int g) { return p.vm.heap().objectAs<Velmar::DateTime>(p.vm.memory().readWord(p.word(g))); };
+    auto dateTime = [&](int g) { return p.vm.heap().objectAs<VELMAR::DateTime>(p.vm.memory().readWord(p.word(g))); };
     EXPECT_EQ(dateTime(2)->timezone(), 1);
     EXPECT_EQ(dateTime(3)->timezone(), 0);
     EXPECT_GE(dateTime(2)->year(), 2020);
@@ -107,3 +109,5 @@ TEST(NativeDispatch, FunctionsAGroupLacksNameTheGroup) {
         }
     }
 }
+
+}  // namespace mcb

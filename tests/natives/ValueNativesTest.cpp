@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace mcb {
+
 namespace {
 // Globals 2 up hold the target variable ("tv" pushes its address), 6 up a second
 // value ("sv"); what a call leaves goes to globals 10 up. Each case is its own
@@ -172,3 +174,5 @@ TEST(ValueNatives, TargetsAreCheckedWholeBeforeAnyWordIsWritten) {
     EXPECT_EQ(p.vm.memory().readWord(at), 0x11111111u);
     EXPECT_EQ(p.vm.memory().readWord(at + 4), 0x22222222u);
 }
+
+}  // namespace mcb

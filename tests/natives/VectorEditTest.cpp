@@ -1,6 +1,8 @@
 // Vector natives that edit in place, make new vectors, and normalise ranges.
 #include "VectorTestSupport.h"
 
+namespace mcb {
+
 namespace {
 using Ints = std::vector<TInt32>;
 
@@ -157,3 +159,5 @@ TEST(VectorKinds, EveryElementSizeMovesWholeElements) {
     EXPECT_EQ(p.words(4), (Ints{1, 2, 3, 4, 9, 9, 9, 9}));
     EXPECT_EQ(p.bytes(5), (Ints{-3, -3, -3, -3}));
 }
+
+}  // namespace mcb

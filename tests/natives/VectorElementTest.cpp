@@ -2,6 +2,8 @@
 // stack grows by SIZE - 1), byte sign extension, size; wrong operands and opcodes.
 #include "VectorTestSupport.h"
 
+namespace mcb {
+
 namespace {
 std::string errorResult(const std::string& body) {
     NativeProgram p(body);
@@ -113,3 +115,5 @@ TEST(VectorElements, EveryOpcodeOnEveryOperandShape) {
         }
     }
 }
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 // result vectors trace their elements (growth freeing the old storage: FoundationTest.cpp).
 #include "VectorTestSupport.h"
 
+namespace mcb {
+
 namespace {
 const char* kTexts = ".string a \"a\"\n.string b \"b\"\n.string c \"c\"\n";
 
@@ -56,3 +58,5 @@ TEST(VectorGc, ResultVectorsTraceTheirElementsThroughCollections) {
         EXPECT_EQ(handle->gcCode, TUint32(GC_CODE_OBJECT_ARRAY));
     }
 }
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include <initializer_list>
 
+namespace mcb {
+
 // Lines that append each element (`words` stack words each) to the vector in global g.
 inline std::string appendAll(const std::string& group, int g, std::initializer_list<int> values, int words = 1) {
     std::string out;
@@ -23,3 +25,5 @@ inline std::string vectorIn(int g, int size, const std::string& group, std::init
     return "    @vec " + std::to_string(size) + "\n    @store " + std::to_string(g) + "\n" +
            appendAll(group, g, values, words);
 }
+
+}  // namespace mcb

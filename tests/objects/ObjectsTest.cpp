@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 std::string text(const OString& s) { return s.toQString().toStdString(); }
 OString u16(const std::vector<TUint16>& units) { return OString(units.data(), TInt32(units.size())); }
@@ -291,3 +293,5 @@ TEST(OString, Utf8RoundTripsAtTheEdgesQtStringsAndCharacterClasses) {
     EXPECT_TRUE(OString::isUpper(0x0411) && OString::isLower(0x03C9));
     EXPECT_EQ(OString::toUpperChar(0xDF), 0xDF);  // no single-character upper form
 }
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace mcb {
+
 template <typename V>
 std::vector<TInt32> capacitiesWhileAppending(V& v, int n) {
     std::vector<TInt32> capacities;
@@ -14,3 +16,5 @@ std::vector<TInt32> capacitiesWhileAppending(V& v, int n) {
     }
     return capacities;
 }
+
+}  // namespace mcb

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mcb {
+
 // Extension 20 of a test program: "extcall 20, 99" pushes the word `handOver`
 // gives (an object made in C++); "20, 1" pops a word to watch; "20, 2" collects
 // and records which watched entries live (a row of `alive` per call); "20, 3"
@@ -267,3 +269,5 @@ inline std::string pushesOf(std::initializer_list<const char*> words) {
     for (std::string w : words) out += w == "s" ? "ldstr text\n" : w == "g" ? "@load 5\n" : "push " + w + "\n";
     return out;
 }
+
+}  // namespace mcb

@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+namespace mcb {
+
 struct Outcome {
     TInt32 code = 0;  // 0 when the call returned normally
     std::string text;
@@ -30,3 +32,5 @@ Outcome outcomeOf(F&& f) {
 inline void expectAllRaise(std::initializer_list<std::pair<TInt32, std::function<void()>>> cases) {
     for (const auto& [code, body] : cases) EXPECT_EQ(outcomeOf(body).code, code);
 }
+
+}  // namespace mcb

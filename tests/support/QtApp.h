@@ -5,6 +5,8 @@
 
 #include <QApplication>
 
+namespace mcb {
+
 inline void ensureQtApp() {
     static Scratch runtime;
     static int argc = 1;
@@ -16,3 +18,5 @@ inline void ensureQtApp() {
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.root()));
     new QApplication(argc, argv);
 }
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace mcb {
+
 class Scratch {
 public:
     Scratch() {
@@ -45,3 +47,5 @@ private:
 
 // A path in the scratch folder as the player's own string.
 inline CAppsString cpath(const Scratch& s, const std::string& rel) { return CAppsString(s.path(rel)); }
+
+}  // namespace mcb

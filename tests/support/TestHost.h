@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 inline std::string utf8(const OString& s) {
     const Vec<TUint8> bytes = s.toUtf8();
     return std::string(bytes.begin(), bytes.end());
@@ -130,3 +132,5 @@ private:
     }
     std::unique_ptr<AppFiles> files_;
 };
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+namespace mcb {
+
 using namespace tooltest;
 
 namespace {
@@ -162,3 +164,5 @@ TEST(AsmError, CommandLineNamesTheFileOrStandardInputAndFails) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "<stdin>:2:5: expected an operand, found end of line\n");
 }
+
+}  // namespace mcb

@@ -12,6 +12,8 @@
 
 #include <set>
 
+namespace mcb {
+
 using namespace tooltest;
 
 TEST(RoundTrip, EveryNativeFunctionByName) {
@@ -71,10 +73,12 @@ TEST(Coverage, TheCorpusHoldsEveryInstructionNativeGroupWidthAndRecordList) {
             descriptorLists |= !d.maybeRefs.empty() && !d.arrays.empty() && !d.refs.empty() && !d.pairArrays.empty();
         }
     }
-    for (const auto& row : mcb::kInstructions) EXPECT_TRUE(seen.count({0, row.opcode})) << "missing " << row.mnemonic;
+    for (const auto& row : kInstructions) EXPECT_TRUE(seen.count({0, row.opcode})) << "missing " << row.mnemonic;
     for (const auto& g : mcbtools::nativeGroups()) EXPECT_TRUE(seen.count({78, g.number})) << g.name;
     for (const auto& e : mcbtools::extensions()) EXPECT_TRUE(seen.count({97, e.number})) << e.name;
     for (int kind = -11; kind <= -1; ++kind)
         for (int w : {1, 2, 4}) EXPECT_TRUE(seen.count({kind, w})) << kind << ": width " << w;
     EXPECT_TRUE(methods && impls && globals && strings && trailing && classLists && descriptorLists);
 }
+
+}  // namespace mcb

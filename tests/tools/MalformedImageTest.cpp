@@ -9,6 +9,8 @@
 
 #include <random>
 
+namespace mcb {
+
 using namespace tooltest;
 
 namespace {
@@ -157,3 +159,5 @@ TEST(Mutation, DamagedImagesNeverCrashAndAcceptedOnesRoundTrip) {
         checkImage(image, accepted, rejected);
     }
 }
+
+}  // namespace mcb

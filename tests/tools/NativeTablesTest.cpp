@@ -14,6 +14,8 @@
 
 #include <set>
 
+namespace mcb {
+
 using namespace tooltest;
 
 namespace {
@@ -114,3 +116,5 @@ TEST(RoundTrip, EveryTestApplicationReassemblesToTheSameBytes) {
         EXPECT_EQ(readText(copy), readText(built));
     }
 }
+
+}  // namespace mcb

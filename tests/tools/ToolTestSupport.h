@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace mcb {
+
 namespace tooltest {
 
 namespace fs = std::filesystem;
@@ -58,3 +60,5 @@ inline CommandResult run(const std::string& commandLine) {
 }
 
 }  // namespace tooltest
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 class AppExtension {
 public:
     AppExtension(VirtualMachine& vm, TestHost& host) : vm_(vm), lines(host.logLines) {
@@ -70,3 +72,5 @@ private:
     VirtualMachine& vm_;
     std::vector<std::string>& lines;
 };
+
+}  // namespace mcb

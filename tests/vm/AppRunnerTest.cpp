@@ -16,6 +16,8 @@
 #include <optional>
 #include <sstream>
 
+namespace mcb {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -354,3 +356,5 @@ INSTANTIATE_TEST_SUITE_P(Apps, TestApplication, testing::ValuesIn(appFiles()),
                          });
 
 }  // namespace
+
+}  // namespace mcb

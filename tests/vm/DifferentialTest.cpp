@@ -25,6 +25,8 @@
 #include <string>
 #include <utility>
 
+namespace mcb {
+
 namespace {
 
 using namespace randomprog;
@@ -378,3 +380,5 @@ TEST(Differential, FusedCodeRunsAsOneInstructionAtATime) {
 }
 
 }  // namespace
+
+}  // namespace mcb

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace testimg {
 
 struct Bytes {
@@ -82,8 +84,8 @@ inline std::vector<TUint8> encode(const ImageFile& f) {
 
 // Emits instructions with the operand widths of the table.
 struct Code {
-    Code& op(mcb::Op op, std::initializer_list<TInt32> operands = {}) {
-        const mcb::InstructionInfo* row = mcb::findInstruction(op);
+    Code& op(Op op, std::initializer_list<TInt32> operands = {}) {
+        const InstructionInfo* row = findInstruction(op);
         if (!row || operands.size() != row->operandCount) throw std::logic_error("bad operands");
         byte(row->opcode);
         const auto* operand = row->operands.begin();
@@ -104,7 +106,6 @@ struct Code {
 
 // Instructions 1-8 carry the operands the loader relocates.
 inline Code sampleCode() {
-    using mcb::Op;
     Code c;
     c.op(Op::Nop).op(Op::Call, {7, 1}).op(Op::Call, {7, -1}).op(Op::CallVirtual, {0}).op(Op::CallVirtual, {1});
     c.op(Op::LoadString, {3}).op(Op::SetClass, {2}).op(Op::PushHandler, {1, 5}).op(Op::PushHandler, {-1, 9});
@@ -135,3 +136,5 @@ inline ImageFile sampleImage(TUint8 width = 4, const std::string& identifier = k
 }
 
 }  // namespace testimg
+
+}  // namespace mcb

@@ -14,8 +14,9 @@
 #include <memory>
 #include <random>
 
+namespace mcb {
+
 using namespace testimg;
-using mcb::Op;
 using Ints = std::vector<int>;
 
 namespace {
@@ -85,21 +86,21 @@ const Ints kEmpty(9, 0);
 }  // namespace
 
 TEST(Instructions, LengthsAndOperands) {
-    EXPECT_EQ(mcb::findInstruction(TInt8(56)), nullptr);  // the trap opcode is not an instruction
-    EXPECT_EQ(mcb::findInstruction("no-such-op"), nullptr);
+    EXPECT_EQ(findInstruction(TInt8(56)), nullptr);  // the trap opcode is not an instruction
+    EXPECT_EQ(findInstruction("no-such-op"), nullptr);
     for (auto [op, length] : {std::pair{0, 1}, {1, 2}, {14, 9}, {17, 6}, {-109, 7}, {-123, 3}, {56, 1}})
-        EXPECT_EQ(mcb::instructionLength(TInt8(op)), length) << "opcode " << op;
-    auto row = [](Op op) -> const mcb::InstructionInfo& { return *mcb::findInstruction(op); };
-    auto operand = [&](Op op, std::vector<TUint8> bytes, int i) { return mcb::readOperand(row(op), bytes.data(), i); };
+        EXPECT_EQ(instructionLength(TInt8(op)), length) << "opcode " << op;
+    auto row = [](Op op) -> const InstructionInfo& { return *findInstruction(op); };
+    auto operand = [&](Op op, std::vector<TUint8> bytes, int i) { return readOperand(row(op), bytes.data(), i); };
     EXPECT_EQ(operand(Op::Native, {78, 8, 0x87}, 1), 135);  // narrow operands extend by signedness
     EXPECT_EQ(operand(Op::Jump, {12, 0xFE, 0xFF}, 0), -2);
     EXPECT_EQ(TUint32(operand(Op::Alloc, {17, 2, 0xFF, 0xFF, 0xFF, 0xFF}, 1)), 0xFFFFFFFFu);
     EXPECT_EQ(operand(Op::LoadLocal, {1, 0xFF}, 0), -1);
     EXPECT_EQ(operand(Op::Push64, {65, 1, 0, 0, 0, 2, 0, 0, 0}, 1), 2);
-    EXPECT_EQ(mcb::jumpTarget(10, row(Op::Jump), -2), 10);  // counted from the last operand byte
-    EXPECT_EQ(mcb::jumpTarget(10, row(Op::JumpW), 1), 15);
-    EXPECT_EQ(mcb::handlerAddress(0, row(Op::PushHandler), 4), 12);
-    EXPECT_EQ(mcb::handlerResume(0, row(Op::PushHandler), 4), 13);
+    EXPECT_EQ(jumpTarget(10, row(Op::Jump), -2), 10);  // counted from the last operand byte
+    EXPECT_EQ(jumpTarget(10, row(Op::JumpW), 1), 15);
+    EXPECT_EQ(handlerAddress(0, row(Op::PushHandler), 4), 12);
+    EXPECT_EQ(handlerResume(0, row(Op::PushHandler), 4), 13);
 }
 
 TEST(ImageParser, RoundTripsInEveryWidthOdditiesAndText) {
@@ -247,7 +248,7 @@ TEST(Loader, EverySectionFillsItsTableWithinTheLimits) {
     EXPECT_EQ(bare.heap.numberOfEntries(), 0);
     World huge;
     ImageFile first = sampleImage();
-    first.code = Code().op(mcb::Op::SetClass, {0x7FFFFFF0}).bytes;
+    first.code = Code().op(Op::SetClass, {0x7FFFFFF0}).bytes;
     huge.loadOk(first);
     EXPECT_EQ(huge.tables.largestClassIndex, 0x7FFFFFF1);
     EXPECT_FALSE(huge.load(encode(sampleImage(4, "second-image--------"))));
@@ -365,3 +366,5 @@ TEST(LoaderRobustness, MutatedImagesRoundTripWhenAcceptedAndLoadConsistently) {
     }
     EXPECT_GT(accepted, 100);  // the mutations reach the later sections too
 }
+
+}  // namespace mcb

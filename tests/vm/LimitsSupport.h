@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+namespace mcb {
+
 namespace limits {
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -82,3 +84,5 @@ inline Measured measuredInChild(const std::function<std::string()>& run) {
 }
 
 }  // namespace limits
+
+}  // namespace mcb

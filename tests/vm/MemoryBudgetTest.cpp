@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <new>
 
+namespace mcb {
+
 namespace {
 const std::string kOutOfMemory = "6: InvalidArgumentException: Out of memory";
 constexpr TUint64 kLimit = TUint64(48) << 20;
@@ -166,3 +168,5 @@ TEST(MemoryBudget, ThePlayerReportsItsLimit) {
     EXPECT_NE(tiny.find("FATAL: InvalidArgumentException: Out of memory"), std::string::npos) << tiny;
     EXPECT_EQ(tiny.substr(0, 2), "1 ");
 }
+
+}  // namespace mcb

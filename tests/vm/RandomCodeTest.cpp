@@ -17,6 +17,8 @@
 #include <fstream>
 #include <map>
 
+namespace mcb {
+
 namespace {
 
 using namespace randomprog;
@@ -283,3 +285,5 @@ TEST(ReducedPrograms, ThrowRoutinesThatFailAgainEndTheCall) {
 }
 
 }  // namespace
+
+}  // namespace mcb

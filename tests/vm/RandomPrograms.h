@@ -15,7 +15,7 @@
 #include <random>
 #include <vector>
 
-namespace randomprog {
+namespace mcb::randomprog {
 
 using Random = std::mt19937;
 using Bytes = std::vector<TUint8>;
@@ -251,4 +251,4 @@ inline void tameAllocations(Bytes& code, size_t from = 0) {
     }
 }
 
-}  // namespace randomprog
+}  // namespace mcb::randomprog

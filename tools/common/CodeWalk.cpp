@@ -1,20 +1,22 @@
 // Linear decoding of a code section with the instruction table.
 #include "CodeWalk.h"
 
+namespace mcb {
+
 namespace mcbtools {
 
-std::vector<CodeItem> walkCode(std::span<const uint8_t> code)
+std::vector<CodeItem> walkCode(std::span<const TUint8> code)
 {
     std::vector<CodeItem> items;
     size_t pc = 0;
     while (pc < code.size()) {
         CodeItem item;
-        item.offset = static_cast<uint32_t>(pc);
-        const mcb::InstructionInfo* row = mcb::findInstruction(static_cast<TInt8>(code[pc]));
-        const auto length = static_cast<size_t>(mcb::instructionLength(static_cast<TInt8>(code[pc])));
+        item.offset = TUint32(pc);
+        const InstructionInfo* row = findInstruction(TInt8(code[pc]));
+        const auto length = size_t(instructionLength(TInt8(code[pc])));
         if (row && pc + length <= code.size()) {
             item.row = row;
-            item.length = static_cast<uint32_t>(length);
+            item.length = TUint32(length);
         }
         items.push_back(item);
         pc += item.length;
@@ -22,32 +24,34 @@ std::vector<CodeItem> walkCode(std::span<const uint8_t> code)
     return items;
 }
 
-int64_t operandValue(const mcb::InstructionInfo& row, const uint8_t* instruction, int index)
+TInt64 operandValue(const InstructionInfo& row, const TUint8* instruction, int index)
 {
-    const TInt32 v = mcb::readOperand(row, instruction, index);
-    const mcb::OperandInfo& operand = row.operands[index];
+    const TInt32 v = readOperand(row, instruction, index);
+    const OperandInfo& operand = row.operands[index];
     if (!operand.isSigned && operand.width == 4)
-        return static_cast<int64_t>(static_cast<uint32_t>(v));
+        return TInt64(TUint32(v));
     return v;
 }
 
-bool operandTarget(const mcb::InstructionInfo& row, const CodeItem& item, int64_t value, int index,
-                   int64_t& target)
+bool operandTarget(const InstructionInfo& row, const CodeItem& item, TInt64 value, int index,
+                   TInt64& target)
 {
-    const auto at = static_cast<TInt32>(item.offset);
-    const auto offset = static_cast<TInt32>(value);
+    const auto at = TInt32(item.offset);
+    const auto offset = TInt32(value);
     switch (row.operands[index].kind) {
-    case mcb::OperandKind::JumpOffset: target = mcb::jumpTarget(at, row, offset); return true;
-    case mcb::OperandKind::HandlerOffset: target = mcb::handlerResume(at, row, offset); return true;
-    case mcb::OperandKind::CodeAddress: target = value; return true;
+    case OperandKind::JumpOffset: target = jumpTarget(at, row, offset); return true;
+    case OperandKind::HandlerOffset: target = handlerResume(at, row, offset); return true;
+    case OperandKind::CodeAddress: target = value; return true;
     default: return false;
     }
 }
 
-int64_t offsetForTarget(mcb::OperandKind kind, int64_t target, int64_t lastOperandByte)
+TInt64 offsetForTarget(OperandKind kind, TInt64 target, TInt64 lastOperandByte)
 {
-    const int64_t offset = target - lastOperandByte;
-    return kind == mcb::OperandKind::HandlerOffset ? offset - 1 : offset;
+    const TInt64 offset = target - lastOperandByte;
+    return kind == OperandKind::HandlerOffset ? offset - 1 : offset;
 }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -4,30 +4,34 @@
 #pragma once
 
 #include "vm/Instructions.h"
+#include "foundation/Types.h"
 
-#include <cstdint>
 #include <span>
 #include <vector>
+
+namespace mcb {
 
 namespace mcbtools {
 
 struct CodeItem {
-    uint32_t offset = 0;
-    uint32_t length = 1;
-    const mcb::InstructionInfo* row = nullptr;  // null: a raw byte
+    TUint32 offset = 0;
+    TUint32 length = 1;
+    const InstructionInfo* row = nullptr;  // null: a raw byte
 };
 
-std::vector<CodeItem> walkCode(std::span<const uint8_t> code);
+std::vector<CodeItem> walkCode(std::span<const TUint8> code);
 
 // The operand value as the interpreter reads it; unsigned 4-byte operands keep their sign bit
 // as a positive number.
-int64_t operandValue(const mcb::InstructionInfo& row, const uint8_t* instruction, int index);
+TInt64 operandValue(const InstructionInfo& row, const TUint8* instruction, int index);
 
 // The code address an operand designates, for jump, handler and call operands.
-bool operandTarget(const mcb::InstructionInfo& row, const CodeItem& item, int64_t value,
-                   int index, int64_t& target);
+bool operandTarget(const InstructionInfo& row, const CodeItem& item, TInt64 value,
+                   int index, TInt64& target);
 
 // The inverse for jump and handler offsets: the operand that designates `target`.
-int64_t offsetForTarget(mcb::OperandKind kind, int64_t target, int64_t lastOperandByte);
+TInt64 offsetForTarget(OperandKind kind, TInt64 target, TInt64 lastOperandByte);
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -3,17 +3,20 @@
 // The code section stays raw bytes; instructions are decoded separately.
 #pragma once
 
+#include "foundation/Types.h"
+
 #include <array>
-#include <cstdint>
 #include <string>
 #include <vector>
+
+namespace mcb {
 
 namespace mcbtools {
 
 inline constexpr int kIdentifierLength = 20;
 inline constexpr int kWidthCount = 9;
-inline constexpr uint8_t kFlagValue = 0;       // array elements are not references
-inline constexpr uint8_t kFlagReference = 255; // array elements are references
+inline constexpr TUint8 kFlagValue = 0;       // array elements are not references
+inline constexpr TUint8 kFlagReference = 255; // array elements are references
 
 // Header widths, in file order.
 enum WidthIndex {
@@ -29,7 +32,7 @@ enum WidthIndex {
 };
 
 // A width-coded value: 1 and 2 bytes are unsigned, 4 bytes a signed int32.
-using Value = int64_t;
+using Value = TInt64;
 
 struct GlobalMethod {
     std::string name;  // raw bytes
@@ -49,7 +52,7 @@ struct Selector {
 };
 
 struct FlaggedSlot {
-    uint8_t flag = kFlagValue;
+    TUint8 flag = kFlagValue;
     Value index = 0;
 };
 
@@ -74,15 +77,15 @@ struct Descriptor {
 };
 
 struct Image {
-    std::array<uint8_t, kIdentifierLength> identifier{};
+    std::array<TUint8, kIdentifierLength> identifier{};
     std::array<int, kWidthCount> widths{4, 4, 4, 4, 4, 4, 4, 4, 4};
     std::vector<GlobalMethod> methods;
     std::vector<Selector> selectors;
-    int32_t globals = 0;
+    TInt32 globals = 0;
     std::vector<ClassRecord> classes;
     std::vector<Descriptor> descriptors;
     std::vector<std::string> strings;  // raw UTF-8 bytes
-    std::vector<uint8_t> code;
+    std::vector<TUint8> code;
 };
 
 // Whether v can be stored in a width-coded field of width w.
@@ -97,3 +100,5 @@ inline bool fitsWidth(Value v, int w)
 }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

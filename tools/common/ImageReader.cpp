@@ -3,6 +3,8 @@
 
 #include "vm/ImageFile.h"
 
+namespace mcb {
+
 namespace mcbtools {
 
 ImageFormatError::ImageFormatError(size_t offset, std::string section, std::string expected)
@@ -78,7 +80,7 @@ Image convert(const ImageFile& f)
 
 }  // namespace
 
-Image readImage(std::span<const uint8_t> bytes)
+Image readImage(std::span<const TUint8> bytes)
 {
     ImageFile file;
     ImageError error;
@@ -88,3 +90,5 @@ Image readImage(std::span<const uint8_t> bytes)
 }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "Image.h"
+#include "foundation/Types.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <span>
 #include <stdexcept>
 #include <string>
+
+namespace mcb {
 
 namespace mcbtools {
 
@@ -26,6 +28,8 @@ private:
 };
 
 // Throws ImageFormatError on any malformed or truncated input; never reads out of bounds.
-Image readImage(std::span<const uint8_t> bytes);
+Image readImage(std::span<const TUint8> bytes);
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -3,12 +3,16 @@
 #pragma once
 
 #include "Image.h"
+#include "foundation/Types.h"
 
-#include <cstdint>
 #include <vector>
+
+namespace mcb {
 
 namespace mcbtools {
 
-std::vector<uint8_t> writeImage(const Image& image);
+std::vector<TUint8> writeImage(const Image& image);
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <string>
 
+namespace mcb {
+
 namespace mcbtools {
 
 // Fills `out` (a std::string or a byte vector); false when the file cannot be opened or read.
@@ -34,3 +36,5 @@ bool readInput(const std::string& path, Bytes& out)
 }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -6,6 +6,8 @@
 #include "natives/NativeTable.h"
 #include "host/ExtensionTable.h"
 
+namespace mcb {
+
 namespace mcbtools {
 namespace {
 std::vector<NamedFunction> namedNatives(std::span<const natives::Function> rows)
@@ -100,3 +102,5 @@ const NamedGroup* findExtension(int number) { return byNumber(extensions(), numb
 const NamedGroup* findExtension(std::string_view name) { return byName(extensions(), name); }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

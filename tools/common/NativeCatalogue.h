@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mcb {
+
 namespace mcbtools {
 
 struct NamedFunction {
@@ -34,3 +36,5 @@ const NamedGroup* findExtension(int number);
 const NamedGroup* findExtension(std::string_view name);
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 
 #include <sstream>
 
+namespace mcb {
+
 namespace mcbtools {
 namespace {
 void table(std::ostringstream& out, const NamedGroup& g)
@@ -44,3 +46,5 @@ std::string nativesMarkdown(const std::string& intro)
 }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

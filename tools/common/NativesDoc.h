@@ -4,7 +4,11 @@
 
 #include <string>
 
+namespace mcb {
+
 namespace mcbtools {
 // The whole page: `intro` as written, then the tables.
 std::string nativesMarkdown(const std::string& intro);
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -1,8 +1,10 @@
 // Quoting of raw byte strings for assembly text.
 #include "TextQuote.h"
+#include "foundation/Types.h"
 
-#include <cstdint>
 #include <cstdio>
+
+namespace mcb {
 
 namespace mcbtools {
 namespace {
@@ -10,9 +12,9 @@ namespace {
 // Length of the well-formed UTF-8 sequence starting at s[i], or 0 when there is none.
 size_t utf8SequenceLength(std::string_view s, size_t i)
 {
-    const auto b = static_cast<uint8_t>(s[i]);
+    const auto b = TUint8(s[i]);
     size_t n = 0;
-    uint32_t cp = 0;
+    TUint32 cp = 0;
     if (b >= 0xC2 && b <= 0xDF) {
         n = 2;
         cp = b & 0x1F;
@@ -28,7 +30,7 @@ size_t utf8SequenceLength(std::string_view s, size_t i)
     if (i + n > s.size())
         return 0;
     for (size_t k = 1; k < n; ++k) {
-        const auto c = static_cast<uint8_t>(s[i + k]);
+        const auto c = TUint8(s[i + k]);
         if ((c & 0xC0) != 0x80)
             return 0;
         cp = (cp << 6) | (c & 0x3F);
@@ -42,23 +44,23 @@ size_t utf8SequenceLength(std::string_view s, size_t i)
 
 }  // namespace
 
-std::string encodeUtf8(uint32_t cp)
+std::string encodeUtf8(TUint32 cp)
 {
     std::string out;
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        out += char(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
     }
     return out;
 }
@@ -67,16 +69,16 @@ std::string quoteBytes(std::string_view s)
 {
     std::string out = "\"";
     for (size_t i = 0; i < s.size();) {
-        const auto b = static_cast<uint8_t>(s[i]);
+        const auto b = TUint8(s[i]);
         if (b == '"' || b == '\\') {
             out += '\\';
-            out += static_cast<char>(b);
+            out += char(b);
         } else if (b == '\n') {
             out += "\\n";
         } else if (b == '\t') {
             out += "\\t";
         } else if (b >= 0x20 && b < 0x7F) {
-            out += static_cast<char>(b);
+            out += char(b);
         } else if (const size_t n = b >= 0x80 ? utf8SequenceLength(s, i) : 0; n > 0) {
             out.append(s.substr(i, n));
             i += n;
@@ -93,3 +95,5 @@ std::string quoteBytes(std::string_view s)
 }
 
 }  // namespace mcbtools
+
+}  // namespace mcb

@@ -2,15 +2,20 @@
 // as they are, everything else becomes an escape, so any byte string survives a round trip.
 #pragma once
 
-#include <cstdint>
+#include "foundation/Types.h"
+
 #include <string>
 #include <string_view>
+
+namespace mcb {
 
 namespace mcbtools {
 
 std::string quoteBytes(std::string_view bytes);
 
 // Encodes one code point (up to 0x10FFFF) as UTF-8.
-std::string encodeUtf8(uint32_t codePoint);
+std::string encodeUtf8(TUint32 codePoint);
 
 }  // namespace mcbtools
+
+}  // namespace mcb

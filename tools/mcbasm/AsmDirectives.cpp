@@ -2,6 +2,8 @@
 // records, string constants and raw code bytes.
 #include "AssemblerState.h"
 
+namespace mcb {
+
 namespace mcbasm {
 
 using mcbtools::Value;
@@ -37,7 +39,7 @@ void AssemblerState::headerDirective(const Token& name)
             fail(name.pos, "'.globals' given twice");
         globalsGiven_ = true;
         globalsPos_ = name.pos;
-        image_.globals = static_cast<int32_t>(numberField(4, "globals count"));
+        image_.globals = TInt32(numberField(4, "globals count"));
     }
     block_ = Block::None;
 }
@@ -65,10 +67,10 @@ void AssemblerState::widthsDirective(const Token& name)
         if (i > 0)
             expectComma();
         const SourcePos pos = peek().pos;
-        const int64_t w = parseNumber("a width (1, 2 or 4)");
+        const TInt64 w = parseNumber("a width (1, 2 or 4)");
         if (w != 1 && w != 2 && w != 4)
             fail(pos, "width W" + std::to_string(i + 1) + " must be 1, 2 or 4");
-        image_.widths[i] = static_cast<int>(w);
+        image_.widths[i] = int(w);
     }
 }
 
@@ -121,7 +123,7 @@ void AssemblerState::selectorDirective()
 {
     headerUsed_ = true;
     if (peek().kind == TokenKind::Word)
-        defineSymbol(next(), SymbolKind::Selector, static_cast<int64_t>(image_.selectors.size()));
+        defineSymbol(next(), SymbolKind::Selector, TInt64(image_.selectors.size()));
     mcbtools::Selector s;
     s.name = parseString("a selector name");
     image_.selectors.push_back(std::move(s));
@@ -134,7 +136,7 @@ void AssemblerState::implDirective(const Token& name)
         fail(name.pos, "'.impl' outside a '.selector'");
     const auto& w = image_.widths;
     mcbtools::Selector& s = image_.selectors.back();
-    if (!mcbtools::fitsWidth(static_cast<Value>(s.impls.size()) + 1, w[mcbtools::WImplCount]))
+    if (!mcbtools::fitsWidth(Value(s.impls.size()) + 1, w[mcbtools::WImplCount]))
         fail(name.pos, "too many implementations for width W9");
     mcbtools::Implementation impl;
     impl.classIndex = fieldValue(parseRef("a class"), SymbolKind::Class, w[mcbtools::WClass],
@@ -151,7 +153,7 @@ void AssemblerState::classDirectiveStart()
 {
     headerUsed_ = true;
     if (peek().kind == TokenKind::Word)
-        defineSymbol(next(), SymbolKind::Class, static_cast<int64_t>(image_.classes.size()));
+        defineSymbol(next(), SymbolKind::Class, TInt64(image_.classes.size()));
     image_.classes.emplace_back();
     block_ = Block::Class;
 }
@@ -160,7 +162,7 @@ void AssemblerState::descriptorDirectiveStart()
 {
     headerUsed_ = true;
     if (peek().kind == TokenKind::Word)
-        defineSymbol(next(), SymbolKind::Descriptor, static_cast<int64_t>(image_.descriptors.size()));
+        defineSymbol(next(), SymbolKind::Descriptor, TInt64(image_.descriptors.size()));
     image_.descriptors.emplace_back();
     block_ = Block::Descriptor;
 }
@@ -168,11 +170,11 @@ void AssemblerState::descriptorDirectiveStart()
 void AssemblerState::stringDirective()
 {
     if (peek().kind == TokenKind::Word)
-        defineSymbol(next(), SymbolKind::String, static_cast<int64_t>(image_.strings.size()));
+        defineSymbol(next(), SymbolKind::String, TInt64(image_.strings.size()));
     image_.strings.push_back(parseString("a string"));
 }
 
-SourcePos AssemblerState::codeStatementAt(int64_t offset) const
+SourcePos AssemblerState::codeStatementAt(TInt64 offset) const
 {
     SourcePos pos;
     for (const auto& [start, at] : codeStatements_)
@@ -184,13 +186,13 @@ SourcePos AssemblerState::codeStatementAt(int64_t offset) const
 void AssemblerState::byteDirective()
 {
     block_ = Block::None;
-    codeStatements_.emplace_back(static_cast<int64_t>(image_.code.size()), tokens_[pos_ - 1].pos);
+    codeStatements_.emplace_back(TInt64(image_.code.size()), tokens_[pos_ - 1].pos);
     do {
         const SourcePos pos = peek().pos;
-        const int64_t v = parseNumber("a byte value");
+        const TInt64 v = parseNumber("a byte value");
         if (v < -128 || v > 255)
             fail(pos, "byte value " + std::to_string(v) + " out of range");
-        image_.code.push_back(static_cast<uint8_t>(v));
+        image_.code.push_back(TUint8(v));
     } while (acceptComma());
 }
 
@@ -215,10 +217,10 @@ int AssemblerState::parseRecordWidth(const Token& name, bool hasValues)
     if (hasValues)
         fail(name.pos, "'" + name.text + "' must come before the record's slots");
     const SourcePos pos = peek().pos;
-    const int64_t w = parseNumber("a width (1, 2 or 4)");
+    const TInt64 w = parseNumber("a width (1, 2 or 4)");
     if (w != 1 && w != 2 && w != 4)
         fail(pos, "width must be 1, 2 or 4");
-    return static_cast<int>(w);
+    return int(w);
 }
 
 void AssemblerState::classDirective(const Token& name)
@@ -247,7 +249,7 @@ void AssemblerState::classDirective(const Token& name)
     } else {
         auto vs = parseValueList(w[mcbtools::WClass], SymbolKind::Class, "class index");
         c.trailing.insert(c.trailing.end(), vs.begin(), vs.end());
-        if (!mcbtools::fitsWidth(static_cast<Value>(c.trailing.size()), w[mcbtools::WTrailingCount]))
+        if (!mcbtools::fitsWidth(Value(c.trailing.size()), w[mcbtools::WTrailingCount]))
             fail(name.pos, "trailing list too long for width W5");
     }
 }
@@ -279,3 +281,5 @@ void AssemblerState::descriptorDirective(const Token& name)
 }
 
 }  // namespace mcbasm
+
+}  // namespace mcb

@@ -5,34 +5,34 @@
 #include "common/CodeWalk.h"
 #include "vm/NativeRegistry.h"
 
+namespace mcb {
+
 namespace mcbasm {
 
-using mcb::OperandKind;
-
-void AssemblerState::emitValue(int64_t value, int width, bool isSigned, SourcePos pos)
+void AssemblerState::emitValue(TInt64 value, int width, bool isSigned, SourcePos pos)
 {
     // Signed operands take signed values; a 4-byte one also takes the unsigned spelling of
     // its bits, so that constants such as 0xFF000000 can be written as they are.
     const int bits = 8 * width;
-    const int64_t lo = isSigned ? -(int64_t{1} << (bits - 1)) : 0;
-    const int64_t hi = isSigned && width < 4 ? (int64_t{1} << (bits - 1)) - 1 : (int64_t{1} << bits) - 1;
+    const TInt64 lo = isSigned ? -(TInt64{1} << (bits - 1)) : 0;
+    const TInt64 hi = isSigned && width < 4 ? (TInt64{1} << (bits - 1)) - 1 : (TInt64{1} << bits) - 1;
     if (pass_ == 2 && (value < lo || value > hi))
         fail(pos, "operand " + std::to_string(value) + " does not fit in " + widthText(width)
                       + (isSigned ? " (signed)" : " (unsigned)"));
-    const auto u = static_cast<uint64_t>(value);
+    const auto u = TUint64(value);
     for (int i = 0; i < width; ++i)
-        image_.code.push_back(static_cast<uint8_t>(u >> (8 * i)));
+        image_.code.push_back(TUint8(u >> (8 * i)));
 }
 
 void AssemblerState::instruction(const Token& mnemonic)
 {
-    const mcb::InstructionInfo* row = mcb::findInstruction(std::string_view(mnemonic.text));
+    const InstructionInfo* row = findInstruction(std::string_view(mnemonic.text));
     if (!row)
         fail(mnemonic.pos, "unknown mnemonic '" + mnemonic.text + "'");
     block_ = Block::None;
-    const auto start = static_cast<int64_t>(image_.code.size());
+    const auto start = TInt64(image_.code.size());
     codeStatements_.emplace_back(start, mnemonic.pos);
-    image_.code.push_back(static_cast<uint8_t>(row->opcode));
+    image_.code.push_back(TUint8(row->opcode));
     if (row->operandCount == 2 && (row->operands[0].kind == OperandKind::NativeGroup
                                    || row->operands[0].kind == OperandKind::Extension)) {
         nativeOperands(*row);
@@ -45,16 +45,16 @@ void AssemblerState::instruction(const Token& mnemonic)
     }
 }
 
-void AssemblerState::encodeOperand(const mcb::InstructionInfo& row, int index, int64_t start)
+void AssemblerState::encodeOperand(const InstructionInfo& row, int index, TInt64 start)
 {
-    const mcb::OperandInfo& operand = row.operands[index];
+    const OperandInfo& operand = row.operands[index];
     const Ref ref = parseRef("an operand");
-    int64_t value = 0;
+    TInt64 value = 0;
     switch (operand.kind) {
     case OperandKind::JumpOffset:
     case OperandKind::HandlerOffset:
         value = ref.symbolic ? mcbtools::offsetForTarget(operand.kind, resolve(ref, SymbolKind::Label),
-                                                         start + mcb::instructionLength(row.opcode) - 1)
+                                                         start + instructionLength(row.opcode) - 1)
                              : ref.number;
         break;
     case OperandKind::CodeAddress: value = resolve(ref, SymbolKind::Label); break;
@@ -69,7 +69,7 @@ void AssemblerState::encodeOperand(const mcb::InstructionInfo& row, int index, i
 }
 
 // "Group.function", or two operands each a name or a number.
-void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
+void AssemblerState::nativeOperands(const InstructionInfo& row)
 {
     const bool extension = row.operands[0].kind == OperandKind::Extension;
     Ref group;
@@ -78,7 +78,7 @@ void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
         const Token& t = next();
         const size_t dot = t.text.find('.');
         group = Ref{t.pos, true, t.text.substr(0, dot), 0};
-        function = Ref{{t.pos.line, t.pos.column + static_cast<int>(dot) + 1}, true,
+        function = Ref{{t.pos.line, t.pos.column + int(dot) + 1}, true,
                        t.text.substr(dot + 1), 0};
     } else {
         group = parseRef(extension ? "an extension" : "a native group");
@@ -86,9 +86,9 @@ void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
         function = parseRef("a function");
     }
     const mcbtools::NamedGroup* named = nullptr;
-    const int64_t groupNumber = extension ? resolveExtension(group, named)
+    const TInt64 groupNumber = extension ? resolveExtension(group, named)
                                           : resolveGroup(group, named);
-    int64_t functionNumber = function.number;
+    TInt64 functionNumber = function.number;
     if (function.symbolic) {
         const mcbtools::NamedFunction* f = named ? named->function(std::string_view(function.name)) : nullptr;
         if (!f)
@@ -101,10 +101,10 @@ void AssemblerState::nativeOperands(const mcb::InstructionInfo& row)
 }
 
 // The group's number, and its functions when the table knows the group.
-int64_t AssemblerState::resolveGroup(const Ref& group, const mcbtools::NamedGroup*& named)
+TInt64 AssemblerState::resolveGroup(const Ref& group, const mcbtools::NamedGroup*& named)
 {
     const mcbtools::NamedGroup* g = group.symbolic ? mcbtools::findGroup(std::string_view(group.name))
-                                                   : mcbtools::findGroup(static_cast<int>(group.number));
+                                                   : mcbtools::findGroup(int(group.number));
     if (group.symbolic && !g)
         fail(group.pos, "unknown native group '" + group.name + "'");
     if (!group.symbolic && (group.number < natives::kFirstGroup || group.number > natives::kLastGroup))
@@ -113,12 +113,12 @@ int64_t AssemblerState::resolveGroup(const Ref& group, const mcbtools::NamedGrou
     return g->number;
 }
 
-int64_t AssemblerState::resolveExtension(const Ref& ext, const mcbtools::NamedGroup*& named)
+TInt64 AssemblerState::resolveExtension(const Ref& ext, const mcbtools::NamedGroup*& named)
 {
     // A number beyond int must not wrap onto a known extension: it fails as too wide.
-    const bool fits = ext.number == static_cast<int>(ext.number);
+    const bool fits = ext.number == int(ext.number);
     const mcbtools::NamedGroup* e = ext.symbolic ? mcbtools::findExtension(std::string_view(ext.name))
-                                   : fits        ? mcbtools::findExtension(static_cast<int>(ext.number))
+                                   : fits        ? mcbtools::findExtension(int(ext.number))
                                                  : nullptr;
     if (ext.symbolic && !e)
         fail(ext.pos, "unknown extension '" + ext.name + "'");
@@ -129,3 +129,5 @@ int64_t AssemblerState::resolveExtension(const Ref& ext, const mcbtools::NamedGr
 }
 
 }  // namespace mcbasm
+
+}  // namespace mcb

@@ -5,6 +5,8 @@
 #include "common/ImageWriter.h"
 #include "vm/ImageFile.h"
 
+namespace mcb {
+
 namespace mcbasm {
 
 using mcbtools::Value;
@@ -27,14 +29,14 @@ const char* symbolKindName(SymbolKind kind)
 
 // An image the loader would refuse could not be disassembled either; say so at the statement
 // that caused it.
-void rejectUnloadable(const AssemblerState& state, const std::vector<uint8_t>& bytes)
+void rejectUnloadable(const AssemblerState& state, const std::vector<TUint8>& bytes)
 {
     ImageFile parsed;
     ImageError error;
     if (parseImage(bytes.data(), bytes.size(), parsed, error))
         return;
-    const auto codeStart = static_cast<int64_t>(bytes.size() - state.code().size());
-    const auto offset = static_cast<int64_t>(error.offset);
+    const auto codeStart = TInt64(bytes.size() - state.code().size());
+    const auto offset = TInt64(error.offset);
     const SourcePos pos = offset >= codeStart ? state.codeStatementAt(offset - codeStart)
                                               : state.globalsPos();
     throw AsmError(pos, "the image would not load: expected " + error.expected);
@@ -44,13 +46,13 @@ void rejectUnloadable(const AssemblerState& state, const std::vector<uint8_t>& b
 
 std::string widthText(int width) { return std::to_string(width) + (width == 1 ? " byte" : " bytes"); }
 
-std::vector<uint8_t> assemble(std::string_view source)
+std::vector<TUint8> assemble(std::string_view source)
 {
     const std::vector<Token> tokens = tokenize(source);
     AssemblerState state(tokens);
     state.runPass(1);
     state.runPass(2);
-    std::vector<uint8_t> bytes = mcbtools::writeImage(state.image());
+    std::vector<TUint8> bytes = mcbtools::writeImage(state.image());
     rejectUnloadable(state, bytes);
     return bytes;
 }
@@ -105,7 +107,7 @@ Ref AssemblerState::parseRef(const char* what)
     return r;
 }
 
-int64_t AssemblerState::parseNumber(const char* what)
+TInt64 AssemblerState::parseNumber(const char* what)
 {
     return expect(TokenKind::Number, what).number;
 }
@@ -115,7 +117,7 @@ std::string AssemblerState::parseString(const char* what)
     return expect(TokenKind::String, what).text;
 }
 
-void AssemblerState::defineSymbol(const Token& name, SymbolKind kind, int64_t value)
+void AssemblerState::defineSymbol(const Token& name, SymbolKind kind, TInt64 value)
 {
     if (pass_ == 1) {
         auto [it, inserted] = symbols_.emplace(name.text, Symbol{kind, value, name.pos});
@@ -125,7 +127,7 @@ void AssemblerState::defineSymbol(const Token& name, SymbolKind kind, int64_t va
     }
 }
 
-int64_t AssemblerState::resolve(const Ref& ref, SymbolKind kind)
+TInt64 AssemblerState::resolve(const Ref& ref, SymbolKind kind)
 {
     if (!ref.symbolic)
         return ref.number;
@@ -151,11 +153,11 @@ int64_t AssemblerState::resolve(const Ref& ref, SymbolKind kind)
     return it->second.value;
 }
 
-Value AssemblerState::fieldValue(int64_t v, SourcePos pos, int width, const char* what)
+Value AssemblerState::fieldValue(TInt64 v, SourcePos pos, int width, const char* what)
 {
     // A 4-byte field also takes unsigned spellings of negative int32 values.
     if (width == 4 && v > INT32_MAX && v <= UINT32_MAX)
-        v = static_cast<int32_t>(static_cast<uint32_t>(v));
+        v = TInt32(TUint32(v));
     if (!mcbtools::fitsWidth(v, width))
         fail(pos, std::string(what) + " " + std::to_string(v) + " does not fit in " + widthText(width));
     return v;
@@ -233,7 +235,7 @@ void AssemblerState::parseLine()
         next();
         if (name.text[0] == '.')
             fail(name.pos, "a label cannot start with '.'");
-        defineSymbol(name, SymbolKind::Label, static_cast<int64_t>(image_.code.size()));
+        defineSymbol(name, SymbolKind::Label, TInt64(image_.code.size()));
         block_ = Block::None;
     }
     if (atLineEnd()) {
@@ -249,3 +251,5 @@ void AssemblerState::parseLine()
 }
 
 }  // namespace mcbasm
+
+}  // namespace mcb

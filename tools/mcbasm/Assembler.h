@@ -3,14 +3,18 @@
 #pragma once
 
 #include "Lexer.h"
+#include "foundation/Types.h"
 
-#include <cstdint>
 #include <string_view>
 #include <vector>
+
+namespace mcb {
 
 namespace mcbasm {
 
 // Throws AsmError (with line and column) on the first error in the source.
-std::vector<uint8_t> assemble(std::string_view source);
+std::vector<TUint8> assemble(std::string_view source);
 
 }  // namespace mcbasm
+
+}  // namespace mcb

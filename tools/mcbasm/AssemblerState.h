@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace mcbasm {
 
 enum class SymbolKind { None, Label, Class, Descriptor, Selector, String, Constant };
 
 struct Symbol {
     SymbolKind kind;
-    int64_t value;
+    TInt64 value;
     SourcePos pos;
 };
 
@@ -26,7 +28,7 @@ struct Ref {
     SourcePos pos;
     bool symbolic = false;
     std::string name;
-    int64_t number = 0;
+    TInt64 number = 0;
 };
 
 enum class Block { None, Selector, Class, Descriptor };
@@ -40,9 +42,9 @@ public:
 
     void runPass(int pass);
     mcbtools::Image& image() { return image_; }
-    const std::vector<uint8_t>& code() const { return image_.code; }
+    const std::vector<TUint8>& code() const { return image_.code; }
     // The statement that produced the code byte at `offset` (the last one for the end).
-    SourcePos codeStatementAt(int64_t offset) const;
+    SourcePos codeStatementAt(TInt64 offset) const;
     SourcePos globalsPos() const { return globalsPos_; }
 
 private:
@@ -58,12 +60,12 @@ private:
 
     // Operands.
     Ref parseRef(const char* what);
-    int64_t parseNumber(const char* what);
+    TInt64 parseNumber(const char* what);
     std::string parseString(const char* what);
-    int64_t resolve(const Ref& ref, SymbolKind kind);
-    void defineSymbol(const Token& name, SymbolKind kind, int64_t value);
+    TInt64 resolve(const Ref& ref, SymbolKind kind);
+    void defineSymbol(const Token& name, SymbolKind kind, TInt64 value);
     mcbtools::Value fieldValue(const Ref& ref, SymbolKind kind, int width, const char* what);
-    mcbtools::Value fieldValue(int64_t v, SourcePos pos, int width, const char* what);
+    mcbtools::Value fieldValue(TInt64 v, SourcePos pos, int width, const char* what);
     mcbtools::Value numberField(int width, const char* what);
     mcbtools::Value codeField();
     std::vector<mcbtools::Value> parseValueList(int width, SymbolKind kind, const char* what);
@@ -92,11 +94,11 @@ private:
 
     // Instructions.
     void instruction(const Token& mnemonic);
-    void encodeOperand(const mcb::InstructionInfo& row, int index, int64_t instrStart);
-    void nativeOperands(const mcb::InstructionInfo& row);
-    int64_t resolveGroup(const Ref& group, const mcbtools::NamedGroup*& named);
-    int64_t resolveExtension(const Ref& ext, const mcbtools::NamedGroup*& named);
-    void emitValue(int64_t value, int width, bool isSigned, SourcePos pos);
+    void encodeOperand(const InstructionInfo& row, int index, TInt64 instrStart);
+    void nativeOperands(const InstructionInfo& row);
+    TInt64 resolveGroup(const Ref& group, const mcbtools::NamedGroup*& named);
+    TInt64 resolveExtension(const Ref& ext, const mcbtools::NamedGroup*& named);
+    void emitValue(TInt64 value, int width, bool isSigned, SourcePos pos);
 
     const std::vector<Token>& tokens_;
     size_t pos_ = 0;
@@ -109,7 +111,9 @@ private:
     bool identifierGiven_ = false;
     bool globalsGiven_ = false;
     SourcePos globalsPos_;
-    std::vector<std::pair<int64_t, SourcePos>> codeStatements_;
+    std::vector<std::pair<TInt64, SourcePos>> codeStatements_;
 };
 
 }  // namespace mcbasm
+
+}  // namespace mcb

@@ -3,6 +3,8 @@
 
 #include "common/TextQuote.h"
 
+namespace mcb {
+
 namespace mcbasm {
 namespace {
 
@@ -114,7 +116,7 @@ private:
             advance();
             advance();
         }
-        uint64_t value = 0;
+        TUint64 value = 0;
         int digits = 0;
         while (pos_ < src_.size() && isWordChar(src_[pos_])) {
             const int d = digitValue(src_[pos_]);
@@ -128,7 +130,7 @@ private:
         }
         if (digits == 0)
             throw AsmError(t.pos, "expected digits");
-        t.number = negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
+        t.number = negative ? -TInt64(value) : TInt64(value);
         return t;
     }
 
@@ -170,15 +172,15 @@ private:
         case '0': out += '\0'; return;
         case '\\': out += '\\'; return;
         case '"': out += '"'; return;
-        case 'x': out += static_cast<char>(hexDigits(2, at)); return;
+        case 'x': out += char(hexDigits(2, at)); return;
         case 'u': out += mcbtools::encodeUtf8(codePoint(at)); return;
         default: throw AsmError(at, std::string("unknown escape '\\") + c + "'");
         }
     }
 
-    uint32_t hexDigits(int count, SourcePos at)
+    TUint32 hexDigits(int count, SourcePos at)
     {
-        uint32_t v = 0;
+        TUint32 v = 0;
         for (int i = 0; i < count; ++i) {
             const int d = pos_ < src_.size() ? digitValue(src_[pos_]) : 99;
             if (d >= 16)
@@ -190,12 +192,12 @@ private:
     }
 
     // \u{X...}: a code point written as UTF-8.
-    uint32_t codePoint(SourcePos at)
+    TUint32 codePoint(SourcePos at)
     {
         if (pos_ >= src_.size() || src_[pos_] != '{')
             throw AsmError(at, "expected '{' after \\u");
         advance();
-        uint32_t v = 0;
+        TUint32 v = 0;
         int digits = 0;
         while (pos_ < src_.size() && src_[pos_] != '}') {
             const int d = digitValue(src_[pos_]);
@@ -235,3 +237,5 @@ const char* tokenKindName(TokenKind kind)
 }
 
 }  // namespace mcbasm
+
+}  // namespace mcb

@@ -2,11 +2,14 @@
 // byte strings, commas, colons and line ends. Every token keeps its line and column.
 #pragma once
 
-#include <cstdint>
+#include "foundation/Types.h"
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace mcb {
 
 namespace mcbasm {
 
@@ -31,7 +34,7 @@ struct Token {
     TokenKind kind = TokenKind::EndOfFile;
     SourcePos pos;
     std::string text;  // the word, or the decoded bytes of a string
-    int64_t number = 0;
+    TInt64 number = 0;
 };
 
 std::vector<Token> tokenize(std::string_view source);
@@ -39,3 +42,5 @@ std::vector<Token> tokenize(std::string_view source);
 const char* tokenKindName(TokenKind kind);
 
 }  // namespace mcbasm
+
+}  // namespace mcb

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+namespace mcb {
+
 namespace {
 
 const char* kUsage =
@@ -15,18 +17,21 @@ const char* kUsage =
     "Errors are reported as FILE:LINE:COLUMN: MESSAGE; the exit status is then 1.\n"
     "The language is described in docs/assembly.md.\n";
 
-bool writeImage(const std::string& path, const std::vector<uint8_t>& bytes)
+bool writeImage(const std::string& path, const std::vector<TUint8>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
     return static_cast<bool>(out);
 }
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv)
 {
+    using namespace mcb;
     std::string source;
     std::string output;
     for (int i = 1; i < argc; ++i) {
@@ -54,7 +59,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string shownName = source == "-" ? "<stdin>" : source;
-    std::vector<uint8_t> bytes;
+    std::vector<TUint8> bytes;
     try {
         bytes = mcbasm::assemble(text);
     } catch (const mcbasm::AsmError& e) {

@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 
+namespace mcb {
+
 namespace mcbdis {
 
 using mcbtools::Value;
@@ -24,7 +26,7 @@ public:
     {
         for (const mcbtools::CodeItem& item : items_)
             starts_.insert(item.offset);
-        starts_.insert(static_cast<int64_t>(im_.code.size()));
+        starts_.insert(TInt64(im_.code.size()));
         collectLabels();
     }
 
@@ -40,16 +42,16 @@ public:
     }
 
 private:
-    static std::string label(int64_t address) { return "L" + std::to_string(address); }
+    static std::string label(TInt64 address) { return "L" + std::to_string(address); }
 
-    bool isStart(int64_t address) const { return starts_.count(address) != 0; }
+    bool isStart(TInt64 address) const { return starts_.count(address) != 0; }
 
-    std::string codeRef(int64_t address) const
+    std::string codeRef(TInt64 address) const
     {
         return isStart(address) ? label(address) : std::to_string(address);
     }
 
-    void useLabel(int64_t address)
+    void useLabel(TInt64 address)
     {
         if (isStart(address))
             labels_.insert(address);
@@ -66,8 +68,8 @@ private:
             if (!item.row)
                 continue;
             for (int k = 0; k < item.row->operandCount; ++k) {
-                int64_t target = 0;
-                const int64_t v = mcbtools::operandValue(*item.row, &im_.code[item.offset], k);
+                TInt64 target = 0;
+                const TInt64 v = mcbtools::operandValue(*item.row, &im_.code[item.offset], k);
                 if (mcbtools::operandTarget(*item.row, item, v, k, target))
                     useLabel(target);
             }
@@ -169,18 +171,18 @@ private:
             else
                 out_ << "    .byte " << int{im_.code[item.offset]} << "\n";
         }
-        if (labels_.count(static_cast<int64_t>(im_.code.size())))
-            out_ << label(static_cast<int64_t>(im_.code.size())) << ":\n";
+        if (labels_.count(TInt64(im_.code.size())))
+            out_ << label(TInt64(im_.code.size())) << ":\n";
     }
 
     void instruction(const mcbtools::CodeItem& item)
     {
-        const mcb::InstructionInfo& row = *item.row;
-        const uint8_t* bytes = &im_.code[item.offset];
+        const InstructionInfo& row = *item.row;
+        const TUint8* bytes = &im_.code[item.offset];
         out_ << "    " << row.mnemonic;
         std::string comment;
-        if (row.operandCount == 2 && (row.operands[0].kind == mcb::OperandKind::NativeGroup
-                                      || row.operands[0].kind == mcb::OperandKind::Extension)) {
+        if (row.operandCount == 2 && (row.operands[0].kind == OperandKind::NativeGroup
+                                      || row.operands[0].kind == OperandKind::Extension)) {
             out_ << " " << nativeOperands(row, bytes);
         } else {
             for (int k = 0; k < row.operandCount; ++k)
@@ -191,19 +193,19 @@ private:
         out_ << "\n";
     }
 
-    std::string operand(const mcb::InstructionInfo& row, const mcbtools::CodeItem& item, int k,
+    std::string operand(const InstructionInfo& row, const mcbtools::CodeItem& item, int k,
                         std::string& comment) const
     {
-        const int64_t v = mcbtools::operandValue(row, &im_.code[item.offset], k);
-        int64_t target = 0;
+        const TInt64 v = mcbtools::operandValue(row, &im_.code[item.offset], k);
+        TInt64 target = 0;
         if (mcbtools::operandTarget(row, item, v, k, target) && isStart(target))
             return label(target);
-        if (row.operands[k].kind == mcb::OperandKind::StringIndex && v >= 0
-            && static_cast<uint64_t>(v) < im_.strings.size())
-            comment = excerpt(im_.strings[static_cast<size_t>(v)]);
-        if (row.operands[k].kind == mcb::OperandKind::Selector && v >= 0
-            && static_cast<uint64_t>(v) < im_.selectors.size())
-            comment = excerpt(im_.selectors[static_cast<size_t>(v)].name);
+        if (row.operands[k].kind == OperandKind::StringIndex && v >= 0
+            && TUint64(v) < im_.strings.size())
+            comment = excerpt(im_.strings[size_t(v)]);
+        if (row.operands[k].kind == OperandKind::Selector && v >= 0
+            && TUint64(v) < im_.selectors.size())
+            comment = excerpt(im_.selectors[size_t(v)].name);
         return std::to_string(v);
     }
 
@@ -214,15 +216,15 @@ private:
         return mcbtools::quoteBytes(s.substr(0, kCommentTextLimit)) + "...";
     }
 
-    static std::string nativeOperands(const mcb::InstructionInfo& row, const uint8_t* bytes)
+    static std::string nativeOperands(const InstructionInfo& row, const TUint8* bytes)
     {
-        const int64_t g = mcbtools::operandValue(row, bytes, 0);
-        const int64_t f = mcbtools::operandValue(row, bytes, 1);
-        const mcbtools::NamedGroup* named = row.operands[0].kind == mcb::OperandKind::Extension
-                                                ? mcbtools::findExtension(static_cast<int>(g))
-                                                : mcbtools::findGroup(static_cast<int>(g));
+        const TInt64 g = mcbtools::operandValue(row, bytes, 0);
+        const TInt64 f = mcbtools::operandValue(row, bytes, 1);
+        const mcbtools::NamedGroup* named = row.operands[0].kind == OperandKind::Extension
+                                                ? mcbtools::findExtension(int(g))
+                                                : mcbtools::findGroup(int(g));
         const std::string_view groupName = named ? named->name : std::string_view();
-        const mcbtools::NamedFunction* fn = named ? named->function(static_cast<int>(f)) : nullptr;
+        const mcbtools::NamedFunction* fn = named ? named->function(int(f)) : nullptr;
         if (!groupName.empty() && fn)
             return std::string(groupName) + "." + std::string(fn->name);
         const std::string group = groupName.empty() ? std::to_string(g) : std::string(groupName);
@@ -231,8 +233,8 @@ private:
 
     const mcbtools::Image& im_;
     std::vector<mcbtools::CodeItem> items_;
-    std::set<int64_t> starts_;
-    std::set<int64_t> labels_;
+    std::set<TInt64> starts_;
+    std::set<TInt64> labels_;
     std::ostringstream out_;
 };
 
@@ -240,9 +242,11 @@ private:
 
 std::string disassemble(const mcbtools::Image& image) { return Printer(image).run(); }
 
-std::string disassembleBytes(std::span<const uint8_t> bytes)
+std::string disassembleBytes(std::span<const TUint8> bytes)
 {
     return disassemble(mcbtools::readImage(bytes));
 }
 
 }  // namespace mcbdis
+
+}  // namespace mcb

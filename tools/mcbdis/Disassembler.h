@@ -3,16 +3,20 @@
 #pragma once
 
 #include "common/Image.h"
+#include "foundation/Types.h"
 
-#include <cstdint>
 #include <span>
 #include <string>
+
+namespace mcb {
 
 namespace mcbdis {
 
 std::string disassemble(const mcbtools::Image& image);
 
 // Parses and prints; throws mcbtools::ImageFormatError on a malformed image.
-std::string disassembleBytes(std::span<const uint8_t> bytes);
+std::string disassembleBytes(std::span<const TUint8> bytes);
 
 }  // namespace mcbdis
+
+}  // namespace mcb

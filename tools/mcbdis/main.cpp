@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace mcb {
+
 namespace {
 
 const char* kUsage =
@@ -18,8 +20,11 @@ const char* kUsage =
 
 }  // namespace
 
+}  // namespace mcb
+
 int main(int argc, char** argv)
 {
+    using namespace mcb;
     std::string path;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -37,7 +42,7 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 1;
     }
-    std::vector<uint8_t> bytes;
+    std::vector<TUint8> bytes;
     if (!mcbtools::readInput(path, bytes)) {
         std::fprintf(stderr, "mcbdis: cannot read '%s'\n", path.c_str());
         return 1;

@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     std::ostringstream intro;
     intro << in.rdbuf();
     std::ofstream out(argv[2], std::ios::binary);
-    out << mcbtools::nativesMarkdown(intro.str());
+    out << mcb::mcbtools::nativesMarkdown(intro.str());
     if (!out) {
         std::cerr << "natives_doc: cannot write " << argv[2] << "\n";
         return 1;

@@ -14,6 +14,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+namespace mcb {
+
 namespace graphics {
 namespace {
 // The picture in the bytes, refused by its stated size before it is decoded.
@@ -65,3 +67,5 @@ VMAddr LoadBitmapFromFile(VirtualMachine& vm, const OString& name, TBool asFont)
 }
 
 }  // namespace graphics
+
+}  // namespace mcb

@@ -4,6 +4,8 @@
 
 #include "foundation/Types.h"
 
+namespace mcb {
+
 class OString;
 class VirtualMachine;
 class VMHeap;
@@ -26,3 +28,5 @@ VMAddr createNativeFont(VMHeap& heap, TInt32 size);
 VMAddr LoadBitmapFromFile(VirtualMachine& vm, const OString& name, TBool asFont);
 
 }  // namespace graphics
+
+}  // namespace mcb

@@ -11,13 +11,11 @@
 
 #include <string>
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 using namespace graphics;
-
-[[noreturn]] void invalid(const std::string& message) { vmerr::raise(vmerr::InvalidArgument, message); }
-
-std::string pair(TInt64 a, TInt64 b) { return "(" + std::to_string(a) + ", " + std::to_string(b) + ")"; }
 
 // A non-null bitmap handle (a null one is VM error 1 "NULL pointer").
 VMAddr bitmapHandle(GraphicsArgs& a, TInt32 i) {
@@ -60,17 +58,19 @@ void copyRect(VirtualMachine& vm) {
     VMAddr out = destinationArg(a, 0);
     BitmapContainer* source = bitmapOf(a.heap(), bitmapHandle(a, 1));
     VMRect r = a.rect(2);
-    std::string rect = "Source rectangle (" + std::to_string(r.x) + ", " + std::to_string(r.y) + ", " +
-                       std::to_string(r.width) + ", " + std::to_string(r.height) + ")";
+    // The message's holes: the rectangle, then the bitmap's size.
+    const auto outside = [&r](const vmerr::Message& message, QSize size = {}) {
+        vmerr::raise(message, {std::to_string(r.x), std::to_string(r.y), std::to_string(r.width),
+                               std::to_string(r.height), std::to_string(size.width()), std::to_string(size.height())});
+    };
     if (!source) {
-        if (r.x != 0 || r.y != 0 || r.width != 0 || r.height != 0)
-            invalid(rect + " should be inside the bounds of the source bitmap, the bitmap is empty");
+        if (r.x != 0 || r.y != 0 || r.width != 0 || r.height != 0) outside(vmerr::msg::SourceRectOutsideEmpty);
         return create(a, out, nullptr);
     }
     QSize size = source->size();
     if (r.x < 0 || r.y < 0 || r.width < 0 || r.height < 0 || TInt64(r.x) + r.width > size.width() ||
         TInt64(r.y) + r.height > size.height())
-        invalid(rect + " should be inside the bounds of the source bitmap: " + pair(size.width(), size.height()));
+        outside(vmerr::msg::SourceRectOutside, size);
     std::unique_ptr<BitmapContainer> copy;
     if (r.width > 0 && r.height > 0) {
         copy = std::make_unique<BitmapContainer>(r.width, r.height);
@@ -116,13 +116,17 @@ void clone(VirtualMachine& vm) {
     create(a, out, source ? std::make_unique<BitmapContainer>(*source) : nullptr);
 }
 
-// The bitmap at (x, y) of a pixel operation; `emptyText` is the message for an empty bitmap.
-BitmapContainer& pixelAt(BitmapContainer* bitmap, QPoint p, const std::string& emptyText) {
-    if (!bitmap) invalid(emptyText);
+// The bitmap at (x, y) of a pixel operation; `empty` is the message for an empty bitmap. The
+// messages' holes: the position, then the bitmap's size.
+BitmapContainer& pixelAt(BitmapContainer* bitmap, QPoint p, const vmerr::Message& empty) {
+    const auto outside = [p](const vmerr::Message& message, QSize size = {}) {
+        vmerr::raise(message, {std::to_string(p.x()), std::to_string(p.y()), std::to_string(size.width()),
+                               std::to_string(size.height())});
+    };
+    if (!bitmap) outside(empty);
     QSize size = bitmap->size();
     if (p.x() < 0 || p.x() >= size.width() || p.y() < 0 || p.y() >= size.height())
-        invalid("Position " + pair(p.x(), p.y()) + " is outside the bounds of the bitmap: " +
-                pair(size.width(), size.height()));
+        outside(vmerr::msg::PositionOutside, size);
     return *bitmap;
 }
 
@@ -131,8 +135,7 @@ void pixel(VirtualMachine& vm) {
     GraphicsArgs a(vm, 3);
     BitmapContainer* bitmap = bitmapOf(a.heap(), bitmapHandle(a, 0));
     QPoint p = a.position(1);
-    std::string empty = "Position " + pair(p.x(), p.y()) + " is outside the bounds of the bitmap, the bitmap is empty";
-    a.result(TInt32(pixelAt(bitmap, p, empty).pixel(p.x(), p.y())));
+    a.result(TInt32(pixelAt(bitmap, p, vmerr::msg::PositionOutsideEmpty).pixel(p.x(), p.y())));
 }
 
 // 8: bitmap → width, height
@@ -152,8 +155,7 @@ void setPixel(VirtualMachine& vm) {
     VMAddr b = bitmapHandle(a, 0);
     detachSurface(a.heap(), b);
     QPoint p = a.position(1);
-    pixelAt(bitmapOf(a.heap(), b), p, "Position is outside the bounds of the bitmap: the bitmap is empty")
-        .setPixel(p.x(), p.y(), a.colour(3));
+    pixelAt(bitmapOf(a.heap(), b), p, vmerr::msg::SetPixelOnEmpty).setPixel(p.x(), p.y(), a.colour(3));
     a.noResult();
 }
 
@@ -218,3 +220,5 @@ constexpr natives::Function kBitmap[] = {
 }  // namespace
 
 std::span<const natives::Function> bitmapFunctions() { return kBitmap; }
+
+}  // namespace mcb

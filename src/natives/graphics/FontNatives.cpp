@@ -8,6 +8,8 @@
 #include "natives/NativeGroupOps.h"
 #include "natives/VectorOperands.h"
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 
@@ -76,3 +78,5 @@ void graphics::installNatives() {
     hooks.imageFromBytes = fontFromBytes;
     setSystemGraphics(hooks);
 }
+
+}  // namespace mcb

@@ -8,6 +8,8 @@
 
 #include <QPoint>
 
+namespace mcb {
+
 class GraphicsArgs : public NativeArgs {
 public:
     GraphicsArgs(VirtualMachine& vm, TInt32 words) : NativeArgs(vm, words) {}
@@ -22,3 +24,5 @@ public:
     // A fixed-point number (32 fraction bits) in words i and i + 1.
     double number(TInt32 i) { return double(long64(i)) / 4294967296.0; }
 };
+
+}  // namespace mcb

@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace mcb {
+
 namespace {
 using namespace numeric;
 using namespace graphics;
@@ -169,3 +171,5 @@ constexpr natives::Function kGraphics[] = {
 }  // namespace
 
 std::span<const natives::Function> graphicsFunctions() { return kGraphics; }
+
+}  // namespace mcb

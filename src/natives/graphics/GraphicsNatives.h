@@ -8,6 +8,8 @@
 
 #include <span>
 
+namespace mcb {
+
 std::span<const natives::Function> graphicsFunctions();  // 18
 std::span<const natives::Function> bitmapFunctions();    // 19
 std::span<const natives::Function> fontFunctions();      // 20
@@ -16,3 +18,5 @@ namespace graphics {
 // Installs the three groups and System functions 10 to 12; done before an image loads.
 void installNatives();
 }  // namespace graphics
+
+}  // namespace mcb
