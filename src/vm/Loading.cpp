@@ -15,7 +15,7 @@ bool VirtualMachine::loadImage(const CAppsString& name, const TUint8* data, size
         loadProblem_ = "malformed image at " + loader.lastError().describe();
         return false;
     }
-    prepared_.build(tables_.code);
+    prepared_.build(tables_.code, referenceMode_ ? PreparedCode::Mode::Reference : PreparedCode::Mode::Fast);
     frameOffsets_.clear();
     for (const MethodGCInfo& g : tables_.descriptors) frameOffsets_.push_back(TInt64(g.firstLength) + g.secondLength);
     return true;

@@ -19,7 +19,7 @@ PreparedInstruction PreparedCode::plainAt(const TUint8* code, TInt32 size, TInt3
     return p;
 }
 
-void PreparedCode::build(const Vec<TUint8>& code) {
+void PreparedCode::build(const Vec<TUint8>& code, Mode mode) {
     const TInt32 n = code.getSize();
     BudgetCharge charge((TUint64(n) + 1) * sizeof(PreparedInstruction));
     std::vector<PreparedInstruction> fresh;
@@ -28,7 +28,14 @@ void PreparedCode::build(const Vec<TUint8>& code) {
     fresh.push_back({TUint8(kEndOfCode), 1, 0, 0});
     entries_.swap(fresh);
     charge_ = std::move(charge);
-    fuse();
+    mode_ = mode;
+    if (mode == Mode::Fast) fuse();
+}
+
+TInt32 PreparedCode::fusedCount() const {
+    TInt32 fused = 0;
+    for (TInt32 at = 0; at < size(); ++at) fused += entries_[size_t(at)].handler > kEndOfCode ? 1 : 0;
+    return fused;
 }
 
 namespace {

@@ -90,9 +90,18 @@ public:
     static constexpr TUint16 kHandlerCount = handler::Count;
     static_assert(kHandlerCount <= 256, "a handler number is one byte");
 
-    // Decodes and fuses every offset of `code`, charging the entries to the
-    // current memory budget first.
-    void build(const Vec<TUint8>& code);
+    // Fast code has the fused entries (and any cache added later, at virtual
+    // call sites, say); reference code is one plain entry per offset, exactly as
+    // plainAt() decodes it, nothing fused, nothing cached: a later cache is made
+    // only when mode() is Fast, never checked in the loop. DifferentialTest.cpp
+    // (tests/vm) runs random programs both ways and compares what they leave.
+    enum class Mode { Fast, Reference };
+    // Decodes (and in fast mode fuses) every offset of `code`, charging the
+    // entries to the current memory budget first.
+    void build(const Vec<TUint8>& code, Mode mode = Mode::Fast);
+    Mode mode() const { return mode_; }
+    // How many entries are not plain instructions (none in reference code).
+    TInt32 fusedCount() const;
     // One entry past the end is the end-of-code entry, so running off the code
     // needs no bounds check in the loop.
     const PreparedInstruction* data() const { return entries_.data(); }
@@ -109,4 +118,5 @@ private:
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;
+    Mode mode_ = Mode::Fast;
 };

@@ -73,6 +73,11 @@ public:
     const std::string& loadProblem() const { return loadProblem_; }
     // The text of the last runtime-error report (the halt it raised ends the run).
     const std::string& haltReport() const { return haltReport_; }
+    // Reference mode, set before a load: the code is prepared with no fused
+    // entries and no caches (PreparedCode::Mode::Reference), so that tests can
+    // compare the fast paths with one instruction at a time.
+    void setReferenceMode(bool on) { referenceMode_ = on; }
+    const PreparedCode& preparedCode() const { return prepared_; }
 
     // --- MVMCallbackInterface / InterfaceForCallingGc ---------------------
     TInt32 findMethod(const CAppsString& signature, TInt32 imageIndex) override;
@@ -113,6 +118,8 @@ public:
     // Limits the jumps, calls and returns that run() may still make; when they
     // are used up the entry call halts. Negative: no limit (the default).
     void setControlBudget(TInt64 transfers) { budget_ = transfers; }
+    // What is left of it: -1 once it ran out (or when none was set).
+    TInt64 controlBudget() const { return budget_; }
 
     // --- state that natives work on ------------------------------------------
     VMMemory& memory() { return memory_; }
@@ -220,6 +227,7 @@ private:
     TInt32 runningHandle_ = -1;
     Vec<StoredMethodCall*> queue_;
     TInt64 budget_ = -1;
+    bool referenceMode_ = false;
     // Per method descriptor, how far below the return slot its frame starts.
     std::vector<TInt64> frameOffsets_;
     std::string loadProblem_;

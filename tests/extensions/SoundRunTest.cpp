@@ -153,16 +153,10 @@ TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     Capture capture(server);
     ASSERT_TRUE(capture.recording());
     ChildProcess player({hosttest::playerBinary()}, soundEnvironment(dir.path("run"), server.address()), dir.root());
-    auto residentKiB = [&] {
-        std::ifstream status("/proc/" + std::to_string(player.pid()) + "/status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-        return -1L;
-    };
     ASSERT_TRUE(player.waitFor("LOG: 5\n", 30)) << player.err();
-    [[maybe_unused]] long early = residentKiB();
+    [[maybe_unused]] long early = hosttest::residentKiB(player.pid());
     ASSERT_TRUE(player.waitFor("LOG: 20\n", 30)) << player.err();
-    [[maybe_unused]] long late = residentKiB();
+    [[maybe_unused]] long late = hosttest::residentKiB(player.pid());
     EXPECT_EQ(player.finish(30), 0) << player.err();
     capture.waitForSamples(capture.samples().size() + AudioPlayer::kRate / 4);
 

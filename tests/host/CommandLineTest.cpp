@@ -86,13 +86,13 @@ TEST(CommandLine, TheBinaryExitsWithTwoTheLineAndTheUsage) {
         {{"--log", dir.path("none/x.log")}, "mcbplayer: --log: cannot write '" + dir.path("none/x.log") + "': No such file"},
     };
     for (const auto& [args, message] : cases) {
-        RunResult r = runWith(dir.root(), args);
+        RunResult r = runPlayer(dir.root(), args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err.rfind(message, 0), 0u) << r.err;
         EXPECT_NE(r.err.find("\nUsage: mcbplayer [OPTIONS] [APP]\n"), std::string::npos) << r.err;
     }
     writeImage(dir, kApp);
-    RunResult record = runWith(dir.root(), {"--headless", "--record", dir.path("none/x.rec")});
+    RunResult record = runPlayer(dir.root(), {"--headless", "--record", dir.path("none/x.rec")});
     EXPECT_EQ(record.status, 2);
     EXPECT_NE(record.err.find("mcbplayer: --record: cannot write '" + dir.path("none/x.rec") + "'"), std::string::npos);
 }
@@ -121,7 +121,7 @@ TEST(CommandLine, WithoutADisplayOneLineSaysWhatToDo) {
                                                  "or run without a window: mcbplayer --headless\n"},
     };
     for (const auto& [env, message] : cases) {
-        RunResult r = runWith(dir.root(), {}, env);
+        RunResult r = runPlayer(dir.root(), {}, env);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err.rfind(message, 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -153,7 +153,7 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenSaysWhy) {
     for (const auto& c : cases) {
         Lines args = c.args;
         args.insert(args.begin(), {"--headless", "--frames", "1"});
-        RunResult r = runWith(dir.root(), args);
+        RunResult r = runPlayer(dir.root(), args);
         EXPECT_EQ(r.status, c.status) << c.args[0] << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
@@ -165,7 +165,7 @@ TEST(CommandLine, ATooLargeImageIsRefusedUnread) {
     Scratch dir;
     std::filesystem::create_directories(dir.path("big"));
     std::filesystem::resize_file((std::ofstream(dir.path("big/index.mcb")), dir.path("big/index.mcb")), 2u << 20);
-    RunResult r = runWith(dir.root(), {"--headless", "--memory-limit", "1M", "big"});
+    RunResult r = runPlayer(dir.root(), {"--headless", "--memory-limit", "1M", "big"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Failed to open '" + dir.path("big/index.mcb") + "'\nmcbplayer: it is 2097152 bytes, more "
                          "than the 1048576 bytes the machine's memory may hold"), std::string::npos) << r.err;
@@ -199,7 +199,7 @@ TEST(Messages, AHaltedLoadSaysWhereAfterTheFatalLine) {
         Scratch dir;
         if (bytes.empty()) writeImage(dir, ".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1");
         else dir.write("index.mcb", bytes);
-        RunResult r = runWith(dir.root(), {"--headless"});
+        RunResult r = runPlayer(dir.root(), {"--headless"});
         EXPECT_EQ(r.status, 1);
         std::string fatal = "FATAL: UnknownException (CODE:11)\nmcbplayer: " + dir.path("index.mcb") + ": " + reason;
         EXPECT_NE(r.err.find(fatal), std::string::npos) << r.err;
@@ -214,7 +214,7 @@ TEST(Messages, QtSpeaksOnlyWhenAskedAndTheLogFileGetsEverything) {
     for (bool verbose : {false, true}) {
         Lines args = {"--headless", "--frames", "1", "--log", dir.path("run.log")};
         if (verbose) args.push_back("--verbose");
-        RunResult r = runWith(dir.root(), args, {{"XDG_RUNTIME_DIR", ""}});
+        RunResult r = runPlayer(dir.root(), args, {{"XDG_RUNTIME_DIR", ""}});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err.find("starting main\n") != std::string::npos, verbose) << r.err;
         EXPECT_EQ(r.err.find("XDG_RUNTIME_DIR"), std::string::npos) << r.err;

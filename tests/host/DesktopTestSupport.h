@@ -205,18 +205,6 @@ background:
 )";
 }
 
-// The player on `args` in `cwd` (offscreen, no system bus), to its end.
-inline RunResult runWith(const std::string& cwd, std::vector<std::string> args,
-                         const std::map<std::string, std::string>& env = {}, double seconds = 30) {
-    Scratch runtime;
-    args.insert(args.begin(), playerBinary());
-    std::map<std::string, std::string> all = {{"XDG_DATA_HOME", runtime.path("data")}};
-    for (auto& [k, v] : env) all[k] = v;
-    ChildProcess player(args, playerEnvironment(runtime.root(), all), cwd);
-    int status = player.finish(seconds);
-    return {status, player.err()};
-}
-
 // The lines of a recording that hold `kind` events, without their times.
 inline Lines eventsOf(const std::string& file, const std::string& kind) {
     Lines out;

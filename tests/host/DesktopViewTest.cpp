@@ -27,13 +27,6 @@ struct SaidLines {
         return out;
     }
 };
-
-bool processUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
 }  // namespace
 
 class DesktopView : public HostView {
@@ -123,10 +116,10 @@ TEST_F(DesktopView, AGamepadsStickTilts) {
     };
     send({{0, 0, JS_EVENT_AXIS | JS_EVENT_INIT, 0}, {0, -16384, JS_EVENT_AXIS, 1}, {0, 1, JS_EVENT_BUTTON, 0},
           {0, 32767, JS_EVENT_AXIS, 2}});
-    EXPECT_TRUE(processUntil([&] { return v.tiltSource()->read().y == -500; }));
+    EXPECT_TRUE(waitUntil([&] { return v.tiltSource()->read().y == -500; }));
     EXPECT_EQ(v.tiltSource()->read(), (Acceleration{0, -500, -866}));
     send({{0, 32767, JS_EVENT_AXIS, 0}});
-    EXPECT_TRUE(processUntil([&] { return v.tiltSource()->read().x == 1000; }));
+    EXPECT_TRUE(waitUntil([&] { return v.tiltSource()->read().x == 1000; }));
     close(fds[1]);
 }
 

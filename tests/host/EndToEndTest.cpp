@@ -12,14 +12,11 @@ std::string testData(const std::string& name) { return MCB_SOURCE_DIR "/tests/da
 
 // The player on the example, with no sound server, its saves in `dir`/data.
 int runPlayer(const Scratch& dir, std::vector<std::string> options, std::string& err) {
-    options.insert(options.begin(), hosttest::playerBinary());
     options.insert(options.end(), {"--data-dir", dir.path("data"), exampleFolder()});
-    ChildProcess player(options,
-                        hosttest::playerEnvironment(dir.path(""), {{"PULSE_SERVER", "unix:" + dir.path("no-server")}}),
-                        dir.root());
-    int status = player.finish(120);
-    err = player.err();
-    return status;
+    const hosttest::RunResult r =
+        hosttest::runPlayer(dir.root(), options, {{"PULSE_SERVER", "unix:" + dir.path("no-server")}}, 120);
+    err = r.err;
+    return r.status;
 }
 
 // The "frame N HASH" lines of a recording.

@@ -319,12 +319,26 @@ struct RunResult {
     std::string err;
 };
 
-inline RunResult runPlayer(const std::string& cwd, std::vector<std::string> args = {}, const std::string& argv0 = "") {
+// The player on `args` in `cwd` (offscreen, no system bus, its data in a scratch folder) to its
+// end; `argv0` (default: the binary) is the program name it sees.
+inline RunResult runPlayer(const std::string& cwd, std::vector<std::string> args = {},
+                           const std::map<std::string, std::string>& env = {}, double seconds = 30,
+                           const std::string& argv0 = "") {
     Scratch runtime;
     args.insert(args.begin(), argv0.empty() ? playerBinary() : argv0);
-    ChildProcess player(args, playerEnvironment(runtime.root()), cwd, playerBinary());
-    int status = player.finish();
+    std::map<std::string, std::string> all = {{"XDG_DATA_HOME", runtime.path("data")}};
+    for (auto& [k, v] : env) all[k] = v;
+    ChildProcess player(args, playerEnvironment(runtime.root(), all), cwd, playerBinary());
+    int status = player.finish(seconds);
     return {status, player.err()};
+}
+
+// Resident memory of a process in KiB; -1 when it cannot be read.
+inline long residentKiB(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1L;
 }
 
 inline bool haveProgram(const std::string& name) {

@@ -28,8 +28,8 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
         SCOPED_TRACE(c.frames);
         std::string shot = dir.path("shot" + std::to_string(c.frames) + ".png");
         // Without a display, and told to use one: --headless chooses for itself.
-        RunResult r = runWith(dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot", shot},
-                              {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}});
+        RunResult r = runPlayer(dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot", shot},
+                                {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(logLines(r.err).size(), 1u + 2u * (c.frames - 1)) << r.err;  // "ready", then two lines a tick
         QImage image = readPng(shot);
@@ -38,8 +38,8 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
         EXPECT_EQ(image.pixel(c.squareX + 25, 20), kBlack);
         EXPECT_EQ(image.pixel(4, 4), 0xFF00FF00);  // the pointer mark at (0, 0)
         // Again: the same frame, random colour and all.
-        RunResult again = runWith(dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot",
-                                               shot + ".again.png"});
+        RunResult again = runPlayer(
+            dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot", shot + ".again.png"});
         ASSERT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(readPng(shot + ".again.png"), image);
         EXPECT_EQ(logLines(again.err), logLines(r.err));
@@ -53,7 +53,7 @@ TEST(Replay, TwoReplaysPaintTheSameFramesOnTheRecordingsClock) {
     std::vector<Lines> frames, logs;
     for (int run = 0; run < 2; ++run) {
         std::string out = dir.path("again" + std::to_string(run) + ".rec");
-        RunResult r = runWith(dir.root(), {"--headless", "--replay", dir.path("session.rec"), "--record", out});
+        RunResult r = runPlayer(dir.root(), {"--headless", "--replay", dir.path("session.rec"), "--record", out});
         ASSERT_EQ(r.status, 0) << r.err;
         frames.push_back(eventsOf(out, "frame"));
         logs.push_back(logLines(r.err));
@@ -82,7 +82,7 @@ TEST(Replay, AFrameThatDiffersFromTheRecordingIsReportedOnce) {
     Scratch dir;
     writeImage(dir, sceneApp(20, 0));
     dir.write("session.rec", handRecording("200 frame 2 0000000000000000\n210 frame 3 0000000000000000\n"));
-    RunResult r = runWith(dir.root(), {"--headless", "--replay", dir.path("session.rec")});
+    RunResult r = runPlayer(dir.root(), {"--headless", "--replay", dir.path("session.rec")});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("mcbplayer: replay: frame 2 differs from the recording\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("frame 3 differs"), std::string::npos);
@@ -102,12 +102,12 @@ TEST(Replay, BadRecordingsAreRefusedWithTheirLine) {
     };
     for (const auto& [text, message] : cases) {
         dir.write("bad.rec", text);
-        RunResult r = runWith(dir.root(), {"--headless", "--replay", dir.path("bad.rec")});
+        RunResult r = runPlayer(dir.root(), {"--headless", "--replay", dir.path("bad.rec")});
         EXPECT_EQ(r.status, 2) << text;
         EXPECT_NE(r.err.find("mcbplayer: --replay: " + dir.path("bad.rec")), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
-    RunResult missing = runWith(dir.root(), {"--headless", "--replay", dir.path("none.rec")});
+    RunResult missing = runPlayer(dir.root(), {"--headless", "--replay", dir.path("none.rec")});
     EXPECT_EQ(missing.status, 2);
 }
 
@@ -174,7 +174,7 @@ TEST_F(HostView, ARecordingOfWindowEventsReplaysToItsOwnFrames) {
     EXPECT_EQ(eventsOf(live, "end").size(), 1u);
 
     std::string again = dir.path("again.rec");
-    RunResult r = runWith(dir.root(), {"--headless", "--replay", live, "--record", again});
+    RunResult r = runPlayer(dir.root(), {"--headless", "--replay", live, "--record", again});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("differs"), std::string::npos) << r.err;
     Lines recorded = eventsOf(live, "frame"), replayed = eventsOf(again, "frame");

@@ -187,19 +187,3 @@ TEST(LookalikePaths, NameThemselvesBelowTheRoot) {
         }
     }
 }
-
-// The root itself, however it is spelt, is never removed or renamed, and the refusal comes
-// before anything is touched.
-TEST(RootDirectory, IsNeverRemovedOrRenamed) {
-    for (const std::string spelling : {".", "./.", "./", "/", "//", "\\\\", ".\\\\.", "/./."}) {
-        for (const char* body : {"ldstr p\nnative FileSystem.remove_dir\n", "ldstr p\nldstr v\nnative FileSystem.rename_dir\n",
-                                 "ldstr p\nnative FileSystem.delete_file\n", "ldstr p\nldstr v\nnative FileSystem.rename_file\n"}) {
-            SCOPED_TRACE(spelling + ": " + body);
-            auto p = prepared(body, {{"p", spelling}, {"v", "moved"}});
-            p->files.put("index.mcb", "image");
-            const auto before = snapshot(p->files.base());
-            EXPECT_EQ(p->outcome(), "7: IOException");
-            EXPECT_EQ(snapshot(p->files.base()), before);
-        }
-    }
-}

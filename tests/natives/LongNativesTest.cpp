@@ -109,6 +109,4 @@ TEST(LongNatives, ConversionsAndWrongOperands) {
     EXPECT_EQ(NativeProgram("push 0\n" + pushLong(1) + "native Long.add\n").errorText(),
               "NullPointerException: NULL pointer");
     EXPECT_EQ(NativeProgram("push 0\nnative Long.inc\n").errorCode(), 1);
-    EXPECT_EQ(NativeProgram("native Long, 4\n").errorText(), "VMException: Long:11");
-    EXPECT_EQ(NativeProgram("native Long, 39\n").errorText(), "VMException: Long:11");
 }

@@ -155,13 +155,3 @@ TEST(FileStreamErrors, OperandsThatCannotHoldAHolder) {
         }
     }
 }
-
-TEST(FileStreamErrors, UnknownFunctionsNameTheirGroup) {
-    const std::pair<int, const char*> cases[] = {{21, "OutputStream:"}, {22, "FileWriter:"}, {23, "InputStream:"},
-                                                 {24, "FileReader:"}, {25, "FileSystem:"}};
-    for (auto [group, prefix] : cases)
-        for (int function : {0, 11, 255}) {  // 255 is function -1
-            const std::string result = run("native " + std::to_string(group) + ", " + std::to_string(function) + "\n");
-            EXPECT_EQ(result.rfind(std::string("10: VMException: ") + prefix, 0), 0u) << result;
-        }
-}

@@ -1,4 +1,5 @@
-// System natives: exits end the run, host values, the application root, now, images.
+// System natives: exits end the run, host values, the application root, now, images; and the
+// function numbers every group lacks.
 #include "../support/NativeProgram.h"
 
 #include "natives/DateTime.h"
@@ -60,7 +61,6 @@ TEST(System, NowInTimezoneMakesACellWithANewDateTime) {
     NativeProgram bad(storeTo(2, "push 2\nnative System.now"));
     EXPECT_EQ(bad.errorCode(), 6);
     EXPECT_EQ(bad.errorText(), "InvalidArgumentException");
-    EXPECT_EQ(NativeProgram("native System, 16\n").errorText(), "VMException: System:11");
 }
 
 TEST(System, ImagesWithoutAGraphicsHookFail) {
@@ -83,4 +83,27 @@ TEST(System, ImageFromBytesGoesThroughTheHook) {
     if (good.errorText().find("Vector:") != std::string::npos) GTEST_SKIP() << "vector natives not built";
     EXPECT_EQ(good.errorCode(), 0);
     EXPECT_NE(good.word(2), 0u);
+}
+
+// A function number a group lacks raises the group's prefix and the program counter (Float: the
+// number itself), at the first such number and at 255; group 2 halts as an invalid group.
+TEST(NativeDispatch, FunctionsAGroupLacksNameTheGroup) {
+    VirtualMachine vm;  // registers the groups
+    for (int g = natives::kFirstGroup; g <= natives::kLastGroup; ++g) {
+        const natives::Group* group = natives::findGroup(g);
+        if (!group) continue;
+        std::string prefix = std::string(group->name) + ":";
+        if (g == 1 || (g >= 3 && g <= 7)) prefix = "Vector:";
+        if (g == 35) prefix = "KeyEvent: invalid opcode ";
+        if (g == 36) prefix = "Float: invalid opcode: ";
+        int missing = 0;
+        while (natives::findFunction(g, missing)) ++missing;
+        for (int n : {missing, 255}) {
+            if (natives::findFunction(g, n)) continue;
+            // try is 9 bytes; the native's last operand byte is at 11.
+            NativeProgram p("native " + std::to_string(g) + ", " + std::to_string(n) + "\n");
+            const std::string expected = "10: VMException: " + prefix + std::to_string(g == 36 ? n : 11);
+            EXPECT_EQ(errorOf(p), g == 2 ? "halted" : expected) << group->name << " " << n;  // group 2: no group
+        }
+    }
 }

@@ -172,12 +172,3 @@ TEST(ValueNatives, TargetsAreCheckedWholeBeforeAnyWordIsWritten) {
     EXPECT_EQ(p.vm.memory().readWord(at), 0x11111111u);
     EXPECT_EQ(p.vm.memory().readWord(at + 4), 0x22222222u);
 }
-
-TEST(ValueNatives, UnknownFunctionsNameTheirGroup) {
-    // try is 9 bytes; the native's last operand byte is at 11.
-    const std::pair<const char*, const char*> cases[] = {
-        {"native Color, 25\n", "VMException: Color:11"}, {"native Size, 10\n", "VMException: Size:11"},
-        {"native Position, 0\n", "VMException: Position:11"}, {"native Rectangle, 22\n", "VMException: Rectangle:11"},
-    };
-    for (auto [code, text] : cases) EXPECT_EQ(NativeProgram(code).errorText(), text) << code;
-}

@@ -1,5 +1,5 @@
-// The assembly corpus covers the whole language, and assembling, disassembling and assembling
-// again gives the same bytes, through the library and through the command-line tools.
+// The assembly corpus covers the whole language, every native function round-trips by name, and
+// the tools answer --help (each corpus file's round trip: NativeTablesTest.cpp).
 #include "ToolTestSupport.h"
 
 #include "common/CodeWalk.h"
@@ -13,18 +13,6 @@
 #include <set>
 
 using namespace tooltest;
-
-TEST(RoundTrip, EveryCorpusImageReassemblesToTheSameBytesAndText) {
-    ASSERT_GE(corpusFiles().size(), 7u);
-    for (const auto& file : corpusFiles()) {
-        SCOPED_TRACE(file.filename().string());
-        const std::vector<uint8_t> image = assembleFile(file);
-        const std::string text = mcbdis::disassembleBytes(image);
-        const std::vector<uint8_t> copy = mcbasm::assemble(text);
-        EXPECT_EQ(copy, image);
-        EXPECT_EQ(mcbdis::disassembleBytes(copy), text);
-    }
-}
 
 TEST(RoundTrip, EveryNativeFunctionByName) {
     std::string source;
@@ -42,19 +30,6 @@ TEST(RoundTrip, EveryNativeFunctionByName) {
     const std::string text = mcbdis::disassembleBytes(image);
     EXPECT_NE(text.find(source), std::string::npos);
     EXPECT_EQ(mcbasm::assemble(text), image);
-}
-
-TEST(RoundTrip, ThroughTheCommandLineTools) {
-    for (const auto& file : corpusFiles()) {
-        SCOPED_TRACE(file.filename().string());
-        const auto image = scratchDir() / (file.stem().string() + ".mcb");
-        const auto copy = scratchDir() / (file.stem().string() + ".copy.mcb");
-        ASSERT_EQ(run(tool("mcbasm") + " " + file.string() + " -o " + image.string()).status, 0);
-        const CommandResult r =
-            run(tool("mcbdis") + " " + image.string() + " | " + tool("mcbasm") + " - -o " + copy.string());
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(readText(copy), readText(image));
-    }
 }
 
 TEST(RoundTrip, HelpSucceedsAndMissingArgumentsFail) {

@@ -148,7 +148,7 @@ TEST(MemoryBudget, HostOutOfMemoryUnderAnAddressSpaceLimit) {
 }
 
 // The player itself: a limit too small for the machine ends with the error's
-// fatal line, and a malformed one with the usage.
+// fatal line (a malformed limit: CommandLineTest.cpp).
 TEST(MemoryBudget, ThePlayerReportsItsLimit) {
     const std::string player = std::string(MCB_BINARY_DIR) + "/bin/mcbplayer";
     auto run = [&](const std::string& size) {
@@ -165,7 +165,4 @@ TEST(MemoryBudget, ThePlayerReportsItsLimit) {
     const std::string tiny = run("64K");
     EXPECT_NE(tiny.find("FATAL: InvalidArgumentException: Out of memory"), std::string::npos) << tiny;
     EXPECT_EQ(tiny.substr(0, 2), "1 ");
-    const std::string bad = run("lots");
-    EXPECT_NE(bad.find("--memory-limit: 'lots' is not a size of at least 64K"), std::string::npos) << bad;
-    EXPECT_EQ(bad.substr(0, 2), "2 ");
 }

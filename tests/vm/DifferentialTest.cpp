@@ -1,0 +1,380 @@
+// Every fast path of the interpreter against one instruction at a time: seeded
+// random programs, rich in the sequences that the prepared code fuses, run on a
+// machine in reference mode and on normal machines, entry call for entry call.
+// After each call they must agree on how the call ended, the live stack words,
+// the globals, the heap report, what the host was asked to do and every byte of
+// VM memory. The fused loops take their fast paths only without a control
+// budget, so a third machine runs without one for as long as the reference
+// stays within its budget (and so would have ended without one).
+#include "../support/TestHost.h"
+#include "LimitsSupport.h"
+#include "RandomPrograms.h"
+
+#include "foundation/VMError.h"
+#include "io/MemoryInputStream.h"
+#include "vm/VirtualMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace {
+
+using namespace randomprog;
+
+constexpr TInt64 kBudget = 250;  // transfers of control per entry call
+constexpr int kPrograms = limits::kSanitized ? 2500 : 10000;
+
+// --- programs ---------------------------------------------------------------
+
+// Random code interleaved with the fused sequences of docs/interpreter.md:
+// tests, increments, sums and copies of locals, constants added to locals and
+// counting loops. Their locals lie mostly just below the stack top, now and then
+// outside the stack, and some run with the stack nearly full; random jumps often
+// land inside them.
+class FusedProgram {
+public:
+    explicit FusedProgram(Random& rng) : rng_(rng) {}
+
+    Bytes make(std::vector<TInt32>& starts) {
+        addPrologue(rng_, p_);
+        for (TInt32 pieces = uniform(rng_, 2, 14); pieces > 0; --pieces) {
+            switch (uniform(rng_, 0, 9)) {
+                case 0:
+                case 1: loop(); break;
+                case 2:  // the stack nearly full (or overflowing)
+                    add(p_, Op::AdjustStackW, uniform(rng_, kStackWords - 24, kStackWords - 4));
+                    sequence();
+                    break;
+                case 3:
+                case 4:
+                case 5: sequence(); break;
+                default:
+                    for (TInt32 n = uniform(rng_, 1, 4); n > 0; --n) randomCode();
+            }
+        }
+        // Random jumps land anywhere, often inside a fused sequence.
+        for (auto [at, i] : loose_) {
+            const bool inside = !inner_.empty() && chance(rng_, 35);
+            p_[at].target[i] = inside ? inner_[size_t(uniform(rng_, 0, TInt32(inner_.size()) - 1))]
+                                      : uniform(rng_, 0, TInt32(p_.size()));
+        }
+        return encode(p_, starts);
+    }
+
+private:
+    static constexpr Op kCompares[] = {Op::Lt, Op::Le, Op::Gt, Op::Ge, Op::Eq, Op::Ne};
+
+    TInt32 local() { return chance(rng_, 90) ? uniform(rng_, -5, 2) : pick(rng_, {-128, -90, 40, 127}); }
+    TInt32 constant() { return chance(rng_, 85) ? uniform(rng_, -3, 30) : pick(rng_, {-1, 0x7FFFFFFF, INT32_MIN}); }
+    Op compare() { return kCompares[size_t(uniform(rng_, 0, 5))]; }
+
+    // Emits the instructions; all but the first are places to jump into.
+    void emit(std::initializer_list<std::pair<Op, TInt32>> ops) {
+        bool first = true;
+        for (auto [op, a] : ops) {
+            if (!std::exchange(first, false)) inner_.push_back(TInt32(p_.size()));
+            add(p_, op, a);
+        }
+    }
+    size_t test(TInt32 k, TInt32 c, Op op) {
+        emit({{Op::LoadLocal, k}, {Op::Push, c}, {op, 0}, {Op::JumpIfZero, 0}});
+        return p_.size() - 1;
+    }
+    void randomCode() {
+        p_.push_back(randomInstruction(rng_, 1));
+        for (size_t i = 0; i < 3; ++i)
+            if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
+    }
+    void sequence() {
+        switch (uniform(rng_, 0, 5)) {
+            case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
+            case 1: emit({{Op::LocalAddr, local()}, {Op::IncMem, 0}}); break;
+            case 2: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::AddMem, 0}}); break;
+            case 3:
+                emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {chance(rng_, 50) ? Op::Add : Op::Sub, 0}});
+                break;
+            case 4: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::Store, 0}}); break;
+            default: loop();
+        }
+    }
+    // A few pushed words, then: T: ldloc k; push c; <compare>; jz out; body;
+    // ldloca k; incm; jmp T; out: (the body is empty, a sum of locals right
+    // after the test, or random code).
+    void loop() {
+        for (TInt32 n = uniform(rng_, 0, 3); n > 0; --n) add(p_, Op::Push, uniform(rng_, -3, 5));
+        const TInt32 k = chance(rng_, 85) ? uniform(rng_, -4, -1) : local();
+        const TInt32 top = TInt32(p_.size());
+        const size_t exit =
+            test(k, chance(rng_, 85) ? uniform(rng_, 0, 40) : constant(), chance(rng_, 70) ? Op::Lt : compare());
+        switch (uniform(rng_, 0, 3)) {
+            case 0: break;
+            case 1:
+            case 2:
+                emit({{Op::LocalAddr, chance(rng_, 85) ? uniform(rng_, -4, -1) : local()},
+                      {Op::LoadLocal, chance(rng_, 85) ? uniform(rng_, -4, -2) : local()},
+                      {Op::AddMem, 0}});
+                break;
+            default: chance(rng_, 50) ? randomCode() : sequence();
+        }
+        inner_.push_back(TInt32(p_.size()));
+        emit({{Op::LocalAddr, k}, {Op::IncMem, 0}, {chance(rng_, 80) ? Op::Jump : Op::JumpW, 0}});
+        p_.back().target[0] = top;
+        p_[exit].target[0] = TInt32(p_.size());
+    }
+
+    Random& rng_;
+    Program p_;
+    std::vector<TInt32> inner_;                     // instructions inside fused sequences
+    std::vector<std::pair<size_t, size_t>> loose_;  // (instruction, operand) of random jumps
+};
+
+// --- machines -----------------------------------------------------------------
+
+// The test host, keeping in order everything the machine asks it to do.
+class RecordingHost : public TestHost {
+public:
+    std::vector<std::string> said;
+
+    void log(const OString& m) override { said.push_back("log " + utf8(m)); }
+    bool openLog(const OString& path) override { return said.push_back("open log " + utf8(path)), true; }
+    TInt32 exitMessage(const OString& m) override { return said.push_back("exit message " + utf8(m)), 0; }
+    void exit() override { said.push_back("exit"); }
+    void repaintRect(TInt32 x, TInt32 y, TInt32 w, TInt32 h) override {
+        said.push_back("repaint " + join(std::vector<TInt32>{x, y, w, h}, " "));
+    }
+    void screenFlag(bool flag) override { said.push_back("screen flag " + std::to_string(flag)); }
+    void setOrientation(TInt32 value) override {
+        said.push_back("orientation " + std::to_string(value));
+        TestHost::setOrientation(value);
+    }
+    void busyNotice(bool busy) override { said.push_back("busy " + std::to_string(busy)); }
+    void addOrientationListener(TInt32 o) override { said.push_back("listener + " + std::to_string(o)); }
+    void removeOrientationListener(TInt32 o) override { said.push_back("listener - " + std::to_string(o)); }
+    TInt32 addTimer(TInt32 listener, TInt32 delay) override {
+        said.push_back("timer " + std::to_string(listener) + " " + std::to_string(delay));
+        return TInt32(said.size());
+    }
+    TInt32 removeTimer(TInt32 id) override { return said.push_back("timer - " + std::to_string(id)), 0; }
+    TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
+        said.push_back("extension " + std::to_string(extension) + "." + std::to_string(function));
+        return TestHost::callDllNative(extension, function, sp, stack);
+    }
+};
+
+struct Machine {
+    explicit Machine(bool reference) {
+        vm.setReferenceMode(reference);
+        host.vm = &vm;
+        host.extensions[1] = [this](TInt32 f, TInt32 sp, TInt32* stack) {
+            if (f != 1) return host.unknown(1, f, sp, stack);
+            vm.gc();
+            return sp;
+        };
+    }
+    ReportingMachine vm;
+    RecordingHost host;
+};
+
+using EntryCall = std::function<void(Machine&)>;
+
+// How the call ended, run with that budget (-1: none).
+std::string run(Machine& m, const EntryCall& call, TInt64 budget) {
+    m.vm.setControlBudget(budget);
+    std::string ending = "return";
+    try {
+        call(m);
+    } catch (const ExitRequest&) {
+        ending = "exit";
+    } catch (const HaltRequest&) {
+        ending = "halt";
+    } catch (const ErrorHandlingException&) {
+        ending = "VM error " + std::to_string(vmerr::pendingErrorCode()) + " " + vmerr::pendingErrorTextUtf8();
+    } catch (const std::exception& e) {
+        ending = std::string("exception ") + e.what();  // none should leave a call; still compared
+    }
+    vmerr::clearPendingError();
+    if (!m.vm.reports.empty()) ending += ", last report: " + m.vm.reports.back();
+    return ending;
+}
+
+std::string heapReport(Machine& m) {
+    VMHeap& heap = m.vm.heap();
+    std::string s = "entries " + std::to_string(heap.numberOfEntries()) + ", native objects " +
+                    std::to_string(heap.liveObjectCount()) + ", pools " + std::to_string(heap.numberOfPools()) +
+                    ", free lists";
+    for (TInt32 k = 0; k < kFreeListCount; ++k) s += " " + std::to_string(heap.freeListCount(k));
+    try {
+        CAppsString text;
+        heap.getMemUsage(&text);
+        s += text.toUtf8();
+    } catch (const ErrorHandlingException&) {
+        s += "; no usage: " + vmerr::pendingErrorTextUtf8();
+        vmerr::clearPendingError();
+    }
+    return s;
+}
+
+std::vector<TInt32> globalWords(Machine& m, TInt32 count) {
+    std::vector<TInt32> words;
+    const VMAddr at = m.vm.globals();
+    for (TInt32 i = 0; at != 0 && i < count && m.vm.memory().contains(at + 4 * i, 4); ++i)
+        words.push_back(TInt32(*m.vm.memory().uncheckedWord(at + 4 * TUint32(i))));
+    return words;
+}
+
+template <typename T>
+std::string firstDifference(const char* what, const std::vector<T>& a, const std::vector<T>& b) {
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        auto show = [i](const std::vector<T>& v) {
+            if (i >= v.size()) return std::string("(none)");
+            if constexpr (std::is_same_v<T, std::string>)
+                return v[i];
+            else
+                return std::to_string(v[i]);
+        };
+        if (i >= a.size() || i >= b.size() || a[i] != b[i])
+            return std::string(what) + " " + std::to_string(i) + ": " + show(a) + " / " + show(b);
+    }
+    return {};
+}
+
+// The first way in which the machine differs from the reference, or nothing;
+// values are shown as "this machine's / the reference's".
+std::string difference(Machine& m, const std::string& ending, Machine& r, const std::string& rEnding,
+                       TInt32 globalCount) {
+    if (ending != rEnding) return "the call ended: " + ending + " / " + rEnding;
+    ReportingMachine &a = m.vm, &b = r.vm;
+    if (a.sp() != b.sp() || a.pc() != b.pc())
+        return "sp, pc: " + std::to_string(a.sp()) + ", " + std::to_string(a.pc()) + " / " + std::to_string(b.sp()) +
+               ", " + std::to_string(b.pc());
+    const TInt32 live = std::min(a.sp(), kStackWords - 1) + 1;
+    if (std::string d = firstDifference("stack word", std::vector<TInt32>(a.stack(), a.stack() + live),
+                                        std::vector<TInt32>(b.stack(), b.stack() + live));
+        !d.empty())
+        return d;
+    if (std::string d = firstDifference("global", globalWords(m, globalCount), globalWords(r, globalCount)); !d.empty())
+        return d;
+    if (std::string h = heapReport(m), rh = heapReport(r); h != rh) return "heap report:\n" + h + "\n/\n" + rh;
+    if (std::string d = firstDifference("host request", m.host.said, r.host.said); !d.empty()) return d;
+    if (std::string d = firstDifference("report", a.reports, b.reports); !d.empty()) return d;
+    if (a.queuedCalls() != b.queuedCalls()) return "queued calls differ";
+    // Everything else bytecode can see: the words above the stack top, the heap's
+    // headers and contents.
+    VMMemory &ma = a.memory(), &mb = b.memory();
+    if (ma.top() != mb.top()) return "VM memory top: " + std::to_string(ma.top()) + " / " + std::to_string(mb.top());
+    const VMAddr low = VMMemory::kGuardBytes;
+    if (std::memcmp(ma.unchecked(low), mb.unchecked(low), ma.top() - low) == 0) return {};
+    for (VMAddr at = low; at < ma.top(); at += 4) {
+        const TUint32 x = *ma.uncheckedWord(at), y = *mb.uncheckedWord(at);
+        if (x == y) continue;
+        const TUint32 fromStack = at - a.stackAddress();
+        const std::string where = fromStack < TUint32(kStackWords) * 4 ? "stack word " + std::to_string(fromStack / 4)
+                                                                       : "VM address " + std::to_string(at);
+        return where + ": " + std::to_string(x) + " / " + std::to_string(y);
+    }
+    return {};
+}
+
+// --- the test -------------------------------------------------------------------
+
+struct Tally {
+    int programs = 0, fused = 0, calls = 0, unbudgeted = 0;  // calls the fast machine ran without a budget
+    std::map<TInt32, int> byHandler;                         // programs holding each fused entry
+    std::map<std::string, int> endings;
+};
+
+// The extra handlers' names, for the tally's messages.
+const char* const kExtraNames[] = {
+#define MCB_NAME(name) #name,
+    MCB_EXTRA_HANDLERS(MCB_NAME)
+#undef MCB_NAME
+};
+
+void runProgram(TUint32 seed, Tally& tally) {
+    Random rng(seed);
+    std::vector<TInt32> starts;
+    Bytes code = FusedProgram(rng).make(starts);
+    tameAllocations(code);
+    ImageFile file = randomImageFile(rng, std::move(code), starts);
+    // The initialiser would run inside the load: renamed, it is an entry call of its own.
+    auto& methods = file.globalMethods;
+    auto init = std::find_if(methods.begin(), methods.end(), [](auto& m) { return m.name == "::global::init"; });
+    if (init != methods.end())
+        init->name = "again";
+    else
+        methods.push_back({"again", anyStart(rng, starts), uniform(rng, 0, kDescriptors - 1)});
+    const Bytes image = testimg::encode(file);
+
+    Vec<int> arguments, levels;
+    for (TInt32 n = uniform(rng, 0, 2); n > 0; --n) arguments.append(uniform(rng, -2, 40)), levels.append(0);
+    Vec<int> receiver, zero;
+    receiver.append(uniform(rng, 0, kClasses)), zero.append(0);
+    auto byName = [](Machine& m, const char* name, const Vec<int>& words, const Vec<int>& wordLevels) {
+        m.vm.runEntryCall(m.vm.findMethod(CAppsString(name), 0), words, wordLevels, -1);
+    };
+    const std::pair<const char*, EntryCall> calls[] = {
+        {"main",
+         [&](Machine& m) {
+             VELMAR::MemoryInputStream in(image);
+             m.vm.load(CAppsString("index.mcb"), in, &m.host);
+         }},
+        {"again", [&](Machine& m) { byName(m, "again", arguments, levels); }},
+        {"the exit event", [](Machine& m) { m.vm.exitEvent(); }},
+        {"poke", [&](Machine& m) { byName(m, "<thing>.poke", receiver, zero); }},
+        {"main again", [](Machine& m) { m.vm.runEntryCall(m.vm.entryPoint(EntryMain), Vec<int>(), Vec<int>(), -1); }},
+    };
+
+    Machine reference(true), fast(false);
+    for (const auto& [name, call] : calls) {
+        const std::string ending = run(reference, call, kBudget);
+        ++tally.endings[ending.substr(0, ending.find_first_of(" ,"))];
+        // A call that ended within the budget would have ended the same without
+        // one: the fast machine then runs without, so that its loops take their
+        // fast paths. One that ran out must run out at the same place.
+        const bool bounded = reference.vm.controlBudget() >= 0;
+        tally.unbudgeted += bounded ? 1 : 0;
+        ++tally.calls;
+        const std::string d =
+            difference(fast, run(fast, call, bounded ? -1 : kBudget), reference, ending, file.globalCount);
+        if (!d.empty()) {
+            ADD_FAILURE() << "seed " << seed << ", entry call " << name << " (" << (bounded ? "without" : "with")
+                          << " a budget), first difference: " << d;
+            return;
+        }
+    }
+
+    ++tally.programs;
+    EXPECT_EQ(reference.vm.preparedCode().fusedCount(), 0) << "seed " << seed;
+    const PreparedCode& prepared = fast.vm.preparedCode();
+    tally.fused += prepared.fusedCount() > 0 ? 1 : 0;
+    std::map<TInt32, bool> held;
+    for (TInt32 at = 0; at < prepared.size(); ++at)
+        if (prepared.data()[at].handler > PreparedCode::kEndOfCode) held[prepared.data()[at].handler] = true;
+    for (auto [handler, yes] : held) tally.byHandler[handler] += yes ? 1 : 0;
+}
+
+TEST(Differential, FusedCodeRunsAsOneInstructionAtATime) {
+    Tally tally;
+    for (TUint32 seed = 1; seed <= TUint32(kPrograms) && !testing::Test::HasFailure(); ++seed) runProgram(seed, tally);
+    if (HasFailure()) return;
+    // The fast paths had something to do.
+    EXPECT_GT(tally.fused, kPrograms * 9 / 10);
+    EXPECT_GT(tally.unbudgeted, tally.calls / 2);
+    for (TInt32 h = PreparedCode::kEndOfCode + 1; h < PreparedCode::kHandlerCount; ++h)
+        EXPECT_GT(tally.byHandler[h], kPrograms / 200)
+            << kExtraNames[h - PreparedCode::kInvalidOpcode] << " held by " << tally.byHandler[h] << " programs";
+    std::string endings;
+    for (auto& [ending, count] : tally.endings) endings += "\n  " + ending + ": " + std::to_string(count);
+    std::cout << tally.programs << " programs, " << tally.fused << " with fused entries; " << tally.unbudgeted << " of "
+              << tally.calls << " entry calls ran without a budget on the fast machine; they ended:" << endings << "\n";
+}
+
+}  // namespace
