@@ -133,7 +133,6 @@ void VirtualMachine::run() {
         return TInt32(i);
     };
     auto inStack = [](TInt64 i) { return TUint64(i) < TUint64(kStackWords); };
-    auto belowTop = [&sp](TInt64 i) { return TUint64(i) < TUint64(TInt64(sp) + 1); };
     auto needPush = [&sp](TInt64 n) {
         if (TInt64(sp) + n >= kStackWords) vmerr::raise(vmerr::msg::StackOverflow);
     };
@@ -835,44 +834,90 @@ void VirtualMachine::run() {
         STEP_TO_COMPARE(==);
     L_StepToNe:
         STEP_TO_COMPARE(!=);
-// ldloca i; ldloc j; addm; then a loop step as above: x = the incremented
-// local, a = T, i and j in the code bytes. With every local below the two words the
-// sequence writes above the stack, only their last values can be seen, and a
-// loop whose test leads straight back here turns without a dispatch.
-#define ADD_STEP_TO_COMPARE(op)                                                        \
-    do {                                                                              \
-        const PreparedInstruction& test_ = code[ip->a];                               \
-        const TInt64 i_ = TInt64(sp) + 1 + TInt8(bytes[pc + 1]), j_ = TInt64(sp) + 2 + TInt8(bytes[pc + 3]); \
-        const TInt64 k_ = TInt64(sp) + 1 + ip->x, t_ = TInt64(sp) + 1 + test_.x;      \
-        const TInt32 limit_ = codeWord(ip->a + 3);                                    \
-        if (sp + 2 >= kStackWords || !belowTop(i_) || !belowTop(j_) || !belowTop(k_) || \
-            !belowTop(t_) || budget_ >= 0)                                            \
-            goto L_Unfused;                                                           \
-        const bool again_ = ip->a + 11 == pc;                                         \
-        TInt32 r_;                                                                    \
-        do {                                                                          \
-            s[i_] = TInt32(TUint32(s[i_]) + TUint32(s[j_]));                          \
-            s[k_] = TInt32(TUint32(s[k_]) + 1u);                                      \
-            r_ = bool32(s[t_] op limit_);                                             \
-        } while (r_ != 0 && again_);                                                  \
-        s[sp + 1] = r_;                                                               \
-        s[sp + 2] = limit_;                                                           \
-        pc = ip->a;                                                                   \
-        if (r_ == 0) JUMP(test_.a);                                                   \
-        NEXT_BY(11);                                                                  \
+// push c; <op>: the plain pair leaves c in the word above the result.
+#define CONSTANT_OPERATION(expr)                                                     \
+    do {                                                                            \
+        if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused;                        \
+        const TInt32 a = s[sp], b = ip->a;                                          \
+        s[sp + 1] = b;                                                              \
+        s[sp] = (expr);                                                             \
+        NEXT_BY(6);                                                                 \
     } while (0)
-    L_AddStepToLt:
-        ADD_STEP_TO_COMPARE(<);
-    L_AddStepToLe:
-        ADD_STEP_TO_COMPARE(<=);
-    L_AddStepToGt:
-        ADD_STEP_TO_COMPARE(>);
-    L_AddStepToGe:
-        ADD_STEP_TO_COMPARE(>=);
-    L_AddStepToEq:
-        ADD_STEP_TO_COMPARE(==);
-    L_AddStepToNe:
-        ADD_STEP_TO_COMPARE(!=);
+    L_AddConst:
+        CONSTANT_OPERATION(TInt32(TUint32(a) + TUint32(b)));
+    L_SubConst:
+        CONSTANT_OPERATION(TInt32(TUint32(a) - TUint32(b)));
+    L_MulConst:
+        CONSTANT_OPERATION(TInt32(TUint32(a) * TUint32(b)));
+    L_DivConst:
+        CONSTANT_OPERATION(divide(a, b));
+    L_RemConst:
+        CONSTANT_OPERATION(remainder(a, b));
+    L_AndConst:
+        CONSTANT_OPERATION(a & b);
+    L_OrConst:
+        CONSTANT_OPERATION(a | b);
+    L_XorConst:
+        CONSTANT_OPERATION(a ^ b);
+    L_ShlConst:
+        CONSTANT_OPERATION(shiftLeft(a, b));
+    L_ShrConst:
+        CONSTANT_OPERATION(shiftRight(a, b));
+    L_EqConst:
+        CONSTANT_OPERATION(bool32(a == b));
+    L_LtConst:
+        CONSTANT_OPERATION(bool32(a < b));
+    L_LeConst:
+        CONSTANT_OPERATION(bool32(a <= b));
+    L_NeConst:
+        CONSTANT_OPERATION(bool32(a != b));
+    L_GtConst:
+        CONSTANT_OPERATION(bool32(a > b));
+    L_GeConst:
+        CONSTANT_OPERATION(bool32(a >= b));
+// ldloc k; <op>: the plain pair leaves the local's value in the word above the result.
+#define LOCAL_OPERATION(expr, failsOnZero)                                           \
+    do {                                                                            \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                                   \
+        if (sp < 0 || sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;       \
+        const TInt32 a = s[sp], b = s[i_];                                          \
+        if (failsOnZero && b == 0) goto L_Unfused;                                  \
+        s[sp + 1] = b;                                                              \
+        s[sp] = (expr);                                                             \
+        NEXT_BY(3);                                                                 \
+    } while (0)
+    L_AddLocal:
+        LOCAL_OPERATION(TInt32(TUint32(a) + TUint32(b)), false);
+    L_SubLocal:
+        LOCAL_OPERATION(TInt32(TUint32(a) - TUint32(b)), false);
+    L_MulLocal:
+        LOCAL_OPERATION(TInt32(TUint32(a) * TUint32(b)), false);
+    L_DivLocal:
+        LOCAL_OPERATION(divide(a, b), true);
+    L_RemLocal:
+        LOCAL_OPERATION(remainder(a, b), true);
+    L_AndLocal:
+        LOCAL_OPERATION(a & b, false);
+    L_OrLocal:
+        LOCAL_OPERATION(a | b, false);
+    L_XorLocal:
+        LOCAL_OPERATION(a ^ b, false);
+    L_ShlLocal:
+        LOCAL_OPERATION(shiftLeft(a, b), false);
+    L_ShrLocal:
+        LOCAL_OPERATION(shiftRight(a, b), false);
+    L_EqLocal:
+        LOCAL_OPERATION(bool32(a == b), false);
+    L_LtLocal:
+        LOCAL_OPERATION(bool32(a < b), false);
+    L_LeLocal:
+        LOCAL_OPERATION(bool32(a <= b), false);
+    L_NeLocal:
+        LOCAL_OPERATION(bool32(a != b), false);
+    L_GtLocal:
+        LOCAL_OPERATION(bool32(a > b), false);
+    L_GeLocal:
+        LOCAL_OPERATION(bool32(a >= b), false);
     L_Unfused:
         unfused = PreparedCode::plainAt(bytes, codeSize, pc);
         ip = &unfused;
@@ -921,7 +966,8 @@ void VirtualMachine::run() {
 #undef LOAD_PUSH_COMPARE_JUMP
 #undef JUMP_TO_COMPARE
 #undef STEP_TO_COMPARE
-#undef ADD_STEP_TO_COMPARE
+#undef CONSTANT_OPERATION
+#undef LOCAL_OPERATION
 #undef LOAD_ADD_CONSTANT
 #undef JUMP
 #undef BINARY

@@ -43,6 +43,13 @@ TInt32 PreparedCode::fusedCount() const {
 namespace {
 TUint8 rowOf(Op op) { return TUint8(findInstruction(op) - kInstructions); }
 
+// The operations that take a constant, in the order of their fused handlers.
+constexpr mcb::Op kConstantOperations[] = {
+    mcb::Op::Add, mcb::Op::Sub, mcb::Op::Mul, mcb::Op::Div, mcb::Op::Rem, mcb::Op::And,
+    mcb::Op::Or,  mcb::Op::Xor, mcb::Op::Shl, mcb::Op::Shr, mcb::Op::Eq,  mcb::Op::Lt,
+    mcb::Op::Le,  mcb::Op::Ne,  mcb::Op::Gt,  mcb::Op::Ge,
+};
+
 // The compares in the order of the fused handlers.
 constexpr Op kCompares[] = {
 #define MCB_COMPARE_OP(name) Op::name,
@@ -59,6 +66,8 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 // ldloca k; incm                    ->  one increment of a local
 // ldloc k; push c; add|sub           ->  a local plus a constant
 // ldloca k; ldloc m; addm|store      ->  local += local, local = local
+// push c; <op>                       ->  the operation with a constant
+// ldloc k; <op>                      ->  the operation with a local
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
 void PreparedCode::fuse() {
@@ -83,6 +92,10 @@ void PreparedCode::fuse() {
             e[size_t(at)] = {TUint8(kIncrementLocal), 3, 0, first.a};
         } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::AddMem)) {
             e[size_t(at)] = {TUint8(kAddLocalToLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
+        } else if (is(at, mcb::Op::Push)) {
+            fuseConstantOperation(at);
+        } else if (is(at, mcb::Op::LoadLocal)) {
+            fuseLocalOperation(at);
         }
     }
     // A jump onto a fused test runs it (only plain jumps are rewritten, and a
@@ -101,10 +114,31 @@ void PreparedCode::fuse() {
         e[size_t(at)] = {TUint8(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
                          TInt16(e[size_t(at)].a), jump.a};
     }
-    for (TInt32 at = 0; at + 5 < n; ++at) {
-        const PreparedInstruction& step = e[size_t(at + 5)];
-        if (e[size_t(at)].handler != kAddLocalToLocal || !within(step.handler, kIncrementJumpToCompare, 6)) continue;
-        e[size_t(at)] = {TUint8(kAddStepToCompare + (step.handler - kIncrementJumpToCompare)), 5, step.x, step.a};
+}
+
+// Division and remainder by 0 fail in their own instruction, so they stay plain.
+void PreparedCode::fuseConstantOperation(TInt32 at) {
+    const PreparedInstruction push = entries_[size_t(at)];
+    if (at + 5 >= size()) return;
+    const TUint8 next = entries_[size_t(at + 5)].handler;
+    for (TUint16 k = 0; k < std::size(kConstantOperations); ++k) {
+        const mcb::Op op = kConstantOperations[k];
+        if (next != rowOf(op)) continue;
+        if ((op == mcb::Op::Div || op == mcb::Op::Rem) && push.a == 0) return;
+        entries_[size_t(at)] = {TUint8(kConstantOperation + k), 6, 0, push.a};
+        return;
+    }
+}
+
+// A division by a local holding 0 falls back to the plain pair, which fails in its own
+// instruction.
+void PreparedCode::fuseLocalOperation(TInt32 at) {
+    if (at + 2 >= size()) return;
+    const TUint8 next = entries_[size_t(at + 2)].handler;
+    for (TUint16 k = 0; k < std::size(kConstantOperations); ++k) {
+        if (next != rowOf(kConstantOperations[k])) continue;
+        entries_[size_t(at)] = {TUint8(kLocalOperation + k), 3, TInt16(entries_[size_t(at)].a), 0};
+        return;
     }
 }
 

@@ -28,6 +28,18 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     X(prefix##Lt##suffix) X(prefix##Le##suffix) X(prefix##Gt##suffix) \
     X(prefix##Ge##suffix) X(prefix##Eq##suffix) X(prefix##Ne##suffix)
 
+// push c; <op>: the binary operations that take a constant right operand, in
+// handler order (division and remainder only by a constant that cannot fail).
+#define MCB_CONSTANT_OPERATIONS(X)                                                 \
+    X(AddConst) X(SubConst) X(MulConst) X(DivConst) X(RemConst) X(AndConst)        \
+    X(OrConst) X(XorConst) X(ShlConst) X(ShrConst) X(EqConst) X(LtConst)           \
+    X(LeConst) X(NeConst) X(GtConst) X(GeConst)
+// ldloc k; <op>: the same operations with a local as the right operand.
+#define MCB_LOCAL_OPERATIONS(X)                                                    \
+    X(AddLocal) X(SubLocal) X(MulLocal) X(DivLocal) X(RemLocal) X(AndLocal)        \
+    X(OrLocal) X(XorLocal) X(ShlLocal) X(ShrLocal) X(EqLocal) X(LtLocal)           \
+    X(LeLocal) X(NeLocal) X(GtLocal) X(GeLocal)
+
 // The handlers after the instruction table's rows, in number order: three that
 // stop the run, then the fused sequences described in PreparedCode. The
 // interpreter has a label L_<name> for each.
@@ -37,8 +49,8 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     X(IncrementLocal) X(AddLocalToLocal)                               \
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
-    MCB_FUSED_COMPARES(X, AddStepTo, )                                 \
-    X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal)
+    X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal)                 \
+    MCB_CONSTANT_OPERATIONS(X) MCB_LOCAL_OPERATIONS(X)
 
 namespace handler {
 enum : TUint16 {
@@ -68,15 +80,15 @@ public:
     // ldloca k; incm; jmp T onto a fused test, a counting loop's step: x = k,
     // a = T (+ 6 compares)
     static constexpr TUint16 kIncrementJumpToCompare = handler::StepToLt;
-    // ldloca i; ldloc j; addm followed by such a step, an accumulating loop's
-    // whole body after its test: x = the step's k, a = T; i and j in the code
-    // bytes (+ 6 compares)
-    static constexpr TUint16 kAddStepToCompare = handler::AddStepToLt;
     // ldloc k; push c; add|sub, a local plus or minus a constant: x = k, a = c
     static constexpr TUint16 kLoadAddConstant = handler::LoadAddConstant;
     static constexpr TUint16 kLoadSubConstant = handler::LoadSubConstant;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
     static constexpr TUint16 kCopyLocal = handler::CopyLocal;
+    // push c; <op> with op in MCB_CONSTANT_OPERATIONS: a = c (+ 16 operations)
+    static constexpr TUint16 kConstantOperation = handler::AddConst;
+    // ldloc k; <op>, the same operations on a local: x = k (+ 16 operations)
+    static constexpr TUint16 kLocalOperation = handler::AddLocal;
     static constexpr TUint16 kHandlerCount = handler::Count;
     static_assert(kHandlerCount <= 256, "a handler number is one byte");
 
@@ -103,6 +115,8 @@ public:
 
 private:
     void fuse();
+    void fuseConstantOperation(TInt32 at);
+    void fuseLocalOperation(TInt32 at);
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;

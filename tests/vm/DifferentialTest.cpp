@@ -37,8 +37,8 @@ constexpr int kPrograms = limits::kSanitized ? 2500 : 10000;
 // --- programs ---------------------------------------------------------------
 
 // Random code interleaved with the fused sequences of docs/interpreter.md:
-// tests, increments, sums and copies of locals, constants added to locals and
-// counting loops. Their locals lie mostly just below the stack top, now and then
+// tests, increments, sums and copies of locals, constants added to locals,
+// operations on a pushed constant or local, and counting loops. Their locals lie mostly just below the stack top, now and then
 // outside the stack, and some run with the stack nearly full; random jumps often
 // land inside them.
 class FusedProgram {
@@ -73,10 +73,13 @@ public:
 
 private:
     static constexpr Op kCompares[] = {Op::Lt, Op::Le, Op::Gt, Op::Ge, Op::Eq, Op::Ne};
+    static constexpr Op kOperations[] = {Op::Add, Op::Sub, Op::Mul, Op::Div, Op::Rem, Op::And, Op::Or, Op::Xor,
+                                         Op::Shl, Op::Shr, Op::Eq,  Op::Lt,  Op::Le, Op::Ne,  Op::Gt, Op::Ge};
 
     TInt32 local() { return chance(rng_, 90) ? uniform(rng_, -5, 2) : pick(rng_, {-128, -90, 40, 127}); }
     TInt32 constant() { return chance(rng_, 85) ? uniform(rng_, -3, 30) : pick(rng_, {-1, 0x7FFFFFFF, INT32_MIN}); }
     Op compare() { return kCompares[size_t(uniform(rng_, 0, 5))]; }
+    Op operation() { return kOperations[size_t(uniform(rng_, 0, 15))]; }
 
     // Emits the instructions; all but the first are places to jump into.
     void emit(std::initializer_list<std::pair<Op, TInt32>> ops) {
@@ -96,7 +99,7 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 5)) {
+        switch (uniform(rng_, 0, 7)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {Op::IncMem, 0}}); break;
             case 2: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::AddMem, 0}}); break;
@@ -104,6 +107,8 @@ private:
                 emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {chance(rng_, 50) ? Op::Add : Op::Sub, 0}});
                 break;
             case 4: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::Store, 0}}); break;
+            case 5: emit({{Op::Push, constant()}, {operation(), 0}}); break;
+            case 6: emit({{Op::LoadLocal, local()}, {operation(), 0}}); break;
             default: loop();
         }
     }
