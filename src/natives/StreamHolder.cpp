@@ -8,7 +8,6 @@
 namespace mcb {
 
 namespace {
-[[noreturn]] void internalError(const char* condition) { vmerr::raise(vmerr::AssertionFailed, condition); }
 
 void checkType(const StreamHolder& holder, TInt32 typeId) {
     if (holder.typeId() != typeId) vmerr::raise(vmerr::msg::InvalidTypeId);
