@@ -25,6 +25,7 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
     object->self_ = ref;
     slot.object = std::move(object);
     slot.entry = entry;
+    slot.pool = pool;
     *mem_.uncheckedWord(ref) = handle;
     setBit(poolObjects_[size_t(pool)], wordIn(pool, entry), true);
     if (previous) releaseSlot(previous);  // the entry had an object already: it goes, the new one stays
@@ -57,7 +58,8 @@ VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, 
     return ref;
 }
 
-GCObject* VMHeap::findObject(VMAddr ref) {
+// The full search behind findObject, for a handle word that names no slot of this entry.
+GCObject* VMHeap::findObjectByEntry(VMAddr ref) {
     HeapEntry* he = liveEntry(ref);
     if (!he || he->size < 4) return nullptr;
     // A handle word that bytecode changed reaches nothing, not even the entry's own object.
@@ -65,13 +67,6 @@ GCObject* VMHeap::findObject(VMAddr ref) {
     if (handle == 0 || handle > objects_.size()) return nullptr;
     const ObjectSlot& slot = objects_[handle - 1];
     return slot.entry == addressOf(he) ? slot.object.get() : nullptr;
-}
-
-GCObject* VMHeap::object(VMAddr ref) {
-    if (ref == 0) vmerr::raise(vmerr::msg::NullPointer);
-    GCObject* o = findObject(ref);
-    if (!o) vmerr::raise(vmerr::msg::InvalidTypeId);
-    return o;
 }
 
 // Entries without an object cost one bit test.

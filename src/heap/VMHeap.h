@@ -13,6 +13,7 @@
 #include "heap/VMMemory.h"
 
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 // The six header words before every data area.
@@ -34,6 +35,11 @@ constexpr TUint32 kDefaultPoolCapacity = 64000;
 // What a native object costs the budget in host memory besides its entry: the
 // C++ object and its slot.
 constexpr TUint32 kNativeObjectHostBytes = 160;
+
+// A class told apart by its GCKind alone: it names itself as the owner of its kind
+// (a vector of one element type inherits the owner OVectorBase and is not one).
+template <typename T>
+concept KnownByKind = requires { typename T::GCKindOwner; } && std::is_same_v<typename T::GCKindOwner, T>;
 
 class MVMCallbackInterface;  // the owning virtual machine's callbacks
 
@@ -81,12 +87,31 @@ public:
         return adoptObject(std::make_unique<T>(std::forward<Args>(args)...), entrySize, code);
     }
     // The host object behind a reference, or null when the entry holds none.
-    GCObject* findObject(VMAddr ref);
+    GCObject* findObject(VMAddr ref) {
+        // The usual case: the handle word names a slot that records this entry.
+        if (const ObjectSlot* slot = slotNamedBy(ref)) {
+            HeapEntry* he = validEntry(slot->pool, ref - kHeaderSize);
+            return isFree(he) || he->size < 4 ? nullptr : slot->object.get();
+        }
+        return findObjectByEntry(ref);
+    }
     // As findObject, but a missing object raises VM error 10 "Invalid TYPEID".
-    GCObject* object(VMAddr ref);
+    GCObject* object(VMAddr ref) {
+        if (ref == 0) vmerr::raise(vmerr::msg::NullPointer);
+        GCObject* o = findObject(ref);
+        if (!o) vmerr::raise(vmerr::msg::InvalidTypeId);
+        return o;
+    }
+    // A class that names itself as GCKindOwner with a kind (strings, vectors) is
+    // told by its kind; any other by dynamic_cast.
     template <typename T>
     T* objectAs(VMAddr ref) {
-        T* t = dynamic_cast<T*>(object(ref));
+        GCObject* o = object(ref);
+        T* t;
+        if constexpr (KnownByKind<T>)
+            t = o->kind() == T::kGCKind ? static_cast<T*>(o) : nullptr;
+        else
+            t = dynamic_cast<T*>(o);
         if (!t) vmerr::raise(vmerr::msg::InvalidTypeId);
         return t;
     }
@@ -144,7 +169,19 @@ private:
     struct ObjectSlot {
         std::unique_ptr<GCObject> object;
         VMAddr entry = 0;  // header address that owns the slot; 0 when free
+        TInt32 pool = 0;   // the pool holding that entry
     };
+
+    // The slot whose recorded entry starts kHeaderSize below ref and whose handle
+    // ref's first word holds, or null. Such an entry is a recorded start in use.
+    const ObjectSlot* slotNamedBy(VMAddr ref) const {
+        if (ref < kHeaderSize + VMMemory::kGuardBytes || (ref & 3) != 0 || !mem_.contains(ref, 4)) return nullptr;
+        const TUint32 handle = *mem_.uncheckedWord(ref);
+        if (handle == 0 || handle > objects_.size()) return nullptr;
+        const ObjectSlot& slot = objects_[handle - 1];
+        return slot.entry == ref - kHeaderSize ? &slot : nullptr;
+    }
+    GCObject* findObjectByEntry(VMAddr ref);
 
     [[noreturn]] static void corrupted();
     HeapEntry* at(VMAddr headerAddr) const {
