@@ -51,8 +51,7 @@ std::unique_ptr<GCObject> VMHeap::releaseSlot(TUint32 handle) {
     return object;
 }
 
-VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
-                           TInt32 type) {
+VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code, TInt32 type) {
     VMAddr ref = allocate(std::max<TUint32>(entrySize, 4), type, code);
     attachObject(ref, std::move(object));
     return ref;

@@ -39,7 +39,7 @@ constexpr TUint32 kNativeObjectHostBytes = 160;
 // A class told apart by its GCKind alone: it names itself as the owner of its kind
 // (a vector of one element type inherits the owner OVectorBase and is not one).
 template <typename T>
-concept KnownByKind = requires { typename T::GCKindOwner; } && std::is_same_v<typename T::GCKindOwner, T>;
+concept KnownByKind = std::is_same_v<typename T::GCKindOwner, T>;
 
 class MVMCallbackInterface;  // the owning virtual machine's callbacks
 
@@ -199,9 +199,7 @@ private:
         return pool < n && address >= pools_.data()[pool] ? pool : -1;
     }
     void recordChunks(TInt32 pool);
-    static bool bitAt(const std::vector<TUint64>& bits, TUint32 word) {
-        return (bits[word / 64] >> (word % 64)) & 1;
-    }
+    static bool bitAt(const std::vector<TUint64>& bits, TUint32 word) { return (bits[word / 64] >> (word % 64)) & 1; }
     static void setBit(std::vector<TUint64>& bits, TUint32 word, bool on) {
         const TUint64 m = TUint64(1) << (word % 64);
         bits[word / 64] = on ? bits[word / 64] | m : bits[word / 64] & ~m;

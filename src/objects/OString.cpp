@@ -3,6 +3,7 @@
 // value as it was; an unshared buffer is reused whenever the capacity rules allow.
 #include "objects/OString.h"
 
+#include "objects/BlockCache.h"
 #include "objects/TextSearch.h"
 #include "foundation/VMError.h"
 #include "foundation/MemoryBudget.h"
@@ -14,6 +15,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -35,14 +37,15 @@ TUint64 chargeFor(TInt32 capacity) {
     return sizeof(OStringBuffer) + (TUint64(capacity) + 1) * sizeof(TUint16) + 16;
 }
 
+size_t bytesFor(TInt32 capacity) { return sizeof(OStringBuffer) + (size_t(capacity) + 1) * sizeof(TUint16); }
+
 // A block for n characters (capacity by the growth rule), terminated, unowned,
 // charged to the current budget before it is allocated.
 OStringBuffer* newBuffer(TInt64 n) {
     TInt32 cap = capacityFor(n);
-    size_t bytes = sizeof(OStringBuffer) + (size_t(cap) + 1) * sizeof(TUint16);
     MemoryBudget* budget = MemoryBudget::current();
     if (budget) budget->charge(chargeFor(cap));
-    auto* b = static_cast<OStringBuffer*>(std::malloc(bytes));
+    auto* b = static_cast<OStringBuffer*>(blockcache::take(bytesFor(cap)));
     if (!b) {
         if (budget) budget->release(chargeFor(cap));
         vmerr::raiseOutOfMemory();
@@ -62,7 +65,7 @@ void freeBuffer(OStringBuffer* b) {
         budget->release(chargeFor(b->capacity));
         budget->drop();
     }
-    std::free(b);
+    blockcache::give(b, bytesFor(b->capacity));
 }
 
 void copyUnits(TUint16* dst, const TUint16* src, TInt32 n) {
@@ -153,6 +156,13 @@ OString& OString::operator=(OString&& o) noexcept {
 
 OString::~OString() { release(); }
 
+void* OString::operator new(size_t bytes) {
+    if (void* p = blockcache::take(bytes)) return p;
+    throw std::bad_alloc();
+}
+
+void OString::operator delete(void* p, size_t bytes) { blockcache::give(p, bytes); }
+
 OString OString::repeated(const OString& s, TInt32 n) {
     OString out(s);
     out.repeat(n);
@@ -228,7 +238,7 @@ void OString::store(OStringBuffer* composed, bool shrinking) {
 
 TUint32 OString::sizeOutsideHeap() const {
     if (!pBuffer) return 0;
-    return TUint32(sizeof(OStringBuffer) + (size_t(pBuffer->capacity) + 1) * sizeof(TUint16));
+    return TUint32(bytesFor(pBuffer->capacity));
 }
 
 // --- queries ---------------------------------------------------------------
