@@ -3,7 +3,6 @@
 // value as it was; an unshared buffer is reused whenever the capacity rules allow.
 #include "objects/OString.h"
 
-#include "objects/BlockCache.h"
 #include "objects/TextSearch.h"
 #include "foundation/VMError.h"
 #include "foundation/MemoryBudget.h"
@@ -15,7 +14,6 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -37,15 +35,14 @@ TUint64 chargeFor(TInt32 capacity) {
     return sizeof(OStringBuffer) + (TUint64(capacity) + 1) * sizeof(TUint16) + 16;
 }
 
-size_t bytesFor(TInt32 capacity) { return sizeof(OStringBuffer) + (size_t(capacity) + 1) * sizeof(TUint16); }
-
 // A block for n characters (capacity by the growth rule), terminated, unowned,
 // charged to the current budget before it is allocated.
 OStringBuffer* newBuffer(TInt64 n) {
     TInt32 cap = capacityFor(n);
+    size_t bytes = sizeof(OStringBuffer) + (size_t(cap) + 1) * sizeof(TUint16);
     MemoryBudget* budget = MemoryBudget::current();
     if (budget) budget->charge(chargeFor(cap));
-    auto* b = static_cast<OStringBuffer*>(blockcache::take(bytesFor(cap)));
+    auto* b = static_cast<OStringBuffer*>(std::malloc(bytes));
     if (!b) {
         if (budget) budget->release(chargeFor(cap));
         vmerr::raiseOutOfMemory();
@@ -65,7 +62,7 @@ void freeBuffer(OStringBuffer* b) {
         budget->release(chargeFor(b->capacity));
         budget->drop();
     }
-    blockcache::give(b, bytesFor(b->capacity));
+    std::free(b);
 }
 
 void copyUnits(TUint16* dst, const TUint16* src, TInt32 n) {
@@ -156,13 +153,6 @@ OString& OString::operator=(OString&& o) noexcept {
 
 OString::~OString() { release(); }
 
-void* OString::operator new(size_t bytes) {
-    if (void* p = blockcache::take(bytes)) return p;
-    throw std::bad_alloc();
-}
-
-void OString::operator delete(void* p, size_t bytes) { blockcache::give(p, bytes); }
-
 OString OString::repeated(const OString& s, TInt32 n) {
     OString out(s);
     out.repeat(n);
@@ -238,7 +228,7 @@ void OString::store(OStringBuffer* composed, bool shrinking) {
 
 TUint32 OString::sizeOutsideHeap() const {
     if (!pBuffer) return 0;
-    return TUint32(bytesFor(pBuffer->capacity));
+    return TUint32(sizeof(OStringBuffer) + (size_t(pBuffer->capacity) + 1) * sizeof(TUint16));
 }
 
 // --- queries ---------------------------------------------------------------

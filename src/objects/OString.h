@@ -7,7 +7,6 @@
 #include "foundation/Vec.h"
 #include "heap/GCObject.h"
 
-#include <cstddef>
 #include <vector>
 
 class QString;
@@ -43,11 +42,6 @@ public:
     OString& operator=(const OString& o);
     OString& operator=(OString&& o) noexcept;
     ~OString() override;
-    // String objects come from the per-thread block cache.
-    static void* operator new(size_t bytes);
-    static void operator delete(void* p, size_t bytes);
-    static void* operator new(size_t, void* where) noexcept { return where; }
-    static void operator delete(void*, void*) noexcept {}
 
     static OString repeated(const OString& s, TInt32 n);
     static OString fromUnsigned(TUint32 value, TInt32 radix);  // radix 2..36, else empty
