@@ -9,8 +9,12 @@
 
 namespace mcb {
 
+// The kinds the heap tells apart without a dynamic_cast (see VMHeap::objectAs).
+enum class GCKind : TUint8 { Other, String, Vector };
+
 class GCObject {
 public:
+    GCObject() = default;
     virtual ~GCObject() = default;
     // Appends the reference (data-area address) of every heap object this object
     // keeps alive.
@@ -27,10 +31,15 @@ public:
 
     // The data-area address of the entry that holds this object.
     VMAddr self() const { return self_; }
+    GCKind kind() const { return kind_; }
+
+protected:
+    explicit GCObject(GCKind kind) : kind_(kind) {}
 
 private:
     friend class VMHeap;
     VMAddr self_ = 0;
+    GCKind kind_ = GCKind::Other;
 };
 
 }  // namespace mcb

@@ -44,41 +44,28 @@ VMHeap::~VMHeap() {
 
 // --- pools and the entry-start bitmaps ----------------------------------------
 
-TInt32 VMHeap::searchPool(VMAddr address) const {
-    // Pools are carved upwards, so creation order is address order.
-    TInt32 lo = 0, hi = pools_.getSize() - 1;
-    while (lo <= hi) {
-        TInt32 mid = (lo + hi) / 2;
-        if (address < pools_[mid])
-            hi = mid - 1;
-        else if (address >= poolEnd(mid))
-            lo = mid + 1;
-        else
-            return lastPool_ = mid;
-    }
-    return -1;
-}
-
-void VMHeap::setStart(TInt32 pool, VMAddr headerAddr, bool on) {
-    TUint32 word = (headerAddr - pools_[pool]) / 4;
-    TUint64& bits = poolStarts_[size_t(pool)][word / 64];
-    if (on)
-        bits |= TUint64(1) << (word % 64);
-    else
-        bits &= ~(TUint64(1) << (word % 64));
+// Pools are carved upwards, so creation order is address order: a chunk's first
+// pool is the first one recorded for it.
+void VMHeap::recordChunks(TInt32 pool) {
+    const TUint32 first = pools_[pool] >> kChunkShift, last = (poolEnd(pool) - 1) >> kChunkShift;
+    if (chunkPools_.size() <= last) chunkPools_.resize(size_t(last) + 1, -1);
+    for (TUint32 c = first; c <= last; ++c)
+        if (chunkPools_[c] < 0) chunkPools_[c] = pool;
 }
 
 HeapEntry* VMHeap::createPool(TUint32 capacity) {
     if (capacity > 0x7FFFFFFFu - kPoolOverhead) vmerr::raiseOutOfMemory();
     TUint32 total = capacity + kPoolOverhead;
     const TUint64 bitmapBytes = TUint64(total / 4 + 63) / 64 * 8;
-    if (MemoryBudget* budget = mem_.budget()) budget->charge(bitmapBytes);
+    if (MemoryBudget* budget = mem_.budget()) budget->charge(2 * bitmapBytes);  // starts and objects
     VMAddr start = mem_.carve(total);
     pools_.append(start);
     poolSizes_.append(TInt32(total));
     poolStarts_.emplace_back((total / 4 + 63) / 64, 0);
+    poolObjects_.emplace_back((total / 4 + 63) / 64, 0);
     totalSizeOfPools_ += total;
     TInt32 pool = pools_.getSize() - 1;
+    recordChunks(pool);
 
     HeapEntry* lead = at(start);
     *lead = HeapEntry{0, 0, 0, 0, GC_CODE_TERMINATOR, kNullIterator};
@@ -172,11 +159,18 @@ void VMHeap::addEntryToFreeEntries(HeapEntry* he) {
     TInt32 k = sizeClass(he->size);
     if (k >= freeHeapEntries_.getSize()) corrupted();
     he->freeHeapEntryIterator = freeHeapEntries_[k]->append(addressOf(he));
+    listedClasses_ |= 1u << k;
+}
+
+void VMHeap::unlistFree(TInt32 k, LinkedListIterator it) {
+    LinkedList<VMAddr>* list = freeHeapEntries_.data()[k];
+    list->remove(it);
+    if (list->isEmpty()) listedClasses_ &= ~(1u << k);
 }
 
 void VMHeap::removeFromFreeEntries(HeapEntry* he) {
     if (!isFree(he)) corrupted();
-    freeHeapEntries_[sizeClass(he->size)]->remove(he->freeHeapEntryIterator);
+    unlistFree(sizeClass(he->size), he->freeHeapEntryIterator);
     he->freeHeapEntryIterator = kNullIterator;
 }
 
@@ -187,17 +181,19 @@ HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool 
     HeapEntry* he = validEntry(pool, h);
     if (he->freeHeapEntryIterator != it || sizeClass(he->size) != k) corrupted();
     if (firstFit && he->size < size) return nullptr;
-    freeHeapEntries_[k]->remove(it);
+    unlistFree(k, it);
     he->freeHeapEntryIterator = kNullIterator;
     return he;
 }
 
 HeapEntry* VMHeap::findFreeEntry(TUint32 size) {
     TInt32 b = sizeClass(size);
-    for (TInt32 k = b + 1; k < kFreeListCount; ++k)
-        if (!freeHeapEntries_[k]->isEmpty())
-            return takeFree(k, freeHeapEntries_[k]->front(), size, false);
     if (b >= kFreeListCount) return nullptr;
+    // The front of the first non-empty larger class, then a first fit in b's own.
+    if (TUint32 larger = b + 1 < kFreeListCount ? listedClasses_ >> (b + 1) << (b + 1) : 0) {
+        TInt32 k = __builtin_ctz(larger);
+        return takeFree(k, freeHeapEntries_[k]->front(), size, false);
+    }
     LinkedList<VMAddr>* list = freeHeapEntries_[b];
     for (LinkedListIterator it = list->front(); it;) {
         LinkedListIterator following = list->next(it);
@@ -291,7 +287,7 @@ HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
     if (pool < 0 || a == pools_[pool] || isTrailing(pool, he)) corrupted();
     validEntry(pool, a);
     if (isFree(he)) corrupted();  // "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()"
-    destroyObject(he);
+    destroyObject(pool, he);
     --numberOfEntries_;
     he->gcCode = GC_CODE_FREE;
     he->mark = 0;
@@ -317,77 +313,6 @@ HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
 void VMHeap::free(VMAddr ref) {
     if (ref == 0) return;
     freeEntry(headerOf(ref));
-}
-
-// --- native objects ---------------------------------------------------------------
-
-void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
-    HeapEntry* he = headerOf(ref);
-    if (he->size < 4 || isFree(he)) corrupted();
-    if (MemoryBudget* budget = mem_.budget()) budget->charge(kNativeObjectHostBytes);
-    TUint32 handle;
-    if (!freeHandles_.empty()) {
-        handle = freeHandles_.back();
-        freeHandles_.pop_back();
-    } else {
-        objects_.emplace_back();
-        handle = TUint32(objects_.size());
-    }
-    ObjectSlot& slot = objects_[handle - 1];
-    object->self_ = ref;
-    slot.object = std::move(object);
-    slot.entry = addressOf(he);
-    *mem_.uncheckedWord(ref) = handle;
-    auto [old, inserted] = objectOfEntry_.try_emplace(slot.entry, handle);
-    if (!inserted) {  // the entry had an object already: it goes, the new one stays
-        TUint32 previous = old->second;
-        old->second = handle;
-        releaseSlot(previous);
-    }
-}
-
-// Frees the slot and hands back its object, to be destroyed once the records agree.
-std::unique_ptr<GCObject> VMHeap::releaseSlot(TUint32 handle) {
-    ObjectSlot& slot = objects_[handle - 1];
-    std::unique_ptr<GCObject> object = std::move(slot.object);
-    slot.entry = 0;
-    freeHandles_.push_back(handle);
-    if (MemoryBudget* budget = mem_.budget()) budget->release(kNativeObjectHostBytes);
-    return object;
-}
-
-VMAddr VMHeap::adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
-                           TInt32 type) {
-    VMAddr ref = allocate(std::max<TUint32>(entrySize, 4), type, code);
-    attachObject(ref, std::move(object));
-    return ref;
-}
-
-GCObject* VMHeap::findObject(VMAddr ref) {
-    HeapEntry* he = liveEntry(ref);
-    if (!he || he->size < 4) return nullptr;
-    // The slot's entry mirrors objectOfEntry_ and spares a hash lookup on every access: a
-    // handle word that bytecode changed reaches nothing, not even the entry's own object.
-    TUint32 handle = *mem_.uncheckedWord(ref);
-    if (handle == 0 || handle > objects_.size()) return nullptr;
-    const ObjectSlot& slot = objects_[handle - 1];
-    return slot.entry == addressOf(he) ? slot.object.get() : nullptr;
-}
-
-GCObject* VMHeap::object(VMAddr ref) {
-    if (ref == 0) vmerr::raise(vmerr::msg::NullPointer);
-    GCObject* o = findObject(ref);
-    if (!o) vmerr::raise(vmerr::msg::InvalidTypeId);
-    return o;
-}
-
-void VMHeap::destroyObject(HeapEntry* he) {
-    auto it = objectOfEntry_.find(addressOf(he));
-    if (it == objectOfEntry_.end()) return;
-    std::unique_ptr<GCObject> doomed = releaseSlot(it->second);
-    objectOfEntry_.erase(it);
-    *mem_.uncheckedWord(referenceOf(he)) = 0;
-    doomed.reset();
 }
 
 }  // namespace mcb

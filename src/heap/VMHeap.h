@@ -13,7 +13,7 @@
 #include "heap/VMMemory.h"
 
 #include <memory>
-#include <unordered_map>
+#include <type_traits>
 #include <vector>
 
 namespace mcb {
@@ -35,8 +35,13 @@ constexpr TUint32 kPoolOverhead = 80;
 constexpr TInt32 kFreeListCount = 32;
 constexpr TUint32 kDefaultPoolCapacity = 64000;
 // What a native object costs the budget in host memory besides its entry: the
-// C++ object, its slot and its record in the entry map.
+// C++ object and its slot.
 constexpr TUint32 kNativeObjectHostBytes = 160;
+
+// A class told apart by its GCKind alone: it names itself as the owner of its kind
+// (a vector of one element type inherits the owner OVectorBase and is not one).
+template <typename T>
+concept KnownByKind = std::is_same_v<typename T::GCKindOwner, T>;
 
 class MVMCallbackInterface;  // the owning virtual machine's callbacks
 
@@ -84,12 +89,31 @@ public:
         return adoptObject(std::make_unique<T>(std::forward<Args>(args)...), entrySize, code);
     }
     // The host object behind a reference, or null when the entry holds none.
-    GCObject* findObject(VMAddr ref);
+    GCObject* findObject(VMAddr ref) {
+        // The usual case: the handle word names a slot that records this entry.
+        if (const ObjectSlot* slot = slotNamedBy(ref)) {
+            HeapEntry* he = validEntry(slot->pool, ref - kHeaderSize);
+            return isFree(he) || he->size < 4 ? nullptr : slot->object.get();
+        }
+        return findObjectByEntry(ref);
+    }
     // As findObject, but a missing object raises VM error 10 "Invalid TYPEID".
-    GCObject* object(VMAddr ref);
+    GCObject* object(VMAddr ref) {
+        if (ref == 0) vmerr::raise(vmerr::msg::NullPointer);
+        GCObject* o = findObject(ref);
+        if (!o) vmerr::raise(vmerr::msg::InvalidTypeId);
+        return o;
+    }
+    // A class that names itself as GCKindOwner with a kind (strings, vectors) is
+    // told by its kind; any other by dynamic_cast.
     template <typename T>
     T* objectAs(VMAddr ref) {
-        T* t = dynamic_cast<T*>(object(ref));
+        GCObject* o = object(ref);
+        T* t;
+        if constexpr (KnownByKind<T>)
+            t = o->kind() == T::kGCKind ? static_cast<T*>(o) : nullptr;
+        else
+            t = dynamic_cast<T*>(o);
         if (!t) vmerr::raise(vmerr::msg::InvalidTypeId);
         return t;
     }
@@ -147,26 +171,49 @@ private:
     struct ObjectSlot {
         std::unique_ptr<GCObject> object;
         VMAddr entry = 0;  // header address that owns the slot; 0 when free
+        TInt32 pool = 0;   // the pool holding that entry
     };
+
+    // The slot whose recorded entry starts kHeaderSize below ref and whose handle
+    // ref's first word holds, or null. Such an entry is a recorded start in use.
+    const ObjectSlot* slotNamedBy(VMAddr ref) const {
+        if (ref < kHeaderSize + VMMemory::kGuardBytes || (ref & 3) != 0 || !mem_.contains(ref, 4)) return nullptr;
+        const TUint32 handle = *mem_.uncheckedWord(ref);
+        if (handle == 0 || handle > objects_.size()) return nullptr;
+        const ObjectSlot& slot = objects_[handle - 1];
+        return slot.entry == ref - kHeaderSize ? &slot : nullptr;
+    }
+    GCObject* findObjectByEntry(VMAddr ref);
 
     [[noreturn]] static void corrupted();
     HeapEntry* at(VMAddr headerAddr) const {
         return reinterpret_cast<HeapEntry*>(mem_.unchecked(headerAddr));
     }
+    // The pool holding an address, or -1: the first pool that reaches into the
+    // address's 64 KiB chunk, then the few after it.
     TInt32 poolOf(VMAddr address) const {
-        // Most lookups stay in the pool of the one before.
-        if (lastPool_ < pools_.getSize() && address >= pools_.data()[lastPool_] &&
-            address - pools_.data()[lastPool_] < TUint32(poolSizes_.data()[lastPool_]))
-            return lastPool_;
-        return searchPool(address);
+        TUint32 chunk = address >> kChunkShift;
+        if (chunk >= chunkPools_.size()) return -1;
+        TInt32 pool = chunkPools_[chunk];
+        if (pool < 0) return -1;
+        const TInt32 n = pools_.getSize();
+        while (pool < n && address >= poolEnd(pool)) ++pool;
+        return pool < n && address >= pools_.data()[pool] ? pool : -1;
     }
-    TInt32 searchPool(VMAddr address) const;
+    void recordChunks(TInt32 pool);
+    static bool bitAt(const std::vector<TUint64>& bits, TUint32 word) { return (bits[word / 64] >> (word % 64)) & 1; }
+    static void setBit(std::vector<TUint64>& bits, TUint32 word, bool on) {
+        const TUint64 m = TUint64(1) << (word % 64);
+        bits[word / 64] = on ? bits[word / 64] | m : bits[word / 64] & ~m;
+    }
+    TUint32 wordIn(TInt32 pool, VMAddr headerAddr) const { return (headerAddr - pools_.data()[pool]) / 4; }
     bool isStart(TInt32 pool, VMAddr headerAddr) const {
         if ((headerAddr & 3) != 0) return false;
-        TUint32 word = (headerAddr - pools_.data()[pool]) / 4;
-        return (poolStarts_[size_t(pool)][word / 64] >> (word % 64)) & 1;
+        return bitAt(poolStarts_[size_t(pool)], wordIn(pool, headerAddr));
     }
-    void setStart(TInt32 pool, VMAddr headerAddr, bool on);
+    void setStart(TInt32 pool, VMAddr headerAddr, bool on) {
+        setBit(poolStarts_[size_t(pool)], wordIn(pool, headerAddr), on);
+    }
     VMAddr poolEnd(TInt32 pool) const { return pools_.data()[pool] + TUint32(poolSizes_.data()[pool]); }
     // The entry at a recorded start, with its size and tag agreeing with the
     // record. Inline: every walk and every allocation goes through it.
@@ -195,12 +242,14 @@ private:
     HeapEntry* previous(TInt32 pool, HeapEntry* he);
     HeapEntry* findFreeEntry(TUint32 size);
     HeapEntry* takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool firstFit);
+    void unlistFree(TInt32 k, LinkedListIterator it);
     HeapEntry* createPool(TUint32 capacity);
     void writeTag(HeapEntry* he);
     HeapEntry* splitOff(TInt32 pool, HeapEntry* he, TUint32 firstSize);
     void carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type,
                        GcCode code);
-    void destroyObject(HeapEntry* he);
+    void destroyObject(TInt32 pool, HeapEntry* he);
+    TUint32 handleOfEntry(VMAddr headerAddr) const;
     std::unique_ptr<GCObject> releaseSlot(TUint32 handle);
     void traceEntry(HeapEntry* he, VMAddr ref);
     void drainMarkStack();
@@ -216,21 +265,25 @@ private:
     Vec<VMAddr> pools_;
     Vec<TInt32> poolSizes_;
     Vec<LinkedList<VMAddr>*> freeHeapEntries_;
+    TUint32 listedClasses_ = 0;  // bit k: free list k is not empty
     LinkedList<VMAddr> roots_;
     TInt32 numberOfEntries_ = 0;
     TUint32 totalSizeOfPools_ = 0;
     ClassLayoutTables layout_;
     Vec<VMAddr> markStack_;
     bool sweeping_ = false;
-    mutable TInt32 lastPool_ = 0;
+    static constexpr TUint32 kChunkShift = 16;
+    // Per 64 KiB chunk of VM memory, the first pool reaching into it, or -1.
+    std::vector<TInt32> chunkPools_;
     // Host-side record of where entries start, one bit per word of each pool:
     // the truth against which headers read from VM memory are checked.
     std::vector<std::vector<TUint64>> poolStarts_;
+    // One bit per word of each pool, set at the start of every entry that owns an
+    // object slot: with the slots' entries, the authority on which entry owns which
+    // object, whatever bytecode has written into the handle word.
+    std::vector<std::vector<TUint64>> poolObjects_;
     std::vector<ObjectSlot> objects_;
     std::vector<TUint32> freeHandles_;
-    // Header address -> handle: the authority on which entry owns which object,
-    // whatever bytecode has written into the handle word.
-    std::unordered_map<VMAddr, TUint32> objectOfEntry_;
 };
 
 }  // namespace mcb

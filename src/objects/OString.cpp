@@ -96,7 +96,7 @@ bool pointsInto(const TUint16* src, const TUint16* buffer, TInt32 len) {
 
 // --- construction ---------------------------------------------------------
 
-OString::OString(const char* latin1, TInt32 offset) {
+OString::OString(const char* latin1, TInt32 offset) : GCObject(GCKind::String) {
     if (offset < 0) vmerr::raise(vmerr::IndexOutOfBounds);
     if (!latin1) return;
     const char* s = latin1 + offset;
@@ -107,13 +107,13 @@ OString::OString(const char* latin1, TInt32 offset) {
     adopt(b);
 }
 
-OString::OString(const TUint16* units, TInt32 n) {
+OString::OString(const TUint16* units, TInt32 n) : GCObject(GCKind::String) {
     if (n < 0) vmerr::raise(vmerr::InvalidArgument);
     if (n == 0) return;
     adopt(copyOf(units, n));
 }
 
-OString::OString(TUint16 c, TInt32 n) {
+OString::OString(TUint16 c, TInt32 n) : GCObject(GCKind::String) {
     if (n < 0) vmerr::raise(vmerr::InvalidArgument);
     if (n == 0) return;
     OStringBuffer* b = newBuffer(n);
@@ -121,7 +121,7 @@ OString::OString(TUint16 c, TInt32 n) {
     adopt(b);
 }
 
-OString::OString(const OString& source, TInt32 start, TInt32 end, TInt32 step) : GCObject() {
+OString::OString(const OString& source, TInt32 start, TInt32 end, TInt32 step) : GCObject(GCKind::String) {
     if (!checkRange(start, end, source.length())) return;
     if (step < 1) vmerr::raise(vmerr::InvalidArgument);
     TInt32 span = end - start + 1;
@@ -135,9 +135,9 @@ OString::OString(const OString& source, TInt32 start, TInt32 end, TInt32 step) :
     adopt(b);
 }
 
-OString::OString(const OString& o) : GCObject() { share(o.pBuffer); }
+OString::OString(const OString& o) : GCObject(GCKind::String) { share(o.pBuffer); }
 
-OString::OString(OString&& o) noexcept : GCObject(), pBuffer(o.pBuffer) { o.pBuffer = nullptr; }
+OString::OString(OString&& o) noexcept : GCObject(GCKind::String), pBuffer(o.pBuffer) { o.pBuffer = nullptr; }
 
 OString& OString::operator=(const OString& o) {
     share(o.pBuffer);

@@ -28,7 +28,11 @@ struct OStringBuffer {
 
 class OString : public GCObject {
 public:
-    OString() = default;
+    // Found by its kind in VMHeap::objectAs.
+    using GCKindOwner = OString;
+    static constexpr GCKind kGCKind = GCKind::String;
+
+    OString() : GCObject(GCKind::String) {}
     // Latin-1: each byte up to the terminating 0 becomes one character.
     OString(const char* latin1, TInt32 offset = 0);
     OString(const TUint16* units, TInt32 n);

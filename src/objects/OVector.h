@@ -17,6 +17,9 @@ namespace mcb {
 // The element-type-free part: storage, growth and byte moves.
 class OVectorBase : public GCObject {
 public:
+    // Found by its kind in VMHeap::objectAs.
+    using GCKindOwner = OVectorBase;
+    static constexpr GCKind kGCKind = GCKind::Vector;
     // Storage blocks stay well below the 32-bit size of a heap request.
     static constexpr TInt64 kMaxStorageBytes = 0x7FFFFFF0;
 
@@ -46,7 +49,8 @@ public:
     bool arrayStorage(VMAddr* storage, TInt32* count) const override;
 
 protected:
-    OVectorBase(VMHeap& heap, TUint32 elementBytes) : heap_(&heap), elementBytes_(elementBytes) {}
+    OVectorBase(VMHeap& heap, TUint32 elementBytes)
+        : GCObject(GCKind::Vector), heap_(&heap), elementBytes_(elementBytes) {}
     void checkIndex(TInt32 index) const;
     // Checked host view of `count` elements from `index`.
     TUint8* bytesAt(TInt32 index, TInt32 count) const;
