@@ -344,16 +344,11 @@ void VirtualMachine::run() {
         word(s[sp]) = 0;
         --sp;
         NEXT_AS(StoreZero);
-    L_Add:
-        BINARY(TInt32(TUint32(a) + TUint32(b)));
-    L_Sub:
-        BINARY(TInt32(TUint32(a) - TUint32(b)));
-    L_Mul:
-        BINARY(TInt32(TUint32(a) * TUint32(b)));
-    L_Div:
-        BINARY(divide(a, b));
-    L_Rem:
-        BINARY(remainder(a, b));
+#define PLAIN_OPERATION(name, result, failsOnZero, unused) \
+    L_##name:                                             \
+    BINARY(result);
+        MCB_OPERAND_OPERATIONS(PLAIN_OPERATION, )
+#undef PLAIN_OPERATION
     L_Neg:
         s[sp] = TInt32(0u - TUint32(s[sp]));
         NEXT_AS(Neg);
@@ -379,28 +374,6 @@ void VirtualMachine::run() {
         MEMORY(divide(m, b));
     L_RemMem:
         MEMORY(remainder(m, b));
-    L_Eq:
-        BINARY(bool32(a == b));
-    L_Lt:
-        BINARY(bool32(a < b));
-    L_Le:
-        BINARY(bool32(a <= b));
-    L_Ne:
-        BINARY(bool32(a != b));
-    L_Gt:
-        BINARY(bool32(a > b));
-    L_Ge:
-        BINARY(bool32(a >= b));
-    L_And:
-        BINARY(a & b);
-    L_Or:
-        BINARY(a | b);
-    L_Xor:
-        BINARY(a ^ b);
-    L_Shl:
-        BINARY(shiftLeft(a, b));
-    L_Shr:
-        BINARY(shiftRight(a, b));
     L_AndMem:
         MEMORY(m & b);
     L_OrMem:
@@ -843,38 +816,11 @@ void VirtualMachine::run() {
         s[sp] = (expr);                                                             \
         NEXT_BY(6);                                                                 \
     } while (0)
-    L_AddConst:
-        CONSTANT_OPERATION(TInt32(TUint32(a) + TUint32(b)));
-    L_SubConst:
-        CONSTANT_OPERATION(TInt32(TUint32(a) - TUint32(b)));
-    L_MulConst:
-        CONSTANT_OPERATION(TInt32(TUint32(a) * TUint32(b)));
-    L_DivConst:
-        CONSTANT_OPERATION(divide(a, b));
-    L_RemConst:
-        CONSTANT_OPERATION(remainder(a, b));
-    L_AndConst:
-        CONSTANT_OPERATION(a & b);
-    L_OrConst:
-        CONSTANT_OPERATION(a | b);
-    L_XorConst:
-        CONSTANT_OPERATION(a ^ b);
-    L_ShlConst:
-        CONSTANT_OPERATION(shiftLeft(a, b));
-    L_ShrConst:
-        CONSTANT_OPERATION(shiftRight(a, b));
-    L_EqConst:
-        CONSTANT_OPERATION(bool32(a == b));
-    L_LtConst:
-        CONSTANT_OPERATION(bool32(a < b));
-    L_LeConst:
-        CONSTANT_OPERATION(bool32(a <= b));
-    L_NeConst:
-        CONSTANT_OPERATION(bool32(a != b));
-    L_GtConst:
-        CONSTANT_OPERATION(bool32(a > b));
-    L_GeConst:
-        CONSTANT_OPERATION(bool32(a >= b));
+#define CONSTANT_LABEL(name, result, failsOnZero, unused) \
+    L_##name##Const:                                     \
+    CONSTANT_OPERATION(result);
+        MCB_OPERAND_OPERATIONS(CONSTANT_LABEL, )
+#undef CONSTANT_LABEL
 // ldloc k; <op>: the plain pair leaves the local's value in the word above the result.
 #define LOCAL_OPERATION(expr, failsOnZero)                                           \
     do {                                                                            \
@@ -886,38 +832,11 @@ void VirtualMachine::run() {
         s[sp] = (expr);                                                             \
         NEXT_BY(3);                                                                 \
     } while (0)
-    L_AddLocal:
-        LOCAL_OPERATION(TInt32(TUint32(a) + TUint32(b)), false);
-    L_SubLocal:
-        LOCAL_OPERATION(TInt32(TUint32(a) - TUint32(b)), false);
-    L_MulLocal:
-        LOCAL_OPERATION(TInt32(TUint32(a) * TUint32(b)), false);
-    L_DivLocal:
-        LOCAL_OPERATION(divide(a, b), true);
-    L_RemLocal:
-        LOCAL_OPERATION(remainder(a, b), true);
-    L_AndLocal:
-        LOCAL_OPERATION(a & b, false);
-    L_OrLocal:
-        LOCAL_OPERATION(a | b, false);
-    L_XorLocal:
-        LOCAL_OPERATION(a ^ b, false);
-    L_ShlLocal:
-        LOCAL_OPERATION(shiftLeft(a, b), false);
-    L_ShrLocal:
-        LOCAL_OPERATION(shiftRight(a, b), false);
-    L_EqLocal:
-        LOCAL_OPERATION(bool32(a == b), false);
-    L_LtLocal:
-        LOCAL_OPERATION(bool32(a < b), false);
-    L_LeLocal:
-        LOCAL_OPERATION(bool32(a <= b), false);
-    L_NeLocal:
-        LOCAL_OPERATION(bool32(a != b), false);
-    L_GtLocal:
-        LOCAL_OPERATION(bool32(a > b), false);
-    L_GeLocal:
-        LOCAL_OPERATION(bool32(a >= b), false);
+#define LOCAL_LABEL(name, result, failsOnZero, unused) \
+    L_##name##Local:                                  \
+    LOCAL_OPERATION(result, failsOnZero);
+        MCB_OPERAND_OPERATIONS(LOCAL_LABEL, )
+#undef LOCAL_LABEL
     L_Unfused:
         unfused = PreparedCode::plainAt(bytes, codeSize, pc);
         ip = &unfused;

@@ -43,12 +43,14 @@ TInt32 PreparedCode::fusedCount() const {
 namespace {
 TUint8 rowOf(Op op) { return TUint8(findInstruction(op) - kInstructions); }
 
-// The operations that take a constant, in the order of their fused handlers.
-constexpr mcb::Op kConstantOperations[] = {
-    mcb::Op::Add, mcb::Op::Sub, mcb::Op::Mul, mcb::Op::Div, mcb::Op::Rem, mcb::Op::And,
-    mcb::Op::Or,  mcb::Op::Xor, mcb::Op::Shl, mcb::Op::Shr, mcb::Op::Eq,  mcb::Op::Lt,
-    mcb::Op::Le,  mcb::Op::Ne,  mcb::Op::Gt,  mcb::Op::Ge,
+// The operations that take a pushed operand, in the order of their fused handlers.
+struct OperandOperation {
+    Op op;
+    bool failsOnZero;
 };
+#define MCB_OPERAND_OPERATION(name, result, failsOnZero, unused) {Op::name, failsOnZero},
+constexpr OperandOperation kOperandOperations[] = {MCB_OPERAND_OPERATIONS(MCB_OPERAND_OPERATION, )};
+#undef MCB_OPERAND_OPERATION
 
 // The compares in the order of the fused handlers.
 constexpr Op kCompares[] = {
@@ -121,10 +123,9 @@ void PreparedCode::fuseConstantOperation(TInt32 at) {
     const PreparedInstruction push = entries_[size_t(at)];
     if (at + 5 >= size()) return;
     const TUint8 next = entries_[size_t(at + 5)].handler;
-    for (TUint16 k = 0; k < std::size(kConstantOperations); ++k) {
-        const mcb::Op op = kConstantOperations[k];
-        if (next != rowOf(op)) continue;
-        if ((op == mcb::Op::Div || op == mcb::Op::Rem) && push.a == 0) return;
+    for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
+        if (next != rowOf(kOperandOperations[k].op)) continue;
+        if (kOperandOperations[k].failsOnZero && push.a == 0) return;
         entries_[size_t(at)] = {TUint8(kConstantOperation + k), 6, 0, push.a};
         return;
     }
@@ -135,8 +136,8 @@ void PreparedCode::fuseConstantOperation(TInt32 at) {
 void PreparedCode::fuseLocalOperation(TInt32 at) {
     if (at + 2 >= size()) return;
     const TUint8 next = entries_[size_t(at + 2)].handler;
-    for (TUint16 k = 0; k < std::size(kConstantOperations); ++k) {
-        if (next != rowOf(kConstantOperations[k])) continue;
+    for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
+        if (next != rowOf(kOperandOperations[k].op)) continue;
         entries_[size_t(at)] = {TUint8(kLocalOperation + k), 3, TInt16(entries_[size_t(at)].a), 0};
         return;
     }

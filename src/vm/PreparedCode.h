@@ -28,17 +28,30 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     X(prefix##Lt##suffix) X(prefix##Le##suffix) X(prefix##Gt##suffix) \
     X(prefix##Ge##suffix) X(prefix##Eq##suffix) X(prefix##Ne##suffix)
 
-// push c; <op>: the binary operations that take a constant right operand, in
-// handler order (division and remainder only by a constant that cannot fail).
-#define MCB_CONSTANT_OPERATIONS(X)                                                 \
-    X(AddConst) X(SubConst) X(MulConst) X(DivConst) X(RemConst) X(AndConst)        \
-    X(OrConst) X(XorConst) X(ShlConst) X(ShrConst) X(EqConst) X(LtConst)           \
-    X(LeConst) X(NeConst) X(GtConst) X(GeConst)
-// ldloc k; <op>: the same operations with a local as the right operand.
-#define MCB_LOCAL_OPERATIONS(X)                                                    \
-    X(AddLocal) X(SubLocal) X(MulLocal) X(DivLocal) X(RemLocal) X(AndLocal)        \
-    X(OrLocal) X(XorLocal) X(ShlLocal) X(ShrLocal) X(EqLocal) X(LtLocal)           \
-    X(LeLocal) X(NeLocal) X(GtLocal) X(GeLocal)
+// The binary operations that take a pushed constant (push c; <op>) or a local
+// (ldloc k; <op>) as their right operand in one fused entry: name, result from a
+// (below) and b (on top), and whether b == 0 fails, which sends the pair to the
+// plain entries (a constant 0 leaves them unfused). The interpreter's plain
+// handlers of these instructions come from the same list.
+#define MCB_OPERAND_OPERATIONS(Y, X)              \
+    Y(Add, TInt32(TUint32(a) + TUint32(b)), false, X) \
+    Y(Sub, TInt32(TUint32(a) - TUint32(b)), false, X) \
+    Y(Mul, TInt32(TUint32(a) * TUint32(b)), false, X) \
+    Y(Div, divide(a, b), true, X)                 \
+    Y(Rem, remainder(a, b), true, X)              \
+    Y(And, a & b, false, X)                       \
+    Y(Or, a | b, false, X)                        \
+    Y(Xor, a ^ b, false, X)                       \
+    Y(Shl, shiftLeft(a, b), false, X)             \
+    Y(Shr, shiftRight(a, b), false, X)            \
+    Y(Eq, bool32(a == b), false, X)               \
+    Y(Lt, bool32(a < b), false, X)                \
+    Y(Le, bool32(a <= b), false, X)               \
+    Y(Ne, bool32(a != b), false, X)               \
+    Y(Gt, bool32(a > b), false, X)                \
+    Y(Ge, bool32(a >= b), false, X)
+#define MCB_CONSTANT_HANDLER(name, result, failsOnZero, X) X(name##Const)
+#define MCB_LOCAL_HANDLER(name, result, failsOnZero, X) X(name##Local)
 
 // The handlers after the instruction table's rows, in number order: three that
 // stop the run, then the fused sequences described in PreparedCode. The
@@ -50,7 +63,8 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
     X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal)                 \
-    MCB_CONSTANT_OPERATIONS(X) MCB_LOCAL_OPERATIONS(X)
+    MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
+    MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)
 
 namespace handler {
 enum : TUint16 {
@@ -85,7 +99,7 @@ public:
     static constexpr TUint16 kLoadSubConstant = handler::LoadSubConstant;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
     static constexpr TUint16 kCopyLocal = handler::CopyLocal;
-    // push c; <op> with op in MCB_CONSTANT_OPERATIONS: a = c (+ 16 operations)
+    // push c; <op> with op in MCB_OPERAND_OPERATIONS: a = c (+ 16 operations)
     static constexpr TUint16 kConstantOperation = handler::AddConst;
     // ldloc k; <op>, the same operations on a local: x = k (+ 16 operations)
     static constexpr TUint16 kLocalOperation = handler::AddLocal;
