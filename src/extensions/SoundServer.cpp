@@ -42,8 +42,8 @@ const pa_cvolume* streamVolume(pa_cvolume& volume, int channels) {
 }
 
 pa_stream* newPlaybackStream(pa_context* context, TUint32 rate) {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
-    return pa_stream_new(context, "mcbplayer audio", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 1};
+    return pa_stream_new(context, "mcbplayer audio", &format, nullptr);
 }
 
 }  // namespace sound

@@ -272,25 +272,33 @@ void OString::insertUnits(TInt32 position, const TUint16* src, TInt32 k, OString
         }
         return;
     }
-    TInt64 total = TInt64(len) + k;
-    if (unshared() && pBuffer->capacity >= total) {
-        // The source may be this very string: keep the slice before moving the tail.
-        std::vector<TUint16> slice;
-        if (whole == pBuffer || pointsInto(src, units(), len)) {
-            slice.assign(src, src + k);
-            src = slice.data();
+    spliceUnits(position, 0, src, k);
+}
+
+// Replaces `removed` units at `start` by `k` units from `src`, in place when the
+// buffer is this string's alone and large enough.
+void OString::spliceUnits(TInt32 start, TInt32 removed, const TUint16* src, TInt32 k) {
+    const TInt32 len = length();
+    const TInt64 total = TInt64(len) - removed + k;
+    const TInt32 tail = len - start - removed;
+    if (unshared() && total <= pBuffer->capacity) {
+        // The source may be this very string: keep it before moving the tail.
+        std::vector<TUint16> copy;
+        if (pointsInto(src, units(), len)) {
+            copy.assign(src, src + k);
+            src = copy.data();
         }
         TUint16* d = units();
-        std::memmove(d + position + k, d + position, size_t(len - position) * sizeof(TUint16));
-        copyUnits(d + position, src, k);
+        std::memmove(d + start + k, d + start + removed, size_t(tail) * sizeof(TUint16));
+        copyUnits(d + start, src, k);
         pBuffer->length = TInt32(total);
         d[total] = 0;
         return;
     }
     OStringBuffer* b = newBuffer(total);
-    copyUnits(b->data, pBuffer->data, position);
-    copyUnits(b->data + position, src, k);
-    copyUnits(b->data + position + k, pBuffer->data + position, len - position);
+    copyUnits(b->data, pBuffer->data, start);
+    copyUnits(b->data + start, src, k);
+    copyUnits(b->data + start + k, pBuffer->data + start + removed, tail);
     adopt(b);
 }
 
@@ -406,28 +414,7 @@ void OString::replaceRange(TInt32 start, TInt32 end, const OString& replacement)
         share(replacement.pBuffer);
         return;
     }
-    TInt32 k = end - start + 1;
-    TInt32 r = replacement.length();
-    TInt64 total = TInt64(len) - k + r;
-    const TUint16* src = replacement.pBuffer->data;
-    if (unshared() && total <= pBuffer->capacity) {
-        std::vector<TUint16> copy;
-        if (replacement.pBuffer == pBuffer) {
-            copy.assign(src, src + r);
-            src = copy.data();
-        }
-        TUint16* d = units();
-        std::memmove(d + start + r, d + end + 1, size_t(len - end - 1) * sizeof(TUint16));
-        copyUnits(d + start, src, r);
-        pBuffer->length = TInt32(total);
-        d[total] = 0;
-        return;
-    }
-    OStringBuffer* b = newBuffer(total);
-    copyUnits(b->data, pBuffer->data, start);
-    copyUnits(b->data + start, src, r);
-    copyUnits(b->data + start + r, pBuffer->data + end + 1, len - end - 1);
-    adopt(b);
+    spliceUnits(start, end - start + 1, replacement.pBuffer->data, replacement.length());
 }
 
 void OString::repeat(TInt32 n) {

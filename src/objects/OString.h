@@ -138,6 +138,7 @@ private:
     bool unshared() const { return pBuffer && pBuffer->refCount == 1; }
     TUint16* units() { return pBuffer->data; }
     void insertUnits(TInt32 position, const TUint16* src, TInt32 k, OStringBuffer* whole);
+    void spliceUnits(TInt32 start, TInt32 removed, const TUint16* src, TInt32 k);
     void store(OStringBuffer* composed, bool shrinking);
     void mapCase(TUint16 (*map)(TUint16));
     TInt32 search(const TUint16* pattern, TInt32 m, TInt32 start, TInt32 end, bool caseSensitive,
