@@ -7,6 +7,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace mcb {
 
 namespace {
@@ -14,16 +18,39 @@ thread_local TUint64 tComparisons = 0;
 
 template <bool Fold>
 TUint16 canon(TUint16 c) {
-    if constexpr (Fold)
+    if constexpr (Fold) {
+        if (c < 0x80) return TUint16(c - 'A') < 26 ? TUint16(c + 32) : c;  // the usual case, inline
         return OString::toLowerChar(c);
-    else
+    } else {
         return c;
+    }
 }
 
 // Unit i of a sequence of n, in search order.
 template <bool Fold, bool Backwards>
 TUint16 nth(const TUint16* s, TInt32 n, TInt32 i) {
     return canon<Fold>(Backwards ? s[n - 1 - i] : s[i]);
+}
+
+// The first k in [from, to] with t(k) == c, or to + 1: the scan's inner loop
+// while the right half's first unit does not match.
+template <bool Fold, bool Backwards, typename Unit>
+TInt32 skipTo(Unit t, const TUint16* window, TInt32 from, TInt32 to, TUint16 c) {
+    TInt32 k = from;
+#if defined(__SSE2__)
+    if constexpr (!Fold && !Backwards) {
+        const __m128i want = _mm_set1_epi16(short(c));
+        for (; k + 8 <= to + 1; k += 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + k));
+            if (const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(units, want)))
+                return k + __builtin_ctz(unsigned(hits)) / 2;
+        }
+    }
+#else
+    (void)window;
+#endif
+    while (k <= to && t(k) != c) ++k;
+    return k;
 }
 }  // namespace
 
@@ -108,6 +135,18 @@ TInt32 TextSearch::scan(const TUint16* text, TInt32 from, TInt32 to) const {
     for (TInt32 j = 0; j <= n - m && found < 0;) {
         // The right half, left to right (from where the last shift's memory ends).
         TInt32 i = periodic_ ? std::max(suffix, memory) : suffix;
+        if (i == suffix) {
+            // Each position whose first right-half unit differs shifts by one
+            // and forgets the memory: skip them in one tight loop.
+            auto u = [&t, suffix](TInt32 k) { return t(k + suffix); };
+            const TInt32 k = skipTo<Fold, Backwards>(u, window + (Backwards ? 0 : suffix), j, n - m, x(suffix));
+            comparisons += TUint64(k - j);
+            if (k > n - m) break;
+            if (k != j) memory = 0;
+            j = k;
+            ++comparisons;  // the unit that matched
+            ++i;
+        }
         while (i < m && (++comparisons, x(i) == t(i + j))) ++i;
         if (i < m) {
             j += i - suffix + 1;
