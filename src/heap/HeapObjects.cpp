@@ -28,6 +28,7 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
     slot.object = std::move(object);
     slot.entry = entry;
     slot.pool = pool;
+    slot.size = he->size;
     *mem_.uncheckedWord(ref) = handle;
     setBit(poolObjects_[size_t(pool)], wordIn(pool, entry), true);
     if (previous) releaseSlot(previous);  // the entry had an object already: it goes, the new one stays

@@ -92,8 +92,16 @@ public:
     GCObject* findObject(VMAddr ref) {
         // The usual case: the handle word names a slot that records this entry.
         if (const ObjectSlot* slot = slotNamedBy(ref)) {
-            HeapEntry* he = validEntry(slot->pool, ref - kHeaderSize);
-            return isFree(he) || he->size < 4 ? nullptr : slot->object.get();
+            // The heap's own records vouch for where the entry and its neighbour
+            // start; what bytecode can change (the size, the free-list link, the
+            // tag) is compared with them here, and anything else takes the full
+            // check, which decides.
+            const HeapEntry* he = at(ref - kHeaderSize);
+            if (he->size == slot->size && he->freeHeapEntryIterator == kNullIterator &&
+                *mem_.uncheckedWord(ref + slot->size) == slot->size + kEntryOverhead)
+                return slot->object.get();
+            HeapEntry* checked = validEntry(slot->pool, ref - kHeaderSize);
+            return isFree(checked) || checked->size < 4 ? nullptr : slot->object.get();
         }
         return findObjectByEntry(ref);
     }
@@ -172,6 +180,7 @@ private:
         std::unique_ptr<GCObject> object;
         VMAddr entry = 0;  // header address that owns the slot; 0 when free
         TInt32 pool = 0;   // the pool holding that entry
+        TUint32 size = 0;  // that entry's data size, which stays while it lives
     };
 
     // The slot whose recorded entry starts kHeaderSize below ref and whose handle

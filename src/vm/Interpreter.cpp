@@ -3,6 +3,9 @@
 // Every stack index, address and code target is checked before use.
 #include "vm/VirtualMachine.h"
 
+#include "objects/OVector.h"
+#include "vm/NativeRegistry.h"
+
 #include <array>
 #include <bit>
 #include <cstring>
@@ -138,6 +141,33 @@ void VirtualMachine::run() {
     };
     auto needPop = [&sp](TInt64 n) {
         if (TInt64(sp) - n < -1) vmerr::raise(vmerr::msg::StackUnderflow);
+    };
+    // A vector element read without the native call, when the handle, the vector
+    // and the index are sound; otherwise false, and the native runs (and raises
+    // what it raises). A heap that fails its checks raises here as it would there.
+    auto inlineElement = [&](const natives::InlineAccess& access) {
+        if (sp < 1) return false;
+        const VMAddr handle = VMAddr(s[sp - 1]);
+        if ((handle & 3) != 0 || !mem.contains(handle, 4)) return false;
+        const VMAddr object = *mem.uncheckedWord(handle);
+        GCObject* o = object != 0 ? heap_.findObject(object) : nullptr;
+        if (!o || o->kind() != OVectorBase::kGCKind) return false;
+        const auto* v = static_cast<const OVectorBase*>(o);
+        const TInt32 index = s[sp];
+        if (v->elementBytes() != access.elementBytes || index < 0 || index >= v->size()) return false;
+        const VMAddr at = v->storage() + TUint32(index) * access.elementBytes;
+        const bool word = access.references || access.elementBytes == 4;
+        if (access.kind == natives::InlineAccess::ElementAddress && !access.references) {
+            s[--sp] = TInt32(at);
+            return true;
+        }
+        if (!mem.contains(at, word ? 4 : 1) || (word && (at & 3) != 0)) return false;
+        const TInt32 value = word ? TInt32(*mem.uncheckedWord(at)) : TInt32(TInt8(*mem.unchecked(at)));
+        if (access.references)  // the reference replaces the vector
+            s[--sp] = value;
+        else  // the value replaces the index, above the vector
+            s[sp] = value;
+        return true;
     };
     auto sync = [&] {
         sp_ = sp;
@@ -426,6 +456,11 @@ void VirtualMachine::run() {
         callNative(ip->a, ip->x);
         sp = sp_;
         NEXT();
+    L_InlineElement: {
+        const natives::Function* f = natives::findFunction(ip->a, ip->x);
+        if (f && inlineElement(f->access)) NEXT();
+        goto L_Native;
+    }
     L_Extension:
         sp_ = sp;
         pc_ = pc + ip->length - 1;

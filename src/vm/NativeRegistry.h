@@ -16,6 +16,16 @@ class VirtualMachine;
 
 namespace natives {
 
+// A vector element read that the interpreter may run itself when its operands
+// are sound (a vector of this element size behind the handle, an index inside
+// it); anything else still reaches the body, which raises what it raises.
+struct InlineAccess {
+    enum Kind : TUint8 { None, ElementAddress, ElementValue };
+    Kind kind = None;
+    TUint8 elementBytes = 0;
+    bool references = false;
+};
+
 // One row: a function's number (second operand of instruction 78), its assembler name
 // (Group.name), its body, the value that tells the body which of its rows it runs for,
 // and its operand words as "(arguments) -> results" where recorded.
@@ -36,7 +46,13 @@ struct Function {
     VariantBody variantBody = nullptr;
     TInt32 variant = 0;
     std::string_view shape;
+    InlineAccess access;
 };
+
+constexpr Function inlined(Function f, InlineAccess access) {
+    f.access = access;
+    return f;
+}
 
 struct Group {
     int number;                    // first operand of instruction 78

@@ -2,6 +2,8 @@
 // common sequences.
 #include "vm/PreparedCode.h"
 
+#include "vm/NativeRegistry.h"
+
 namespace mcb {
 
 PreparedInstruction PreparedCode::plainAt(const TUint8* code, TInt32 size, TInt32 at) {
@@ -70,6 +72,7 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 // ldloca k; ldloc m; addm|store      ->  local += local, local = local
 // push c; <op>                       ->  the operation with a constant
 // ldloc k; <op>                      ->  the operation with a local
+// native g f (a vector element read) ->  read inline when its operands are sound
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
 void PreparedCode::fuse() {
@@ -98,6 +101,9 @@ void PreparedCode::fuse() {
             fuseConstantOperation(at);
         } else if (is(at, mcb::Op::LoadLocal)) {
             fuseLocalOperation(at);
+        } else if (is(at, Op::Native)) {
+            const natives::Function* f = natives::findFunction(first.a, first.x);
+            if (f && f->access.kind != natives::InlineAccess::None) e[size_t(at)].handler = TUint8(kInlineElement);
         }
     }
     // A jump onto a fused test runs it (only plain jumps are rewritten, and a

@@ -62,7 +62,7 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     X(IncrementLocal) X(AddLocalToLocal)                               \
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
-    X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal)                 \
+    X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal) X(InlineElement) \
     MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)
 
@@ -99,6 +99,9 @@ public:
     static constexpr TUint16 kLoadSubConstant = handler::LoadSubConstant;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
     static constexpr TUint16 kCopyLocal = handler::CopyLocal;
+    // native g f where the row offers an inline element read: the plain entry's
+    // a = g, x = f, so that unsound operands run the native itself
+    static constexpr TUint16 kInlineElement = handler::InlineElement;
     // push c; <op> with op in MCB_OPERAND_OPERATIONS: a = c (+ 16 operations)
     static constexpr TUint16 kConstantOperation = handler::AddConst;
     // ldloc k; <op>, the same operations on a local: x = k (+ 16 operations)

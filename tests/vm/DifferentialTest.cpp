@@ -99,7 +99,7 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 7)) {
+        switch (uniform(rng_, 0, 8)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {Op::IncMem, 0}}); break;
             case 2: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::AddMem, 0}}); break;
@@ -109,7 +109,32 @@ private:
             case 4: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::Store, 0}}); break;
             case 5: emit({{Op::Push, constant()}, {operation(), 0}}); break;
             case 6: emit({{Op::LoadLocal, local()}, {operation(), 0}}); break;
+            case 7: vectorReads(); break;
             default: loop();
+        }
+    }
+    // A filled vector of bytes, ints, int pairs or references (its handle left on
+    // the stack), then element reads with indices mostly inside it.
+    void vectorReads() {
+        constexpr TInt32 kKinds[][3] = {{1, 1, 1}, {3, 4, 1}, {4, 8, 2}, {7, 4, 1}};  // group, bytes, words
+        const TInt32* kind = kKinds[uniform(rng_, 0, 3)];
+        const TInt32 n = uniform(rng_, 0, 5);
+        add(p_, Op::Alloc, kind[0] == 7 ? GC_CODE_OBJECT_ARRAY : GC_CODE_PRIMITIVE_ARRAY, 2);
+        add(p_, Op::Dup);
+        add(p_, Op::NewVector, kind[1]);
+        add(p_, Op::LoadLocal, -1);
+        for (TInt32 w = 0; w < kind[2]; ++w)
+            kind[0] == 7 && chance(rng_, 50) ? add(p_, Op::LoadLocal, -1) : add(p_, Op::Push, kind[0] == 7 ? 0 : constant());
+        add(p_, Op::Push, n);
+        add(p_, Op::Native, kind[0], 3);  // set_filled
+        for (TInt32 reads = uniform(rng_, 1, 4); reads > 0; --reads) {
+            const TInt32 index = chance(rng_, 85) ? uniform(rng_, 0, std::max(n - 1, 0)) : pick(rng_, {-1, n, 1 << 30});
+            emit({{Op::LoadLocal, chance(rng_, 90) ? -1 : local()}, {Op::Push, index}});
+            inner_.push_back(TInt32(p_.size()));
+            const TInt32 function = pick(rng_, {6, 6, 8, 8, 7});  // element_at, _value, _slot
+            add(p_, Op::Native, kind[0], function);
+            // back to the handle on top, as a rule
+            if (chance(rng_, 85)) add(p_, Op::AdjustStack, function == 8 && kind[0] != 7 ? -1 - kind[2] : -1);
         }
     }
     // A few pushed words, then: T: ldloc k; push c; <compare>; jz out; body;
