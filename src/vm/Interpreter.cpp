@@ -456,6 +456,45 @@ void VirtualMachine::run() {
         callNative(ip->a, ip->x);
         sp = sp_;
         NEXT();
+    // The field fusions: any operand out of the ordinary runs the first
+    // instruction alone, and the rest fail (or not) where they stand.
+#define FIELD_OF(base)                                                               \
+    const TUint32 field_ = TUint32(base) + TUint32(ip->a) * 4u;                      \
+    if ((base) == 0 || (field_ & 3) != 0 || !mem.contains(field_, 4)) goto L_Unfused
+    L_LoadField: {
+        if (sp < 0) goto L_Unfused;
+        FIELD_OF(s[sp]);
+        s[sp] = TInt32(field_);  // first, as fielda leaves it: the field may be this very slot
+        s[sp] = TInt32(*mem.uncheckedWord(field_));
+        NEXT();
+    }
+    L_LoadLocalField: {
+        const TInt64 i = TInt64(sp) + 1 + ip->x;
+        if (sp + 1 >= kStackWords || !inStack(i)) goto L_Unfused;
+        FIELD_OF(s[i]);
+        s[++sp] = TInt32(field_);
+        s[sp] = TInt32(*mem.uncheckedWord(field_));
+        NEXT();
+    }
+    L_LoadGlobal: {
+        if (sp + 1 >= kStackWords) goto L_Unfused;
+        FIELD_OF(tables_.globals);
+        s[++sp] = TInt32(field_);
+        s[sp] = TInt32(*mem.uncheckedWord(field_));
+        NEXT();
+    }
+    L_LocalFieldAddr: {
+        const TInt64 i = TInt64(sp) + 1 + ip->x;
+        if (sp + 1 >= kStackWords || !inStack(i) || s[i] == 0) goto L_Unfused;
+        s[sp + 1] = TInt32(TUint32(s[i]) + TUint32(ip->a) * 4u);
+        ++sp;
+        NEXT();
+    }
+    L_GlobalAddr:
+        if (sp + 1 >= kStackWords || tables_.globals == 0) goto L_Unfused;
+        s[++sp] = TInt32(TUint32(tables_.globals) + TUint32(ip->a) * 4u);
+        NEXT();
+#undef FIELD_OF
     L_InlineElement: {
         const natives::Function* f = natives::findFunction(ip->a, ip->x);
         if (f && inlineElement(f->access)) NEXT();

@@ -73,6 +73,7 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 // push c; <op>                       ->  the operation with a constant
 // ldloc k; <op>                      ->  the operation with a local
 // native g f (a vector element read) ->  read inline when its operands are sound
+// [ldloc k | ldglobals;] fielda n [; deref] -> a field's address or value
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
 void PreparedCode::fuse() {
@@ -97,6 +98,7 @@ void PreparedCode::fuse() {
             e[size_t(at)] = {TUint8(kIncrementLocal), 3, 0, first.a};
         } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::AddMem)) {
             e[size_t(at)] = {TUint8(kAddLocalToLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
+        } else if (fuseFieldAccess(at)) {
         } else if (is(at, mcb::Op::Push)) {
             fuseConstantOperation(at);
         } else if (is(at, mcb::Op::LoadLocal)) {
@@ -122,6 +124,29 @@ void PreparedCode::fuse() {
         e[size_t(at)] = {TUint8(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
                          TInt16(e[size_t(at)].a), jump.a};
     }
+}
+
+// A field address from a local or the globals, and a field read from any of
+// these or from the stack top.
+bool PreparedCode::fuseFieldAccess(TInt32 at) {
+    const TInt32 n = size();
+    std::vector<PreparedInstruction>& e = entries_;
+    const PreparedInstruction first = e[size_t(at)];
+    const bool local = first.handler == rowOf(Op::LoadLocal), globals = first.handler == rowOf(Op::PushGlobals);
+    const TInt32 field = local || globals ? at + first.length : at;
+    auto isField = [&](TInt32 i) {
+        return i < n && (e[size_t(i)].handler == rowOf(Op::FieldAddr) || e[size_t(i)].handler == rowOf(Op::FieldAddrW));
+    };
+    if (!isField(field)) return false;
+    const PreparedInstruction f = e[size_t(field)];
+    const TInt32 deref = field + f.length;
+    const bool load = deref < n && e[size_t(deref)].handler == rowOf(Op::Deref);
+    if (!local && !globals && !load) return false;
+    const TUint16 h = local ? (load ? kLoadLocalField : kLocalFieldAddr)
+                            : globals ? (load ? kLoadGlobal : kGlobalAddr) : kLoadField;
+    const TInt32 length = deref - at + (load ? 1 : 0);
+    e[size_t(at)] = {TUint8(h), TUint8(length), TInt16(local ? first.a : 0), f.a};
+    return true;
 }
 
 // Division and remainder by 0 fail in their own instruction, so they stay plain.

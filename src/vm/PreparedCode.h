@@ -63,6 +63,7 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
     X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal) X(InlineElement) \
+    X(LoadField) X(LoadLocalField) X(LoadGlobal) X(LocalFieldAddr) X(GlobalAddr) \
     MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)
 
@@ -102,6 +103,17 @@ public:
     // native g f where the row offers an inline element read: the plain entry's
     // a = g, x = f, so that unsound operands run the native itself
     static constexpr TUint16 kInlineElement = handler::InlineElement;
+    // Field reads and addresses, a = n of fielda n (or fielda_w n); x = k:
+    //   fielda n; deref             -> kLoadField
+    //   ldloc k; fielda n; deref    -> kLoadLocalField
+    //   ldglobals; fielda n; deref  -> kLoadGlobal
+    //   ldloc k; fielda n           -> kLocalFieldAddr
+    //   ldglobals; fielda n         -> kGlobalAddr
+    static constexpr TUint16 kLoadField = handler::LoadField;
+    static constexpr TUint16 kLoadLocalField = handler::LoadLocalField;
+    static constexpr TUint16 kLoadGlobal = handler::LoadGlobal;
+    static constexpr TUint16 kLocalFieldAddr = handler::LocalFieldAddr;
+    static constexpr TUint16 kGlobalAddr = handler::GlobalAddr;
     // push c; <op> with op in MCB_OPERAND_OPERATIONS: a = c (+ 16 operations)
     static constexpr TUint16 kConstantOperation = handler::AddConst;
     // ldloc k; <op>, the same operations on a local: x = k (+ 16 operations)
@@ -134,6 +146,7 @@ private:
     void fuse();
     void fuseConstantOperation(TInt32 at);
     void fuseLocalOperation(TInt32 at);
+    bool fuseFieldAccess(TInt32 at);
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;

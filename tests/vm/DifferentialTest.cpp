@@ -99,7 +99,7 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 8)) {
+        switch (uniform(rng_, 0, 9)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {Op::IncMem, 0}}); break;
             case 2: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::AddMem, 0}}); break;
@@ -110,7 +110,26 @@ private:
             case 5: emit({{Op::Push, constant()}, {operation(), 0}}); break;
             case 6: emit({{Op::LoadLocal, local()}, {operation(), 0}}); break;
             case 7: vectorReads(); break;
+            case 8: fieldAccess(); break;
             default: loop();
+        }
+    }
+    // A field's value or address, from a local, the globals or the stack top
+    // (mostly the prologue's instance or globals, sometimes anything).
+    void fieldAccess() {
+        const TInt32 n = chance(rng_, 85) ? uniform(rng_, 0, 5) : pick(rng_, {-1, -7, 100, 1 << 20});
+        const Op fielda = chance(rng_, 80) ? Op::FieldAddr : Op::FieldAddrW;
+        const bool load = chance(rng_, 60);
+        switch (uniform(rng_, 0, 2)) {
+            case 0: emit({{Op::LoadLocal, local()}, {fielda, n}}); break;
+            case 1: emit({{Op::PushGlobals, 0}, {fielda, n}}); break;
+            default: emit({{Op::LoadLocal, local()}, {Op::Nop, 0}, {fielda, n}});
+        }
+        if (load) {
+            inner_.push_back(TInt32(p_.size()));
+            add(p_, Op::Deref);
+        } else if (chance(rng_, 50)) {
+            emit({{Op::Push, constant()}, {Op::Store, 0}});
         }
     }
     // A filled vector of bytes, ints, int pairs or references (its handle left on
