@@ -394,26 +394,11 @@ void VirtualMachine::run() {
         --sp;
         NEXT_AS(DecMem);
     }
-    L_AddMem:
-        MEMORY(TInt32(TUint32(m) + TUint32(b)));
-    L_SubMem:
-        MEMORY(TInt32(TUint32(m) - TUint32(b)));
-    L_MulMem:
-        MEMORY(TInt32(TUint32(m) * TUint32(b)));
-    L_DivMem:
-        MEMORY(divide(m, b));
-    L_RemMem:
-        MEMORY(remainder(m, b));
-    L_AndMem:
-        MEMORY(m & b);
-    L_OrMem:
-        MEMORY(m | b);
-    L_XorMem:
-        MEMORY(m ^ b);
-    L_ShlMem:
-        MEMORY(shiftLeft(m, b));
-    L_ShrMem:
-        MEMORY(shiftRight(m, b));
+#define INPLACE_PLAIN_LABEL(name, result, failsOnZero, unused) \
+    L_##name:                                                   \
+        MEMORY(result);
+        MCB_INPLACE_OPERATIONS(INPLACE_PLAIN_LABEL, )
+#undef INPLACE_PLAIN_LABEL
     L_IntToString:
         s[sp] = TInt32(newString(OString(std::to_string(s[sp]).c_str())));
         NEXT_AS(IntToString);
@@ -793,15 +778,37 @@ void VirtualMachine::run() {
         s[i] = TInt32(TUint32(s[i]) + 1u);
         NEXT_BY(3);
     }
-    L_AddLocalToLocal: {
-        // ldloca a; ldloc b; addm, with the scratch words the plain sequence leaves
-        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
-        if (sp + 2 >= kStackWords || i < 0 || i >= kStackWords || j < 0 || j >= kStackWords) goto L_Unfused;
+    L_DecrementLocal: {
+        TInt64 i = TInt64(sp) + 1 + ip->a;
+        if (sp + 1 >= kStackWords || i < 0 || i >= kStackWords) goto L_Unfused;
         s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
-        s[sp + 2] = s[j];
-        s[i] = TInt32(TUint32(s[i]) + TUint32(s[sp + 2]));
-        NEXT_BY(5);
+        s[i] = TInt32(TUint32(s[i]) - 1u);
+        NEXT_BY(3);
     }
+// ldloca k; push c | ldloc j; <op>m, leaving the scratch words the plain
+// sequence leaves; both locals are read after them, as either may be one.
+#define INPLACE_OPERATION(expr, failsOnZero, fromLocal, length)                               \
+    do {                                                                                     \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x, j_ = TInt64(sp) + 2 + ip->a;               \
+        if (sp + 2 >= kStackWords || !inStack(i_) || (fromLocal && !inStack(j_))) goto L_Unfused; \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                                   \
+        s[sp + 2] = fromLocal ? s[j_] : ip->a;                                               \
+        const TInt32 m = s[i_], b = s[sp + 2];                                               \
+        if (failsOnZero && b == 0) goto L_Unfused;                                           \
+        s[i_] = (expr);                                                                      \
+        NEXT_BY(length);                                                                     \
+    } while (0)
+#define INPLACE_CONSTANT_LABEL(name, result, failsOnZero, unused) \
+    L_##name##Const:                                              \
+        INPLACE_OPERATION(result, false, false, 8);
+        MCB_INPLACE_OPERATIONS(INPLACE_CONSTANT_LABEL, )
+#undef INPLACE_CONSTANT_LABEL
+#define INPLACE_LOCAL_LABEL(name, result, failsOnZero, unused) \
+    L_##name##Local:                                           \
+        INPLACE_OPERATION(result, failsOnZero, true, 5);
+        MCB_INPLACE_OPERATIONS(INPLACE_LOCAL_LABEL, )
+#undef INPLACE_LOCAL_LABEL
+#undef INPLACE_OPERATION
 #define LOAD_ADD_CONSTANT(expr)                                                      \
     do {                                                                            \
         TInt64 i_ = TInt64(sp) + 1 + ip->x;                                         \

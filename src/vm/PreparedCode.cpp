@@ -54,6 +54,11 @@ struct OperandOperation {
 constexpr OperandOperation kOperandOperations[] = {MCB_OPERAND_OPERATIONS(MCB_OPERAND_OPERATION, )};
 #undef MCB_OPERAND_OPERATION
 
+// The in-place operations, in the order of their fused handlers.
+#define MCB_INPLACE_OPERATION(name, result, failsOnZero, unused) {Op::name, failsOnZero},
+constexpr OperandOperation kInPlaceOperations[] = {MCB_INPLACE_OPERATIONS(MCB_INPLACE_OPERATION, )};
+#undef MCB_INPLACE_OPERATION
+
 // The compares in the order of the fused handlers.
 constexpr Op kCompares[] = {
 #define MCB_COMPARE_OP(name) Op::name,
@@ -67,9 +72,10 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 }  // namespace
 
 // ldloc k; push c; <compare>; jz L  ->  one compare-and-branch
-// ldloca k; incm                    ->  one increment of a local
+// ldloca k; incm|decm               ->  one increment or decrement of a local
 // ldloc k; push c; add|sub           ->  a local plus a constant
-// ldloca k; ldloc m; addm|store      ->  local += local, local = local
+// ldloca k; ldloc m; store          ->  local = local
+// ldloca k; push c|ldloc j; <op>m    ->  local op= constant or local
 // push c; <op>                       ->  the operation with a constant
 // ldloc k; <op>                      ->  the operation with a local
 // native g f (a vector element read) ->  read inline when its operands are sound
@@ -94,10 +100,9 @@ void PreparedCode::fuse() {
             e[size_t(at)] = {TUint8(h), 8, TInt16(first.a), e[size_t(at + 2)].a};
         } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::Store)) {
             e[size_t(at)] = {TUint8(kCopyLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
-        } else if (is(at, Op::LocalAddr) && is(at + 2, Op::IncMem)) {
-            e[size_t(at)] = {TUint8(kIncrementLocal), 3, 0, first.a};
-        } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::AddMem)) {
-            e[size_t(at)] = {TUint8(kAddLocalToLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
+        } else if (is(at, Op::LocalAddr) && (is(at + 2, Op::IncMem) || is(at + 2, Op::DecMem))) {
+            e[size_t(at)] = {TUint8(is(at + 2, Op::IncMem) ? kIncrementLocal : kDecrementLocal), 3, 0, first.a};
+        } else if (is(at, Op::LocalAddr) && fuseInPlace(at)) {
         } else if (fuseFieldAccess(at)) {
         } else if (is(at, mcb::Op::Push)) {
             fuseConstantOperation(at);
@@ -147,6 +152,24 @@ bool PreparedCode::fuseFieldAccess(TInt32 at) {
     const TInt32 length = deref - at + (load ? 1 : 0);
     e[size_t(at)] = {TUint8(h), TUint8(length), TInt16(local ? first.a : 0), f.a};
     return true;
+}
+
+// ldloca k followed by a pushed constant or a local and an in-place operation.
+bool PreparedCode::fuseInPlace(TInt32 at) {
+    if (at + 2 >= size()) return false;
+    const PreparedInstruction local = entries_[size_t(at)], operand = entries_[size_t(at + 2)];
+    const bool constant = operand.handler == rowOf(Op::Push);
+    if (!constant && operand.handler != rowOf(Op::LoadLocal)) return false;
+    const TInt32 op = at + 2 + operand.length;
+    if (op >= size()) return false;
+    for (TUint16 k = 0; k < std::size(kInPlaceOperations); ++k) {
+        if (entries_[size_t(op)].handler != rowOf(kInPlaceOperations[k].op)) continue;
+        if (constant && kInPlaceOperations[k].failsOnZero && operand.a == 0) return false;
+        const TUint16 h = constant ? kInPlaceConstant : kInPlaceLocal;
+        entries_[size_t(at)] = {TUint8(h + k), TUint8(op + 1 - at), TInt16(local.a), operand.a};
+        return true;
+    }
+    return false;
 }
 
 // Division and remainder by 0 fail in their own instruction, so they stay plain.

@@ -51,6 +51,22 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     Y(Gt, bool32(a > b), false, X)                \
     Y(Ge, bool32(a >= b), false, X)
 #define MCB_CONSTANT_HANDLER(name, result, failsOnZero, X) X(name##Const)
+
+// The in-place operations that a local takes from a pushed constant (ldloca k;
+// push c; <op>m) or from another local (ldloca k; ldloc j; <op>m) in one fused
+// entry: name, the new value from m (the local) and b (the operand), and whether
+// b == 0 fails (as above). The plain in-place handlers come from this list too.
+#define MCB_INPLACE_OPERATIONS(Y, X)                    \
+    Y(AddMem, TInt32(TUint32(m) + TUint32(b)), false, X) \
+    Y(SubMem, TInt32(TUint32(m) - TUint32(b)), false, X) \
+    Y(MulMem, TInt32(TUint32(m) * TUint32(b)), false, X) \
+    Y(DivMem, divide(m, b), true, X)                    \
+    Y(RemMem, remainder(m, b), true, X)                 \
+    Y(AndMem, m & b, false, X)                          \
+    Y(OrMem, m | b, false, X)                           \
+    Y(XorMem, m ^ b, false, X)                          \
+    Y(ShlMem, shiftLeft(m, b), false, X)                \
+    Y(ShrMem, shiftRight(m, b), false, X)
 #define MCB_LOCAL_HANDLER(name, result, failsOnZero, X) X(name##Local)
 
 // The handlers after the instruction table's rows, in number order: three that
@@ -59,13 +75,15 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
 #define MCB_EXTRA_HANDLERS(X)                                           \
     X(InvalidOpcode) X(CutOff) X(EndOfCode)                            \
     MCB_FUSED_COMPARES(X, , Jump)                                      \
-    X(IncrementLocal) X(AddLocalToLocal)                               \
+    X(IncrementLocal) X(DecrementLocal)                                \
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
     X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal) X(InlineElement) \
     X(LoadField) X(LoadLocalField) X(LoadGlobal) X(LocalFieldAddr) X(GlobalAddr) \
     MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
-    MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)
+    MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
+    MCB_INPLACE_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
+    MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)
 
 namespace handler {
 enum : TUint16 {
@@ -86,10 +104,13 @@ public:
     // jump into the middle of one still runs the plain instructions there.
     // ldloc k; push c; <compare>; jz L: x = k, a = L, c in the code bytes (+ 6 compares)
     static constexpr TUint16 kLoadPushCompareJump = handler::LtJump;
-    // ldloca k; incm: a = k
+    // ldloca k; incm and ldloca k; decm: a = k
     static constexpr TUint16 kIncrementLocal = handler::IncrementLocal;
-    // ldloca k; ldloc m; addm: a = k, x = m
-    static constexpr TUint16 kAddLocalToLocal = handler::AddLocalToLocal;
+    static constexpr TUint16 kDecrementLocal = handler::DecrementLocal;
+    // ldloca k; push c; <op>m with op in MCB_INPLACE_OPERATIONS: x = k, a = c
+    // (+ 10 operations); ldloca k; ldloc j; <op>m: x = k, a = j (+ 10 operations)
+    static constexpr TUint16 kInPlaceConstant = handler::AddMemConst;
+    static constexpr TUint16 kInPlaceLocal = handler::AddMemLocal;
     // jmp T onto a fused compare-and-branch: a = T; the test runs at once (+ 6 compares)
     static constexpr TUint16 kJumpToCompare = handler::JumpToLt;
     // ldloca k; incm; jmp T onto a fused test, a counting loop's step: x = k,
@@ -147,6 +168,7 @@ private:
     void fuseConstantOperation(TInt32 at);
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);
+    bool fuseInPlace(TInt32 at);
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;

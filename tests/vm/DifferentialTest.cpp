@@ -75,11 +75,14 @@ private:
     static constexpr Op kCompares[] = {Op::Lt, Op::Le, Op::Gt, Op::Ge, Op::Eq, Op::Ne};
     static constexpr Op kOperations[] = {Op::Add, Op::Sub, Op::Mul, Op::Div, Op::Rem, Op::And, Op::Or, Op::Xor,
                                          Op::Shl, Op::Shr, Op::Eq,  Op::Lt,  Op::Le, Op::Ne,  Op::Gt, Op::Ge};
+    static constexpr Op kInPlace[] = {Op::AddMem, Op::SubMem, Op::MulMem, Op::DivMem, Op::RemMem,
+                                      Op::AndMem, Op::OrMem,  Op::XorMem, Op::ShlMem, Op::ShrMem};
 
     TInt32 local() { return chance(rng_, 90) ? uniform(rng_, -5, 2) : pick(rng_, {-128, -90, 40, 127}); }
     TInt32 constant() { return chance(rng_, 85) ? uniform(rng_, -3, 30) : pick(rng_, {-1, 0x7FFFFFFF, INT32_MIN}); }
     Op compare() { return kCompares[size_t(uniform(rng_, 0, 5))]; }
     Op operation() { return kOperations[size_t(uniform(rng_, 0, 15))]; }
+    Op inPlace() { return kInPlace[size_t(uniform(rng_, 0, 9))]; }
 
     // Emits the instructions; all but the first are places to jump into.
     void emit(std::initializer_list<std::pair<Op, TInt32>> ops) {
@@ -101,8 +104,12 @@ private:
     void sequence() {
         switch (uniform(rng_, 0, 9)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
-            case 1: emit({{Op::LocalAddr, local()}, {Op::IncMem, 0}}); break;
-            case 2: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::AddMem, 0}}); break;
+            case 1: emit({{Op::LocalAddr, local()}, {chance(rng_, 50) ? Op::IncMem : Op::DecMem, 0}}); break;
+            case 2:
+                emit({{Op::LocalAddr, local()},
+                      chance(rng_, 50) ? std::pair{Op::LoadLocal, local()} : std::pair{Op::Push, constant()},
+                      {inPlace(), 0}});
+                break;
             case 3:
                 emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {chance(rng_, 50) ? Op::Add : Op::Sub, 0}});
                 break;
