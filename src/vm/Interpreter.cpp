@@ -771,6 +771,53 @@ void VirtualMachine::run() {
         LOAD_PUSH_COMPARE_JUMP(==);
     L_NeJump:
         LOAD_PUSH_COMPARE_JUMP(!=);
+// A compare (of the two top words, the top and a constant, or the top and a
+// local) and the jz after it, leaving the scratch words the plain pair leaves.
+#define COMPARE_BRANCH(op)                       \
+    do {                                         \
+        if (sp < 1) goto L_Unfused;              \
+        const TInt32 r_ = bool32(s[sp - 1] op s[sp]); \
+        s[sp - 1] = r_;                          \
+        sp -= 2;                                 \
+        if (r_ == 0) JUMP(ip->a);                \
+        NEXT();                                  \
+    } while (0)
+#define OPERAND_COMPARE_BRANCH(op, operand)                         \
+    do {                                                            \
+        if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused;        \
+        operand;                                                    \
+        s[sp + 1] = b_;                                             \
+        const TInt32 r_ = bool32(s[sp] op b_);                      \
+        s[sp--] = r_;                                               \
+        if (r_ == 0) JUMP(ip->a);                                   \
+        NEXT();                                                     \
+    } while (0)
+#define CONSTANT_COMPARE_BRANCH(op) OPERAND_COMPARE_BRANCH(op, const TInt32 b_ = codeWord(pc + 1))
+#define LOCAL_COMPARE_BRANCH(op)                                                          \
+    OPERAND_COMPARE_BRANCH(op, const TInt64 i_ = TInt64(sp) + 1 + ip->x; if (!inStack(i_)) goto L_Unfused; \
+                           const TInt32 b_ = s[i_])
+    L_BranchLt: COMPARE_BRANCH(<);
+    L_BranchLe: COMPARE_BRANCH(<=);
+    L_BranchGt: COMPARE_BRANCH(>);
+    L_BranchGe: COMPARE_BRANCH(>=);
+    L_BranchEq: COMPARE_BRANCH(==);
+    L_BranchNe: COMPARE_BRANCH(!=);
+    L_BranchLtConst: CONSTANT_COMPARE_BRANCH(<);
+    L_BranchLeConst: CONSTANT_COMPARE_BRANCH(<=);
+    L_BranchGtConst: CONSTANT_COMPARE_BRANCH(>);
+    L_BranchGeConst: CONSTANT_COMPARE_BRANCH(>=);
+    L_BranchEqConst: CONSTANT_COMPARE_BRANCH(==);
+    L_BranchNeConst: CONSTANT_COMPARE_BRANCH(!=);
+    L_BranchLtLocal: LOCAL_COMPARE_BRANCH(<);
+    L_BranchLeLocal: LOCAL_COMPARE_BRANCH(<=);
+    L_BranchGtLocal: LOCAL_COMPARE_BRANCH(>);
+    L_BranchGeLocal: LOCAL_COMPARE_BRANCH(>=);
+    L_BranchEqLocal: LOCAL_COMPARE_BRANCH(==);
+    L_BranchNeLocal: LOCAL_COMPARE_BRANCH(!=);
+#undef LOCAL_COMPARE_BRANCH
+#undef CONSTANT_COMPARE_BRANCH
+#undef OPERAND_COMPARE_BRANCH
+#undef COMPARE_BRANCH
     L_IncrementLocal: {
         TInt64 i = TInt64(sp) + 1 + ip->a;
         if (sp + 1 >= kStackWords || i < 0 || i >= kStackWords) goto L_Unfused;

@@ -80,6 +80,7 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 // ldloc k; <op>                      ->  the operation with a local
 // native g f (a vector element read) ->  read inline when its operands are sound
 // [ldloc k | ldglobals;] fielda n [; deref] -> a field's address or value
+// [push c | ldloc k;] <compare>; jz L -> one compare-and-branch
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
 void PreparedCode::fuse() {
@@ -103,6 +104,9 @@ void PreparedCode::fuse() {
         } else if (is(at, Op::LocalAddr) && (is(at + 2, Op::IncMem) || is(at + 2, Op::DecMem))) {
             e[size_t(at)] = {TUint8(is(at + 2, Op::IncMem) ? kIncrementLocal : kDecrementLocal), 3, 0, first.a};
         } else if (is(at, Op::LocalAddr) && fuseInPlace(at)) {
+        } else if (fuseCompareBranch(at, at, kCompareBranch, 0)) {
+        } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0)) {
+        } else if (is(at, Op::LoadLocal) && fuseCompareBranch(at, at + 2, kLocalCompareBranch, TInt16(first.a))) {
         } else if (fuseFieldAccess(at)) {
         } else if (is(at, mcb::Op::Push)) {
             fuseConstantOperation(at);
@@ -129,6 +133,25 @@ void PreparedCode::fuse() {
         e[size_t(at)] = {TUint8(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
                          TInt16(e[size_t(at)].a), jump.a};
     }
+}
+
+// The compare at `compare` and a jz (or jz_w) right after it with a target
+// inside the code become one entry at `at` of the family.
+bool PreparedCode::fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt16 x) {
+    const TInt32 n = size();
+    if (compare >= n) return false;
+    const TInt32 jump = compare + 1;
+    if (jump >= n) return false;
+    const TUint8 j = entries_[size_t(jump)].handler;
+    if (j != rowOf(Op::JumpIfZero) && j != rowOf(Op::JumpIfZeroW)) return false;
+    const TInt32 target = entries_[size_t(jump)].a;
+    if (TUint32(target) >= TUint32(n)) return false;
+    for (TUint16 k = 0; k < 6; ++k) {
+        if (entries_[size_t(compare)].handler != rowOf(kCompares[k])) continue;
+        entries_[size_t(at)] = {TUint8(family + k), TUint8(jump + entries_[size_t(jump)].length - at), x, target};
+        return true;
+    }
+    return false;
 }
 
 // A field address from a local or the globals, and a field read from any of

@@ -83,7 +83,10 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
     MCB_INPLACE_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
-    MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)
+    MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
+    MCB_FUSED_COMPARES(X, Branch, )                                    \
+    MCB_FUSED_COMPARES(X, Branch, Const)                               \
+    MCB_FUSED_COMPARES(X, Branch, Local)
 
 namespace handler {
 enum : TUint16 {
@@ -139,6 +142,12 @@ public:
     static constexpr TUint16 kConstantOperation = handler::AddConst;
     // ldloc k; <op>, the same operations on a local: x = k (+ 16 operations)
     static constexpr TUint16 kLocalOperation = handler::AddLocal;
+    // A compare and the jz (or jz_w) after it, L inside the code: <cmp>; jz L
+    // (a = L), push c; <cmp>; jz L (a = L, c in the code bytes) and ldloc k;
+    // <cmp>; jz L (x = k, a = L), each + 6 compares
+    static constexpr TUint16 kCompareBranch = handler::BranchLt;
+    static constexpr TUint16 kConstantCompareBranch = handler::BranchLtConst;
+    static constexpr TUint16 kLocalCompareBranch = handler::BranchLtLocal;
     static constexpr TUint16 kHandlerCount = handler::Count;
     static_assert(kHandlerCount <= 256, "a handler number is one byte");
 
@@ -169,6 +178,7 @@ private:
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);
     bool fuseInPlace(TInt32 at);
+    bool fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt16 x);
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;

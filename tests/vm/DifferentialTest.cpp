@@ -48,7 +48,7 @@ public:
     Bytes make(std::vector<TInt32>& starts) {
         addPrologue(rng_, p_);
         for (TInt32 pieces = uniform(rng_, 2, 14); pieces > 0; --pieces) {
-            switch (uniform(rng_, 0, 9)) {
+            switch (uniform(rng_, 0, 10)) {
                 case 0:
                 case 1: loop(); break;
                 case 2:  // the stack nearly full (or overflowing)
@@ -102,7 +102,7 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 9)) {
+        switch (uniform(rng_, 0, 10)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {chance(rng_, 50) ? Op::IncMem : Op::DecMem, 0}}); break;
             case 2:
@@ -118,8 +118,20 @@ private:
             case 6: emit({{Op::LoadLocal, local()}, {operation(), 0}}); break;
             case 7: vectorReads(); break;
             case 8: fieldAccess(); break;
+            case 9: compareBranch(); break;
             default: loop();
         }
+    }
+    // A compare of the two top words, the top and a constant, or the top and a
+    // local, then jz (or jz_w) somewhere.
+    void compareBranch() {
+        const Op jz = chance(rng_, 80) ? Op::JumpIfZero : Op::JumpIfZeroW;
+        switch (uniform(rng_, 0, 2)) {
+            case 0: emit({{compare(), 0}, {jz, 0}}); break;
+            case 1: emit({{Op::Push, constant()}, {compare(), 0}, {jz, 0}}); break;
+            default: emit({{Op::LoadLocal, local()}, {compare(), 0}, {jz, 0}});
+        }
+        loose_.push_back({p_.size() - 1, 0});
     }
     // A field's value or address, from a local, the globals or the stack top
     // (mostly the prologue's instance or globals, sometimes anything).
