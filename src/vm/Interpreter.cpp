@@ -856,19 +856,22 @@ void VirtualMachine::run() {
         MCB_INPLACE_OPERATIONS(INPLACE_LOCAL_LABEL, )
 #undef INPLACE_LOCAL_LABEL
 #undef INPLACE_OPERATION
-#define LOAD_ADD_CONSTANT(expr)                                                      \
-    do {                                                                            \
-        TInt64 i_ = TInt64(sp) + 1 + ip->x;                                         \
-        if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused;                  \
-        TUint32 v_ = TUint32(s[i_]), c_ = TUint32(ip->a);                           \
-        s[sp + 2] = ip->a; /* the scratch word the plain sequence leaves */         \
-        s[++sp] = TInt32(expr);                                                     \
-        NEXT_BY(8);                                                                 \
+// ldloc k; push c; <op>, leaving the constant's scratch word.
+#define LOCAL_CONSTANT_OPERATION(expr)                                 \
+    do {                                                              \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                     \
+        if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused;    \
+        const TInt32 a = s[i_], b = ip->a;                            \
+        s[sp + 2] = b;                                                \
+        s[++sp] = (expr);                                             \
+        NEXT_BY(8);                                                   \
     } while (0)
-    L_LoadAddConstant:
-        LOAD_ADD_CONSTANT(v_ + c_);
-    L_LoadSubConstant:
-        LOAD_ADD_CONSTANT(v_ - c_);
+#define LOCAL_CONSTANT_LABEL(name, result, failsOnZero, unused) \
+    L_##name##LocalConst:                                       \
+        LOCAL_CONSTANT_OPERATION(result);
+        MCB_OPERAND_OPERATIONS(LOCAL_CONSTANT_LABEL, )
+#undef LOCAL_CONSTANT_LABEL
+#undef LOCAL_CONSTANT_OPERATION
     L_CopyLocal: {
         TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
         if (sp + 2 >= kStackWords || !inStack(i) || !inStack(j)) goto L_Unfused;
@@ -1015,7 +1018,6 @@ void VirtualMachine::run() {
 #undef STEP_TO_COMPARE
 #undef CONSTANT_OPERATION
 #undef LOCAL_OPERATION
-#undef LOAD_ADD_CONSTANT
 #undef JUMP
 #undef BINARY
 #undef MEMORY

@@ -95,10 +95,7 @@ void PreparedCode::fuse() {
             for (TUint16 k = 0; k < 6; ++k)
                 if (is(at + 7, kCompares[k]))
                     e[size_t(at)] = {TUint8(kLoadPushCompareJump + k), 11, TInt16(first.a), e[size_t(at + 8)].a};
-        } else if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) &&
-                   (is(at + 7, Op::Add) || is(at + 7, Op::Sub))) {
-            TUint16 h = is(at + 7, Op::Add) ? kLoadAddConstant : kLoadSubConstant;
-            e[size_t(at)] = {TUint8(h), 8, TInt16(first.a), e[size_t(at + 2)].a};
+        } else if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) && fuseLocalConstantOperation(at)) {
         } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::Store)) {
             e[size_t(at)] = {TUint8(kCopyLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
         } else if (is(at, Op::LocalAddr) && (is(at + 2, Op::IncMem) || is(at + 2, Op::DecMem))) {
@@ -206,6 +203,20 @@ void PreparedCode::fuseConstantOperation(TInt32 at) {
         entries_[size_t(at)] = {TUint8(kConstantOperation + k), 6, 0, push.a};
         return;
     }
+}
+
+// ldloc k; push c; <op>: a division by a constant 0 stays plain.
+bool PreparedCode::fuseLocalConstantOperation(TInt32 at) {
+    if (at + 7 >= size()) return false;
+    const TUint8 next = entries_[size_t(at + 7)].handler;
+    const TInt32 c = entries_[size_t(at + 2)].a;
+    for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
+        if (next != rowOf(kOperandOperations[k].op)) continue;
+        if (kOperandOperations[k].failsOnZero && c == 0) return false;
+        entries_[size_t(at)] = {TUint8(kLocalConstantOperation + k), 8, TInt16(entries_[size_t(at)].a), c};
+        return true;
+    }
+    return false;
 }
 
 // A division by a local holding 0 falls back to the plain pair, which fails in its own

@@ -68,6 +68,7 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     Y(ShlMem, shiftLeft(m, b), false, X)                \
     Y(ShrMem, shiftRight(m, b), false, X)
 #define MCB_LOCAL_HANDLER(name, result, failsOnZero, X) X(name##Local)
+#define MCB_LOCAL_CONSTANT_HANDLER(name, result, failsOnZero, X) X(name##LocalConst)
 
 // The handlers after the instruction table's rows, in number order: three that
 // stop the run, then the fused sequences described in PreparedCode. The
@@ -78,10 +79,11 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     X(IncrementLocal) X(DecrementLocal)                                \
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
-    X(LoadAddConstant) X(LoadSubConstant) X(CopyLocal) X(InlineElement) \
+    X(CopyLocal) X(InlineElement)                                      \
     X(LoadField) X(LoadLocalField) X(LoadGlobal) X(LocalFieldAddr) X(GlobalAddr) \
     MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
+    MCB_OPERAND_OPERATIONS(MCB_LOCAL_CONSTANT_HANDLER, X)              \
     MCB_INPLACE_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
     MCB_FUSED_COMPARES(X, Branch, )                                    \
@@ -119,9 +121,9 @@ public:
     // ldloca k; incm; jmp T onto a fused test, a counting loop's step: x = k,
     // a = T (+ 6 compares)
     static constexpr TUint16 kIncrementJumpToCompare = handler::StepToLt;
-    // ldloc k; push c; add|sub, a local plus or minus a constant: x = k, a = c
-    static constexpr TUint16 kLoadAddConstant = handler::LoadAddConstant;
-    static constexpr TUint16 kLoadSubConstant = handler::LoadSubConstant;
+    // ldloc k; push c; <op> with op in MCB_OPERAND_OPERATIONS, a local and a
+    // constant: x = k, a = c (+ 16 operations)
+    static constexpr TUint16 kLocalConstantOperation = handler::AddLocalConst;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
     static constexpr TUint16 kCopyLocal = handler::CopyLocal;
     // native g f where the row offers an inline element read: the plain entry's
@@ -178,6 +180,7 @@ private:
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);
     bool fuseInPlace(TInt32 at);
+    bool fuseLocalConstantOperation(TInt32 at);
     bool fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt16 x);
 
     std::vector<PreparedInstruction> entries_;

@@ -111,7 +111,7 @@ private:
                       {inPlace(), 0}});
                 break;
             case 3:
-                emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {chance(rng_, 50) ? Op::Add : Op::Sub, 0}});
+                emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {operation(), 0}});
                 break;
             case 4: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::Store, 0}}); break;
             case 5: emit({{Op::Push, constant()}, {operation(), 0}}); break;
