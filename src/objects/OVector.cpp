@@ -8,7 +8,16 @@
 
 namespace mcb {
 
-OVectorBase::~OVectorBase() { freeStorage(storage_); }
+// Freeing the block checks it and its neighbours, which bytecode may have
+// spoiled; a destructor cannot raise, so a block found corrupted stays where it
+// is, and the heap's next walk reports the corruption.
+OVectorBase::~OVectorBase() {
+    try {
+        freeStorage(storage_);
+    } catch (...) {
+        vmerr::clearPendingError();
+    }
+}
 
 VMAddr OVectorBase::elementAddress(TInt32 index) const {
     checkIndex(index);

@@ -25,4 +25,19 @@ TEST(ObjectKinds, StringsAndVectorsAreToldApartAndOtherTypesByTheirClass) {
         EXPECT_EQ(outcomeOf(wrong).text, "VMException: Invalid TYPEID");
 }
 
+// Freeing a vector whose storage block bytecode has spoiled must not end the
+// process from the vector's destructor (a fuzzed image did so).
+TEST(ObjectKinds, AVectorWithASpoiledStorageBlockIsFreedInOrder) {
+    VMMemory mem;
+    VMHeap heap(mem);
+    const VMAddr v = heap.createObject<OVector<TInt32>>(16, GC_CODE_VECTOR, heap);
+    auto* vector = heap.objectAs<OVector<TInt32>>(v);
+    vector->append(7);
+    const VMAddr storage = vector->storage();
+    *mem.uncheckedWord(storage + heap.headerOf(storage)->size) ^= 0x55;  // its boundary tag
+    const Outcome freed = outcomeOf([&] { heap.free(v); });
+    EXPECT_TRUE(freed.code == 0 || freed.text == "VMException: Heap corrupted") << freed.text;
+    EXPECT_EQ(outcomeOf([&] { heap.verify(); }).text, "VMException: Heap corrupted");
+}
+
 }  // namespace mcb
