@@ -796,42 +796,33 @@ void VirtualMachine::run() {
 #define LOCAL_COMPARE_BRANCH(op)                                                          \
     OPERAND_COMPARE_BRANCH(op, const TInt64 i_ = TInt64(sp) + 1 + ip->x; if (!inStack(i_)) goto L_Unfused; \
                            const TInt32 b_ = s[i_])
-    L_BranchLt: COMPARE_BRANCH(<);
-    L_BranchLe: COMPARE_BRANCH(<=);
-    L_BranchGt: COMPARE_BRANCH(>);
-    L_BranchGe: COMPARE_BRANCH(>=);
-    L_BranchEq: COMPARE_BRANCH(==);
-    L_BranchNe: COMPARE_BRANCH(!=);
-    L_BranchLtConst: CONSTANT_COMPARE_BRANCH(<);
-    L_BranchLeConst: CONSTANT_COMPARE_BRANCH(<=);
-    L_BranchGtConst: CONSTANT_COMPARE_BRANCH(>);
-    L_BranchGeConst: CONSTANT_COMPARE_BRANCH(>=);
-    L_BranchEqConst: CONSTANT_COMPARE_BRANCH(==);
-    L_BranchNeConst: CONSTANT_COMPARE_BRANCH(!=);
-    L_BranchLtLocal: LOCAL_COMPARE_BRANCH(<);
-    L_BranchLeLocal: LOCAL_COMPARE_BRANCH(<=);
-    L_BranchGtLocal: LOCAL_COMPARE_BRANCH(>);
-    L_BranchGeLocal: LOCAL_COMPARE_BRANCH(>=);
-    L_BranchEqLocal: LOCAL_COMPARE_BRANCH(==);
-    L_BranchNeLocal: LOCAL_COMPARE_BRANCH(!=);
+// The six compares in handler order, with their operators.
+#define COMPARE_OPERATORS(X) X(Lt, <) X(Le, <=) X(Gt, >) X(Ge, >=) X(Eq, ==) X(Ne, !=)
+#define BRANCH_LABELS(name, op)                  \
+    L_Branch##name: COMPARE_BRANCH(op);          \
+    L_Branch##name##Const: CONSTANT_COMPARE_BRANCH(op); \
+    L_Branch##name##Local: LOCAL_COMPARE_BRANCH(op);
+        COMPARE_OPERATORS(BRANCH_LABELS)
+#undef BRANCH_LABELS
+#undef COMPARE_OPERATORS
 #undef LOCAL_COMPARE_BRANCH
 #undef CONSTANT_COMPARE_BRANCH
 #undef OPERAND_COMPARE_BRANCH
 #undef COMPARE_BRANCH
-    L_IncrementLocal: {
-        TInt64 i = TInt64(sp) + 1 + ip->a;
-        if (sp + 1 >= kStackWords || i < 0 || i >= kStackWords) goto L_Unfused;
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
-        s[i] = TInt32(TUint32(s[i]) + 1u);
-        NEXT_BY(3);
-    }
-    L_DecrementLocal: {
-        TInt64 i = TInt64(sp) + 1 + ip->a;
-        if (sp + 1 >= kStackWords || i < 0 || i >= kStackWords) goto L_Unfused;
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
-        s[i] = TInt32(TUint32(s[i]) - 1u);
-        NEXT_BY(3);
-    }
+// ldloca k; incm or decm, leaving the address word the plain pair leaves.
+#define STEP_LOCAL(step)                                                                 \
+    do {                                                                                 \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->a;                                        \
+        if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;                       \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                               \
+        s[i_] = TInt32(TUint32(s[i_]) + TUint32(step));                                  \
+        NEXT_BY(3);                                                                      \
+    } while (0)
+    L_IncrementLocal:
+        STEP_LOCAL(1);
+    L_DecrementLocal:
+        STEP_LOCAL(-1);
+#undef STEP_LOCAL
 // ldloca k; push c | ldloc j; <op>m, leaving the scratch words the plain
 // sequence leaves; both locals are read after them, as either may be one.
 #define INPLACE_OPERATION(expr, failsOnZero, fromLocal, length)                               \
