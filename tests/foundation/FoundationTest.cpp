@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
-
 
 namespace mcb {
 
@@ -24,12 +24,10 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
         {-1, "", "UnknownException (CODE:-1)"}, {13, "", "UnsupportedFeatureException"},
         {4, "", "DataFormatException: "}, {4, "bad", "DataFormatException: : bad"},
     };
-    for (const auto& c : cases) {
-        const TInt32 code = std::get<0>(c);
-        const char* msg = std::get<1>(c);
+    for (const auto& [code, msg, text] : cases) {
         const Outcome o = outcomeOf([&] { vmerr::raise(code, msg); });
         EXPECT_EQ(o.code, code);
-        EXPECT_EQ(o.text, std::get<2>(c));
+        EXPECT_EQ(o.text, text);
     }
     vmerr::clearPendingError();
     EXPECT_EQ(vmerr::pendingErrorCode(), 0);
@@ -42,17 +40,18 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
 
 // A catalogue message raises its own code and text; a detail follows the text.
 TEST(VMError, CatalogueMessagesRaiseTheirCodeAndText) {
-    const Outcome cases[] = {
-        outcomeOf([] { vmerr::raise(vmerr::msg::NullPointer); }),
-        outcomeOf([] { vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString("a.png")); }),
-        outcomeOf([] { vmerr::raise(vmerr::msg::FloatInvalidOpcode, std::to_string(99)); }),
+    const std::tuple<std::function<void()>, TInt32, const char*> cases[] = {
+        {[] { vmerr::raise(vmerr::msg::NullPointer); }, 1, "NullPointerException: NULL pointer"},
+        {[] { vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString("a.png")); }, 7,
+         "IOException: Could not open file: a.png"},
+        {[] { vmerr::raise(vmerr::msg::FloatInvalidOpcode, std::to_string(99)); }, 10,
+         "VMException: Float: invalid opcode: 99"},
     };
-    EXPECT_EQ(cases[0].code, 1);
-    EXPECT_EQ(cases[0].text, "NullPointerException: NULL pointer");
-    EXPECT_EQ(cases[1].code, 7);
-    EXPECT_EQ(cases[1].text, "IOException: Could not open file: a.png");
-    EXPECT_EQ(cases[2].code, 10);
-    EXPECT_EQ(cases[2].text, "VMException: Float: invalid opcode: 99");
+    for (const auto& [raise, code, text] : cases) {
+        const Outcome o = outcomeOf(raise);
+        EXPECT_EQ(o.code, code) << text;
+        EXPECT_EQ(o.text, text);
+    }
     vmerr::clearPendingError();
 }
 

@@ -2,11 +2,8 @@
 // calendar itself is tested in NumericTest.cpp).
 #include "../support/NativeProgram.h"
 
+#include "InZone.h"
 #include "natives/DateTime.h"
-
-#include <cstdlib>
-#include <ctime>
-#include <optional>
 
 namespace mcb {
 
@@ -29,20 +26,7 @@ std::string text(const char* cell, int g) { return storeTo(g, call(cell, "to_str
 
 // Local time is three hours ahead of UTC all year, whatever the machine's zone.
 class DateTimeNatives : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) saved_ = tz;
-        setenv("TZ", "XST-3", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (saved_) setenv("TZ", saved_->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> saved_;
+    InZone zone_{"XST-3"};
 };
 }  // namespace
 

@@ -55,7 +55,6 @@ public:
         if (!returned()) return "halted";
         return errorCode() == 0 ? "ok" : std::to_string(errorCode()) + ": " + errorText();
     }
-    TInt32 global(int i) { return integer(i); }
     // The bytes of the byte vector whose handle global i holds.
     std::string bytes(int i) {
         std::string out;

@@ -53,7 +53,7 @@ TEST(FileSystem, QueriesAndListings) {
     for (int i = 0; i < 40; ++i) p->files.put("b/" + files.emplace_back("file" + std::to_string(i)), "");
     for (int i = 0; i < 5; ++i) p->files.makeDirectory("b/" + dirs.emplace_back("dir" + std::to_string(i)));
     ASSERT_EQ(p->outcome(), "ok");
-    EXPECT_EQ(std::vector<TInt32>({p->global(2), p->global(3), p->global(4), p->global(5), p->global(6)}),
+    EXPECT_EQ(std::vector<TInt32>({p->integer(2), p->integer(3), p->integer(4), p->integer(5), p->integer(6)}),
               std::vector<TInt32>({-1, 0, -1, 0, 0}));
     EXPECT_EQ(p->strings(7), std::vector<std::string>{"f.txt"});  // ".hidden" is left out
     EXPECT_EQ(p->strings(8), std::vector<std::string>{"sub"});
@@ -115,7 +115,7 @@ TEST(ForbiddenPaths, AreRefusedAndTouchNothing) {
             if (empty && expected != "7: IOException") {
                 EXPECT_EQ(p->host.fileCalls, 0) << body;  // the host is never asked
             }
-            return p->global(2);
+            return p->integer(2);
         };
         for (const char* query : {"file_exists", "dir_exists"})
             EXPECT_EQ(attempt("push 7\n@store 2\nldstr p\nnative FileSystem." + std::string(query) + "\n@store 2\n",
@@ -184,7 +184,7 @@ TEST(LookalikePaths, NameThemselvesBelowTheRoot) {
                 EXPECT_TRUE(op.makes == 'f' ? std::filesystem::is_regular_file(made) : std::filesystem::is_directory(made));
             }
             if (result == "ok" && !op.makes) {
-                EXPECT_EQ(p->global(2), 0);
+                EXPECT_EQ(p->integer(2), 0);
             }
         }
     }

@@ -21,7 +21,7 @@ TEST(HolderCollection, AReachableHolderStaysOpenAndAnUnreachableOneIsClosed) {
     FileProgram kept(kWriter + "extcall 20, 2\n@load 2\nnative OutputStream.is_open\n@store 3\n", kNames);
     ASSERT_EQ(kept.outcome(), "ok");
     EXPECT_EQ(kept.alive, (std::vector<std::vector<bool>>{{true}, {true}}));
-    EXPECT_EQ(kept.global(3), -1);
+    EXPECT_EQ(kept.integer(3), -1);
     FileProgram dropped(kWriter + "push 0\n@store 2\nextcall 20, 2\n", kNames);
     ASSERT_EQ(dropped.outcome(), "ok");
     EXPECT_EQ(dropped.alive, (std::vector<std::vector<bool>>{{true}, {false}}));
@@ -51,7 +51,7 @@ TEST(HolderCollection, ReopeningAWriterWritesOutItsPreviousFileFirst) {
                   kNames);
     ASSERT_EQ(p.outcome(), "ok");
     EXPECT_EQ(p.files.contents("f.txt"), "abcxy");
-    EXPECT_EQ(p.global(4), 0);  // an object sharing the old holder sees it closed
+    EXPECT_EQ(p.integer(4), 0);  // an object sharing the old holder sees it closed
 }
 
 TEST(HolderCollection, CollectedReadersGiveTheirFilesBack) {

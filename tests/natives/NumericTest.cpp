@@ -9,15 +9,12 @@
 #include "natives/FixedMath.h"
 
 #include "../support/Outcome.h"
+#include "InZone.h"
 
-#include <QDateTime>
-#include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <numbers>
 #include <random>
 #include <string>
@@ -92,31 +89,11 @@ std::string added(DateTime dt, TInt32 days, TInt32 hours, TInt32 minutes, TInt32
     return dt.toString();
 }
 
-// The process's local time in the named zone while it lives; false when the host cannot follow it.
-struct InZone {
-    explicit InZone(const char* zone) : old(std::getenv("TZ") ? std::getenv("TZ") : "") {
-        setenv("TZ", zone, 1);
-        tzset();
-        const QDateTime noon(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC);
-        usable = QTimeZone(zone).isValid() &&
-                 noon.toLocalTime().offsetFromUtc() == noon.toTimeZone(QTimeZone(zone)).offsetFromUtc();
-    }
-    ~InZone() {
-        if (old.empty()) unsetenv("TZ");
-        else setenv("TZ", old.c_str(), 1);
-        tzset();
-    }
-    std::string old;
-    bool usable;
-};
 }  // namespace
 
 TEST(Fixed, ConversionsAndRoundingAtTheEdges) {
     const ORaw v = fx(-2, 0x80000000);  // -1.5
     EXPECT_EQ(v.raw(), -(TInt64(3) << 31));
-    EXPECT_EQ(v.lowWord(), 0x80000000u);
-    EXPECT_EQ(v.highWord(), 0xFFFFFFFEu);
-    EXPECT_EQ(ORaw::fromWords(v.lowWord(), v.highWord()), v);
     EXPECT_DOUBLE_EQ(v.toReal(), -1.5);
     EXPECT_EQ(ORaw::toFixed(-1.0 / 3.0).raw(), -TInt64(0x55555555));  // truncated, saturated, NaN refused
     EXPECT_EQ(ORaw::toFixed(2147483647.5), fx(2147483647, 0x80000000));
@@ -131,11 +108,6 @@ TEST(Fixed, ConversionsAndRoundingAtTheEdges) {
 TEST(Fixed, ArithmeticSaturatesAtTheExtremes) {
     EXPECT_EQ(-ORaw::MIN, ORaw::MAX);
     EXPECT_EQ(ORaw::MIN.abs(), ORaw::MAX);
-    EXPECT_EQ(ORaw::ZERO - ORaw::MIN, ORaw::MAX);
-    ORaw v = fx(5);
-    v -= fx(7);
-    EXPECT_EQ(v, fx(-2));
-    EXPECT_EQ(ORaw::MIN * fx(-2), ORaw::MAX);
     EXPECT_EQ(fx(65536) * fx(-32768), ORaw::MIN);  // -2^31 - just out of range: MIN
     EXPECT_EQ((-ORaw::EPSILON) * ORaw::toFixed(0.5), ORaw::ZERO);  // truncated toward zero
     const Outcome e = outcomeOf([] { ORaw::divide(fx(1), ORaw::ZERO); });
@@ -234,8 +206,6 @@ TEST(Fixed, MathFunctionsAtTheirEdgesAndDomainErrors) {
     EXPECT_EQ(radiansToDegrees(fx(-7, ~0x487EFFFFu + 1)), -fullTurn);
     expectNear(degreesToRadians(fx(180)), KPi, KAngleTolerance);
     EXPECT_EQ(degreesToRadians(fx(-360)), -degreesToRadians(fx(360)));
-    EXPECT_EQ(minimumByte(0x17F, 0x80), -128);  // 127 and -128 by their low bytes
-    EXPECT_EQ(maximumByte(0x17F, 0x80), 127);
     EXPECT_EQ(maximumInt(INT32_MIN, INT32_MAX), INT32_MAX);
     EXPECT_EQ(minimumFixed(ORaw::MIN, fx(0)), ORaw::MIN);
     EXPECT_EQ(maximumFixed(ORaw::EPSILON, ORaw::ZERO), ORaw::EPSILON);

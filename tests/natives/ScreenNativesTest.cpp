@@ -25,29 +25,16 @@ TEST(Screen, RequestsReachTheHostAndAnswersFollowTheOrientation) {
     EXPECT_EQ(p.host.orientationValue, 2);
 }
 
-// Globals 2 and 3 receive the two listeners' addresses as the host saw them.
 TEST(Screen, ListenersStayRootedWhileRegistered) {
-    // Listener A is registered twice and removed twice; B is never registered
-    // and shows that the collections free what nothing holds.
-    NativeProgram p(R"(
-    alloc 1, 1
-    dup
-    extcall 20, 1                ; watch A
-    dup
-    native Screen.add_orientation_listener
-    native Screen.add_orientation_listener
-    alloc 1, 1
-    extcall 20, 1                ; watch B, held by nothing
-    extcall 20, 2                ; A lives, B is gone
-    extcall 20, 99               ; A, as the host was given it
-    native Screen.remove_orientation_listener
-    extcall 20, 2                ; A is still rooted once
-    extcall 20, 99
-    native Screen.remove_orientation_listener
-    extcall 20, 2                ; A is gone
-)",
+    // Listener A is registered twice and removed twice; B is never registered and shows that
+    // the collections free what nothing holds. Rows: A lives and B is gone; A is still rooted
+    // once; A is gone. "extcall 20, 99" pushes A as the host was given it.
+    NativeProgram p("alloc 1, 1\n dup\n extcall 20, 1\n dup\n native Screen.add_orientation_listener\n"
+                    "native Screen.add_orientation_listener\n alloc 1, 1\n extcall 20, 1\n extcall 20, 2\n"
+                    "extcall 20, 99\n native Screen.remove_orientation_listener\n extcall 20, 2\n"
+                    "extcall 20, 99\n native Screen.remove_orientation_listener\n extcall 20, 2\n",
                     {}, [](NativeProgram& q) { q.handOver = [&q] { return q.host.listenersAdded.front(); }; });
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{true, false}, {true, false}, {false, false}}));
     ASSERT_EQ(p.host.listenersAdded.size(), 2u);
     EXPECT_EQ(p.host.listenersAdded[0], p.host.listenersAdded[1]);

@@ -44,7 +44,7 @@ TEST(FileStreams, WriteThenReadBackByteForByte) {
     ASSERT_EQ(p.outcome(), "ok");
     EXPECT_EQ(p.files.contents("data/f.bin"), "hello world");  // the directory was made on the way
     std::vector<TInt32> globals;
-    for (int g : {4, 5, 6, 8, 10, 11, 12, 13, 14}) globals.push_back(p.global(g));
+    for (int g : {4, 5, 6, 8, 10, 11, 12, 13, 14}) globals.push_back(p.integer(g));
     EXPECT_EQ(globals, std::vector<TInt32>({11, 11, 11, 11, 0, -1, 0, -1, 0}));
     EXPECT_EQ(p.bytes(7), "world");
     std::string all;  // every byte value, read and written back

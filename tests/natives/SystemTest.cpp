@@ -65,26 +65,13 @@ TEST(System, NowInTimezoneMakesACellWithANewDateTime) {
     EXPECT_EQ(bad.errorText(), "InvalidArgumentException");
 }
 
+// (Through the graphics hook: tests/graphics/FontTest.cpp.)
 TEST(System, ImagesWithoutAGraphicsHookFail) {
     EXPECT_EQ(NativeProgram(storeTo(2, "ldstr path\nnative System.image_from_file"), ".string path \"a.png\"\n").errorCode(), 6);
     NativeProgram q(storeTo(2, "alloc 2, 2\ndup\nnewvec 1\nnative System.image_from_bytes"));
     EXPECT_EQ(q.errorCode(), 6);
     EXPECT_EQ(q.errorText(), "InvalidArgumentException: byte[] is empty");
     EXPECT_EQ(NativeProgram(storeTo(2, "native System.default_font")).errorCode(), 13);
-}
-
-TEST(System, ImageFromBytesGoesThroughTheHook) {
-    SystemGraphics hooks;
-    hooks.imageFromBytes = [](VirtualMachine& vm, const TUint8* bytes, TInt32 n) -> VMAddr {
-        return n == 2 && bytes[0] == 0x42 && bytes[1] == 0x4D ? vm.heap().allocateWords(1, GC_CODE_REFERENCE_CELL) : 0;
-    };
-    setSystemGraphics(hooks);
-    NativeProgram good(storeTo(2, "alloc 2, 2\ndup\nnewvec 1\ndup\ndup\npush 66\nnative ByteVector.append\n"
-                                  "push 77\nnative ByteVector.append\nnative System.image_from_bytes"));
-    setSystemGraphics({});
-    if (good.errorText().find("Vector:") != std::string::npos) GTEST_SKIP() << "vector natives not built";
-    EXPECT_EQ(good.errorCode(), 0);
-    EXPECT_NE(good.word(2), 0u);
 }
 
 // A function number a group lacks raises the group's prefix and the program counter (Float: the

@@ -86,8 +86,7 @@ TEST(VectorSet, NewVectorsIntoDestinations) {
     };
     for (const auto& c : cases) {
         NativeProgram p(kSetup + c.ops);
-        ASSERT_TRUE(p.returned());
-        EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+        ASSERT_EQ(errorOf(p), "0: ");
         EXPECT_EQ(p.words(3), c.want) << c.ops;
     }
     // The copy is a new vector: editing it leaves the source alone.
@@ -109,8 +108,7 @@ TEST(VectorParts, NewVectorsAsResults) {
     NativeProgram p(kSetup + "@load 2\n push 2\n push -1\n native IntVector.part\n @store 4\n"
                              "@load 2\n push 5\n push 0\n native IntVector.part\n @store 5\n"
                              "@load 2\n push 1\n push 1\n @load 3\n push 3\n push 2\n native IntVector.join_parts\n @store 6\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.words(4), (Ints{3, 4, 5}));
     EXPECT_EQ(p.words(5), Ints{});
     EXPECT_EQ(p.words(6), (Ints{9, 4, 5}));
@@ -152,8 +150,7 @@ TEST(VectorKinds, EveryElementSizeMovesWholeElements) {
                     "@load 4\n push 2\n native Int4Vector.repeat_in_place\n @load 4\n push 1\n push -1\n"
                     "push 9\n push 9\n push 9\n push 9\n native Int4Vector.replace_range_element\n @vec 1\n"
                     "@keep 5\n push -3\n push 4\n native ByteVector.set_filled\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.words(2), (Ints{7, 8, 3, 4}));
     EXPECT_EQ(p.bytes(3), (Ints{44, 1, 1, 2, 3, 2, 3}));
     EXPECT_EQ(p.words(4), (Ints{1, 2, 3, 4, 9, 9, 9, 9}));

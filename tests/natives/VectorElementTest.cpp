@@ -22,8 +22,7 @@ TEST(VectorElements, ElementAtIsAnAddressIntoTheStorage) {
                     "@load 2\n push 1\n native IntVector.element_at\n @keep 3\n deref\n @store 4\n"
                     "@load 3\n push 99\n store\n @load 2\n native IntVector.size\n @store 5\n"
                     "@load 2\n native IntVector.is_empty\n @store 6\n @vec 4\n native IntVector.is_empty\n @store 7\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(TUint32(p.integer(3)), p.vector(2).storage() + 4);
     EXPECT_EQ(globals(p, 4, 7), (std::vector<TInt32>{20, 3, 0, 1}));
     EXPECT_EQ(p.words(2), (std::vector<TInt32>{10, 99, 30}));
@@ -39,8 +38,7 @@ TEST(VectorElements, MultiWordValuesKeepOrReplaceTheVector) {
                     "@store 5\n @store 4\n @load 2\n native Int3Vector.first_value\n @store 10\n @store 9\n"
                     "@store 8\n @store 3\n @load 12\n push 1\n native Int4Vector.element_value\n @store 16\n"
                     "@store 15\n @store 14\n @store 13\n adjsp -1\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.integer(3), 777);
     EXPECT_EQ(p.integer(4), p.integer(2));
     EXPECT_EQ(globals(p, 5, 10), (std::vector<TInt32>{4, 5, 6, 1, 2, 3}));
@@ -53,8 +51,7 @@ TEST(VectorElements, BytesAreSignExtendedAndTruncated) {
     NativeProgram p(vectorIn(2, 1, "ByteVector", {-1, 300, 127, 128}) +
                     "@load 2\n push 1\n native ByteVector.element_value\n @store 3\n adjsp -1\n"
                     "@load 2\n native ByteVector.last_value\n @store 4\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.integer(3), 44);
     EXPECT_EQ(p.integer(4), -128);
     EXPECT_EQ(p.bytes(2), (std::vector<TInt32>{-1, 44, 127, -128}));
@@ -65,8 +62,7 @@ TEST(VectorElements, ObjectVectorsHandOutReferencesAndSlots) {
                     "@load 2\n push 0\n native ObjectVector.element_at\n @store 4\n @load 2\n push 0\n"
                     "native ObjectVector.element_slot\n @store 5\n push 555\n @load 2\n push 0\n"
                     "native ObjectVector.element_value\n @store 6\n @store 7\n");
-    ASSERT_TRUE(p.returned());
-    EXPECT_EQ(p.errorCode(), 0) << p.errorText();
+    ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.integer(4), p.integer(3));
     EXPECT_EQ(TUint32(p.integer(5)), p.vector(2).storage());
     EXPECT_EQ(p.integer(6), p.integer(3));  // the reference replaces v

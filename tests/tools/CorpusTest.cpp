@@ -1,10 +1,9 @@
-// The assembly corpus covers the whole language, every native function round-trips by name, and
-// the tools answer --help (each corpus file's round trip: NativeTablesTest.cpp).
+// The assembly corpus covers the whole language, and the tools answer --help (each native
+// function's and each corpus file's round trip: NativeTablesTest.cpp).
 #include "ToolTestSupport.h"
 
 #include "common/CodeWalk.h"
 #include "common/ImageReader.h"
-#include "mcbdis/Disassembler.h"
 #include "vm/Instructions.h"
 #include "common/NativeCatalogue.h"
 
@@ -15,24 +14,6 @@
 namespace mcb {
 
 using namespace tooltest;
-
-TEST(RoundTrip, EveryNativeFunctionByName) {
-    std::string source;
-    std::vector<uint8_t> code;  // opcode, group, function
-    const auto add = [&](const char* mnemonic, uint8_t opcode, const auto& group) {
-        for (const auto& f : group.functions) {
-            source += "    " + std::string(mnemonic) + " " + std::string(group.name) + "." + std::string(f.name) + "\n";
-            code.insert(code.end(), {opcode, uint8_t(group.number), uint8_t(f.number)});
-        }
-    };
-    for (const auto& g : mcbtools::nativeGroups()) add("native", 78, g);
-    for (const auto& e : mcbtools::extensions()) add("extcall", 97, e);
-    const auto image = mcbasm::assemble(source);
-    EXPECT_EQ(mcbtools::readImage(image).code, code);
-    const std::string text = mcbdis::disassembleBytes(image);
-    EXPECT_NE(text.find(source), std::string::npos);
-    EXPECT_EQ(mcbasm::assemble(text), image);
-}
 
 TEST(RoundTrip, HelpSucceedsAndMissingArgumentsFail) {
     for (const char* name : {"mcbasm", "mcbdis"}) {
