@@ -98,47 +98,57 @@ TEST(FileSystem, OperationsChangeTheRootAndFailuresLeaveIt) {
     }
 }
 
-// Every form names a/f.txt or a place next to it; ".." forms reach the real file through the
-// root's own name. Global 2 holds what a query answered.
+// Every operation on the path "p" (beside "v", a/f.txt) with what it answers for a forbidden
+// form, for the empty path and for a lookalike form (null: not tried), and what it makes for
+// a lookalike ('f' a file, 'd' a directory at the stored name). Global 2 holds what a query
+// answered. Answers ending in ": " are prefixes.
+const std::string kIO = "7: IOException", kNotOpened = "7: IOException: Could not open file: ";
+const std::string kEmpty = "6: InvalidArgumentException: ", kNoFilename = kEmpty + "Filename is empty";
+const struct {
+    const char* body;
+    std::string forbidden, empty;
+    const char* lookalike;
+    char makes;
+} kPathOperations[] = {
+    {"push 7\n@store 2\nldstr p\nnative FileSystem.file_exists\n@store 2\n", "ok", "ok", "ok", 0},
+    {"push 7\n@store 2\nldstr p\nnative FileSystem.dir_exists\n@store 2\n", "ok", "ok", "ok", 0},
+    {"ldstr p\nnative FileSystem.delete_file\n", kIO, kEmpty + "Path is empty", "7: IOException", 0},
+    {"ldstr p\nnative FileSystem.remove_dir\n", kIO, kEmpty + "Path is empty", "7: IOException", 0},
+    {"ldstr p\nnative FileSystem.create_file\n", kIO, kEmpty + "Path is empty", "ok", 'f'},
+    {"ldstr p\nnative FileSystem.create_dir\n", kIO, kEmpty + "Path is empty", "ok", 'd'},
+    {"ldstr p\nnative FileSystem.list_files\n", kIO, kIO, "7: IOException", 0},
+    {"ldstr p\nnative FileSystem.list_dirs\n", kIO, kIO, "7: IOException", 0},
+    {"ldstr p\nldstr v\nnative FileSystem.rename_file\n", kIO, kEmpty + "Source filename is empty", "7: IOException", 0},
+    {"ldstr v\nldstr p\nnative FileSystem.rename_file\n", kIO, kEmpty + "Target filename is empty", "ok", 'f'},
+    {"ldstr p\nldstr v\nnative FileSystem.rename_dir\n", kIO, kEmpty + "Source path is empty", "7: IOException", 0},
+    {"ldstr v\nldstr p\nnative FileSystem.rename_dir\n", kIO, kEmpty + "Target path is empty", nullptr, 0},
+    {"@new\nldstr p\nnative FileReader.open\n", kNotOpened, kNoFilename, "7: IOException: Could not open file: ", 0},
+    {"@new\nldstr p\npush 0\nnative FileWriter.open\n", kIO, kNoFilename, "ok", 'f'},
+    {"@new\nldstr p\npush -1\nnative FileWriter.open\n", kIO, kNoFilename, "ok", 'f'},
+};
+
+// Forbidden forms name a/f.txt or a place next to it (".." forms reach the real file through
+// the root's own name): they are refused and the root stays as it was; an empty path never
+// reaches the host.
 TEST(ForbiddenPaths, AreRefusedAndTouchNothing) {
     for (const std::string form :
          {"../$ROOT/a/f.txt", "a/../a/f.txt", "/../$ROOT/a/f.txt", "a/..", "a:f.txt", "a|f.txt", "..", "",
           "a\\\\..\\\\a/f.txt", "a/f\\u{d800}.txt"}) {  // the last: a unit UTF-8 cannot carry
-        SCOPED_TRACE(form);
-        const bool empty = form.empty();
-        const auto attempt = [&](const std::string& body, const std::string& expected, bool prefix = false) {
-            auto p = prepared(body, {{"p", form}, {"v", "a/f.txt"}});
+        for (const auto& op : kPathOperations) {
+            SCOPED_TRACE(form + ": " + op.body);
+            const std::string& expected = form.empty() ? op.empty : op.forbidden;
+            auto p = prepared(op.body, {{"p", form}, {"v", "a/f.txt"}});
             const auto before = snapshot(p->files.root());
             const std::string result = p->outcome();
-            EXPECT_EQ(prefix ? result.substr(0, expected.size()) : result, expected) << body;
-            EXPECT_TRUE(snapshot(p->files.root()) == before) << body;
-            if (empty && expected != "7: IOException") {
-                EXPECT_EQ(p->host.fileCalls, 0) << body;  // the host is never asked
+            EXPECT_EQ(expected.ends_with(": ") ? result.substr(0, expected.size()) : result, expected);
+            EXPECT_TRUE(snapshot(p->files.root()) == before);
+            if (result == "ok") {
+                EXPECT_EQ(p->integer(2), 0);
             }
-            return p->integer(2);
-        };
-        for (const char* query : {"file_exists", "dir_exists"})
-            EXPECT_EQ(attempt("push 7\n@store 2\nldstr p\nnative FileSystem." + std::string(query) + "\n@store 2\n",
-                              "ok"),
-                      0);
-        for (const char* op : {"delete_file", "remove_dir", "create_file", "create_dir"})
-            attempt("ldstr p\nnative FileSystem." + std::string(op) + "\n",
-                    empty ? "6: InvalidArgumentException: Path is empty" : "7: IOException");
-        for (const char* op : {"list_files", "list_dirs"})
-            attempt("ldstr p\nnative FileSystem." + std::string(op) + "\n", "7: IOException");
-        const std::pair<const char*, const char*> renames[] = {
-            {"ldstr p\nldstr v\nnative FileSystem.rename_file\n", "Source filename is empty"},
-            {"ldstr v\nldstr p\nnative FileSystem.rename_file\n", "Target filename is empty"},
-            {"ldstr p\nldstr v\nnative FileSystem.rename_dir\n", "Source path is empty"},
-            {"ldstr v\nldstr p\nnative FileSystem.rename_dir\n", "Target path is empty"},
-        };
-        for (const auto& [body, message] : renames)
-            attempt(body, empty ? "6: InvalidArgumentException: " + std::string(message) : "7: IOException");
-        const std::string filename = "6: InvalidArgumentException: Filename is empty";
-        attempt("@new\nldstr p\nnative FileReader.open\n", empty ? filename : "7: IOException: Could not open file: ",
-                !empty);
-        attempt("@new\nldstr p\npush 0\nnative FileWriter.open\n", empty ? filename : "7: IOException");
-        attempt("@new\nldstr p\npush -1\nnative FileWriter.open\n", empty ? filename : "7: IOException");
+            if (form.empty() && expected != kIO) {
+                EXPECT_EQ(p->host.fileCalls, 0);  // the host is never asked
+            }
+        }
     }
 }
 
@@ -152,32 +162,14 @@ TEST(LookalikePaths, NameThemselvesBelowTheRoot) {
         {"\\u{12e}\\u{12e}\\u{12f}outside.txt", "\xC4\xAE\xC4\xAE\xC4\xAFoutside.txt"},
         {"\\u{12e}\\u{12e}", "\xC4\xAE\xC4\xAE"},
     };
-    const struct {
-        const char *body, *expected;
-        char makes;  // 'f' a file, 'd' a directory at the stored name
-    } ops[] = {
-        {"ldstr p\nnative FileSystem.file_exists\n@store 2\n", "ok", 0},
-        {"ldstr p\nnative FileSystem.dir_exists\n@store 2\n", "ok", 0},
-        {"@new\nldstr p\nnative FileReader.open\n", "7: IOException: Could not open file: ", 0},
-        {"@new\nldstr p\npush 0\nnative FileWriter.open\n", "ok", 'f'},
-        {"@new\nldstr p\npush -1\nnative FileWriter.open\n", "ok", 'f'},
-        {"ldstr p\nnative FileSystem.create_file\n", "ok", 'f'},
-        {"ldstr p\nnative FileSystem.create_dir\n", "ok", 'd'},
-        {"ldstr p\nnative FileSystem.delete_file\n", "7: IOException", 0},
-        {"ldstr p\nnative FileSystem.remove_dir\n", "7: IOException", 0},
-        {"ldstr p\nnative FileSystem.list_files\n", "7: IOException", 0},
-        {"ldstr p\nnative FileSystem.list_dirs\n", "7: IOException", 0},
-        {"ldstr p\nldstr v\nnative FileSystem.rename_file\n", "7: IOException", 0},
-        {"ldstr v\nldstr p\nnative FileSystem.rename_file\n", "ok", 'f'},
-        {"ldstr p\nldstr v\nnative FileSystem.rename_dir\n", "7: IOException", 0},
-    };
     for (const auto& [form, stored] : forms) {
-        for (const auto& op : ops) {
+        for (const auto& op : kPathOperations) {
+            if (!op.lookalike) continue;
             SCOPED_TRACE(form + ": " + op.body);
             auto p = prepared(op.body, {{"p", form}, {"v", "a/f.txt"}});
             const auto outside = snapshot(p->files.base(), p->files.root());
             const std::string result = p->outcome();
-            EXPECT_EQ(result.substr(0, std::strlen(op.expected)), op.expected);
+            EXPECT_EQ(result.substr(0, std::strlen(op.lookalike)), op.lookalike);
             EXPECT_EQ(snapshot(p->files.base(), p->files.root()), outside);
             const std::filesystem::path made(p->files.path(stored));
             if (op.makes) {

@@ -1,4 +1,4 @@
-// Position, Size, Rectangle and Color natives: every function's effect on its
+// Position, Size, Rectangle, Color and Range natives: every function's effect on its
 // target, the words it leaves, and the faults that leave the target as it was.
 #include "../support/NativeProgram.h"
 
@@ -152,8 +152,31 @@ TEST(Color, EveryFunction) {
                        "tv\npush -1\nnative Color.set_alpha"});
 }
 
+TEST(Range, EveryFunction) {
+    expectCases({5, 6}, {7, 8},
+                {{"tv\npush 3\npush 3\nnative Range.set_first_last", {3, 1}, {}},
+                 {"tv\npush 2\nnative Range.set_to_end", {2, -1}, {}},
+                 {"tv\nnative Range.set_empty", {0, 0}, {}},
+                 {"tv\npush 4\npush 9\nnative Range.set_start_length", {4, 9}, {}},
+                 {"tv\npush 7\nnative Range.set_start", {7, 6}, {}},
+                 {"tv\npush 8\nnative Range.set_length", {5, 8}, {}},
+                 {"tv\nsv\nnative Range.assign", {7, 8}, {}},
+                 {"tv\nnative Range.start", {5, 6}, {5}},
+                 {"tv\nnative Range.length", {5, 6}, {6}},
+                 {"push 0\npush -1\npush 0\npush -1\nnative Range.eq", {5, 6}, {1}},
+                 {"push 0\npush -1\npush 0\npush -1\nnative Range.ne", {5, 6}, {0}},
+                 {"push 1\npush 2\npush 2\npush 1\nnative Range.eq", {5, 6}, {0}}});
+    // The whole int range from zero reads as "to the end".
+    EXPECT_LT(run({5, 6}, {}, "tv\npush 0\npush 0x7FFFFFFF\nnative Range.set_first_last", 0).integer(3), 0);
+    expectFaults({1, 9}, {"tv\npush 4\npush 3\nnative Range.set_first_last", "tv\npush -1\nnative Range.set_start",
+                          "tv\npush -1\nnative Range.set_length", "tv\npush -1\npush 0\nnative Range.set_start_length",
+                          "tv\npush 0\npush -2\nnative Range.set_start_length", "tv\npush -1\nnative Range.set_to_end2"});
+    EXPECT_EQ(NativeProgram("push 0x7FFFFFF0\nnative Range.start\n").errorCode(), 10);
+}
+
 TEST(ValueNatives, TargetsAreCheckedWholeBeforeAnyWordIsWritten) {
-    for (const char* group : {"Color.set_white", "Size.set_zero", "Position.set_zero", "Rectangle.set_zero"}) {
+    for (const char* group : {"Color.set_white", "Size.set_zero", "Position.set_zero", "Rectangle.set_zero",
+                              "Range.set_empty"}) {
         SCOPED_TRACE(group);
         EXPECT_EQ(NativeProgram("push 0\nnative " + std::string(group) + "\n").errorText(),
                   "NullPointerException: NULL pointer");
