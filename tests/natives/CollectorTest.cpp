@@ -1,7 +1,7 @@
 // The collector and the string and vector natives: strings, vectors, their storage and
 // elements live exactly while reachable; collections in the middle of work change nothing;
 // an element address keeps the storage alive; result vectors trace their elements (growth
-// freeing the old storage: FoundationTest.cpp).
+// freeing the old storage: ObjectsTest.cpp).
 #include "VectorTestSupport.h"
 
 namespace mcb {

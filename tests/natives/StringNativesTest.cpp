@@ -1,5 +1,5 @@
 // String natives run as assembly programs: results, edits in place, errors and dispatch
-// (the string operations' own edges: FoundationTest.cpp).
+// (the string operations' own edges: ObjectsTest.cpp).
 #include "../support/NativeProgram.h"
 
 namespace mcb {

@@ -1,5 +1,6 @@
-// Heap objects: OVector in the VM heap (growth, bounds, storage lifetime) and OString
-// (sharing, capacity, ranges, edits, search, UTF-8).
+// Heap objects: OVector in the VM heap (growth, bounds, storage lifetime), OString
+// (sharing, capacity, ranges, edits, search, UTF-8), and how the heap tells strings and
+// vectors apart: by kind, other types by dynamic_cast.
 #include "foundation/Vec.h"
 #include "heap/VMHeap.h"
 #include "heap/VMMemory.h"
@@ -292,6 +293,35 @@ TEST(OString, Utf8RoundTripsAtTheEdgesQtStringsAndCharacterClasses) {
     EXPECT_TRUE(OString::isSpace(0x3000) && !OString::isSpace('_'));
     EXPECT_TRUE(OString::isUpper(0x0411) && OString::isLower(0x03C9));
     EXPECT_EQ(OString::toUpperChar(0xDF), 0xDF);  // no single-character upper form
+}
+
+TEST(ObjectKinds, StringsAndVectorsAreToldApartAndOtherTypesByTheirClass) {
+    VMMemory mem;
+    VMHeap heap(mem);
+    const VMAddr s = heap.createObject<OString>(8, GC_CODE_STRING, "abc");
+    const VMAddr v = heap.createObject<OVector<TInt32>>(16, GC_CODE_VECTOR, heap);
+    EXPECT_EQ(heap.objectAs<OString>(s)->length(), 3);
+    EXPECT_EQ(heap.objectAs<OVectorBase>(v)->elementBytes(), 4u);
+    EXPECT_NE(heap.objectAs<OVector<TInt32>>(v), nullptr);
+    for (auto wrong : {std::function<void()>([&] { heap.objectAs<OString>(v); }),
+                       std::function<void()>([&] { heap.objectAs<OVectorBase>(s); }),
+                       std::function<void()>([&] { heap.objectAs<OVector<TInt8>>(v); })})
+        EXPECT_EQ(outcomeOf(wrong).text, "VMException: Invalid TYPEID");
+}
+
+// Freeing a vector whose storage block bytecode has spoiled must not end the
+// process from the vector's destructor (a fuzzed image did so).
+TEST(ObjectKinds, AVectorWithASpoiledStorageBlockIsFreedInOrder) {
+    VMMemory mem;
+    VMHeap heap(mem);
+    const VMAddr v = heap.createObject<OVector<TInt32>>(16, GC_CODE_VECTOR, heap);
+    auto* vector = heap.objectAs<OVector<TInt32>>(v);
+    vector->append(7);
+    const VMAddr storage = vector->storage();
+    *mem.uncheckedWord(storage + heap.headerOf(storage)->size) ^= 0x55;  // its boundary tag
+    const Outcome freed = outcomeOf([&] { heap.free(v); });
+    EXPECT_TRUE(freed.code == 0 || freed.text == "VMException: Heap corrupted") << freed.text;
+    EXPECT_EQ(outcomeOf([&] { heap.verify(); }).text, "VMException: Heap corrupted");
 }
 
 }  // namespace mcb
