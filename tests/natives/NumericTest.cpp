@@ -1,20 +1,17 @@
 // Numeric natives: fixed values (conversions, saturating arithmetic, powers, the
 // math group, text) at the edges and against exact 128-bit, decimal and long double
-// references over random operands; the random generator against published outputs;
-// DateTime validation, arithmetic and local time in real zones against the host library.
+// references over random operands; the random generator against published outputs
+// (DateTime: DateTimeTest.cpp).
 #include "foundation/ORaw.h"
 #include "foundation/VMError.h"
 #include "natives/CMersenneTwister.h"
-#include "natives/DateTime.h"
 #include "natives/FixedMath.h"
 
 #include "../support/Outcome.h"
-#include "InZone.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <random>
 #include <string>
@@ -22,7 +19,6 @@
 namespace mcb {
 
 using namespace fixedmath;
-using VELMAR::DateTime;
 
 namespace {
 ORaw fx(TInt32 integer, TUint32 fraction = 0) { return ORaw::fromParts(integer, fraction); }
@@ -76,17 +72,6 @@ std::string decimalText(ORaw v, int d) {
     for (int i = digits - 1; i >= 0; --i, kept /= 10) tail[size_t(i)] = char('0' + int(kept % 10));
     if (d < 0) tail.erase(std::max<size_t>(1, tail.find_last_not_of('0') + 1));
     return digits ? text + "." + tail : text;
-}
-
-DateTime made(TInt32 day, TInt32 month, TInt32 year, TInt32 hour, TInt32 minute, TInt32 second, TInt32 zone) {
-    DateTime dt;
-    dt.setFromFields(day, month, year, hour, minute, second, zone);
-    return dt;
-}
-DateTime utc(TInt32 day, TInt32 month, TInt32 year) { return made(day, month, year, 0, 0, 0, 1); }
-std::string added(DateTime dt, TInt32 days, TInt32 hours, TInt32 minutes, TInt32 seconds) {
-    dt.add(days, hours, minutes, seconds);
-    return dt.toString();
 }
 
 }  // namespace
@@ -276,148 +261,6 @@ TEST(MersenneTwister, PublishedOutputs) {
     CMersenneTwister clock = CMersenneTwister::fromClock();
     for (int i = 0; i < 1000; ++i) any |= clock.next();
     EXPECT_NE(any, 0u);
-}
-
-TEST(DateTime, ValidationRunsInOrderAndTheFirstFailureSpeaks) {
-    const struct {
-        TInt32 f[7];  // day, month, year, hour, minute, second, zone
-        const char* what;
-    } cases[] = {
-        {{32, 13, 2000, 0, 0, 0, 0}, "month"},   {{32, 13, 10000, 0, 0, 0, 0}, "year"},
-        {{1, 0, -1, 0, 0, 0, 0}, "year"},        {{32, 12, 2000, 24, 0, 0, 0}, "day"},
-        {{0, 12, 2000, 24, 0, 0, 0}, "day"},     {{1, 12, 2000, 24, 60, 0, 0}, "hour"},
-        {{1, 12, 2000, -1, 0, 0, 0}, "hour"},    {{1, 12, 2000, 23, 60, 60, 0}, "minute"},
-        {{1, 12, 2000, 23, 59, 60, 2}, "second"}, {{1, 12, 2000, 23, 59, 59, -1}, "timezone"},
-    };
-    DateTime dt = made(31, 12, 9999, 23, 59, 59, 1);
-    for (const auto& c : cases) {
-        const auto& f = c.f;
-        const Outcome e = outcomeOf([&] { dt.setFromFields(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); });
-        EXPECT_EQ(e.code, vmerr::InvalidArgument) << c.what;
-        EXPECT_EQ(e.text, std::string("InvalidArgumentException: Invalid ") + c.what);
-    }
-    EXPECT_EQ(dt.toString(), "9999-12-31 23:59:59Z");  // failures change nothing
-    EXPECT_EQ(utc(1, 1, 0).toString(), "0000-01-01 00:00:00Z");
-    EXPECT_EQ(made(5, 1, 7, 8, 3, 9, 0).toString(), "0007-01-05 08:03:09");  // local: no mark
-}
-
-TEST(DateTime, SettersCheckTheirRanges) {
-    DateTime dt = made(10, 6, 2020, 12, 30, 45, 1);
-    const struct {
-        void (DateTime::*set)(TInt32);
-        TInt32 bad[2], good;
-    } cases[] = {{&DateTime::setDay, {0, 32}, 31},      {&DateTime::setMonth, {0, 13}, 12},
-                 {&DateTime::setYear, {-1, 10000}, 1999}, {&DateTime::setHour, {-1, 24}, 23},
-                 {&DateTime::setMinute, {-1, 60}, 59},  {&DateTime::setSecond, {-1, 60}, 58},
-                 {&DateTime::setTimezone, {-1, 2}, 1}};
-    for (const auto& c : cases) {
-        for (TInt32 value : c.bad) {
-            const Outcome e = outcomeOf([&] { (dt.*c.set)(value); });
-            EXPECT_EQ(e.code, vmerr::InvalidArgument) << value;
-            EXPECT_EQ(e.text, "InvalidArgumentException") << value;
-        }
-        EXPECT_EQ(dt.toString(), "2020-06-10 12:30:45Z");
-    }
-    for (const auto& c : cases) (dt.*c.set)(c.good);
-    EXPECT_EQ(dt.toString(), "1999-12-31 23:59:58Z");
-}
-
-TEST(DateTime, ArithmeticWrapsInThirtyTwoBitsAndKeepsDaysTheMonthLacks) {
-    EXPECT_EQ(added(made(31, 12, 1999, 23, 59, 59, 1), 0, 0, 0, 1), "2000-01-01 00:00:00Z");
-    DateTime dt = utc(1, 1, 2000);
-    dt.add(59, 0, 0, 0);
-    dt.subtract(-1, 24, 1, 60);
-    EXPECT_EQ(dt.toString(), "2000-02-28 23:58:00Z");
-    for (int i = 0; i < 2000; ++i) dt.add(INT32_MAX / 86400, 0, 0, 0);  // many large steps come back
-    for (int i = 0; i < 2000; ++i) dt.subtract(INT32_MAX / 86400, 0, 0, 0);
-    EXPECT_EQ(dt.toString(), "2000-02-28 23:58:00Z");
-    dt = utc(1, 1, 2000);
-    dt.subtract(0, 0, 0, 2147408896);
-    EXPECT_EQ(added(utc(1, 1, 2000), 24856, 0, 0, 0), dt.toString());  // 2147558400 seconds wrap to -2147408896
-    EXPECT_EQ(added(made(31, 12, 9999, 23, 59, 59, 1), 0, 0, 0, 1), "10000-01-01 00:00:00Z");
-    dt = utc(1, 1, 0);
-    dt.subtract(0, 0, 0, 1);
-    EXPECT_EQ((std::vector<TInt32>{dt.year(), dt.month(), dt.day()}), (std::vector<TInt32>{-1, 12, 31}));
-    EXPECT_EQ(added(utc(28, 2, 0), 1, 0, 0, 0), "0000-02-29 00:00:00Z");  // year 0 is a leap year
-    dt = made(31, 4, 2001, 10, 0, 0, 1);  // days the month lacks are kept and count on
-    EXPECT_EQ(dt.toString(), "2001-04-31 10:00:00Z");
-    EXPECT_EQ(dt.compare(utc(1, 5, 2001)), -1);
-    EXPECT_EQ(added(dt, 1, 0, 0, 0), "2001-05-02 10:00:00Z");
-    EXPECT_EQ(added(utc(30, 2, 2001), 0, 0, 0, 0), "2001-03-02 00:00:00Z");
-    dt = utc(31, 1, 2001);  // fields pass through such a day while set one by one
-    dt.setMonth(2);
-    EXPECT_EQ(dt.toString(), "2001-02-31 00:00:00Z");
-    dt.setDay(14);
-    EXPECT_EQ(dt.toString(), "2001-02-14 00:00:00Z");
-}
-
-TEST(DateTime, CompareInFieldOrderAndCopiesHoldTheValueOnly) {
-    const DateTime a = made(10, 3, 2010, 8, 0, 0, 1);
-    EXPECT_EQ(a.compare(a), 0);
-    EXPECT_EQ(a.compare(made(10, 3, 2010, 8, 0, 1, 1)), -1);
-    EXPECT_EQ(a.compare(made(9, 4, 2010, 8, 0, 0, 1)), -1);
-    EXPECT_EQ(a.compare(utc(11, 1, 2010)), 1);
-    EXPECT_EQ(a.compare(utc(1, 1, 2011)), -1);
-    DateTime b(a);
-    EXPECT_EQ(b.self(), 0u);
-    b.add(1, 0, 0, 0);
-    EXPECT_EQ(a.toString(), "2010-03-10 08:00:00Z");
-    const QDateTime before = QDateTime::currentDateTime();
-    b.setNow();
-    const QDateTime after = QDateTime::currentDateTime();
-    EXPECT_EQ(b.timezone(), 0);
-    const QDateTime read(QDate(b.year(), b.month(), b.day()), QTime(b.hour(), b.minute(), b.second()), Qt::LocalTime);
-    EXPECT_GE(read.toSecsSinceEpoch(), before.toSecsSinceEpoch());
-    EXPECT_LE(read.toSecsSinceEpoch(), after.toSecsSinceEpoch());
-}
-
-class DateTimeZones : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(DateTimeZones, ConvertsAndRandomMomentsSurviveRoundTrips) {
-    InZone zone(GetParam());
-    if (!zone.usable) GTEST_SKIP() << GetParam() << " is not installed or not followed";
-    const QDateTime local = QDateTime(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC).toLocalTime();
-    DateTime dt = made(15, 1, 2024, 12, 0, 0, 1);
-    dt.setTimezone(0);
-    EXPECT_EQ((std::vector<TInt32>{dt.timezone(), dt.day(), dt.hour(), dt.minute()}),
-              (std::vector<TInt32>{0, local.date().day(), local.time().hour(), local.time().minute()}));
-    EXPECT_EQ(dt.compare(made(15, 1, 2024, 12, 0, 0, 1)), 0);  // the same moment
-    EXPECT_EQ(dt.compare(made(15, 1, 2024, 12, 0, 1, 1)), -1);
-    dt.setTimezone(1);
-    dt.setTimezone(1);  // no change when the zone is the same
-    EXPECT_EQ(dt.toString(), "2024-01-15 12:00:00Z");
-    std::mt19937 engine(12);
-    for (int i = 0; i < 3000; ++i) {
-        const TInt32 day = 1 + engine() % 28, month = 1 + engine() % 12, year = 1971 + engine() % 66;
-        const TInt32 hour = engine() % 24, minute = engine() % 60, second = engine() % 60;
-        DateTime there = made(day, month, year, hour, minute, second, 1), back = there;
-        back.setTimezone(0);
-        back.setTimezone(1);
-        ASSERT_EQ(back.toString(), there.toString());
-        // A local time in a gap is moved when it is made; what it became must come back unchanged.
-        back = there = made(day, month, year, hour, minute, second, 0);
-        back.setTimezone(1);
-        back.setTimezone(0);
-        ASSERT_EQ(back.toString(), there.toString()) << i;
-        ASSERT_EQ(there.compare(back), 0);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(RealZones, DateTimeZones, ::testing::Values("America/New_York", "Australia/Lord_Howe"),
-                         [](const auto& info) { return std::string(std::strchr(info.param, '/') + 1); });
-
-TEST(DateTime, SkippedLocalTimesMoveForwardByTheGap) {
-    InZone zone("Europe/Helsinki");  // clocks went from 03:00 to 04:00 on 27 March 2016
-    if (!zone.usable) GTEST_SKIP() << "Europe/Helsinki is not installed or not followed";
-    DateTime dt = made(27, 3, 2016, 3, 30, 0, 0);
-    EXPECT_EQ(dt.toString(), "2016-03-27 04:30:00");
-    dt.setTimezone(1);
-    EXPECT_EQ(dt.toString(), "2016-03-27 01:30:00Z");
-    dt = made(27, 3, 2016, 2, 30, 0, 0);
-    dt.setHour(3);
-    EXPECT_EQ(dt.toString(), "2016-03-27 04:30:00");
-    dt.subtract(0, 0, 30, 1);
-    EXPECT_EQ(dt.toString(), "2016-03-27 02:59:59");
 }
 
 }  // namespace mcb
