@@ -2,7 +2,7 @@
 // elements live exactly while reachable; collections in the middle of work change nothing;
 // an element address keeps the storage alive; result vectors trace their elements (growth
 // freeing the old storage: ObjectsTest.cpp).
-#include "VectorTestSupport.h"
+#include "NativeTestSupport.h"
 
 namespace mcb {
 

@@ -1,6 +1,6 @@
 // DateTime: validation, arithmetic and local time in real zones against the host library;
 // then the natives' argument order, stack effects and errors through the VM.
-#include "../support/NativeProgram.h"
+#include "NativeTestSupport.h"
 #include "../support/Outcome.h"
 
 #include "natives/DateTime.h"
@@ -234,9 +234,7 @@ TEST_F(DateTimeNatives, FieldsGoInAndComeOutInOrder) {
         body += kB + std::string(set);
     NativeProgram p(body + text(kB, 2));
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    std::vector<TInt32> fields;
-    for (int i = 5; i < 12; ++i) fields.push_back(p.integer(i));
-    EXPECT_EQ(fields, (std::vector<TInt32>{31, 12, 1999, 23, 59, 58, 1}));
+    EXPECT_EQ(globals(p, 5, 11), (std::vector<TInt32>{31, 12, 1999, 23, 59, 58, 1}));
     EXPECT_EQ(p.text(2), "0000-03-17 23:59:01");
 }
 
@@ -264,9 +262,7 @@ TEST_F(DateTimeNatives, ComparisonsOrderTheOperands) {
             body += storeTo(g++, std::string(kA) + kB + "native DateTime." + f);
         NativeProgram p(body);
         EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-        std::vector<TInt32> out;
-        for (int i = 5; i < 11; ++i) out.push_back(p.integer(i));
-        return out;
+        return globals(p, 5, 10);
     };
     EXPECT_EQ(relations({10, 6, 2010, 10, 0, 0, 1}, {10, 6, 2010, 13, 0, 0, 0}), (std::vector<TInt32>{1, 0, 0, 1, 0, 1}));
     EXPECT_EQ(relations({31, 12, 2000, 23, 59, 59, 1}, {1, 1, 2001, 0, 0, 0, 1}), (std::vector<TInt32>{0, 1, 1, 1, 0, 0}));
@@ -282,7 +278,7 @@ TEST_F(DateTimeNatives, CopiesAreNewObjects) {
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
     EXPECT_EQ(p.text(2), "2004-03-02 05:06:07Z");
     EXPECT_NE(p.word(3), p.word(4));
-    EXPECT_EQ((std::vector<TInt32>{p.integer(5), p.integer(6), p.integer(7)}), (std::vector<TInt32>{1, 0, 1}));
+    EXPECT_EQ(globals(p, 5, 7), (std::vector<TInt32>{1, 0, 1}));
     EXPECT_EQ(p.integer(8), 0);  // now is local
     EXPECT_GE(p.integer(9), 2020);
 }

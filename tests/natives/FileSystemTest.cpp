@@ -1,6 +1,7 @@
 // The FileSystem group, checked against what the host's root holds afterwards; paths that could
 // leave the application's root ("..", ":", "|") are refused, empty ones never reach the host.
 #include "FileProgram.h"
+#include "NativeTestSupport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,8 +54,7 @@ TEST(FileSystem, QueriesAndListings) {
     for (int i = 0; i < 40; ++i) p->files.put("b/" + files.emplace_back("file" + std::to_string(i)), "");
     for (int i = 0; i < 5; ++i) p->files.makeDirectory("b/" + dirs.emplace_back("dir" + std::to_string(i)));
     ASSERT_EQ(p->outcome(), "ok");
-    EXPECT_EQ(std::vector<TInt32>({p->integer(2), p->integer(3), p->integer(4), p->integer(5), p->integer(6)}),
-              std::vector<TInt32>({-1, 0, -1, 0, 0}));
+    EXPECT_EQ(globals(*p, 2, 6), std::vector<TInt32>({-1, 0, -1, 0, 0}));
     EXPECT_EQ(p->strings(7), std::vector<std::string>{"f.txt"});  // ".hidden" is left out
     EXPECT_EQ(p->strings(8), std::vector<std::string>{"sub"});
     for (auto [global, expected] : {std::pair{9, files}, {10, dirs}}) {  // every name is kept

@@ -1,7 +1,7 @@
 // System and Screen natives against the recording host: exits end the run, host values, the
 // application root, now, images; what reaches the screen, the words each function leaves, and
 // orientation listeners as collector roots; and the function numbers every group lacks.
-#include "../support/NativeProgram.h"
+#include "NativeTestSupport.h"
 
 #include "natives/DateTime.h"
 #include "natives/NativeGroupOps.h"
@@ -26,9 +26,7 @@ TEST(System, HostValuesAndStackShufflers) {
                     storeTo(6, "push 7\npush 8\npush 9\nnative System.drop2") + storeTo(7, "push 5\nnative System.zero") +
                     storeTo(8, "push 5\nnative System.zero2") + storeTo(9, "native System.call_stack"));
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ((std::vector<TInt32>{p.integer(2), p.integer(3), p.integer(4), p.integer(5), p.integer(6), p.integer(7),
-                                   p.integer(8)}),
-              (std::vector<TInt32>{4321, 1234567, 13, 12, 7, 0, 0}));
+    EXPECT_EQ(globals(p, 2, 8), (std::vector<TInt32>{4321, 1234567, 13, 12, 7, 0, 0}));
     EXPECT_EQ(p.text(9), "No Callstack available");
 }
 
@@ -111,9 +109,9 @@ TEST(Screen, RequestsReachTheHostAndAnswersFollowTheOrientation) {
                     storeTo(8, "native Screen.size", 2) +
                     "push 7\nnative Screen.set_flag\npush 0\nnative Screen.set_flag\n");
     EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ((std::vector<TInt32>{p.integer(2), p.integer(3), p.integer(4)}), (std::vector<TInt32>{800, 480, 2}));
-    EXPECT_EQ((std::vector<TInt32>{p.integer(5), p.integer(6), p.integer(7)}), (std::vector<TInt32>{480, 800, 1}));
-    EXPECT_EQ((std::vector<TInt32>{p.integer(8), p.integer(9)}), (std::vector<TInt32>{800, 480}));
+    EXPECT_EQ(globals(p, 2, 4), (std::vector<TInt32>{800, 480, 2}));
+    EXPECT_EQ(globals(p, 5, 7), (std::vector<TInt32>{480, 800, 1}));
+    EXPECT_EQ(globals(p, 8, 9), (std::vector<TInt32>{800, 480}));
     EXPECT_EQ(p.host.repaints, (Rects{{0, 0, 800, 480}, {10, 20, 30, 40}, {0, 0, 480, 800}}));
     EXPECT_EQ(p.host.screenFlags, (std::vector<bool>{true, false}));
     EXPECT_EQ(p.host.orientationValue, 2);

@@ -1,6 +1,6 @@
 // Position, Size, Rectangle, Color and Range natives: every function's effect on its
 // target, the words it leaves, and the faults that leave the target as it was.
-#include "../support/NativeProgram.h"
+#include "NativeTestSupport.h"
 
 #include <limits>
 
@@ -36,19 +36,13 @@ NativeProgram run(const std::vector<TInt32>& target, const std::vector<TInt32>& 
     return NativeProgram(body + (left ? storeTo(10, expand(code), int(left)) : expand(code)));
 }
 
-std::vector<TInt32> globals(NativeProgram& p, int first, size_t n) {
-    std::vector<TInt32> out;
-    for (size_t k = 0; k < n; ++k) out.push_back(p.integer(first + int(k)));
-    return out;
-}
-
 void expectCases(const std::vector<TInt32>& target, const std::vector<TInt32>& second, const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
         NativeProgram p = run(target, second, c.code, c.left.size());
         EXPECT_EQ(p.errorCode(), 0) << p.errorText();
-        EXPECT_EQ(globals(p, 2, target.size()), c.target);
-        EXPECT_EQ(globals(p, 10, c.left.size()), c.left);
+        EXPECT_EQ(globals(p, 2, 1 + int(target.size())), c.target);
+        EXPECT_EQ(globals(p, 10, 9 + int(c.left.size())), c.left);
     }
 }
 
@@ -58,7 +52,7 @@ void expectFaults(const std::vector<TInt32>& target, std::initializer_list<const
         SCOPED_TRACE(code);
         NativeProgram p = run(target, {0, 0, 0, 0}, code, 0);
         EXPECT_EQ(p.errorText(), "InvalidArgumentException");
-        EXPECT_EQ(globals(p, 2, target.size()), target);
+        EXPECT_EQ(globals(p, 2, 1 + int(target.size())), target);
     }
 }
 

@@ -1,4 +1,5 @@
-// Vector test helpers: assembly that fills the vector whose handle is in a global.
+// Native test helpers: the globals a program left, and assembly that fills the vector whose
+// handle is in a global.
 #pragma once
 
 #include "../support/NativeProgram.h"
@@ -6,6 +7,13 @@
 #include <initializer_list>
 
 namespace mcb {
+
+// Globals `first` to `last` of a program that ran.
+inline std::vector<TInt32> globals(NativeProgram& p, int first, int last) {
+    std::vector<TInt32> out;
+    for (int g = first; g <= last; ++g) out.push_back(p.integer(g));
+    return out;
+}
 
 // Lines that append each element (`words` stack words each) to the vector in global g.
 inline std::string appendAll(const std::string& group, int g, std::initializer_list<int> values, int words = 1) {
