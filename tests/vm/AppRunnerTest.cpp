@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
+#include <iomanip>
 #include <sstream>
 
 namespace mcb {
@@ -23,71 +23,39 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string quote(const std::string& text) {
-    std::string q = "\"";
-    for (char c : text) q += c == '\n' ? std::string("\\n") : c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
-    return q + "\"";
+    std::ostringstream out;
+    out << std::quoted(text);
+    return out.str();
 }
-
-// A word to compare: an int, or the text of the string cell it refers to.
-struct ValueCheck {
-    int line = 0;
-    std::optional<std::string> text;
-    TInt32 value = 0;
-};
-
-struct Step {
-    enum Kind { Main, Call, Find } kind = Main;
-    int line = 0;
-    std::string signature;
-    std::vector<TInt32> arguments, levels;  // a call's
-    TInt32 resultLevel = -1;
-    std::string outcome = "returns";  // returns, exits, halts, halts "REPORT" or raises "TEXT"
-    int outcomeLine = 0;
-    std::vector<ValueCheck> results;
-    std::vector<std::pair<std::string, std::string>> found;  // a find's: ("", name or none), (" levels ", ...)...
-};
-
-struct Script {
-    std::vector<Step> steps{1};  // steps[0] is the load
-    std::vector<std::pair<TInt32, ValueCheck>> globals;
-    std::vector<std::string> log;
-    TInt64 budget = 1000000;
-};
 
 struct ScriptError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// One annotation line as words, quoted strings and commas.
+// One annotation line as tokens: words, commas and quoted strings (kept with a leading '"').
 class Line {
 public:
-    Line(const std::string& s, int number) : number(number) {
-        for (size_t i = 0; i < s.size();) {
-            if (std::isspace(static_cast<unsigned char>(s[i]))) {
-                ++i;
-            } else if (s[i] == ',') {
-                tokens_.push_back({',', ","});
-                ++i;
-            } else if (s[i] == '"') {
-                std::string text;
-                for (++i; i < s.size() && s[i] != '"'; ++i) {
-                    char e = s[i] == '\\' && i + 1 < s.size() ? s[++i] : 0;
-                    text += e == 0 ? s[i] : e == 'n' ? '\n' : e == 't' ? '\t' : e;
-                }
-                if (i++ >= s.size()) fail("unterminated string");
-                tokens_.push_back({'s', text});
+    Line(const std::string& text, int number) : number(number) {
+        std::istringstream in(text);
+        while ((in >> std::ws).peek() != EOF) {
+            std::string t;
+            if (in.peek() == '"') {
+                in >> std::quoted(t);
+                t.insert(0, "\"");
+            } else if (in.peek() == ',') {
+                t = std::string(1, char(in.get()));
             } else {
-                size_t start = i;
-                while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i])) && s[i] != ',' && s[i] != '"') ++i;
-                tokens_.push_back({'w', s.substr(start, i - start)});
+                while (in.peek() != EOF && !std::isspace(in.peek()) && in.peek() != ',' && in.peek() != '"')
+                    t += char(in.get());
             }
+            tokens_.push_back(t);
         }
-        tokens_.push_back({'e', "end of line"});
+        tokens_.push_back("");
     }
 
-    bool atEnd() const { return tokens_[pos_].first == 'e'; }
+    bool atEnd() const { return tokens_[pos_].empty(); }
     bool accept(const std::string& word) {
-        if (tokens_[pos_] != std::pair<char, std::string>('w', word)) return false;
+        if (tokens_[pos_] != word) return false;
         ++pos_;
         return true;
     }
@@ -95,29 +63,35 @@ public:
         if (!accept(word)) fail("expected '" + word + "'");
     }
     std::string string() {
-        if (tokens_[pos_].first != 's') fail("expected a quoted string");
-        return tokens_[pos_++].second;
+        if (tokens_[pos_].rfind('"', 0) != 0) fail("expected a quoted string");
+        return tokens_[pos_++].substr(1);
     }
     TInt32 value() {
-        const std::string& t = tokens_[pos_].second;
+        const std::string& t = tokens_[pos_];
         size_t used = 0;
         long long v = 0;
         try {
             v = std::stoll(t, &used, 0);
         } catch (...) {
         }
-        if (tokens_[pos_].first != 'w' || used == 0 || used != t.size() || v < -2147483648LL || v > 4294967295LL)
+        if (used == 0 || used != t.size() || v < -2147483648LL || v > 4294967295LL)
             fail("'" + t + "' is not a 32-bit number");
         ++pos_;
         return TInt32(TUint32(v));
     }
-    std::vector<TInt32> values() {
-        std::vector<TInt32> v{value()};
-        while (tokens_[pos_].first == ',') ++pos_, v.push_back(value());
+    std::string values() {  // "A, B, ..."
+        std::string v = std::to_string(value());
+        while (accept(",")) v += ", " + std::to_string(value());
         return v;
     }
+    // A word to compare, as "== V" or "string \"TEXT\"".
+    std::string valueCheck() {
+        if (accept("string")) return "string " + quote(string());
+        expect("==");
+        return "== " + std::to_string(value());
+    }
     void done() {
-        if (!atEnd()) fail("unexpected '" + tokens_[pos_].second + "'");
+        if (!atEnd()) fail("unexpected '" + tokens_[pos_] + "'");
     }
     [[noreturn]] void fail(const std::string& message) const {
         throw ScriptError("line " + std::to_string(number) + ": " + message);
@@ -125,105 +99,47 @@ public:
     const int number;
 
 private:
-    std::vector<std::pair<char, std::string>> tokens_;  // 'w'ord, 's'tring, ',' or 'e'nd
+    std::vector<std::string> tokens_;  // "" ends the line
     size_t pos_ = 0;
 };
 
-void readAnnotation(Line& l, Script& script) {
-    Step& step = script.steps.back();
-    auto check = [&l] {
-        ValueCheck v;
-        v.line = l.number;
-        if (l.accept("string")) {
-            v.text = l.string();
-        } else {
-            l.expect("==");
-            v.value = l.value();
-        }
-        return v;
-    };
-    auto outcome = [&](std::string o) {
-        if (step.kind == Step::Find) l.fail("a find has no outcome");
-        if (o == "raises" || (o == "halts" && !l.atEnd())) o += " " + quote(l.string());
-        step.outcome = o;
-        step.outcomeLine = l.number;
-    };
-    auto newStep = [&l](Step::Kind kind) {
-        Step s;
-        s.kind = kind;
-        s.line = l.number;
-        s.signature = l.string();
-        return s;
-    };
-    for (const char* o : {"returns", "halts", "exits", "raises"})
-        if (l.accept(o)) return outcome(o);
-    if (l.accept("global")) {
-        TInt32 index = l.value();
-        script.globals.push_back({index, check()});
-    } else if (l.accept("result")) {
-        if (step.kind != Step::Call) l.fail("'result' belongs after a 'call'");
-        step.results.push_back(check());
-    } else if (l.accept("log")) {
-        script.log.push_back(l.string());
-    } else if (l.accept("budget")) {
-        script.budget = l.value();
-    } else if (l.accept("call")) {
-        Step s = newStep(Step::Call);
-        while (!l.atEnd()) {
-            if (l.accept("args")) s.arguments = l.values();
-            else if (l.accept("levels")) s.levels = l.values();
-            else if (l.accept("resultlevel")) s.resultLevel = l.value();
-            else l.fail("expected args, levels or resultlevel");
-        }
-        script.steps.push_back(s);
-    } else if (l.accept("find")) {
-        Step s = newStep(Step::Find);
-        l.expect("->");
-        s.found.push_back({"", l.accept("none") ? "none" : quote(l.string())});
-        while (s.found[0].second != "none" && !l.atEnd()) {
-            if (l.accept("levels")) s.found.push_back({" levels ", l.accept("none") ? "none" : join(l.values(), ", ")});
-            else if (l.accept("resultlevel")) s.found.push_back({" resultlevel ", std::to_string(l.value())});
-            else if (l.accept("handle")) s.found.push_back({" handle ", std::to_string(l.value())});
-            else l.fail("expected levels, resultlevel or handle");
-        }
-        script.steps.push_back(s);
-    } else {
-        l.fail("unknown annotation");
-    }
-}
-
-Script parseScript(const std::string& source) {
-    Script script;
-    std::istringstream in(source);
-    std::string text;
-    for (int number = 1; std::getline(in, text); ++number) {
-        size_t at = text.find_first_not_of(" \t");
-        if (at == std::string::npos || text.compare(at, 2, ";!") != 0) continue;
-        Line line(text.substr(at + 2), number);
-        readAnnotation(line, script);
-        line.done();
-    }
-    return script;
-}
-
+// Runs the steps in the order of their annotations and checks each outcome and
+// result as it comes; the globals and the log are checked after the last step.
 class AppRun {
 public:
-    AppRun(const Script& script, const std::vector<uint8_t>& image, const std::string& file)
-        : script_(script), image_(image), file_(file) {}
+    AppRun(const std::string& source, const std::string& file) : file_(file) {
+        std::istringstream in(source);
+        std::string text;
+        for (int number = 1; std::getline(in, text); ++number) {
+            size_t at = text.find_first_not_of(" \t");
+            if (at != std::string::npos && text.compare(at, 2, ";!") == 0) lines_.emplace_back(text.substr(at + 2), number);
+        }
+    }
 
-    void run() {
-        for (const Step& s : script_.steps) s.kind == Step::Find ? find(s) : call(s);
-        for (const auto& [index, v] : script_.globals) {
-            VMAddr g = vm_.globals();
+    void run(const std::vector<uint8_t>& image) {
+        for (Line l : lines_)  // one budget for every step, the load included
+            if (l.accept("budget")) budget_ = l.value();
+        step("main", 0, [&] {
+            VELMAR::MemoryInputStream stream(image);
+            vm_.load(CAppsString("index.mcb"), stream, &host_);
+        });
+        for (Line& l : lines_) {
+            annotation(l);
+            l.done();
+        }
+        finishStep();
+        for (const auto& [line, index, expected] : globals_) {
+            const VMAddr g = vm_.globals();
             HeapEntry* he = g ? vm_.heap().liveEntry(g) : nullptr;
             if (he && index >= 0 && TUint32(index) < he->size / 4)
-                checkValue(v, "global " + std::to_string(index), TInt32(vm_.memory().readWord(g + TUint32(index) * 4)));
+                check(line, "global " + std::to_string(index), expected,
+                      TInt32(vm_.memory().readWord(g + TUint32(index) * 4)));
             else
-                ADD_FAILURE() << at(v.line) << "global " << index << " does not exist";
+                ADD_FAILURE() << at(line) << "global " << index << " does not exist";
         }
-        if (script_.log == host_.logLines) return;
+        const auto &a = log_, &b = host_.logLines;
+        if (a == b) return;
         std::string diff;  // "- " expected only, "+ " actual only, line by line
-        const auto &a = script_.log, &b = host_.logLines;
         for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
             if (i < a.size() && i < b.size() && a[i] == b[i]) {
                 diff += "    " + quote(a[i]) + "\n";
@@ -238,81 +154,139 @@ public:
 private:
     std::string at(int line) const { return file_ + ":" + std::to_string(line) + ": "; }
 
-    std::string outcomeOf(const std::function<void()>& body) {
+    // Runs the load or an entry call; the annotations after it check how it ended.
+    void step(const std::string& what, int line, const std::function<void()>& body) {
         vm_.reports.clear();
-        vm_.setControlBudget(script_.budget);
+        vm_.setControlBudget(budget_);
+        what_ = what;
+        stepLine_ = line;
+        checked_ = false;
         try {
             body();
-            return "returns";
+            outcome_ = "returns";
         } catch (const ExitRequest&) {
-            return "exits";
+            outcome_ = "exits";
         } catch (const HaltRequest&) {
-            return "halts " + quote(vm_.reports.empty() ? std::string() : vm_.reports.back());
+            outcome_ = "halts " + quote(vm_.reports.empty() ? std::string() : vm_.reports.back());
         } catch (const ErrorHandlingException&) {
-            return "raises " + quote(vmerr::pendingErrorTextUtf8());
+            outcome_ = "raises " + quote(vmerr::pendingErrorTextUtf8());
         }
     }
+    // A step that no annotation gave an outcome must have returned.
+    void finishStep() {
+        if (!what_.empty() && !checked_) {
+            EXPECT_EQ(what_ + " returns", what_ + " " + outcome_) << at(stepLine_);
+        }
+        what_.clear();
+    }
 
-    void call(const Step& s) {
-        TInt32 result = 0;
-        std::string outcome;
-        if (s.kind == Step::Main) {
-            outcome = outcomeOf([&] {
-                VELMAR::MemoryInputStream stream(image_);
-                vm_.load(CAppsString("index.mcb"), stream, &host_);
-            });
+    void annotation(Line& l) {
+        for (std::string o : {"returns", "halts", "exits", "raises"}) {
+            if (!l.accept(o)) continue;
+            if (what_.empty()) l.fail("an outcome belongs to the load or a 'call'");
+            std::string actual = outcome_;
+            if (o == "raises" || (o == "halts" && !l.atEnd())) o += " " + quote(l.string());
+            else if (o == "halts" && actual.rfind("halts", 0) == 0) actual = "halts";  // any report
+            EXPECT_EQ(what_ + " " + o, what_ + " " + actual) << at(l.number);
+            checked_ = true;
+            return;
+        }
+        if (l.accept("global")) {
+            const TInt32 index = l.value();
+            globals_.push_back({l.number, index, l.valueCheck()});
+        } else if (l.accept("result")) {
+            if (what_.rfind("call", 0) != 0) l.fail("'result' belongs after a 'call'");
+            check(l.number, "result", l.valueCheck(), result_);
+        } else if (l.accept("log")) {
+            log_.push_back(l.string());
+        } else if (l.accept("budget")) {
+            l.value();
+        } else if (l.accept("call")) {
+            finishStep();
+            call(l);
+        } else if (l.accept("find")) {
+            finishStep();
+            find(l);
         } else {
-            TInt32 h = vm_.findMethod(CAppsString::fromUtf8(s.signature), 0);
-            if (h < 0) {
-                ADD_FAILURE() << at(s.line) << "no method for " << quote(s.signature);
-                return;
-            }
-            Vec<int> args, levels;
-            for (TInt32 a : s.arguments) args.append(a);
-            for (TInt32 l : s.levels) levels.append(l);
-            outcome = outcomeOf([&] { result = vm_.runEntryCall(h, args, levels, s.resultLevel); });
+            l.fail("unknown annotation");
         }
-        if (s.outcome == "halts" && outcome.rfind("halts", 0) == 0) outcome = "halts";  // any report
-        std::string what = s.kind == Step::Main ? "main " : "call " + quote(s.signature) + " ";
-        EXPECT_EQ(what + s.outcome, what + outcome) << at(s.outcomeLine ? s.outcomeLine : s.line);
-        for (const ValueCheck& v : s.results) checkValue(v, "result", result);
     }
 
-    void find(const Step& s) {
-        TInt32 h = vm_.findMethod(CAppsString::fromUtf8(s.signature), 0);
-        std::string expected = "find " + quote(s.signature) + " -> ", actual = expected;
-        for (const auto& [key, value] : s.found) expected += key + value;
-        if (h < 0) {
-            actual += "none";
-        } else {
-            const MethodHandle& m = vm_.methodHandle(h);
-            for (const auto& [key, value] : s.found) {
-                std::string levels = join(m.parameterLevels, ", ");
-                if (key.empty()) actual += quote(vm_.tables().exportedMethods[m.exportedMethod].name.toUtf8());
-                else if (key == " levels ") actual += key + (levels.empty() ? "none" : levels);
-                else if (key == " resultlevel ") actual += key + (m.hasResult ? std::to_string(m.resultLevel) : "(none)");
-                else actual += key + std::to_string(h);
-            }
+    void call(Line& l) {
+        const std::string signature = l.string();
+        Vec<int> args, levels;
+        TInt32 resultLevel = -1;
+        while (!l.atEnd()) {
+            if (l.accept("args")) args = numbers(l);
+            else if (l.accept("levels")) levels = numbers(l);
+            else if (l.accept("resultlevel")) resultLevel = l.value();
+            else l.fail("expected args, levels or resultlevel");
         }
-        EXPECT_EQ(expected, actual) << at(s.line);
+        const TInt32 h = vm_.findMethod(CAppsString::fromUtf8(signature), 0);
+        result_ = 0;
+        step("call " + quote(signature), l.number, [&] {
+            if (h >= 0) result_ = vm_.runEntryCall(h, args, levels, resultLevel);
+        });
+        if (h < 0) outcome_ = "finds no method";
+    }
+    static Vec<int> numbers(Line& l) {
+        Vec<int> v;
+        do v.append(l.value());
+        while (l.accept(","));
+        return v;
     }
 
-    void checkValue(const ValueCheck& v, const std::string& what, TInt32 word) {
+    void find(Line& l) {
+        const std::string signature = l.string();
+        l.expect("->");
+        const TInt32 h = vm_.findMethod(CAppsString::fromUtf8(signature), 0);
+        std::string expected = "find " + quote(signature) + " -> ", actual = expected;
+        expected += l.accept("none") ? "none" : quote(l.string());
+        if (h < 0) actual += "none";
+        const MethodHandle* m = h < 0 ? nullptr : &vm_.methodHandle(h);
+        if (m) actual += quote(vm_.tables().exportedMethods[m->exportedMethod].name.toUtf8());
+        auto field = [&](const std::string& key, const std::string& wanted, const std::function<std::string()>& got) {
+            expected += key + wanted;
+            if (m) actual += key + got();
+        };
+        while (!l.atEnd()) {
+            if (l.accept("levels")) {
+                field(" levels ", l.accept("none") ? "none" : l.values(), [&] {
+                    return m->parameterLevels.getSize() ? join(m->parameterLevels, ", ") : "none";
+                });
+            } else if (l.accept("resultlevel")) {
+                field(" resultlevel ", std::to_string(l.value()),
+                      [&] { return m->hasResult ? std::to_string(m->resultLevel) : "(none)"; });
+            } else if (l.accept("handle")) {
+                field(" handle ", std::to_string(l.value()), [&] { return std::to_string(h); });
+            } else {
+                l.fail("expected levels, resultlevel or handle");
+            }
+        }
+        EXPECT_EQ(expected, actual) << at(l.number);
+    }
+
+    void check(int line, const std::string& what, const std::string& expected, TInt32 word) {
         std::string actual = "== " + std::to_string(word);
-        if (v.text) {
+        if (expected.rfind("string", 0) == 0) {
             try {
                 actual = "string " + quote(utf8(vm_.stringOf(VMAddr(word))));
             } catch (const ErrorHandlingException&) {
                 actual += ", not a string (" + vmerr::pendingErrorTextUtf8() + ")";
             }
         }
-        std::string expected = v.text ? "string " + quote(*v.text) : "== " + std::to_string(v.value);
-        EXPECT_EQ(what + " " + expected, what + " " + actual) << at(v.line);
+        EXPECT_EQ(what + " " + expected, what + " " + actual) << at(line);
     }
 
-    const Script& script_;
-    const std::vector<uint8_t>& image_;
     std::string file_;
+    std::vector<Line> lines_;
+    std::vector<std::tuple<int, TInt32, std::string>> globals_;  // line, index, expected
+    std::vector<std::string> log_;
+    TInt64 budget_ = 1000000;
+    std::string what_, outcome_;  // the step being checked ("" after a find) and how it ended
+    int stepLine_ = 0;
+    bool checked_ = false;
+    TInt32 result_ = 0;
     ReportingMachine vm_;
     TestHost host_;
     AppExtension extension_{vm_, host_};
@@ -321,22 +295,20 @@ private:
 class TestApplication : public testing::TestWithParam<fs::path> {};
 
 TEST_P(TestApplication, BehavesAsAnnotated) {
-    std::string file = GetParam().filename().string();
+    const std::string file = GetParam().filename().string();
     std::ifstream in(GetParam(), std::ios::binary);
-    std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Script script;
+    const std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<uint8_t> image;
-    try {
-        script = parseScript(source);
-    } catch (const ScriptError& e) {
-        FAIL() << file << ": bad annotation at " << e.what();
-    }
     try {
         image = mcbasm::assemble(source);
     } catch (const std::exception& e) {
         FAIL() << file << ": does not assemble: " << e.what();
     }
-    AppRun(script, image, file).run();
+    try {
+        AppRun(source, file).run(image);
+    } catch (const ScriptError& e) {
+        FAIL() << file << ": bad annotation at " << e.what();
+    }
 }
 
 std::vector<fs::path> appFiles() {

@@ -1,18 +1,15 @@
 // Every fast path of the interpreter against one instruction at a time: seeded
 // random programs, rich in the sequences that the prepared code fuses, run on a
-// machine in reference mode and on normal machines, entry call for entry call.
-// After each call they must agree on how the call ended, the live stack words,
-// the globals, the heap report, what the host was asked to do and every byte of
-// VM memory. The fused loops take their fast paths only without a control
-// budget, so a third machine runs without one for as long as the reference
-// stays within its budget (and so would have ended without one).
-#include "../support/TestHost.h"
+// machine in reference mode and on a normal machine, entry call for entry call.
+// After each call they must agree on how the call ended, the heap report, what
+// the host was asked to do and every byte of VM memory. The fused loops take
+// their fast paths only without a control budget, so the normal machine runs
+// without one whenever the reference ended within its budget.
 #include "LimitsSupport.h"
 #include "RandomPrograms.h"
 
 #include "foundation/VMError.h"
 #include "io/MemoryInputStream.h"
-#include "vm/VirtualMachine.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +18,6 @@
 #include <functional>
 #include <iostream>
 #include <map>
-#include <memory>
-#include <string>
 #include <utility>
 
 namespace mcb {
@@ -34,13 +29,11 @@ using namespace randomprog;
 constexpr TInt64 kBudget = 250;  // transfers of control per entry call
 constexpr int kPrograms = limits::kSanitized ? 2500 : 10000;
 
-// --- programs ---------------------------------------------------------------
-
 // Random code interleaved with the fused sequences of docs/interpreter.md:
 // tests, increments, sums and copies of locals, constants added to locals,
-// operations on a pushed constant or local, and counting loops. Their locals lie mostly just below the stack top, now and then
-// outside the stack, and some run with the stack nearly full; random jumps often
-// land inside them.
+// operations on a pushed constant or local, and counting loops. Their locals lie
+// mostly just below the stack top, now and then outside the stack, and some run
+// with the stack nearly full; random jumps often land inside them.
 class FusedProgram {
 public:
     explicit FusedProgram(Random& rng) : rng_(rng) {}
@@ -48,19 +41,12 @@ public:
     Bytes make(std::vector<TInt32>& starts) {
         addPrologue(rng_, p_);
         for (TInt32 pieces = uniform(rng_, 2, 14); pieces > 0; --pieces) {
-            switch (uniform(rng_, 0, 10)) {
-                case 0:
-                case 1: loop(); break;
-                case 2:  // the stack nearly full (or overflowing)
-                    add(p_, Op::AdjustStackW, uniform(rng_, kStackWords - 24, kStackWords - 4));
-                    sequence();
-                    break;
-                case 3:
-                case 4:
-                case 5: sequence(); break;
-                default:
-                    for (TInt32 n = uniform(rng_, 1, 4); n > 0; --n) randomCode();
-            }
+            const TInt32 kind = uniform(rng_, 0, 10);
+            if (kind == 2)  // the stack nearly full (or overflowing)
+                add(p_, Op::AdjustStackW, uniform(rng_, kStackWords - 24, kStackWords - 4));
+            if (kind < 2) loop();
+            else if (kind < 6) sequence();
+            else for (TInt32 n = uniform(rng_, 1, 4); n > 0; --n) randomCode();
         }
         // Random jumps land anywhere, often inside a fused sequence.
         for (auto [at, i] : loose_) {
@@ -110,9 +96,7 @@ private:
                       chance(rng_, 50) ? std::pair{Op::LoadLocal, local()} : std::pair{Op::Push, constant()},
                       {inPlace(), 0}});
                 break;
-            case 3:
-                emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {operation(), 0}});
-                break;
+            case 3: emit({{Op::LoadLocal, local()}, {Op::Push, constant()}, {operation(), 0}}); break;
             case 4: emit({{Op::LocalAddr, local()}, {Op::LoadLocal, local()}, {Op::Store, 0}}); break;
             case 5: emit({{Op::Push, constant()}, {operation(), 0}}); break;
             case 6: emit({{Op::LoadLocal, local()}, {operation(), 0}}); break;
@@ -184,16 +168,12 @@ private:
         const TInt32 top = TInt32(p_.size());
         const size_t exit =
             test(k, chance(rng_, 85) ? uniform(rng_, 0, 40) : constant(), chance(rng_, 70) ? Op::Lt : compare());
-        switch (uniform(rng_, 0, 3)) {
-            case 0: break;
-            case 1:
-            case 2:
-                emit({{Op::LocalAddr, chance(rng_, 85) ? uniform(rng_, -4, -1) : local()},
-                      {Op::LoadLocal, chance(rng_, 85) ? uniform(rng_, -4, -2) : local()},
-                      {Op::AddMem, 0}});
-                break;
-            default: chance(rng_, 50) ? randomCode() : sequence();
-        }
+        if (const TInt32 body = uniform(rng_, 0, 3); body == 1 || body == 2)
+            emit({{Op::LocalAddr, chance(rng_, 85) ? uniform(rng_, -4, -1) : local()},
+                  {Op::LoadLocal, chance(rng_, 85) ? uniform(rng_, -4, -2) : local()},
+                  {Op::AddMem, 0}});
+        else if (body == 3)
+            chance(rng_, 50) ? randomCode() : sequence();
         inner_.push_back(TInt32(p_.size()));
         emit({{Op::LocalAddr, k}, {Op::IncMem, 0}, {chance(rng_, 80) ? Op::Jump : Op::JumpW, 0}});
         p_.back().target[0] = top;
@@ -206,35 +186,28 @@ private:
     std::vector<std::pair<size_t, size_t>> loose_;  // (instruction, operand) of random jumps
 };
 
-// --- machines -----------------------------------------------------------------
-
 // The test host, keeping in order everything the machine asks it to do.
 class RecordingHost : public TestHost {
 public:
     std::vector<std::string> said;
+    void say(const std::string& what, std::initializer_list<TInt32> words = {}) {
+        said.push_back(what + " " + join(words, " "));
+    }
 
-    void log(const OString& m) override { said.push_back("log " + utf8(m)); }
-    bool openLog(const OString& path) override { return said.push_back("open log " + utf8(path)), true; }
-    TInt32 exitMessage(const OString& m) override { return said.push_back("exit message " + utf8(m)), 0; }
-    void exit() override { said.push_back("exit"); }
-    void repaintRect(TInt32 x, TInt32 y, TInt32 w, TInt32 h) override {
-        said.push_back("repaint " + join(std::vector<TInt32>{x, y, w, h}, " "));
-    }
-    void screenFlag(bool flag) override { said.push_back("screen flag " + std::to_string(flag)); }
-    void setOrientation(TInt32 value) override {
-        said.push_back("orientation " + std::to_string(value));
-        TestHost::setOrientation(value);
-    }
-    void busyNotice(bool busy) override { said.push_back("busy " + std::to_string(busy)); }
-    void addOrientationListener(TInt32 o) override { said.push_back("listener + " + std::to_string(o)); }
-    void removeOrientationListener(TInt32 o) override { said.push_back("listener - " + std::to_string(o)); }
-    TInt32 addTimer(TInt32 listener, TInt32 delay) override {
-        said.push_back("timer " + std::to_string(listener) + " " + std::to_string(delay));
-        return TInt32(said.size());
-    }
-    TInt32 removeTimer(TInt32 id) override { return said.push_back("timer - " + std::to_string(id)), 0; }
+    void log(const OString& m) override { say("log " + utf8(m)); }
+    bool openLog(const OString& path) override { return say("open log " + utf8(path)), true; }
+    TInt32 exitMessage(const OString& m) override { return say("exit message " + utf8(m)), 0; }
+    void exit() override { say("exit"); }
+    void repaintRect(TInt32 x, TInt32 y, TInt32 w, TInt32 h) override { say("repaint", {x, y, w, h}); }
+    void screenFlag(bool flag) override { say("screen flag", {flag}); }
+    void setOrientation(TInt32 value) override { say("orientation", {value}), TestHost::setOrientation(value); }
+    void busyNotice(bool busy) override { say("busy", {busy}); }
+    void addOrientationListener(TInt32 o) override { say("listener +", {o}); }
+    void removeOrientationListener(TInt32 o) override { say("listener -", {o}); }
+    TInt32 addTimer(TInt32 listener, TInt32 delay) override { return say("timer", {listener, delay}), TInt32(said.size()); }
+    TInt32 removeTimer(TInt32 id) override { return say("timer -", {id}), 0; }
     TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
-        said.push_back("extension " + std::to_string(extension) + "." + std::to_string(function));
+        say("extension", {extension, function});
         return TestHost::callDllNative(extension, function, sp, stack);
     }
 };
@@ -242,12 +215,7 @@ public:
 struct Machine {
     explicit Machine(bool reference) {
         vm.setReferenceMode(reference);
-        host.vm = &vm;
-        host.extensions[1] = [this](TInt32 f, TInt32 sp, TInt32* stack) {
-            if (f != 1) return host.unknown(1, f, sp, stack);
-            vm.gc();
-            return sp;
-        };
+        collectOnRequest(host, vm);
     }
     ReportingMachine vm;
     RecordingHost host;
@@ -292,52 +260,27 @@ std::string heapReport(Machine& m) {
     return s;
 }
 
-std::vector<TInt32> globalWords(Machine& m, TInt32 count) {
-    std::vector<TInt32> words;
-    const VMAddr at = m.vm.globals();
-    for (TInt32 i = 0; at != 0 && i < count && m.vm.memory().contains(at + 4 * i, 4); ++i)
-        words.push_back(TInt32(*m.vm.memory().uncheckedWord(at + 4 * TUint32(i))));
-    return words;
-}
-
-template <typename T>
-std::string firstDifference(const char* what, const std::vector<T>& a, const std::vector<T>& b) {
-    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-        auto show = [i](const std::vector<T>& v) {
-            if (i >= v.size()) return std::string("(none)");
-            if constexpr (std::is_same_v<T, std::string>)
-                return v[i];
-            else
-                return std::to_string(v[i]);
-        };
+std::string firstDifference(const char* what, const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i)
         if (i >= a.size() || i >= b.size() || a[i] != b[i])
-            return std::string(what) + " " + std::to_string(i) + ": " + show(a) + " / " + show(b);
-    }
+            return std::string(what) + " " + std::to_string(i) + ": " + (i < a.size() ? a[i] : "(none)") + " / " +
+                   (i < b.size() ? b[i] : "(none)");
     return {};
 }
 
 // The first way in which the machine differs from the reference, or nothing;
 // values are shown as "this machine's / the reference's".
-std::string difference(Machine& m, const std::string& ending, Machine& r, const std::string& rEnding,
-                       TInt32 globalCount) {
+std::string difference(Machine& m, const std::string& ending, Machine& r, const std::string& rEnding) {
     if (ending != rEnding) return "the call ended: " + ending + " / " + rEnding;
     ReportingMachine &a = m.vm, &b = r.vm;
     if (a.sp() != b.sp() || a.pc() != b.pc())
         return "sp, pc: " + std::to_string(a.sp()) + ", " + std::to_string(a.pc()) + " / " + std::to_string(b.sp()) +
                ", " + std::to_string(b.pc());
-    const TInt32 live = std::min(a.sp(), kStackWords - 1) + 1;
-    if (std::string d = firstDifference("stack word", std::vector<TInt32>(a.stack(), a.stack() + live),
-                                        std::vector<TInt32>(b.stack(), b.stack() + live));
-        !d.empty())
-        return d;
-    if (std::string d = firstDifference("global", globalWords(m, globalCount), globalWords(r, globalCount)); !d.empty())
-        return d;
     if (std::string h = heapReport(m), rh = heapReport(r); h != rh) return "heap report:\n" + h + "\n/\n" + rh;
     if (std::string d = firstDifference("host request", m.host.said, r.host.said); !d.empty()) return d;
     if (std::string d = firstDifference("report", a.reports, b.reports); !d.empty()) return d;
     if (a.queuedCalls() != b.queuedCalls()) return "queued calls differ";
-    // Everything else bytecode can see: the words above the stack top, the heap's
-    // headers and contents.
+    // Everything bytecode can see: the stack, the globals, the heap's headers and contents.
     VMMemory &ma = a.memory(), &mb = b.memory();
     if (ma.top() != mb.top()) return "VM memory top: " + std::to_string(ma.top()) + " / " + std::to_string(mb.top());
     const VMAddr low = VMMemory::kGuardBytes;
@@ -352,8 +295,6 @@ std::string difference(Machine& m, const std::string& ending, Machine& r, const 
     }
     return {};
 }
-
-// --- the test -------------------------------------------------------------------
 
 struct Tally {
     int programs = 0, fused = 0, calls = 0, unbudgeted = 0;  // calls the fast machine ran without a budget
@@ -412,8 +353,7 @@ void runProgram(TUint32 seed, Tally& tally) {
         const bool bounded = reference.vm.controlBudget() >= 0;
         tally.unbudgeted += bounded ? 1 : 0;
         ++tally.calls;
-        const std::string d =
-            difference(fast, run(fast, call, bounded ? -1 : kBudget), reference, ending, file.globalCount);
+        const std::string d = difference(fast, run(fast, call, bounded ? -1 : kBudget), reference, ending);
         if (!d.empty()) {
             ADD_FAILURE() << "seed " << seed << ", entry call " << name << " (" << (bounded ? "without" : "with")
                           << " a budget), first difference: " << d;

@@ -2,15 +2,11 @@
 // in random tables), byte mutations of real programs and reduced throw
 // routines, each run under a budget of jumps and calls: every one must end by
 // returning, by a VM error turned into a halt, or by an exit, never crash.
-#include "../support/TestHost.h"
-#include "ImageBuilder.h"
 #include "RandomPrograms.h"
 
 #include "foundation/VMError.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
-#include "vm/ImageFile.h"
-#include "vm/VirtualMachine.h"
 
 #include <gtest/gtest.h>
 
@@ -59,14 +55,8 @@ Outcome runImage(const Bytes& image, TInt64 budget = 500) {
     bool parses = parseImage(image.data(), image.size(), parsed, error);
     VirtualMachine vm;
     TestHost host;
-    host.vm = &vm;
     host.quiet = true;
-    host.extensions[1] = [&](TInt32 f, TInt32 sp, TInt32* stack) {
-        if (f != 1) return host.unknown(1, f, sp, stack);
-        vm.gc();
-        ++gCollections;
-        return sp;
-    };
+    collectOnRequest(host, vm, &gCollections);
     vm.setControlBudget(budget);
     VELMAR::MemoryInputStream in(image);
     Outcome outcome = Outcome::Returned;

@@ -4,6 +4,7 @@
 // instructions of the list; encode() lays it out and resolves them.
 #pragma once
 
+#include "../support/TestHost.h"
 #include "ImageBuilder.h"
 
 #include "heap/GcCode.h"
@@ -78,21 +79,12 @@ inline ImageFile randomImageFile(Random& rng, Bytes code, const std::vector<TInt
     methods.push_back({"main", 0, descriptor()});
     if (chance(rng, 85)) {
         TInt32 at = TInt32(image.code.size());
-        std::vector<TInt32> routine = chance(rng, 50)  // ret 0, 3, or alloc 1, 1; dup; setclass; throw
-                                          ? std::vector<TInt32>{TInt8(Op::Return), 0, 0, 0, 0, 3, 0, 0, 0}
-                                          : std::vector<TInt32>{TInt8(Op::Alloc),
-                                                                1,
-                                                                1,
-                                                                0,
-                                                                0,
-                                                                0,
-                                                                TInt8(Op::Dup),
-                                                                TInt8(Op::SetClass),
-                                                                uniform(rng, 0, kClasses - 1),
-                                                                0,
-                                                                0,
-                                                                0,
-                                                                TInt8(Op::Throw)};
+        std::vector<TInt32> routine = {TInt8(Op::Return), 0, 0, 0, 0, 3, 0, 0, 0};  // ret 0, 3
+        if (!chance(rng, 50)) {  // or alloc 1, 1; dup; setclass C; throw
+            const TInt32 c = uniform(rng, 0, kClasses - 1);
+            routine = {TInt8(Op::Alloc), 1, 1, 0, 0, 0, TInt8(Op::Dup), TInt8(Op::SetClass), c, 0, 0, 0,
+                       TInt8(Op::Throw)};
+        }
         for (TInt32 b : routine) image.code.push_back(TUint8(b));
         methods.push_back({"vminternalthrow<int>,<string>", at, descriptor()});
     }
@@ -105,6 +97,17 @@ inline ImageFile randomImageFile(Random& rng, Bytes code, const std::vector<TInt
         image.selectors.push_back(selector);
     }
     return image;
+}
+
+// Makes `extcall 1, 1` of random code ask the machine for a collection, counted in `collections`.
+inline void collectOnRequest(TestHost& host, VirtualMachine& vm, TInt64* collections = nullptr) {
+    host.vm = &vm;
+    host.extensions[1] = [&host, &vm, collections](TInt32 f, TInt32 sp, TInt32* stack) {
+        if (f != 1) return host.unknown(1, f, sp, stack);
+        vm.gc();
+        if (collections) ++*collections;
+        return sp;
+    };
 }
 
 inline Bytes randomImage(Random& rng, Bytes code, const std::vector<TInt32>& starts) {
