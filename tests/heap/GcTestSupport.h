@@ -26,24 +26,15 @@ struct Machine {
     }
 
     // load() runs "main" (0), call() a method (its result word), or -2 for a halt, -1 for an exit.
-    TInt32 load(std::string_view source) try {
-        std::vector<uint8_t> bytes = mcbasm::assemble(source);
+    TInt32 load(std::string_view source) {
+        const std::vector<uint8_t> bytes = mcbasm::assemble(source);
         VELMAR::MemoryInputStream in(bytes);
-        vm.load(CAppsString("index.mcb"), in, &host);
-        return 0;
-    } catch (const ExitRequest&) {
-        return -1;
-    } catch (const HaltRequest&) {
-        return -2;
+        return ending([&] { return vm.load(CAppsString("index.mcb"), in, &host), 0; });
     }
-    TInt32 call(const char* signature, TInt32 resultLevel = -1) try {
+    TInt32 call(const char* signature, TInt32 resultLevel = -1) {
         TInt32 h = vm.findMethod(CAppsString(signature), 0);
         EXPECT_GE(h, 0) << signature;
-        return vm.runEntryCall(h, Vec<int>(), Vec<int>(), resultLevel);
-    } catch (const ExitRequest&) {
-        return -1;
-    } catch (const HaltRequest&) {
-        return -2;
+        return ending([&] { return vm.runEntryCall(h, Vec<int>(), Vec<int>(), resultLevel); });
     }
 
     bool alive(VMAddr ref) { return vm.heap().liveEntry(ref); }
@@ -62,6 +53,14 @@ struct Machine {
     TInt32 queued = -1;
 
 private:
+    template <typename F>
+    static TInt32 ending(F run) try {
+        return run();
+    } catch (const ExitRequest&) {
+        return -1;
+    } catch (const HaltRequest&) {
+        return -2;
+    }
     TInt32 probe(TInt32 function, TInt32 sp, TInt32* stack) {
         switch (function) {
         case 1: vm.gc(); snapshots.push_back(liveness()); return sp;

@@ -26,7 +26,6 @@ private:
         case 2: lines.push_back(text(0)); return sp - 1;
         case 3: return callMethod(sp);
         case 4: vm_.draw(VMAddr(arg(0))); return sp - 1;
-        case 5: vm_.systemTimer(VMAddr(arg(0))); return sp - 1;
         case 6: vm_.setApplicationObject(VMAddr(arg(0))); return sp - 1;
         case 7: vm_.keyEvent(VMAddr(arg(1)), arg(0) != 0); return sp - 2;
         case 8: vmerr::raise(arg(1), CAppsString::fromUtf8(text(0)));
@@ -37,7 +36,6 @@ private:
             lines.push_back("descriptors [" + join(vm_.descriptorStack(), ",") + "] frames [" +
                             join(vm_.frameBaseStack(), ",") + "]");
             return sp;
-        case 13: vm_.pointerEvent(arg(3), arg(2), arg(1), arg(0)); return sp - 4;
         case 16: {  // (words..., count): logs the words below the count and leaves them
             TInt32 count = arg(0);
             if (count < 0 || count > sp) vmerr::raise(vmerr::InvalidArgument, "word count");
@@ -48,6 +46,7 @@ private:
         }
         case 17: lines.push_back(std::to_string(arg(1)) + " " + text(0)); return sp - 2;
         case 18: throw 7;
+        case 19: vm_.gc(); return sp;
         default: vmerr::raise(vmerr::VM, "Test extension: no function " + std::to_string(function));
         }
     }

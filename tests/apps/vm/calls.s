@@ -243,6 +243,7 @@ level2throw:
     setclass Leaf
     throw
 level2:
+    extcall 99, 19              ; a collection with every frame live
     extcall 99, 12
     ret 0, 2
 uncaught:
