@@ -98,7 +98,7 @@ TEST_F(HeapCollection, CellsMayHoldNumbersOrNull) {
 }
 
 // Rooted array handles keep vector and storage, elements only for object arrays; an empty vector's
-// storage and a vector behind a null word go. (Layouts and stack scans: through the VM in GcTest.cpp.)
+// storage and a vector behind a null word go. (Layouts and stack scans: tests/apps/vm/gc_*.s.)
 TEST_F(HeapCollection, ArrayHandlesKeepTheirVectorAndObjectElements) {
     VMAddr e[2] = {plain(), plain()}, v[3], st[3], h[3];
     const GcCode codes[] = {GC_CODE_OBJECT_ARRAY, GC_CODE_PRIMITIVE_ARRAY, GC_CODE_PRIMITIVE_ARRAY};

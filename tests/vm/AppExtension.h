@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../support/TestHost.h"
+#include "objects/OVector.h"
 
 #include <stdexcept>
 #include <string>
@@ -47,6 +48,22 @@ private:
         case 17: lines.push_back(std::to_string(arg(1)) + " " + text(0)); return sp - 2;
         case 18: throw 7;
         case 19: vm_.gc(); return sp;
+        case 20: recorded_.push_back(VMAddr(arg(0))); return sp;
+        case 21: vm_.gc(); [[fallthrough]];
+        case 22: {
+            std::string line = "alive";
+            for (VMAddr r : recorded_) line += vm_.heap().liveEntry(r) ? " 1" : " 0";
+            lines.push_back(line);
+            return sp;
+        }
+        case 23: {  // (address of a vector handle, word)
+            auto* v = dynamic_cast<OVectorBase*>(vm_.heap().object(vm_.memory().readWord(VMAddr(arg(1)))));
+            if (!v) vmerr::raise(vmerr::InvalidArgument, "not a vector");
+            v->resize(v->size() + 1);
+            vm_.memory().writeWord(v->elementAddress(v->size() - 1), TUint32(arg(0)));
+            return sp - 1;
+        }
+        case 24: lines.push_back("entries " + std::to_string(vm_.heap().numberOfEntries())); return sp;
         default: vmerr::raise(vmerr::VM, "Test extension: no function " + std::to_string(function));
         }
     }
@@ -70,6 +87,7 @@ private:
 
     VirtualMachine& vm_;
     std::vector<std::string>& lines;
+    std::vector<VMAddr> recorded_;
 };
 
 }  // namespace mcb
