@@ -70,20 +70,13 @@ struct Probe : GCObject {
     std::vector<VMAddr> keeps;
 };
 
-// Class 1's layout for the collector: reference fields, and array fields with an is-reference flag.
+// Class 1's layout for the collector: its reference fields (no array fields).
 struct Layouts {
     Vec<Vec<int>> refs, arrays;
     Vec<Vec<TUint8>> flags;
-    void applyTo(VMHeap& heap, std::initializer_list<int> refFields,
-                 std::initializer_list<std::pair<int, TUint8>> arrayFields = {}) {
-        refs.resize(2);
-        arrays.resize(2);
-        flags.resize(2);
+    void applyTo(VMHeap& heap, std::initializer_list<int> refFields) {
+        refs.resize(2), arrays.resize(2), flags.resize(2);
         for (int f : refFields) refs[1].append(f);
-        for (auto [f, isRef] : arrayFields) {
-            arrays[1].append(f);
-            flags[1].append(isRef);
-        }
         heap.setClassLayout({&refs, &arrays, &flags});
     }
 };

@@ -3,6 +3,7 @@
 // plus a fixed overhead; the host running out is as orderly; the player takes
 // its limit from the command line.
 #include "../support/NativeProgram.h"
+#include "../support/Outcome.h"
 #include "LimitsSupport.h"
 
 #include "host/Scheduler.h"
@@ -42,10 +43,8 @@ const Hog kHogs[] = {
 // Timers need an event dispatcher: made once, before any child is forked.
 void needApplication() {
     static int argc = 1;
-    static char name[] = "test_vm";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)app;
+    static char name[] = "test_vm", *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
 // Runs the body on a machine whose timers are the player's, after `prepare`.
@@ -67,17 +66,11 @@ std::vector<uint8_t> largeCodeImage(size_t extra) {
     return image;
 }
 
-std::string load(VirtualMachine& vm, VELMAR::InputStream& in) {
-    try {
-        vm.load(CAppsString("index.mcb"), in, nullptr);
-        return "loaded";
-    } catch (const ErrorHandlingException&) {
-        return std::to_string(vmerr::pendingErrorCode()) + ": " + vmerr::pendingErrorTextUtf8();
-    } catch (const HaltRequest&) {
-        return "halted";
-    } catch (const ExitRequest&) {
-        return "halted";
-    }
+std::string load(VirtualMachine& vm, VELMAR::InputStream& in) try {
+    const Outcome o = outcomeOf([&] { vm.load(CAppsString("index.mcb"), in, nullptr); });
+    return o.code ? std::to_string(o.code) + ": " + o.text : "loaded";
+} catch (const HaltRequest&) {
+    return "halted";
 }
 }  // namespace
 
