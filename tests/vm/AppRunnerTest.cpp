@@ -137,18 +137,12 @@ public:
             else
                 ADD_FAILURE() << at(line) << "global " << index << " does not exist";
         }
-        const auto &a = log_, &b = host_.logLines;
-        if (a == b) return;
-        std::string diff;  // "- " expected only, "+ " actual only, line by line
-        for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-            if (i < a.size() && i < b.size() && a[i] == b[i]) {
-                diff += "    " + quote(a[i]) + "\n";
-                continue;
-            }
-            if (i < a.size()) diff += "  - " + quote(a[i]) + "\n";
-            if (i < b.size()) diff += "  + " + quote(b[i]) + "\n";
-        }
-        ADD_FAILURE() << file_ << ": log (- expected, + actual):\n" << diff;
+        auto lines = [](const std::vector<std::string>& log) {
+            std::string s;
+            for (const std::string& l : log) s += l + "\n";
+            return s;
+        };
+        EXPECT_EQ(lines(log_), lines(host_.logLines)) << file_ << ": the log (- expected, + actual)";
     }
 
 private:
