@@ -13,27 +13,19 @@ using namespace exttest;
 using hosttest::ChildProcess;
 
 namespace {
-class DesktopView : public ::testing::Test {
+class DesktopView : public hosttest::HostView {
 protected:
     void SetUp() override {
-        ensureQtApp();
+        HostView::SetUp();
         hosttest::writeImage(dir, hosttest::kApp);
-        view = std::make_unique<MainView>(dir.root());
-        view->resize(800, 480);
+        make().resize(800, 480);
         view->show();
-    }
-    void TearDown() override {
-        view.reset();
-        VirtualMachine::destroyCurrent();
     }
     // Starts the application and calls Maemo function 1 on its stack.
     void leaveToDesktop() {
         if (!VirtualMachine::current()) view->start();
-        VirtualMachine* vm = VirtualMachine::current();
-        EXPECT_EQ(view->extensionTable().call(37, 1, 3, vm->stack()), 3);
+        EXPECT_EQ(view->extensionTable().call(37, 1, 3, VirtualMachine::current()->stack()), 3);
     }
-    Scratch dir;
-    std::unique_ptr<MainView> view;
 };
 }  // namespace
 

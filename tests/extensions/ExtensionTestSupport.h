@@ -19,6 +19,7 @@ namespace mcb {
 
 namespace exttest {
 using hosttest::PrivateBus;
+using hosttest::StderrCapture;
 using hosttest::spawn;
 using hosttest::stop;
 using hosttest::waitUntil;
@@ -97,25 +98,6 @@ public:
 
 // The words of a fixed value on the stack, as outcome() prints them.
 inline std::string words(ORaw v) { return std::to_string(TInt32(v.lowWord())) + " " + std::to_string(TInt32(v.highWord())); }
-
-// Standard error of this process into a file while it lives.
-class StderrCapture {
-public:
-    StderrCapture() : saved_(dup(2)) {
-        int fd = ::open(file_.path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        dup2(fd, 2);
-        close(fd);
-    }
-    ~StderrCapture() {
-        dup2(saved_, 2);
-        close(saved_);
-    }
-    std::string text() const { return file_.read("err"); }
-
-private:
-    Scratch file_;
-    int saved_;
-};
 
 inline size_t count(const std::string& text, const std::string& part) {
     size_t n = 0;

@@ -1,7 +1,6 @@
-// The roles this test binary plays beside the tests when started with
-// MCB_EXTENSION_ROLE set: "geoclue" owns org.freedesktop.GeoClue2 on the
-// system bus and answers as the service does. Its standard error tells the
-// test what it was asked; "quit" on its standard input ends it.
+// The role this test binary plays beside the tests when started with
+// MCB_EXTENSION_ROLE=geoclue: it owns org.freedesktop.GeoClue2 on the system bus
+// and answers as the service does, telling on standard error what it was asked.
 #include "ExtensionTestSupport.h"
 
 #include <QDBusArgument>
@@ -81,25 +80,11 @@ int runHelper(const std::string& role) {
     if (role != "geoclue" || !bus.registerVirtualObject(kRoot, &geoclue, QDBusConnection::SubPath) ||
         !bus.registerService("org.freedesktop.GeoClue2"))
         return 2;
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buf[256];
-        ssize_t got = read(0, buf, sizeof buf);
-        if (got <= 0 || std::string(buf, size_t(got)).find("quit") != std::string::npos) app.quit();
-    });
-    std::fputs("helper ready\n", stderr);
-    return app.exec();
+    return hosttest::serveLines(app, [](const std::string&) {});
 }
 
-struct HelperRole {
-    HelperRole() {
-        if (const char* role = std::getenv("MCB_EXTENSION_ROLE")) {
-            int status = runHelper(role);
-            std::fflush(stderr);
-            _exit(status);
-        }
-    }
-} gRole;
+const bool gRole = hosttest::playRole("MCB_EXTENSION_ROLE", runHelper);
+
 }  // namespace
 
 }  // namespace mcb

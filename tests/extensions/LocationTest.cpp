@@ -191,9 +191,6 @@ TEST(LocationFixes, WithoutAnObserverMethodNothingIsMadeOrCalled) {
     EXPECT_EQ(r.vm.heap().numberOfEntries(), entries);
 }
 
-// --- GeoClue2 on a private system bus ---------------------------------------------
-
-
 TEST(GeoClue, AHelperOwningTheServiceDeliversTwoFixesAndSeesStop) {
     PrivateBus system(true);
     if (!system.up()) GTEST_SKIP() << "no private D-Bus daemon could be started";

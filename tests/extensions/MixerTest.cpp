@@ -139,8 +139,6 @@ TEST(MixerCalls, EveryFunctionOnTheStack) {
     EXPECT_EQ(mixed(mixer, 3), Samples({0x0201, 0x0403, 0}));  // the fifth byte is no sample
 }
 
-// --- through a sound server --------------------------------------------------------
-
 namespace {
 // Each attempt is a new mixer heard by a new capture. A busy machine can keep
 // the sound thread from its deadline, and the server then plays silence in

@@ -105,8 +105,6 @@ TEST(PlayerCalls, AFailedConnectionDropsWaitingStartsAndTheirRoots) {
     }
 }
 
-// --- through a sound server --------------------------------------------------------
-
 namespace {
 class PlayerSink : public ::testing::Test {
 protected:

@@ -217,17 +217,11 @@ TEST(Drawing, ResizingAndSizes) {
                     call("Bitmap.size", {G(3)}) + "@store 18\n@store 17\n" +
                     call("Bitmap.resize_smooth", {G(2), 4, 0}) + call("Bitmap.size", {G(2)}) + "@store 20\n@store 19\n");
     ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_EQ(p.word(10), 200u);
-    EXPECT_EQ(p.word(11), 50u);
-    EXPECT_EQ(p.word(12), kRed);   // the left half, stretched
-    EXPECT_EQ(p.word(13), kBlue);  // the right half, stretched
-    EXPECT_EQ(p.word(14), 0u);
-    EXPECT_EQ(p.word(15), 0u);
-    EXPECT_EQ(p.word(16), kBlack);  // an empty bitmap grows opaque black
-    EXPECT_EQ(p.word(17), 0u);      // a negative dimension empties it
-    EXPECT_EQ(p.word(18), 0u);
-    EXPECT_EQ(p.word(19), 0u);
-    EXPECT_EQ(p.word(20), 0u);
+    std::vector<TUint32> results;
+    for (int g = 10; g <= 20; ++g) results.push_back(p.word(g));
+    // 200 x 50, the left half and the right half stretched; an empty bitmap's size; an
+    // empty bitmap grows opaque black; a negative or zero dimension empties it.
+    EXPECT_EQ(results, (std::vector<TUint32>{200, 50, kRed, kBlue, 0, 0, kBlack, 0, 0, 0, 0}));
     EXPECT_EQ(containerIn(p, 3), nullptr);
 }
 
@@ -247,22 +241,13 @@ TEST(Drawing, FarCoordinatesDrawWhatTheyCover) {
                     call("Graphics.draw_string", {G(2), S("t"), kMax, kMax, kRed, G(9)}),
                     ".string t \"t\"");
     ASSERT_EQ(errorOf(p), "0: ");
+    // kMin + kMax = -1: nothing visible at (0, 2). The tile's (0, 0) at -2^30 + 1,
+    // which is 1 modulo 4; offsets (kMin, kMax) put it on x = 0 and y = 1 modulo 4.
+    const Expect expected[] = {{0, 0, kRed}, {2, 1, kRed}, {3, 0, kBlack}, {0, 2, kBlack}, {15, 3, kBlack},
+                               {7, 12, kGreen}, {0, 4, sprite(0, 0)}, {1, 5, sprite(1, 1)}, {2, 4, kBlack},
+                               {1, 8, sprite(0, 0)}, {0, 8, sprite(3, 0)}, {5, 9, sprite(0, 1)}, {4, 14, sprite(0, 1)}};
     QImage image = pictureIn(p, 2);
-    EXPECT_EQ(pixelOf(image, 0, 0), kRed);
-    EXPECT_EQ(pixelOf(image, 2, 1), kRed);
-    EXPECT_EQ(pixelOf(image, 3, 0), kBlack);
-    EXPECT_EQ(pixelOf(image, 0, 2), kBlack);  // kMin + kMax = -1: nothing visible
-    EXPECT_EQ(pixelOf(image, 15, 3), kBlack);
-    EXPECT_EQ(pixelOf(image, 7, 12), kGreen);
-    EXPECT_EQ(pixelOf(image, 0, 4), sprite(0, 0));
-    EXPECT_EQ(pixelOf(image, 1, 5), sprite(1, 1));
-    EXPECT_EQ(pixelOf(image, 2, 4), kBlack);
-    // The tile's (0, 0) at -2^30 + 1, which is 1 modulo 4.
-    EXPECT_EQ(pixelOf(image, 1, 8), sprite(0, 0));
-    EXPECT_EQ(pixelOf(image, 0, 8), sprite(3, 0));
-    EXPECT_EQ(pixelOf(image, 5, 9), sprite(0, 1));
-    // Offsets (kMin, kMax): the tile's (0, 0) falls on x = 0 and y = 1 modulo 4.
-    EXPECT_EQ(pixelOf(image, 4, 14), sprite(0, 1));
+    for (const Expect& e : expected) EXPECT_EQ(pixelOf(image, e.x, e.y), e.colour) << e.x << ", " << e.y;
 }
 
 }  // namespace mcb

@@ -32,8 +32,6 @@ public:
 
 inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-// --- assembly ---------------------------------------------------------------------
-
 // One operand: a number, or code that pushes something.
 struct Arg {
     std::string code;
@@ -72,8 +70,6 @@ inline std::string callTo(int g, const std::string& native, std::initializer_lis
 inline std::string bitmap(int g, int w, int h, TUint32 colour) {
     return call("Bitmap.create", {G(g), w, h, colour});
 }
-
-// --- pictures and bitmaps ---------------------------------------------------------
 
 inline std::vector<TUint8> encoded(const QImage& image, const char* format = "png") {
     QByteArray bytes;

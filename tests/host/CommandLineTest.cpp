@@ -2,7 +2,7 @@
 // one line that names them, --help and --version without a display, APP as a
 // folder, a file, missing or unreadable, and the messages that explain a run
 // that cannot start.
-#include "DesktopTestSupport.h"
+#include "HostTestSupport.h"
 #include "host/CommandLine.h"
 #include "host/Startup.h"
 
@@ -130,7 +130,8 @@ TEST(CommandLine, WithoutADisplayOneLineSaysWhatToDo) {
     }
 }
 
-TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenSaysWhy) {
+// A halted load ends with the FATAL line of error 11 and the reason after it.
+TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenOrLoadSaysWhy) {
     Scratch dir;
     writeImage(dir, kApp);
     dir.write("game/index.mcb", dir.read("index.mcb"));
@@ -138,6 +139,12 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenSaysWhy) {
     std::filesystem::create_directories(dir.path("folder/index.mcb"));
     std::filesystem::create_directories(dir.path("fifo"));
     ASSERT_EQ(mkfifo(dir.path("fifo/index.mcb").c_str(), 0600), 0);
+    dir.write("big/index.mcb", "");  // sparse: the test writes nothing
+    std::filesystem::resize_file(dir.path("big/index.mcb"), 2u << 20);
+    dir.write("garbage/index.mcb", "this is not a bytecode image");
+    const std::vector<uint8_t> noMain = mcbasm::assemble(".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1");
+    dir.write("nomain/index.mcb", std::string(noMain.begin(), noMain.end()));
+    const std::string halted = "FATAL: UnknownException (CODE:11)\nmcbplayer: ";
     const struct {
         Lines args;
         int status;
@@ -151,26 +158,19 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenSaysWhy) {
         {{"folder"}, 1, "Failed to open '" + dir.path("folder/index.mcb") + "'\nmcbplayer: it is a folder, not an image"},
         // A pipe is refused, never read: reading it would wait for a writer for ever.
         {{"fifo"}, 1, "Failed to open '" + dir.path("fifo/index.mcb") + "'\nmcbplayer: it is not a regular file"},
+        // An image larger than the machine may hold is refused before a byte is read.
+        {{"--memory-limit", "1M", "big"}, 1, "Failed to open '" + dir.path("big/index.mcb") + "'\nmcbplayer: it is "
+                                             "2097152 bytes, more than the 1048576 bytes the machine's memory may hold"},
+        {{"garbage"}, 1, halted + dir.path("garbage/index.mcb") + ": malformed image at offset "},
+        {{"nomain"}, 1, halted + dir.path("nomain/index.mcb") + ": the image exports no global method \"main\" that can be run"},
     };
     for (const auto& c : cases) {
         Lines args = c.args;
         args.insert(args.begin(), {"--headless", "--frames", "1"});
         RunResult r = runPlayer(dir.root(), args);
-        EXPECT_EQ(r.status, c.status) << c.args[0] << r.err;
+        EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
-}
-
-// An image larger than the machine may hold is refused before a byte is read
-// (a sparse file: the test writes nothing).
-TEST(CommandLine, ATooLargeImageIsRefusedUnread) {
-    Scratch dir;
-    std::filesystem::create_directories(dir.path("big"));
-    std::filesystem::resize_file((std::ofstream(dir.path("big/index.mcb")), dir.path("big/index.mcb")), 2u << 20);
-    RunResult r = runPlayer(dir.root(), {"--headless", "--memory-limit", "1M", "big"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Failed to open '" + dir.path("big/index.mcb") + "'\nmcbplayer: it is 2097152 bytes, more "
-                         "than the 1048576 bytes the machine's memory may hold"), std::string::npos) << r.err;
 }
 
 // Run as root, the test reads anything; the player then runs as nobody.
@@ -190,22 +190,6 @@ TEST(CommandLine, AnUnreadableImageSaysPermissionDenied) {
     EXPECT_EQ(player.finish(), 1);
     EXPECT_NE(player.err().find("Failed to open '" + dir.path("index.mcb") + "'\nmcbplayer: permission denied;"),
               std::string::npos) << player.err();
-}
-
-TEST(Messages, AHaltedLoadSaysWhereAfterTheFatalLine) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"this is not a bytecode image", "malformed image at offset "},
-        {"", "the image exports no global method \"main\" that can be run"},
-    };
-    for (const auto& [bytes, reason] : cases) {
-        Scratch dir;
-        if (bytes.empty()) writeImage(dir, ".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1");
-        else dir.write("index.mcb", bytes);
-        RunResult r = runPlayer(dir.root(), {"--headless"});
-        EXPECT_EQ(r.status, 1);
-        std::string fatal = "FATAL: UnknownException (CODE:11)\nmcbplayer: " + dir.path("index.mcb") + ": " + reason;
-        EXPECT_NE(r.err.find(fatal), std::string::npos) << r.err;
-    }
 }
 
 // Qt's own diagnostics and "starting main" only with --verbose; no warning

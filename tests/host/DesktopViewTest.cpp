@@ -2,8 +2,7 @@
 // player's own keys (screenshot, tilt, quit) that never reach the
 // application, a gamepad's stick, the data directory taking the writes, the
 // title and the smallest size.
-#include "DesktopTestSupport.h"
-#include "host/HostProcess.h"
+#include "HostTestSupport.h"
 #include "host/Tilt.h"
 
 #include <linux/joystick.h>
@@ -11,25 +10,6 @@
 namespace mcb {
 
 using namespace hosttest;
-
-namespace {
-// A temporary file that receives what the player says.
-struct SaidLines {
-    std::FILE* file = std::tmpfile();
-    SaidLines() { host::setLogCopy(file); }
-    ~SaidLines() {
-        host::setLogCopy(nullptr);
-        std::fclose(file);
-    }
-    std::string text() {
-        std::fflush(file);
-        std::rewind(file);
-        std::string out;
-        for (int c; (c = std::fgetc(file)) != EOF;) out.push_back(char(c));
-        return out;
-    }
-};
-}  // namespace
 
 class DesktopView : public HostView {
 protected:
@@ -51,7 +31,7 @@ protected:
 };
 
 TEST_F(DesktopView, KeysIniSendsKeysElsewhereAndSaysWhichLinesItCannotRead) {
-    SaidLines said;
+    StderrCapture said;
     configured("# my keys\n[keys]\nW = Up\nspace = Return ; a comment\nQ = a\nE = 0x1000002\n"
                "nonsense\nF13 = Nowhere\nCtrl+A = Up\n");
     const struct {

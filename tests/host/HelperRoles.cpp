@@ -1,14 +1,5 @@
 // The helper roles this test binary plays beside the player when started with
-// MCB_TEST_ROLE set: an MCE signal sender, an X11 root-property writer, a rotated view.
-#include "HostTestSupport.h"
-
-#include <X11/Xutil.h>
-
-namespace mcb {
-
-namespace hosttest {
-// Helpers beside the player: the test binary itself plays them when started
-// with MCB_TEST_ROLE set, one command per input line ("quit" ends it):
+// MCB_TEST_ROLE set, one command per input line ("quit" ends it):
 //   mce: owns "com.nokia.mce" and sends "display_status_ind" with each line;
 //   x11: sets the root window's "_MB_CURRENT_APP_WINDOW" (type WINDOW) to each
 //        number; "own" maps a window of its own, takes the focus and names it;
@@ -17,6 +8,15 @@ namespace hosttest {
 //        "press X Y" and "release X Y" (button 1, window coordinates), "key
 //        NAME" (a keysym's name, pressed and released); "geometry TAG" answers
 //        "geometry TAG WxH+X+Y".
+#include "HostTestSupport.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace mcb {
+
+namespace hosttest {
 // The player's top-level window: the mapped child of the root whose class names it.
 Window playerWindow(Display* dpy) {
     Window root, parent, *children = nullptr, found = 0;
@@ -118,31 +118,11 @@ int runHelper(const std::string& role) {
             std::fprintf(stderr, "0x%lx has orientation %d\n", (unsigned long)view->winId(), view->orientation());
         };
     }
-    std::string pending;
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buf[256];
-        ssize_t got = read(0, buf, sizeof buf);
-        if (got <= 0) return app.quit();
-        pending.append(buf, size_t(got));
-        for (size_t eol; (eol = pending.find('\n')) != std::string::npos; pending.erase(0, eol + 1)) {
-            if (pending.compare(0, eol, "quit") == 0) return app.quit();
-            onLine(pending.substr(0, eol));
-        }
-    });
-    std::fputs("helper ready\n", stderr);
-    return app.exec();
+    return serveLines(app, onLine);
 }
 
-struct HelperRole {
-    HelperRole() {
-        if (const char* role = std::getenv("MCB_TEST_ROLE")) {
-            int status = runHelper(role);
-            std::fflush(stderr);
-            _exit(status);
-        }
-    }
-} gRole;
+const bool gRole = playRole("MCB_TEST_ROLE", runHelper);
+
 }  // namespace hosttest
 
 }  // namespace mcb

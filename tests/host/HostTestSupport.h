@@ -1,15 +1,11 @@
 // What the host and extension tests share: the test application, a view fixture,
-// child processes (the player and the helper roles of this binary), waits with
+// child processes (the player and the helper roles of a test binary), waits with
 // deadlines, and private servers (a D-Bus daemon, Xvfb).
 #pragma once
 
-#include "objects/OString.h"
-#include "foundation/VMError.h"
 #include "graphics/GraphicsContainer.h"
 #include "graphics/GraphicsHandle.h"
-#include "host/KeyMapping.h"
 #include "host/MainView.h"
-#include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 #include "mcbasm/Assembler.h"
@@ -30,7 +26,6 @@
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <poll.h>
@@ -41,10 +36,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
 
 namespace mcb {
 
@@ -152,7 +143,6 @@ inline void expectRaises(TInt32 code, const char* text, const std::function<void
     EXPECT_EQ(o.text, text);
 }
 
-// Calls a native with `args` as the whole stack; its result.
 // A group's function as the interpreter reaches it: its row's body, or VM error 10.
 template <TInt32 group>
 void groupNative(VirtualMachine& vm, TInt32 function) {
@@ -164,6 +154,7 @@ inline constexpr auto screenNative = groupNative<31>;
 inline constexpr auto timerNative = groupNative<33>;
 inline constexpr auto keyEventNative = groupNative<35>;
 
+// Calls a native with `args` as the whole stack; its result.
 inline TInt32 callNative(VirtualMachine& vm, void (*group)(VirtualMachine&, TInt32), TInt32 function,
                   std::initializer_list<TInt32> args) {
     vm.setSp(TInt32(args.size()) - 1);
@@ -209,6 +200,25 @@ protected:
 
     Scratch dir;
     std::unique_ptr<RecordingView> view;
+};
+
+// Standard error of this process into a file while it lives.
+class StderrCapture {
+public:
+    StderrCapture() : saved_(dup(2)) {
+        int fd = ::open(file_.path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~StderrCapture() {
+        dup2(saved_, 2);
+        close(saved_);
+    }
+    std::string text() const { return file_.read("err"); }
+
+private:
+    Scratch file_;
+    int saved_;
 };
 
 // The "LOG: " lines of a standard error, without the prefix.
@@ -343,88 +353,20 @@ inline long residentKiB(int pid) {
     return -1L;
 }
 
+// Resident memory stayed flat between two readings (not under the address
+// sanitizer, whose quarantine holds freed memory on purpose).
+inline void expectFlatMemory([[maybe_unused]] long early, [[maybe_unused]] long late) {
+#if !defined(__SANITIZE_ADDRESS__)
+    ASSERT_GT(early, 0);
+    EXPECT_LT(late - early, 2048) << "resident KiB went from " << early << " to " << late;
+#endif
+}
+
 inline bool haveProgram(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 using Lines = std::vector<std::string>;
-
-// Listener A's timer (10) gets a long period, re-timed to a negative one (so
-// it runs at once); A removes it on its first tick, twice over. Listener B's
-// timer (11, every `period` ms) logs its tick count and ends the run on tick
-// `last`. The timer event is virtual: each listener's class has its own.
-inline std::string timersApp(int period, int last) {
-    return R"(
-.globals 3                        ; listener A, listener B, ticks of B
-.method "main", main, frame0
-.selector "<*systemtimerlistener>.systemtimerevent"
-    .impl A, tickA, frame1
-    .impl B, tickB, frame1
-.class A
-.class B
-.descriptor frame0
-.descriptor frame1
-    .lengths 1, 0, 0
-    .refs 0
-.string a "A"
-.code
-main:
-    ldglobals
-    alloc 1, 1
-    dup
-    setclass A
-    store
-    ldglobals
-    fielda 1
-    alloc 1, 1
-    dup
-    setclass B
-    store
-    ldglobals
-    deref
-    push 100000
-    native Timer.add
-    dup
-    itos
-    native Debug.log
-    push -7
-    native Timer.update_delay
-    ldglobals
-    fielda 1
-    deref
-    push )" + std::to_string(period) + R"(
-    native Timer.add
-    itos
-    native Debug.log
-    ret 0, 1
-tickA:
-    ldstr a
-    native Debug.log
-    push 10
-    native Timer.remove
-    push 10
-    native Timer.remove           ; already gone: nothing happens
-    ret 0, 2
-tickB:
-    ldglobals
-    fielda 2
-    incm
-    ldglobals
-    fielda 2
-    deref
-    dup
-    itos
-    native Debug.log
-    push )" + std::to_string(last) + R"(
-    lt
-    jz finish
-    ret 0, 2
-finish:
-    native System.exit
-    ret 0, 2
-)";
-}
-
 
 inline std::string output(const std::string& cmd) {
     std::string out;
@@ -519,6 +461,35 @@ inline std::string startXvfb(Stopper& server, const std::string& size = "800x480
     }
     std::string display = ":" + std::to_string(number);
     return number >= 0 && std::system(("xdpyinfo -display " + display + " >/dev/null 2>&1").c_str()) == 0 ? display : "";
+}
+
+// A helper role's loop: "helper ready" on standard error, then each line of
+// standard input to `onLine` until "quit" or the end of the input.
+inline int serveLines(QCoreApplication& app, const std::function<void(const std::string&)>& onLine) {
+    std::string pending;
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buf[256];
+        ssize_t got = read(0, buf, sizeof buf);
+        if (got <= 0) return app.quit();
+        pending.append(buf, size_t(got));
+        for (size_t eol; (eol = pending.find('\n')) != std::string::npos; pending.erase(0, eol + 1)) {
+            if (pending.compare(0, eol, "quit") == 0) return app.quit();
+            onLine(pending.substr(0, eol));
+        }
+    });
+    std::fputs("helper ready\n", stderr);
+    return app.exec();
+}
+
+// A test binary started with `variable` set plays that role instead of running its tests.
+inline bool playRole(const char* variable, int (*run)(const std::string&)) {
+    if (const char* role = std::getenv(variable)) {
+        const int status = run(role);
+        std::fflush(stderr);
+        _exit(status);
+    }
+    return false;
 }
 
 }  // namespace hosttest

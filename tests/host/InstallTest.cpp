@@ -1,6 +1,6 @@
 // Installing: the three programs, their manual pages made from their --help
 // text, and the desktop entry with its icon.
-#include "DesktopTestSupport.h"
+#include "HostTestSupport.h"
 
 namespace mcb {
 

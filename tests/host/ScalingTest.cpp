@@ -3,7 +3,7 @@
 // on a 1920 x 1080 Xvfb screen: letterboxed pixels in a grab of the screen,
 // presses reaching the application at their picture position (and nowhere from
 // a bar), full screen toggled by its key.
-#include "DesktopTestSupport.h"
+#include "HostTestSupport.h"
 #include "host/ViewGeometry.h"
 
 namespace mcb {
