@@ -41,15 +41,27 @@ std::vector<Expect> spriteAt(int left, int top, int scale = 1, int alpha = 255) 
         }
     return out;
 }
+
+struct Case {
+    const char* name;
+    std::string body;
+    std::vector<Expect> expect;
+};
+
+// The case's body after the scene, then the pixels of global 2.
+void expectPixels(const Case& c) {
+    NativeProgram p(scene() + c.body, ".string t \"t\"");
+    ASSERT_EQ(errorOf(p), "0: ") << c.name;
+    QImage image = pictureIn(p, 2);
+    for (const Expect& e : c.expect)
+        EXPECT_TRUE(near(pixelOf(image, e.x, e.y), e.colour, e.tolerance))
+            << c.name << " at (" << e.x << ", " << e.y << "): " << std::hex << pixelOf(image, e.x, e.y) << " for " << e.colour;
+}
 }  // namespace
 
 TEST(Drawing, OnBitmapsGivesExactPixels) {
     const double halfPi = std::acos(-1.0) / 2;
-    struct Case {
-        const char* name;
-        std::string body;
-        std::vector<Expect> expect;
-    } cases[] = {
+    const Case cases[] = {
         {"fill rect", call("Graphics.fill_rect", {G(2), 2, 3, 4, 5, kRed}),
          {{2, 3, kRed}, {5, 7, kRed}, {1, 3, kBlack}, {6, 7, kBlack}, {2, 2, kBlack}, {2, 8, kBlack}}},
         {"line endpoints", call("Graphics.draw_line", {G(2), 1, 1, 8, 1, kGreen}),
@@ -70,15 +82,7 @@ TEST(Drawing, OnBitmapsGivesExactPixels) {
          {{7, 6, kRed}, {8, 6, kRed}, {7, 9, kBlue}, {8, 9, kBlue}, {4, 8, kBlack}}},
         {"clear with 0x00000000", call("Graphics.clear", {G(2), 0}), {{0, 0, 0}, {15, 15, 0}, {7, 8, 0}}},
     };
-    for (const Case& c : cases) {
-        NativeProgram p(scene() + c.body);
-        ASSERT_EQ(errorOf(p), "0: ") << c.name;
-        QImage image = pictureIn(p, 2);
-        for (const Expect& e : c.expect)
-            EXPECT_TRUE(near(pixelOf(image, e.x, e.y), e.colour, e.tolerance))
-                << c.name << " at (" << e.x << ", " << e.y << "): " << std::hex << pixelOf(image, e.x, e.y)
-                << " for " << e.colour;
-    }
+    for (const Case& c : cases) expectPixels(c);
 }
 
 TEST(Drawing, ClearingTheCanvasBlendsAndEveryOpcodeRemovesItsWords) {
@@ -108,11 +112,7 @@ TEST(Drawing, ClearingTheCanvasBlendsAndEveryOpcodeRemovesItsWords) {
 // Null handles draw nothing; a bitmap drawn on itself is drawn from a copy of
 // itself as it was; drawing on an empty bitmap does nothing.
 TEST(Drawing, NullSameAndEmptyHandles) {
-    struct Case {
-        const char* name;
-        std::string body;
-        std::vector<Expect> expect;
-    } cases[] = {
+    const Case cases[] = {
         {"null target and source",
          call("Graphics.draw_bitmap_at", {G(9), G(3), 0, 0, 255}) + call("Graphics.draw_bitmap_at", {G(2), G(9), 0, 0, 255}) +
              call("Graphics.fill_rect", {G(9), 0, 0, 9, 9, kRed}) + call("Graphics.draw_line", {G(9), 0, 0, 9, 9, kRed}) +
@@ -148,13 +148,7 @@ TEST(Drawing, NullSameAndEmptyHandles) {
     QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
         warnings += m == "Null BitmapContainer";
     });
-    for (const Case& c : cases) {
-        NativeProgram p(scene() + c.body, ".string t \"t\"");
-        ASSERT_EQ(errorOf(p), "0: ") << c.name;
-        QImage image = pictureIn(p, 2);
-        for (const Expect& e : c.expect)
-            EXPECT_EQ(pixelOf(image, e.x, e.y), e.colour) << c.name << " at (" << e.x << ", " << e.y << ")";
-    }
+    for (const Case& c : cases) expectPixels(c);
     qInstallMessageHandler(previous);
     EXPECT_EQ(warnings, 2);  // drawing and tiling the empty bitmap; opcode 1 skips it quietly
 }
@@ -162,7 +156,7 @@ TEST(Drawing, NullSameAndEmptyHandles) {
 // Pixel access works on the image and drawing on the pixmap; every mix of the
 // two sees everything done before.
 TEST(Drawing, PixelsSurviveEverySwitchBetweenPixmapAndImage) {
-    struct Case {
+    struct Reads {
         const char* name;
         std::string body;  // results in globals 10 up
         std::vector<TUint32> results;
@@ -199,7 +193,7 @@ TEST(Drawing, PixelsSurviveEverySwitchBetweenPixmapAndImage) {
              callTo(10, "Bitmap.pixel", {G(5), 1, 1}) + callTo(11, "Bitmap.pixel", {G(6), 0, 0}),
          {0x80123456, kRed}},
     };
-    for (const Case& c : cases) {
+    for (const Reads& c : cases) {
         NativeProgram p(scene() + c.body);
         ASSERT_EQ(errorOf(p), "0: ") << c.name;
         for (size_t i = 0; i < c.results.size(); ++i)

@@ -1,7 +1,7 @@
 // The window's desktop side in this process: the key map and keys.ini, the
 // player's own keys (screenshot, tilt, quit) that never reach the
-// application, a gamepad's stick, the data directory taking the writes, the
-// title and the smallest size.
+// application, a gamepad's stick, the file services and the data directory
+// taking the writes, the title and the smallest size.
 #include "HostTestSupport.h"
 #include "host/Tilt.h"
 
@@ -105,18 +105,34 @@ TEST_F(DesktopView, AGamepadsStickTilts) {
     close(fds[1]);
 }
 
-TEST_F(DesktopView, TheDataDirectoryTakesTheWritesAndTheFolderKeepsItsFiles) {
+// Every file service of the view goes through the path rule to the data directory
+// over the application's folder (tests/io has the rest); the folder keeps its files.
+TEST_F(DesktopView, FileServicesWriteToTheDataDirectoryAndTheFolderKeepsItsFiles) {
     dir.write("shipped.txt", "s");
     MainView& v = configured();
+    EXPECT_EQ(v.openForReading(OString("d/../shipped.txt"), 0), nullptr);
+    EXPECT_EQ(v.openForWriting(OString("a:b"), true), nullptr);
+    EXPECT_FALSE(v.createDirectory(OString("x|y")));
+    EXPECT_FALSE(v.renameFile(OString("shipped.txt"), OString("..")));
     auto w = v.openForWriting(OString("shipped.txt"), false);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->write(TUint8('!')));
     w.reset();
-    EXPECT_EQ(dir.read("shipped.txt"), "s");
     EXPECT_EQ(data.read("shipped.txt"), "s!");
-    EXPECT_TRUE(v.deleteFile(OString("shipped.txt")));
-    EXPECT_FALSE(v.fileExists(OString("shipped.txt")));
+    ASSERT_NE(v.openForReading(OString("shipped.txt"), 0), nullptr);
+    EXPECT_TRUE(v.createDirectory(OString("d/e")));
+    EXPECT_TRUE(v.renameFile(OString("shipped.txt"), OString("d/moved.txt")));
+    EXPECT_TRUE(v.fileExists(OString("d/moved.txt")));
+    Vec<OString> files, dirs;
+    ASSERT_TRUE(v.listDirectory(OString("d"), files, dirs));
+    EXPECT_EQ(files.getSize() + dirs.getSize(), 2);
+    EXPECT_TRUE(v.renameDirectory(OString("d"), OString("d2")));
+    EXPECT_TRUE(v.directoryExists(OString("d2/e")));
+    EXPECT_TRUE(v.deleteFile(OString("d2/moved.txt")));
+    EXPECT_FALSE(v.fileExists(OString("d2/moved.txt")) || v.fileExists(OString("shipped.txt")));
+    EXPECT_TRUE(v.removeDirectory(OString("d2")));
     EXPECT_EQ(dir.read("shipped.txt"), "s");
+    EXPECT_FALSE(dir.exists("d2") || dir.exists("a:b"));
     EXPECT_TRUE(v.openLog(OString("log.txt")));
     v.log(OString("kept"));
     v.openLog(OString(""));

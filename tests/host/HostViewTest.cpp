@@ -1,5 +1,6 @@
 // The host in this process: the canvas, the KeyEvent and Timer natives, and the
-// main view's services and Qt events under the offscreen platform.
+// main view's log, other services and Qt events under the offscreen platform
+// (its file services: DesktopViewTest.cpp).
 #include "HostTestSupport.h"
 
 namespace mcb {
@@ -77,38 +78,6 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
         {0x12345, "VMException: Invalid TYPEID"}, {listener + 4, "VMException: Invalid TYPEID"}};
     for (auto [object, message] : notListeners)
         expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&] { callNative(vm, timerNative, 1, {object, 10}); });
-}
-
-// The view's file services are AppFiles below its root (tests/io): each is wired
-// through, refusing a path out of the root and touching nothing.
-TEST_F(HostView, FileServicesGoThroughThePathRule) {
-    MainView& v = make();
-    dir.write("secret", "s");
-    dir.write("d/x.txt", "x");
-    EXPECT_EQ(v.openForReading(OString("d/../secret"), 0), nullptr);
-    EXPECT_EQ(v.openForWriting(OString("a:b"), true), nullptr);
-    EXPECT_FALSE(v.deleteFile(OString("d/../secret")));
-    EXPECT_FALSE(v.createDirectory(OString("x|y")));
-    EXPECT_FALSE(v.renameFile(OString("d/x.txt"), OString("..")));
-    EXPECT_EQ(dir.read("secret"), "s");
-    EXPECT_FALSE(dir.exists("a:b"));
-
-    auto w = v.openForWriting(OString("new/g.txt"), false);
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(w->write(TUint8('g')));
-    w.reset();
-    EXPECT_EQ(dir.read("new/g.txt"), "g");
-    ASSERT_NE(v.openForReading(OString("d//x.txt"), 0), nullptr);
-    EXPECT_TRUE(v.fileExists(OString("d/x.txt")));
-    EXPECT_TRUE(v.createDirectory(OString("d/e")));
-    Vec<OString> files, dirs;
-    ASSERT_TRUE(v.listDirectory(OString("d"), files, dirs));
-    EXPECT_EQ(files.getSize() + dirs.getSize(), 2);
-    EXPECT_TRUE(v.renameFile(OString("d/x.txt"), OString("m/y.txt")));
-    EXPECT_TRUE(v.deleteFile(OString("m/y.txt")));
-    EXPECT_TRUE(v.renameDirectory(OString("d"), OString("d2")));
-    EXPECT_TRUE(v.directoryExists(OString("d2/e")));
-    EXPECT_TRUE(v.removeDirectory(OString("d2")));
 }
 
 TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {

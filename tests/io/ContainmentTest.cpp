@@ -8,7 +8,7 @@
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
 
-#include "../support/Scratch.h"
+#include "Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 OString u8(const std::string& s) { return OString::fromUtf8(reinterpret_cast<const TUint8*>(s.data()), TInt32(s.size())); }
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // base/outside/secret.txt beside base/root, which holds index.mcb, data/f.txt
 // and links in and out.
@@ -56,24 +51,10 @@ public:
         return path;
     }
     // Every entry below base that is not below the root, with its contents.
-    std::map<std::string, std::string> outside() const { return snapshot(base_, true); }
-    std::map<std::string, std::string> inside() const { return snapshot(root(), false); }
+    std::map<std::string, std::string> outside() const { return snapshot(base_, root()); }
+    std::map<std::string, std::string> inside() const { return snapshot(root()); }
 
 private:
-    std::map<std::string, std::string> snapshot(const fs::path& top, bool skipRoot) const {
-        std::map<std::string, std::string> out;
-        for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it) {
-            if (skipRoot && it->path() == root()) {
-                it.disable_recursion_pending();
-                continue;
-            }
-            const fs::file_status s = it->symlink_status();
-            out[it->path().string()] = fs::is_symlink(s)        ? "-> " + fs::read_symlink(it->path()).string()
-                                       : fs::is_regular_file(s) ? slurp(it->path())
-                                                                : "dir";
-        }
-        return out;
-    }
     Scratch scratch_;
     fs::path base_ = scratch_.root();
 };

@@ -18,17 +18,6 @@ namespace mcb {
 namespace {
 namespace fs = std::filesystem;
 
-// Every entry below `root` with its contents (folders as "/"), to see that nothing changed.
-std::map<std::string, std::string> snapshot(const std::string& root) {
-    std::map<std::string, std::string> out;
-    for (auto& e : fs::recursive_directory_iterator(root)) {
-        std::string rel = fs::relative(e.path(), root).string();
-        if (e.is_directory()) out[rel] = "/";
-        else out[rel] = std::string(std::istreambuf_iterator<char>(std::ifstream(e.path(), std::ios::binary).rdbuf()), {});
-    }
-    return out;
-}
-
 std::string readAll(OverlayFiles& f, const char* path) {
     auto r = f.openForReading(OString(path));
     Bytes bytes;
