@@ -32,7 +32,6 @@
 #include <signal.h>
 #include <sstream>
 #include <sys/prctl.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -438,30 +437,40 @@ private:
     bool up_ = false;
 };
 
-// Stops a server by pid when the test ends, however it ends.
-struct Stopper {
-    int pid = -1;
-    ~Stopper() {
+// Xvfb of `size` on a display number it picks itself (so that it never meets
+// another test's server), stopped when dropped; `display` stays empty when it did
+// not start and `missing` names a program of `programs` that is not installed.
+// env(role) is the environment of the player (role "") or of this binary in a
+// helper role on that screen.
+struct XScreen {
+    XScreen(const std::string& size, std::initializer_list<const char*> programs) {
+        for (const char* p : programs)
+            if (missing.empty() && !haveProgram(p)) missing = p;
+        if (!missing.empty()) return;
+        // Two lines in either order: "pid=P" from the shell, the display number from
+        // Xvfb once it is ready.
+        int number = -1;
+        std::string command = "Xvfb -displayfd 1 -screen 0 " + size + "x24 -nolisten tcp -noreset 2>/dev/null & echo pid=$!";
+        if (FILE* p = popen(command.c_str(), "r")) {
+            char line[64];
+            for (int i = 0; i < 2 && std::fgets(line, sizeof line, p); ++i)
+                if (std::sscanf(line, "pid=%d", &pid) != 1) number = std::atoi(line);
+            pclose(p);
+        }
+        const std::string d = ":" + std::to_string(number);
+        if (number >= 0 && std::system(("xdpyinfo -display " + d + " >/dev/null 2>&1").c_str()) == 0) display = d;
+    }
+    ~XScreen() {
         if (pid > 1) kill(pid, SIGTERM);
     }
-};
-
-// Xvfb on a display number it picks itself (so that it never meets another
-// test's server); empty when it did not start.
-inline std::string startXvfb(Stopper& server, const std::string& size = "800x480") {
-    // Two lines in either order: "pid=P" from the shell, the display number from Xvfb
-    // once it is ready.
-    int number = -1;
-    std::string command = "Xvfb -displayfd 1 -screen 0 " + size + "x24 -nolisten tcp -noreset 2>/dev/null & echo pid=$!";
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char line[64];
-        for (int i = 0; i < 2 && std::fgets(line, sizeof line, p); ++i)
-            if (std::sscanf(line, "pid=%d", &server.pid) != 1) number = std::atoi(line);
-        pclose(p);
+    std::vector<std::string> env(const char* role) const {
+        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role},
+                                              {"XDG_DATA_HOME", dir.path("data")}});
     }
-    std::string display = ":" + std::to_string(number);
-    return number >= 0 && std::system(("xdpyinfo -display " + display + " >/dev/null 2>&1").c_str()) == 0 ? display : "";
-}
+    Scratch dir;
+    std::string missing, display;
+    int pid = -1;
+};
 
 // A helper role's loop: "helper ready" on standard error, then each line of
 // standard input to `onLine` until "quit" or the end of the input.

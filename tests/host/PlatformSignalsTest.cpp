@@ -41,23 +41,18 @@ TEST(DisplaySignal, OnAndOffBecomeForegroundAndBackgroundEventsWhenEverTheServic
 }
 
 TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests) {
-    for (const char* p : {"Xvfb", "xdpyinfo", "xprop"})
-        if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
-    Scratch dir;
-    Stopper server;
-    std::string display = startXvfb(server);
-    ASSERT_FALSE(display.empty());
-    auto xprop = [&](const std::string& args) { return output("xprop -display " + display + " " + args + " 2>&1"); };
+    XScreen screen("800x480", {"Xvfb", "xdpyinfo", "xprop"});
+    if (!screen.missing.empty()) GTEST_SKIP() << screen.missing << " is not installed";
+    ASSERT_FALSE(screen.display.empty());
+    const Scratch& dir = screen.dir;
+    auto xprop = [&](const std::string& args) { return output("xprop -display " + screen.display + " " + args + " 2>&1"); };
     // The window manager would have created these atoms; the player writes them only then.
     xprop("-root -f _HILDON_NON_COMPOSITED_WINDOW 32i -set _HILDON_NON_COMPOSITED_WINDOW 0");
     xprop("-root -f _HILDON_PORTRAIT_MODE_REQUEST 32c -set _HILDON_PORTRAIT_MODE_REQUEST 0");
-    auto env = [&](const char* role) {  // the player ignores the role
-        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role}});
-    };
-    ChildProcess wm({testBinary()}, env("x11"), dir.root());
+    ChildProcess wm({testBinary()}, screen.env("x11"), dir.root());
     ASSERT_TRUE(wm.waitFor("helper ready")) << wm.err();
     writeImage(dir, kApp);
-    ChildProcess player({playerBinary()}, env(""), dir.root());
+    ChildProcess player({playerBinary()}, screen.env(""), dir.root());
     ASSERT_TRUE(player.waitFor("LOG: ready\n")) << player.err();
     EXPECT_NE(xprop("-root _HILDON_NON_COMPOSITED_WINDOW").find("= 1"), std::string::npos);
 
@@ -72,7 +67,7 @@ TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests
     EXPECT_EQ(wm.finish(), 0);
 
     // Portrait requests go to the window itself.
-    ChildProcess view({testBinary()}, env("portrait"), dir.root());
+    ChildProcess view({testBinary()}, screen.env("portrait"), dir.root());
     ASSERT_TRUE(view.waitFor("helper ready")) << view.err();
     auto requestAfter = [&](const std::string& orientation) {
         view.send(orientation);

@@ -117,20 +117,14 @@ TEST(ViewGeometry, ThePicturesPlaceAndTheWayBack) {
 }
 
 TEST(Scaling, OnAFullHdScreenThePictureIsLetterboxedAndPressesMapBack) {
-    for (const char* p : {"Xvfb", "xdpyinfo", "xwd", "convert"})
-        if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
-    Scratch dir;
-    Stopper server;
-    std::string display = startXvfb(server, "1920x1080");
-    ASSERT_FALSE(display.empty());
+    XScreen screen("1920x1080", {"Xvfb", "xdpyinfo", "xwd", "convert"});
+    if (!screen.missing.empty()) GTEST_SKIP() << screen.missing << " is not installed";
+    ASSERT_FALSE(screen.display.empty());
+    const Scratch& dir = screen.dir;
     writeImage(dir, kQuadrants);
-    auto env = [&](const char* role) {
-        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role},
-                                              {"XDG_DATA_HOME", dir.path("data")}});
-    };
-    ChildProcess player({playerBinary(), "--fullscreen"}, env(""), dir.root());
+    ChildProcess player({playerBinary(), "--fullscreen"}, screen.env(""), dir.root());
     ASSERT_TRUE(player.waitFor("LOG: ready\n")) << player.err();
-    ChildProcess input({testBinary()}, env("input"), dir.root());
+    ChildProcess input({testBinary()}, screen.env("input"), dir.root());
     ASSERT_TRUE(input.waitFor("helper ready")) << input.err();
     auto ask = [&](const std::string& line, const std::string& answer) {
         input.send(line);
@@ -145,7 +139,7 @@ TEST(Scaling, OnAFullHdScreenThePictureIsLetterboxedAndPressesMapBack) {
                   {80, 5, 0xFF00FF00},   {85, 5, 0xFFFF0000},    {61, 21, 0xFF00FF00},   {1859, 1079, 0xFF0000FF}};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     QImage shot;
-    do shot = grabScreen(display, dir.path("shot.png"));
+    do shot = grabScreen(screen.display, dir.path("shot.png"));
     while (shot.pixel(1400, 540) != 0xFF0000FF && std::chrono::steady_clock::now() < deadline);
     ASSERT_EQ(shot.size(), QSize(1920, 1080));
     for (const auto& p : pixels) EXPECT_EQ(shot.pixel(p.x, p.y), p.colour) << p.x << ", " << p.y;
@@ -183,20 +177,14 @@ TEST(Scaling, OnAFullHdScreenThePictureIsLetterboxedAndPressesMapBack) {
 // A run that ends with a FATAL line in a window shows the text until the
 // person has read it; under --headless nothing waits.
 TEST(Scaling, AFatalEndInAWindowWaitsInAMessageBox) {
-    for (const char* p : {"Xvfb", "xdpyinfo"})
-        if (!haveProgram(p)) GTEST_SKIP() << p << " is not installed";
-    Scratch dir;
-    Stopper server;
-    std::string display = startXvfb(server, "1920x1080");
-    ASSERT_FALSE(display.empty());
+    XScreen screen("1920x1080", {"Xvfb", "xdpyinfo"});
+    if (!screen.missing.empty()) GTEST_SKIP() << screen.missing << " is not installed";
+    ASSERT_FALSE(screen.display.empty());
+    const Scratch& dir = screen.dir;
     dir.write("index.mcb", "not an image");
-    auto env = [&](const char* role) {
-        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role},
-                                              {"XDG_DATA_HOME", dir.path("data")}});
-    };
-    ChildProcess player({playerBinary()}, env(""), dir.root());
+    ChildProcess player({playerBinary()}, screen.env(""), dir.root());
     ASSERT_TRUE(player.waitFor("FATAL: UnknownException (CODE:11)\nmcbplayer: ")) << player.err();
-    ChildProcess input({testBinary()}, env("input"), dir.root());
+    ChildProcess input({testBinary()}, screen.env("input"), dir.root());
     ASSERT_TRUE(input.waitFor("helper ready")) << input.err();
     // The box is the player's one window now; Return takes its button.
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
