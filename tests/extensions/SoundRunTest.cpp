@@ -112,12 +112,6 @@ finish:
     ret 0, 2
 )";
 }
-
-std::vector<std::string> soundEnvironment(const std::string& runtime, const std::string& server,
-                                          std::map<std::string, std::string> extra = {}) {
-    extra["PULSE_SERVER"] = server;
-    return hosttest::playerEnvironment(runtime, extra);
-}
 }  // namespace
 
 TEST(SoundRun, WithoutASoundServerEachExtensionSaysSoOnceAndTheRunGoesOn) {
@@ -133,8 +127,9 @@ TEST(SoundRun, WithoutASoundServerEachExtensionSaysSoOnceAndTheRunGoesOn) {
         hosttest::writeImage(dir, soundApp(true, 1000, 200, 1));
         dir.write("s.raw", std::string(400, '\x11'));
         const std::string address = c.serverUp ? server.address() : "unix:" + dir.path("none");
-        ChildProcess player({hosttest::playerBinary()}, soundEnvironment(dir.path("run"), address, {{"QT_NO_GLIB", c.noGlib}}),
-                            dir.root());
+        const auto env =
+            hosttest::playerEnvironment(dir.path("run"), {{"PULSE_SERVER", address}, {"QT_NO_GLIB", c.noGlib}});
+        ChildProcess player({hosttest::playerBinary()}, env, dir.root());
         EXPECT_EQ(player.finish(30), 0) << player.err();
         EXPECT_EQ(hosttest::logLines(player.err()), Lines({"0", "1", "2"}));
         EXPECT_EQ(count(player.err(), "AudioMixer: no sound server\n"), c.mixerMessages) << player.err();
@@ -154,7 +149,8 @@ TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     dir.write("s.raw", std::string(reinterpret_cast<const char*>(sound.data()), sound.size() * 2));
     Capture capture(server);
     ASSERT_TRUE(capture.recording());
-    ChildProcess player({hosttest::playerBinary()}, soundEnvironment(dir.path("run"), server.address()), dir.root());
+    ChildProcess player({hosttest::playerBinary()},
+                        hosttest::playerEnvironment(dir.path("run"), {{"PULSE_SERVER", server.address()}}), dir.root());
     ASSERT_TRUE(player.waitFor("LOG: 5\n", 30)) << player.err();
     const long early = hosttest::residentKiB(player.pid());
     ASSERT_TRUE(player.waitFor("LOG: 20\n", 30)) << player.err();

@@ -55,7 +55,8 @@ void expectPixels(const Case& c) {
     QImage image = pictureIn(p, 2);
     for (const Expect& e : c.expect)
         EXPECT_TRUE(near(pixelOf(image, e.x, e.y), e.colour, e.tolerance))
-            << c.name << " at (" << e.x << ", " << e.y << "): " << std::hex << pixelOf(image, e.x, e.y) << " for " << e.colour;
+            << c.name << " at (" << e.x << ", " << e.y << "): " << std::hex << pixelOf(image, e.x, e.y) << " for "
+            << e.colour;
 }
 }  // namespace
 

@@ -142,7 +142,8 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenOrLoadSaysWhy) {
     dir.write("big/index.mcb", "");  // sparse: the test writes nothing
     std::filesystem::resize_file(dir.path("big/index.mcb"), 2u << 20);
     dir.write("garbage/index.mcb", "this is not a bytecode image");
-    const std::vector<uint8_t> noMain = mcbasm::assemble(".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1");
+    const std::vector<uint8_t> noMain =
+        mcbasm::assemble(".method \"notmain\", start, f\n.descriptor f\n.code\nstart:\n ret 0, 1");
     dir.write("nomain/index.mcb", std::string(noMain.begin(), noMain.end()));
     const std::string halted = "FATAL: UnknownException (CODE:11)\nmcbplayer: ";
     const struct {
@@ -159,10 +160,12 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenOrLoadSaysWhy) {
         // A pipe is refused, never read: reading it would wait for a writer for ever.
         {{"fifo"}, 1, "Failed to open '" + dir.path("fifo/index.mcb") + "'\nmcbplayer: it is not a regular file"},
         // An image larger than the machine may hold is refused before a byte is read.
-        {{"--memory-limit", "1M", "big"}, 1, "Failed to open '" + dir.path("big/index.mcb") + "'\nmcbplayer: it is "
-                                             "2097152 bytes, more than the 1048576 bytes the machine's memory may hold"},
+        {{"--memory-limit", "1M", "big"}, 1,
+         "Failed to open '" + dir.path("big/index.mcb") + "'\nmcbplayer: it is 2097152 bytes, more than the 1048576 "
+         "bytes the machine's memory may hold"},
         {{"garbage"}, 1, halted + dir.path("garbage/index.mcb") + ": malformed image at offset "},
-        {{"nomain"}, 1, halted + dir.path("nomain/index.mcb") + ": the image exports no global method \"main\" that can be run"},
+        {{"nomain"}, 1,
+         halted + dir.path("nomain/index.mcb") + ": the image exports no global method \"main\" that can be run"},
     };
     for (const auto& c : cases) {
         Lines args = c.args;

@@ -450,7 +450,8 @@ struct XScreen {
         // Two lines in either order: "pid=P" from the shell, the display number from
         // Xvfb once it is ready.
         int number = -1;
-        std::string command = "Xvfb -displayfd 1 -screen 0 " + size + "x24 -nolisten tcp -noreset 2>/dev/null & echo pid=$!";
+        const std::string command =
+            "Xvfb -displayfd 1 -screen 0 " + size + "x24 -nolisten tcp -noreset 2>/dev/null & echo pid=$!";
         if (FILE* p = popen(command.c_str(), "r")) {
             char line[64];
             for (int i = 0; i < 2 && std::fgets(line, sizeof line, p); ++i)

@@ -96,7 +96,8 @@ TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
 
     EXPECT_EQ(text(v.rootDirectory()), dir.root());
     EXPECT_EQ(v.orientation(), 2);
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch());
     EXPECT_LE(std::abs(v.currentMillis() - TInt32(TUint32(now.count()))), 1000);
     TInt32 stack[4] = {};
     expectRaises(vmerr::VM, "VMException: Dll not supported", [&] { v.callDllNative(21, 1, 0, stack); });

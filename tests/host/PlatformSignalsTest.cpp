@@ -45,7 +45,9 @@ TEST(X11Properties, NonCompositedMarkCurrentApplicationWindowAndPortraitRequests
     if (!screen.missing.empty()) GTEST_SKIP() << screen.missing << " is not installed";
     ASSERT_FALSE(screen.display.empty());
     const Scratch& dir = screen.dir;
-    auto xprop = [&](const std::string& args) { return output("xprop -display " + screen.display + " " + args + " 2>&1"); };
+    auto xprop = [&](const std::string& args) {
+        return output("xprop -display " + screen.display + " " + args + " 2>&1");
+    };
     // The window manager would have created these atoms; the player writes them only then.
     xprop("-root -f _HILDON_NON_COMPOSITED_WINDOW 32i -set _HILDON_NON_COMPOSITED_WINDOW 0");
     xprop("-root -f _HILDON_PORTRAIT_MODE_REQUEST 32c -set _HILDON_PORTRAIT_MODE_REQUEST 0");

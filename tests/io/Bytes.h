@@ -28,7 +28,8 @@ inline std::string slurp(const std::filesystem::path& p) {
 
 // Every entry below `top`, less the folder `skip`, with its contents (a link as
 // "-> TARGET", a folder as "/"): to see that nothing changed.
-inline std::map<std::string, std::string> snapshot(const std::filesystem::path& top, const std::filesystem::path& skip = {}) {
+inline std::map<std::string, std::string> snapshot(const std::filesystem::path& top,
+                                                   const std::filesystem::path& skip = {}) {
     namespace fs = std::filesystem;
     std::map<std::string, std::string> out;
     for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it) {
