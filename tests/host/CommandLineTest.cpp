@@ -81,24 +81,6 @@ TEST(CommandLine, FaultsAreNamedInOneLine) {
     }
 }
 
-TEST(CommandLine, TheBinaryExitsWithTwoTheLineAndTheUsage) {
-    Scratch dir;
-    const std::pair<Lines, std::string> cases[] = {
-        {{"--volume", "loud"}, "mcbplayer: --volume: 'loud' is not a whole number from 0 to 100\n"},
-        {{"--log", dir.path("none/x.log")}, "mcbplayer: --log: cannot write '" + dir.path("none/x.log") + "': No such file"},
-    };
-    for (const auto& [args, message] : cases) {
-        RunResult r = runPlayer(dir.root(), args);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind(message, 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("\nUsage: mcbplayer [OPTIONS] [APP]\n"), std::string::npos) << r.err;
-    }
-    writeImage(dir, kApp);
-    RunResult record = runPlayer(dir.root(), {"--headless", "--record", dir.path("none/x.rec")});
-    EXPECT_EQ(record.status, 2);
-    EXPECT_NE(record.err.find("mcbplayer: --record: cannot write '" + dir.path("none/x.rec") + "'"), std::string::npos);
-}
-
 // Help and version need no display, no bus and no runtime folder.
 TEST(CommandLine, HelpAndVersionPrintWithNothingAround) {
     std::string bare = "env -i " + playerBinary();
@@ -110,24 +92,37 @@ TEST(CommandLine, HelpAndVersionPrintWithNothingAround) {
     EXPECT_EQ(std::system((bare + " -h >/dev/null 2>&1").c_str()), 0);
 }
 
-TEST(CommandLine, WithoutADisplayOneLineSaysWhatToDo) {
+// Status 2 and one line that says why: an option's fault is followed by the
+// usage; a missing display's line stands alone.
+TEST(CommandLine, TheBinaryExitsWithTwoAndTheLineThatSaysWhy) {
     Scratch dir;
     writeImage(dir, kApp);
-    const std::pair<std::map<std::string, std::string>, std::string> cases[] = {
-        {{{"QT_QPA_PLATFORM", ""}}, "mcbplayer: no display: set DISPLAY (an X server) or WAYLAND_DISPLAY, or run "
-                                    "without a window: mcbplayer --headless\n"},
-        {{{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ":97"}}, "mcbplayer: no X server answers on DISPLAY=:97; start one, or "
-                                                       "run without a window: mcbplayer --headless\n"},
-        {{{"QT_QPA_PLATFORM", "xcb"}}, "mcbplayer: no display: "},
-        {{{"QT_QPA_PLATFORM", "nosuch:size=1"}}, "mcbplayer: Qt has no platform 'nosuch' (QT_QPA_PLATFORM); unset it, "
-                                                 "or run without a window: mcbplayer --headless\n"},
+    const struct {
+        Lines args;
+        std::map<std::string, std::string> env;
+        std::string message;
+    } cases[] = {
+        {{"--volume", "loud"}, {}, "mcbplayer: --volume: 'loud' is not a whole number from 0 to 100\n"},
+        {{"--log", dir.path("none/x.log")}, {},
+         "mcbplayer: --log: cannot write '" + dir.path("none/x.log") + "': No such file"},
+        {{}, {{"QT_QPA_PLATFORM", ""}}, "mcbplayer: no display: set DISPLAY (an X server) or WAYLAND_DISPLAY, or run "
+                                        "without a window: mcbplayer --headless\n"},
+        {{}, {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ":97"}}, "mcbplayer: no X server answers on DISPLAY=:97; start one, "
+                                                           "or run without a window: mcbplayer --headless\n"},
+        {{}, {{"QT_QPA_PLATFORM", "xcb"}}, "mcbplayer: no display: "},
+        {{}, {{"QT_QPA_PLATFORM", "nosuch:size=1"}}, "mcbplayer: Qt has no platform 'nosuch' (QT_QPA_PLATFORM); "
+                                                     "unset it, or run without a window: mcbplayer --headless\n"},
     };
-    for (const auto& [env, message] : cases) {
-        RunResult r = runPlayer(dir.root(), {}, env);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind(message, 0), 0u) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    for (const auto& c : cases) {
+        RunResult r = runPlayer(dir.root(), c.args, c.env);
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+        if (c.args.empty()) EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        else EXPECT_NE(r.err.find("\nUsage: mcbplayer [OPTIONS] [APP]\n"), std::string::npos) << r.err;
     }
+    RunResult record = runPlayer(dir.root(), {"--headless", "--record", dir.path("none/x.rec")});
+    EXPECT_EQ(record.status, 2);
+    EXPECT_NE(record.err.find("mcbplayer: --record: cannot write '" + dir.path("none/x.rec") + "'"), std::string::npos);
 }
 
 // A halted load ends with the FATAL line of error 11 and the reason after it.
