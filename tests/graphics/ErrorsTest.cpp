@@ -1,5 +1,5 @@
-// Every refusal of the Graphics, Bitmap and Font natives, with its exact text,
-// and nothing changed by it.
+// Every refusal of the Graphics, Bitmap and Font natives and of loading a
+// bitmap font, with its exact text, and nothing changed by it.
 #include "GraphicsTestSupport.h"
 
 #include "natives/graphics/BitmapLoading.h"
@@ -95,6 +95,9 @@ TEST(Errors, EveryRefusalHasItsTextAndChangesNothing) {
         {call("Bitmap.load_file", {G(4), S("zero")}), "6: InvalidArgumentException: File is empty"},
         {call("Bitmap.load_file", {G(4), S("text")}), "6: InvalidArgumentException: Could not load image"},
         {call("Bitmap.load_file", {G(4), S("dotdot")}), "7: IOException: Could not open file: ../x.png"},
+        {callTo(4, "System.image_from_bytes", {kHandOver}), "6: InvalidArgumentException", {7, 7, 7}},
+        {callTo(4, "System.image_from_bytes", {kHandOver}), "6: InvalidArgumentException: byte[] is empty", {}},
+        {callTo(4, "System.image_from_file", {S("missing")}), "7: IOException: Could not open file: missing.png"},
         // Null handles and null references (the natives of a group share their handle lookup).
         {call("Bitmap.clone", {G(4), G(9)}), "1: NullPointerException"},
         {call("Bitmap.clone", {0, G(2)}), "1: NullPointerException: NULL pointer"},

@@ -109,30 +109,13 @@ TEST(Fonts, BitmapTextTakesEachColourOnTheGlyphPixels) {
     EXPECT_EQ(font->colourings(), 3);
 }
 
-TEST(Fonts, TranslucentTextAndLoadingFailures) {
+// Loading failures: ErrorsTest.cpp.
+TEST(Fonts, TranslucentTextBlendsWithWhatIsBelow) {
     NativeProgram p("extcall 20, 99\nnative System.image_from_bytes\n@store 2\n" + bitmap(3, 10, 30, kBlack) +
                         call("Graphics.draw_string", {G(3), S("bang"), 0, 0, 0x80FF0000, V(2)}),
                     kStrings, handingBytes(encoded(fontImage())));
     ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_TRUE(near(pixelOf(pictureIn(p, 3), 2, 10), 0xFF800000, 1));
-
-    ScratchFiles files;
-    struct Case {
-        std::string body;
-        std::string error;
-        std::vector<TUint8> bytes;
-    } cases[] = {
-        {"extcall 20, 99\nnative System.image_from_bytes\n@store 2\n", "6: InvalidArgumentException", {7, 7, 7}},
-        {"extcall 20, 99\nnative System.image_from_bytes\n@store 2\n", "6: InvalidArgumentException: byte[] is empty", {}},
-        {"ldstr file\nnative System.image_from_file\n@store 2\n", "7: IOException: Could not open file: font.png", {}},
-    };
-    for (const Case& c : cases) {
-        NativeProgram q(c.body, kStrings, [&](NativeProgram& r) {
-            handingBytes(c.bytes)(r);
-            r.host.serveFiles(files.root());
-        });
-        EXPECT_EQ(errorOf(q), c.error) << c.body;
-    }
 }
 
 TEST(Fonts, ThePlatformFontMeasuresAndDrawsAsQtDoes) {
