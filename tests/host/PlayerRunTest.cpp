@@ -9,10 +9,9 @@ using namespace hosttest;
 namespace {
 // Listener A's timer (10) gets a long period, re-timed to a negative one (so
 // it runs at once); A removes it on its first tick, twice over. Listener B's
-// timer (11, every `period` ms) logs its tick count and ends the run on tick
-// `last`. The timer event is virtual: each listener's class has its own.
-inline std::string timersApp(int period, int last) {
-    return R"(
+// timer (11, every 10 ms) logs its tick count and ends the run on tick 1000.
+// The timer event is virtual: each listener's class has its own.
+const char* const kTimers = R"(
 .globals 3                        ; listener A, listener B, ticks of B
 .method "main", main, frame0
 .selector "<*systemtimerlistener>.systemtimerevent"
@@ -50,7 +49,7 @@ main:
     ldglobals
     fielda 1
     deref
-    push )" + std::to_string(period) + R"(
+    push 10
     native Timer.add
     itos
     native Debug.log
@@ -73,7 +72,7 @@ tickB:
     dup
     itos
     native Debug.log
-    push )" + std::to_string(last) + R"(
+    push 1000
     lt
     jz finish
     ret 0, 2
@@ -81,7 +80,6 @@ finish:
     native System.exit
     ret 0, 2
 )";
-}
 }  // namespace
 
 TEST(PlayerRun, HaltsEndWithTheFatalLineOfErrorElevenAndStatusOne) {
@@ -141,11 +139,11 @@ TEST(PlayerRun, TheExampleDrawsTicksAndEndsByItself) {
     EXPECT_EQ(log, Lines({"ticker started", "1", "2", "3", "4", "5", "ticker done"}));
 }
 
-// The timers of timersApp, then a 10 ms timer for ten seconds: no event is
-// lost and resident memory stays flat.
+// Listener A's timer, then B's 10 ms timer for ten seconds: no event is lost
+// and resident memory stays flat.
 TEST(Soak, TimersThenTenSecondsOfA10msTimerLoseNothingInFlatMemory) {
     Scratch dir;
-    writeImage(dir, timersApp(10, 1000));
+    writeImage(dir, kTimers);
     ChildProcess player({playerBinary()}, playerEnvironment(dir.root() + "/run"), dir.root());
     ASSERT_TRUE(player.waitFor("LOG: 200\n", 30)) << player.err();
     const long early = residentKiB(player.pid());
