@@ -10,12 +10,13 @@ using namespace hosttest;
 namespace {
 const QRgb kBlack = 0xFF000000;
 
-// Global 1 counts ticks of a 20 ms timer; each tick keeps the elapsed time (5), a random number (6) and
-// the tilt's X (7, its two words added), logs the first two and asks for a
-// repaint. A key press keeps its code (4), a pointer event its position (2, 3);
-// each is logged. Every frame is black with a square moving 7 pixels a tick (its
-// green and blue from the random number, its red from the tilt), a green mark at
-// the pointer and a white bar as long as the last key code's low bits.
+// Global 1 counts ticks of a 20 ms timer; each tick keeps the elapsed time (5),
+// a random number (6) and the tilt's X (7, its two words added), logs the first
+// two and asks for a repaint. A key press keeps its code (4), a pointer event its
+// position (2, 3); each is logged. Every frame is black with a square moving 7
+// pixels a tick (its green and blue from the random number, its red from the
+// tilt), a green mark at the pointer and a white bar as long as the last key
+// code's low bits.
 const char* const kScene = R"(
 .globals 9
 .method "main", main, frame0
