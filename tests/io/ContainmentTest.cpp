@@ -1,7 +1,7 @@
 // The application's files stay below its root: the path rule on the bytes that
 // reach the system, links planted in and out of the root under both resolvers
 // (openat2 and the walk), the root never removed or renamed, listed names that
-// open again, and pipes that never block.
+// open again, pipes that never block, and a file continued that cannot be read.
 #include "io/AppFiles.h"
 #include "io/AppPath.h"
 #include "io/Beneath.h"
@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -238,6 +239,29 @@ TEST(AppFiles, PipesAndOtherSpecialFilesNeverOpenOrBlock) {
 TEST(AppFiles, AMissingRootFailsEverything) {
     AppFiles files("/nonexistent/mcb-root");
     for (const char* op : {"read", "write", "exists", "isdir", "list", "mkdir"}) EXPECT_FALSE(perform(files, op, "a")) << op;
+}
+
+// A writer that continues a file it cannot read must fail rather than empty the file.
+TEST(AppFiles, ContinuingAFileThatCannotBeReadFailsAndKeepsIt) {
+    Scratch dir;
+    dir.write("secret", "kept");
+    const std::string path = dir.path("secret");
+    ASSERT_EQ(chmod(path.c_str(), 0200), 0);  // writable, not readable
+    const pid_t child = fork();
+    if (child == 0) {
+        // Root reads whatever the mode says: become nobody, who owns the file.
+        constexpr uid_t kNobody = 65534;
+        if (geteuid() == 0 && (chown(path.c_str(), kNobody, kNobody) != 0 || chmod(dir.path("").c_str(), 0711) != 0 ||
+                               setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(2);
+        _exit(AppFiles(dir.path("")).openForWriting(OString("secret"), false) == nullptr ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the open succeeded; 2: could not become another user";
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(dir.read("secret"), "kept");
 }
 
 }  // namespace mcb
