@@ -145,7 +145,7 @@ void VirtualMachine::run() {
     // A vector element read without the native call, when the handle, the vector
     // and the index are sound; otherwise false, and the native runs (and raises
     // what it raises). A heap that fails its checks raises here as it would there.
-    auto inlineElement = [&](const natives::InlineAccess& access) {
+    auto inlineElement = [&](const natives::InlineAccess& access) __attribute__((always_inline)) {
         if (sp < 1) return false;
         const VMAddr handle = VMAddr(s[sp - 1]);
         if ((handle & 3) != 0 || !mem.contains(handle, 4)) return false;
