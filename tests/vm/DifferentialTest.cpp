@@ -123,10 +123,11 @@ private:
         const TInt32 n = chance(rng_, 85) ? uniform(rng_, 0, 5) : pick(rng_, {-1, -7, 100, 1 << 20});
         const Op fielda = chance(rng_, 80) ? Op::FieldAddr : Op::FieldAddrW;
         const bool load = chance(rng_, 60);
-        switch (uniform(rng_, 0, 2)) {
+        switch (uniform(rng_, 0, 3)) {
             case 0: emit({{Op::LoadLocal, local()}, {fielda, n}}); break;
             case 1: emit({{Op::PushGlobals, 0}, {fielda, n}}); break;
-            default: emit({{Op::LoadLocal, local()}, {Op::Nop, 0}, {fielda, n}});
+            case 2: emit({{Op::LoadLocal, local()}, {Op::Nop, 0}, {fielda, n}}); break;
+            default: emit({{Op::LocalAddr, -n}, {fielda, n}});  // the field is the slot its base is in
         }
         if (load) {
             inner_.push_back(TInt32(p_.size()));
