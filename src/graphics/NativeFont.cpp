@@ -2,11 +2,19 @@
 #include "graphics/NativeFont.h"
 
 #include "graphics/GraphicsContainer.h"
+#include "foundation/MemoryBudget.h"
 #include "heap/VMHeap.h"
 
 namespace mcb {
 
 namespace {
+// What Qt's layout of a text holds per character (glyphs, advances, offsets,
+// clusters, shaping buffers): charged while it runs, so that a long string
+// cannot make Qt take host memory the budget does not see.
+constexpr TUint64 kLayoutBytesPerChar = 64;
+
+BudgetCharge layoutCharge(TInt32 count) { return BudgetCharge(TUint64(count > 0 ? count : 0) * kLayoutBytesPerChar); }
+
 QString textOf(const OString& s, TInt32 first, TInt32 count) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(s.data() + first), count);
 }
@@ -25,7 +33,9 @@ VMAddr CAppsFont::adopt(VMHeap& heap, std::unique_ptr<CAppsFont> font) {
 NativeFont::NativeFont() : font_(defaultFont()), metrics_(font_) {}
 
 TInt32 NativeFont::stringWidth(const OString& s, TInt32 first, TInt32 count) const {
-    return count > 0 ? metrics_.horizontalAdvance(textOf(s, first, count)) : 0;
+    if (count <= 0) return 0;
+    BudgetCharge layout = layoutCharge(count);
+    return metrics_.horizontalAdvance(textOf(s, first, count));
 }
 
 // The longest prefix no wider than maxWidth. Prefix widths grow with the
@@ -33,6 +43,7 @@ TInt32 NativeFont::stringWidth(const OString& s, TInt32 first, TInt32 count) con
 // measuring every prefix (which would take quadratic time on long strings).
 TInt32 NativeFont::charsThatFit(const OString& s, TInt32 first, TInt32 count, TInt32 maxWidth) const {
     if (count <= 0) return 0;
+    BudgetCharge layout = layoutCharge(count);
     QString text = textOf(s, first, count);
     TInt32 fits = 0, fails = count + 1;
     while (fails - fits > 1) {
@@ -45,6 +56,7 @@ TInt32 NativeFont::charsThatFit(const OString& s, TInt32 first, TInt32 count, TI
 void NativeFont::draw(GraphicsContainer& surface, const OString& s, TInt32 first, TInt32 count, QPoint at,
                       TUint32 colour) {
     if (!surface.isPainting() || count <= 0) return;
+    BudgetCharge layout = layoutCharge(count);
     QPainter& p = surface.painter();
     p.setPen(QColor::fromRgba(colour));
     p.drawText(QRectF(at.x(), at.y(), 32768, 32768), Qt::AlignLeft | Qt::AlignTop, textOf(s, first, count));

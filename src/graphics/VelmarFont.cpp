@@ -1,6 +1,7 @@
 // Building a bitmap font from its image, its measures and its drawing.
 #include "graphics/VelmarFont.h"
 
+#include "graphics/BitmapContainer.h"
 #include "graphics/GraphicsContainer.h"
 
 #include <climits>
@@ -11,9 +12,15 @@ namespace {
 TUint8 coverage(QRgb pixel) { return TUint8(pixel & 0xFF); }
 }  // namespace
 
+// The coverage copy, its glyph table and, while they are read, the 32-bit copy
+// of the source are charged to the budget before they are made.
 VelmarFont::VelmarFont(const QImage& source) {
+    if (source.isNull()) return;
+    const TUint64 w = TUint64(source.width()), h = TUint64(source.height());
+    BudgetCharge argbCharge = BitmapContainer::chargeFor(source.size());
+    coverageCharge_ = BudgetCharge(((w + 3) & ~TUint64(3)) * h + w * sizeof(CharData));
     pixelData_ = QImage(source.size(), QImage::Format_Indexed8);
-    if (source.isNull() || pixelData_.isNull()) return;
+    if (pixelData_.isNull()) return;
     QImage argb = source.convertToFormat(QImage::Format_ARGB32);
     height_ = argb.height() - 1;
     pixelData_.fill(0);
@@ -61,6 +68,7 @@ TInt32 VelmarFont::charsThatFit(const OString& s, TInt32 first, TInt32 count, TI
 void VelmarFont::colourFor(TUint32 colour) {
     colour |= 0xFF000000u;
     if (colour == color_ && !pixelData_.colorTable().isEmpty()) return;
+    if (pixmapCharge_.bytes() == 0) pixmapCharge_ = BitmapContainer::chargeFor(pixelData_.size());
     QList<QRgb> table(256);
     for (int i = 0; i < 256; ++i) table[i] = qRgba(qRed(colour), qGreen(colour), qBlue(colour), i);
     pixelData_.setColorTable(table);
@@ -80,12 +88,15 @@ void VelmarFont::draw(GraphicsContainer& surface, const OString& s, TInt32 first
         p.save();
         p.setOpacity(qAlpha(colour) / 255.0);
     }
+    // Text runs unscaled from x = 0 to the device's width: glyphs outside it are
+    // only counted, so a long string costs no drawing.
+    const TInt64 right = p.device() ? p.device()->width() : INT_MAX;
     TInt64 penX = at.x();
-    for (TInt32 i = 0; i < count && penX <= INT_MAX; ++i) {
+    for (TInt32 i = 0; i < count && penX < right; ++i) {
         TInt32 k = TInt32(s.data()[first + i]) - 32;
         if (k < 0 || k >= glyphs_.size() || glyphs_.data()[k].width == 0) continue;
         const CharData& g = glyphs_.data()[k];
-        p.drawPixmap(QPoint(int(penX), at.y()), pixmap_, QRect(g.x, 0, g.width, height_));
+        if (penX + g.width > 0) p.drawPixmap(QPoint(int(penX), at.y()), pixmap_, QRect(g.x, 0, g.width, height_));
         penX += g.width;
     }
     if (translucent) p.restore();

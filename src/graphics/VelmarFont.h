@@ -4,6 +4,7 @@
 // draw time through the colour table of an indexed copy of the coverage.
 #pragma once
 
+#include "foundation/MemoryBudget.h"
 #include "foundation/Vec.h"
 #include "graphics/CAppsFont.h"
 
@@ -49,6 +50,8 @@ private:
     Vec<CharData> glyphs_;
     QImage pixelData_;
     QPixmap pixmap_;
+    BudgetCharge coverageCharge_;  // the coverage copy and the glyph table
+    BudgetCharge pixmapCharge_;
     TUint32 color_ = 0xFFFFFFFF;
     TInt32 colourings_ = 0;
 };

@@ -45,6 +45,28 @@ TEST(Errors, PicturesAreChargedToTheMemoryBudget) {
     EXPECT_EQ(errorOf(twice), "6: InvalidArgumentException: Out of memory");
     NativeProgram large(call("Bitmap.create", {G(4), 4000, 4000, kRed}), "", limited);
     EXPECT_EQ(errorOf(large), "6: InvalidArgumentException: Out of memory");
+
+    // A bitmap font holds its coverage, and a coloured copy once it has drawn.
+    QImage glyphs(1000, 1000, QImage::Format_ARGB32);
+    glyphs.fill(0);
+    glyphs.setPixel(5, 999, 0xFF0000FF);  // one glyph, for the space
+    const auto fontBytes = [limited, bytes = encoded(glyphs)](NativeProgram& q) {
+        handingBytes(bytes)(q);
+        limited(q);
+    };
+    const std::string font = "extcall 20, 99\nnative System.image_from_bytes\n";
+    const std::string drawn =
+        bitmap(4, 2, 2, kRed) + call("Graphics.draw_string", {G(4), S("space"), 0, 0, kRed, V(2)});
+    const char* const space = ".string space \" \"\n";
+    NativeProgram oneFont(font + "@store 2\n" + drawn, space, fontBytes);
+    EXPECT_EQ(errorOf(oneFont), "0: ");
+    NativeProgram twoFonts(font + "@store 2\n" + drawn + font + "@store 3\n", space, fontBytes);
+    EXPECT_EQ(errorOf(twoFonts), "6: InvalidArgumentException: Out of memory");
+
+    // So is what Qt holds while it lays a text out.
+    NativeProgram layout("native System.default_font\n@store 2\n" + callTo(3, "Font.string_width", {V(2), S("long")}),
+                         ".string long \"" + std::string(200000, 'x') + "\"\n", limited);
+    EXPECT_EQ(errorOf(layout), "6: InvalidArgumentException: Out of memory");
 }
 
 TEST(Errors, EveryRefusalHasItsTextAndChangesNothing) {

@@ -18,30 +18,37 @@ namespace mcb {
 
 namespace graphics {
 namespace {
-// The picture in the bytes, refused by its stated size before it is decoded.
-QImage decode(const TUint8* bytes, TInt32 n) {
+// The picture in the bytes, refused by its stated size before it is decoded;
+// `held` charges the decoded picture to the budget while the caller keeps it.
+QImage decode(const TUint8* bytes, TInt32 n, BudgetCharge& held) {
     if (!bytes || n <= 0) return QImage();
     QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), n);
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     QSize size = reader.size();
-    if (size.isValid()) BitmapContainer::checkSize(size.width(), size.height());
+    if (size.isValid()) held = BitmapContainer::chargeFor(size);
     QImage image = reader.read();
-    if (!image.isNull()) BitmapContainer::checkSize(image.width(), image.height());
+    if (!image.isNull()) {
+        BitmapContainer::checkSize(image.width(), image.height());
+        held.resize(TUint64(image.sizeInBytes()));
+    }
     return image;
 }
 }  // namespace
 
 VMAddr decodeBitmap(VMHeap& heap, const TUint8* bytes, TInt32 n) {
-    QImage image = decode(bytes, n);
+    BudgetCharge held;
+    QImage image = decode(bytes, n, held);
     if (image.isNull()) return 0;
+    held.reset();  // the pixmap takes the image's pixels over and is charged for them
     auto bitmap = std::make_unique<BitmapContainer>(QPixmap::fromImage(std::move(image)));
     return newBitmapHandle(heap, adoptBitmap(heap, std::move(bitmap)));
 }
 
 VMAddr decodeFont(VMHeap& heap, const TUint8* bytes, TInt32 n) {
-    QImage image = decode(bytes, n);
+    BudgetCharge held;
+    QImage image = decode(bytes, n, held);
     if (image.isNull()) return 0;
     return CAppsFont::adopt(heap, std::make_unique<VelmarFont>(image));
 }
@@ -59,6 +66,7 @@ VMAddr LoadBitmapFromFile(VirtualMachine& vm, const OString& name, TBool asFont)
     if (size == 0) vmerr::raise(vmerr::msg::FileIsEmpty);
     // No picture under the size limit comes in a file twice as large.
     if (size > 2 * BitmapContainer::kMaxPixelBytes) vmerr::raise(vmerr::msg::BitmapTooLarge);
+    BudgetCharge held(size);
     Vec<TUint8> bytes;
     if (!reader->read(bytes, TInt32(size)) || TUint32(bytes.getSize()) != size) vmerr::raise(vmerr::IO);
     reader.reset();
