@@ -51,10 +51,10 @@ void VMHeap::drainMarkStack() {
     }
 }
 
-// Cells, reference fields and object-vector elements are words that bytecode
-// writes (level conversion even boxes plain numbers in cells): only a word
-// that names a live entry is taken for a reference, so one stray number there
-// cannot stop every collection to come.
+// Cells, reference and array fields, object-vector elements and a vector's
+// storage are words that bytecode writes or frees (level conversion even boxes
+// plain numbers in cells): only a word that names a live entry is taken for a
+// reference, so one stray number there cannot stop every collection to come.
 void VMHeap::pushIfLive(TUint32 word) {
     if (word == 0) return;
     HeapEntry* he = liveEntry(word);
@@ -103,12 +103,13 @@ void VMHeap::markArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
 // Queues the vector held at wordAddress, its storage and (with the flag) its elements.
 void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     VMAddr v = mem_.readWord(wordAddress);
-    if (v == 0) return;
+    if (v == 0 || !liveEntry(v)) return;
     markStack_.append(v);
     GCObject* vector = findObject(v);
     VMAddr storage = 0;
     TInt32 count = 0;
     if (!vector || !vector->arrayStorage(&storage, &count) || count <= 0) return;
+    if (!liveEntry(storage)) return;  // freed by bytecode: the vector holds nothing reachable
     markStack_.append(storage);
     if (!elementsAreReferences) return;
     if (TUint64(count) * 4 > 0xFFFFFFFFu) corrupted();

@@ -23,6 +23,7 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
         objects_.emplace_back();
         handle = TUint32(objects_.size());
     }
+    if (handleIndexed_) handleIndex_[entry] = handle;
     ObjectSlot& slot = objects_[handle - 1];
     object->self_ = ref;
     slot.object = std::move(object);
@@ -35,19 +36,27 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
 }
 
 // The slot owned by the entry at headerAddr, which owns one: the handle word when
-// bytecode left it alone, otherwise a search of the slots.
+// bytecode left it alone, otherwise the entry's record in the index.
 TUint32 VMHeap::handleOfEntry(VMAddr headerAddr) const {
     const TUint32 word = *mem_.uncheckedWord(headerAddr + kHeaderSize);
     if (word != 0 && word <= objects_.size() && objects_[word - 1].entry == headerAddr) return word;
-    for (size_t i = 0; i < objects_.size(); ++i)
-        if (objects_[i].entry == headerAddr) return TUint32(i + 1);
-    return 0;
+    if (!handleIndexed_) {
+        for (size_t i = 0; i < objects_.size(); ++i)
+            if (objects_[i].entry != 0) handleIndex_[objects_[i].entry] = TUint32(i + 1);
+        handleIndexed_ = true;
+    }
+    auto found = handleIndex_.find(headerAddr);
+    return found == handleIndex_.end() ? 0 : found->second;
 }
 
 // Frees the slot and hands back its object, to be destroyed once the records agree.
 std::unique_ptr<GCObject> VMHeap::releaseSlot(TUint32 handle) {
     ObjectSlot& slot = objects_[handle - 1];
     std::unique_ptr<GCObject> object = std::move(slot.object);
+    if (handleIndexed_) {
+        auto found = handleIndex_.find(slot.entry);
+        if (found != handleIndex_.end() && found->second == handle) handleIndex_.erase(found);
+    }
     slot.entry = 0;
     freeHandles_.push_back(handle);
     if (MemoryBudget* budget = mem_.budget()) budget->release(kNativeObjectHostBytes);

@@ -53,16 +53,43 @@ void VMHeap::recordChunks(TInt32 pool) {
         if (chunkPools_[c] < 0) chunkPools_[c] = pool;
 }
 
+namespace {
+// Room for one more element, grown geometrically.
+template <typename List>
+void roomForOne(List& list, size_t size, size_t capacity) {
+    if (size == capacity) list.reserve(decltype(capacity)(size + size / 2 + 8));
+}
+}  // namespace
+
+// Every host-side record is made before the pool is carved, and nothing that
+// can fail comes after: a failure (the budget, or the host out of memory)
+// leaves the pool tables in step and gives the bitmaps' charge back.
 HeapEntry* VMHeap::createPool(TUint32 capacity) {
     if (capacity > 0x7FFFFFFFu - kPoolOverhead) vmerr::raiseOutOfMemory();
     TUint32 total = capacity + kPoolOverhead;
-    const TUint64 bitmapBytes = TUint64(total / 4 + 63) / 64 * 8;
-    if (MemoryBudget* budget = mem_.budget()) budget->charge(2 * bitmapBytes);  // starts and objects
-    VMAddr start = mem_.carve(total);
+    const size_t bitmapWords = (total / 4 + 63) / 64;
+    MemoryBudget* budget = mem_.budget();
+    if (budget) budget->charge(2 * bitmapWords * 8);  // starts and objects
+    VMAddr start;
+    std::vector<TUint64> starts, objects;
+    try {
+        starts.resize(bitmapWords, 0);
+        objects.resize(bitmapWords, 0);
+        roomForOne(pools_, size_t(pools_.getSize()), size_t(pools_.capacity()));
+        roomForOne(poolSizes_, size_t(poolSizes_.getSize()), size_t(poolSizes_.capacity()));
+        roomForOne(poolStarts_, poolStarts_.size(), poolStarts_.capacity());
+        roomForOne(poolObjects_, poolObjects_.size(), poolObjects_.capacity());
+        const TUint64 lastChunk = (TUint64(mem_.top()) + total + 7) >> kChunkShift;
+        if (chunkPools_.size() <= lastChunk) chunkPools_.resize(size_t(lastChunk) + 1, -1);
+        start = mem_.carve(total);
+    } catch (...) {
+        if (budget) budget->release(2 * bitmapWords * 8);
+        throw;
+    }
     pools_.append(start);
     poolSizes_.append(TInt32(total));
-    poolStarts_.emplace_back((total / 4 + 63) / 64, 0);
-    poolObjects_.emplace_back((total / 4 + 63) / 64, 0);
+    poolStarts_.push_back(std::move(starts));
+    poolObjects_.push_back(std::move(objects));
     totalSizeOfPools_ += total;
     TInt32 pool = pools_.getSize() - 1;
     recordChunks(pool);

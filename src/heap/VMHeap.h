@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 namespace mcb {
@@ -293,6 +294,11 @@ private:
     std::vector<std::vector<TUint64>> poolObjects_;
     std::vector<ObjectSlot> objects_;
     std::vector<TUint32> freeHandles_;
+    // Entry to slot, built the first time a handle word is found rewritten and
+    // kept in step from then on: a program that rewrites handle words pays a
+    // lookup per entry instead of a search of every slot.
+    mutable std::unordered_map<VMAddr, TUint32> handleIndex_;
+    mutable bool handleIndexed_ = false;
 };
 
 }  // namespace mcb

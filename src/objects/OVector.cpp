@@ -84,8 +84,10 @@ void OVectorBase::regrow(TInt64 newCapacity, TInt32 gapPos, TInt32 gapLen) {
         TUint8* dst = heap_->memory().ptr(fresh, bytes);
         const TUint8* src = bytesAt(0, size_);
         size_t head = size_t(gapPos) * elementBytes_;
-        std::memcpy(dst, src, head);
-        std::memcpy(dst + head + size_t(gapLen) * elementBytes_, src + head,
+        // Moves, not copies: bytecode may have freed the old block, and the
+        // fresh one may then overlap it.
+        std::memmove(dst, src, head);
+        std::memmove(dst + head + size_t(gapLen) * elementBytes_, src + head,
                     size_t(size_ - gapPos) * elementBytes_);
     }
     VMAddr old = storage_;
@@ -105,7 +107,7 @@ void OVectorBase::freeStorage(VMAddr block) {
 void OVectorBase::copyElementsOf(const OVectorBase& o) {
     if (o.size_ == 0) return;
     reserve(o.size_);
-    std::memcpy(bytesAt(0, o.size_), o.bytesAt(0, o.size_), size_t(o.size_) * elementBytes_);
+    std::memmove(bytesAt(0, o.size_), o.bytesAt(0, o.size_), size_t(o.size_) * elementBytes_);
     size_ = o.size_;
 }
 
@@ -116,8 +118,10 @@ void OVectorBase::swapWith(OVectorBase& o) noexcept {
     std::swap(size_, o.size_);
 }
 
+// Bytecode can free the storage block; a freed one is not reported, so that
+// it cannot stop every later collection.
 void OVectorBase::reportReferences(Vec<VMAddr>& markStack) {
-    if (storage_ != 0) markStack.append(storage_);
+    if (storage_ != 0 && heap_->liveEntry(storage_)) markStack.append(storage_);
 }
 
 bool OVectorBase::arrayStorage(VMAddr* storage, TInt32* count) const {

@@ -83,9 +83,13 @@ TEST(HeapObjectLifetime, DestructorsRunOnceWithTheirOwnEntry) {
         ASSERT_EQ(c, a);
         mem.writeWord(c, handleA);
         EXPECT_EQ(heap.findObject(c), nullptr) << "a new entry at the same address inherits nothing";
+        VMAddr d = heap.createObject<Probe>(16, GC_CODE_PLAIN, &destroyedB);  // after a handle word was lost
+        mem.writeWord(d, 0);
+        heap.free(d);
+        EXPECT_EQ(destroyedB, 1) << "d's object goes with d, found without its handle word";
     }
     EXPECT_EQ(destroyed, 2) << "objects still in the heap are released with it";
-    EXPECT_EQ(destroyedB, 1);
+    EXPECT_EQ(destroyedB, 2);
 }
 
 // Level conversion boxes numbers, so a rooted cell may hold a number that is no entry, or null.

@@ -324,4 +324,25 @@ TEST(ObjectKinds, AVectorWithASpoiledStorageBlockIsFreedInOrder) {
     EXPECT_EQ(outcomeOf([&] { heap.verify(); }).text, "VMException: Heap corrupted");
 }
 
+// Bytecode can free a vector's storage block: collections go on, and growing
+// moves the elements even where the fresh block overlaps the freed one.
+TEST(ObjectKinds, AVectorWhoseStorageWasFreedStillCollectsAndGrows) {
+    VMMemory mem;
+    VMHeap heap(mem);
+    const VMAddr v = heap.createObject<OVector<TInt32>>(16, GC_CODE_VECTOR, heap);
+    const VMAddr before = heap.allocate(400, 0, GC_CODE_PLAIN);
+    auto* vector = heap.objectAs<OVector<TInt32>>(v);
+    vector->reserve(100);
+    for (TInt32 i = 0; i < 100; ++i) vector->append(i);
+    const VMAddr freed = vector->storage();
+    heap.free(before);
+    heap.free(freed);
+    heap.addRoot(v);
+    EXPECT_EQ(outcomeOf([&] { heap.collect(); }).text, "");
+    vector->append(100);
+    EXPECT_EQ(vector->size(), 101);
+    EXPECT_LT(vector->storage(), freed) << "the fresh block starts in the freed one before it";
+    EXPECT_EQ(outcomeOf([&] { heap.verify(); }).text, "");
+}
+
 }  // namespace mcb

@@ -120,6 +120,16 @@ TEST(MemoryBudget, AFailedAllocationBelowANativeIsTheOutOfMemoryError) {
     EXPECT_LE(refused.vm.budget().used(), refused.vm.budget().limit());
 }
 
+// A pool the budget refuses takes nothing from it, its records included.
+TEST(MemoryBudget, ARefusedPoolTakesNothing) {
+    VirtualMachine vm;
+    vm.budget().setLimit(vm.budget().used() + (TUint64(64) << 20));
+    const TUint64 before = vm.budget().used();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(outcomeOf([&] { vm.heap().allocate(62 << 20, 0, GC_CODE_PLAIN); }).code, vmerr::InvalidArgument);
+    EXPECT_EQ(vm.budget().used(), before);
+}
+
 // The host's allocator fails first (an address-space limit below a huge budget):
 // every failure ends as the out-of-memory error and never takes the process
 // down. Where nothing at all is left, not even for the error's text (many small
