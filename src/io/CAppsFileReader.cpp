@@ -59,8 +59,10 @@ bool CAppsFileReader::read(Vec<TInt8>& bytes, TInt32 count) { return appendBytes
 bool CAppsFileReader::readRest(Vec<TUint8>& bytes) {
     if (!stream) return false;
     const TUint32 left = bytesLeft();
-    if (left > TUint32(INT32_MAX)) return false;
-    return appendBytes(bytes, TInt32(left));
+    if (left > TUint32(INT32_MAX) || !appendBytes(bytes, TInt32(left))) return false;
+    // A size the stream cannot tell (a file past 4 GiB) reads as nothing left:
+    // a byte after the end says so.
+    return stream->read() < 0;
 }
 
 bool CAppsFileReader::readString(CAppsString& text, TInt32 count) {

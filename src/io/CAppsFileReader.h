@@ -32,7 +32,8 @@ public:
     // Appends `count` bytes; on failure the vector keeps its old contents.
     bool read(Vec<TUint8>& bytes, TInt32 count);
     bool read(Vec<TInt8>& bytes, TInt32 count);
-    // Appends every byte from the position to the end.
+    // Appends every byte from the position to the end, and consumes the end:
+    // false when bytes follow where the size said it is (a file past 4 GiB).
     bool readRest(Vec<TUint8>& bytes);
     // Replaces `text` by `count` bytes, one character per byte.
     bool readString(CAppsString& text, TInt32 count);

@@ -143,6 +143,15 @@ bool OverlayFiles::fileExists(const OString& path) {
     return allowed(path, relative) && (data_->fileExists(path) || rootHas(relative, path, false));
 }
 
+// A copy whose last bytes did not reach the disk is removed, and the original stays.
+bool OverlayFiles::copiedFromRoot(const OString& from, const OString& to) {
+    std::unique_ptr<CAppsFileWriter> writer = copyFromRoot(from, to);
+    if (writer && writer->close()) return true;
+    writer.reset();
+    data_->deleteFile(to);
+    return false;
+}
+
 bool OverlayFiles::renameFile(const OString& from, const OString& to) {
     std::string source, target;
     if (!data_) return root_.renameFile(from, to);
@@ -151,7 +160,7 @@ bool OverlayFiles::renameFile(const OString& from, const OString& to) {
     const bool inRoot = rootHas(source, from, false);
     if (data_->fileExists(from)) {
         if (!data_->renameFile(from, to)) return false;
-    } else if (!inRoot || !copyFromRoot(from, to)) {
+    } else if (!inRoot || !copiedFromRoot(from, to)) {
         return false;
     }
     if (inRoot) hide(source);

@@ -55,6 +55,7 @@ private:
     void hide(const std::string& relative);
     void loadHidden();
     std::unique_ptr<CAppsFileWriter> copyFromRoot(const OString& from, const OString& to);
+    bool copiedFromRoot(const OString& from, const OString& to);
 
     AppFiles root_;
     std::unique_ptr<AppFiles> data_;

@@ -262,6 +262,15 @@ TEST(AppFiles, ContinuingAFileThatCannotBeReadFailsAndKeepsIt) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the open succeeded; 2: could not become another user";
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     EXPECT_EQ(dir.read("secret"), "kept");
+
+    // Nor one too large to read whole (past 4 GiB; sparse here).
+    dir.write("large", "x");
+    const off_t large = (off_t(1) << 32) + 1;
+    ASSERT_EQ(truncate(dir.path("large").c_str(), large), 0);
+    EXPECT_EQ(AppFiles(dir.path("")).openForWriting(OString("large"), false), nullptr);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.path("large").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, large);
 }
 
 }  // namespace mcb
