@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <unordered_set>
 
 namespace mcb {
 
@@ -41,10 +43,16 @@ std::string unescape(const std::string& s) {
 
 OString nameAt(const Vec<OString>& v, TInt32 i) { return v[i]; }
 
-bool contains(const Vec<OString>& v, const OString& name) {
-    for (TInt32 i = 0; i < v.getSize(); ++i)
-        if (v[i] == name) return true;
-    return false;
+std::u16string keyOf(const OString& name) {
+    return std::u16string(reinterpret_cast<const char16_t*>(name.data()), size_t(name.length()));
+}
+
+// The names of both lists, looked up once per name of the other folder.
+std::unordered_set<std::u16string> nameSet(const Vec<OString>& files, const Vec<OString>& dirs) {
+    std::unordered_set<std::u16string> set;
+    for (const Vec<OString>* v : {&files, &dirs})
+        for (TInt32 i = 0; i < v->getSize(); ++i) set.insert(keyOf((*v)[i]));
+    return set;
 }
 }  // namespace
 
@@ -175,11 +183,12 @@ bool OverlayFiles::listDirectory(const OString& path, Vec<OString>& files, Vec<O
     const bool inData = data_->listDirectory(path, dataFiles, dataDirs);
     const bool inRoot = !hidden(relative) && root_.listDirectory(path, rootFiles, rootDirs);
     if (!inData && !inRoot) return false;
+    const std::unordered_set<std::u16string> inDataNames = nameSet(dataFiles, dataDirs);
     auto shown = [&](const OString& name) {
         std::string child;
         if (!host::appPathBytes(name, child)) return false;
         if (!relative.empty()) child = relative + "/" + child;
-        return !hidden(child) && !contains(dataFiles, name) && !contains(dataDirs, name);
+        return !hidden(child) && !inDataNames.count(keyOf(name));
     };
     for (TInt32 i = 0; i < dataFiles.getSize(); ++i) files.append(nameAt(dataFiles, i));
     for (TInt32 i = 0; i < rootFiles.getSize(); ++i)
@@ -200,9 +209,12 @@ bool OverlayFiles::removeDirectory(const OString& path) {
     std::string relative;
     if (!data_) return root_.removeDirectory(path);
     if (!allowed(path, relative) || relative.empty()) return false;
-    bool removed = data_->directoryExists(path) && data_->removeDirectory(path);
-    if (rootHas(relative, path, true)) hide(relative), removed = true;
-    return removed;
+    // A data copy removed only in part is a failure, and the folder's copy stays in view.
+    const bool inData = data_->directoryExists(path);
+    if (inData && !data_->removeDirectory(path)) return false;
+    const bool inRoot = rootHas(relative, path, true);
+    if (inRoot) hide(relative);
+    return inData || inRoot;
 }
 
 bool OverlayFiles::renameDirectory(const OString& from, const OString& to) {
