@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
 #ifndef MCB_VERSION
@@ -60,7 +61,9 @@ std::string quoted(const QString& s) { return "'" + s.toStdString() + "'"; }
 bool parseSize(const std::string& text, TUint64& bytes) {
     if (text.empty() || !std::isdigit(TUint8(text[0]))) return false;
     char* end = nullptr;
+    errno = 0;
     unsigned long long n = std::strtoull(text.c_str(), &end, 10);
+    if (errno == ERANGE) return false;
     int shift = 0;
     std::string suffix(end);
     if (suffix == "K" || suffix == "k") shift = 10;

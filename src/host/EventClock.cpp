@@ -1,6 +1,8 @@
 // Stepped time: the order of timer periods and inputs, paced by the wall clock.
 #include "host/EventClock.h"
 
+#include "host/HostProcess.h"
+
 #include <algorithm>
 
 namespace mcb {
@@ -50,6 +52,7 @@ void EventClock::wakeIn(TInt64 ms) { wake_.start(int(std::min<TInt64>(ms, 1 << 3
 // and live input are served between them. Timers due at an input's time fire
 // before it.
 void EventClock::step() {
+    if (host::ending()) return;  // a fatal end is on its way: the script's end must not report success
     readsThisStep_ = 0;
     const std::optional<TInt64> due = timers_.nextDue();
     const bool inputFirst = !inputs_.empty() && (!due || inputs_.front().time < *due);

@@ -64,7 +64,7 @@ private:
     RecordWriter* recorder_ = nullptr;
     TInt64 now_ = 0;
     TInt64 lastStamp_ = 0;
-    TInt32 readsThisStep_ = 0;
+    TUint32 readsThisStep_ = 0;
     bool started_ = false;
     bool replaying_ = false;
 };

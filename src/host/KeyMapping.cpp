@@ -57,12 +57,19 @@ TInt32 playerKeyCode(int qtKey) {
     }
 }
 
+// The file lies in the data directory, where the application writes too: a
+// key map is a few lines, and a file far larger is not read at all.
 void KeyMap::load(const std::string& path, std::vector<std::string>& warnings) {
+    constexpr std::streamsize kMaxBytes = 64 << 10;
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
-    std::stringstream text;
-    text << in.rdbuf();
-    parse(text.str(), path, warnings);
+    std::string text(size_t(kMaxBytes) + 1, '\0');
+    text.resize(size_t(in.read(text.data(), kMaxBytes + 1).gcount()));
+    if (std::streamsize(text.size()) > kMaxBytes) {
+        warnings.push_back(path + ": larger than 64 KiB; not read");
+        return;
+    }
+    parse(text, path, warnings);
 }
 
 void KeyMap::parse(const std::string& text, const std::string& source, std::vector<std::string>& warnings) {

@@ -6,6 +6,7 @@
 #include "host/HostProcess.h"
 #include "host/Tilt.h"
 #include "host/X11Properties.h"
+#include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "natives/ClockSource.h"
 #include "natives/NativeGroupOps.h"
@@ -137,7 +138,9 @@ void MainView::startSteppedTime() {
 TInt64 MainView::clockMillis() { return clockStart_ + clock_->readForApplication(); }
 
 std::unique_ptr<CAppsFileReader> MainView::openImage() {
-    std::unique_ptr<CAppsFileReader> reader = files.rootFiles().openForReading(OString(settings_.imageName.c_str()));
+    OString name;  // the file's name is bytes of the file system (UTF-8), as the application's names are
+    std::unique_ptr<CAppsFileReader> reader;
+    if (host::appNameFromBytes(settings_.imageName, name)) reader = files.rootFiles().openForReading(name);
     if (!reader)
         failToOpen(openFailure(files.root() + "/" + settings_.imageName) +
                    "; give the application's folder or its image: mcbplayer [OPTIONS] APP");

@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <algorithm>
+
 namespace mcb {
 
 MainViewBase::MainViewBase() : QWidget(nullptr) {}
@@ -39,10 +41,17 @@ QSize MainViewBase::shownSize() const {
 
 QRectF MainViewBase::placement() const { return view::placement(size(), shownSize(), factor_, devicePixelRatioF()); }
 
+// The request's words come from bytecode: its edges are clipped to the picture
+// in 64 bits before any rectangle is made of them.
 void MainViewBase::repaintRect(TInt32 x, TInt32 y, TInt32 width, TInt32 height) {
-    QRect r(x, y, width, height);
+    const QSize picture = backBuffer.isNull() ? QSize(800, 480) : backBuffer.size();
+    const TInt64 left = std::max<TInt64>(x, 0), top = std::max<TInt64>(y, 0);
+    const TInt64 right = std::min<TInt64>(TInt64(x) + width, picture.width());
+    const TInt64 bottom = std::min<TInt64>(TInt64(y) + height, picture.height());
+    if (left >= right || top >= bottom) return;
+    const QRect r(int(left), int(top), int(right - left), int(bottom - top));
     if (stepped_) {
-        requested_ += r & QRect(QPoint(0, 0), backBuffer.isNull() ? QSize(800, 480) : backBuffer.size());
+        requested_ += r;
         return;
     }
     updateShown(isRotatedPortrait() ? applicationToWidget(r, shownSize().height()) : r);

@@ -9,12 +9,19 @@
 namespace mcb {
 
 namespace {
-// Numbers 0 to 9 are never handed out, so 0 can stand for "no timer".
+// Numbers 0 to 9 are never handed out, so 0 can stand for "no timer"; after
+// the largest the numbering starts again at 10.
 TInt32 gNextTimerId = 10;
+
+TInt32 nextTimerId() {
+    const TInt32 id = gNextTimerId;
+    gNextTimerId = id == INT32_MAX ? 10 : id + 1;
+    return id;
+}
 }  // namespace
 
 Timer::Timer(VirtualMachine* vm, TInt32 listener, TUint32 delay, BudgetCharge charge, bool stepped)
-    : listener_(listener), id_(gNextTimerId++), qtimer_(new QTimer(this)), vm_(vm), charge_(std::move(charge)) {
+    : listener_(listener), id_(nextTimerId()), qtimer_(new QTimer(this)), vm_(vm), charge_(std::move(charge)) {
     connect(qtimer_, &QTimer::timeout, this, &Timer::timeout);
     setDelay(delay);
     if (!stepped) qtimer_->start();

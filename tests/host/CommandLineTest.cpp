@@ -69,6 +69,7 @@ TEST(CommandLine, FaultsAreNamedInOneLine) {
         {{"--memory-limit", "12X"}, "--memory-limit: '12X' is not a size of at least 64K"},
         {{"--memory-limit", "32K"}, "--memory-limit: '32K' is not a size of at least 64K"},
         {{"--memory-limit", "99999999999G"}, "--memory-limit: '99999999999G' is not a size"},
+        {{"--memory-limit", "99999999999999999999"}, "--memory-limit: '99999999999999999999' is not a size"},
         {{"--screenshot", ""}, "--screenshot: '' is not a file name"},
         {{"--fullscreen", "--window"}, "--fullscreen and --window exclude each other"},
         {{"a", "b"}, "one APP at most, not 'b' as well"},
@@ -131,6 +132,7 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenOrLoadSaysWhy) {
     writeImage(dir, kApp);
     dir.write("game/index.mcb", dir.read("index.mcb"));
     dir.write("other.mcb", dir.read("index.mcb"));
+    dir.write("spiel-\xC3\xA4.mcb", dir.read("index.mcb"));  // a name in UTF-8, as file names are
     std::filesystem::create_directories(dir.path("folder/index.mcb"));
     std::filesystem::create_directories(dir.path("fifo"));
     ASSERT_EQ(mkfifo(dir.path("fifo/index.mcb").c_str(), 0600), 0);
@@ -148,6 +150,7 @@ TEST(CommandLine, AppIsAFolderOrAnImageAndAFailedOpenOrLoadSaysWhy) {
     } cases[] = {
         {{"game"}, 0, "LOG: ready\n"},
         {{"other.mcb"}, 0, "LOG: ready\n"},
+        {{"spiel-\xC3\xA4.mcb"}, 0, "LOG: ready\n"},
         {{"missing"}, 1, "Failed to open '" + dir.path("missing/index.mcb") + "'\nmcbplayer: there is no such folder; "
                          "give the application's folder or its image: mcbplayer [OPTIONS] APP\n"},
         {{"missing.mcb"}, 1, "Failed to open '" + dir.path("missing.mcb") + "'\nmcbplayer: there is no such file; "},

@@ -130,6 +130,17 @@ TEST(KeyMapping, PrintableCodesPassAndNamedKeysMap) {
     for (auto [key, code] : keys) EXPECT_EQ(host::playerKeyCode(key), code) << key;
 }
 
+// keys.ini lies where the application writes: a file far larger than a key map is not read.
+TEST(KeyMapping, AKeysFileOver64KiBIsNotRead) {
+    Scratch dir;
+    dir.write("keys.ini", "W = Up\n" + std::string(70000, '#'));
+    host::KeyMap map;
+    std::vector<std::string> warnings;
+    map.load(dir.path("keys.ini"), warnings);
+    EXPECT_EQ(warnings, std::vector<std::string>{dir.path("keys.ini") + ": larger than 64 KiB; not read"});
+    EXPECT_EQ(map.map(Qt::Key_W, "w").code, TInt32(Qt::Key_W)) << "its lines are not taken";
+}
+
 TEST_F(HostView, KeysPointerAndForegroundReachTheApplication) {
     start(kApp);
     QTest::keyPress(view.get(), Qt::Key_Return);
@@ -229,6 +240,9 @@ TEST_F(HostView, ScreenNativesRepaintAndTurnTheWindow) {
     EXPECT_EQ(size(), std::make_pair(800, 480));
     EXPECT_EQ(orientation(), 2);
     EXPECT_EQ(painted(6, {10, 20, 30, 40}), QRect(10, 20, 30, 40));
+    EXPECT_EQ(painted(6, {-5, 470, INT32_MAX, INT32_MAX}), QRect(0, 470, 800, 10));  // clipped, no overflow
+    EXPECT_TRUE(painted(6, {2000000000, 0, 2000000000, 1}).isEmpty());
+    EXPECT_TRUE(painted(6, {0, 0, INT32_MIN, 1}).isEmpty());
     EXPECT_EQ(painted(1, {}), QRect(0, 0, 800, 480));
 
     EXPECT_EQ(painted(3, {1}), QRect(0, 0, 800, 480));  // a new orientation repaints everything
