@@ -40,7 +40,7 @@ void VMHeap::drainMarkStack() {
         while (!markStack_.isEmpty()) {
             VMAddr ref = markStack_.takeLast();
             HeapEntry* he = headerOf(ref);
-            if (he->mark == 1) continue;
+            if (he->mark == 1 || he->mark == kElementsRead) continue;
             he->mark = 1;
             traceEntry(he, ref);
         }
@@ -58,7 +58,10 @@ void VMHeap::drainMarkStack() {
 void VMHeap::pushIfLive(TUint32 word) {
     if (word == 0) return;
     HeapEntry* he = liveEntry(word);
-    if (he && he->mark == 0) markStack_.append(word);  // (a marked one is traced already)
+    if (he && he->mark == 0) {  // (a marked one is traced or queued already)
+        he->mark = kQueued;     // so that a million words naming it queue it once
+        markStack_.append(word);
+    }
 }
 
 void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
@@ -109,9 +112,15 @@ void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     VMAddr storage = 0;
     TInt32 count = 0;
     if (!vector || !vector->arrayStorage(&storage, &count) || count <= 0) return;
-    if (!liveEntry(storage)) return;  // freed by bytecode: the vector holds nothing reachable
-    markStack_.append(storage);
-    if (!elementsAreReferences) return;
+    HeapEntry* block = liveEntry(storage);
+    if (!block) return;  // freed by bytecode: the vector holds nothing reachable
+    if (!elementsAreReferences) {
+        markStack_.append(storage);
+        return;
+    }
+    // Many holders may share one vector: its elements are read once per collection.
+    if (block->mark == kElementsRead) return;
+    block->mark = kElementsRead;  // live for the sweep; a plain block has nothing else to trace
     if (TUint64(count) * 4 > 0xFFFFFFFFu) corrupted();
     mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
     for (TInt32 i = 0; i < count; ++i)

@@ -31,6 +31,12 @@ struct HeapEntry {
 static_assert(sizeof(HeapEntry) == 24);
 
 constexpr TUint32 kHeaderSize = 24;
+// Mark values during a collection: 0 not reached, 1 traced, and two kinds of
+// reached entry that the sweep keeps like traced ones: queued for tracing
+// (pushed once however many words name it), and a vector's storage block whose
+// elements were already read as references.
+constexpr TUint32 kQueued = 2;
+constexpr TUint32 kElementsRead = 3;
 constexpr TUint32 kEntryOverhead = 28;  // header + boundary tag
 constexpr TUint32 kPoolOverhead = 80;
 constexpr TInt32 kFreeListCount = 32;
@@ -126,6 +132,8 @@ public:
         if (!t) vmerr::raise(vmerr::msg::InvalidTypeId);
         return t;
     }
+    // The collector's work list keeps its room between collections.
+    TInt32 markStackCapacity() const { return markStack_.capacity(); }
     TInt32 liveObjectCount() const { return TInt32(objects_.size() - freeHandles_.size()); }
 
     // --- checked access ---------------------------------------------------

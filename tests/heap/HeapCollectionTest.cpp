@@ -92,6 +92,17 @@ TEST(HeapObjectLifetime, DestructorsRunOnceWithTheirOwnEntry) {
     EXPECT_EQ(destroyedB, 2);
 }
 
+// However many words name an entry, and however many holders share a vector,
+// the work list holds each entry about once.
+TEST_F(HeapCollection, ManyWordsNamingOneEntryQueueItOnce) {
+    VMAddr e = plain(), st = 0, v = 0;
+    const VMAddr h = vectorHandle(GC_CODE_OBJECT_ARRAY, std::vector<VMAddr>(100000, e), &v, &st);
+    heap.addRoot(h);
+    heap.collect();
+    EXPECT_TRUE(isLive(e) && isLive(st));
+    EXPECT_LT(heap.markStackCapacity(), 1000);
+}
+
 // Level conversion boxes numbers, so a rooted cell may hold a number that is no entry, or null.
 TEST_F(HeapCollection, CellsMayHoldNumbersOrNull) {
     VMAddr boxed = cell(5), empty = cell(0);
