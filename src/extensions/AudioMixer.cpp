@@ -197,6 +197,7 @@ TInt32 AudioMixerExtension::load(TInt32 sp, TInt32* stack) {
     Mixer& mixer = s.field<AudioMixer>(0).mixer();
     sound::SoundBytes data = sound::readFile(files_, s.string(1));
     if (data.result != sound::Load::Done && data.result != sound::Load::Empty) return s.result(-1);
+    BudgetCharge converting(data.bytes.size());  // the samples, while the file's bytes are still held
     const TInt32 index = mixer.add(sound::samplesOf(data.bytes));
     if (index >= 0) s.field<AudioMixer>(0).keep(std::move(data.charge));
     return s.result(index);

@@ -33,6 +33,8 @@ void Desktop::leaveToDesktop() {
         if (minimise_) minimise_();
         return;
     }
+    if (asking_) return;  // the desktop has been asked already; its answer is on the way
+    asking_ = true;
     bus.send(QDBusMessage::createSignal("/lofasz", kDesktopName, "exit_app_view"));
     QDBusMessage query = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                                         "org.freedesktop.DBus", "NameHasOwner");
@@ -41,6 +43,7 @@ void Desktop::leaveToDesktop() {
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, replies_.get(), [this](QDBusPendingCallWatcher* w) {
         QDBusPendingReply<bool> owned = *w;
         w->deleteLater();
+        asking_ = false;
         if (!(owned.isValid() && owned.value()) && minimise_) minimise_();
     });
 }

@@ -37,6 +37,8 @@ private:
     // Replies to the name query arrive here; gone with the extension, so a late
     // reply minimises nothing.
     std::unique_ptr<QObject> replies_;
+    // A request is under way: a loop of calls must not queue messages without end.
+    bool asking_ = false;
 };
 
 }  // namespace mcb

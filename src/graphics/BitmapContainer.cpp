@@ -70,7 +70,10 @@ void BitmapContainer::dropImage() {
     imageCharge_.reset();
 }
 
+// The encoder's copy of the pixels and its growing output are charged while it works.
 bool BitmapContainer::encode(Vec<TUint8>& out, const char* format) const {
+    const QSize s = size();
+    BudgetCharge working(TUint64(s.width()) * TUint64(s.height()) * 4 * 2);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -10,6 +10,7 @@
 #include "io/DirectoryOps.h"
 #include "io/FileInputStream.h"
 #include "io/FileOutputStream.h"
+#include "foundation/MemoryBudget.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -125,7 +126,9 @@ std::unique_ptr<CAppsFileWriter> AppFiles::openForWriting(const OString& path, b
         Fd existing(openBelow(relative, O_RDONLY | O_NONBLOCK));
         if (existing.ok()) {
             std::unique_ptr<CAppsFileReader> reader = readerOn(std::move(existing), path);
-            if (!reader || !reader->readRest(old)) return nullptr;
+            if (!reader) return nullptr;
+            BudgetCharge held(reader->bytesLeft());  // the old contents, while they are copied
+            if (!reader->readRest(old)) return nullptr;
         } else if (errno != ENOENT) {
             return nullptr;  // there, but not to be read
         }

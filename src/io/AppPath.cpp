@@ -15,7 +15,7 @@ bool allowedComponent(const QByteArray& part) {
 }  // namespace
 
 bool appPathBytes(const OString& path, std::string& relative) {
-    if (path.isEmpty()) return false;
+    if (path.isEmpty() || path.length() > kMaxAppPathUnits) return false;
     QString text = path.toQString();
     text.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const QByteArray bytes = QFile::encodeName(text);

@@ -17,6 +17,9 @@ namespace host {
 // holds on those bytes, component by component: none may contain "..", ":",
 // "|" or a 0 byte, and an empty path is refused. Empty and "." components are
 // dropped, so `relative` is "a/b" for "./a//b/." and empty for the root itself.
+// A path longer than kMaxAppPathUnits characters is refused before it is
+// converted: the system takes none longer than PATH_MAX bytes anyway.
+constexpr TInt32 kMaxAppPathUnits = 4096;
 bool appPathBytes(const OString& path, std::string& relative);
 inline bool isValidAppPath(const OString& path) {
     std::string ignored;

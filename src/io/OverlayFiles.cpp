@@ -4,6 +4,7 @@
 #include "io/AppPath.h"
 #include "io/CAppsFileReader.h"
 #include "io/CAppsFileWriter.h"
+#include "foundation/MemoryBudget.h"
 
 #include <sys/stat.h>
 
@@ -113,8 +114,10 @@ void OverlayFiles::hide(const std::string& relative) {
 
 std::unique_ptr<CAppsFileWriter> OverlayFiles::copyFromRoot(const OString& from, const OString& to) {
     auto reader = root_.openForReading(from);
+    if (!reader) return nullptr;
+    BudgetCharge held(reader->bytesLeft());  // the contents, while they are copied
     Vec<TUint8> bytes;
-    if (!reader || !reader->readRest(bytes)) return nullptr;
+    if (!reader->readRest(bytes)) return nullptr;
     auto writer = data_->openForWriting(to, true);
     if (!writer || (!bytes.isEmpty() && !writer->write(bytes))) return nullptr;
     return writer;

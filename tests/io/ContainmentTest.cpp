@@ -109,6 +109,9 @@ TEST(AppPathRule, BytesOfAcceptedPathsAndRefusals) {
     const std::vector<std::vector<TUint16>> unrepresentable = {{'a', 0xD800}, {0xDC00, 'b'}, {0xDE00, 0xD800}, {'a', 0, 'b'}};
     for (const auto& units : unrepresentable)
         EXPECT_FALSE(host::isValidAppPath(OString(units.data(), TInt32(units.size())))) << units[0];
+    // Lengths: up to what the system could take, and never a huge path converted first.
+    EXPECT_TRUE(host::isValidAppPath(u8(std::string(host::kMaxAppPathUnits, 'a'))));
+    EXPECT_FALSE(host::isValidAppPath(u8(std::string(host::kMaxAppPathUnits + 1, 'a'))));
 }
 
 // Each row runs on a fresh sandbox; nothing outside the root may change, and what the
