@@ -1,6 +1,7 @@
 // The host services of the main view: application files under the root
 // directory, the log and its file, exit, timers, extensions, and the
 // operations this host answers with 0 or ignores.
+#include "foundation/MemoryBudget.h"
 #include "host/HostProcess.h"
 #include "host/MainView.h"
 #include "io/AppPath.h"
@@ -44,15 +45,13 @@ bool MainView::directoryExists(const OString& path) { return files.directoryExis
 void MainView::log(const OString& message) {
     FrameworkServices::log(message);
     if (std::FILE* copy = host::logCopy()) {  // the same bytes as on standard error
-        std::string line = "LOG: ";
-        for (TInt32 i = 0; i < message.length(); ++i) line.push_back(char(message.charAt(i) & 0xFF));
-        line.push_back('\n');
-        std::fputs(line.c_str(), copy);
+        writeLogLine(copy, message);
         std::fflush(copy);
     }
     if (!logWriter || message.isEmpty()) return;
     static const char kPrefix[] = "LOG: ";
     logWriter->writeByteBufferToFile(reinterpret_cast<const TUint8*>(kPrefix), 5);
+    BudgetCharge encoding(TUint64(message.length()) * 3);  // the message in UTF-8, while it is written
     logWriter->write(message.toUtf8());
     logWriter->write(TUint8(10));
 }

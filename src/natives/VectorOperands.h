@@ -42,8 +42,11 @@ public:
     }
     const TUint8* data() const { return bytes_.data(); }
     size_t size() const { return bytes_.size(); }
+    // Grown to the exact size, and the old copy charged while the new one fills.
     void append(const ElementBytes& more) {
         charge_.grow(more.size());
+        BudgetCharge regrowing(bytes_.size());
+        bytes_.reserve(bytes_.size() + more.size());
         bytes_.insert(bytes_.end(), more.bytes_.begin(), more.bytes_.end());
     }
 

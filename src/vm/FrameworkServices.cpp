@@ -30,11 +30,25 @@ TInt32 FrameworkServices::elapsedMillis() {
     return TInt32(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
-void FrameworkServices::log(const OString& message) {
-    std::string line = "LOG: ";
-    for (TInt32 i = 0; i < message.length(); ++i) line.push_back(char(message.charAt(i) & 0xFF));
-    line.push_back('\n');
-    std::fputs(line.c_str(), stderr);
+void FrameworkServices::log(const OString& message) { writeLogLine(stderr, message); }
+
+// In pieces, so that a long message is never copied whole. The bytes are
+// those of the line put out at once: a 0 byte ends it there, line end and all.
+void FrameworkServices::writeLogLine(std::FILE* out, const OString& message) {
+    char piece[4096];
+    std::fputs("LOG: ", out);
+    for (TInt32 i = 0; i < message.length();) {
+        size_t n = 0;
+        for (; n < sizeof piece && i < message.length(); ++n, ++i) {
+            piece[n] = char(message.charAt(i) & 0xFF);
+            if (piece[n] == 0) {
+                std::fwrite(piece, 1, n, out);
+                return;
+            }
+        }
+        std::fwrite(piece, 1, n, out);
+    }
+    std::fputc('\n', out);
 }
 
 void FrameworkServices::exit() { std::exit(0); }

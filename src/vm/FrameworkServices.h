@@ -8,6 +8,7 @@
 #include "objects/OString.h"
 #include "foundation/Vec.h"
 
+#include <cstdio>
 #include <memory>
 
 namespace mcb {
@@ -49,6 +50,8 @@ public:
     virtual void repaintRect(TInt32 x, TInt32 y, TInt32 width, TInt32 height) { (void)x; (void)y; (void)width; (void)height; }  // 18
     // 19: "LOG: " and the message on standard error (and in the log file, where one is open).
     virtual void log(const OString& message);
+    // "LOG: ", the low byte of each character of the message and a line end.
+    static void writeLogLine(std::FILE* out, const OString& message);
     virtual bool openLog(const OString& path) { (void)path; return false; }  // 20
     virtual TInt32 exitMessage(const OString& message) { (void)message; return 0; }  // 21
     virtual void exit();  // 22: ends the process with status 0

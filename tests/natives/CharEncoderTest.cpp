@@ -41,6 +41,24 @@ TEST(Debug, LogAndOpenLogHandTheTextToTheHost) {
     EXPECT_TRUE(null.host.logLines.empty());
 }
 
+// The line goes out in pieces: the bytes are those of one line, a 0 byte ending it there.
+TEST(Debug, TheLogLineOfALongMessageIsOneLine) {
+    auto written = [](const OString& message) {
+        std::FILE* f = std::tmpfile();
+        FrameworkServices::writeLogLine(f, message);
+        std::string out(size_t(std::ftell(f)), '\0');
+        std::rewind(f);
+        out.resize(std::fread(out.data(), 1, out.size(), f));
+        std::fclose(f);
+        return out;
+    };
+    OString longer(TUint16('x'), 10000);
+    longer.append(TUint16(0x1E9));
+    EXPECT_EQ(written(longer), "LOG: " + std::string(10000, 'x') + "\xE9\n");
+    const TUint16 zero[] = {'a', 'b', 0x100, 'c'};
+    EXPECT_EQ(written(OString(zero, 4)), "LOG: ab");
+}
+
 using Bytes = std::vector<TUint8>;
 
 namespace {
