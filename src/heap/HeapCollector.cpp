@@ -114,13 +114,16 @@ void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     if (!vector || !vector->arrayStorage(&storage, &count) || count <= 0) return;
     HeapEntry* block = liveEntry(storage);
     if (!block) return;  // freed by bytecode: the vector holds nothing reachable
-    if (!elementsAreReferences) {
-        markStack_.append(storage);
-        return;
+    // Many holders may share one vector: the elements of its storage block are
+    // read once per collection. A block that bytecode freed and something else
+    // took over is traced for what it is now, and read each time.
+    const bool plain = block->gcCode == GC_CODE_PLAIN && block->type == 0;
+    if (!elementsAreReferences || !plain) markStack_.append(storage);
+    if (!elementsAreReferences) return;
+    if (plain) {
+        if (block->mark == kElementsRead) return;
+        block->mark = kElementsRead;  // live for the sweep; a plain block has nothing else to trace
     }
-    // Many holders may share one vector: its elements are read once per collection.
-    if (block->mark == kElementsRead) return;
-    block->mark = kElementsRead;  // live for the sweep; a plain block has nothing else to trace
     if (TUint64(count) * 4 > 0xFFFFFFFFu) corrupted();
     mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
     for (TInt32 i = 0; i < count; ++i)
