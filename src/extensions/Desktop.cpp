@@ -6,6 +6,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+#include <utility>
+
 namespace mcb {
 
 Desktop::Desktop(MVMCallbackInterface& vm, std::function<QDBusConnection()> bus, std::function<void()> minimise)
@@ -33,7 +35,10 @@ void Desktop::leaveToDesktop() {
         if (minimise_) minimise_();
         return;
     }
-    if (asking_) return;  // the desktop has been asked already; its answer is on the way
+    if (asking_) {  // one request at a time; a call made meanwhile is sent when its answer comes
+        askAgain_ = true;
+        return;
+    }
     asking_ = true;
     bus.send(QDBusMessage::createSignal("/lofasz", kDesktopName, "exit_app_view"));
     QDBusMessage query = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -45,6 +50,7 @@ void Desktop::leaveToDesktop() {
         w->deleteLater();
         asking_ = false;
         if (!(owned.isValid() && owned.value()) && minimise_) minimise_();
+        if (std::exchange(askAgain_, false)) leaveToDesktop();
     });
 }
 

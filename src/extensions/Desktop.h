@@ -37,8 +37,10 @@ private:
     // Replies to the name query arrive here; gone with the extension, so a late
     // reply minimises nothing.
     std::unique_ptr<QObject> replies_;
-    // A request is under way: a loop of calls must not queue messages without end.
+    // A request is under way: a loop of calls must not queue messages without
+    // end, but the last call made meanwhile is still sent once it is answered.
     bool asking_ = false;
+    bool askAgain_ = false;
 };
 
 }  // namespace mcb
