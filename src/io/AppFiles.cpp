@@ -10,12 +10,13 @@
 #include "io/DirectoryOps.h"
 #include "io/FileInputStream.h"
 #include "io/FileOutputStream.h"
-#include "foundation/MemoryBudget.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 namespace mcb {
@@ -118,30 +119,22 @@ bool AppFiles::leavesRoot(const std::string& relative) {
     return !fd.ok() && (errno == EXDEV || errno == ELOOP);
 }
 
+// Appending writes after the old contents in place: nothing is held, and a
+// write that fails (a full disk) loses none of what was there.
 std::unique_ptr<CAppsFileWriter> AppFiles::openForWriting(const OString& path, bool truncate) {
     std::string relative;
     if (!belowRoot(path, relative)) return nullptr;
-    Vec<TUint8> old;
-    if (!truncate) {
-        Fd existing(openBelow(relative, O_RDONLY | O_NONBLOCK));
-        if (existing.ok()) {
-            std::unique_ptr<CAppsFileReader> reader = readerOn(std::move(existing), path);
-            if (!reader) return nullptr;
-            BudgetCharge held(reader->bytesLeft());  // the old contents, while they are copied
-            if (!reader->readRest(old)) return nullptr;
-        } else if (errno != ENOENT) {
-            return nullptr;  // there, but not to be read
-        }
-    }
     const size_t slash = relative.find_last_of('/');
     if (slash != std::string::npos && !makeDirectories(relative.substr(0, slash))) return nullptr;
-    Fd fd(openBelow(relative, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK, 0666));
+    Fd fd(openBelow(relative, O_WRONLY | O_CREAT | (truncate ? O_TRUNC : 0) | O_NONBLOCK, 0666));
     if (!fd.ok() || !regularFile(fd.get())) return nullptr;
+    if (!truncate) {
+        const off_t end = lseek(fd.get(), 0, SEEK_END);
+        if (end < 0 || end > off_t(UINT32_MAX)) return nullptr;  // past where a position can say
+    }
     auto stream = std::make_unique<VELMAR::FileOutputStream>();
     if (!stream->openDescriptor(fd.release())) return nullptr;
-    auto writer = std::make_unique<CAppsFileWriter>(stream.release(), pathText(path));
-    if (!old.isEmpty() && !writer->write(old)) return nullptr;
-    return writer;
+    return std::make_unique<CAppsFileWriter>(stream.release(), pathText(path));
 }
 
 std::unique_ptr<CAppsFileReader> AppFiles::openForReading(const OString& path) {

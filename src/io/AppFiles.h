@@ -25,9 +25,9 @@ public:
     AppFiles& operator=(const AppFiles&) = delete;
     const std::string& root() const { return root_; }
 
-    // Creates missing directories on the way. Without truncation the old
-    // contents are written back first, so writing continues after them; old
-    // contents that cannot be read fail the open rather than being lost.
+    // Creates missing directories on the way. Without truncation writing
+    // continues after the old contents, which stay where they are; a file too
+    // large for a 32-bit position fails the open and is left as it was.
     std::unique_ptr<CAppsFileWriter> openForWriting(const OString& path, bool truncate);
     // Regular files only.
     std::unique_ptr<CAppsFileReader> openForReading(const OString& path);

@@ -19,7 +19,8 @@ public:
     // Creates or truncates the file at `path`, creating missing directories on
     // the way. Fails for an empty path and for the path of a directory. `flag`
     // is accepted for the host's interface and has no effect: the file always
-    // starts empty (the host restores old contents itself when appending).
+    // starts empty (the host appends through openDescriptor, on a descriptor
+    // already at the file's end).
     bool open(const CAppsString& path, bool flag = true);
     // Takes over a descriptor open for writing, as it is (a file open before
     // is closed first); a negative one fails. Returns isOk().
