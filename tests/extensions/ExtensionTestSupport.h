@@ -25,6 +25,13 @@ using hosttest::stop;
 using hosttest::waitUntil;
 using Samples = std::vector<int16_t>;
 
+// A row of a table of calls: the function, the whole stack, and Rig::outcome() of it.
+struct Call {
+    TInt32 function;
+    std::vector<TInt32> args;
+    std::string outcome;
+};
+
 // A machine, the test host (files below a scratch folder) and an extension table.
 // Extension 99 is the test's: function 1 runs `hook`, function 2 collects.
 // Objects made here are plain two-word blocks whose word 1 is the first field

@@ -44,11 +44,7 @@ public:
 
 private:
     static void say(const QString& line) { std::fprintf(stderr, "%s\n", line.toUtf8().constData()); }
-    bool reply(const QDBusMessage& m, const QList<QVariant>& arguments) {
-        QDBusMessage r = m.createReply(arguments);
-        bus_.send(r);
-        return true;
-    }
+    bool reply(const QDBusMessage& m, const QList<QVariant>& arguments) { return bus_.send(m.createReply(arguments)); }
     void updated(const QString& from, const QString& to) {
         QDBusMessage s = QDBusMessage::createSignal(kClientPath, "org.freedesktop.GeoClue2.Client", "LocationUpdated");
         s << QVariant::fromValue(QDBusObjectPath(from)) << QVariant::fromValue(QDBusObjectPath(to));

@@ -110,11 +110,7 @@ TEST(LocationCalls, RecordsAndRequestsOnTheStack) {
     };
     auto args = [](std::vector<TInt32> a, const std::vector<TInt32>& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
     const std::string unknown = "11: UnknownException (CODE:11) / Location: Unknown opcode!";
-    const struct {
-        TInt32 function;
-        std::vector<TInt32> args;
-        std::string outcome;
-    } cases[] = {
+    const Call cases[] = {
         {5, args(args({9, loc}, fixedWords({1.5, 2.5, 3.5})), {when}), "[9]"},
         {12, {9, loc}, "[9 " + words(ORaw::toFixed(1.5)) + "]"},
         {13, {9, loc}, "[9 " + words(ORaw::toFixed(2.5)) + "]"},

@@ -43,11 +43,7 @@ TEST(PlayerCalls, EveryFunctionOnTheStack) {
     r.dir.write("empty.raw", "");
     const TInt32 p = TInt32(r.object()), fresh = TInt32(r.object());
     const std::string unknown = "11: UnknownException (CODE:11) / AudioPlayer: Unknown opcode!";
-    const struct {
-        TInt32 function;
-        std::vector<TInt32> args;
-        std::string outcome;
-    } cases[] = {
+    const Call cases[] = {
         {1, {9, p, r.string("a.raw"), 5}, "[9]"},
         {2, {9, p, r.bytes({1, 2, 3}), 5}, "[9]"},
         {14, {9, p, 2, 5}, "[9]"},
@@ -113,6 +109,7 @@ protected:
         server.useInProcess();
         ASSERT_TRUE(capture->recording());
     }
+    void TearDown() override { sound::setOutputVolume(100); }
     // From the first sound on, as long as `expected`.
     Samples heard(const Samples& expected) {
         EXPECT_TRUE(capture->waitForSound(expected.size()));
@@ -211,9 +208,6 @@ TEST_F(PlayerSink, APlayerCollectedWhilePlayingStopsCleanly) {
 }
 
 TEST_F(PlayerSink, TheOutputVolumeScalesTheStreamAndZeroMutesIt) {
-    struct Restore {
-        ~Restore() { sound::setOutputVolume(100); }
-    } restore;
     const Samples sound = tone(4410);
     sound::setOutputVolume(50);
     VMAddr p = r.load(sound);

@@ -2,6 +2,8 @@
 // server, and ten seconds of a sound started from a timer.
 #include "ExtensionTestSupport.h"
 
+#include <regex>
+
 namespace mcb {
 
 using namespace exttest;
@@ -9,21 +11,19 @@ using hosttest::ChildProcess;
 using hosttest::Lines;
 
 namespace {
-// Globals: 0 a player, 1 a mixer, 2 the timer listener, 3 a count. Main loads
-// "s.raw" into the player and, when `mix`, into a mixer that plays it and logs
-// its channel; then starts the player `starts` times and sets a timer of
-// `period` ms. Each tick logs its number and starts the player, up to `ticks`;
-// the tick after ends the run.
+// Globals: 0 a player, 1 a mixer, 2 the timer listener, 3 a count ("@N" below
+// is global N's address). Main loads "s.raw" into the player and, when `mix`,
+// into a mixer that plays it and logs its channel; then starts the player
+// `starts` times and sets a timer of `period` ms. Each tick logs its number and
+// starts the player, up to `ticks`; the tick after ends the run.
 std::string soundApp(bool mix, int starts, int period, int ticks) {
     const std::string mixer = R"(
-    ldglobals
-    fielda 1
+    @1
     alloc 1, 2
     dup
     setclass Holder
     store
-    ldglobals
-    fielda 1
+    @1
     deref
     dup
     dup
@@ -35,7 +35,7 @@ std::string soundApp(bool mix, int starts, int period, int ticks) {
     push 0
     extcall AudioMixer.play
 )";
-    return R"(
+    const std::string source = R"(
 .globals 4
 .method "main", main, frame0
 .selector "<*systemtimerlistener>.systemtimerevent"
@@ -60,42 +60,35 @@ main:
     ldstr sound
     push 0
     extcall AudioPlayer.load_file
-    ldglobals
-    fielda 3
+    @3
     push )" + std::to_string(starts) + R"(
     store
 again:
-    ldglobals
-    fielda 3
+    @3
     deref
     jz started
     ldglobals
     deref
     extcall AudioPlayer.start
-    ldglobals
-    fielda 3
+    @3
     decm
     jmp again
 started:
-    ldglobals
-    fielda 2
+    @2
     alloc 1, 1
     dup
     setclass Listener
     store
-    ldglobals
-    fielda 2
+    @2
     deref
     push )" + std::to_string(period) + R"(
     native Timer.add
     adjsp -1
     ret 0, 1
 tick:
-    ldglobals
-    fielda 3
+    @3
     incm
-    ldglobals
-    fielda 3
+    @3
     deref
     dup
     itos
@@ -111,6 +104,7 @@ finish:
     native System.exit
     ret 0, 2
 )";
+    return std::regex_replace(source, std::regex("@(\\d)"), "ldglobals\n    fielda $1");
 }
 }  // namespace
 

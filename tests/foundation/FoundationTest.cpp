@@ -16,7 +16,7 @@
 
 namespace mcb {
 
-TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
+TEST(VMError, TextCompositionCatalogueAndThePendingErrorPerThread) {
     const std::tuple<TInt32, const char*, const char*> cases[] = {
         {3, "", "DivisionByZeroException"}, {3, "Division by zero.", "DivisionByZeroException: Division by zero."},
         {1, "NULL pointer", "NullPointerException: NULL pointer"}, {42, "x", "UnknownException (CODE:42): x"},
@@ -36,18 +36,15 @@ TEST(VMError, TextCompositionAndThePendingErrorPerThread) {
     std::thread([&] { other = vmerr::pendingErrorCode(); }).join();
     EXPECT_EQ(other, 0);
     EXPECT_EQ(vmerr::pendingErrorTextUtf8(), "IOException: disk");
-}
-
-// A catalogue message raises its own code and text; a detail follows the text.
-TEST(VMError, CatalogueMessagesRaiseTheirCodeAndText) {
-    const std::tuple<std::function<void()>, TInt32, const char*> cases[] = {
+    // A catalogue message raises its own code and text; a detail follows the text.
+    const std::tuple<std::function<void()>, TInt32, const char*> catalogue[] = {
         {[] { vmerr::raise(vmerr::msg::NullPointer); }, 1, "NullPointerException: NULL pointer"},
         {[] { vmerr::raise(vmerr::msg::CouldNotOpenFile, CAppsString("a.png")); }, 7,
          "IOException: Could not open file: a.png"},
         {[] { vmerr::raise(vmerr::msg::FloatInvalidOpcode, std::to_string(99)); }, 10,
          "VMException: Float: invalid opcode: 99"},
     };
-    for (const auto& [raise, code, text] : cases) {
+    for (const auto& [raise, code, text] : catalogue) {
         const Outcome o = outcomeOf(raise);
         EXPECT_EQ(o.code, code) << text;
         EXPECT_EQ(o.text, text);

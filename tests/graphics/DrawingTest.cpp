@@ -3,15 +3,12 @@
 #include "GraphicsTestSupport.h"
 
 #include <cmath>
-#include <tuple>
 
 namespace mcb {
 
 using namespace gfxtest;
 
 namespace {
-constexpr TUint32 kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-
 TUint32 sprite(int x, int y) { return 0xFF000033u | TUint32(40 + 50 * x) << 16 | TUint32(40 + 50 * y) << 8; }
 
 // Global 2: a 16 x 16 black target; 3: a 4 x 4 sprite of distinct opaque
@@ -54,8 +51,8 @@ void expectPixels(const Case& c) {
     ASSERT_EQ(errorOf(p), "0: ") << c.name;
     QImage image = pictureIn(p, 2);
     for (const Expect& e : c.expect)
-        EXPECT_TRUE(near(pixelOf(image, e.x, e.y), e.colour, e.tolerance))
-            << c.name << " at (" << e.x << ", " << e.y << "): " << std::hex << pixelOf(image, e.x, e.y) << " for "
+        EXPECT_TRUE(near(image.pixel(e.x, e.y), e.colour, e.tolerance))
+            << c.name << " at (" << e.x << ", " << e.y << "): " << std::hex << image.pixel(e.x, e.y) << " for "
             << e.colour;
 }
 }  // namespace
@@ -242,7 +239,7 @@ TEST(Drawing, FarCoordinatesDrawWhatTheyCover) {
                                {7, 12, kGreen}, {0, 4, sprite(0, 0)}, {1, 5, sprite(1, 1)}, {2, 4, kBlack},
                                {1, 8, sprite(0, 0)}, {0, 8, sprite(3, 0)}, {5, 9, sprite(0, 1)}, {4, 14, sprite(0, 1)}};
     QImage image = pictureIn(p, 2);
-    for (const Expect& e : expected) EXPECT_EQ(pixelOf(image, e.x, e.y), e.colour) << e.x << ", " << e.y;
+    for (const Expect& e : expected) EXPECT_EQ(image.pixel(e.x, e.y), e.colour) << e.x << ", " << e.y;
 }
 
 }  // namespace mcb

@@ -11,7 +11,6 @@ namespace mcb {
 using namespace gfxtest;
 
 namespace {
-constexpr TUint32 kRed = 0xFFFF0000;
 constexpr TInt32 kMax = INT32_MAX;
 
 // Global 2: a 4 x 3 red bitmap; 3: an empty bitmap; 4: the out variable (0);
@@ -169,7 +168,7 @@ TEST(Errors, EveryRefusalHasItsTextAndChangesNothing) {
         EXPECT_EQ(p.word(4), 0u) << c.body;
         QImage image = pictureIn(p, 2);
         EXPECT_EQ(image.size(), QSize(4, 3)) << c.body;
-        EXPECT_EQ(pixelOf(image, 3, 2), kRed) << c.body;
+        EXPECT_EQ(image.pixel(3, 2), kRed) << c.body;
     }
 }
 

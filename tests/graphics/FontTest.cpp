@@ -1,5 +1,6 @@
 // Fonts: bitmap fonts from generated images (through bytes and through files),
 // their measures and colours, and the platform font against Qt's own metrics.
+// Loading failures: ErrorsTest.cpp.
 #include "GraphicsTestSupport.h"
 
 #include "graphics/VelmarFont.h"
@@ -11,8 +12,6 @@ namespace mcb {
 using namespace gfxtest;
 
 namespace {
-constexpr TUint32 kBlack = 0xFF000000, kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
-
 // 30 rows: column 0 marks rows 0 to 21 (the ascent), the last row the glyph
 // boundaries. The "!" glyph (columns 8 to 14) has full coverage in column 10
 // and half in column 11, rows 4 to 20.
@@ -86,36 +85,29 @@ TEST(Fonts, GlyphTablesFromTheBoundaryRow) {
     EXPECT_EQ(p.integer(10), 8);
 }
 
-TEST(Fonts, BitmapTextTakesEachColourOnTheGlyphPixels) {
-    NativeProgram p("extcall 20, 99\nnative System.image_from_bytes\n@store 2\n" + bitmap(3, 30, 30, kBlack) +
+TEST(Fonts, BitmapTextTakesEachColourOnTheGlyphPixelsAndBlendsWhenTranslucent) {
+    NativeProgram p("extcall 20, 99\nnative System.image_from_bytes\n@store 2\n" + bitmap(3, 40, 30, kBlack) +
                         call("Graphics.draw_string", {G(3), S("bang"), 0, 1, kRed, V(2)}) +
                         call("Graphics.draw_string", {G(3), S("bang"), 8, 1, kBlue, V(2)}) +
                         call("Graphics.draw_string", {G(3), S("bang"), 16, 1, kRed, V(2)}) +
                         call("Graphics.draw_string_range", {G(3), S("bangs"), 1, 1, 24, 1, kRed, V(2)}) +
-                        call("Graphics.draw_string", {G(3), S("A"), 0, 0, kRed, V(2)}),
+                        call("Graphics.draw_string", {G(3), S("A"), 0, 0, kRed, V(2)}) +
+                        call("Graphics.draw_string", {G(3), S("bang"), 32, 1, 0x80FF0000, V(2)}),
                     kStrings, handingBytes(encoded(fontImage())));
     ASSERT_EQ(errorOf(p), "0: ");
     QImage image = pictureIn(p, 3);
     const std::tuple<int, TUint32> glyphs[] = {{0, kRed}, {8, kBlue}, {16, kRed}, {24, kRed}};
     for (auto [x, colour] : glyphs) {
-        EXPECT_EQ(pixelOf(image, x + 2, 5), colour) << x;  // column 10 of the image, row 4, drawn from y = 1
-        EXPECT_EQ(pixelOf(image, x + 2, 21), colour) << x;
-        EXPECT_TRUE(near(pixelOf(image, x + 3, 12), (colour & 0xFF000000) | ((colour & 0xFEFEFE) >> 1), 1)) << x;
-        EXPECT_EQ(pixelOf(image, x + 2, 4), kBlack) << x;
-        EXPECT_EQ(pixelOf(image, x + 1, 12), kBlack) << x;
+        EXPECT_EQ(image.pixel(x + 2, 5), colour) << x;  // column 10 of the image, row 4, drawn from y = 1
+        EXPECT_EQ(image.pixel(x + 2, 21), colour) << x;
+        EXPECT_TRUE(near(image.pixel(x + 3, 12), (colour & 0xFF000000) | ((colour & 0xFEFEFE) >> 1), 1)) << x;
+        EXPECT_EQ(image.pixel(x + 2, 4), kBlack) << x;
+        EXPECT_EQ(image.pixel(x + 1, 12), kBlack) << x;
     }
-    // Red, blue, red, red: three colourings.
+    EXPECT_TRUE(near(image.pixel(34, 12), 0xFF800000, 1));  // translucent text blends with what is below
+    // Red, blue, red, red, translucent red: three colourings.
     auto* font = p.vm.heap().objectAs<VelmarFont>(p.vm.memory().readWord(p.word(2)));
     EXPECT_EQ(font->colourings(), 3);
-}
-
-// Loading failures: ErrorsTest.cpp.
-TEST(Fonts, TranslucentTextBlendsWithWhatIsBelow) {
-    NativeProgram p("extcall 20, 99\nnative System.image_from_bytes\n@store 2\n" + bitmap(3, 10, 30, kBlack) +
-                        call("Graphics.draw_string", {G(3), S("bang"), 0, 0, 0x80FF0000, V(2)}),
-                    kStrings, handingBytes(encoded(fontImage())));
-    ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_TRUE(near(pixelOf(pictureIn(p, 3), 2, 10), 0xFF800000, 1));
 }
 
 TEST(Fonts, ThePlatformFontMeasuresAndDrawsAsQtDoes) {

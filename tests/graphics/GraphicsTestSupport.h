@@ -21,6 +21,8 @@ namespace mcb {
 
 namespace gfxtest {
 
+constexpr TUint32 kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -48,7 +50,6 @@ inline Arg G(int g) { return Arg::raw("ldglobals\nfielda " + std::to_string(g) +
 inline Arg V(int g) { return Arg::raw("@load " + std::to_string(g) + "\n"); }
 // A string constant named in the program's extra lines.
 inline Arg S(const std::string& name) { return Arg::raw("ldstr " + name + "\n"); }
-// A fixed-point number.
 inline Arg F(double v) {
     ORaw r = ORaw::fromRaw(TInt64(v * 4294967296.0));
     return Arg::raw(pushFixed(r));
@@ -86,7 +87,6 @@ inline QImage pictureIn(NativeProgram& p, int g) {
     BitmapContainer* c = containerIn(p, g);
     return c ? c->picture() : QImage();
 }
-inline TUint32 pixelOf(const QImage& image, int x, int y) { return image.pixel(x, y); }
 
 // True when every channel of a and b differs by at most `tolerance`.
 inline bool near(TUint32 a, TUint32 b, int tolerance) {

@@ -2,9 +2,7 @@
 // main view in rotated portrait.
 #include "GraphicsTestSupport.h"
 
-#include "graphics/GraphicsContainer.h"
 #include "host/MainView.h"
-#include "mcbasm/Assembler.h"
 
 #include <QWeakPointer>
 
@@ -13,8 +11,6 @@ namespace mcb {
 using namespace gfxtest;
 
 namespace {
-constexpr TUint32 kRed = 0xFFFF0000;
-
 // Watches the handle in global g, then its surface and its container.
 std::string watch(int g) {
     std::string handle = "@load " + std::to_string(g) + "\n";
@@ -25,8 +21,8 @@ std::string watch(int g) {
 
 TEST(Lifecycle, BitmapsLiveByTheirHandlesAndDieWithTheirPaintingEnded) {
     QWeakPointer<QPixmap> dropped, kept;
-    NativeProgram p(bitmap(2, 8, 8, 0xFF000000) + call("Graphics.fill_rect", {G(2), 0, 0, 1, 1, kRed}) +
-                        bitmap(3, 8, 8, 0xFF000000) + call("Graphics.fill_rect", {G(3), 0, 0, 1, 1, kRed}) + watch(2) +
+    NativeProgram p(bitmap(2, 8, 8, kBlack) + call("Graphics.fill_rect", {G(2), 0, 0, 1, 1, kRed}) +
+                        bitmap(3, 8, 8, kBlack) + call("Graphics.fill_rect", {G(3), 0, 0, 1, 1, kRed}) + watch(2) +
                         watch(3) + "extcall 20, 99\nadjsp -1\npush 0\n@store 3\nextcall 20, 2\n" +
                         call("Graphics.fill_rect", {G(2), 1, 1, 1, 1, kRed}) + callTo(10, "Bitmap.pixel", {G(2), 1, 1}) +
                         callTo(11, "Bitmap.pixel", {G(2), 0, 0}),
@@ -48,6 +44,7 @@ TEST(Lifecycle, BitmapsLiveByTheirHandlesAndDieWithTheirPaintingEnded) {
 
 TEST(Lifecycle, RotatedPortraitShowsTheApplicationsCornerAtTheBottomLeft) {
     ScratchFiles dir;
+    const Arg slot = Arg::raw("ldloca -2\n");  // the canvas handle's slot
     dir.put("index.mcb", mcbasm::assemble(R"(
 .method "main", main, frame0
 .method "<*application>.draw to<canvas>", draw, frame2
@@ -64,22 +61,8 @@ main:
     native System.set_application
     ret 0, 1
 draw:
-    ldloca -2                     ; the canvas handle's slot
-    push 0
-    push 0
-    push 800
-    push 800
-    push 0xFF000000
-    native Graphics.fill_rect
-    ldloca -2
-    push 0
-    push 0
-    push 10
-    push 10
-    push 0xFFFF0000
-    native Graphics.fill_rect
-    ret 0, 3
-)"));
+)" + call("Graphics.fill_rect", {slot, 0, 0, 800, 800, kBlack}) +
+                                          call("Graphics.fill_rect", {slot, 0, 0, 10, 10, kRed}) + "ret 0, 3\n"));
     {
         MainView view(dir.root());
         view.resize(800, 480);
@@ -92,8 +75,8 @@ draw:
         ASSERT_EQ(grab.size(), QSize(800, 480));
         for (int x = 0; x < 10; ++x)
             for (int y = 470; y < 480; ++y) EXPECT_EQ(grab.pixel(x, y), kRed) << x << ", " << y;
-        EXPECT_EQ(grab.pixel(10, 475), 0xFF000000u);
-        EXPECT_EQ(grab.pixel(5, 469), 0xFF000000u);
+        EXPECT_EQ(grab.pixel(10, 475), kBlack);
+        EXPECT_EQ(grab.pixel(5, 469), kBlack);
     }
     VirtualMachine::destroyCurrent();
 }

@@ -93,18 +93,15 @@ public:
     bool atEnd() override { return false; }
     void close() override {}
 };
-
 }  // namespace
 
 TEST(Loading, AFileCutShortIsAnInputFailure) {
-    TestHost host;
-    host.reader = [](const OString&) { return std::make_unique<CAppsFileReader>(new ShortStream); };
-    VirtualMachine vm;
-    const std::vector<uint8_t> image = mcbasm::assemble(".method \"main\", main, frame\n.descriptor frame\n.code\nmain:\n    ret 0, 1\n");
-    VELMAR::MemoryInputStream stream(image);
-    vm.load(CAppsString("index.mcb"), stream, &host);
+    NativeProgram p("", "", [](NativeProgram& q) {
+        q.host.reader = [](const OString&) { return std::make_unique<CAppsFileReader>(new ShortStream); };
+    });
     for (TBool asFont : {EFalse, ETrue})
-        EXPECT_EQ(outcomeOf([&] { graphics::LoadBitmapFromFile(vm, OString("cut.png"), asFont); }).text, "IOException");
+        EXPECT_EQ(outcomeOf([&] { graphics::LoadBitmapFromFile(p.vm, OString("cut.png"), asFont); }).text,
+                  "IOException");
 }
 
 }  // namespace mcb

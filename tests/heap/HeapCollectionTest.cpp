@@ -103,15 +103,6 @@ TEST_F(HeapCollection, ManyWordsNamingOneEntryQueueItOnce) {
     EXPECT_LT(heap.markStackCapacity(), 1000);
 }
 
-// Level conversion boxes numbers, so a rooted cell may hold a number that is no entry, or null.
-TEST_F(HeapCollection, CellsMayHoldNumbersOrNull) {
-    VMAddr boxed = cell(5), empty = cell(0);
-    heap.addRoot(boxed);
-    heap.addRoot(empty);
-    heap.collect();
-    EXPECT_TRUE(isLive(boxed) && isLive(empty));
-}
-
 // Rooted array handles keep vector and storage, elements only for object arrays; an empty vector's
 // storage and a vector behind a null word go. (Layouts and stack scans: tests/apps/vm/gc_*.s.)
 TEST_F(HeapCollection, ArrayHandlesKeepTheirVectorAndObjectElements) {
@@ -129,14 +120,14 @@ TEST_F(HeapCollection, ArrayHandlesKeepTheirVectorAndObjectElements) {
     EXPECT_FALSE(isLive(v[2])) << "a null vector word keeps nothing";
 }
 
-// A pair's dangling reference is an error (a bad kind: below); a cell may box a plain value.
-TEST_F(HeapCollection, PairsKeepWhatTheirKindSaysAndBadOnesRaise) {
-    VMAddr a = plain(), b = plain(), c = plain();
+// A pair's dangling reference is an error (a bad kind: below). Level conversion boxes numbers, so
+// a rooted cell may hold a number that is no entry, or null.
+TEST_F(HeapCollection, PairsAndCellsKeepWhatTheyHoldAndBadPairsRaise) {
+    VMAddr a = plain(), b = plain(), c = plain(), boxed = cell(5), empty = cell(0);
     VMAddr one = pair(1, a, b);
-    heap.addRoot(one);
-    heap.addRoot(pair(2, 0, c));
+    for (VMAddr root : {one, pair(2, 0, c), boxed, empty}) heap.addRoot(root);
     heap.collect();
-    EXPECT_TRUE(isLive(a));
+    EXPECT_TRUE(isLive(a) && isLive(boxed) && isLive(empty));
     EXPECT_FALSE(isLive(b)) << "kind 1 keeps its first only";
     EXPECT_TRUE(isLive(c));
     EXPECT_EQ(outcomeOf([&] { heap.mark(one + 4); }).code, vmerr::VM) << "not an entry start";

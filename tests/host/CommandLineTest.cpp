@@ -48,11 +48,7 @@ TEST(CommandLine, OptionsTakeTheirValues) {
         {{"--auto", "game"}, [](const O& o) { return o.autoRoot && o.app.empty(); }},
         {{"game", "--auto"}, [](const O& o) { return !o.autoRoot && o.app == "game"; }},
     };
-    for (const auto& c : cases) {
-        std::string joined;
-        for (auto& a : c.args) joined += a + " ";
-        EXPECT_TRUE(c.holds(parsed(c.args))) << joined;
-    }
+    for (const auto& c : cases) EXPECT_TRUE(c.holds(parsed(c.args))) << ::testing::PrintToString(c.args);
 }
 
 TEST(CommandLine, FaultsAreNamedInOneLine) {
@@ -86,7 +82,6 @@ TEST(CommandLine, FaultsAreNamedInOneLine) {
 TEST(CommandLine, HelpAndVersionPrintWithNothingAround) {
     std::string bare = "env -i " + playerBinary();
     std::string help = output(bare + " --help"), version = output(bare + " --version");
-    EXPECT_EQ(help.rfind("Usage: mcbplayer [OPTIONS] [APP]\n", 0), 0u) << help;
     EXPECT_EQ(help, host::helpText());
     EXPECT_EQ(help.find("--auto "), std::string::npos);  // kept, but not offered
     EXPECT_EQ(version.rfind("mcbplayer ", 0), 0u) << version;

@@ -13,10 +13,9 @@ using namespace hosttest;
 
 class DesktopView : public HostView {
 protected:
-    MainView& configured(const std::string& keys = "") {
+    MainView& configured(const std::string& keys = "", RunSettings s = {}) {
         writeImage(dir, kApp);
         if (!keys.empty()) data.write("keys.ini", keys);
-        RunSettings s;
         s.appName = "game";
         s.dataDirectory = data.root();
         std::string error;
@@ -58,7 +57,6 @@ TEST_F(DesktopView, ThePlayersOwnKeysNeverReachTheApplication) {
     const TInt32 presses = global(3);
 
     QTest::keyClick(&v, Qt::Key_F12);
-    ASSERT_FALSE(v.lastScreenshot().empty());
     EXPECT_EQ(v.lastScreenshot().rfind(data.root() + "/screenshot-", 0), 0u) << v.lastScreenshot();
     EXPECT_EQ(QImage(QString::fromStdString(v.lastScreenshot())).size(), QSize(800, 480));
     EXPECT_TRUE(v.windowTitle().startsWith("game \u2014 Screenshot saved to " + QString::fromStdString(data.root())));
@@ -143,7 +141,6 @@ TEST_F(DesktopView, FileServicesWriteToTheDataDirectoryAndTheFolderKeepsItsFiles
 // --portrait: a portrait picture is shown upright whatever the window's shape;
 // without it, only a window higher than wide shows it upright.
 TEST_F(DesktopView, PortraitPicturesTurnOnlyInAWideWindowWithoutPortrait) {
-    writeImage(dir, kApp);
     const struct {
         bool portrait;
         QSize window;
@@ -156,11 +153,7 @@ TEST_F(DesktopView, PortraitPicturesTurnOnlyInAWideWindowWithoutPortrait) {
         VirtualMachine::destroyCurrent();
         RunSettings s;
         s.portrait = c.portrait;
-        std::string error;
-        ASSERT_TRUE(make().configure(s, error));
-        view->setWindowState(Qt::WindowNoState);
-        view->resize(c.window);
-        view->start();
+        configured("", s).resize(c.window);
         view->setOrientation(1);
         EXPECT_EQ(view->isRotatedPortrait(), c.turned) << c.portrait << " " << c.window.width();
         EXPECT_EQ(view->shownSize(), c.shown);

@@ -10,12 +10,9 @@ std::string exampleFolder() { return MCB_BINARY_DIR "/examples/bricks"; }
 std::string testData(const std::string& name) { return MCB_SOURCE_DIR "/tests/data/" + name; }
 
 // The player on the example, with no sound server, its saves in `dir`/data.
-int runPlayer(const Scratch& dir, std::vector<std::string> options, std::string& err) {
+hosttest::RunResult runGame(const Scratch& dir, std::vector<std::string> options) {
     options.insert(options.end(), {"--data-dir", dir.path("data"), exampleFolder()});
-    const hosttest::RunResult r =
-        hosttest::runPlayer(dir.root(), options, {{"PULSE_SERVER", "unix:" + dir.path("no-server")}}, 120);
-    err = r.err;
-    return r.status;
+    return hosttest::runPlayer(dir.root(), options, {{"PULSE_SERVER", "unix:" + dir.path("no-server")}}, 120);
 }
 
 // The "frame N HASH" lines of a recording.
@@ -37,9 +34,9 @@ class Game : public hosttest::HostView {};
 // (one command line)
 TEST(EndToEnd, ThirtyHeadlessFramesEndOnTheReferenceTitle) {
     Scratch dir;
-    std::string err;
-    ASSERT_EQ(runPlayer(dir, {"--headless", "--frames", "30", "--screenshot", dir.path("shot.png")}, err), 0) << err;
-    EXPECT_NE(err.find("LOG: BRICKS ready\n"), std::string::npos) << err;
+    const hosttest::RunResult r = runGame(dir, {"--headless", "--frames", "30", "--screenshot", dir.path("shot.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("LOG: BRICKS ready\n"), std::string::npos) << r.err;
     const QImage shot(QString::fromStdString(dir.path("shot.png")));
     const QImage reference(QString::fromStdString(testData("bricks-title-30.png")));
     ASSERT_EQ(shot.size(), QSize(800, 480));
@@ -76,13 +73,13 @@ TEST(EndToEnd, ARecordedSessionReplaysToTheSameFramesEveryTime) {
     std::vector<std::vector<std::string>> runs;
     for (int run = 0; run < 2; ++run) {
         Scratch dir;
-        std::string err;
-        ASSERT_EQ(runPlayer(dir, {"--headless", "--replay", testData("bricks-session.rec"), "--record", dir.path("run.rec")}, err), 0)
-            << err;
+        const hosttest::RunResult r =
+            runGame(dir, {"--headless", "--replay", testData("bricks-session.rec"), "--record", dir.path("run.rec")});
+        ASSERT_EQ(r.status, 0) << r.err;
         runs.push_back(frameLines(dir.read("run.rec")));
         // The session broke bricks and gave up: a new high score, saved.
         const std::string best = dir.read("data/highscore.txt");
-        ASSERT_FALSE(best.empty()) << err;
+        ASSERT_FALSE(best.empty()) << r.err;
         EXPECT_GE(std::stoi(best), 10);
     }
     EXPECT_EQ(runs[0], runs[1]);

@@ -65,10 +65,6 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
     expectRaises(vmerr::NullPointer, "NullPointerException: NULL pointer", [&] { field(cellOf(0), 1); });
     TInt32 notAnEvent = cellOf(vm.newString(OString("x")));
     expectRaises(vmerr::VM, "VMException: Invalid TYPEID", [&] { field(notAnEvent, 1); });
-    vm.setPc(7);
-    expectRaises(vmerr::VM, "VMException: KeyEvent: invalid opcode 7", [&] { keyEventNative(vm, 5); });
-    vm.setPc(12);
-    expectRaises(vmerr::VM, "VMException: Timer:12", [&] { timerNative(vm, 4); });
     // A host without timers refuses the timer: the run halts, the listener is no root.
     TInt32 listener = cellOf(0);
     EXPECT_THROW(callNative(vm, timerNative, 1, {listener, 10}), ErrorHandlingException);
@@ -81,7 +77,9 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
         expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&] { callNative(vm, timerNative, 1, {object, 10}); });
 }
 
-TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
+// The log starts empty when opened again, obeys the path rule and never follows a link out
+// of the root; a refused open keeps the current log only when the path itself is refused.
+TEST_F(HostView, TheLogReopensEmptyAndStaysBelowTheRootAndOtherServicesAnswer) {
     MainView& v = make();
     ASSERT_TRUE(v.openLog(OString("log.txt")));
     v.log(OString("one"));
@@ -93,24 +91,13 @@ TEST_F(HostView, LogReopensEmptyAndOtherServicesAnswer) {
     EXPECT_TRUE(v.openLog(OString("")));  // an empty path closes it
     v.log(OString("three"));
     EXPECT_EQ(dir.read("log.txt"), "LOG: two\nLOG: e\xC3\xA9\xE2\x82\xAC\n");
-    EXPECT_FALSE(v.openLog(OString("../x")));
 
-    EXPECT_EQ(text(v.rootDirectory()), dir.root());
-    EXPECT_EQ(v.orientation(), 2);
     const auto now =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch());
     EXPECT_LE(std::abs(v.currentMillis() - TInt32(TUint32(now.count()))), 1000);
     TInt32 stack[4] = {};
     expectRaises(vmerr::VM, "VMException: Dll not supported", [&] { v.callDllNative(21, 1, 0, stack); });
-    // Qt's cast finds both interfaces of the view.
-    EXPECT_EQ(v.qt_metacast("FrameworkServices"), static_cast<FrameworkServices*>(&v));
-    EXPECT_EQ(v.qt_metacast("mcb::MainViewBase"), static_cast<MainViewBase*>(&v));
-}
 
-// The log file obeys the path rule and never follows a link out of the root; a refused
-// open keeps the current log only when the path itself is refused.
-TEST_F(HostView, TheLogFileStaysBelowTheRoot) {
-    MainView& v = make();
     Scratch elsewhere;
     std::filesystem::create_symlink(elsewhere.root(), dir.path("out"));
     std::filesystem::create_symlink(elsewhere.path("log.txt"), dir.path("outlog"));
@@ -123,15 +110,12 @@ TEST_F(HostView, TheLogFileStaysBelowTheRoot) {
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere.root()));
 }
 
-TEST(KeyMapping, PrintableCodesPassAndNamedKeysMap) {
+// keys.ini lies where the application writes: a file far larger than a key map is not read.
+TEST(KeyMapping, PrintableCodesPassNamedKeysMapAndAKeysFileOver64KiBIsNotRead) {
     const std::pair<int, TInt32> keys[] = {
         {Qt::Key_Space, 32},           {96, 96},                  {97, host::kOtherKey},    {Qt::Key_F1, 0x1000000},
         {Qt::Key_Backspace, 0x1000002}, {Qt::Key_Left, 0x1000003}, {Qt::Key_Right, 0x1000004}, {Qt::Key_Up, 0x1000005}};
     for (auto [key, code] : keys) EXPECT_EQ(host::playerKeyCode(key), code) << key;
-}
-
-// keys.ini lies where the application writes: a file far larger than a key map is not read.
-TEST(KeyMapping, AKeysFileOver64KiBIsNotRead) {
     Scratch dir;
     dir.write("keys.ini", "W = Up\n" + std::string(70000, '#'));
     host::KeyMap map;
@@ -149,12 +133,9 @@ TEST_F(HostView, KeysPointerAndForegroundReachTheApplication) {
     EXPECT_EQ(global(2), 0x1000001);
     QTest::keyClick(view.get(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(global(1), 0x1000000);
-    QTest::keyClick(view.get(), Qt::Key_A);
-    EXPECT_EQ(global(1), 65);
-    EXPECT_EQ(global(2), 65);
     QTest::keyClick(view.get(), Qt::Key_Down);
     EXPECT_EQ(global(1), 0x1000006);
-    EXPECT_EQ(global(3), 4);
+    EXPECT_EQ(global(3), 3);
 
     // Press, move and release are kinds 0, 6 and 1.
     QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
@@ -176,19 +157,6 @@ TEST_F(HostView, KeysPointerAndForegroundReachTheApplication) {
     EXPECT_EQ(dir.read("log.txt"), "LOG: foreground\nLOG: background\nLOG: foreground\nLOG: background\n");
 }
 
-TEST_F(HostView, EveryPaintCallsDrawAndRotatedPortraitTurnsThePicture) {
-    start(kApp);
-    RecordingView& v = *view;
-    v.show();
-    QApplication::processEvents();
-    TInt32 before = global(4);
-    for (int i = 0; i < 3; ++i) v.repaint();
-    EXPECT_EQ(global(4), before + 3);
-    // Rotated portrait (the Screen natives' test and the desktop view's have the rest).
-    EXPECT_EQ(MainViewBase::widgetToApplication(QRect(20, 440, 40, 30), 480), QRect(10, 20, 30, 40));
-    EXPECT_EQ(MainViewBase::applicationToWidget(QRect(0, 0, 480, 800), 480), QRect(0, 0, 800, 480));
-}
-
 TEST_F(HostView, TimerNativesClampDelaysAndRootTheirListenersWhileTheirTimersExist) {
     start(kApp);
     VirtualMachine& vm = *VirtualMachine::current();
@@ -199,7 +167,6 @@ TEST_F(HostView, TimerNativesClampDelaysAndRootTheirListenersWhileTheirTimersExi
     EXPECT_EQ(view->timers().find(first)->interval(), 0);
     callNative(vm, timerNative, 3, {second, -7});
     callNative(vm, timerNative, 2, {first});
-    callNative(vm, timerNative, 2, {first});  // a second time: nothing happens
     EXPECT_EQ(view->timers().find(first), nullptr);
     ASSERT_NE(view->timers().find(second), nullptr);
     EXPECT_EQ(view->timers().find(second)->interval(), 0);
@@ -209,13 +176,17 @@ TEST_F(HostView, TimerNativesClampDelaysAndRootTheirListenersWhileTheirTimersExi
     EXPECT_EQ(vm.heap().isRoot(listener), 0);
 }
 
-// Repaint requests reach the window (turned in rotated portrait); size and
-// orientation change both ways.
-TEST_F(HostView, ScreenNativesRepaintAndTurnTheWindow) {
+// Every paint calls draw; repaint requests reach the window (turned in rotated
+// portrait); size and orientation change both ways.
+TEST_F(HostView, EveryPaintCallsDrawAndScreenNativesRepaintAndTurnTheWindow) {
     start(kApp);
     RecordingView& v = *view;
     v.show();
     QApplication::processEvents();
+    TInt32 before = global(4);
+    for (int i = 0; i < 3; ++i) v.repaint();
+    EXPECT_EQ(global(4), before + 3);
+    EXPECT_EQ(MainViewBase::widgetToApplication(QRect(20, 440, 40, 30), 480), QRect(10, 20, 30, 40));
     VirtualMachine& vm = *VirtualMachine::current();
     auto screen = [&](TInt32 function, std::initializer_list<TInt32> args) {
         callNative(vm, screenNative, function, args);

@@ -37,12 +37,8 @@ main:
     ret 0, 1
 draw:
     ldloca -2
-    push 0
-    push 0
-    push 400
-    push 480
     push 0xFFFF0000
-    native Graphics.fill_rect
+    native Graphics.clear
     ldloca -2
     push 400
     push 0

@@ -17,10 +17,7 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <map>
 
 namespace mcb {
 

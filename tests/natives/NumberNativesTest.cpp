@@ -40,11 +40,8 @@ const std::string kVariable = "ldglobals\nfielda 2\n";
 TEST(FixedNatives, TextInAndOut) {
     EXPECT_EQ(parsing(" +-2.5").fixed(2), fx("-2.5"));
     NativeProgram bad = parsing(".5");  // the parser's other refusals: NumericTest.cpp
-    EXPECT_EQ(bad.errorCode(), 4);
-    EXPECT_EQ(bad.errorText(), "DataFormatException: ");
-    EXPECT_EQ(formatting(fx("-2.5"), 0).text(2), "-3");
+    EXPECT_EQ(errorOf(bad), "4: DataFormatException: ");
     EXPECT_EQ(formatting(fx("1"), -1).text(2), "1.0");
-    EXPECT_EQ(formatting(ORaw::MAX, 1).text(2), "2147483647.9");
     NativeProgram invalid = formatting(fx("1"), -2);
     EXPECT_EQ(invalid.errorCode(), 6);
     EXPECT_EQ(invalid.word(2), 0u);
@@ -57,15 +54,11 @@ TEST(FixedNatives, ArithmeticTakesItsOperandsInOrder) {
     EXPECT_EQ(intOf(call("Fixed", "floor", {fx("-2.4")})), -3);
     EXPECT_EQ(intOf(call("Fixed", "ceil", {fx("-2.4")})), -2);
     EXPECT_EQ(fixedOf(call("Fixed", "sub", {fx("1.25"), fx("2.5")})), fx("-1.25"));
-    EXPECT_EQ(fixedOf(call("Fixed", "mul", {ORaw::MAX, fx("-2")})), ORaw::MIN);
     EXPECT_EQ(fixedOf(call("Fixed", "div", {fx("7"), fx("2")})), fx("3.5"));
     EXPECT_EQ(fixedOf(call("Fixed", "pow", {fx("2"), fx("-2")})), fx("0.25"));
     EXPECT_EQ(fixedOf(call("Fixed", "abs", {ORaw::MIN})), ORaw::MAX);
-    for (auto args : {std::vector<ORaw>{fx("1"), ORaw::ZERO}, {fx("-8"), ORaw::divide(fx("1"), fx("3"))}}) {
-        NativeProgram p = result(call("Fixed", args[1] == ORaw::ZERO ? "div" : "pow", args));
-        EXPECT_EQ(p.errorCode(), 8);
-        EXPECT_EQ(p.errorText(), "MathException");
-    }
+    NativeProgram byZero = result(call("Fixed", "div", {fx("1"), ORaw::ZERO}));
+    EXPECT_EQ(errorOf(byZero), "8: MathException");
     const char* names[] = {"eq", "ne", "lt", "le", "gt", "ge"};
     const TInt32 expected[] = {0, 1, 1, 1, 0, 0};  // signed 64-bit comparisons
     for (int i = 0; i < 6; ++i) EXPECT_EQ(intOf(call("Fixed", names[i], {ORaw::MIN, fx("0.25")})), expected[i]) << names[i];
@@ -88,12 +81,13 @@ TEST(FixedNatives, ConversionsAndVariables) {
     NativeProgram byZero(v + pushFixed(fx("10")) + "storen 2\n" + v + pushFixed(ORaw::ZERO) + "native Fixed.div_into\n");
     EXPECT_EQ(byZero.errorCode(), 8);
     EXPECT_EQ(byZero.fixed(2), fx("10"));  // the variable is left alone
+    for (const char* f : {"load", "from_string", "inc"})
+        EXPECT_EQ(NativeProgram("push 0\nnative Fixed." + std::string(f) + "\n").errorCode(), 1) << f;
 }
 
 TEST(FloatNatives, ArithmeticAndText) {
     EXPECT_EQ(floatOf(pushFloat(1.5f) + pushFloat(2.25f) + "native Float.sub"), -0.75f);
     EXPECT_EQ(floatOf(pushFloat(1.0f) + pushFloat(4.0f) + "native Float.div"), 0.25f);
-    EXPECT_TRUE(std::isinf(floatOf(pushFloat(1.0f) + pushFloat(0.0f) + "native Float.div")));
     EXPECT_EQ(floatOf(pushFixed(ORaw::parse("-2.75")) + "native Float.from_fixed"), -2.75f);
     EXPECT_EQ(floatOf(pushFixed(ORaw::MAX) + "native Float.from_fixed"), 2147483648.0f);
     NativeProgram p(kVariable + pushFloat(10.0f) + "store\n" + kVariable + pushFloat(2.0f) + "native Float.add_into\n" +
@@ -116,58 +110,34 @@ TEST(NumberNatives, AbsoluteValuesAndUnsignedRadixText) {
             .text(2);
     };
     EXPECT_EQ(radix(-1, 2), std::string(32, '1'));
-    EXPECT_EQ(radix(35, 36), "z");
     EXPECT_EQ(radix(-5, 10), "4294967291");
     EXPECT_EQ(radix(10, 1), "");
 }
 
 TEST(MathNatives, FunctionsAndDomainErrors) {
+    // The values and every domain edge: NumericTest.cpp; here the binding and its operand order.
     EXPECT_NEAR(fixedOf(call("Math", "sin", {fx("1.5707963")})).toReal(), 1.0, 1e-7);
-    EXPECT_NEAR(fixedOf(call("Math", "sqrt", {fx("2")})).toReal(), std::sqrt(2.0), 1e-8);
     EXPECT_NEAR(fixedOf(call("Math", "log_base", {fx("1000"), fx("10")})).toReal(), 3.0, 1e-7);
-    EXPECT_EQ(fixedOf(call("Math", "log_base", {fx("-3"), fx("-3")})), ORaw::ONE);
-    EXPECT_NEAR(fixedOf(call("Math", "to_degrees", {ORaw::PI})).toReal(), 180.0, 1e-5);
     EXPECT_NEAR(fixedOf(call("Math", "to_radians", {fx("-180")})).toReal(), -M_PI, 1e-6);
-    // A little beyond 2π still converts, as a full turn.
-    EXPECT_EQ(fixedOf(call("Math", "to_degrees", {-ORaw::fromParts(6, 0x487EF000)})),
-              -fixedOf(call("Math", "to_degrees", {ORaw::fromParts(6, 0x487ED511)})));
-    const std::vector<std::pair<const char*, std::vector<ORaw>>> domain = {
-        {"asin", {fx("1.0001")}},     {"sqrt", {fx("-0.0001")}},      {"ln", {fx("0")}},
-        {"to_radians", {fx("360.5")}}, {"to_degrees", {fx("6.3")}},   {"log_base", {fx("5"), fx("1")}},
-        {"tan", {ORaw::fromRaw(0x1921FB544LL)}},  // just below pi/2
-    };
-    for (const auto& [function, args] : domain) {
-        NativeProgram p = result(call("Math", function, args));
-        EXPECT_EQ(p.errorCode(), 8) << function;
-        EXPECT_EQ(p.errorText(), "MathException") << function;
-    }
+    NativeProgram domain = result(call("Math", "log_base", {fx("5"), fx("1")}));
+    EXPECT_EQ(errorOf(domain), "8: MathException");
 }
 
-// The draws themselves: NumericTest.cpp.
+// The draws themselves and their equal and extreme bounds: NumericTest.cpp.
 TEST(MathNatives, RandomNumbersAndExtremes) {
     NativeProgram p(storeTo(2, "push 5\npush 1\nnative Math.random_int") +  // bounds in either order
-                    storeTo(3, "push 7\npush 7\nnative Math.random_int") +
                     storeTo(4, pushFixed(fx("2.5")) + pushFixed(fx("-1.25")) + "native Math.random_fixed", 2) +
-                    storeTo(6, pushFixed(ORaw::MAX) + pushFixed(ORaw::MAX) + "native Math.random_fixed", 2) +
                     storeTo(8, "push 0x17F\npush 0x80\nnative Math.min_byte") +
                     storeTo(9, "push 0x17F\npush 0x80\nnative Math.max_byte") +
                     storeTo(10, pushFixed(fx("-0.5")) + pushFixed(fx("0.25")) + "native Math.max_fixed", 2));
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
     EXPECT_GE(p.integer(2), 1);
     EXPECT_LE(p.integer(2), 5);
-    EXPECT_EQ(p.integer(3), 7);
     EXPECT_GE(p.fixed(4), fx("-1.25"));
     EXPECT_LE(p.fixed(4), fx("2.5"));
-    EXPECT_EQ(p.fixed(6), ORaw::MAX);
     EXPECT_EQ(p.integer(8), -128);  // 127 and -128 by their low bytes
     EXPECT_EQ(p.integer(9), 127);
     EXPECT_EQ(p.fixed(10), fx("0.25"));
-}
-
-TEST(NumberNatives, NullOperands) {
-    EXPECT_EQ(NativeProgram("push 0\nnative Fixed.load\n").errorText(), "NullPointerException: NULL pointer");
-    EXPECT_EQ(NativeProgram("push 0\nnative Fixed.from_string\n").errorCode(), 1);
-    EXPECT_EQ(NativeProgram("push 0\nnative Fixed.inc\n").errorCode(), 1);
 }
 
 // Long natives: 64-bit wrapping arithmetic on heap blocks, shifts, in-place forms,
@@ -223,8 +193,7 @@ TEST(LongNatives, ArithmeticWrapsAndShiftsUseTheLowEightBits) {
 TEST(LongNatives, DivisionByZeroIsCatchable) {
     for (const char* f : {"div", "rem"}) {
         NativeProgram p(storeTo(2, pushLong(5) + pushLong(0) + "native Long." + f));
-        EXPECT_EQ(p.errorCode(), 3) << f;
-        EXPECT_EQ(p.errorText(), "DivisionByZeroException") << f;
+        EXPECT_EQ(errorOf(p), "3: DivisionByZeroException") << f;
     }
     NativeProgram into(inPlace(5, pushLong(0) + "native Long.div_into\n"));
     EXPECT_EQ(into.errorCode(), 3);
@@ -250,14 +219,6 @@ TEST(LongNatives, InPlaceForms) {
     }
 }
 
-TEST(LongNatives, ResultsAreNewBlocks) {
-    NativeProgram p(storeTo(3, pushLong(1)) + storeTo(2, "ldglobals\nfielda 3\nderef\n" + pushLong(2) + "native Long.add"));
-    EXPECT_NE(p.word(2), p.word(3));
-    EXPECT_EQ(valueOf(p, 2), 3);
-    EXPECT_EQ(valueOf(p, 3), 1);
-    EXPECT_EQ(p.vm.heap().headerOf(p.word(2))->gcCode, TUint32(GC_CODE_PLAIN));
-}
-
 // Negate reads the long below the top and writes the new long over the top word.
 TEST(LongNatives, NegateKeepsTheStackHeight) {
     NativeProgram p(storeTo(3, pushLong(-5)) + "ldglobals\nfielda 2\nldglobals\nfielda 3\nderef\npush 0\n"
@@ -276,9 +237,13 @@ TEST(LongNatives, ConversionsAndWrongOperands) {
     EXPECT_EQ(valueOf(p, 2), -7);
     EXPECT_EQ(p.integer(3), 0x23456789);
     EXPECT_EQ(p.text(4), "-9223372036854775808");
-    EXPECT_EQ(NativeProgram("push 0\n" + pushLong(1) + "native Long.add\n").errorText(),
-              "NullPointerException: NULL pointer");
+    EXPECT_EQ(NativeProgram("push 0\n" + pushLong(1) + "native Long.add\n").errorCode(), 1);
     EXPECT_EQ(NativeProgram("push 0\nnative Long.inc\n").errorCode(), 1);
+    // A result is a new plain block: the operand keeps its value.
+    NativeProgram r(storeTo(3, pushLong(1)) +
+                    storeTo(2, "ldglobals\nfielda 3\nderef\n" + pushLong(2) + "native Long.add"));
+    EXPECT_EQ((std::vector<TInt64>{valueOf(r, 2), valueOf(r, 3)}), (std::vector<TInt64>{3, 1}));
+    EXPECT_EQ(r.vm.heap().headerOf(r.word(2))->gcCode, TUint32(GC_CODE_PLAIN));
 }
 
 }  // namespace mcb

@@ -98,7 +98,6 @@ TEST(Fixed, ConversionsAndArithmeticAtTheEdges) {
     for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
     EXPECT_EQ(fx(2, 0x80000000).round(), 3);
     EXPECT_EQ(fx(-3, 0x80000000).round(), -3);  // -2.5
-    EXPECT_EQ(outcomeOf([] { ORaw::divide(fx(1), ORaw::ZERO); }).text, "MathException");
     expectAllRaise({{vmerr::Math, [] { ORaw::toFixed(NAN); }}, {vmerr::Math, [] { ORaw::divide(fx(1), ORaw::ZERO); }},
                     {vmerr::Math, [] { ORaw::pow(fx(-8), ORaw::divide(fx(1), fx(3))); }},
                     {vmerr::Math, [] { ORaw::pow(ORaw::ZERO, fx(-1)); }}});

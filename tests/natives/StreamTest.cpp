@@ -88,14 +88,7 @@ TEST(FileStreams, WritesLandWhereTheyShould) {
     }
 }
 
-TEST(FileStreamErrors, FilesThatDoNotOpen) {
-    EXPECT_EQ(run(kOpenReader, nullptr), "7: IOException: Could not open file: data/f.bin");
-    FileProgram onDirectory(openWriter(false), kNames);
-    onDirectory.files.makeDirectory("data/f.bin");
-    EXPECT_EQ(onDirectory.outcome(), "7: IOException");
-}
-
-TEST(FileStreamErrors, StateTypeArgumentAndRangeFailures) {
+TEST(FileStreamErrors, OpenStateTypeArgumentAndRangeFailures) {
     const std::string openedReader = on(2, "FileReader.open", "ldstr f");
     const std::string openedWriter = on(2, "FileWriter.open", "ldstr f\npush -1");
     const std::string closedReader = openedReader + on(2, "InputStream.close");
@@ -151,6 +144,10 @@ TEST(FileStreamErrors, StateTypeArgumentAndRangeFailures) {
     EXPECT_EQ(run(kOpenReader + on(3, "InputStream.read", "push 0") + "@store 4\n", ""), "ok");  // an empty file
     const std::string atTheEnd = kOpenReader + on(3, "FileReader.seek", "push 3");
     EXPECT_EQ(run(atTheEnd + on(3, "InputStream.read", "push 0") + "@store 4\n"), "ok");
+    EXPECT_EQ(run(kOpenReader, nullptr), "7: IOException: Could not open file: data/f.bin");  // files that do not open
+    FileProgram onDirectory(openWriter(false), kNames);
+    onDirectory.files.makeDirectory("data/f.bin");
+    EXPECT_EQ(onDirectory.outcome(), "7: IOException");
 }
 
 // A stream operand must be an object with room for its holder: a one-word object would have the

@@ -12,8 +12,7 @@ TEST(System, ExitsAskTheHostAndEndTheRun) {
     NativeProgram p("native System.exit\nldglobals\nfielda 2\npush 1\nstore\n");
     EXPECT_EQ(p.ended, Ended::Exited);
     EXPECT_EQ(p.host.exits, 1);
-    EXPECT_EQ(p.word(2), 0u);     // nothing after the exit ran
-    EXPECT_EQ(p.errorCode(), 0);  // not turned into a bytecode exception
+    EXPECT_EQ(p.word(2), 0u);  // nothing after the exit ran
     NativeProgram m("ldstr bye\nnative System.exit_message\n", ".string bye \"fatal: bye\"\n");
     EXPECT_EQ(m.ended, Ended::Exited);
     EXPECT_EQ(m.host.exitMessages, (std::vector<std::string>{"fatal: bye"}));
@@ -44,8 +43,7 @@ TEST(System, OnlyTheLatestApplicationIsARoot) {
     // Not an object: an address outside the heap, or inside an object; null leaves none.
     for (const char* notObject : {"push 0x12345", "alloc 2, 3\npush 4\nadd"}) {
         NativeProgram outside(std::string(notObject) + "\nnative System.set_application\n");
-        EXPECT_EQ(outside.errorCode(), 10) << notObject;
-        EXPECT_EQ(outside.errorText(), "VMException: Invalid TYPEID") << notObject;
+        EXPECT_EQ(errorOf(outside), "10: VMException: Invalid TYPEID") << notObject;
         EXPECT_EQ(outside.vm.applicationObject(), 0u);
     }
     NativeProgram none(set2 + "push 0\nnative System.set_application\n");
@@ -60,16 +58,14 @@ TEST(System, NowInTimezoneMakesACellWithANewDateTime) {
     EXPECT_EQ(dateTime(3)->timezone(), 0);
     EXPECT_GE(dateTime(2)->year(), 2020);
     NativeProgram bad(storeTo(2, "push 2\nnative System.now"));
-    EXPECT_EQ(bad.errorCode(), 6);
-    EXPECT_EQ(bad.errorText(), "InvalidArgumentException");
+    EXPECT_EQ(errorOf(bad), "6: InvalidArgumentException");
 }
 
 // (Through the graphics hook: tests/graphics/FontTest.cpp.)
 TEST(System, ImagesWithoutAGraphicsHookFail) {
     EXPECT_EQ(NativeProgram(storeTo(2, "ldstr path\nnative System.image_from_file"), ".string path \"a.png\"\n").errorCode(), 6);
     NativeProgram q(storeTo(2, "alloc 2, 2\ndup\nnewvec 1\nnative System.image_from_bytes"));
-    EXPECT_EQ(q.errorCode(), 6);
-    EXPECT_EQ(q.errorText(), "InvalidArgumentException: byte[] is empty");
+    EXPECT_EQ(errorOf(q), "6: InvalidArgumentException: byte[] is empty");
     EXPECT_EQ(NativeProgram(storeTo(2, "native System.default_font")).errorCode(), 13);
 }
 

@@ -3,17 +3,11 @@
 // and as FILE:LINE:COLUMN: MESSAGE with exit status 1 from mcbasm.
 #include "ToolTestSupport.h"
 
-#include "common/ImageReader.h"
-
-#include <gtest/gtest.h>
-
 namespace mcb {
 
 using namespace tooltest;
 
 namespace {
-
-std::vector<uint8_t> codeOf(const std::string& source) { return mcbtools::readImage(mcbasm::assemble(source)).code; }
 
 // Expects `source` to fail at line:column with `message`, or with a message starting with it.
 void expectError(const std::string& source, int line, int column, const std::string& message, bool prefix = false) {
@@ -67,15 +61,12 @@ TEST(Assembler, CodeBytesOfEachOperandKind) {
     for (const auto& c : cases) EXPECT_EQ(codeOf(c.source), c.code) << c.source;
 }
 
-TEST(Assembler, StringEscapesGiveTheirBytes) {
-    const auto im = mcbtools::readImage(mcbasm::assemble(".string \"a\\n\\t\\\\\\\"\\x00\\xFF\\u{e9}\\u{20AC}ü\"\n"));
+TEST(Assembler, StringEscapesRecordsAndWidthShapedFields) {
+    auto im = mcbtools::readImage(mcbasm::assemble(".string \"a\\n\\t\\\\\\\"\\x00\\xFF\\u{e9}\\u{20AC}ü\"\n"));
     ASSERT_EQ(im.strings.size(), 1u);
     EXPECT_EQ(im.strings[0], std::string("a\n\t\\\"\0\xFF\xC3\xA9\xE2\x82\xAC\xC3\xBC", 14));
-}
-
-TEST(Assembler, RecordsAndWidthShapedFields) {
-    auto im = mcbtools::readImage(mcbasm::assemble(".widths 1, 2, 1, 1, 1, 1, 1, 1, 1\n.descriptor d\n"
-                                                   ".method \"m\", e, d\n.selector \"s\"\n .impl 3, e, 2\ne: nop\n"));
+    im = mcbtools::readImage(mcbasm::assemble(".widths 1, 2, 1, 1, 1, 1, 1, 1, 1\n.descriptor d\n"
+                                              ".method \"m\", e, d\n.selector \"s\"\n .impl 3, e, 2\ne: nop\n"));
     ASSERT_EQ(im.methods.size(), 1u);
     EXPECT_EQ(im.methods[0].codeAddress, 0);
     ASSERT_EQ(im.selectors[0].impls.size(), 1u);
@@ -104,6 +95,7 @@ TEST(AsmError, EachErrorIsLocatedAndWorded) {
         const char* source;
         int line, column;
         const char* message;
+        bool prefix = false;
     } cases[] = {
         {"nop\n  frob 1\n", 2, 3, "unknown mnemonic 'frob'"},
         {"  push\n", 1, 7, "expected an operand, found end of line"},
@@ -141,15 +133,12 @@ TEST(AsmError, EachErrorIsLocatedAndWorded) {
         {".equ N, 1\n.equ N, 2\n", 2, 6, "'N' is already defined at line 1"},
         {".equ N, M\n", 1, 9, "expected a number, found a name"},
         {".equ N, 300\n  ldloc N\n", 2, 9, "operand 300 does not fit in 1 byte (signed)"},
+        // Images the loader would refuse are errors at their statement, in the loader's words.
+        {".selector \"x\"\n nop\n callv 1\n", 3, 2, "the image would not load: expected ", true},  // no selector 1
+        {" nop\n  .byte 20, 1\n", 2, 3, "the image would not load: expected ", true},  // push cut off by the end
+        {"\n .globals 99999999\n", 2, 2, "the image would not load: expected ", true},  // more than the loader takes
     };
-    for (const auto& c : cases) expectError(c.source, c.line, c.column, c.message);
-}
-
-TEST(AsmError, ImagesTheLoaderWouldRefuseAreErrorsAtTheirStatement) {
-    const std::string refused = "the image would not load: expected ";
-    expectError(".selector \"x\"\n nop\n callv 1\n", 3, 2, refused, true);  // no selector 1
-    expectError(" nop\n  .byte 20, 1\n", 2, 3, refused, true);              // push cut off by the end
-    expectError("\n .globals 99999999\n", 2, 2, refused, true);             // more globals than the loader takes
+    for (const auto& c : cases) expectError(c.source, c.line, c.column, c.message, c.prefix);
 }
 
 TEST(AsmError, CommandLineNamesTheFileOrStandardInputAndFails) {

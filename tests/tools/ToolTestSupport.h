@@ -1,6 +1,7 @@
 // Helpers for the image tool tests: the assembly corpus, files and running the tool binaries.
 #pragma once
 
+#include "common/ImageReader.h"
 #include "mcbasm/Assembler.h"
 #include "../support/Scratch.h"
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
@@ -36,6 +38,10 @@ inline std::string readText(const fs::path& path) {
 }
 
 inline std::vector<uint8_t> assembleFile(const fs::path& path) { return mcbasm::assemble(readText(path)); }
+
+inline std::vector<uint8_t> codeOf(const std::string& source) {
+    return mcbtools::readImage(mcbasm::assemble(source)).code;
+}
 
 inline std::string tool(const char* name) { return (fs::path(MCB_BINARY_DIR) / "bin" / name).string(); }
 

@@ -79,9 +79,10 @@ public:
         ++pos_;
         return TInt32(TUint32(v));
     }
-    std::string values() {  // "A, B, ..."
-        std::string v = std::to_string(value());
-        while (accept(",")) v += ", " + std::to_string(value());
+    Vec<int> values() {  // "A, B, ..."
+        Vec<int> v;
+        do v.append(value());
+        while (accept(","));
         return v;
     }
     // A word to compare, as "== V" or "string \"TEXT\"".
@@ -211,8 +212,8 @@ private:
         Vec<int> args, levels;
         TInt32 resultLevel = -1;
         while (!l.atEnd()) {
-            if (l.accept("args")) args = numbers(l);
-            else if (l.accept("levels")) levels = numbers(l);
+            if (l.accept("args")) args = l.values();
+            else if (l.accept("levels")) levels = l.values();
             else if (l.accept("resultlevel")) resultLevel = l.value();
             else l.fail("expected args, levels or resultlevel");
         }
@@ -222,12 +223,6 @@ private:
             if (h >= 0) result_ = vm_.runEntryCall(h, args, levels, resultLevel);
         });
         if (h < 0) outcome_ = "finds no method";
-    }
-    static Vec<int> numbers(Line& l) {
-        Vec<int> v;
-        do v.append(l.value());
-        while (l.accept(","));
-        return v;
     }
 
     void find(Line& l) {
@@ -245,7 +240,7 @@ private:
         };
         while (!l.atEnd()) {
             if (l.accept("levels")) {
-                field(" levels ", l.accept("none") ? "none" : l.values(), [&] {
+                field(" levels ", l.accept("none") ? "none" : join(l.values(), ", "), [&] {
                     return m->parameterLevels.getSize() ? join(m->parameterLevels, ", ") : "none";
                 });
             } else if (l.accept("resultlevel")) {

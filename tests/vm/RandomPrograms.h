@@ -20,8 +20,6 @@ namespace mcb::randomprog {
 
 using Random = std::mt19937;
 using Bytes = std::vector<TUint8>;
-using mcb::Op;
-using mcb::OperandKind;
 
 // Table sizes of every random image, so that random operands can name entries.
 constexpr TInt32 kClasses = 4, kDescriptors = 5, kSelectors = 2, kStrings = 3;

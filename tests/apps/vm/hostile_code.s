@@ -17,6 +17,7 @@
 ;! log "6 InvalidArgumentException"
 ;! log "6 InvalidArgumentException"
 ;! log "10 VMException: Bad VM address 0x00000100"
+;! log "10 VMException: Stack index out of range"
 ;! log "10 VMException: Handler stack overflow"
 ;! log "stack 77 127"
 ;! global 2 == 0xCD123400
@@ -60,6 +61,7 @@ main:
     push 0x100
     zeron_w 0x40000001          ; beyond the address space
     ldloca_w 0x7FFFFFFF         ; far away, but no fault
+    ldloc -100                  ; below the stack: a fault
     ldglobals                   ; 16-bit stores at odd addresses, one across two words
     fielda 2
     push 1

@@ -1,7 +1,7 @@
 ; operators.s: integer, byte and 16-bit operators, stack and local instructions,
 ; and read-modify-write through an address (here a stack slot, copied after most
 ; steps). Results stay on the stack; "stack" lines log them, deepest first.
-;! log "stack -2147483648 -5 -2 -3 -2147483648 -1 0 -2147483648 8 14 6 -2147483648 0 -4 0 0 -1 24 -1 -1 0 0 -1 0"
+;! log "stack -2147483648 -5 -2 -3 -2147483648 -1 0 -2147483648 8 14 6 -2147483648 0 -4 0 0 -1 24 -1 -1 0 0 -1 -1 0"
 ;! log "stack -3 -1 128 -16 0 -254 -16 -1 0 -1 -1 -1 0 -1 -1 0 -1 0 -1 0 -1 0 -1 7 8 7 0 0 -2 -128 127 200 99 99"
 ;! log "stack -3 9 15 29 132 17 16 2005445581 2005401838 1996488942 287454079 287454080 287453952 287454078 287454206 287454176 287454079 287454144 287453952"
 .method "main", main, frame
@@ -54,9 +54,11 @@ main:
     gt                          ; signed
     push64 1, 1
     ge
+    push64 1, 1
+    le
     push 5
     not
-    push 24
+    push 25
     extcall 99, 16
     push64 0x1F6, 3
     div8                        ; low bytes: -10 / 3
