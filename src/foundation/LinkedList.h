@@ -85,8 +85,10 @@ public:
     bool isEmpty() const { return head_ == 0; }
     TInt32 count() const { return count_; }
     LinkedListIterator front() const { return head_; }
+    LinkedListIterator back() const { return tail_; }
     LinkedListIterator next(LinkedListIterator it) const { return pool_->node(it).next; }
     const T& value(LinkedListIterator it) const { return pool_->node(it).value; }
+    void setValue(LinkedListIterator it, const T& v) { pool_->node(it).value = v; }
 
     // True when `it` names a node of this very list: the check that makes an
     // iterator read back from untrusted memory safe to use.

@@ -15,11 +15,9 @@ void VMHeap::attachObject(VMAddr ref, std::unique_ptr<GCObject> object) {
     const TInt32 pool = poolOf(entry);
     const bool hadObject = bitAt(poolObjects_[size_t(pool)], wordIn(pool, entry));
     const TUint32 previous = hadObject ? handleOfEntry(entry) : 0;
-    TUint32 handle;
-    if (!freeHandles_.empty()) {
-        handle = freeHandles_.back();
-        freeHandles_.pop_back();
-    } else {
+    TUint32 handle = freeHandles_.take();
+    if (handle == 0) {
+        freeHandles_.cover(TUint32(objects_.size()) + 1);
         objects_.emplace_back();
         handle = TUint32(objects_.size());
     }
@@ -58,7 +56,7 @@ std::unique_ptr<GCObject> VMHeap::releaseSlot(TUint32 handle) {
         if (found != handleIndex_.end() && found->second == handle) handleIndex_.erase(found);
     }
     slot.entry = 0;
-    freeHandles_.push_back(handle);
+    freeHandles_.release(handle);
     if (MemoryBudget* budget = mem_.budget()) budget->release(kNativeObjectHostBytes);
     return object;
 }

@@ -208,9 +208,26 @@ HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool 
     HeapEntry* he = validEntry(pool, h);
     if (he->freeHeapEntryIterator != it || sizeClass(he->size) != k) corrupted();
     if (firstFit && he->size < size) return nullptr;
-    unlistFree(k, it);
+    if (he->size - size > kEntryOverhead && keepsPlace(k, it, he->size - size - kEntryOverhead)) {
+        HeapEntry* rest = splitOff(pool, he, size);
+        freeHeapEntries_.data()[k]->setValue(it, addressOf(rest));
+        rest->freeHeapEntryIterator = it;
+    } else {
+        unlistFree(k, it);
+    }
     he->freeHeapEntryIterator = kNullIterator;
     return he;
+}
+
+// Sets a listed free entry's size, listing it again where its class changes.
+void VMHeap::resizeFree(HeapEntry* he, TUint32 newSize) {
+    if (keepsPlace(sizeClass(he->size), he->freeHeapEntryIterator, newSize)) {
+        he->size = newSize;
+        return;
+    }
+    removeFromFreeEntries(he);
+    he->size = newSize;
+    addEntryToFreeEntries(he);
 }
 
 HeapEntry* VMHeap::findFreeEntry(TUint32 size) {
@@ -325,15 +342,17 @@ HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
         he->size += n->size + kEntryOverhead;
         writeTag(he);
     }
+    bool listed = false;  // he is a free neighbour that kept its listing
     for (HeapEntry* p = previous(pool, he); addressOf(p) != pools_[pool] && isFree(p);
          p = previous(pool, he)) {
-        removeFromFreeEntries(p);
+        if (listed) removeFromFreeEntries(he);
         setStart(pool, addressOf(he), false);
-        p->size += he->size + kEntryOverhead;
+        resizeFree(p, p->size + he->size + kEntryOverhead);
         writeTag(p);
         he = p;
+        listed = true;
     }
-    addEntryToFreeEntries(he);
+    if (!listed) addEntryToFreeEntries(he);
     return he;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "foundation/CAppsString.h"
+#include "foundation/FreeIndexSet.h"
 #include "foundation/LinkedList.h"
 #include "foundation/Vec.h"
 #include "heap/GCObject.h"
@@ -134,7 +135,7 @@ public:
     }
     // The collector's work list keeps its room between collections.
     TInt32 markStackCapacity() const { return markStack_.capacity(); }
-    TInt32 liveObjectCount() const { return TInt32(objects_.size() - freeHandles_.size()); }
+    TInt32 liveObjectCount() const { return TInt32(objects_.size() - freeHandles_.count()); }
 
     // --- checked access ---------------------------------------------------
     HeapEntry* headerOf(VMAddr ref);          // checked translation of ref - 24
@@ -256,6 +257,14 @@ private:
             corrupted();
         return true;
     }
+    // Unlisting a free entry and listing it (or what takes its place) again at
+    // once gives the new entry the same node at the same place when the old one
+    // was last of its class and the new size stays in that class: such a pair is
+    // skipped.
+    bool keepsPlace(TInt32 k, LinkedListIterator it, TUint32 newSize) const {
+        return sizeClass(newSize) == k && freeHeapEntries_.data()[k]->back() == it;
+    }
+    void resizeFree(HeapEntry* he, TUint32 newSize);
     HeapEntry* next(TInt32 pool, HeapEntry* he);
     HeapEntry* previous(TInt32 pool, HeapEntry* he);
     HeapEntry* findFreeEntry(TUint32 size);
@@ -301,7 +310,7 @@ private:
     // object, whatever bytecode has written into the handle word.
     std::vector<std::vector<TUint64>> poolObjects_;
     std::vector<ObjectSlot> objects_;
-    std::vector<TUint32> freeHandles_;
+    FreeIndexSet freeHandles_;
     // Entry to slot, built the first time a handle word is found rewritten and
     // kept in step from then on: a program that rewrites handle words pays a
     // lookup per entry instead of a search of every slot.
