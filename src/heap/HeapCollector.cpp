@@ -173,8 +173,14 @@ void VMHeap::sweep() {
         for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
             checkPoolStart(pool);  // "he->gcCode == GC_CODE_TERMINATOR"
             HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
+            HeapEntry* freeBefore = nullptr;  // the free entry just before he
             while (!isTrailing(pool, he)) {
-                if (he->mark == 0 && !isFree(he)) he = freeEntry(he);
+                if (isFree(he))
+                    freeBefore = he;
+                else if (he->mark == 0)
+                    freeBefore = he = sweepEntry(pool, he, freeBefore);
+                else
+                    freeBefore = nullptr;
                 he->mark = 0;
                 he = next(pool, he);
             }

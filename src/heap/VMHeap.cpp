@@ -331,6 +331,30 @@ HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
     if (pool < 0 || a == pools_[pool] || isTrailing(pool, he)) corrupted();
     validEntry(pool, a);
     if (isFree(he)) corrupted();  // "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()"
+    retire(pool, he);
+    bool listed = false;  // he is a free neighbour that kept its listing
+    for (HeapEntry* p = previous(pool, he); addressOf(p) != pools_[pool] && isFree(p);
+         p = previous(pool, he)) {
+        if (listed) removeFromFreeEntries(he);
+        he = mergeInto(pool, p, he);
+        listed = true;
+    }
+    if (!listed) addEntryToFreeEntries(he);
+    return he;
+}
+
+// The sweep has just checked the entry and the free one before it, if any, and
+// nothing has changed them since.
+HeapEntry* VMHeap::sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore) {
+    retire(pool, he);
+    if (freeBefore) return mergeInto(pool, freeBefore, he);
+    addEntryToFreeEntries(he);
+    return he;
+}
+
+// Destroys the entry's object, marks it free (not yet listed) and merges the
+// free entries after it into it.
+void VMHeap::retire(TInt32 pool, HeapEntry* he) {
     destroyObject(pool, he);
     --numberOfEntries_;
     he->gcCode = GC_CODE_FREE;
@@ -342,18 +366,14 @@ HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
         he->size += n->size + kEntryOverhead;
         writeTag(he);
     }
-    bool listed = false;  // he is a free neighbour that kept its listing
-    for (HeapEntry* p = previous(pool, he); addressOf(p) != pools_[pool] && isFree(p);
-         p = previous(pool, he)) {
-        if (listed) removeFromFreeEntries(he);
-        setStart(pool, addressOf(he), false);
-        resizeFree(p, p->size + he->size + kEntryOverhead);
-        writeTag(p);
-        he = p;
-        listed = true;
-    }
-    if (!listed) addEntryToFreeEntries(he);
-    return he;
+}
+
+// Merges the unlisted free entry `he` into the listed free entry `p` before it.
+HeapEntry* VMHeap::mergeInto(TInt32 pool, HeapEntry* p, HeapEntry* he) {
+    setStart(pool, addressOf(he), false);
+    resizeFree(p, p->size + he->size + kEntryOverhead);
+    writeTag(p);
+    return p;
 }
 
 void VMHeap::free(VMAddr ref) {

@@ -265,6 +265,9 @@ private:
         return sizeClass(newSize) == k && freeHeapEntries_.data()[k]->back() == it;
     }
     void resizeFree(HeapEntry* he, TUint32 newSize);
+    HeapEntry* sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore);
+    void retire(TInt32 pool, HeapEntry* he);
+    HeapEntry* mergeInto(TInt32 pool, HeapEntry* p, HeapEntry* he);
     HeapEntry* next(TInt32 pool, HeapEntry* he);
     HeapEntry* previous(TInt32 pool, HeapEntry* he);
     HeapEntry* findFreeEntry(TUint32 size);
