@@ -78,6 +78,12 @@ GCObject* VMHeap::findObjectByEntry(VMAddr ref) {
     return slot.entry == addressOf(he) ? slot.object.get() : nullptr;
 }
 
+// The full check behind findObject, for an entry whose header or tag differs from its slot's record.
+GCObject* VMHeap::findObjectBySlot(VMAddr ref, const ObjectSlot* slot) {
+    HeapEntry* checked = validEntry(slot->pool, ref - kHeaderSize);
+    return isFree(checked) || checked->size < 4 ? nullptr : slot->object.get();
+}
+
 // Entries without an object cost one bit test.
 void VMHeap::destroyObject(TInt32 pool, HeapEntry* he) {
     const VMAddr entry = addressOf(he);

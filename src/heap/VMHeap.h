@@ -97,19 +97,20 @@ public:
         return adoptObject(std::make_unique<T>(std::forward<Args>(args)...), entrySize, code);
     }
     // The host object behind a reference, or null when the entry holds none.
-    GCObject* findObject(VMAddr ref) {
+    // Inline everywhere: the natives and the interpreter's element reads find an
+    // object per operand.
+    [[gnu::always_inline]] GCObject* findObject(VMAddr ref) {
         // The usual case: the handle word names a slot that records this entry.
-        if (const ObjectSlot* slot = slotNamedBy(ref)) {
+        if (const ObjectSlot* slot = slotNamedBy(ref)) [[likely]] {
             // The heap's own records vouch for where the entry and its neighbour
             // start; what bytecode can change (the size, the free-list link, the
             // tag) is compared with them here, and anything else takes the full
             // check, which decides.
             const HeapEntry* he = at(ref - kHeaderSize);
             if (he->size == slot->size && he->freeHeapEntryIterator == kNullIterator &&
-                *mem_.uncheckedWord(ref + slot->size) == slot->size + kEntryOverhead)
+                *mem_.uncheckedWord(ref + slot->size) == slot->size + kEntryOverhead) [[likely]]
                 return slot->object.get();
-            HeapEntry* checked = validEntry(slot->pool, ref - kHeaderSize);
-            return isFree(checked) || checked->size < 4 ? nullptr : slot->object.get();
+            return findObjectBySlot(ref, slot);
         }
         return findObjectByEntry(ref);
     }
@@ -203,6 +204,7 @@ private:
         return slot.entry == ref - kHeaderSize ? &slot : nullptr;
     }
     GCObject* findObjectByEntry(VMAddr ref);
+    GCObject* findObjectBySlot(VMAddr ref, const ObjectSlot* slot);
 
     [[noreturn]] static void corrupted();
     HeapEntry* at(VMAddr headerAddr) const {

@@ -481,9 +481,13 @@ void VirtualMachine::run() {
         NEXT();
 #undef FIELD_OF
     L_InlineElement: {
-        const natives::Function* f = natives::findFunction(ip->a, ip->x);
-        if (f && inlineElement(f->access)) NEXT();
-        goto L_Native;
+        const TUint16 x = TUint16(ip->x);
+        if (inlineElement(natives::unpackAccess(TUint8(x >> 8)))) NEXT();
+        sp_ = sp;
+        pc_ = pc + ip->length - 1;
+        callNative(ip->a, x & 0xFF);
+        sp = sp_;
+        NEXT();
     }
     L_Extension:
         sp_ = sp;

@@ -26,6 +26,15 @@ struct InlineAccess {
     bool references = false;
 };
 
+// An access in one byte, which the prepared code keeps beside the function number.
+constexpr TUint8 packAccess(InlineAccess a) {
+    return TUint8(a.kind | (a.references ? 4 : 0) | (a.elementBytes << 3));
+}
+constexpr InlineAccess unpackAccess(TUint8 code) {
+    return {InlineAccess::Kind(code & 3), TUint8(code >> 3), (code & 4) != 0};
+}
+static_assert(unpackAccess(packAccess({InlineAccess::ElementValue, 16, true})).elementBytes == 16);
+
 // One row: a function's number (second operand of instruction 78), its assembler name
 // (Group.name), its body, the value that tells the body which of its rows it runs for,
 // and its operand words as "(arguments) -> results" where recorded.

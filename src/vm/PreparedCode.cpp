@@ -111,7 +111,10 @@ void PreparedCode::fuse() {
             fuseLocalOperation(at);
         } else if (is(at, Op::Native)) {
             const natives::Function* f = natives::findFunction(first.a, first.x);
-            if (f && f->access.kind != natives::InlineAccess::None) e[size_t(at)].handler = TUint8(kInlineElement);
+            if (f && f->access.kind != natives::InlineAccess::None) {
+                e[size_t(at)].handler = TUint8(kInlineElement);
+                e[size_t(at)].x = TInt16(TUint16(first.x) | TUint16(natives::packAccess(f->access) << 8));
+            }
         }
     }
     // A jump onto a fused test runs it (only plain jumps are rewritten, and a

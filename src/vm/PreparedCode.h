@@ -126,8 +126,9 @@ public:
     static constexpr TUint16 kLocalConstantOperation = handler::AddLocalConst;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
     static constexpr TUint16 kCopyLocal = handler::CopyLocal;
-    // native g f where the row offers an inline element read: the plain entry's
-    // a = g, x = f, so that unsound operands run the native itself
+    // native g f where the row offers an inline element read: a = g, x = f with
+    // the row's access packed in the high byte, so that unsound operands run the
+    // native itself
     static constexpr TUint16 kInlineElement = handler::InlineElement;
     // Field reads and addresses, a = n of fielda n (or fielda_w n); x = k:
     //   fielda n; deref             -> kLoadField
