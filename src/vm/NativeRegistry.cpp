@@ -8,25 +8,25 @@
 namespace mcb {
 
 namespace natives {
-namespace {
-// Function numbers stay below this; instruction 78 gives them one byte.
-constexpr int kFunctionLimit = 256;
 
+// Constant-initialised, so that registering from another file's start-up code is safe.
+constinit std::array<std::array<const Function*, kFunctionLimit>, kLastGroup + 1> gRowsByNumber{};
+
+namespace {
 struct Entry {
     Group group;
     bool registered;
-    std::array<const Function*, kFunctionLimit> byNumber;
 };
 
-// Constant-initialised, so that registering from another file's start-up code is safe.
 constinit std::array<Entry, kLastGroup + 1> gEntries{};
 
 void index(Entry& e, std::span<const Function> functions)
 {
-    e.byNumber.fill(nullptr);
+    auto& byNumber = gRowsByNumber[size_t(e.group.number)];
+    byNumber.fill(nullptr);
     for (const Function& f : functions)
         if (f.number >= 0 && f.number < kFunctionLimit)
-            e.byNumber[size_t(f.number)] = &f;
+            byNumber[size_t(f.number)] = &f;
     e.group.functions = functions;
 }
 
@@ -64,12 +64,6 @@ const Group* findGroup(int number)
     return &gEntries[size_t(number)].group;
 }
 
-const Function* findFunction(int group, int function)
-{
-    if (group < kFirstGroup || group > kLastGroup || function < 0 || function >= kFunctionLimit)
-        return nullptr;
-    return gEntries[size_t(group)].byNumber[size_t(function)];
-}
 
 }  // namespace natives
 

@@ -6,6 +6,7 @@
 
 #include "foundation/Types.h"
 
+#include <array>
 #include <span>
 #include <string_view>
 
@@ -90,8 +91,18 @@ KeyEventMaker keyEventMaker();
 
 // The registered group of a number, with its installed functions; nullptr if none.
 const Group* findGroup(int number);
+// Function numbers stay below this; instruction 78 gives them one byte.
+inline constexpr int kFunctionLimit = 256;
+// Per group number, its rows by function number (the registry keeps it).
+extern std::array<std::array<const Function*, kFunctionLimit>, kLastGroup + 1> gRowsByNumber;
+
 // The row of a group's function by number, in constant time; nullptr if the group lacks it.
-const Function* findFunction(int group, int function);
+// Inline: every native call looks its row up.
+inline const Function* findFunction(int group, int function) {
+    if (group < kFirstGroup || group > kLastGroup || function < 0 || function >= kFunctionLimit)
+        return nullptr;
+    return gRowsByNumber[size_t(group)][size_t(function)];
+}
 
 }  // namespace natives
 
