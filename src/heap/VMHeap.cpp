@@ -185,7 +185,7 @@ HeapEntry* VMHeap::belongsToPools(VMAddr address) {
 void VMHeap::addEntryToFreeEntries(HeapEntry* he) {
     TInt32 k = sizeClass(he->size);
     if (k >= freeHeapEntries_.getSize()) corrupted();
-    he->freeHeapEntryIterator = freeHeapEntries_[k]->append(addressOf(he));
+    he->freeHeapEntryIterator = freeHeapEntries_.data()[k]->append(addressOf(he));
     listedClasses_ |= 1u << k;
 }
 
@@ -201,21 +201,27 @@ void VMHeap::removeFromFreeEntries(HeapEntry* he) {
     he->freeHeapEntryIterator = kNullIterator;
 }
 
+// Takes the listed free entry `it` of class k and cuts it to `size`, listing
+// what is left after it.
 HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool firstFit) {
-    VMAddr h = freeHeapEntries_[k]->value(it);
+    LinkedList<VMAddr>* list = freeHeapEntries_.data()[k];
+    VMAddr h = list->value(it);
     TInt32 pool = poolOf(h);
     if (pool < 0) corrupted();
     HeapEntry* he = validEntry(pool, h);
     if (he->freeHeapEntryIterator != it || sizeClass(he->size) != k) corrupted();
     if (firstFit && he->size < size) return nullptr;
-    if (he->size - size > kEntryOverhead && keepsPlace(k, it, he->size - size - kEntryOverhead)) {
+    he->freeHeapEntryIterator = kNullIterator;
+    if (he->size - size <= kEntryOverhead) {
+        unlistFree(k, it);
+    } else if (keepsPlace(k, it, he->size - size - kEntryOverhead)) {
         HeapEntry* rest = splitOff(pool, he, size);
-        freeHeapEntries_.data()[k]->setValue(it, addressOf(rest));
+        list->setValue(it, addressOf(rest));
         rest->freeHeapEntryIterator = it;
     } else {
         unlistFree(k, it);
+        addEntryToFreeEntries(splitOff(pool, he, size));
     }
-    he->freeHeapEntryIterator = kNullIterator;
     return he;
 }
 
@@ -330,6 +336,11 @@ HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
     TInt32 pool = poolOf(a);
     if (pool < 0 || a == pools_[pool] || isTrailing(pool, he)) corrupted();
     validEntry(pool, a);
+    return release(pool, he);
+}
+
+// Frees a checked entry of the pool.
+HeapEntry* VMHeap::release(TInt32 pool, HeapEntry* he) {
     if (isFree(he)) corrupted();  // "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()"
     retire(pool, he);
     bool listed = false;  // he is a free neighbour that kept its listing
@@ -376,9 +387,14 @@ HeapEntry* VMHeap::mergeInto(TInt32 pool, HeapEntry* p, HeapEntry* he) {
     return p;
 }
 
+// As freeEntry(headerOf(ref)), with the entry checked once.
 void VMHeap::free(VMAddr ref) {
     if (ref == 0) return;
-    freeEntry(headerOf(ref));
+    if (ref < kHeaderSize) VMMemory::raiseBadAccess(ref);
+    const VMAddr a = ref - kHeaderSize;
+    const TInt32 pool = poolOf(a);
+    if (pool < 0 || isTrailing(pool, at(a & ~3u)) || a == pools_[pool]) corrupted();
+    release(pool, validEntry(pool, a));
 }
 
 }  // namespace mcb
