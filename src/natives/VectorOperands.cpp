@@ -119,19 +119,6 @@ void repeat(OVectorBase& v, TInt32 times) {
 }
 }  // namespace vectorops
 
-VectorArgs::Element VectorArgs::element(TInt32 i) {
-    Element e{};
-    if (kind_.bytes()) {
-        e.bytes[0] = TUint8(word(i));
-        return e;
-    }
-    for (TInt32 k = 0; k < kind_.words; ++k) {
-        TUint32 w = TUint32(word(i + k));
-        std::memcpy(e.bytes + size_t(k) * 4, &w, 4);
-    }
-    return e;
-}
-
 void VectorArgs::putElement(OVectorBase& v, TInt32 index, TInt32 slot) {
     const TUint8* p = vm().memory().ptr(v.elementAddress(index), kind_.elementBytes);
     if (kind_.bytes()) {

@@ -102,7 +102,20 @@ public:
     struct Element {
         TUint8 bytes[16];
     };
-    Element element(TInt32 i);
+    // Inline, so that the element is built where it is used: returned from a
+    // call, its word stores were read back as wider loads, which stall.
+    Element element(TInt32 i) {
+        Element e{};
+        if (kind_.bytes()) {
+            e.bytes[0] = TUint8(word(i));
+            return e;
+        }
+        for (TInt32 k = 0; k < kind_.words; ++k) {
+            TUint32 w = TUint32(word(i + k));
+            std::memcpy(e.bytes + size_t(k) * 4, &w, 4);
+        }
+        return e;
+    }
     // Element `index` of v pushed as SIZE words from slot `slot` of the arguments
     // (bytes sign-extended).
     void putElement(OVectorBase& v, TInt32 index, TInt32 slot);
