@@ -468,6 +468,17 @@ void VirtualMachine::run() {
         s[sp] = TInt32(*mem.uncheckedWord(field_));
         NEXT();
     }
+    L_LoadCellField: {
+        const TInt64 i = TInt64(sp) + 1 + ip->x;
+        if (sp + 1 >= kStackWords || !inStack(i)) goto L_Unfused;
+        const VMAddr cell = VMAddr(s[i]);
+        if ((cell & 3) != 0 || !mem.contains(cell, 4)) goto L_Unfused;
+        const TInt32 object = TInt32(*mem.uncheckedWord(cell));
+        FIELD_OF(object);
+        s[++sp] = TInt32(field_);
+        s[sp] = TInt32(*mem.uncheckedWord(field_));
+        NEXT();
+    }
     L_LocalFieldAddr: {
         const TInt64 i = TInt64(sp) + 1 + ip->x;
         if (sp + 1 >= kStackWords || !inStack(i) || s[i] == 0) goto L_Unfused;

@@ -80,6 +80,7 @@ bool within(TUint8 handler, TUint16 first, TInt32 count) {
 // ldloc k; <op>                      ->  the operation with a local
 // native g f (a vector element read) ->  read inline when its operands are sound
 // [ldloc k | ldglobals;] fielda n [; deref] -> a field's address or value
+// ldlocd1f k, n; deref               ->  a field's value through a reference cell
 // [push c | ldloc k;] <compare>; jz L -> one compare-and-branch
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
@@ -104,6 +105,8 @@ void PreparedCode::fuse() {
         } else if (fuseCompareBranch(at, at, kCompareBranch, 0)) {
         } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0)) {
         } else if (is(at, Op::LoadLocal) && fuseCompareBranch(at, at + 2, kLocalCompareBranch, TInt16(first.a))) {
+        } else if (is(at, Op::LocalDeref1Field) && first.length == 3 && is(at + 3, Op::Deref)) {
+            e[size_t(at)] = {TUint8(kLoadCellField), 4, TInt16(first.a), first.x};
         } else if (fuseFieldAccess(at)) {
         } else if (is(at, mcb::Op::Push)) {
             fuseConstantOperation(at);

@@ -80,7 +80,7 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_FUSED_COMPARES(X, JumpTo, )                                    \
     MCB_FUSED_COMPARES(X, StepTo, )                                    \
     X(CopyLocal) X(InlineElement)                                      \
-    X(LoadField) X(LoadLocalField) X(LoadGlobal) X(LocalFieldAddr) X(GlobalAddr) \
+    X(LoadField) X(LoadLocalField) X(LoadGlobal) X(LocalFieldAddr) X(GlobalAddr) X(LoadCellField) \
     MCB_OPERAND_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_CONSTANT_HANDLER, X)              \
@@ -141,6 +141,9 @@ public:
     static constexpr TUint16 kLoadGlobal = handler::LoadGlobal;
     static constexpr TUint16 kLocalFieldAddr = handler::LocalFieldAddr;
     static constexpr TUint16 kGlobalAddr = handler::GlobalAddr;
+    //   ldlocd1f k, n; deref        -> kLoadCellField (x = k, a = n): the field of
+    //                                  the object in the cell that local k holds
+    static constexpr TUint16 kLoadCellField = handler::LoadCellField;
     // push c; <op> with op in MCB_OPERAND_OPERATIONS: a = c (+ 16 operations)
     static constexpr TUint16 kConstantOperation = handler::AddConst;
     // ldloc k; <op>, the same operations on a local: x = k (+ 16 operations)

@@ -10,6 +10,7 @@
 
 #include "foundation/VMError.h"
 #include "io/MemoryInputStream.h"
+#include "natives/ClockSource.h"
 
 #include <gtest/gtest.h>
 
@@ -123,11 +124,15 @@ private:
         const TInt32 n = chance(rng_, 85) ? uniform(rng_, 0, 5) : pick(rng_, {-1, -7, 100, 1 << 20});
         const Op fielda = chance(rng_, 80) ? Op::FieldAddr : Op::FieldAddrW;
         const bool load = chance(rng_, 60);
-        switch (uniform(rng_, 0, 3)) {
+        switch (uniform(rng_, 0, 4)) {
             case 0: emit({{Op::LoadLocal, local()}, {fielda, n}}); break;
             case 1: emit({{Op::PushGlobals, 0}, {fielda, n}}); break;
             case 2: emit({{Op::LoadLocal, local()}, {Op::Nop, 0}, {fielda, n}}); break;
-            default: emit({{Op::LocalAddr, -n}, {fielda, n}});  // the field is the slot its base is in
+            case 3: emit({{Op::LocalAddr, -n}, {fielda, n}}); break;  // the field is the slot its base is in
+            default:  // through a cell: a local's address (its word the object) or any local
+                if (chance(rng_, 70)) emit({{Op::LocalAddr, local()}});
+                inner_.push_back(TInt32(p_.size()));
+                add(p_, Op::LocalDeref1Field, chance(rng_, 70) ? -1 : local(), TInt8(n));
         }
         if (load) {
             inner_.push_back(TInt32(p_.size()));
@@ -227,6 +232,7 @@ using EntryCall = std::function<void(Machine&)>;
 // How the call ended, run with that budget (-1: none).
 std::string run(Machine& m, const EntryCall& call, TInt64 budget) {
     m.vm.setControlBudget(budget);
+    natives::setRandomSeed(12345);  // both machines draw the same random numbers
     std::string ending = "return";
     try {
         call(m);
@@ -373,6 +379,13 @@ void runProgram(TUint32 seed, Tally& tally) {
 }
 
 TEST(Differential, FusedCodeRunsAsOneInstructionAtATime) {
+    natives::setWallClock([] { return TInt64(1700000000000); });  // and read the same time
+    struct Restore {
+        ~Restore() {
+            natives::setWallClock({});
+            natives::setRandomSeed(std::nullopt);
+        }
+    } restore;
     Tally tally;
     for (TUint32 seed = 1; seed <= TUint32(kPrograms) && !testing::Test::HasFailure(); ++seed) runProgram(seed, tally);
     if (HasFailure()) return;
