@@ -173,15 +173,12 @@ void VMHeap::sweep() {
         for (TInt32 pool = 0; pool < pools_.getSize(); ++pool) {
             checkPoolStart(pool);  // "he->gcCode == GC_CODE_TERMINATOR"
             HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
-            HeapEntry* freeBefore = nullptr;  // the free entry just before he
+            HeapEntry* before = nullptr;  // the entry just before he; null: the pool's start
             while (!isTrailing(pool, he)) {
-                if (isFree(he))
-                    freeBefore = he;
-                else if (he->mark == 0)
-                    freeBefore = he = sweepEntry(pool, he, freeBefore);
-                else
-                    freeBefore = nullptr;
+                if (he->mark == 0 && !isFree(he))
+                    he = sweepEntry(pool, he, before && isFree(before) ? before : nullptr);
                 he->mark = 0;
+                before = he;
                 he = next(pool, he);
             }
         }
