@@ -155,6 +155,19 @@ TEST_F(HeapCollection, FailedMarkingLeavesNoStaleMarks) {
         for (const RawEntry& e : walkPool(heap, i)) EXPECT_EQ(e.mark, 0u) << e.header;
 }
 
+// Only freeing asks whether the entry before is free: an entry that bytecode marked kept
+// and gave a free-list word is left alone, as long as no dead entry follows it.
+TEST_F(HeapCollection, TheSweepLeavesAKeptEntryWithAnOverwrittenListWordAlone) {
+    VMAddr kept = plain(), next = plain(), dead = plain();
+    heap.addRoot(next);
+    mem.writeWord(kept - 12, 1);  // the mark word
+    mem.writeWord(kept - 4, 7);   // the free-list word
+    heap.collect();
+    mem.writeWord(kept - 4, 0);
+    EXPECT_TRUE(isLive(kept) && isLive(next));
+    EXPECT_FALSE(isLive(dead));
+}
+
 TEST_F(HeapCollection, RootsCountAndRemovingAMissingOneOnlyPrints) {
     VMAddr a = plain();
     heap.addRoot(a);
