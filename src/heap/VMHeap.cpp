@@ -142,7 +142,13 @@ HeapEntry* VMHeap::previous(TInt32 pool, HeapEntry* he) {
 }
 
 HeapEntry* VMHeap::entryAt(VMAddr headerAddr) {
-    TInt32 pool = poolOf(headerAddr);
+    TInt32 pool;
+    return entryAt(headerAddr, pool);
+}
+
+// The entry at a header address, with the pool that holds it.
+HeapEntry* VMHeap::entryAt(VMAddr headerAddr, TInt32& pool) {
+    pool = poolOf(headerAddr);
     if (pool < 0 || isTrailing(pool, at(headerAddr & ~3u)) || headerAddr == pools_[pool]) corrupted();
     return validEntry(pool, headerAddr);
 }
@@ -332,11 +338,8 @@ void VMHeap::allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* ou
 
 HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
     if (!he) corrupted();
-    VMAddr a = addressOf(he);
-    TInt32 pool = poolOf(a);
-    if (pool < 0 || a == pools_[pool] || isTrailing(pool, he)) corrupted();
-    validEntry(pool, a);
-    return release(pool, he);
+    TInt32 pool;
+    return release(pool, entryAt(addressOf(he), pool));
 }
 
 // Frees a checked entry of the pool.
@@ -391,10 +394,9 @@ HeapEntry* VMHeap::mergeInto(TInt32 pool, HeapEntry* p, HeapEntry* he) {
 void VMHeap::free(VMAddr ref) {
     if (ref == 0) return;
     if (ref < kHeaderSize) VMMemory::raiseBadAccess(ref);
-    const VMAddr a = ref - kHeaderSize;
-    const TInt32 pool = poolOf(a);
-    if (pool < 0 || isTrailing(pool, at(a & ~3u)) || a == pools_[pool]) corrupted();
-    release(pool, validEntry(pool, a));
+    TInt32 pool;
+    HeapEntry* he = entryAt(ref - kHeaderSize, pool);
+    release(pool, he);
 }
 
 }  // namespace mcb

@@ -267,6 +267,7 @@ private:
         return sizeClass(newSize) == k && freeHeapEntries_.data()[k]->back() == it;
     }
     void resizeFree(HeapEntry* he, TUint32 newSize);
+    HeapEntry* entryAt(VMAddr headerAddr, TInt32& pool);
     HeapEntry* release(TInt32 pool, HeapEntry* he);
     HeapEntry* sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore);
     void retire(TInt32 pool, HeapEntry* he);

@@ -438,7 +438,7 @@ void VirtualMachine::run() {
     L_Native:
         sp_ = sp;
         pc_ = pc + ip->length - 1;  // natives see the last operand byte
-        callNative(ip->a, ip->x);
+        callNative(ip->a, ip->x & 0xFF);  // an inline element read keeps its access above
         sp = sp_;
         NEXT();
     // The field fusions: any operand out of the ordinary runs the first
@@ -494,11 +494,7 @@ void VirtualMachine::run() {
     L_InlineElement: {
         const TUint16 x = TUint16(ip->x);
         if (inlineElement(natives::unpackAccess(TUint8(x >> 8)))) NEXT();
-        sp_ = sp;
-        pc_ = pc + ip->length - 1;
-        callNative(ip->a, x & 0xFF);
-        sp = sp_;
-        NEXT();
+        goto L_Native;
     }
     L_Extension:
         sp_ = sp;
