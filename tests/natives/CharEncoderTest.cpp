@@ -26,20 +26,18 @@ TEST(Char, ConversionsAndClasses) {
     EXPECT_EQ(NativeProgram(storeTo(2, "push 0xE9\nnative Char.to_string")).text(2), "\xC3\xA9");
 }
 
-TEST(Debug, LogAndOpenLogHandTheTextToTheHost) {
-    NativeProgram p("ldstr hello\nnative Debug.log\nldstr accent\nnative Debug.log\nnative Debug.nop\n"
-                    "ldstr path\nnative Debug.open_log\n",
-                    ".string hello \"hello\"\n.string accent \"caf\\u{E9}\"\n.string path \"logs/app.txt\"\n");
+TEST(Debug, LogAndOpenLogHandTheTextToTheHostAndALongMessageIsOneLine) {
+    NativeProgram p(
+        "ldstr hello\nnative Debug.log\nldstr accent\nnative Debug.log\nnative Debug.nop\n"
+        "ldstr path\nnative Debug.open_log\n",
+        ".string hello \"hello\"\n.string accent \"caf\\u{E9}\"\n.string path \"logs/app.txt\"\n");
     EXPECT_EQ(p.errorCode(), 0);
     EXPECT_EQ(p.host.logLines, (std::vector<std::string>{"hello", "caf\xC3\xA9"}));
     EXPECT_EQ(p.host.openedLogs, (std::vector<std::string>{"logs/app.txt"}));
     NativeProgram null("push 0\nnative Debug.log\n");
     EXPECT_EQ(errorOf(null), "1: NullPointerException: NULL pointer");
     EXPECT_TRUE(null.host.logLines.empty());
-}
-
-// The line goes out in pieces: the bytes are those of one line, a 0 byte ending it there.
-TEST(Debug, TheLogLineOfALongMessageIsOneLine) {
+    // The line goes out in pieces: the bytes are those of one line, a 0 byte ending it there.
     auto written = [](const OString& message) {
         std::FILE* f = std::tmpfile();
         FrameworkServices::writeLogLine(f, message);
@@ -58,10 +56,10 @@ TEST(Debug, TheLogLineOfALongMessageIsOneLine) {
 
 using Bytes = std::vector<TUint8>;
 
-TEST(Encoder, ToUtf8AndBackAndRefusals) {
+TEST(EncoderAndHash, Utf8BothWaysHashesDigestToEmptyAndWrongOperandsAreRefused) {
     NativeProgram p(storeTo(2, "ldstr s\nnative Encoder.to_utf8") +
-                    storeTo(3, "ldglobals\nfielda 2\nderef\nnative Encoder.from_utf8") +
-                    storeTo(4, "ldstr empty\nnative Encoder.to_utf8"),
+                        storeTo(3, "ldglobals\nfielda 2\nderef\nnative Encoder.from_utf8") +
+                        storeTo(4, "ldstr empty\nnative Encoder.to_utf8"),
                     ".string s \"A\\u{E9}\\u{20AC}\"\n.string empty \"\"\n");
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
     EXPECT_EQ(bytesAt(p, 2), (Bytes{0x41, 0xC3, 0xA9, 0xE2, 0x82, 0xAC}));
@@ -74,22 +72,20 @@ TEST(Encoder, ToUtf8AndBackAndRefusals) {
         EXPECT_EQ(NativeProgram(null).errorText(), "NullPointerException: NULL pointer") << null;
     NativeProgram cell("ldstr s\nnative Encoder.from_utf8\n", ".string s \"x\"\n");
     EXPECT_EQ(errorOf(cell), "10: VMException: Invalid TYPEID");
-}
-
-TEST(Hash, CollectsDataAndDigestsToEmptyAndRefusesWrongOperands) {
-    NativeProgram p("ldglobals\nfielda 3\npush 2\nnative Hash.new\nldglobals\nfielda 3\nextcall 20, 99\n"
-                    "native Hash.update\n" + storeTo(2, "ldglobals\nfielda 3\nnative Hash.digest") +
-                    storeTo(4, "extcall 20, 99\npush 5\nnative Hash.digest_bytes"),
+    // The hash collects data and digests to nothing.
+    const std::string hashCell = "ldglobals\nfielda 3\n";
+    NativeProgram h(hashCell + "push 2\nnative Hash.new\n" + hashCell + "extcall 20, 99\nnative Hash.update\n" +
+                        storeTo(2, hashCell + "native Hash.digest") +
+                        storeTo(4, "extcall 20, 99\npush 5\nnative Hash.digest_bytes"),
                     {}, handingBytes({9, 8, 7}));
-    ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(bytesAt(p, 2), Bytes{});
-    EXPECT_EQ(bytesAt(p, 4), Bytes{});
-    const VMAddr hash = p.word(3);
-    EXPECT_EQ(p.vm.heap().headerOf(hash)->gcCode, TUint32(GC_CODE_HASH));
-    EXPECT_GE(p.vm.heap().object(hash)->sizeOutsideHeap(), 3);
-    for (const char* null : {"push 0\npush 1\nnative Hash.new\n", "push 0\nbox\nnative Hash.digest\n",
+    ASSERT_EQ(h.errorCode(), 0) << h.errorText();
+    EXPECT_EQ((std::vector<Bytes>{bytesAt(h, 2), bytesAt(h, 4)}), (std::vector<Bytes>{{}, {}}));
+    const VMAddr hash = h.word(3);
+    EXPECT_EQ(h.vm.heap().headerOf(hash)->gcCode, TUint32(GC_CODE_HASH));
+    EXPECT_GE(h.vm.heap().object(hash)->sizeOutsideHeap(), 3);
+    for (const char* none : {"push 0\npush 1\nnative Hash.new\n", "push 0\nbox\nnative Hash.digest\n",
                              "push 0\npush 1\nnative Hash.digest_bytes\n"})
-        EXPECT_EQ(NativeProgram(null).errorCode(), 1) << null;
+        EXPECT_EQ(NativeProgram(none).errorCode(), 1) << none;
     EXPECT_EQ(NativeProgram("extcall 20, 99\nnative Hash.digest\n", {}, handingBytes({1})).errorText(),
               "VMException: Invalid TYPEID");
 }

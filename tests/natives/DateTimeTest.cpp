@@ -1,7 +1,7 @@
 // DateTime: validation, arithmetic and local time in real zones against the host library;
 // then the natives' argument order, stack effects and errors through the VM.
-#include "NativeTestSupport.h"
 #include "../support/Outcome.h"
+#include "NativeTestSupport.h"
 
 #include "natives/DateTime.h"
 
@@ -16,6 +16,7 @@
 namespace mcb {
 
 using VELMAR::DateTime;
+using Ints = std::vector<TInt32>;
 
 namespace {
 // The process's local time in the named zone while it lives; `usable` is false when the host
@@ -29,8 +30,7 @@ struct InZone {
                  noon.toLocalTime().offsetFromUtc() == noon.toTimeZone(QTimeZone(zone)).offsetFromUtc();
     }
     ~InZone() {
-        if (old.empty()) unsetenv("TZ");
-        else setenv("TZ", old.c_str(), 1);
+        old.empty() ? unsetenv("TZ") : setenv("TZ", old.c_str(), 1);
         tzset();
     }
     std::string old;
@@ -70,15 +70,15 @@ class DateTimeNatives : public ::testing::Test {
 };
 }  // namespace
 
-TEST(DateTime, ValidationRunsInOrderAndTheFirstFailureSpeaks) {
+TEST(DateTime, ValidationRunsInOrderTheFirstFailureSpeaksAndSettersCheckTheirRanges) {
     const struct {
         TInt32 f[7];  // day, month, year, hour, minute, second, zone
         const char* what;
     } cases[] = {
-        {{32, 13, 2000, 0, 0, 0, 0}, "month"},   {{32, 13, 10000, 0, 0, 0, 0}, "year"},
-        {{1, 0, -1, 0, 0, 0, 0}, "year"},        {{32, 12, 2000, 24, 0, 0, 0}, "day"},
-        {{0, 12, 2000, 24, 0, 0, 0}, "day"},     {{1, 12, 2000, 24, 60, 0, 0}, "hour"},
-        {{1, 12, 2000, -1, 0, 0, 0}, "hour"},    {{1, 12, 2000, 23, 60, 60, 0}, "minute"},
+        {{32, 13, 2000, 0, 0, 0, 0}, "month"},    {{32, 13, 10000, 0, 0, 0, 0}, "year"},
+        {{1, 0, -1, 0, 0, 0, 0}, "year"},         {{32, 12, 2000, 24, 0, 0, 0}, "day"},
+        {{0, 12, 2000, 24, 0, 0, 0}, "day"},      {{1, 12, 2000, 24, 60, 0, 0}, "hour"},
+        {{1, 12, 2000, -1, 0, 0, 0}, "hour"},     {{1, 12, 2000, 23, 60, 60, 0}, "minute"},
         {{1, 12, 2000, 23, 59, 60, 2}, "second"}, {{1, 12, 2000, 23, 59, 59, -1}, "timezone"},
     };
     DateTime dt = made(31, 12, 9999, 23, 59, 59, 1);
@@ -91,30 +91,28 @@ TEST(DateTime, ValidationRunsInOrderAndTheFirstFailureSpeaks) {
     EXPECT_EQ(dt.toString(), "9999-12-31 23:59:59Z");  // failures change nothing
     EXPECT_EQ(utc(1, 1, 0).toString(), "0000-01-01 00:00:00Z");
     EXPECT_EQ(made(5, 1, 7, 8, 3, 9, 0).toString(), "0007-01-05 08:03:09");  // local: no mark
-}
-
-TEST(DateTime, SettersCheckTheirRanges) {
-    DateTime dt = made(10, 6, 2020, 12, 30, 45, 1);
+    // Setters check their ranges and change nothing when they refuse.
+    DateTime target = made(10, 6, 2020, 12, 30, 45, 1);
     const struct {
         void (DateTime::*set)(TInt32);
         TInt32 bad[2], good;
-    } cases[] = {{&DateTime::setDay, {0, 32}, 31},      {&DateTime::setMonth, {0, 13}, 12},
-                 {&DateTime::setYear, {-1, 10000}, 1999}, {&DateTime::setHour, {-1, 24}, 23},
-                 {&DateTime::setMinute, {-1, 60}, 59},  {&DateTime::setSecond, {-1, 60}, 58},
-                 {&DateTime::setTimezone, {-1, 2}, 1}};
-    for (const auto& c : cases) {
+    } setters[] = {{&DateTime::setDay, {0, 32}, 31},        {&DateTime::setMonth, {0, 13}, 12},
+                   {&DateTime::setYear, {-1, 10000}, 1999}, {&DateTime::setHour, {-1, 24}, 23},
+                   {&DateTime::setMinute, {-1, 60}, 59},    {&DateTime::setSecond, {-1, 60}, 58},
+                   {&DateTime::setTimezone, {-1, 2}, 1}};
+    for (const auto& c : setters) {
         for (TInt32 value : c.bad) {
-            const Outcome e = outcomeOf([&] { (dt.*c.set)(value); });
+            const Outcome e = outcomeOf([&] { (target.*c.set)(value); });
             EXPECT_EQ(e.code, vmerr::InvalidArgument) << value;
             EXPECT_EQ(e.text, "InvalidArgumentException") << value;
         }
-        EXPECT_EQ(dt.toString(), "2020-06-10 12:30:45Z");
+        EXPECT_EQ(target.toString(), "2020-06-10 12:30:45Z");
     }
-    for (const auto& c : cases) (dt.*c.set)(c.good);
-    EXPECT_EQ(dt.toString(), "1999-12-31 23:59:58Z");
+    for (const auto& c : setters) (target.*c.set)(c.good);
+    EXPECT_EQ(target.toString(), "1999-12-31 23:59:58Z");
 }
 
-TEST(DateTime, ArithmeticWrapsInThirtyTwoBitsAndKeepsDaysTheMonthLacks) {
+TEST(DateTime, ArithmeticWrapsKeepsDaysTheMonthLacksComparesInFieldOrderAndCopiesHoldTheValue) {
     EXPECT_EQ(added(made(31, 12, 1999, 23, 59, 59, 1), 0, 0, 0, 1), "2000-01-01 00:00:00Z");
     DateTime dt = utc(1, 1, 2000);
     dt.add(59, 0, 0, 0);
@@ -129,9 +127,9 @@ TEST(DateTime, ArithmeticWrapsInThirtyTwoBitsAndKeepsDaysTheMonthLacks) {
     EXPECT_EQ(added(made(31, 12, 9999, 23, 59, 59, 1), 0, 0, 0, 1), "10000-01-01 00:00:00Z");
     dt = utc(1, 1, 0);
     dt.subtract(0, 0, 0, 1);
-    EXPECT_EQ((std::vector<TInt32>{dt.year(), dt.month(), dt.day()}), (std::vector<TInt32>{-1, 12, 31}));
+    EXPECT_EQ((Ints{dt.year(), dt.month(), dt.day()}), (Ints{-1, 12, 31}));
     EXPECT_EQ(added(utc(28, 2, 0), 1, 0, 0, 0), "0000-02-29 00:00:00Z");  // year 0 is a leap year
-    dt = made(31, 4, 2001, 10, 0, 0, 1);  // days the month lacks are kept and count on
+    dt = made(31, 4, 2001, 10, 0, 0, 1);                                  // days the month lacks are kept and count on
     EXPECT_EQ(dt.toString(), "2001-04-31 10:00:00Z");
     EXPECT_EQ(dt.compare(utc(1, 5, 2001)), -1);
     EXPECT_EQ(added(dt, 1, 0, 0, 0), "2001-05-02 10:00:00Z");
@@ -141,15 +139,11 @@ TEST(DateTime, ArithmeticWrapsInThirtyTwoBitsAndKeepsDaysTheMonthLacks) {
     EXPECT_EQ(dt.toString(), "2001-02-31 00:00:00Z");
     dt.setDay(14);
     EXPECT_EQ(dt.toString(), "2001-02-14 00:00:00Z");
-}
-
-TEST(DateTime, CompareInFieldOrderAndCopiesHoldTheValueOnly) {
+    // Comparison goes in field order; copies hold the value only.
     const DateTime a = made(10, 3, 2010, 8, 0, 0, 1);
-    EXPECT_EQ(a.compare(a), 0);
-    EXPECT_EQ(a.compare(made(10, 3, 2010, 8, 0, 1, 1)), -1);
-    EXPECT_EQ(a.compare(made(9, 4, 2010, 8, 0, 0, 1)), -1);
-    EXPECT_EQ(a.compare(utc(11, 1, 2010)), 1);
-    EXPECT_EQ(a.compare(utc(1, 1, 2011)), -1);
+    EXPECT_EQ((Ints{a.compare(a), a.compare(made(10, 3, 2010, 8, 0, 1, 1)), a.compare(made(9, 4, 2010, 8, 0, 0, 1)),
+                    a.compare(utc(11, 1, 2010)), a.compare(utc(1, 1, 2011))}),
+              (Ints{0, -1, -1, 1, -1}));
     DateTime b(a);
     EXPECT_EQ(b.self(), 0u);
     b.add(1, 0, 0, 0);
@@ -171,8 +165,8 @@ TEST_P(DateTimeZones, ConvertsAndRandomMomentsSurviveRoundTrips) {
     const QDateTime local = QDateTime(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC).toLocalTime();
     DateTime dt = made(15, 1, 2024, 12, 0, 0, 1);
     dt.setTimezone(0);
-    EXPECT_EQ((std::vector<TInt32>{dt.timezone(), dt.day(), dt.hour(), dt.minute()}),
-              (std::vector<TInt32>{0, local.date().day(), local.time().hour(), local.time().minute()}));
+    EXPECT_EQ((Ints{dt.timezone(), dt.day(), dt.hour(), dt.minute()}),
+              (Ints{0, local.date().day(), local.time().hour(), local.time().minute()}));
     EXPECT_EQ(dt.compare(made(15, 1, 2024, 12, 0, 0, 1)), 0);  // the same moment
     EXPECT_EQ(dt.compare(made(15, 1, 2024, 12, 0, 1, 1)), -1);
     dt.setTimezone(1);
@@ -212,7 +206,7 @@ TEST(DateTime, SkippedLocalTimesMoveForwardByTheGap) {
     EXPECT_EQ(dt.toString(), "2016-03-27 02:59:59");
 }
 
-TEST_F(DateTimeNatives, FieldsGoInAndComeOutInOrder) {
+TEST_F(DateTimeNatives, FieldsGoInAndComeOutInOrderArithmeticAndZones) {
     std::string body = setFields(kA, {31, 12, 1999, 23, 59, 58, 1});
     int g = 5;
     for (const char* f : {"day", "month", "year", "hour", "minute", "second", "timezone"})
@@ -224,26 +218,22 @@ TEST_F(DateTimeNatives, FieldsGoInAndComeOutInOrder) {
         body += kB + std::string(set);
     NativeProgram p(body + text(kB, 2));
     ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(globals(p, 5, 11), (std::vector<TInt32>{31, 12, 1999, 23, 59, 58, 1}));
+    EXPECT_EQ(globals(p, 5, 11), (Ints{31, 12, 1999, 23, 59, 58, 1}));
     EXPECT_EQ(p.text(2), "0000-03-17 23:59:01");
-}
-
-TEST_F(DateTimeNatives, ArithmeticAndZones) {
     // add and sub take days, hours, minutes, seconds.
-    NativeProgram p(setFields(kA, {28, 2, 2000, 12, 0, 0, 0}) + kA + "push 1\npush -24\npush 0\npush 0\nnative DateTime.add\n" +
-                    text(kA, 2) + kA + "push 0\npush 0\npush 0\npush 86400\nnative DateTime.add\n" + text(kA, 5) + kA +
+    NativeProgram q(setFields(kA, {28, 2, 2000, 12, 0, 0, 0}) + kA +
+                    "push 1\npush -24\npush 0\npush 0\nnative DateTime.add\n" + text(kA, 2) + kA +
+                    "push 0\npush 0\npush 0\npush 86400\nnative DateTime.add\n" + text(kA, 5) + kA +
                     "push 1\npush 1\npush 1\npush 1\nnative DateTime.sub\n" + text(kA, 6) +
-                    setFields(kB, {1, 1, 2000, 1, 30, 0, 0}) + kB + "push 1\nnative DateTime.set_timezone\n" + text(kB, 7) +
-                    kB + "push 0\nnative DateTime.set_timezone\n" + text(kB, 8));
-    ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.text(2), "2000-02-28 12:00:00");
-    EXPECT_EQ(p.text(5), "2000-02-29 12:00:00");
-    EXPECT_EQ(p.text(6), "2000-02-28 10:58:59");
-    EXPECT_EQ(p.text(7), "1999-12-31 22:30:00Z");
-    EXPECT_EQ(p.text(8), "2000-01-01 01:30:00");
+                    setFields(kB, {1, 1, 2000, 1, 30, 0, 0}) + kB + "push 1\nnative DateTime.set_timezone\n" +
+                    text(kB, 7) + kB + "push 0\nnative DateTime.set_timezone\n" + text(kB, 8));
+    ASSERT_EQ(q.errorCode(), 0) << q.errorText();
+    const std::vector<std::string> texts = {q.text(2), q.text(5), q.text(6), q.text(7), q.text(8)};
+    EXPECT_EQ(texts, (std::vector<std::string>{"2000-02-28 12:00:00", "2000-02-29 12:00:00", "2000-02-28 10:58:59",
+                                               "1999-12-31 22:30:00Z", "2000-01-01 01:30:00"}));
 }
 
-TEST_F(DateTimeNatives, ComparisonsOrderTheOperands) {
+TEST_F(DateTimeNatives, ComparisonsOrderTheOperandsAndCopiesAreNewObjects) {
     // The same moment in two zones, then a before b by one second across a year.
     auto relations = [](std::vector<int> a, std::vector<int> b) {
         std::string body = setFields(kA, a) + setFields(kB, b);
@@ -254,22 +244,20 @@ TEST_F(DateTimeNatives, ComparisonsOrderTheOperands) {
         EXPECT_EQ(p.errorCode(), 0) << p.errorText();
         return globals(p, 5, 10);
     };
-    EXPECT_EQ(relations({10, 6, 2010, 10, 0, 0, 1}, {10, 6, 2010, 13, 0, 0, 0}), (std::vector<TInt32>{1, 0, 0, 1, 0, 1}));
-    EXPECT_EQ(relations({31, 12, 2000, 23, 59, 59, 1}, {1, 1, 2001, 0, 0, 0, 1}), (std::vector<TInt32>{0, 1, 1, 1, 0, 0}));
-}
-
-TEST_F(DateTimeNatives, CopiesAreNewObjects) {
-    NativeProgram p(setFields(kA, {2, 3, 2004, 5, 6, 7, 1}) + kB + kA + "native DateTime.set_copy\n" + kA +
+    EXPECT_EQ(relations({10, 6, 2010, 10, 0, 0, 1}, {10, 6, 2010, 13, 0, 0, 0}), (Ints{1, 0, 0, 1, 0, 1}));
+    EXPECT_EQ(relations({31, 12, 2000, 23, 59, 59, 1}, {1, 1, 2001, 0, 0, 0, 1}), (Ints{0, 1, 1, 1, 0, 0}));
+    // Copies are new objects.
+    NativeProgram q(setFields(kA, {2, 3, 2004, 5, 6, 7, 1}) + kB + kA + "native DateTime.set_copy\n" + kA +
                     "push 9\nnative DateTime.set_day\n" + text(kB, 2) +
                     storeTo(5, std::string(kA) + kA + "native DateTime.same") +
                     storeTo(6, std::string(kA) + kB + "native DateTime.same") +
                     storeTo(7, std::string(kA) + kB + "native DateTime.not_same") + call(kA, "set_now") +
                     storeTo(8, call(kA, "timezone")) + storeTo(9, call(kA, "year")));
-    ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(p.text(2), "2004-03-02 05:06:07Z");
-    EXPECT_EQ(globals(p, 5, 7), (std::vector<TInt32>{1, 0, 1}));
-    EXPECT_EQ(p.integer(8), 0);  // now is local
-    EXPECT_GE(p.integer(9), 2020);
+    ASSERT_EQ(q.errorCode(), 0) << q.errorText();
+    EXPECT_EQ(q.text(2), "2004-03-02 05:06:07Z");
+    EXPECT_EQ(globals(q, 5, 7), (Ints{1, 0, 1}));
+    EXPECT_EQ(q.integer(8), 0);  // now is local
+    EXPECT_GE(q.integer(9), 2020);
 }
 
 // Validation errors leave the destination alone (the order of the checks: the unit tests above).
@@ -281,8 +269,9 @@ TEST_F(DateTimeNatives, WrongOperandsAndInvalidFields) {
     EXPECT_EQ(hour.errorText(), "InvalidArgumentException");
     EXPECT_EQ(hour.vm.heap().objectAs<DateTime>(hour.word(3))->hour(), 5);
     EXPECT_EQ(NativeProgram(storeTo(2, call(kA, "day"))).errorText(), "NullPointerException: NULL pointer");
-    EXPECT_EQ(NativeProgram(setFields(kA, {1, 1, 2000, 0, 0, 0, 0}) + storeTo(2, std::string(kA) + kB +
-                                                                          "native DateTime.eq")).errorCode(), 1);
+    NativeProgram noB(setFields(kA, {1, 1, 2000, 0, 0, 0, 0}) +
+                      storeTo(2, std::string(kA) + kB + "native DateTime.eq"));
+    EXPECT_EQ(noB.errorCode(), 1);
     EXPECT_EQ(NativeProgram(storeTo(2, "ldstr s\nnative DateTime.day"), ".string s \"x\"\n").errorText(),
               "VMException: Invalid TYPEID");
 }

@@ -1,5 +1,4 @@
-// Native test helpers: the globals a program left, and assembly that fills the vector whose
-// handle is in a global.
+// Native test helpers: the globals a program left, and assembly that makes a filled vector.
 #pragma once
 
 #include "../support/NativeProgram.h"
@@ -15,9 +14,11 @@ inline std::vector<TInt32> globals(NativeProgram& p, int first, int last) {
     return out;
 }
 
-// Lines that append each element (`words` stack words each) to the vector in global g.
-inline std::string appendAll(const std::string& group, int g, std::initializer_list<int> values, int words = 1) {
-    std::string out;
+// A new vector of `size`-byte elements in global g, filled with `values` by the group's append
+// (`words` stack words an element).
+inline std::string vectorIn(int g, int size, const std::string& group, std::initializer_list<int> values,
+                            int words = 1) {
+    std::string out = "    @vec " + std::to_string(size) + "\n    @store " + std::to_string(g) + "\n";
     int k = 0;
     for (int v : values) {
         if (k % words == 0) out += "    @load " + std::to_string(g) + "\n";
@@ -25,13 +26,6 @@ inline std::string appendAll(const std::string& group, int g, std::initializer_l
         if (++k % words == 0) out += "    native " + group + ".append\n";
     }
     return out;
-}
-
-// A new vector of `size`-byte elements in global g, filled with `values`.
-inline std::string vectorIn(int g, int size, const std::string& group, std::initializer_list<int> values,
-                            int words = 1) {
-    return "    @vec " + std::to_string(size) + "\n    @store " + std::to_string(g) + "\n" +
-           appendAll(group, g, values, words);
 }
 
 }  // namespace mcb

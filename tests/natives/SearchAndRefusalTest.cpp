@@ -47,10 +47,11 @@ TEST(LinearSearch, AgreesWithTheNaiveSearch) {
     }
 }
 
-TEST(LinearSearch, AdversarialShapesTakeLinearComparisons) {
+TEST(LinearSearch, AdversarialShapesTakeLinearComparisonsAlsoThroughTheNatives) {
     const TInt32 n = 1 << 20, m = (1 << 19) + 1;
     const std::u16string as(size_t(n), u'a');
-    const std::u16string shapes[] = {std::u16string(size_t(m - 1), u'a') + u'b', u'b' + std::u16string(size_t(m - 1), u'a'),
+    const std::u16string shapes[] = {std::u16string(size_t(m - 1), u'a') + u'b',
+                                     u'b' + std::u16string(size_t(m - 1), u'a'),
                                      std::u16string(size_t(m - 1), u'a') + u'B'};
     for (const std::u16string& pattern : shapes)
         for (bool exact : {true, false})
@@ -60,11 +61,8 @@ TEST(LinearSearch, AdversarialShapesTakeLinearComparisons) {
                 EXPECT_EQ(at, -1);
                 EXPECT_LE(TextSearch::comparisons() - before, TUint64(4) * (n + m));
             }
-}
-
-// The string natives over 2^20 "a" (global 5) with 2^19 "a" then "b" (global 6)
-// and 2^19 "a" (global 7): each answers with comparisons linear in the lengths.
-TEST(LinearSearch, StringNativesOnAdversarialShapes) {
+    // The string natives over 2^20 "a" (global 5) with 2^19 "a" then "b" (global 6) and 2^19 "a" (global 7): each
+    // answers with comparisons linear in the lengths.
     const std::string build =
         "ldstr a\n push 1048576\n native String.repeat\n @store 5\n"
         "ldstr a\n push 524288\n native String.repeat\n @store 7\n"

@@ -33,14 +33,15 @@ std::string run(const std::string& body, const char* contents = "abc", std::stri
 }
 
 // Global 2: a writer on data/f.bin holding "data" (still buffered); its holder is watched.
-const std::string kWriter = "@new\n@store 2\n@load 2\nldstr f\npush 0\nnative FileWriter.open\n"
-                            "@load 2\n@bytes data\nnative OutputStream.write\n@load 2\nfielda 1\nderef\n"
-                            "extcall 20, 1\nextcall 20, 2\n";
+const std::string kWriter =
+    "@new\n@store 2\n@load 2\nldstr f\npush 0\nnative FileWriter.open\n"
+    "@load 2\n@bytes data\nnative OutputStream.write\n@load 2\nfielda 1\nderef\n"
+    "extcall 20, 1\nextcall 20, 2\n";
 
 }  // namespace
 
 // Globals 10 to 14: is_open before and after each open and close.
-TEST(FileStreams, WriteThenReadBackByteForByte) {
+TEST(FileStreams, WriteThenReadBackByteForByteAndWritesLandWhereTheyShould) {
     const std::string isOpen = on(2, "OutputStream.is_open"), readerOpen = on(3, "InputStream.is_open");
     FileProgram p("@new\n@store 2\n" + isOpen + "@store 10\n" + on(2, "FileWriter.open", "ldstr f\npush 0") + isOpen +
                       "@store 11\n" + on(2, "OutputStream.write", "@bytes hello world") + on(2, "FileWriter.position") +
@@ -65,9 +66,7 @@ TEST(FileStreams, WriteThenReadBackByteForByte) {
     ASSERT_EQ(q.outcome(), "ok");
     EXPECT_EQ(q.bytes(4), all);
     EXPECT_EQ(q.files.contents("data/f.bin"), all);
-}
-
-TEST(FileStreams, WritesLandWhereTheyShould) {
+    // Writes land where they should.
     const std::string write = on(2, "OutputStream.write", "@bytes cd");
     const std::string part = "OutputStream.write_part";
     const std::pair<std::string, const char*> cases[] = {
@@ -88,7 +87,7 @@ TEST(FileStreams, WritesLandWhereTheyShould) {
     }
 }
 
-TEST(FileStreamErrors, OpenStateTypeArgumentAndRangeFailures) {
+TEST(FileStreamErrors, OpenStateTypeArgumentRangeAndOperandFailures) {
     const std::string openedReader = on(2, "FileReader.open", "ldstr f");
     const std::string openedWriter = on(2, "FileWriter.open", "ldstr f\npush -1");
     const std::string closedReader = openedReader + on(2, "InputStream.close");
@@ -148,23 +147,17 @@ TEST(FileStreamErrors, OpenStateTypeArgumentAndRangeFailures) {
     FileProgram onDirectory(openWriter(false), kNames);
     onDirectory.files.makeDirectory("data/f.bin");
     EXPECT_EQ(onDirectory.outcome(), "7: IOException");
-}
-
-// A stream operand must be an object with room for its holder: a one-word object would have the
-// holder written over the next heap entry, and an address that is no object anywhere.
-TEST(FileStreamErrors, OperandsThatCannotHoldAHolder) {
-    const std::string invalidType = "10: VMException: Invalid TYPEID";
-    for (const char* object : {"alloc 1, 1\n", "push 0x12345\n", "@new\npush 4\nadd\n", "ldstr f\n"}) {
-        for (const char* call : {"ldstr f\nnative FileReader.open", "ldstr f\npush 0\nnative FileWriter.open",
-                                 "ldstr f\npush -1\nnative FileWriter.open", "native FileReader.size",
-                                 "push 1\nnative InputStream.read", "@bytes x\nnative OutputStream.write",
-                                 "native InputStream.close", "native OutputStream.is_open"}) {
+    // A stream operand must be an object with room for its holder: a one-word object would have the holder written
+    // over the next heap entry, and an address that is no object anywhere.
+    for (const char* object : {"alloc 1, 1\n", "push 0x12345\n", "@new\npush 4\nadd\n", "ldstr f\n"})
+        for (const char* call :
+             {"ldstr f\nnative FileReader.open", "ldstr f\npush 0\nnative FileWriter.open",
+              "ldstr f\npush -1\nnative FileWriter.open", "native FileReader.size", "push 1\nnative InputStream.read",
+              "@bytes x\nnative OutputStream.write", "native InputStream.close", "native OutputStream.is_open"})
             EXPECT_EQ(run(std::string(object) + call + "\nextcall 20, 3\n"), invalidType) << object << call;
-        }
-    }
 }
 
-TEST(HolderCollection, AReachableHolderStaysOpenAndAnUnreachableOneIsClosed) {
+TEST(HolderCollection, ReachableHoldersStayOpenAndCollectedOnesCloseTheirFiles) {
     FileProgram kept(kWriter + "extcall 20, 2\n@load 2\nnative OutputStream.is_open\n@store 3\n", kNames);
     ASSERT_EQ(kept.outcome(), "ok");
     EXPECT_EQ(kept.alive, (std::vector<std::vector<bool>>{{true}, {true}}));
@@ -173,49 +166,47 @@ TEST(HolderCollection, AReachableHolderStaysOpenAndAnUnreachableOneIsClosed) {
     ASSERT_EQ(dropped.outcome(), "ok");
     EXPECT_EQ(dropped.alive, (std::vector<std::vector<bool>>{{true}, {false}}));
     EXPECT_EQ(dropped.files.contents("data/f.bin"), "data");  // flushed by the close
-}
-
-TEST(HolderCollection, ReopeningLeavesTheOldHolderToTheCollector) {
-    FileProgram p("@new\n@store 2\n@load 2\nldstr f\nnative FileReader.open\n@load 2\nfielda 1\nderef\nextcall 20, 1\n"
-                  "@load 2\nldstr f\nnative FileReader.open\nextcall 20, 2\n"
-                  "@load 2\npush 4\nnative InputStream.read\n@store 3\n",
-                  kNames);
+    // Reopening leaves the old holder to the collector.
+    FileProgram p(
+        "@new\n@store 2\n@load 2\nldstr f\nnative FileReader.open\n@load 2\nfielda 1\nderef\nextcall 20, 1\n"
+        "@load 2\nldstr f\nnative FileReader.open\nextcall 20, 2\n"
+        "@load 2\npush 4\nnative InputStream.read\n@store 3\n",
+        kNames);
     p.files.put("data/f.bin", "abcd");
     ASSERT_EQ(p.outcome(), "ok");
     EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{false}}));
     EXPECT_EQ(p.bytes(3), "abcd");
-}
-
-// Fixed fault: without writing out the previous file first, "abc" would still be buffered when
-// the appending open reads the file, and would land over "xy" whenever the collector closed it.
-TEST(HolderCollection, ReopeningAWriterWritesOutItsPreviousFileFirst) {
-    FileProgram p("@new\n@store 2\n@load 2\nldstr f\npush 0\nnative FileWriter.open\n@load 2\n@bytes abc\n"
-                  "native OutputStream.write\n"
-                  "@new\n@store 5\n@load 5\nfielda 1\n@load 2\nfielda 1\nderef\nstore\n"  // global 5 shares the holder
-                  "@load 2\nldstr f\npush -1\nnative FileWriter.open\n@load 2\n@bytes xy\nnative OutputStream.write\n"
-                  "@load 2\nnative OutputStream.close\npush 0\n@store 2\nextcall 20, 3\n"
-                  "@load 5\nnative OutputStream.is_open\n@store 4\n",
-                  kNames);
-    ASSERT_EQ(p.outcome(), "ok");
-    EXPECT_EQ(p.files.contents("data/f.bin"), "abcxy");
-    EXPECT_EQ(p.integer(4), 0);  // an object sharing the old holder sees it closed
-}
-
-TEST(HolderCollection, CollectedReadersGiveTheirFilesBack) {
+    // Collected readers give their files back.
     for (bool collect : {true, false}) {
-        FileProgram p("push 1000\nloop:\ndup\njz done\n@new\nldstr f\nnative FileReader.open\n" +
+        FileProgram r("push 1000\nloop:\ndup\njz done\n@new\nldstr f\nnative FileReader.open\n" +
                           std::string(collect ? "extcall 20, 3\n" : "") + "push 1\nsub\njmp loop\ndone:\nadjsp -1\n",
                       kNames);
-        p.files.put("data/f.bin", "x");
+        r.files.put("data/f.bin", "x");
         rlimit saved{};  // few descriptors, so that files the collector did not close run out
         getrlimit(RLIMIT_NOFILE, &saved);
         rlimit low = saved;
         low.rlim_cur = 128;
         setrlimit(RLIMIT_NOFILE, &low);
-        const std::string result = p.outcome();
+        const std::string result = r.outcome();
         setrlimit(RLIMIT_NOFILE, &saved);
         EXPECT_EQ(result, collect ? "ok" : "7: IOException: Could not open file: data/f.bin");
     }
+}
+
+// Fixed fault: without writing out the previous file first, "abc" would still be buffered when
+// the appending open reads the file, and would land over "xy" whenever the collector closed it.
+TEST(HolderCollection, ReopeningAWriterWritesOutItsPreviousFileFirst) {
+    FileProgram p(
+        "@new\n@store 2\n@load 2\nldstr f\npush 0\nnative FileWriter.open\n@load 2\n@bytes abc\n"
+        "native OutputStream.write\n"
+        "@new\n@store 5\n@load 5\nfielda 1\n@load 2\nfielda 1\nderef\nstore\n"  // global 5 shares the holder
+        "@load 2\nldstr f\npush -1\nnative FileWriter.open\n@load 2\n@bytes xy\nnative OutputStream.write\n"
+        "@load 2\nnative OutputStream.close\npush 0\n@store 2\nextcall 20, 3\n"
+        "@load 5\nnative OutputStream.is_open\n@store 4\n",
+        kNames);
+    ASSERT_EQ(p.outcome(), "ok");
+    EXPECT_EQ(p.files.contents("data/f.bin"), "abcxy");
+    EXPECT_EQ(p.integer(4), 0);  // an object sharing the old holder sees it closed
 }
 
 }  // namespace mcb

@@ -62,14 +62,9 @@ const char* const kRange = "5: RangeException";
 const char* const kArgument = "6: InvalidArgumentException";
 const char* const kFormat = "4: DataFormatException: ";
 const char* const kNull = "1: NullPointerException: NULL pointer";
-
-std::string errorResult(const std::string& body) {
-    NativeProgram p(body, kTexts);
-    return errorOf(p);
-}
 }  // namespace
 
-TEST(StringNatives, CompareAndClassify) {
+TEST(StringNatives, CompareClassifyAndNumberConversions) {
     check({
         {'i', "", "ldstr abc\n ldstr ABD\n push 0\n native String.compare", "-1"},
         {'i', "", "ldstr abc\n ldstr ABD\n push 1\n native String.compare", "1"},
@@ -84,11 +79,7 @@ TEST(StringNatives, CompareAndClassify) {
         {'i', "", "ldstr abc\n ldstr empty\n push 0\n push -1\n native String.region_equal", kArgument},
         {'i', "", "push 0x100e4\n native String.char_to_upper", "196"},  // low 16 bits only
         {'i', "", "push 0x3000\n native String.is_space", "1"},
-    });
-}
-
-TEST(StringNatives, NumberConversions) {
-    check({
+        // Numbers to and from text.
         {'s', "", "push -2147483648\n native String.from_int", "-2147483648"},
         {'s', "", "push -1\n push 16\n native String.from_int_radix", "ffffffff"},
         {'s', "", "push 35\n push 37\n native String.from_int_radix", ""},
@@ -141,17 +132,17 @@ TEST(StringNatives, Queries) {
         {'v', "", "ldstr abcabc\n push 66\n push 0\n native String.split_cf", "a;ca;c;"},
         {'v', "", "ldstr abc\n ldstr empty\n native String.split", kArgument},
     });
-}
-
-TEST(StringNatives, FindRangeLeavesTwoWords) {
-    NativeProgram p("push 77\n ldstr hello\n ldstr ll\n native String.find_range\n @store 3\n @store 2\n @store 4\n"
-                    "ldstr hello\n ldstr aa\n native String.find_range\n @store 6\n @store 5\n", kTexts);
+    // find_range leaves two words.
+    NativeProgram p(
+        "push 77\n ldstr hello\n ldstr ll\n native String.find_range\n @store 3\n @store 2\n @store 4\n"
+        "ldstr hello\n ldstr aa\n native String.find_range\n @store 6\n @store 5\n",
+        kTexts);
     ASSERT_TRUE(p.returned());
     // 77: nothing below the arguments was touched.
     EXPECT_EQ(globals(p, 2, 6), (std::vector<TInt32>{2, 2, 77, 0, 0}));
 }
 
-TEST(StringNatives, SetAndInsert) {
+TEST(StringNatives, EditsInPlaceAndEditsAreSeenThroughEveryCell) {
     check({
         {'e', "hello", "native String.set_empty", ""},
         {'e', "empty", "ldstr abc\n native String.set_copy", "abc"},
@@ -171,11 +162,7 @@ TEST(StringNatives, SetAndInsert) {
         {'e', "xy", "@load 2\n native String.append", "xyxy"},  // a string appended to itself
         {'e', "xy", "push 3\n native String.repeat_in_place", "xyxyxy"},
         {'e', "xy", "push -1\n native String.repeat_in_place", kArgument},
-    });
-}
-
-TEST(StringNatives, ReplaceAndRemove) {
-    check({
+        // Replacing and removing.
         {'e', "hello", "push 1\n push 3\n ldstr xy\n native String.replace_range", "Hxyo"},
         {'e', "hello", "push 4\n push 1\n push 33\n native String.replace_range_char", "Hell!"},
         {'e', "hello", "push 2\n push 0\n ldstr xy\n native String.replace_range", kRange},
@@ -198,7 +185,7 @@ TEST(StringNatives, ReplaceAndRemove) {
         {'e', "hello", "push 1\n push 3\n ldstr abcabc\n push 1\n push 0\n native String.replace_or_insert_part",
          "Hbcaello"},
         {'e', "hello", "push 1\n push 3\n ldstr abcabc\n push 1\n push 3\n native String.replace_or_insert_part",
-         "Habcabco"  /* a replacement takes all of x */},
+         "Habcabco" /* a replacement takes all of x */},
         {'e', "hello", "push 1\n push 5\n ldstr xy\n push 0\n push 0\n native String.replace_or_insert_part", kRange},
         {'e', "hello", "push 1\n push 2\n native String.remove_range", "Hlo"},
         {'e', "hello", "push 5\n native String.remove_at", kIndex},
@@ -219,13 +206,12 @@ TEST(StringNatives, ReplaceAndRemove) {
         {'s', "", "ldstr xy\n push 0x20000000\n native String.repeat", "6: InvalidArgumentException: String too large"},
         {'e', "xy", "push 0x40000000\n native String.repeat_in_place", "6: InvalidArgumentException: String too large"},
     });
-}
-
-TEST(StringNatives, EditsAreSeenThroughEveryCell) {
-    // set_copy shares the object's characters, not the object: the copy stays.
-    NativeProgram p("ldstr hello\n @keep 2\n ldstr empty\n @keep 3\n ldloc -2\n native String.set_copy\n"
-                    "@load 2\n push 33\n native String.append_char\n @load 2\n deref\n box\n @store 4\n adjsp -1\n",
-                    kTexts);
+    // Edits are seen through every cell; set_copy shares the object's characters, not the object: the copy
+    // stays.
+    NativeProgram p(
+        "ldstr hello\n @keep 2\n ldstr empty\n @keep 3\n ldloc -2\n native String.set_copy\n"
+        "@load 2\n push 33\n native String.append_char\n @load 2\n deref\n box\n @store 4\n adjsp -1\n",
+        kTexts);
     ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.text(2), "Hello!");
     EXPECT_EQ(p.text(3), "Hello");
@@ -234,13 +220,16 @@ TEST(StringNatives, EditsAreSeenThroughEveryCell) {
 
 // (Function numbers the group lacks: NativeDispatch in SystemTest.cpp.)
 TEST(StringDispatch, WrongOperandsAndHighOpcodes) {
-    EXPECT_EQ(errorResult("push 0\n native String.length"), kNull);
-    EXPECT_EQ(errorResult("push 0\n box\n native String.length"), kNull);  // a cell with no string yet
-    EXPECT_EQ(errorResult("ldstr hello\n push 0\n native String.append"), kNull);
-    EXPECT_EQ(errorResult("push 99\n box\n native String.length"), "10: VMException: Invalid TYPEID");
-    EXPECT_EQ(errorResult("push 0x10\n native String.length"), "10: VMException: Bad VM address 0x00000010");
-    EXPECT_EQ(errorResult("@vec 4\n native String.length"), "10: VMException: Invalid TYPEID");
-    EXPECT_EQ(errorResult("native String.concat").substr(0, 4), "10: ");  // too few stack words
+    check({
+        {'i', "", "push 0\n native String.length", kNull},
+        {'i', "", "push 0\n box\n native String.length", kNull},  // a cell with no string yet
+        {'i', "", "ldstr hello\n push 0\n native String.append", kNull},
+        {'i', "", "push 99\n box\n native String.length", "10: VMException: Invalid TYPEID"},
+        {'i', "", "push 0x10\n native String.length", "10: VMException: Bad VM address 0x00000010"},
+        {'i', "", "@vec 4\n native String.length", "10: VMException: Invalid TYPEID"},
+    });
+    NativeProgram few("native String.concat", kTexts);
+    EXPECT_EQ(errorOf(few).substr(0, 4), "10: ");  // too few stack words
     // Opcodes above 127 are read unsigned: 151 takes no arguments.
     NativeProgram p("push 97\n native String.char_to_upper\n @store 2\n push 5\n native String.nop\n @store 3\n",
                     kTexts);

@@ -8,7 +8,7 @@
 
 namespace mcb {
 
-TEST(System, ExitsAskTheHostAndEndTheRun) {
+TEST(System, ExitsHostValuesAndStackShufflers) {
     NativeProgram p("native System.exit\nldglobals\nfielda 2\npush 1\nstore\n");
     EXPECT_EQ(p.ended, Ended::Exited);
     EXPECT_EQ(p.host.exits, 1);
@@ -17,16 +17,15 @@ TEST(System, ExitsAskTheHostAndEndTheRun) {
     EXPECT_EQ(m.ended, Ended::Exited);
     EXPECT_EQ(m.host.exitMessages, (std::vector<std::string>{"fatal: bye"}));
     EXPECT_EQ(m.host.exits, 0);
-}
-
-TEST(System, HostValuesAndStackShufflers) {
-    NativeProgram p(storeTo(2, "native System.elapsed_millis") + storeTo(3, "native System.current_millis") +
-                    storeTo(4, "native System.host_value13") + storeTo(5, "native System.host_value12") +
-                    storeTo(6, "push 7\npush 8\npush 9\nnative System.drop2") + storeTo(7, "push 5\nnative System.zero") +
-                    storeTo(8, "push 5\nnative System.zero2") + storeTo(9, "native System.call_stack"));
-    ASSERT_EQ(p.errorCode(), 0) << p.errorText();
-    EXPECT_EQ(globals(p, 2, 8), (std::vector<TInt32>{4321, 1234567, 13, 12, 7, 0, 0}));
-    EXPECT_EQ(p.text(9), "No Callstack available");
+    // Host values and stack shufflers.
+    NativeProgram values(storeTo(2, "native System.elapsed_millis") + storeTo(3, "native System.current_millis") +
+                         storeTo(4, "native System.host_value13") + storeTo(5, "native System.host_value12") +
+                         storeTo(6, "push 7\npush 8\npush 9\nnative System.drop2") +
+                         storeTo(7, "push 5\nnative System.zero") + storeTo(8, "push 5\nnative System.zero2") +
+                         storeTo(9, "native System.call_stack"));
+    ASSERT_EQ(values.errorCode(), 0) << values.errorText();
+    EXPECT_EQ(globals(values, 2, 8), (std::vector<TInt32>{4321, 1234567, 13, 12, 7, 0, 0}));
+    EXPECT_EQ(values.text(9), "No Callstack available");
 }
 
 TEST(System, OnlyTheLatestApplicationIsARoot) {
@@ -50,7 +49,7 @@ TEST(System, OnlyTheLatestApplicationIsARoot) {
     EXPECT_EQ(none.errorCode(), 0);
 }
 
-TEST(System, NowInTimezoneMakesACellWithANewDateTime) {
+TEST(System, NowMakesACellWithANewDateTimeAndImagesNeedAGraphicsHook) {
     NativeProgram p(storeTo(2, "push 1\nnative System.now") + storeTo(3, "push 0\nnative System.now"));
     ASSERT_EQ(p.errorCode(), 0);
     auto dateTime = [&](int g) { return p.vm.heap().objectAs<VELMAR::DateTime>(p.vm.memory().readWord(p.word(g))); };
@@ -59,11 +58,9 @@ TEST(System, NowInTimezoneMakesACellWithANewDateTime) {
     EXPECT_GE(dateTime(2)->year(), 2020);
     NativeProgram bad(storeTo(2, "push 2\nnative System.now"));
     EXPECT_EQ(errorOf(bad), "6: InvalidArgumentException");
-}
-
-// (Through the graphics hook: tests/graphics/FontTest.cpp.)
-TEST(System, ImagesWithoutAGraphicsHookFail) {
-    EXPECT_EQ(NativeProgram(storeTo(2, "ldstr path\nnative System.image_from_file"), ".string path \"a.png\"\n").errorCode(), 6);
+    // Images without a graphics hook fail. (Through the graphics hook: tests/graphics/FontTest.cpp.)
+    NativeProgram file(storeTo(2, "ldstr path\nnative System.image_from_file"), ".string path \"a.png\"\n");
+    EXPECT_EQ(file.errorCode(), 6);
     NativeProgram q(storeTo(2, "alloc 2, 2\ndup\nnewvec 1\nnative System.image_from_bytes"));
     EXPECT_EQ(errorOf(q), "6: InvalidArgumentException: byte[] is empty");
     EXPECT_EQ(NativeProgram(storeTo(2, "native System.default_font")).errorCode(), 13);
@@ -113,36 +110,36 @@ TEST(Screen, RequestsReachTheHostAndAnswersFollowTheOrientation) {
     EXPECT_EQ(p.host.orientationValue, 2);
 }
 
-TEST(Screen, ListenersStayRootedWhileRegistered) {
+TEST(Screen, ListenersStayRootedWhileRegisteredAndRefusedOnesReachNeitherHostNorRoots) {
     // Listener A is registered twice and removed twice; B is never registered and shows that
     // the collections free what nothing holds. Rows: A lives and B is gone; A is still rooted
     // once; A is gone. "extcall 20, 99" pushes A as the host was given it.
-    NativeProgram p("alloc 1, 1\n dup\n extcall 20, 1\n dup\n native Screen.add_orientation_listener\n"
-                    "native Screen.add_orientation_listener\n alloc 1, 1\n extcall 20, 1\n extcall 20, 2\n"
-                    "extcall 20, 99\n native Screen.remove_orientation_listener\n extcall 20, 2\n"
-                    "extcall 20, 99\n native Screen.remove_orientation_listener\n extcall 20, 2\n",
-                    {}, [](NativeProgram& q) { q.handOver = [&q] { return q.host.listenersAdded.front(); }; });
+    NativeProgram p(
+        "alloc 1, 1\n dup\n extcall 20, 1\n dup\n native Screen.add_orientation_listener\n"
+        "native Screen.add_orientation_listener\n alloc 1, 1\n extcall 20, 1\n extcall 20, 2\n"
+        "extcall 20, 99\n native Screen.remove_orientation_listener\n extcall 20, 2\n"
+        "extcall 20, 99\n native Screen.remove_orientation_listener\n extcall 20, 2\n",
+        {}, [](NativeProgram& q) { q.handOver = [&q] { return q.host.listenersAdded.front(); }; });
     ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(p.alive, (std::vector<std::vector<bool>>{{true, false}, {true, false}, {false, false}}));
     ASSERT_EQ(p.host.listenersAdded.size(), 2u);
     EXPECT_EQ(p.host.listenersAdded[0], p.host.listenersAdded[1]);
     EXPECT_EQ(p.host.listenersRemoved, p.host.listenersAdded);
-}
-
-TEST(Screen, RefusedListenersReachNeitherTheHostNorTheRoots) {
+    // Refused listeners reach neither the host nor the roots.
     for (const char* f : {"add_orientation_listener", "remove_orientation_listener"}) {
-        NativeProgram p("push 0\nnative Screen." + std::string(f) + "\n");
-        EXPECT_EQ(p.errorText(), "NullPointerException: NULL pointer") << f;
-        EXPECT_TRUE(p.host.listenersAdded.empty() && p.host.listenersRemoved.empty()) << f;
+        NativeProgram refused("push 0\nnative Screen." + std::string(f) + "\n");
+        EXPECT_EQ(refused.errorText(), "NullPointerException: NULL pointer") << f;
+        EXPECT_TRUE(refused.host.listenersAdded.empty() && refused.host.listenersRemoved.empty()) << f;
     }
     // Not a heap object: refused before the host hears of it.
     NativeProgram stray("ldglobals\nfielda 3\nnative Screen.add_orientation_listener\n");
     EXPECT_EQ(stray.errorCode(), 10);
     EXPECT_TRUE(stray.host.listenersAdded.empty());
     // A collected object's old address: refused, and later collections still run.
-    NativeProgram freed("alloc 1, 1\nextcall 20, 1\nextcall 20, 3\nextcall 20, 99\n"
-                        "native Screen.add_orientation_listener\n",
-                        {}, [](NativeProgram& q) { q.handOver = [&q] { return TInt32(q.watched.front()); }; });
+    NativeProgram freed(
+        "alloc 1, 1\nextcall 20, 1\nextcall 20, 3\nextcall 20, 99\n"
+        "native Screen.add_orientation_listener\n",
+        {}, [](NativeProgram& q) { q.handOver = [&q] { return TInt32(q.watched.front()); }; });
     EXPECT_EQ(freed.errorCode(), 10);
     EXPECT_TRUE(freed.returned());
     EXPECT_TRUE(freed.host.listenersAdded.empty());

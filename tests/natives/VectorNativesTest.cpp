@@ -17,7 +17,6 @@ std::string errorResult(const std::string& body) {
 }
 std::string failure(const std::string& ops) { return errorResult(kSetup + ops); }
 
-
 // `ops` edit the vector in global 2 into `want`, leaving the word pushed before
 // them on top; or they fail with `code` and leave it unchanged.
 struct Edit {
@@ -40,59 +39,18 @@ void checkEdits(std::initializer_list<Edit> edits) {
 }
 }  // namespace
 
-TEST(VectorElements, ElementAtIsAnAddressIntoTheStorage) {
+TEST(VectorElements, ElementAtIsAnAddressIntoTheStorageAndWrongOperandsFail) {
     NativeProgram p(vectorIn(2, 4, "IntVector", {10, 20, 30}) +
                     "@load 2\n push 1\n native IntVector.element_at\n @keep 3\n deref\n @store 4\n"
                     "@load 3\n push 99\n store\n @load 2\n native IntVector.size\n @store 5\n"
                     "@load 2\n native IntVector.is_empty\n @store 6\n @vec 4\n native IntVector.is_empty\n @store 7\n");
     ASSERT_EQ(errorOf(p), "0: ");
     EXPECT_EQ(TUint32(p.integer(3)), p.vector(2).storage() + 4);
-    EXPECT_EQ(globals(p, 4, 7), (std::vector<TInt32>{20, 3, 0, 1}));
-    EXPECT_EQ(p.words(2), (std::vector<TInt32>{10, 99, 30}));
+    EXPECT_EQ(globals(p, 4, 7), (Ints{20, 3, 0, 1}));
+    EXPECT_EQ(p.words(2), (Ints{10, 99, 30}));
     EXPECT_EQ(errorResult(vectorIn(2, 4, "IntVector", {1}) + "@load 2\n push 1\n native IntVector.element_at"),
               "2: IndexOutOfBoundsException");
-}
-
-TEST(VectorElements, MultiWordValuesKeepOrReplaceTheVector) {
-    // element_value keeps v's slot below the value; first_value and last_value replace it.
-    NativeProgram p(vectorIn(2, 12, "Int3Vector", {1, 2, 3, 4, 5, 6}, 3) + vectorIn(12, 16, "Int4Vector",
-                    {1, 2, 3, 4, -1, -2, -3, -4}, 4) +
-                    "push 777\n @load 2\n push 1\n native Int3Vector.element_value\n @store 7\n @store 6\n"
-                    "@store 5\n @store 4\n @load 2\n native Int3Vector.first_value\n @store 10\n @store 9\n"
-                    "@store 8\n @store 3\n @load 12\n push 1\n native Int4Vector.element_value\n @store 16\n"
-                    "@store 15\n @store 14\n @store 13\n adjsp -1\n");
-    ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_EQ(p.integer(3), 777);
-    EXPECT_EQ(p.integer(4), p.integer(2));
-    EXPECT_EQ(globals(p, 5, 10), (std::vector<TInt32>{4, 5, 6, 1, 2, 3}));
-    EXPECT_EQ(globals(p, 13, 16), (std::vector<TInt32>{-1, -2, -3, -4}));
-    EXPECT_EQ(errorResult("@vec 8\n native Int2Vector.first_value"), "2: IndexOutOfBoundsException");
-    EXPECT_EQ(errorResult("@vec 8\n native Int2Vector.last_value"), "2: IndexOutOfBoundsException");
-}
-
-TEST(VectorElements, BytesAreSignExtendedAndTruncated) {
-    NativeProgram p(vectorIn(2, 1, "ByteVector", {-1, 300, 127, 128}) +
-                    "@load 2\n push 1\n native ByteVector.element_value\n @store 3\n adjsp -1\n"
-                    "@load 2\n native ByteVector.last_value\n @store 4\n");
-    ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_EQ(p.integer(3), 44);
-    EXPECT_EQ(p.integer(4), -128);
-    EXPECT_EQ(p.bytes(2), (std::vector<TInt32>{-1, 44, 127, -128}));
-}
-
-TEST(VectorElements, ObjectVectorsHandOutReferencesAndSlots) {
-    NativeProgram p("@objvec\n @store 2\n @load 2\n push 0\n box\n @keep 3\n native ObjectVector.append\n"
-                    "@load 2\n push 0\n native ObjectVector.element_at\n @store 4\n @load 2\n push 0\n"
-                    "native ObjectVector.element_slot\n @store 5\n push 555\n @load 2\n push 0\n"
-                    "native ObjectVector.element_value\n @store 6\n @store 7\n");
-    ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_EQ(p.integer(4), p.integer(3));
-    EXPECT_EQ(TUint32(p.integer(5)), p.vector(2).storage());
-    EXPECT_EQ(p.integer(6), p.integer(3));  // the reference replaces v
-    EXPECT_EQ(p.integer(7), 555);
-}
-
-TEST(VectorElements, WrongOperandsAndOpcodes) {
+    // Wrong operands and opcodes.
     EXPECT_EQ(errorResult("push 0\n native IntVector.size"), "1: NullPointerException: NULL pointer");
     EXPECT_EQ(errorResult("alloc 6, 2\n native IntVector.size"), "1: NullPointerException: NULL pointer");
     EXPECT_EQ(errorResult("@vec 8\n native IntVector.size"), "10: VMException: Invalid TYPEID");
@@ -101,6 +59,37 @@ TEST(VectorElements, WrongOperandsAndOpcodes) {
     // groups lack: NativeDispatch in SystemTest.cpp).
     EXPECT_EQ(errorResult("@vec 4\n push 0\n native IntVector.element_slot"), "10: VMException: Vector:25");
     EXPECT_EQ(errorResult("@vec 1\n native 1, 31"), "10: VMException: Vector:20");
+}
+
+TEST(VectorElements, MultiWordValuesBytesAndObjectReferencesAndSlots) {
+    // element_value keeps v's slot below the value; first_value and last_value replace it.
+    NativeProgram p(vectorIn(2, 12, "Int3Vector", {1, 2, 3, 4, 5, 6}, 3) +
+                    vectorIn(12, 16, "Int4Vector", {1, 2, 3, 4, -1, -2, -3, -4}, 4) +
+                    "push 777\n @load 2\n push 1\n native Int3Vector.element_value\n @store 7\n @store 6\n"
+                    "@store 5\n @store 4\n @load 2\n native Int3Vector.first_value\n @store 10\n @store 9\n"
+                    "@store 8\n @store 3\n @load 12\n push 1\n native Int4Vector.element_value\n @store 16\n"
+                    "@store 15\n @store 14\n @store 13\n adjsp -1\n");
+    ASSERT_EQ(errorOf(p), "0: ");
+    EXPECT_EQ(globals(p, 3, 10), (Ints{777, p.integer(2), 4, 5, 6, 1, 2, 3}));
+    EXPECT_EQ(globals(p, 13, 16), (Ints{-1, -2, -3, -4}));
+    EXPECT_EQ(errorResult("@vec 8\n native Int2Vector.first_value"), "2: IndexOutOfBoundsException");
+    EXPECT_EQ(errorResult("@vec 8\n native Int2Vector.last_value"), "2: IndexOutOfBoundsException");
+    // Bytes are sign-extended and truncated.
+    NativeProgram b(vectorIn(2, 1, "ByteVector", {-1, 300, 127, 128}) +
+                    "@load 2\n push 1\n native ByteVector.element_value\n @store 3\n adjsp -1\n"
+                    "@load 2\n native ByteVector.last_value\n @store 4\n");
+    ASSERT_EQ(errorOf(b), "0: ");
+    EXPECT_EQ(globals(b, 3, 4), (Ints{44, -128}));
+    EXPECT_EQ(b.bytes(2), (Ints{-1, 44, 127, -128}));
+    // Object vectors hand out references and slots.
+    NativeProgram o(
+        "@objvec\n @store 2\n @load 2\n push 0\n box\n @keep 3\n native ObjectVector.append\n"
+        "@load 2\n push 0\n native ObjectVector.element_at\n @store 4\n @load 2\n push 0\n"
+        "native ObjectVector.element_slot\n @store 5\n push 555\n @load 2\n push 0\n"
+        "native ObjectVector.element_value\n @store 6\n @store 7\n");
+    ASSERT_EQ(errorOf(o), "0: ");
+    // element_at, element_slot, then element_value, whose reference replaces v.
+    EXPECT_EQ(globals(o, 4, 7), (Ints{o.integer(3), TInt32(o.vector(2).storage()), o.integer(3), 555}));
 }
 
 // Every opcode of every vector group and of String (8) on operands of every shape ends in a
@@ -139,7 +128,7 @@ TEST(NativeGroups, EveryOpcodeOnEveryOperandShape) {
     }
 }
 
-TEST(VectorEdit, InsertRemoveReplace) {
+TEST(VectorEdit, InsertRemoveReplaceInEveryElementSize) {
     checkEdits({
         {"@load 2\n @load 3\n push 1\n native IntVector.insert_vector", {1, 8, 9, 2, 3, 4, 5}},
         {"@load 2\n @load 2\n push 2\n native IntVector.insert_vector", {1, 2, 1, 2, 3, 4, 5, 3, 4, 5}},
@@ -173,9 +162,23 @@ TEST(VectorEdit, InsertRemoveReplace) {
          {1, 2, 9, 3, 4, 5}},
         {"@load 2\n push 0\n push 2\n @load 3\n push 1\n push 2\n native IntVector.replace_or_insert_part", {}, 5},
     });
+    // Every element size moves whole elements.
+    NativeProgram p(vectorIn(2, 8, "Int2Vector", {1, 2, 3, 4}, 2) + vectorIn(3, 1, "ByteVector", {1, 2, 3}) +
+                    vectorIn(4, 16, "Int4Vector", {1, 2, 3, 4}, 4) +
+                    "@load 2\n push 7\n push 8\n push 1\n native Int2Vector.insert\n @load 2\n push 0\n"
+                    "push 1\n native Int2Vector.remove_range\n @load 3\n @load 3\n push 1\n"
+                    "native ByteVector.insert_vector\n @load 3\n push 300\n native ByteVector.prepend\n"
+                    "@load 4\n push 2\n native Int4Vector.repeat_in_place\n @load 4\n push 1\n push -1\n"
+                    "push 9\n push 9\n push 9\n push 9\n native Int4Vector.replace_range_element\n @vec 1\n"
+                    "@keep 5\n push -3\n push 4\n native ByteVector.set_filled\n");
+    ASSERT_EQ(errorOf(p), "0: ");
+    EXPECT_EQ(p.words(2), (Ints{7, 8, 3, 4}));
+    EXPECT_EQ(p.bytes(3), (Ints{44, 1, 1, 2, 3, 2, 3}));
+    EXPECT_EQ(p.words(4), (Ints{1, 2, 3, 4, 9, 9, 9, 9}));
+    EXPECT_EQ(p.bytes(5), (Ints{-3, -3, -3, -3}));
 }
 
-TEST(VectorSet, NewVectorsIntoDestinations) {
+TEST(VectorSet, NewVectorsIntoDestinationsAndAsResults) {
     const struct {
         const char* ops;
         Ints want;
@@ -193,7 +196,8 @@ TEST(VectorSet, NewVectorsIntoDestinations) {
         EXPECT_EQ(p.words(3), c.want) << c.ops;
     }
     // The copy is a new vector: editing it leaves the source alone.
-    NativeProgram p(kSetup + "@load 3\n @load 2\n native IntVector.set_copy\n @load 3\n push 3\n native IntVector.append\n");
+    NativeProgram p(kSetup +
+                    "@load 3\n @load 2\n native IntVector.set_copy\n @load 3\n push 3\n native IntVector.append\n");
     ASSERT_TRUE(p.returned());
     EXPECT_EQ(p.words(2), (Ints{1, 2, 3, 4, 5}));
     EXPECT_EQ(p.words(3), (Ints{1, 2, 3, 4, 5, 3}));
@@ -204,21 +208,19 @@ TEST(VectorSet, NewVectorsIntoDestinations) {
     for (const char* times : {"0x40000000", "0x10000000"})  // too many elements; too many bytes
         EXPECT_EQ(failure(std::string("@load 2\n push ") + times + "\n native IntVector.repeat_in_place"),
                   "6: InvalidArgumentException: Vector too large");
-}
-
-TEST(VectorParts, NewVectorsAsResults) {
     // join_parts (a, range 1, b, range 2): b's elements within range 1, then a's within range 2.
-    NativeProgram p(kSetup + "@load 2\n push 2\n push -1\n native IntVector.part\n @store 4\n"
-                             "@load 2\n push 5\n push 0\n native IntVector.part\n @store 5\n"
-                             "@load 2\n push 1\n push 1\n @load 3\n push 3\n push 2\n native IntVector.join_parts\n @store 6\n");
-    ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_EQ(p.words(4), (Ints{3, 4, 5}));
-    EXPECT_EQ(p.words(5), Ints{});
-    EXPECT_EQ(p.words(6), (Ints{9, 4, 5}));
-    HeapEntry* handle = p.vm.heap().liveEntry(VMAddr(p.integer(4)));
+    NativeProgram q(kSetup +
+                    "@load 2\n push 2\n push -1\n native IntVector.part\n @store 4\n"
+                    "@load 2\n push 5\n push 0\n native IntVector.part\n @store 5\n"
+                    "@load 2\n push 1\n push 1\n @load 3\n push 3\n push 2\n native IntVector.join_parts\n @store 6\n");
+    ASSERT_EQ(errorOf(q), "0: ");
+    EXPECT_EQ(q.words(4), (Ints{3, 4, 5}));
+    EXPECT_EQ(q.words(5), Ints{});
+    EXPECT_EQ(q.words(6), (Ints{9, 4, 5}));
+    HeapEntry* handle = q.vm.heap().liveEntry(VMAddr(q.integer(4)));
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(handle->gcCode, TUint32(GC_CODE_PRIMITIVE_ARRAY));
-    EXPECT_EQ(p.vm.memory().readWord(VMAddr(p.integer(4)) + 4), 4u);
+    EXPECT_EQ(q.vm.memory().readWord(VMAddr(q.integer(4)) + 4), 4u);
     // Lengths are not widened, and range 1 is checked against b (two elements).
     EXPECT_EQ(failure("@load 2\n push 0\n push -1\n @load 3\n push 0\n push 1\n native IntVector.join_parts"),
               "5: RangeException");
@@ -228,7 +230,7 @@ TEST(VectorParts, NewVectorsAsResults) {
     const struct {
         int first, count;
         const char* message;
-    } cases[] = {
+    } ranges[] = {
         {6, -1, "Invalid Range, first should not be more than 5, first = 6"},
         {-1, -1, "Invalid Range, first should not be less than 0, first = -1"},
         {-2, 3, "Invalid Range, first should not be less than0, first =  -2"},
@@ -236,26 +238,10 @@ TEST(VectorParts, NewVectorsAsResults) {
         {1, 0x7fffffff, "Invalid Range, range out of bounds: 2147483648 > 5"},
         {-1, 0, "Invalid Range, first should be non-negative (first=-1)"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : ranges)
         EXPECT_EQ(failure("@load 2\n push " + std::to_string(c.first) + "\n push " + std::to_string(c.count) +
                           "\n native IntVector.part"),
                   std::string("5: RangeException: ") + c.message);
-}
-
-TEST(VectorKinds, EveryElementSizeMovesWholeElements) {
-    NativeProgram p(vectorIn(2, 8, "Int2Vector", {1, 2, 3, 4}, 2) + vectorIn(3, 1, "ByteVector", {1, 2, 3}) +
-                    vectorIn(4, 16, "Int4Vector", {1, 2, 3, 4}, 4) +
-                    "@load 2\n push 7\n push 8\n push 1\n native Int2Vector.insert\n @load 2\n push 0\n"
-                    "push 1\n native Int2Vector.remove_range\n @load 3\n @load 3\n push 1\n"
-                    "native ByteVector.insert_vector\n @load 3\n push 300\n native ByteVector.prepend\n"
-                    "@load 4\n push 2\n native Int4Vector.repeat_in_place\n @load 4\n push 1\n push -1\n"
-                    "push 9\n push 9\n push 9\n push 9\n native Int4Vector.replace_range_element\n @vec 1\n"
-                    "@keep 5\n push -3\n push 4\n native ByteVector.set_filled\n");
-    ASSERT_EQ(errorOf(p), "0: ");
-    EXPECT_EQ(p.words(2), (Ints{7, 8, 3, 4}));
-    EXPECT_EQ(p.bytes(3), (Ints{44, 1, 1, 2, 3, 2, 3}));
-    EXPECT_EQ(p.words(4), (Ints{1, 2, 3, 4, 9, 9, 9, 9}));
-    EXPECT_EQ(p.bytes(5), (Ints{-3, -3, -3, -3}));
 }
 
 }  // namespace mcb
