@@ -3,12 +3,12 @@
 // pictures, a canvas handed to bytecode, and reading a bitmap global's pixels.
 #pragma once
 
-#include "graphics/BitmapContainer.h"
-#include "graphics/GraphicsHandle.h"
-#include "natives/graphics/GraphicsNatives.h"
 #include "../support/NativeProgram.h"
 #include "../support/Outcome.h"
 #include "../support/QtApp.h"
+#include "graphics/BitmapContainer.h"
+#include "graphics/GraphicsHandle.h"
+#include "natives/graphics/GraphicsNatives.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -38,24 +38,17 @@ inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEn
 struct Arg {
     std::string code;
     Arg(long long value) : code("push " + std::to_string(value) + "\n") {}
-    static Arg raw(std::string c) {
-        Arg a(0);
-        a.code = std::move(c);
-        return a;
-    }
+    explicit Arg(std::string c) : code(std::move(c)) {}
 };
 // The address of global g: a reference to the handle or object it holds.
-inline Arg G(int g) { return Arg::raw("ldglobals\nfielda " + std::to_string(g) + "\n"); }
+inline Arg G(int g) { return Arg("ldglobals\nfielda " + std::to_string(g) + "\n"); }
 // The value of global g (a cell, for strings and fonts kept there).
-inline Arg V(int g) { return Arg::raw("@load " + std::to_string(g) + "\n"); }
+inline Arg V(int g) { return Arg("@load " + std::to_string(g) + "\n"); }
 // A string constant named in the program's extra lines.
-inline Arg S(const std::string& name) { return Arg::raw("ldstr " + name + "\n"); }
-inline Arg F(double v) {
-    ORaw r = ORaw::fromRaw(TInt64(v * 4294967296.0));
-    return Arg::raw(pushFixed(r));
-}
+inline Arg S(const std::string& name) { return Arg("ldstr " + name + "\n"); }
+inline Arg F(double v) { return Arg(pushFixed(ORaw::fromRaw(TInt64(v * 4294967296.0)))); }
 // The word C++ hands over through "extcall 20, 99".
-inline const Arg kHandOver = Arg::raw("extcall 20, 99\n");
+inline const Arg kHandOver = Arg("extcall 20, 99\n");
 
 // A native call on the operands.
 inline std::string call(const std::string& native, std::initializer_list<Arg> args) {
@@ -68,9 +61,7 @@ inline std::string callTo(int g, const std::string& native, std::initializer_lis
     return call(native, args) + "@store " + std::to_string(g) + "\n";
 }
 // A new w x h bitmap of one colour in global g.
-inline std::string bitmap(int g, int w, int h, TUint32 colour) {
-    return call("Bitmap.create", {G(g), w, h, colour});
-}
+inline std::string bitmap(int g, int w, int h, TUint32 colour) { return call("Bitmap.create", {G(g), w, h, colour}); }
 
 inline std::vector<TUint8> encoded(const QImage& image, const char* format = "png") {
     QByteArray bytes;

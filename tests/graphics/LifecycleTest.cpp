@@ -24,8 +24,8 @@ TEST(Lifecycle, BitmapsLiveByTheirHandlesAndDieWithTheirPaintingEnded) {
     NativeProgram p(bitmap(2, 8, 8, kBlack) + call("Graphics.fill_rect", {G(2), 0, 0, 1, 1, kRed}) +
                         bitmap(3, 8, 8, kBlack) + call("Graphics.fill_rect", {G(3), 0, 0, 1, 1, kRed}) + watch(2) +
                         watch(3) + "extcall 20, 99\nadjsp -1\npush 0\n@store 3\nextcall 20, 2\n" +
-                        call("Graphics.fill_rect", {G(2), 1, 1, 1, 1, kRed}) + callTo(10, "Bitmap.pixel", {G(2), 1, 1}) +
-                        callTo(11, "Bitmap.pixel", {G(2), 0, 0}),
+                        call("Graphics.fill_rect", {G(2), 1, 1, 1, 1, kRed}) +
+                        callTo(10, "Bitmap.pixel", {G(2), 1, 1}) + callTo(11, "Bitmap.pixel", {G(2), 0, 0}),
                     "", [&](NativeProgram& q) {
                         q.handOver = [&] {
                             kept = containerIn(q, 2)->currentPixmap();
@@ -44,7 +44,7 @@ TEST(Lifecycle, BitmapsLiveByTheirHandlesAndDieWithTheirPaintingEnded) {
 
 TEST(Lifecycle, RotatedPortraitShowsTheApplicationsCornerAtTheBottomLeft) {
     ScratchFiles dir;
-    const Arg slot = Arg::raw("ldloca -2\n");  // the canvas handle's slot
+    const Arg slot = Arg("ldloca -2\n");  // the canvas handle's slot
     dir.put("index.mcb", mcbasm::assemble(R"(
 .method "main", main, frame0
 .method "<*application>.draw to<canvas>", draw, frame2
