@@ -75,11 +75,10 @@ public:
     HeapEntry* createHeapEntry(unsigned int size, int type, GcCode code);
     VMAddr allocate(TUint32 size, TInt32 type, GcCode code);
     VMAddr allocateWords(TUint32 n, GcCode code);
-    void allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
-                     TInt32 type2, GcCode code2, VMAddr* out2);
-    void allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
-                       TInt32 type2, GcCode code2, VMAddr* out2, TUint32 size3, TInt32 type3,
-                       GcCode code3, VMAddr* out3);
+    void allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2, TInt32 type2, GcCode code2,
+                     VMAddr* out2);
+    void allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2, TInt32 type2,
+                       GcCode code2, VMAddr* out2, TUint32 size3, TInt32 type3, GcCode code3, VMAddr* out3);
     HeapEntry* freeEntry(HeapEntry* he);
     void free(VMAddr ref);
 
@@ -87,8 +86,7 @@ public:
     // Allocates an entry of `entrySize` bytes (at least 4) with the given type
     // word, stores a handle to `object` in its first data word and takes
     // ownership. Returns the object's reference.
-    VMAddr adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code,
-                       TInt32 type = -1);
+    VMAddr adoptObject(std::unique_ptr<GCObject> object, TUint32 entrySize, GcCode code, TInt32 type = -1);
     // Attaches a host object to an entry allocated already (for example the first
     // entry of a compound allocation); the entry's first data word receives the handle.
     void attachObject(VMAddr ref, std::unique_ptr<GCObject> object);
@@ -139,8 +137,8 @@ public:
     TInt32 liveObjectCount() const { return TInt32(objects_.size() - freeHandles_.count()); }
 
     // --- checked access ---------------------------------------------------
-    HeapEntry* headerOf(VMAddr ref);          // checked translation of ref - 24
-    HeapEntry* entryAt(VMAddr headerAddr);    // checked translation of a header address
+    HeapEntry* headerOf(VMAddr ref);        // checked translation of ref - 24
+    HeapEntry* entryAt(VMAddr headerAddr);  // checked translation of a header address
     VMAddr addressOf(const HeapEntry* he) const { return mem_.addressOf(he); }
     VMAddr referenceOf(const HeapEntry* he) const { return addressOf(he) + kHeaderSize; }
     // The live entry whose data area starts at ref, or null.
@@ -207,12 +205,10 @@ private:
     GCObject* findObjectBySlot(VMAddr ref, const ObjectSlot* slot);
 
     [[noreturn]] static void corrupted();
-    HeapEntry* at(VMAddr headerAddr) const {
-        return reinterpret_cast<HeapEntry*>(mem_.unchecked(headerAddr));
-    }
+    HeapEntry* at(VMAddr headerAddr) const { return reinterpret_cast<HeapEntry*>(mem_.unchecked(headerAddr)); }
     // The pool holding an address, or -1: the first pool that reaches into the
     // address's 64 KiB chunk, then the few after it.
-    TInt32 poolOf(VMAddr address) const {
+    [[gnu::always_inline]] TInt32 poolOf(VMAddr address) const {
         TUint32 chunk = address >> kChunkShift;
         if (chunk >= chunkPools_.size()) return -1;
         TInt32 pool = chunkPools_[chunk];
@@ -238,7 +234,7 @@ private:
     VMAddr poolEnd(TInt32 pool) const { return pools_.data()[pool] + TUint32(poolSizes_.data()[pool]); }
     // The entry at a recorded start, with its size and tag agreeing with the
     // record. Inline: every walk and every allocation goes through it.
-    HeapEntry* validEntry(TInt32 pool, VMAddr headerAddr) {
+    [[gnu::always_inline]] HeapEntry* validEntry(TInt32 pool, VMAddr headerAddr) {
         if (!isStart(pool, headerAddr)) corrupted();
         HeapEntry* he = at(headerAddr);
         TUint64 tagAddr = TUint64(headerAddr) + kHeaderSize + he->size;
@@ -247,10 +243,8 @@ private:
         if (!isStart(pool, VMAddr(tagAddr + 4))) corrupted();
         return he;
     }
-    bool isTrailing(TInt32 pool, const HeapEntry* he) const {
-        return addressOf(he) == poolEnd(pool) - kHeaderSize;
-    }
-    bool isFree(const HeapEntry* he) const {
+    bool isTrailing(TInt32 pool, const HeapEntry* he) const { return addressOf(he) == poolEnd(pool) - kHeaderSize; }
+    [[gnu::always_inline]] bool isFree(const HeapEntry* he) const {
         LinkedListIterator it = he->freeHeapEntryIterator;
         if (it == kNullIterator) return false;
         TInt32 k = sizeClass(he->size);
@@ -280,8 +274,7 @@ private:
     HeapEntry* createPool(TUint32 capacity);
     void writeTag(HeapEntry* he);
     HeapEntry* splitOff(TInt32 pool, HeapEntry* he, TUint32 firstSize);
-    void carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type,
-                       GcCode code);
+    void carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type, GcCode code);
     void destroyObject(TInt32 pool, HeapEntry* he);
     TUint32 handleOfEntry(VMAddr headerAddr) const;
     std::unique_ptr<GCObject> releaseSlot(TUint32 handle);

@@ -4,8 +4,8 @@
 // and committed as it is carved, so host pointers into it never move.
 #pragma once
 
-#include "foundation/Types.h"
 #include "foundation/MemoryBudget.h"
+#include "foundation/Types.h"
 
 #include <cstddef>
 
@@ -31,32 +31,28 @@ public:
 
     // First address past everything carved so far.
     VMAddr top() const { return top_; }
-    bool contains(VMAddr a, TUint32 len) const {
-        return a >= kGuardBytes && TUint64(a) + len <= top_;
-    }
+    bool contains(VMAddr a, TUint32 len) const { return a >= kGuardBytes && TUint64(a) + len <= top_; }
 
     // Checked translation: null raises VM error 1 "NULL pointer"; an address
     // outside the carved region (or a word address not 4-aligned) raises VM
     // error 10 "Bad VM address 0x........".
-    TUint8* ptr(VMAddr a, TUint32 len) {
+    [[gnu::always_inline]] TUint8* ptr(VMAddr a, TUint32 len) {
         if (!contains(a, len)) [[unlikely]]
             raiseBadAccess(a);
         return base_ + a;
     }
-    TUint32* wordPtr(VMAddr a) {
+    [[gnu::always_inline]] TUint32* wordPtr(VMAddr a) {
         if ((a & 3) != 0 || !contains(a, 4)) [[unlikely]]
             raiseBadAccess(a);
         return reinterpret_cast<TUint32*>(base_ + a);
     }
-    TUint32 readWord(VMAddr a) { return *wordPtr(a); }
-    void writeWord(VMAddr a, TUint32 v) { *wordPtr(a) = v; }
+    [[gnu::always_inline]] TUint32 readWord(VMAddr a) { return *wordPtr(a); }
+    [[gnu::always_inline]] void writeWord(VMAddr a, TUint32 v) { *wordPtr(a) = v; }
 
     // Fast path for addresses that were checked already.
     TUint8* unchecked(VMAddr a) const { return base_ + a; }
     TUint32* uncheckedWord(VMAddr a) const { return reinterpret_cast<TUint32*>(base_ + a); }
-    VMAddr addressOf(const void* p) const {
-        return VMAddr(static_cast<const TUint8*>(p) - base_);
-    }
+    VMAddr addressOf(const void* p) const { return VMAddr(static_cast<const TUint8*>(p) - base_); }
     bool holds(const void* p) const {
         auto* b = static_cast<const TUint8*>(p);
         return b >= base_ + kGuardBytes && b < base_ + top_;

@@ -18,12 +18,10 @@ public:
     VirtualMachine& vm() { return vm_; }
 
     // Argument word i, counted from the first argument.
-    TInt32& word(TInt32 i) { return vm_.slot(base_ + i); }
+    [[gnu::always_inline]] TInt32& word(TInt32 i) { return vm_.slot(base_ + i); }
     // A 64-bit argument starting at word i: the low word in the lower slot, as
     // a two-word push leaves it.
-    TInt64 long64(TInt32 i) {
-        return TInt64(TUint64(TUint32(word(i + 1))) << 32 | TUint32(word(i)));
-    }
+    TInt64 long64(TInt32 i) { return TInt64(TUint64(TUint32(word(i + 1))) << 32 | TUint32(word(i))); }
     // A non-null reference or address (null: VM error 1 "NULL pointer").
     VMAddr address(TInt32 i) {
         VMAddr a = VMAddr(word(i));
@@ -44,11 +42,11 @@ public:
 
     // Drops the arguments and leaves `n` result words where they began.
     void leave(TInt32 n) { vm_.setSp(base_ + n - 1); }
-    void result(TInt32 v) {
+    [[gnu::always_inline]] void result(TInt32 v) {
         vm_.slot(base_) = v;
         leave(1);
     }
-    void result64(TInt64 v) {
+    [[gnu::always_inline]] void result64(TInt64 v) {
         TInt32& low = vm_.slot(base_);
         TInt32& high = vm_.slot(base_ + 1);  // both checked before either is written
         low = TInt32(TUint32(TUint64(v)));
