@@ -339,7 +339,8 @@ void VMHeap::allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* ou
 HeapEntry* VMHeap::freeEntry(HeapEntry* he) {
     if (!he) corrupted();
     TInt32 pool;
-    return release(pool, entryAt(addressOf(he), pool));
+    HeapEntry* checked = entryAt(addressOf(he), pool);  // sets pool before release reads it
+    return release(pool, checked);
 }
 
 // Frees a checked entry of the pool.
