@@ -48,6 +48,8 @@ constexpr StackBounds kStackBounds = makeStackBounds();
 
 constexpr TInt32 row(Op op) { return TInt32(findInstruction(op) - kInstructions); }
 
+constexpr bool checksStack(Op op) { return kInstructions[row(op)].pops >= 0 && kInstructions[row(op)].pushes >= 0; }
+
 TInt32 divide(TInt32 a, TInt32 b) {
     if (b == 0) vmerr::raise(vmerr::DivisionByZero);
     if (b == -1) return TInt32(0u - TUint32(a));
@@ -94,7 +96,7 @@ TInt32 lowHalf(TInt32 v) { return TInt16(v); }
 
 void VirtualMachine::run() {
     static const void* const kLabels[PreparedCode::kHandlerCount] = {
-#define MCB_LABEL(name, ...) &&L_##name,
+#define MCB_LABEL(name, ...) checksStack(Op::name) ? &&C_##name : &&L_##name,
         MCB_INSTRUCTIONS(MCB_LABEL)
 #undef MCB_LABEL
 #define MCB_EXTRA_LABEL(name) &&L_##name,
@@ -177,8 +179,6 @@ void VirtualMachine::run() {
 #define DISPATCH()                                                                          \
     do {                                                                                    \
         ip = code + pc;                                                                     \
-        if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler])    \
-            goto L_StackFault;                                                              \
         goto* kLabels[ip->handler];                                                         \
     } while (0)
 #define NEXT()              \
@@ -231,6 +231,20 @@ void VirtualMachine::run() {
     try {
         if (pc > codeSize) goto L_JumpOutside;
         DISPATCH();
+
+        // A row with a fixed stack effect enters through its check, against
+        // constants, so that the fused entries (which check for themselves) and
+        // the variable rows pay nothing for it.
+#define MCB_STACK_CHECK(name, ...)                                          \
+    C_##name : __attribute__((unused));                                     \
+    {                                                                       \
+        constexpr TInt32 lo_ = kStackBounds.lo[size_t(row(Op::name))];      \
+        constexpr TUint32 span_ = kStackBounds.span[size_t(row(Op::name))]; \
+        if (TUint32(sp - lo_) > span_) goto L_StackFault;                   \
+    }                                                                       \
+    goto L_##name;
+        MCB_INSTRUCTIONS(MCB_STACK_CHECK)
+#undef MCB_STACK_CHECK
 
     L_Nop:
         NEXT();
@@ -973,7 +987,6 @@ void VirtualMachine::run() {
     L_Unfused:
         unfused = PreparedCode::plainAt(bytes, codeSize, pc);
         ip = &unfused;
-        if (TUint32(sp - kStackBounds.lo[ip->handler]) > kStackBounds.span[ip->handler]) goto L_StackFault;
         goto* kLabels[ip->handler];
 
     L_InvalidOpcode:
