@@ -8,6 +8,7 @@
 
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -105,7 +106,7 @@ void VirtualMachine::run() {
     };
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
-    TInt32 pc = pc_;
+    std::intptr_t pc = pc_;  // pointer-wide: finding the entry needs no sign extension
     if (pc < 0) return;
     MemoryBudget::setCurrent(memoryBudget_.budget);  // what the natives allocate is this application's
     TInt32 sp = sp_;
