@@ -123,7 +123,7 @@ void MainView::startSteppedTime() {
     EventClock::Hooks hooks;
     hooks.apply = [this](const InputEvent& e) { apply(e); };
     hooks.afterStep = [this] { drawRequestedFrame(); };
-    hooks.scriptEnded = [this] { host::endProcess(0); };
+    hooks.scriptEnded = [] { host::endProcess(0); };
     clock_ = std::make_unique<EventClock>(scheduler, hooks);
     setSteppedFrames(true);
     const Recording* replay = settings_.replay;

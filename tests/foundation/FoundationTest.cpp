@@ -25,7 +25,7 @@ TEST(VMError, TextCompositionCatalogueAndThePendingErrorPerThread) {
         {4, "", "DataFormatException: "}, {4, "bad", "DataFormatException: : bad"},
     };
     for (const auto& [code, msg, text] : cases) {
-        const Outcome o = outcomeOf([&] { vmerr::raise(code, msg); });
+        const Outcome o = outcomeOf([&, code = code, msg = msg] { vmerr::raise(code, msg); });
         EXPECT_EQ(o.code, code);
         EXPECT_EQ(o.text, text);
     }

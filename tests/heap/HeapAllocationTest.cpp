@@ -199,7 +199,7 @@ TEST(VMMemory, CarvesZeroedBlocksUpwardsWithoutMovingThem) {
     VMMemory small(TUint64(1) << 20), big;
     for (auto [m, size] : {std::pair{&small, 2u << 20}, {&big, 0xFFFFFFFFu}, {&big, 0xFFFFFFF8u}}) {
         VMAddr top = m->top();
-        EXPECT_EQ(outcomeOf([&] { m->carve(size); }).code, vmerr::InvalidArgument) << size;
+        EXPECT_EQ(outcomeOf([&, m = m, size = size] { m->carve(size); }).code, vmerr::InvalidArgument) << size;
         EXPECT_EQ(m->carve(16), top) << "a failed carve leaves the top and the region usable";
     }
 }
@@ -216,7 +216,7 @@ TEST(VMMemory, BadAddressesRaiseAndTheEdgesAreReachable) {
     EXPECT_EQ(outcomeOf([&] { mem.writeWord(0, 1); }).code, vmerr::NullPointer);
     for (auto [addr, len] : {std::pair{4u, 4u}, {VMMemory::kGuardBytes - 2, 4u}, {top, 1u}, {top - 4, 8u},
                              {0xFFFFFFFCu, 8u}, {a + 8, 0xFFFFFFFFu}}) {
-        Outcome o = outcomeOf([&] { mem.ptr(addr, len); });
+        Outcome o = outcomeOf([&, addr = addr, len = len] { mem.ptr(addr, len); });
         EXPECT_EQ(o.code, vmerr::VM) << std::hex << addr << " len " << len;
         EXPECT_EQ(o.text, badAddress(addr));
     }

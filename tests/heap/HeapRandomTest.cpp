@@ -152,7 +152,7 @@ TEST(HeapScribble, EveryOperationWorksOrRaisesCode10) {
             VMAddr a, b;
             run([&] { heap.allocateTwo(16, -1, GC_CODE_VECTOR, &a, 8, 0, GC_CODE_OBJECT_ARRAY, &b); });
             run([&] { heap.createObject<Probe>(8, GC_CODE_HASH, &h.destroyed); });
-            for (auto& [r, e] : h.model) run([&] { heap.findObject(r); });
+            for (auto& [r, e] : h.model) run([&, r = r] { heap.findObject(r); });
             for (int i = 0; i < 4 && !h.model.empty(); ++i) {
                 VMAddr r = h.any(), w = heap.poolStart(0) + h.pick(0, 70000);
                 run([&] { heap.free(r); });

@@ -74,7 +74,7 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
     const std::pair<TInt32, const char*> notListeners[] = {{0, "NullPointerException: NULL pointer"},
         {0x12345, "VMException: Invalid TYPEID"}, {listener + 4, "VMException: Invalid TYPEID"}};
     for (auto [object, message] : notListeners)
-        expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&] { callNative(vm, timerNative, 1, {object, 10}); });
+        expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&, object = object] { callNative(vm, timerNative, 1, {object, 10}); });
 }
 
 // The log starts empty when opened again, obeys the path rule and never follows a link out
