@@ -16,8 +16,7 @@ void VirtualMachine::checkCallDepth() const {
 }
 
 void VirtualMachine::checkDescriptor(TInt32 descriptor) const {
-    if (descriptor >= tables_.descriptors.getSize())
-        vmerr::raise(vmerr::msg::InvalidMethodDescriptor);
+    if (descriptor >= tables_.descriptors.getSize()) vmerr::raise(vmerr::msg::InvalidMethodDescriptor);
 }
 
 TInt32 VirtualMachine::frameBaseFor(TInt32 descriptor) const {
@@ -120,17 +119,10 @@ void VirtualMachine::internalThrow(TInt32 code, const CAppsString& text) {
 
 void VirtualMachine::callNative(TInt32 group, TInt32 function) {
     if (group < 1 || group > 36 || group == 2)
-        runtimeError(nullptr, pc_,
-                     CAppsString("Internal error: invalid group in native call: ").appendDecimal(group));
+        runtimeError(nullptr, pc_, CAppsString("Internal error: invalid group in native call: ").appendDecimal(group));
     const natives::Function* f = natives::findFunction(group, function);
     if (!f) unknownNativeFunction(group, function);
-    try {
-        f->call(*this);
-    } catch (const std::bad_alloc&) {
-        vmerr::raiseOutOfMemory();  // the host ran out: the same error as the budget's
-    } catch (const std::length_error&) {
-        vmerr::raiseOutOfMemory();
-    }
+    natives::invoke(*f, *this);
 }
 
 void VirtualMachine::callExtension(TInt32 extension, TInt32 function) {

@@ -453,7 +453,11 @@ void VirtualMachine::run() {
     L_Native:
         sp_ = sp;
         pc_ = pc + ip->length - 1;  // natives see the last operand byte
-        callNative(ip->a, ip->x & 0xFF);  // an inline element read keeps its access above
+        // (an inline element read keeps its access above the function number)
+        if (const natives::Function* f = natives::callableFunction(ip->a, ip->x & 0xFF)) [[likely]]
+            natives::invoke(*f, *this);
+        else
+            callNative(ip->a, ip->x & 0xFF);  // raises what is wrong with the call
         sp = sp_;
         NEXT();
     // The field fusions: any operand out of the ordinary runs the first

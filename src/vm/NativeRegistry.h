@@ -5,9 +5,12 @@
 #pragma once
 
 #include "foundation/Types.h"
+#include "foundation/VMError.h"
 
 #include <array>
+#include <new>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 
 namespace mcb {
@@ -28,9 +31,7 @@ struct InlineAccess {
 };
 
 // An access in one byte, which the prepared code keeps beside the function number.
-constexpr TUint8 packAccess(InlineAccess a) {
-    return TUint8(a.kind | (a.references ? 4 : 0) | (a.elementBytes << 3));
-}
+constexpr TUint8 packAccess(InlineAccess a) { return TUint8(a.kind | (a.references ? 4 : 0) | (a.elementBytes << 3)); }
 constexpr InlineAccess unpackAccess(TUint8 code) {
     return {InlineAccess::Kind(code & 3), TUint8(code >> 3), (code & 4) != 0};
 }
@@ -99,9 +100,26 @@ extern std::array<std::array<const Function*, kFunctionLimit>, kLastGroup + 1> g
 // The row of a group's function by number, in constant time; nullptr if the group lacks it.
 // Inline: every native call looks its row up.
 inline const Function* findFunction(int group, int function) {
-    if (group < kFirstGroup || group > kLastGroup || function < 0 || function >= kFunctionLimit)
-        return nullptr;
+    if (group < kFirstGroup || group > kLastGroup || function < 0 || function >= kFunctionLimit) return nullptr;
     return gRowsByNumber[size_t(group)][size_t(function)];
+}
+
+// The row that instruction 78 runs for a group and function, or nullptr when the call
+// fails (VirtualMachine::callNative says why). Group 2 is never callable.
+inline const Function* callableFunction(int group, int function) {
+    return group == 2 ? nullptr : findFunction(group, function);
+}
+
+// Runs a row; the host running out of memory below it is the VM's out-of-memory error.
+// Inline, so that the interpreter calls the body directly.
+inline void invoke(const Function& f, VirtualMachine& vm) {
+    try {
+        f.call(vm);
+    } catch (const std::bad_alloc&) {
+        vmerr::raiseOutOfMemory();
+    } catch (const std::length_error&) {
+        vmerr::raiseOutOfMemory();
+    }
 }
 
 }  // namespace natives
