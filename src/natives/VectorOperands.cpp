@@ -72,8 +72,7 @@ ElementBytes copyElements(const OVectorBase& v, TInt32 start, TInt32 count) {
     if (start < 0 || count < 0 || TInt64(start) + count > v.size()) vmerr::raise(vmerr::IndexOutOfBounds);
     size_t bytes = size_t(count) * v.elementBytes();
     if (bytes == 0) return ElementBytes();
-    return ElementBytes(v.heap().memory().ptr(v.storage() + TUint32(start) * v.elementBytes(), TUint32(bytes)),
-                        bytes);
+    return ElementBytes(v.heap().memory().ptr(v.storage() + TUint32(start) * v.elementBytes(), TUint32(bytes)), bytes);
 }
 
 void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src, TInt32 n) {
@@ -83,6 +82,7 @@ void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src,
     TInt64 newSize = TInt64(size) - removeCount + n;
     if (newSize > INT32_MAX) vmerr::raise(vmerr::msg::VectorTooLarge);
     if (newSize > v.capacity()) v.reserve(TInt32(std::clamp<TInt64>(newSize * 6 / 5, 10, INT32_MAX)));
+    if (start == size && removeCount == 0) return v.extendFrom(src, n);  // an append zeroes nothing first
     TInt32 tail = size - start - removeCount;
     TInt32 widest = TInt32(std::max<TInt64>(size, newSize));
     if (widest == 0) return;
@@ -97,8 +97,7 @@ void splice(OVectorBase& v, TInt32 start, TInt32 removeCount, const TUint8* src,
 }
 
 void checkSize(TUint32 elementBytes, TInt64 size) {
-    if (size > INT32_MAX || size * elementBytes > OVectorBase::kMaxStorageBytes)
-        vmerr::raise(vmerr::InvalidArgument);
+    if (size > INT32_MAX || size * elementBytes > OVectorBase::kMaxStorageBytes) vmerr::raise(vmerr::InvalidArgument);
 }
 
 void repeat(OVectorBase& v, TInt32 times) {

@@ -4,6 +4,7 @@
 #include "objects/OVector.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace mcb {
@@ -29,8 +30,7 @@ void OVectorBase::checkIndex(TInt32 index) const {
 }
 
 TUint8* OVectorBase::bytesAt(TInt32 index, TInt32 count) const {
-    return heap_->memory().ptr(storage_ + TUint32(index) * elementBytes_,
-                               TUint32(count) * elementBytes_);
+    return heap_->memory().ptr(storage_ + TUint32(index) * elementBytes_, TUint32(count) * elementBytes_);
 }
 
 void OVectorBase::reserve(TInt32 n) {
@@ -47,11 +47,16 @@ void OVectorBase::resize(TInt32 n) {
     size_ = n;
 }
 
+void OVectorBase::extendFrom(const TUint8* src, TInt32 n) {
+    if (n < 0 || TInt64(size_) + n > capacity_) vmerr::raise(vmerr::InvalidArgument);
+    if (n > 0) std::memcpy(bytesAt(size_, n), src, size_t(n) * elementBytes_);
+    size_ += n;
+}
+
 void OVectorBase::remove(TInt32 index) { removeRange(index, 1); }
 
 void OVectorBase::removeRange(TInt32 start, TInt32 count) {
-    if (start < 0 || count < 0 || TInt64(start) + count > size_)
-        vmerr::raise(vmerr::IndexOutOfBounds);
+    if (start < 0 || count < 0 || TInt64(start) + count > size_) vmerr::raise(vmerr::IndexOutOfBounds);
     if (count == 0) return;
     TInt32 tail = size_ - start - count;
     if (tail > 0) {
@@ -87,8 +92,7 @@ void OVectorBase::regrow(TInt64 newCapacity, TInt32 gapPos, TInt32 gapLen) {
         // Moves, not copies: bytecode may have freed the old block, and the
         // fresh one may then overlap it.
         std::memmove(dst, src, head);
-        std::memmove(dst + head + size_t(gapLen) * elementBytes_, src + head,
-                    size_t(size_ - gapPos) * elementBytes_);
+        std::memmove(dst + head + size_t(gapLen) * elementBytes_, src + head, size_t(size_ - gapPos) * elementBytes_);
     }
     VMAddr old = storage_;
     storage_ = fresh;

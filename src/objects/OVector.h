@@ -39,6 +39,8 @@ public:
 
     void reserve(TInt32 n);  // only grows; below the size raises error 6
     void resize(TInt32 n);   // new elements are zero
+    // Appends n elements copied from src, within the capacity already reserved.
+    void extendFrom(const TUint8* src, TInt32 n);
     void remove(TInt32 index);
     void removeRange(TInt32 start, TInt32 count);
     void clear() { size_ = 0; }
@@ -108,9 +110,7 @@ public:
 
     // All elements after one check, or null when empty.
     T* data() { return isEmpty() ? nullptr : reinterpret_cast<T*>(bytesAt(0, size())); }
-    const T* data() const {
-        return isEmpty() ? nullptr : reinterpret_cast<const T*>(bytesAt(0, size()));
-    }
+    const T* data() const { return isEmpty() ? nullptr : reinterpret_cast<const T*>(bytesAt(0, size())); }
 
     void append(const T& v) { insert(size(), v); }
     void append(const T* items, TInt32 n) { insert(size(), items, n); }
