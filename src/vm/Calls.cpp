@@ -118,7 +118,7 @@ void VirtualMachine::internalThrow(TInt32 code, const CAppsString& text) {
 }
 
 void VirtualMachine::callNative(TInt32 group, TInt32 function) {
-    if (group < 1 || group > 36 || group == 2)
+    if (!natives::callableGroup(group))
         runtimeError(nullptr, pc_, CAppsString("Internal error: invalid group in native call: ").appendDecimal(group));
     const natives::Function* f = natives::findFunction(group, function);
     if (!f) unknownNativeFunction(group, function);

@@ -25,19 +25,19 @@ struct StackBounds {
     std::array<TUint32, PreparedCode::kHandlerCount> span{};
 };
 
+constexpr bool hasFixedEffect(TInt32 h) {
+    return h < kInstructionCount && kInstructions[h].pops >= 0 && kInstructions[h].pushes >= 0;
+}
+
 constexpr StackBounds makeStackBounds() {
     StackBounds b;
     for (TInt32 h = 0; h < PreparedCode::kHandlerCount; ++h) {
-        TInt32 pops = -1, pushes = -1;
-        if (h < kInstructionCount) {
-            pops = kInstructions[h].pops;
-            pushes = kInstructions[h].pushes;
-        }
-        if (pops < 0 || pushes < 0) {
+        if (!hasFixedEffect(h)) {
             b.lo[size_t(h)] = -1;
             b.span[size_t(h)] = TUint32(kStackWords);
             continue;
         }
+        const TInt32 pops = kInstructions[h].pops, pushes = kInstructions[h].pushes;
         TInt32 lo = pops - 1;
         TInt32 hi = kStackWords - 1 - (pushes > pops ? pushes - pops : 0);
         b.lo[size_t(h)] = lo;
@@ -48,8 +48,6 @@ constexpr StackBounds makeStackBounds() {
 constexpr StackBounds kStackBounds = makeStackBounds();
 
 constexpr TInt32 row(Op op) { return TInt32(findInstruction(op) - kInstructions); }
-
-constexpr bool checksStack(Op op) { return kInstructions[row(op)].pops >= 0 && kInstructions[row(op)].pushes >= 0; }
 
 TInt32 divide(TInt32 a, TInt32 b) {
     if (b == 0) vmerr::raise(vmerr::DivisionByZero);
@@ -97,7 +95,7 @@ TInt32 lowHalf(TInt32 v) { return TInt16(v); }
 
 void VirtualMachine::run() {
     static const void* const kLabels[PreparedCode::kHandlerCount] = {
-#define MCB_LABEL(name, ...) checksStack(Op::name) ? &&C_##name : &&L_##name,
+#define MCB_LABEL(name, ...) hasFixedEffect(row(Op::name)) ? &&C_##name : &&L_##name,
         MCB_INSTRUCTIONS(MCB_LABEL)
 #undef MCB_LABEL
 #define MCB_EXTRA_LABEL(name) &&L_##name,

@@ -104,10 +104,13 @@ inline const Function* findFunction(int group, int function) {
     return gRowsByNumber[size_t(group)][size_t(function)];
 }
 
+// Whether instruction 78 may call into a group at all; group 2 never may.
+constexpr bool callableGroup(int group) { return group >= kFirstGroup && group <= kLastGroup && group != 2; }
+
 // The row that instruction 78 runs for a group and function, or nullptr when the call
-// fails (VirtualMachine::callNative says why). Group 2 is never callable.
+// fails (VirtualMachine::callNative says why).
 inline const Function* callableFunction(int group, int function) {
-    return group == 2 ? nullptr : findFunction(group, function);
+    return callableGroup(group) ? findFunction(group, function) : nullptr;
 }
 
 // Runs a row; the host running out of memory below it is the VM's out-of-memory error.
