@@ -8,9 +8,6 @@
 #include "extensions/AudioMixer.h"
 #include "extensions/AudioPlayer.h"
 #include "host/ExtensionTable.h"
-#include "io/MemoryInputStream.h"
-#include "natives/NumericArgs.h"
-#include "../support/TestHost.h"
 
 #include <mutex>
 #include <thread>
@@ -18,11 +15,7 @@
 namespace mcb {
 
 namespace exttest {
-using hosttest::PrivateBus;
-using hosttest::StderrCapture;
-using hosttest::spawn;
-using hosttest::stop;
-using hosttest::waitUntil;
+using namespace hosttest;
 using Samples = std::vector<int16_t>;
 
 // A row of a table of calls: the function, the whole stack, and Rig::outcome() of it.
@@ -52,9 +45,9 @@ public:
     }
     ~Rig() { vmerr::clearPendingError(); }
 
-    // Loads an image and runs its main.
+    // Loads an image (macros expanded) and runs its main.
     void load(const std::string& source) {
-        std::vector<uint8_t> image = mcbasm::assemble(source);
+        std::vector<uint8_t> image = mcbasm::assemble(expandMacros(source));
         VELMAR::MemoryInputStream stream(image);
         vm.load(CAppsString("index.mcb"), stream, &host);
     }
@@ -67,10 +60,12 @@ public:
         return o;
     }
     TInt32 string(const char* text) { return TInt32(vm.newString(OString(text))); }
-    TInt32 bytes(const std::vector<uint8_t>& b) { return TInt32(numeric::newByteVector(vm, b.data(), TInt32(b.size()))); }
+    TInt32 bytes(const std::vector<uint8_t>& b) { return TInt32(numeric::newByteVector(vm, b.data(), int(b.size()))); }
     TUint32 field(VMAddr object) { return vm.memory().readWord(object + 4); }
     template <typename T>
-    T& native(VMAddr object) { return *vm.heap().objectAs<T>(field(object)); }
+    T& native(VMAddr object) {
+        return *vm.heap().objectAs<T>(field(object));
+    }
     void write(const std::string& name, const Samples& s) {
         dir.write(name, std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2));
     }
@@ -94,7 +89,7 @@ public:
             return vm.reports.empty() ? out : out + " / " + vm.reports.back();
         }
     }
-    static ORaw fixed(const std::vector<TInt32>& words) { return ORaw::fromWords(TUint32(words.at(0)), TUint32(words.at(1))); }
+    static ORaw fixed(const std::vector<TInt32>& w) { return ORaw::fromWords(TUint32(w.at(0)), TUint32(w.at(1))); }
 
     Scratch dir;
     ReportingMachine vm;
@@ -104,7 +99,9 @@ public:
 };
 
 // The words of a fixed value on the stack, as outcome() prints them.
-inline std::string words(ORaw v) { return std::to_string(TInt32(v.lowWord())) + " " + std::to_string(TInt32(v.highWord())); }
+inline std::string words(ORaw v) {
+    return std::to_string(TInt32(v.lowWord())) + " " + std::to_string(TInt32(v.highWord()));
+}
 
 inline size_t count(const std::string& text, const std::string& part) {
     size_t n = 0;
@@ -117,10 +114,12 @@ inline size_t count(const std::string& text, const std::string& part) {
 class PulseServer {
 public:
     explicit PulseServer(int rate) : rate_(rate) {
-        if (!hosttest::haveProgram("pulseaudio") || !hosttest::haveProgram("parec")) return;
+        if (!haveProgram("pulseaudio") || !haveProgram("parec")) return;
         std::filesystem::create_directories(dir_.path("home"));
-        pid_ = spawn("env " + environment() + " pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit"
-                     " --log-target=file:" + dir_.path("pulse.log") +
+        pid_ = spawn("env " + environment() +
+                     " pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit"
+                     " --log-target=file:" +
+                     dir_.path("pulse.log") +
                      " --load='module-native-protocol-unix auth-anonymous=1 socket=" + dir_.path("pulse/native") +
                      "' --load='module-null-sink sink_name=out rate=" + std::to_string(rate) +
                      " channels=1 format=s16le norewinds=1'");
@@ -150,8 +149,9 @@ public:
     explicit Capture(const PulseServer& server) {
         int out[2];
         if (!server.up() || pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = spawn("env " + server.environment() + " parec --raw --format=s16le --rate=" + std::to_string(server.rate()) +
-                         " --channels=1 --latency-msec=20 -d out.monitor", out[1]);
+        pid_ = spawn("env " + server.environment() + " parec --raw --format=s16le --rate=" +
+                         std::to_string(server.rate()) + " --channels=1 --latency-msec=20 -d out.monitor",
+                     out[1]);
         close(out[1]);
         reader_ = std::thread([this, fd = out[0]] {
             char buf[8192];

@@ -61,27 +61,18 @@ main:
     extcall Location.start_updates
     ret 0, 1
 onFix:
-    ldglobals
-    fielda 1
+    ldloc -2
+    @store 1
     ldloc -3
-    store
-    ldglobals
-    fielda 2
-    ldloc -4
-    store
-    ldglobals
-    fielda 3
+    @store 2
+    @addr 3
     incm
     ret 0, 3
 poke:
     extcall 99, 1             ; a fix arrives while bytecode runs
     extcall 99, 2             ; and the machine collects
-    ldglobals
-    fielda 5
-    ldglobals
-    fielda 3
-    deref
-    store
+    @load 3
+    @store 5
     ret 0, 1
 )";
 
@@ -105,10 +96,13 @@ TEST(LocationCalls, RecordsAndRequestsOnTheStack) {
     r.vm.memory().writeWord(VMAddr(when), numeric::adoptDateTime(r.vm, t));
     auto fixedWords = [](std::initializer_list<double> vs) {
         std::vector<TInt32> out;
-        for (double v : vs) out.push_back(TInt32(ORaw::toFixed(v).lowWord())), out.push_back(TInt32(ORaw::toFixed(v).highWord()));
+        for (double v : vs)
+            out.push_back(TInt32(ORaw::toFixed(v).lowWord())), out.push_back(TInt32(ORaw::toFixed(v).highWord()));
         return out;
     };
-    auto args = [](std::vector<TInt32> a, const std::vector<TInt32>& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
+    auto args = [](std::vector<TInt32> a, const std::vector<TInt32>& b) {
+        return a.insert(a.end(), b.begin(), b.end()), a;
+    };
     const std::string unknown = "11: UnknownException (CODE:11) / Location: Unknown opcode!";
     const Call cases[] = {
         {5, args(args({9, loc}, fixedWords({1.5, 2.5, 3.5})), {when}), "[9]"},
@@ -190,10 +184,10 @@ TEST(LocationFixes, WithoutAnObserverMethodNothingIsMadeOrCalled) {
 TEST(GeoClue, AHelperOwningTheServiceDeliversTwoFixesAndSeesStop) {
     PrivateBus system(true);
     if (!system.up()) GTEST_SKIP() << "no private D-Bus daemon could be started";
-    hosttest::ChildProcess helper({MCB_BINARY_DIR "/bin/test_extensions"},
-                                  hosttest::playerEnvironment(system.dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", system.address},
-                                                                                  {"MCB_EXTENSION_ROLE", "geoclue"}}),
-                                  system.dir.root());
+    ChildProcess helper({MCB_BINARY_DIR "/bin/test_extensions"},
+                        playerEnvironment(system.dir.root(), {{"DBUS_SYSTEM_BUS_ADDRESS", system.address},
+                                                              {"MCB_EXTENSION_ROLE", "geoclue"}}),
+                        system.dir.root());
     ASSERT_TRUE(helper.waitFor("helper ready")) << helper.err();
     Rig r;
     r.table.setPositionSource(std::make_shared<GeoCluePositionSource>(system.connect()));

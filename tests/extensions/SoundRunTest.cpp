@@ -2,29 +2,22 @@
 // server, and ten seconds of a sound started from a timer.
 #include "ExtensionTestSupport.h"
 
-#include <regex>
-
 namespace mcb {
 
 using namespace exttest;
-using hosttest::ChildProcess;
-using hosttest::Lines;
 
 namespace {
-// Globals: 0 a player, 1 a mixer, 2 the timer listener, 3 a count ("@N" below
-// is global N's address). Main loads "s.raw" into the player and, when `mix`,
-// into a mixer that plays it and logs its channel; then starts the player
-// `starts` times and sets a timer of `period` ms. Each tick logs its number and
-// starts the player, up to `ticks`; the tick after ends the run.
+// Globals: 0 a player, 1 a mixer, 2 the timer listener, 3 a count. Main loads
+// "s.raw" into the player and, when `mix`, into a mixer that plays it and logs
+// its channel; then starts the player `starts` times and sets a timer of
+// `period` ms. Each tick logs its number and starts the player, up to `ticks`;
+// the tick after ends the run.
 std::string soundApp(bool mix, int starts, int period, int ticks) {
     const std::string mixer = R"(
-    @1
     alloc 1, 2
     dup
     setclass Holder
-    store
-    @1
-    deref
+    @keep 1
     dup
     dup
     extcall AudioMixer.create
@@ -35,7 +28,7 @@ std::string soundApp(bool mix, int starts, int period, int ticks) {
     push 0
     extcall AudioMixer.play
 )";
-    const std::string source = R"(
+    return R"(
 .globals 4
 .method "main", main, frame0
 .selector "<*systemtimerlistener>.systemtimerevent"
@@ -50,61 +43,54 @@ std::string soundApp(bool mix, int starts, int period, int ticks) {
 .string sound "s.raw"
 .code
 main:
-    ldglobals
     alloc 1, 2
     dup
     setclass Holder
-    store)" + (mix ? mixer : "\n") + R"(
-    ldglobals
-    deref
+    @store 0)" +
+           (mix ? mixer : "\n") + R"(
+    @load 0
     ldstr sound
     push 0
     extcall AudioPlayer.load_file
-    @3
-    push )" + std::to_string(starts) + R"(
-    store
+    push )" +
+           std::to_string(starts) + R"(
+    @store 3
 again:
-    @3
-    deref
+    @load 3
     jz started
-    ldglobals
-    deref
+    @load 0
     extcall AudioPlayer.start
-    @3
+    @addr 3
     decm
     jmp again
 started:
-    @2
     alloc 1, 1
     dup
     setclass Listener
-    store
-    @2
-    deref
-    push )" + std::to_string(period) + R"(
+    @keep 2
+    push )" +
+           std::to_string(period) + R"(
     native Timer.add
     adjsp -1
     ret 0, 1
 tick:
-    @3
+    @addr 3
     incm
-    @3
-    deref
+    @load 3
     dup
     itos
     native Debug.log
-    push )" + std::to_string(ticks + 1) + R"(
+    push )" +
+           std::to_string(ticks + 1) + R"(
     lt
     jz finish
-    ldglobals
-    deref
+    @load 0
     extcall AudioPlayer.start
     ret 0, 2
 finish:
     native System.exit
     ret 0, 2
 )";
-    return std::regex_replace(source, std::regex("@(\\d)"), "ldglobals\n    fielda $1");
 }
 }  // namespace
 
@@ -118,14 +104,13 @@ TEST(SoundRun, WithoutASoundServerEachExtensionSaysSoOnceAndTheRunGoesOn) {
     for (const auto& c : cases) {
         if (c.serverUp && !server.up()) continue;
         Scratch dir;
-        hosttest::writeImage(dir, soundApp(true, 1000, 200, 1));
+        writeImage(dir, soundApp(true, 1000, 200, 1));
         dir.write("s.raw", std::string(400, '\x11'));
         const std::string address = c.serverUp ? server.address() : "unix:" + dir.path("none");
-        const auto env =
-            hosttest::playerEnvironment(dir.path("run"), {{"PULSE_SERVER", address}, {"QT_NO_GLIB", c.noGlib}});
-        ChildProcess player({hosttest::playerBinary()}, env, dir.root());
+        const auto env = playerEnvironment(dir.path("run"), {{"PULSE_SERVER", address}, {"QT_NO_GLIB", c.noGlib}});
+        ChildProcess player({playerBinary()}, env, dir.root());
         EXPECT_EQ(player.finish(30), 0) << player.err();
-        EXPECT_EQ(hosttest::logLines(player.err()), Lines({"0", "1", "2"}));
+        EXPECT_EQ(logLines(player.err()), Lines({"0", "1", "2"}));
         EXPECT_EQ(count(player.err(), "AudioMixer: no sound server\n"), c.mixerMessages) << player.err();
         EXPECT_EQ(count(player.err(), "AudioPlayer: no sound server\n"), 1u) << player.err();
         EXPECT_EQ(player.err().find("non-existing root"), std::string::npos);
@@ -139,16 +124,16 @@ TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     if (!server.up()) GTEST_SKIP() << "no PulseAudio server could be started";
     Scratch dir;
     const Samples sound = tone(AudioPlayer::kRate / 5, 41);
-    hosttest::writeImage(dir, soundApp(false, 0, 500, 20));
+    writeImage(dir, soundApp(false, 0, 500, 20));
     dir.write("s.raw", std::string(reinterpret_cast<const char*>(sound.data()), sound.size() * 2));
     Capture capture(server);
     ASSERT_TRUE(capture.recording());
-    ChildProcess player({hosttest::playerBinary()},
-                        hosttest::playerEnvironment(dir.path("run"), {{"PULSE_SERVER", server.address()}}), dir.root());
+    ChildProcess player({playerBinary()}, playerEnvironment(dir.path("run"), {{"PULSE_SERVER", server.address()}}),
+                        dir.root());
     ASSERT_TRUE(player.waitFor("LOG: 5\n", 30)) << player.err();
-    const long early = hosttest::residentKiB(player.pid());
+    const long early = residentKiB(player.pid());
     ASSERT_TRUE(player.waitFor("LOG: 20\n", 30)) << player.err();
-    const long late = hosttest::residentKiB(player.pid());
+    const long late = residentKiB(player.pid());
     EXPECT_EQ(player.finish(30), 0) << player.err();
     capture.waitForSamples(capture.samples().size() + AudioPlayer::kRate / 4);
 
@@ -161,7 +146,7 @@ TEST(SoundRun, TenSecondsOfASoundFromATimerLoseNoSampleInFlatMemory) {
     }
     ASSERT_EQ(heard.size(), 20u);
     for (size_t k = 0; k < heard.size(); ++k) EXPECT_EQ(heard[k], sound) << "start " << k + 1;
-    hosttest::expectFlatMemory(early, late);
+    expectFlatMemory(early, late);
 }
 
 }  // namespace mcb

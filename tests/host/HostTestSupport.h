@@ -3,17 +3,14 @@
 // deadlines, and private servers (a D-Bus daemon, Xvfb).
 #pragma once
 
-#include "graphics/GraphicsContainer.h"
-#include "graphics/GraphicsHandle.h"
-#include "host/MainView.h"
-#include "io/CAppsFileReader.h"
-#include "io/CAppsFileWriter.h"
-#include "mcbasm/Assembler.h"
-#include "natives/NativeGroupOps.h"
-#include "vm/VirtualMachine.h"
+#include "../support/NativeProgram.h"
 #include "../support/Outcome.h"
 #include "../support/QtApp.h"
 #include "../support/Scratch.h"
+#include "graphics/GraphicsContainer.h"
+#include "graphics/GraphicsHandle.h"
+#include "host/MainView.h"
+#include "natives/NativeGroupOps.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -21,30 +18,28 @@
 #include <QPaintEvent>
 #include <QSocketNotifier>
 #include <QTest>
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <fcntl.h>
-#include <fstream>
-#include <map>
 #include <poll.h>
 #include <signal.h>
-#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <utility>
 
 namespace mcb {
 
 namespace hosttest {
 
-// Globals: 0 the application, 1 last pressed key code, 2 last released key
-// code, 3 presses, 4 draws, 8 + kind: x * 1000 + y of the last pointer event
-// of that kind. Logs "ready" once it is the application, then "foreground"
-// and "background".
-inline const char* const kApp = R"(
+// What the test applications declare: 16 globals, the class App, its frames and its
+// event methods at the labels keyPressed, keyReleased, pointer, draw, foreground and
+// background. Their images may use the macros of expandMacros().
+inline const std::string kAppDeclarations = R"(
 .globals 16
 .method "main", main, frame0
 .method "<*application>.key pressed<keyevent>", keyPressed, frame2
@@ -67,39 +62,48 @@ inline const char* const kApp = R"(
 .string ready "ready"
 .string fg "foreground"
 .string bg "background"
+)";
+// Foreground and background handlers that log "foreground" and "background".
+inline const std::string kAppLogs = R"(
+foreground:
+    ldstr fg
+    native Debug.log
+    ret 0, 2
+background:
+    ldstr bg
+    native Debug.log
+    ret 0, 2
+)";
+
+// Globals: 0 the application, 1 last pressed key code, 2 last released key
+// code, 3 presses, 4 draws, 8 + kind: x * 1000 + y of the last pointer event
+// of that kind. Logs "ready" once it is the application, then "foreground"
+// and "background".
+inline const std::string kApp = kAppDeclarations + R"(
 .code
 main:
-    ldglobals
     alloc 1, 1
     dup
     setclass App
-    store
-    ldglobals
-    deref
+    @keep 0
     native System.set_application
     ldstr ready
     native Debug.log
     ret 0, 1
 keyPressed:
-    ldglobals
-    fielda 1
-    ldloca -3
+    ldloca -2
     native KeyEvent.key_code
-    store
-    ldglobals
-    fielda 3
+    @store 1
+    @addr 3
     incm
     ret 0, 3
 keyReleased:
-    ldglobals
-    fielda 2
-    ldloca -3
+    ldloca -2
     native KeyEvent.key_code
-    store
+    @store 2
     ret 0, 3
 pointer:
-    ldglobals
-    fielda 8
+    @addr 8
     ldloc -6                      ; kind
     push 4
     mul
@@ -112,23 +116,14 @@ pointer:
     store
     ret 0, 6
 draw:
-    ldglobals
-    fielda 4
+    @addr 4
     incm
     ret 0, 3
-foreground:
-    ldstr fg
-    native Debug.log
-    ret 0, 2
-background:
-    ldstr bg
-    native Debug.log
-    ret 0, 2
-)";
+)" + kAppLogs;
 
 inline void writeImage(const Scratch& dir, const std::string& source) {
     try {
-        std::vector<uint8_t> bytes = mcbasm::assemble(source);
+        std::vector<uint8_t> bytes = mcbasm::assemble(expandMacros(source));
         dir.write("index.mcb", std::string(bytes.begin(), bytes.end()));
     } catch (const std::exception& e) {
         ADD_FAILURE() << "assembly failed: " << e.what();
@@ -142,24 +137,18 @@ inline void expectRaises(TInt32 code, const char* text, const std::function<void
     EXPECT_EQ(o.text, text);
 }
 
-// A group's function as the interpreter reaches it: its row's body, or VM error 10.
-template <TInt32 group>
-void groupNative(VirtualMachine& vm, TInt32 function) {
-    const natives::Function* row = natives::findFunction(group, function);
-    if (!row) vm.invalidNativeFunction(group);
-    row->call(vm);
-}
-inline constexpr auto screenNative = groupNative<31>;
-inline constexpr auto timerNative = groupNative<33>;
-inline constexpr auto keyEventNative = groupNative<35>;
+// Native groups.
+inline constexpr TInt32 screenNative = 31, timerNative = 33, keyEventNative = 35;
 
-// Calls a native with `args` as the whole stack; its result.
-inline TInt32 callNative(VirtualMachine& vm, void (*group)(VirtualMachine&, TInt32), TInt32 function,
-                  std::initializer_list<TInt32> args) {
+// Calls a native with `args` as the whole stack as the interpreter reaches it: its
+// row's body, or VM error 10. Its result.
+inline TInt32 callNative(VirtualMachine& vm, TInt32 group, TInt32 function, std::initializer_list<TInt32> args) {
     vm.setSp(TInt32(args.size()) - 1);
     TInt32 i = 0;
     for (TInt32 a : args) vm.slot(i++) = a;
-    group(vm, function);
+    const natives::Function* row = natives::findFunction(group, function);
+    if (!row) vm.invalidNativeFunction(group);
+    row->call(vm);
     return vm.slot(0);
 }
 
@@ -186,7 +175,7 @@ protected:
         view = std::make_unique<RecordingView>(dir.root());
         return *view;
     }
-    void start(const char* source) {
+    void start(const std::string& source) {
         writeImage(dir, source);
         make().resize(800, 480);
         view->start();
@@ -195,6 +184,7 @@ protected:
         VirtualMachine* vm = VirtualMachine::current();
         return TInt32(vm->memory().readWord(vm->globals() + TUint32(i) * 4));
     }
+
     static std::string text(const OString& s) { return s.toQString().toStdString(); }
 
     Scratch dir;
@@ -234,7 +224,7 @@ inline std::string testBinary() { return MCB_BINARY_DIR "/bin/test_host"; }
 
 // Offscreen platform and no system bus, unless `extra` says otherwise.
 inline std::vector<std::string> playerEnvironment(const std::string& runtimeDir,
-                                           const std::map<std::string, std::string>& extra = {}) {
+                                                  const std::map<std::string, std::string>& extra = {}) {
     std::map<std::string, std::string> env = {
         {"PATH", std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"},
         {"QT_QPA_PLATFORM", "offscreen"},
@@ -293,13 +283,14 @@ public:
         char buf[4096];
         while (text.empty() || err_.find(text) == std::string::npos) {
             if (errFd_ < 0) return text.empty();
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             pollfd p{errFd_, POLLIN, 0};
             if (poll(&p, 1, int(left.count())) <= 0) continue;
             ssize_t n = read(errFd_, buf, sizeof buf);
             if (n > 0) err_.append(buf, size_t(n));
-            else close(std::exchange(errFd_, -1));
+            if (n <= 0) close(std::exchange(errFd_, -1));
         }
         return true;
     }
@@ -414,13 +405,16 @@ public:
         ensureQtApp();
         if (!haveProgram("dbus-daemon") || !haveProgram("dbus-send")) return;
         address = "unix:path=" + dir.path("bus_socket");
-        dir.write("bus.conf", std::string("<busconfig><type>") + (system ? "system" : "session") + "</type><listen>" +
-                                  address + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
+        dir.write("bus.conf",
+                  std::string("<busconfig><type>") + (system ? "system" : "session") + "</type><listen>" + address +
+                      "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                      "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
         pid_ = spawn("dbus-daemon --nofork --config-file=" + dir.path("bus.conf"));
         up_ = waitUntil([&] {
-            return std::system(("dbus-send --bus=" + address + " --print-reply --dest=org.freedesktop.DBus "
-                                "/org/freedesktop/DBus org.freedesktop.DBus.GetId >/dev/null 2>&1").c_str()) == 0;
+            return std::system(("dbus-send --bus=" + address +
+                                " --print-reply --dest=org.freedesktop.DBus "
+                                "/org/freedesktop/DBus org.freedesktop.DBus.GetId >/dev/null 2>&1")
+                                   .c_str()) == 0;
         });
     }
     ~PrivateBus() { stop(pid_); }
@@ -465,7 +459,9 @@ struct XScreen {
         if (pid > 1) kill(pid, SIGTERM);
     }
     std::vector<std::string> env(const char* role) const {
-        return playerEnvironment(dir.root(), {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}, {"MCB_TEST_ROLE", role},
+        return playerEnvironment(dir.root(), {{"DISPLAY", display},
+                                              {"QT_QPA_PLATFORM", "xcb"},
+                                              {"MCB_TEST_ROLE", role},
                                               {"XDG_DATA_HOME", dir.path("data")}});
     }
     Scratch dir;

@@ -26,19 +26,10 @@ const char* const kTimers = R"(
 .string a "A"
 .code
 main:
-    ldglobals
     alloc 1, 1
     dup
     setclass A
-    store
-    ldglobals
-    fielda 1
-    alloc 1, 1
-    dup
-    setclass B
-    store
-    ldglobals
-    deref
+    @keep 0
     push 100000
     native Timer.add
     dup
@@ -46,9 +37,10 @@ main:
     native Debug.log
     push -7
     native Timer.update_delay
-    ldglobals
-    fielda 1
-    deref
+    alloc 1, 1
+    dup
+    setclass B
+    @keep 1
     push 10
     native Timer.add
     itos
@@ -63,12 +55,9 @@ tickA:
     native Timer.remove           ; already gone: nothing happens
     ret 0, 2
 tickB:
-    ldglobals
-    fielda 2
+    @addr 2
     incm
-    ldglobals
-    fielda 2
-    deref
+    @load 2
     dup
     itos
     native Debug.log
@@ -120,9 +109,10 @@ TEST(PlayerRun, AutoTakesARootOfUpTo4096CharactersFromTheProgramName) {
         std::string argv0;
         Lines args;
         std::string message;
-    } cases[] = {{"/x/" + name, {"--auto"}, "Failed to open '/opt/" + name + "/index.mcb'\n"},
-                 {"/x/" + name + "a", {"--auto"}, name + "a: VM basename too long\n"},
-                 {"/x/" + name, {"--window", "--auto"}, "Failed to open '" + dir.root() + "/index.mcb'\n"}};  // only argv[1]
+    } cases[] = {
+        {"/x/" + name, {"--auto"}, "Failed to open '/opt/" + name + "/index.mcb'\n"},
+        {"/x/" + name + "a", {"--auto"}, name + "a: VM basename too long\n"},
+        {"/x/" + name, {"--window", "--auto"}, "Failed to open '" + dir.root() + "/index.mcb'\n"}};  // only argv[1]
     for (const auto& c : cases) {
         RunResult r = runPlayer(dir.root(), c.args, {}, 30, c.argv0);
         EXPECT_EQ(r.status, 1);

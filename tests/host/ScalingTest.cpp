@@ -12,20 +12,8 @@ using namespace hosttest;
 
 namespace {
 // Left half red, right half blue, a green 10 x 10 corner; pointer events are
-// logged as kind * 1000000 + x * 1000 + y.
-const char* const kQuadrants = R"(
-.method "main", main, frame0
-.method "<*application>.draw to<canvas>", draw, frame2
-.method "<*application>.pointer event<int>at x<int>y<int>modifiers<int>", pointer, frame5
-.class App
-.descriptor frame0
-.descriptor frame2
-    .lengths 2, 0, 0
-    .refs 0
-.descriptor frame5
-    .lengths 5, 0, 0
-    .refs 0
-.string ready "ready"
+// logged as kind * 1000000 + x * 1000 + y, and nothing else but "ready".
+const std::string kQuadrants = kAppDeclarations + R"(
 .code
 main:
     alloc 1, 1
@@ -35,6 +23,12 @@ main:
     ldstr ready
     native Debug.log
     ret 0, 1
+keyPressed:
+keyReleased:
+    ret 0, 3
+foreground:
+background:
+    ret 0, 2
 draw:
     ldloca -2
     push 0xFFFF0000

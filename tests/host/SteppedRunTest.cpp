@@ -15,96 +15,53 @@ namespace {
 // pixels a tick (its green and blue from the random number, its red from the
 // tilt), a green mark at the pointer and a white bar as long as the last key
 // code's low bits.
-const char* const kScene = R"(
-.globals 9
-.method "main", main, frame0
-.method "<*application>.draw to<canvas>", draw, frame2
-.method "<*application>.key pressed<keyevent>", keyPressed, frame2
-.method "<*application>.pointer event<int>at x<int>y<int>modifiers<int>", pointer, frame5
-.method "<*application>.foreground event", foreground, frame1
-.method "<*application>.background event", background, frame1
+const std::string kScene = kAppDeclarations + R"(
 .method "<*systemtimerlistener>.systemtimerevent", tick, frame1
-.class App
-.descriptor frame0
-.descriptor frame1
-    .lengths 1, 0, 0
-    .refs 0
-.descriptor frame2
-    .lengths 2, 0, 0
-    .refs 0, 1
-.descriptor frame5
-    .lengths 5, 0, 0
-    .refs 0
-.string ready "ready"
-.string fg "foreground"
-.string bg "background"
 .code
 main:
-    ldglobals
     alloc 1, 1
     dup
     setclass App
-    store
-    ldglobals
-    deref
+    @keep 0
     native System.set_application
-    ldglobals
-    fielda 8
-    ldglobals
-    deref
+    @load 0
     push 20
     native Timer.add
-    store
+    @store 8
     ldstr ready
     native Debug.log
     ret 0, 1
 tick:
-    ldglobals
-    fielda 1
+    @addr 1
     incm
-    ldglobals
-    fielda 5
     native System.elapsed_millis
-    dup
+    @keep 5
     itos
     native Debug.log
-    store
-    ldglobals
-    fielda 6
     push 0
     push 255
     native Math.random_int
-    dup
+    @keep 6
     itos
     native Debug.log
-    store
-    ldglobals
-    fielda 7
     extcall 20, 11
     add
-    store
+    @store 7
     native Screen.repaint
     ret 0, 2
 keyPressed:
-    ldglobals
-    fielda 4
-    ldloca -3
+    ldloca -2
     native KeyEvent.key_code
-    dup
+    @keep 4
     itos
     native Debug.log
-    store
     native Screen.repaint
     ret 0, 3
 pointer:
-    ldglobals
-    fielda 2
-    ldloc -5
-    store
-    ldglobals
-    fielda 3
-    ldloc -4
-    store
+    ldloc -4                      ; x
+    @store 2
+    ldloc -3                      ; y
+    @store 3
     ldloc -5                      ; kind * 1000000 + x * 1000 + y
     push 1000
     mul
@@ -123,9 +80,7 @@ draw:
     push 0xFF000000
     native Graphics.clear
     ldloca -2
-    ldglobals
-    fielda 1
-    deref
+    @load 1
     push 7
     mul
     push 780
@@ -133,14 +88,10 @@ draw:
     push 10
     push 20
     push 20
-    ldglobals
-    fielda 6
-    deref
+    @load 6
     push 257
     mul
-    ldglobals
-    fielda 7
-    deref
+    @load 7
     push 128
     rem
     push 128
@@ -152,12 +103,8 @@ draw:
     add
     native Graphics.fill_rect
     ldloca -2
-    ldglobals
-    fielda 2
-    deref
-    ldglobals
-    fielda 3
-    deref
+    @load 2
+    @load 3
     push 8
     push 8
     push 0xFF00FF00
@@ -165,24 +112,16 @@ draw:
     ldloca -2
     push 0
     push 200
-    ldglobals
-    fielda 4
-    deref
+    @load 4
     push 511
     rem
     push 6
     push 0xFFFFFFFF
     native Graphics.fill_rect
     ret 0, 3
-foreground:
-    ldstr fg
-    native Debug.log
-    ret 0, 2
-background:
-    ldstr bg
-    native Debug.log
-    ret 0, 2
-)";
+keyReleased:
+    ret 0, 3
+)" + kAppLogs;
 
 // The lines of a recording that hold `kind` events, without their times.
 Lines eventsOf(const std::string& file, const std::string& kind) {
@@ -203,7 +142,8 @@ QImage readPng(const std::string& path) { return QImage(QString::fromStdString(p
 std::string handRecording(const std::string& extra = "") {
     return "mcbplayer-recording 1\n# made by hand\nstart 1700000000000\nseed 12345\nzone UTC\napp scene\n"
            "35 key press 65 38 a\n50 key release 65 38 a\n90 pointer 0 120 64\n95 pointer 6 130 70\n"
-           "100 pointer 1 131 71\n130 accel 250 0 -968\n150 display off\n170 display on\n" + extra + "400 end\n";
+           "100 pointer 1 131 71\n130 accel 250 0 -968\n150 display off\n170 display on\n" +
+           extra + "400 end\n";
 }
 }  // namespace
 
@@ -226,7 +166,7 @@ TEST(Headless, FramesEndTheRunWithTheLastFrameAsAnUnscaledScreenshot) {
         ASSERT_EQ(image.size(), QSize(800, 480));
         EXPECT_GE(qRed(image.pixel(c.squareX + 10, 20)), 128);
         EXPECT_EQ(image.pixel(c.squareX + 25, 20), 0xFF000000u);  // black beside it
-        EXPECT_EQ(image.pixel(4, 4), 0xFF00FF00);  // the pointer mark at (0, 0)
+        EXPECT_EQ(image.pixel(4, 4), 0xFF00FF00);                 // the pointer mark at (0, 0)
         // Again: the same frame, random colour and all.
         RunResult again = runPlayer(
             dir.root(), {"--headless", "--frames", std::to_string(c.frames), "--screenshot", shot + ".again.png"});
@@ -296,11 +236,16 @@ TEST(Replay, BadRecordingsAreRefusedWithTheirLine) {
 }
 
 TEST(RecordingFormat, EventsGoAndComeBackThroughTheirLines) {
-    const InputEvent events[] = {
-        InputEvent::key(true, 0x1000001, 36, "\r"), InputEvent::key(false, 65, 38, ""),
-        InputEvent::key(true, 69, 26, "\xC3\xA9 %"), InputEvent::pointer(6, -3, 799),
-        InputEvent::visible(false), InputEvent::display("off"), InputEvent::display("a b"),
-        InputEvent::accel(-250, 1000, -968), InputEvent::frame(12, 0x0123456789abcdefull), InputEvent::end()};
+    const InputEvent events[] = {InputEvent::key(true, 0x1000001, 36, "\r"),
+                                 InputEvent::key(false, 65, 38, ""),
+                                 InputEvent::key(true, 69, 26, "\xC3\xA9 %"),
+                                 InputEvent::pointer(6, -3, 799),
+                                 InputEvent::visible(false),
+                                 InputEvent::display("off"),
+                                 InputEvent::display("a b"),
+                                 InputEvent::accel(-250, 1000, -968),
+                                 InputEvent::frame(12, 0x0123456789abcdefull),
+                                 InputEvent::end()};
     for (InputEvent e : events) {
         e.time = 1234;
         std::string line = recording::formatEvent(e), error;
@@ -337,7 +282,7 @@ TEST_F(HostView, ARecordingOfWindowEventsReplaysToItsOwnFrames) {
     runUntilFrame(6);
     QTest::mousePress(&v, Qt::LeftButton, Qt::NoModifier, QPoint(220, 64));  // (120, 64) of the picture
     QTest::mouseRelease(&v, Qt::LeftButton, Qt::NoModifier, QPoint(230, 70));
-    QTest::mousePress(&v, Qt::LeftButton, Qt::NoModifier, QPoint(50, 64));    // a bar: nowhere
+    QTest::mousePress(&v, Qt::LeftButton, Qt::NoModifier, QPoint(50, 64));  // a bar: nowhere
     QTest::mouseRelease(&v, Qt::LeftButton, Qt::NoModifier, QPoint(300, 70));
     QTest::keyClick(&v, Qt::Key_Right, Qt::ControlModifier);
     v.displaySignal("off");

@@ -4,15 +4,9 @@
 // writer and stream objects: its word 1 is a reference field holding the StreamHolder.
 #pragma once
 
-#include "io/AppFiles.h"
-#include "io/CAppsFileReader.h"
-#include "io/CAppsFileWriter.h"
 #include "../support/NativeProgram.h"  // gtest, the VM, the host and the assembler
 #include "../support/Scratch.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 

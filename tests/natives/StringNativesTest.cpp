@@ -106,7 +106,6 @@ TEST(StringNatives, Queries) {
         {'i', "", "ldstr abcabc\n ldstr bc\n push 1\n native String.find_first_f", "-1"},
         {'i', "", "ldstr abcabc\n push 67\n native String.find_first_c", "2"},  // no flag: lower-cased
         {'i', "", "ldstr abcabc\n push 67\n push 1\n push -1\n push 0\n native String.find_first_crf", "2"},
-        {'i', "", "ldstr abcabc\n ldstr empty\n push 0\n native String.find_first_f", "-1"},
         {'i', "", "ldstr abcabc\n ldstr A\n native String.find_last", "3"},
         {'i', "", "ldstr abcabc\n push 66\n push 0\n push -1\n push 1\n native String.find_last_crf", "-1"},
         // The _before forms take the range before the pattern.
@@ -151,7 +150,6 @@ TEST(StringNatives, EditsInPlaceAndEditsAreSeenThroughEveryCell) {
         {'e', "empty", "ldstr hello\n push 2\n push -1\n native String.set_substring", "llo"},
         {'e', "empty", "ldstr hello\n push 1\n push -1\n push 2\n native String.set_stepped_r", "el"},
         {'e', "a", "ldstr hello\n push 0\n native String.set_stepped", kArgument},
-        {'i', "", "push 0\n native String.set_empty", kNull},
         {'e', "hello", "ldstr xy\n push 1\n native String.insert", "Hxyello"},
         {'e', "hello", "ldstr xy\n push 6\n native String.insert", kIndex},
         {'e', "hello", "ldstr abcabc\n push 1\n push 2\n push 2\n native String.insert_part", "Hebcllo"},

@@ -1,17 +1,15 @@
 // Runs a snippet of assembly as the body of "main" on a fresh machine with a host
 // that records what it is asked (TestHost). A VM error's code and text cell go to globals 0
 // and 1 and end the body through a catch-all handler; results go to globals 2 up.
-// Body macros: "@store N" pops the top word into global N, "@keep N" stores it and
-// keeps it, "@load N" pushes global N, "@vec SIZE" pushes a new primitive vector
-// handle and "@objvec" a new object vector handle. Extension 20: see Probes.
+// The body may use the macros of expandMacros(). Extension 20: see Probes.
 #pragma once
 
+#include "TestHost.h"
 #include "foundation/ORaw.h"
-#include "objects/OVector.h"
 #include "io/MemoryInputStream.h"
 #include "mcbasm/Assembler.h"
 #include "natives/NumericArgs.h"
-#include "TestHost.h"
+#include "objects/OVector.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +23,32 @@
 #include <vector>
 
 namespace mcb {
+
+// Assembly with these macros expanded, one a line: "@store N" pops the top word into
+// global N, "@keep N" stores it and keeps it, "@load N" pushes global N, "@addr N"
+// pushes its address, "@vec SIZE" pushes a new primitive vector handle and "@objvec"
+// a new object vector handle.
+inline std::string expandMacros(std::string_view source) {
+    std::istringstream in{std::string(source)};
+    std::string line, out;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string macro, n;
+        words >> macro >> n;
+        const std::string address = "ldglobals\nfielda " + n + "\n";
+        if (macro == "@store" || macro == "@keep")
+            out += address + "ldloc -2\nstore\n" + (macro == "@store" ? "adjsp -1\n" : "");
+        else if (macro == "@load" || macro == "@addr")
+            out += address + (macro == "@load" ? "deref\n" : "");
+        else if (macro == "@vec")
+            out += "alloc 6, 2\ndup\nnewvec " + n + "\n";
+        else if (macro == "@objvec")
+            out += "alloc 7, 2\ndup\nnewvec 4\n";
+        else
+            out += line + "\n";
+    }
+    return out;
+}
 
 // Extension 20 of a test program: "extcall 20, 99" pushes the word `handOver`
 // gives (an object made in C++); "20, 1" pops a word to watch; "20, 2" collects
@@ -131,7 +155,7 @@ protected:
     struct Deferred {};
     static constexpr Deferred kDeferred{};
     NativeProgram(std::string_view body, std::string_view extra, Deferred)
-        : image_(mcbasm::assemble(source(expand(body), extra))) {
+        : image_(mcbasm::assemble(source(expandMacros(body), extra))) {
         install(host, vm);
     }
     void run() {
@@ -153,27 +177,6 @@ protected:
 private:
     std::vector<uint8_t> image_;
     bool ran_ = false;
-
-    static std::string expand(std::string_view body) {
-        std::istringstream in{std::string(body)};
-        std::string line, out;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            std::string macro, n;
-            words >> macro >> n;
-            if (macro == "@store" || macro == "@keep")
-                out += "ldglobals\nfielda " + n + "\nldloc -2\nstore\n" + (macro == "@store" ? "adjsp -1\n" : "");
-            else if (macro == "@load")
-                out += "ldglobals\nfielda " + n + "\nderef\n";
-            else if (macro == "@vec")
-                out += "alloc 6, 2\ndup\nnewvec " + n + "\n";
-            else if (macro == "@objvec")
-                out += "alloc 7, 2\ndup\nnewvec 4\n";
-            else
-                out += line + "\n";
-        }
-        return out;
-    }
 
     static std::string source(std::string_view body, std::string_view extra) {
         std::string s = R"(
@@ -221,22 +224,20 @@ inline std::string pushFixed(ORaw v) {
 
 // Assembly that pushes a reference to a new long holding v.
 inline std::string pushLong(TInt64 v) {
-    return "push64 " + std::to_string(TUint32(TUint64(v))) + ", " +
-           std::to_string(TUint32(TUint64(v) >> 32)) + "\npack 2\n";
+    return "push64 " + std::to_string(TUint32(TUint64(v))) + ", " + std::to_string(TUint32(TUint64(v) >> 32)) +
+           "\npack 2\n";
 }
 
 // Assembly that stores the `words` words that `code` leaves into global g on.
 inline std::string storeTo(int g, std::string_view code, int words = 1) {
-    return "ldglobals\nfielda " + std::to_string(g) + "\n" + std::string(code) + "\nstoren " +
-           std::to_string(words) + "\n";
+    return "ldglobals\nfielda " + std::to_string(g) + "\n" + std::string(code) + "\nstoren " + std::to_string(words) +
+           "\n";
 }
 
 // A setup that makes "extcall 20, 99" push a new byte vector holding `bytes`.
 inline std::function<void(NativeProgram&)> handingBytes(std::vector<TUint8> bytes) {
     return [bytes](NativeProgram& p) {
-        p.handOver = [&p, bytes] {
-            return TInt32(numeric::newByteVector(p.vm, bytes.data(), TInt32(bytes.size())));
-        };
+        p.handOver = [&p, bytes] { return TInt32(numeric::newByteVector(p.vm, bytes.data(), TInt32(bytes.size()))); };
     };
 }
 

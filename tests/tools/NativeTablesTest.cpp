@@ -7,8 +7,8 @@
 #include "common/CodeWalk.h"
 #include "common/NativeCatalogue.h"
 #include "common/NativesDoc.h"
-#include "natives/graphics/GraphicsNatives.h"
 #include "mcbdis/Disassembler.h"
+#include "natives/graphics/GraphicsNatives.h"
 #include "vm/Instructions.h"
 #include "vm/NativeRegistry.h"
 
@@ -37,7 +37,8 @@ void expectTheAssemblerAcceptsExactlyTheTable(const char* mnemonic, uint8_t opco
     for (int n = -128; n < kFunctionNumbers; ++n) {
         std::vector<uint8_t> image;
         try {
-            image = mcbasm::assemble(std::string(mnemonic) + " " + std::to_string(g.number) + ", " + std::to_string(n) + "\n");
+            image = mcbasm::assemble(std::string(mnemonic) + " " + std::to_string(g.number) + ", " + std::to_string(n) +
+                                     "\n");
         } catch (const std::exception&) {
             continue;  // outside the operand's width
         }
@@ -51,14 +52,6 @@ void expectTheAssemblerAcceptsExactlyTheTable(const char* mnemonic, uint8_t opco
     }
 }
 
-std::vector<fs::path> testApplications() {
-    std::vector<fs::path> out;
-    for (const char* folder : {"tests/apps", "examples"})
-        for (const auto& entry : fs::recursive_directory_iterator(fs::path(MCB_SOURCE_DIR) / folder))
-            if (entry.path().extension() == ".s") out.push_back(entry.path());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 }  // namespace
 
 TEST(NativeTables, EveryGroupAndExtensionCoversExactlyTheNumbersTheAssemblerAccepts) {
@@ -95,7 +88,7 @@ TEST(NativeTables, TheCommittedReferenceIsTheGeneratedOne) {
 }
 
 TEST(RoundTrip, EveryTestApplicationReassemblesToTheSameBytes) {
-    const auto files = testApplications();
+    const auto files = sourcesBelow({"tests/apps", "examples"});
     ASSERT_GE(files.size(), 17u);
     for (const auto& file : files) {
         SCOPED_TRACE(file.string());

@@ -1,20 +1,20 @@
 // Helpers for the image tool tests: the assembly corpus, files and running the tool binaries.
 #pragma once
 
+#include "../support/Scratch.h"
 #include "common/ImageReader.h"
 #include "mcbasm/Assembler.h"
-#include "../support/Scratch.h"
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
+#include <initializer_list>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace mcb {
@@ -23,14 +23,16 @@ namespace tooltest {
 
 namespace fs = std::filesystem;
 
-// Every *.s file of tests/apps/asm, sorted by name.
-inline std::vector<fs::path> corpusFiles() {
+// Every *.s file below these folders of the source tree, sorted by path.
+inline std::vector<fs::path> sourcesBelow(std::initializer_list<const char*> folders) {
     std::vector<fs::path> out;
-    for (const auto& entry : fs::directory_iterator(fs::path(MCB_SOURCE_DIR) / "tests/apps/asm"))
-        if (entry.path().extension() == ".s") out.push_back(entry.path());
+    for (const char* folder : folders)
+        for (const auto& entry : fs::recursive_directory_iterator(fs::path(MCB_SOURCE_DIR) / folder))
+            if (entry.path().extension() == ".s") out.push_back(entry.path());
     std::sort(out.begin(), out.end());
     return out;
 }
+inline std::vector<fs::path> corpusFiles() { return sourcesBelow({"tests/apps/asm"}); }  // the assembly corpus
 
 inline std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

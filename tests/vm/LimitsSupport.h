@@ -35,9 +35,6 @@ inline long statusKiB(const std::string& field) {
     return -1;
 }
 
-// Resets the peak resident size to the current one.
-inline void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 // Runs `body` in a child process and returns what it returned, or how the child died.
 inline std::string inChild(const std::function<std::string()>& body) {
     int fds[2];
@@ -73,7 +70,7 @@ struct Measured {
 
 inline Measured measuredInChild(const std::function<std::string()>& run) {
     const std::string out = inChild([&] {
-        resetPeak();
+        std::ofstream("/proc/self/clear_refs") << "5";  // the peak resident size from here
         const long before = statusKiB("VmRSS");
         std::string outcome = run();
         return std::to_string(statusKiB("VmHWM") - before) + " " + outcome;

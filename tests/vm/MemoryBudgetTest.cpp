@@ -4,12 +4,11 @@
 // its limit from the command line.
 #include "../support/NativeProgram.h"
 #include "../support/Outcome.h"
+#include "../support/QtApp.h"
 #include "LimitsSupport.h"
 
 #include "host/Scheduler.h"
 #include "host/Startup.h"
-
-#include <QCoreApplication>
 
 #include <sys/resource.h>
 
@@ -32,20 +31,16 @@ struct Hog {
 const Hog kHogs[] = {
     {"VM memory", "loop:\n alloc 2, 1000\n adjsp -1\n jmp loop\n"},
     {"string contents", "ldstr text\n @store 5\nloop:\n @load 5\n push 2\n native String.repeat_in_place\n jmp loop\n"},
-    {"vector contents", "@vec 4\n @keep 5\n push 7\n native IntVector.append\n"
-                        "loop:\n @load 5\n @load 5\n native IntVector.append_vector\n jmp loop\n"},
-    {"hash data", "ldglobals\n fielda 6\n push 1\n native Hash.new\n @vec 1\n @keep 5\n push 0\n push 65536\n"
-                  "native ByteVector.set_filled\nloop:\n ldglobals\n fielda 6\n @load 5\n native Hash.update\n jmp loop\n"},
+    {"vector contents",
+     "@vec 4\n @keep 5\n push 7\n native IntVector.append\n"
+     "loop:\n @load 5\n @load 5\n native IntVector.append_vector\n jmp loop\n"},
+    {"hash data",
+     "ldglobals\n fielda 6\n push 1\n native Hash.new\n @vec 1\n @keep 5\n push 0\n push 65536\n"
+     "native ByteVector.set_filled\nloop:\n ldglobals\n fielda 6\n @load 5\n native Hash.update\n jmp loop\n"},
     {"timers", "loop:\n alloc 1, 1\n push 1000000\n native Timer.add\n adjsp -1\n jmp loop\n"},
-    {"small strings kept", "@objvec\n @store 5\nloop:\n @load 5\n ldstr text\n native ObjectVector.append\n jmp loop\n"},
+    {"small strings kept",
+     "@objvec\n @store 5\nloop:\n @load 5\n ldstr text\n native ObjectVector.append\n jmp loop\n"},
 };
-
-// Timers need an event dispatcher: made once, before any child is forked.
-void needApplication() {
-    static int argc = 1;
-    static char name[] = "test_vm", *argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
 
 // The outcome is the error, and (resident sizes meaning nothing under the sanitizers) the
 // process grew by at most the limit and a fixed overhead.
@@ -82,7 +77,7 @@ std::string load(VirtualMachine& vm, VELMAR::InputStream& in) try {
 }  // namespace
 
 TEST(MemoryBudget, EveryKindOfAllocationStopsAtTheLimit) {
-    needApplication();
+    ensureQtApp();  // timers need an event dispatcher: made before any child is forked
     for (const Hog& hog : kHogs) {
         SCOPED_TRACE(hog.kind);
         expectStoppedAtTheLimit(limits::measuredInChild(
@@ -109,13 +104,11 @@ TEST(MemoryBudget, PreparedCodeCostsAtMostEightBytesPerCodeByte) {
 }
 
 TEST(MemoryBudget, AFailedAllocationBelowANativeIsTheOutOfMemoryError) {
-    NativeProgram p("extcall 20, 99\n", {}, [](NativeProgram& q) {
-        q.handOver = []() -> TInt32 { throw std::bad_alloc(); };
-    });
+    NativeProgram p("extcall 20, 99\n", {},
+                    [](NativeProgram& q) { q.handOver = []() -> TInt32 { throw std::bad_alloc(); }; });
     EXPECT_EQ(errorOf(p), kOutOfMemory);
-    NativeProgram refused("loop:\n alloc 2, 1000\n adjsp -1\n jmp loop\n", {}, [](NativeProgram& q) {
-        q.vm.budget().setLimit(q.vm.budget().used() + (1 << 20));
-    });
+    NativeProgram refused("loop:\n alloc 2, 1000\n adjsp -1\n jmp loop\n", {},
+                          [](NativeProgram& q) { q.vm.budget().setLimit(q.vm.budget().used() + (1 << 20)); });
     EXPECT_EQ(errorOf(refused), kOutOfMemory) << "the error still reaches the application";
     EXPECT_LE(refused.vm.budget().used(), refused.vm.budget().limit());
 }
@@ -136,7 +129,7 @@ TEST(MemoryBudget, ARefusedPoolTakesNothing) {
 // allocations), the call halts instead.
 TEST(MemoryBudget, HostOutOfMemoryUnderAnAddressSpaceLimit) {
     if (limits::kSanitized) GTEST_SKIP() << "the sanitizers' shadow memory does not fit an address-space limit";
-    needApplication();
+    ensureQtApp();
     for (const Hog& hog : kHogs) {
         if (std::string(hog.kind) == "VM memory") continue;  // committed within its reservation, not limited
         SCOPED_TRACE(hog.kind);
