@@ -4,8 +4,8 @@
 // and a scribbled iterator is detected instead of followed.
 #pragma once
 
-#include "foundation/Vec.h"
 #include "foundation/MemoryBudget.h"
+#include "foundation/Vec.h"
 
 #include <memory>
 #include <vector>
@@ -47,9 +47,7 @@ public:
     void setBudget(MemoryBudget* budget) { budget_ = budget; }
     // Callers check valid() first; node n lives in block n >> 8, slot n & 0xFF.
     ListEntry<T>& node(LinkedListIterator it) { return blocks_[(it - 1) >> 8][(it - 1) & 0xFF]; }
-    const ListEntry<T>& node(LinkedListIterator it) const {
-        return blocks_[(it - 1) >> 8][(it - 1) & 0xFF];
-    }
+    const ListEntry<T>& node(LinkedListIterator it) const { return blocks_[(it - 1) >> 8][(it - 1) & 0xFF]; }
 
 private:
     void grow() {
@@ -92,9 +90,7 @@ public:
 
     // True when `it` names a node of this very list: the check that makes an
     // iterator read back from untrusted memory safe to use.
-    bool contains(LinkedListIterator it) const {
-        return pool_->valid(it) && pool_->node(it).owner == this;
-    }
+    bool contains(LinkedListIterator it) const { return pool_->valid(it) && pool_->node(it).owner == this; }
 
     LinkedListIterator append(const T& v) {
         LinkedListIterator it = pool_->acquire();
@@ -127,6 +123,21 @@ public:
         pool_->release(it);
     }
 
+    // Moves `it` (of this list) to the end: what remove(it) and then append() of
+    // its value do, since the pool hands the released node straight back.
+    void moveToBack(LinkedListIterator it) {
+        if (it == tail_) return;
+        ListEntry<T>& n = pool_->node(it);
+        if (n.prev)
+            pool_->node(n.prev).next = n.next;
+        else
+            head_ = n.next;
+        pool_->node(n.next).prev = n.prev;
+        n.prev = tail_;
+        n.next = 0;
+        pool_->node(tail_).next = it;
+        tail_ = it;
+    }
     T takeFirst() {
         if (!head_) vmerr::raise(vmerr::IndexOutOfBounds);
         T v = value(head_);

@@ -65,36 +65,35 @@ void VMHeap::pushIfLive(TUint32 word) {
 }
 
 void VMHeap::traceEntry(HeapEntry* he, VMAddr ref) {
-    if (he->gcCode == GC_CODE_FREE || he->gcCode == GC_CODE_TERMINATOR || isFree(he))
-        vmerr::raise(vmerr::VM);
+    if (he->gcCode == GC_CODE_FREE || he->gcCode == GC_CODE_TERMINATOR || isFree(he)) vmerr::raise(vmerr::VM);
     if (he->type == -1)
         if (GCObject* o = findObject(ref)) o->reportReferences(markStack_);
     auto push = [this](TUint32 w) {
         if (w != 0) markStack_.append(w);
     };
     switch (he->gcCode) {
-    case GC_CODE_INSTANCE: {
-        TInt32 c = TInt32(mem_.readWord(ref));
-        if (layout_.referenceFields && c >= 0 && c < layout_.referenceFields->getSize())
-            for (int i : (*layout_.referenceFields)[c]) pushIfLive(mem_.readWord(ref + TUint32(i) * 4));
-        if (layout_.arrayFields && layout_.arrayFlags && c >= 0 && c < layout_.arrayFields->getSize()) {
-            const Vec<int>& fields = (*layout_.arrayFields)[c];
-            for (TInt32 j = 0; j < fields.getSize(); ++j)
-                pushArrayField(ref + TUint32(fields[j]) * 4, (*layout_.arrayFlags)[c][j] != 0);
+        case GC_CODE_INSTANCE: {
+            TInt32 c = TInt32(mem_.readWord(ref));
+            if (layout_.referenceFields && c >= 0 && c < layout_.referenceFields->getSize())
+                for (int i : (*layout_.referenceFields)[c]) pushIfLive(mem_.readWord(ref + TUint32(i) * 4));
+            if (layout_.arrayFields && layout_.arrayFlags && c >= 0 && c < layout_.arrayFields->getSize()) {
+                const Vec<int>& fields = (*layout_.arrayFields)[c];
+                for (TInt32 j = 0; j < fields.getSize(); ++j)
+                    pushArrayField(ref + TUint32(fields[j]) * 4, (*layout_.arrayFlags)[c][j] != 0);
+            }
+            break;
         }
-        break;
-    }
-    case GC_CODE_PRIMITIVE_ARRAY: pushArrayField(ref, EFalse); break;
-    case GC_CODE_OBJECT_ARRAY: pushArrayField(ref, ETrue); break;
-    case GC_CODE_REFERENCE_CELL: pushIfLive(mem_.readWord(ref)); break;
-    case GC_CODE_PAIR: {
-        TUint32 kind = mem_.readWord(ref);
-        if (kind != 1 && kind != 2) vmerr::raise(vmerr::VM);
-        push(mem_.readWord(ref + 4));
-        if (kind == 2) push(mem_.readWord(ref + 8));
-        break;
-    }
-    default: break;
+        case GC_CODE_PRIMITIVE_ARRAY: pushArrayField(ref, EFalse); break;
+        case GC_CODE_OBJECT_ARRAY: pushArrayField(ref, ETrue); break;
+        case GC_CODE_REFERENCE_CELL: pushIfLive(mem_.readWord(ref)); break;
+        case GC_CODE_PAIR: {
+            TUint32 kind = mem_.readWord(ref);
+            if (kind != 1 && kind != 2) vmerr::raise(vmerr::VM);
+            push(mem_.readWord(ref + 4));
+            if (kind == 2) push(mem_.readWord(ref + 8));
+            break;
+        }
+        default: break;
     }
 }
 
@@ -126,8 +125,7 @@ void VMHeap::pushArrayField(VMAddr wordAddress, TBool elementsAreReferences) {
     }
     if (TUint64(count) * 4 > 0xFFFFFFFFu) corrupted();
     mem_.ptr(storage, TUint32(count) * 4);  // the whole element range must be VM memory
-    for (TInt32 i = 0; i < count; ++i)
-        pushIfLive(*mem_.uncheckedWord(storage + TUint32(i) * 4));
+    for (TInt32 i = 0; i < count; ++i) pushIfLive(*mem_.uncheckedWord(storage + TUint32(i) * 4));
 }
 
 void VMHeap::markIfInHeap(TUint32 word) {
@@ -143,8 +141,7 @@ void VMHeap::markIfInHeap(TUint32 word) {
 
 void VMHeap::collect() {
     markStack_.clear();
-    for (LinkedListIterator it = roots_.front(); it; it = roots_.next(it))
-        mark(roots_.value(it) + kHeaderSize);
+    for (LinkedListIterator it = roots_.front(); it; it = roots_.next(it)) mark(roots_.value(it) + kHeaderSize);
     sweep();
 }
 
@@ -175,11 +172,12 @@ void VMHeap::sweep() {
             HeapEntry* he = validEntry(pool, pools_[pool] + kEntryOverhead);
             HeapEntry* before = nullptr;  // the entry just before he; null: the pool's start
             while (!isTrailing(pool, he)) {
+                HeapEntry* after = nullptr;  // checked already when an entry was freed
                 if (he->mark == 0 && !isFree(he))
-                    he = sweepEntry(pool, he, before && isFree(before) ? before : nullptr);
+                    he = sweepEntry(pool, he, before && isFree(before) ? before : nullptr, after);
                 he->mark = 0;
                 before = he;
-                he = next(pool, he);
+                he = after ? after : next(pool, he);
             }
         }
     } catch (const ErrorHandlingException&) {
@@ -239,16 +237,13 @@ TUint32 VMHeap::getMemUsage(CAppsString* out) {
     if (totalSizeOfPools_ != freeSpace + actual + wasted + headers) corrupted();
     TUint64 total = headers + actual + wasted + outside;
     if (out) {
-        std::string s = "\nheaders " + std::to_string(headers) + " + actual " + std::to_string(actual) +
-                        " + wasted " + std::to_string(wasted) + " + outsideHeap " +
-                        std::to_string(outside) + " = total " + std::to_string(total) +
-                        "\nstringContents=" + std::to_string(strings) + " bitmapContents=0" +
-                        " fontContents=" + std::to_string(fonts) +
-                        "\nnOfEntries=" + std::to_string(numberOfEntries_) +
-                        " nOfPools=" + std::to_string(pools_.getSize()) +
-                        " SzOfPools=" + std::to_string(totalSizeOfPools_) +
-                        " AllContents=" + std::to_string(allContents) +
-                        " freeSpace=" + std::to_string(freeSpace) + "\n";
+        std::string s =
+            "\nheaders " + std::to_string(headers) + " + actual " + std::to_string(actual) + " + wasted " +
+            std::to_string(wasted) + " + outsideHeap " + std::to_string(outside) + " = total " + std::to_string(total) +
+            "\nstringContents=" + std::to_string(strings) + " bitmapContents=0" +
+            " fontContents=" + std::to_string(fonts) + "\nnOfEntries=" + std::to_string(numberOfEntries_) +
+            " nOfPools=" + std::to_string(pools_.getSize()) + " SzOfPools=" + std::to_string(totalSizeOfPools_) +
+            " AllContents=" + std::to_string(allContents) + " freeSpace=" + std::to_string(freeSpace) + "\n";
         out->appendLatin1(s);
     }
     return TUint32(total);

@@ -20,13 +20,14 @@ TUint32 roundUp4(TUint32 size) {
 
 void VMHeap::corrupted() { vmerr::raise(vmerr::msg::HeapCorrupted); }
 
-VMHeap::VMHeap(VMMemory& memory, MVMCallbackInterface* callback, TUint32 defaultPoolCapacity,
-               ClassLayoutTables layout)
-    : mem_(memory), callback_(callback), defaultPoolCapacity_(roundUp4(defaultPoolCapacity)),
-      roots_(&nodes_), layout_(layout) {
+VMHeap::VMHeap(VMMemory& memory, MVMCallbackInterface* callback, TUint32 defaultPoolCapacity, ClassLayoutTables layout)
+    : mem_(memory),
+      callback_(callback),
+      defaultPoolCapacity_(roundUp4(defaultPoolCapacity)),
+      roots_(&nodes_),
+      layout_(layout) {
     nodes_.setBudget(mem_.budget());
-    for (TInt32 k = 0; k < kFreeListCount; ++k)
-        freeHeapEntries_.append(new LinkedList<VMAddr>(&nodes_));
+    for (TInt32 k = 0; k < kFreeListCount; ++k) freeHeapEntries_.append(new LinkedList<VMAddr>(&nodes_));
     try {
         addEntryToFreeEntries(createPool(defaultPoolCapacity_));
     } catch (...) {
@@ -220,10 +221,8 @@ HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool 
     he->freeHeapEntryIterator = kNullIterator;
     if (he->size - size <= kEntryOverhead) {
         unlistFree(k, it);
-    } else if (keepsPlace(k, it, he->size - size - kEntryOverhead)) {
-        HeapEntry* rest = splitOff(pool, he, size);
-        list->setValue(it, addressOf(rest));
-        rest->freeHeapEntryIterator = it;
+    } else if (sizeClass(he->size - size - kEntryOverhead) == k) {
+        relistInPlace(k, it, splitOff(pool, he, size));
     } else {
         unlistFree(k, it);
         addEntryToFreeEntries(splitOff(pool, he, size));
@@ -233,8 +232,9 @@ HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool 
 
 // Sets a listed free entry's size, listing it again where its class changes.
 void VMHeap::resizeFree(HeapEntry* he, TUint32 newSize) {
-    if (keepsPlace(sizeClass(he->size), he->freeHeapEntryIterator, newSize)) {
+    if (const TInt32 k = sizeClass(he->size); sizeClass(newSize) == k) {
         he->size = newSize;
+        relistInPlace(k, he->freeHeapEntryIterator, he);
         return;
     }
     removeFromFreeEntries(he);
@@ -274,6 +274,22 @@ HeapEntry* VMHeap::splitOff(TInt32 pool, HeapEntry* he, TUint32 firstSize) {
     return rest;
 }
 
+// Most entries are a few words: fixed-size stores (overlapping where n is not
+// a multiple of eight) cost less than a call to memset.
+static void zeroData(TUint8* p, TUint32 n) {
+    if (n > 32) {
+        std::memset(p, 0, n);
+    } else if (n > 16) {
+        std::memset(p, 0, 16);
+        std::memset(p + n - 16, 0, 16);
+    } else if (n >= 8) {
+        std::memset(p, 0, 8);
+        std::memset(p + n - 8, 0, 8);
+    } else if (n == 4) {
+        std::memset(p, 0, 4);
+    }
+}
+
 HeapEntry* VMHeap::createHeapEntry(unsigned int size, int type, GcCode code) {
     size = roundUp4(size);
     HeapEntry* he = findFreeEntry(size);
@@ -285,7 +301,7 @@ HeapEntry* VMHeap::createHeapEntry(unsigned int size, int type, GcCode code) {
     he->type = type;
     he->mark = 0;
     he->freeHeapEntryIterator = kNullIterator;
-    std::memset(mem_.unchecked(referenceOf(he)), 0, he->size);
+    zeroData(mem_.unchecked(referenceOf(he)), he->size);
     ++numberOfEntries_;
     return he;
 }
@@ -300,8 +316,7 @@ VMAddr VMHeap::allocateWords(TUint32 n, GcCode code) {
 }
 
 // Splits the second of a compound allocation off `he`, which keeps `firstSize`.
-void VMHeap::carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type,
-                           GcCode code) {
+void VMHeap::carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondRequested, TInt32 type, GcCode code) {
     HeapEntry* second = splitOff(poolOf(addressOf(he)), he, firstSize);
     second->requestedSize = secondRequested;
     second->type = type;
@@ -309,8 +324,8 @@ void VMHeap::carveCompound(HeapEntry* he, TUint32 firstSize, TUint32 secondReque
     ++numberOfEntries_;
 }
 
-void VMHeap::allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
-                         TInt32 type2, GcCode code2, VMAddr* out2) {
+void VMHeap::allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2, TInt32 type2,
+                         GcCode code2, VMAddr* out2) {
     TUint32 r1 = roundUp4(size1), r2 = roundUp4(size2);
     if (TUint64(r1) + r2 + kEntryOverhead > 0xFFFFFFFCu) vmerr::raise(vmerr::InvalidArgument);
     HeapEntry* first = createHeapEntry(r1 + r2 + kEntryOverhead, type1, code1);
@@ -320,9 +335,8 @@ void VMHeap::allocateTwo(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1
     *out2 = *out1 + r1 + kEntryOverhead;
 }
 
-void VMHeap::allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2,
-                           TInt32 type2, GcCode code2, VMAddr* out2, TUint32 size3, TInt32 type3,
-                           GcCode code3, VMAddr* out3) {
+void VMHeap::allocateThree(TUint32 size1, TInt32 type1, GcCode code1, VMAddr* out1, TUint32 size2, TInt32 type2,
+                           GcCode code2, VMAddr* out2, TUint32 size3, TInt32 type3, GcCode code3, VMAddr* out3) {
     TUint32 r1 = roundUp4(size1), r2 = roundUp4(size2), r3 = roundUp4(size3);
     if (TUint64(r1) + r2 + r3 + 2 * kEntryOverhead > 0xFFFFFFFCu) vmerr::raise(vmerr::InvalidArgument);
     HeapEntry* first = createHeapEntry(r1 + r2 + r3 + 2 * kEntryOverhead, type1, code1);
@@ -348,8 +362,7 @@ HeapEntry* VMHeap::release(TInt32 pool, HeapEntry* he) {
     if (isFree(he)) corrupted();  // "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()"
     retire(pool, he);
     bool listed = false;  // he is a free neighbour that kept its listing
-    for (HeapEntry* p = previous(pool, he); addressOf(p) != pools_[pool] && isFree(p);
-         p = previous(pool, he)) {
+    for (HeapEntry* p = previous(pool, he); addressOf(p) != pools_[pool] && isFree(p); p = previous(pool, he)) {
         if (listed) removeFromFreeEntries(he);
         he = mergeInto(pool, p, he);
         listed = true;
@@ -359,28 +372,32 @@ HeapEntry* VMHeap::release(TInt32 pool, HeapEntry* he) {
 }
 
 // The sweep has just checked the entry and the free one before it, if any, and
-// nothing has changed them since.
-HeapEntry* VMHeap::sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore) {
-    retire(pool, he);
+// nothing has changed them since. `after` receives the checked entry that
+// follows the result, so that the sweep need not check it again.
+HeapEntry* VMHeap::sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore, HeapEntry*& after) {
+    after = retire(pool, he);
     if (freeBefore) return mergeInto(pool, freeBefore, he);
     addEntryToFreeEntries(he);
     return he;
 }
 
 // Destroys the entry's object, marks it free (not yet listed) and merges the
-// free entries after it into it.
-void VMHeap::retire(TInt32 pool, HeapEntry* he) {
+// free entries after it into it. Returns the checked entry now after it, which
+// is in use or the trailing terminator.
+HeapEntry* VMHeap::retire(TInt32 pool, HeapEntry* he) {
     destroyObject(pool, he);
     --numberOfEntries_;
     he->gcCode = GC_CODE_FREE;
     he->mark = 0;
     he->type = 0;
-    for (HeapEntry* n = next(pool, he); !isTrailing(pool, n) && isFree(n); n = next(pool, he)) {
+    HeapEntry* n = next(pool, he);
+    for (; !isTrailing(pool, n) && isFree(n); n = next(pool, he)) {
         removeFromFreeEntries(n);
         setStart(pool, addressOf(n), false);
         he->size += n->size + kEntryOverhead;
         writeTag(he);
     }
+    return n;
 }
 
 // Merges the unlisted free entry `he` into the listed free entry `p` before it.

@@ -218,13 +218,15 @@ private:
         return pool < n && address >= pools_.data()[pool] ? pool : -1;
     }
     void recordChunks(TInt32 pool);
-    static bool bitAt(const std::vector<TUint64>& bits, TUint32 word) { return (bits[word / 64] >> (word % 64)) & 1; }
+    [[gnu::always_inline]] static bool bitAt(const std::vector<TUint64>& bits, TUint32 word) {
+        return (bits[word / 64] >> (word % 64)) & 1;
+    }
     static void setBit(std::vector<TUint64>& bits, TUint32 word, bool on) {
         const TUint64 m = TUint64(1) << (word % 64);
         bits[word / 64] = on ? bits[word / 64] | m : bits[word / 64] & ~m;
     }
     TUint32 wordIn(TInt32 pool, VMAddr headerAddr) const { return (headerAddr - pools_.data()[pool]) / 4; }
-    bool isStart(TInt32 pool, VMAddr headerAddr) const {
+    [[gnu::always_inline]] bool isStart(TInt32 pool, VMAddr headerAddr) const {
         if ((headerAddr & 3) != 0) return false;
         return bitAt(poolStarts_[size_t(pool)], wordIn(pool, headerAddr));
     }
@@ -253,18 +255,19 @@ private:
             corrupted();
         return true;
     }
-    // Unlisting a free entry and listing it (or what takes its place) again at
-    // once gives the new entry the same node at the same place when the old one
-    // was last of its class and the new size stays in that class: such a pair is
-    // skipped.
-    bool keepsPlace(TInt32 k, LinkedListIterator it, TUint32 newSize) const {
-        return sizeClass(newSize) == k && freeHeapEntries_.data()[k]->back() == it;
+    // Unlisting a free entry and listing it (or what takes its place) again in
+    // the same class gives the new entry the same node, moved to the back of
+    // the list: such a pair is done as that move.
+    void relistInPlace(TInt32 k, LinkedListIterator it, HeapEntry* he) {
+        freeHeapEntries_.data()[k]->moveToBack(it);
+        freeHeapEntries_.data()[k]->setValue(it, addressOf(he));
+        he->freeHeapEntryIterator = it;
     }
     void resizeFree(HeapEntry* he, TUint32 newSize);
     HeapEntry* entryAt(VMAddr headerAddr, TInt32& pool);
     HeapEntry* release(TInt32 pool, HeapEntry* he);
-    HeapEntry* sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore);
-    void retire(TInt32 pool, HeapEntry* he);
+    HeapEntry* sweepEntry(TInt32 pool, HeapEntry* he, HeapEntry* freeBefore, HeapEntry*& after);
+    HeapEntry* retire(TInt32 pool, HeapEntry* he);
     HeapEntry* mergeInto(TInt32 pool, HeapEntry* p, HeapEntry* he);
     HeapEntry* next(TInt32 pool, HeapEntry* he);
     HeapEntry* previous(TInt32 pool, HeapEntry* he);

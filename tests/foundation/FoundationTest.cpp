@@ -1,10 +1,10 @@
 // Foundation: VM error texts, Vec, CAppsString and LinkedList.
+#include "../support/Growth.h"
+#include "../support/Outcome.h"
 #include "foundation/CAppsString.h"
 #include "foundation/LinkedList.h"
 #include "foundation/VMError.h"
 #include "foundation/Vec.h"
-#include "../support/Outcome.h"
-#include "../support/Growth.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,16 @@ namespace mcb {
 
 TEST(VMError, TextCompositionCatalogueAndThePendingErrorPerThread) {
     const std::tuple<TInt32, const char*, const char*> cases[] = {
-        {3, "", "DivisionByZeroException"}, {3, "Division by zero.", "DivisionByZeroException: Division by zero."},
-        {1, "NULL pointer", "NullPointerException: NULL pointer"}, {42, "x", "UnknownException (CODE:42): x"},
-        {11, "", "UnknownException (CODE:11)"}, {12, "", "UnknownException (CODE:12)"},
-        {-1, "", "UnknownException (CODE:-1)"}, {13, "", "UnsupportedFeatureException"},
-        {4, "", "DataFormatException: "}, {4, "bad", "DataFormatException: : bad"},
+        {3, "", "DivisionByZeroException"},
+        {3, "Division by zero.", "DivisionByZeroException: Division by zero."},
+        {1, "NULL pointer", "NullPointerException: NULL pointer"},
+        {42, "x", "UnknownException (CODE:42): x"},
+        {11, "", "UnknownException (CODE:11)"},
+        {12, "", "UnknownException (CODE:12)"},
+        {-1, "", "UnknownException (CODE:-1)"},
+        {13, "", "UnsupportedFeatureException"},
+        {4, "", "DataFormatException: "},
+        {4, "bad", "DataFormatException: : bad"},
     };
     for (const auto& [code, msg, text] : cases) {
         const Outcome o = outcomeOf([&, code = code, msg = msg] { vmerr::raise(code, msg); });
@@ -56,7 +61,10 @@ TEST(Containers, VecCAppsStringAndLinkedList) {
     Vec<int> v;
     EXPECT_EQ(capacitiesWhileAppending(v, 60), (std::vector<TInt32>{8, 18, 30, 45, 64}));  // five quarters plus eight
     v.resize(5);
-    expectAllRaise({{2, [&] { v[5]; }}, {2, [&] { v[-1]; }}, {6, [&] { v.reserve(4); }}, {6, [&] { v.resize(-1); }},
+    expectAllRaise({{2, [&] { v[5]; }},
+                    {2, [&] { v[-1]; }},
+                    {6, [&] { v.reserve(4); }},
+                    {6, [&] { v.resize(-1); }},
                     {2, [&] { v.insert(6, 1); }}});
     EXPECT_EQ((std::vector<int>(v.begin(), v.end())), (std::vector<int>{0, 1, 2, 3, 4}));
     Vec<CAppsString> s;
@@ -90,6 +98,32 @@ TEST(Containers, VecCAppsStringAndLinkedList) {
     VMAddr sum = 0;
     for (LinkedListIterator it = a.front(); it; it = a.next(it)) sum += a.value(it);
     EXPECT_EQ(sum, 300u * 301u - 2u);
+}
+
+// The heap relists an entry in its own class by moving its node: the list, the
+// node numbers and the pool must come out as a removal and an append leave them.
+TEST(Containers, MovingANodeToTheBackIsARemovalAndAnAppend) {
+    auto listed = [](const LinkedList<VMAddr>& l) {
+        std::vector<std::pair<LinkedListIterator, VMAddr>> out;
+        for (LinkedListIterator it = l.front(); it; it = l.next(it)) out.push_back({it, l.value(it)});
+        return out;
+    };
+    for (size_t moved : {0, 2, 4}) {  // the front, a middle node, the back
+        SCOPED_TRACE(moved);
+        ListNodePool<VMAddr> pa, pb;
+        LinkedList<VMAddr> a(&pa), b(&pb);
+        std::vector<LinkedListIterator> its;
+        for (VMAddr v = 1; v <= 5; ++v) {
+            its.push_back(a.append(v));
+            b.append(v);
+        }
+        a.remove(its[moved]);
+        EXPECT_EQ(a.append(50), its[moved]);
+        b.moveToBack(its[moved]);
+        b.setValue(its[moved], 50);
+        EXPECT_EQ(listed(a), listed(b));
+        EXPECT_EQ(a.append(60), b.append(60));  // the pools hand out the same next node
+    }
 }
 
 }  // namespace mcb
