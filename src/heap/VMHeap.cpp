@@ -233,13 +233,11 @@ HeapEntry* VMHeap::takeFree(TInt32 k, LinkedListIterator it, TUint32 size, bool 
 // Sets a listed free entry's size, listing it again where its class changes.
 void VMHeap::resizeFree(HeapEntry* he, TUint32 newSize) {
     if (!isFree(he)) corrupted();  // its node is used below as the header names it
-    if (const TInt32 k = sizeClass(he->size); sizeClass(newSize) == k) {
-        he->size = newSize;
-        relistInPlace(k, he->freeHeapEntryIterator, he);
-        return;
-    }
-    removeFromFreeEntries(he);
+    const TInt32 k = sizeClass(he->size);
+    const LinkedListIterator it = he->freeHeapEntryIterator;
     he->size = newSize;
+    if (sizeClass(newSize) == k) return relistInPlace(k, it, he);
+    unlistFree(k, it);
     addEntryToFreeEntries(he);
 }
 

@@ -48,7 +48,7 @@ void OVectorBase::resize(TInt32 n) {
 }
 
 // One element is the usual append: a fixed-size copy costs less than a call.
-static void copyElements(TUint8* dst, const TUint8* src, size_t bytes) {
+static void copyBytes(TUint8* dst, const TUint8* src, size_t bytes) {
     switch (bytes) {
         case 1: *dst = *src; break;
         case 2: std::memcpy(dst, src, 2); break;
@@ -60,7 +60,7 @@ static void copyElements(TUint8* dst, const TUint8* src, size_t bytes) {
 
 void OVectorBase::extendFrom(const TUint8* src, TInt32 n) {
     if (n < 0 || TInt64(size_) + n > capacity_) vmerr::raise(vmerr::InvalidArgument);
-    if (n > 0) copyElements(bytesAt(size_, n), src, size_t(n) * elementBytes_);
+    if (n > 0) copyBytes(bytesAt(size_, n), src, size_t(n) * elementBytes_);
     size_ += n;
 }
 

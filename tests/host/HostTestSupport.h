@@ -289,8 +289,10 @@ public:
             pollfd p{errFd_, POLLIN, 0};
             if (poll(&p, 1, int(left.count())) <= 0) continue;
             ssize_t n = read(errFd_, buf, sizeof buf);
-            if (n > 0) err_.append(buf, size_t(n));
-            if (n <= 0) close(std::exchange(errFd_, -1));
+            if (n > 0)
+                err_.append(buf, size_t(n));
+            else
+                close(std::exchange(errFd_, -1));
         }
         return true;
     }
