@@ -4,6 +4,7 @@
 #include "natives/StringNatives.h"
 #include "natives/StringOperands.h"
 #include "natives/VectorOperands.h"
+#include "objects/TextSearch.h"
 
 #include <vector>
 
@@ -83,12 +84,14 @@ void setString(VirtualMachine& vm, TInt32 source) {
 // Calls `piece(first, last)` for each piece between separators and returns how
 // many there are; empty pieces are dropped, and a string without any separator
 // gives no pieces at all.
+// One search serves every piece: its set-up is paid once per split.
 template <typename Piece>
 static TInt32 forEachPiece(const OString& s, const OString& separator, bool exact, Piece piece) {
     TInt32 n = s.length(), m = separator.length(), p = 0, count = 0;
+    const TextSearch search(separator.data(), m, exact, false);
     bool found = false;
     while (p < n) {
-        TInt32 q = s.find(separator, p, n - 1, exact);
+        TInt32 q = search.find(s.data(), p, n - 1);
         if (q < 0) break;
         found = true;
         if (q > p) piece(count++, p, q - 1);

@@ -58,6 +58,9 @@ TUint64 TextSearch::comparisons() { return tComparisons; }
 
 TextSearch::TextSearch(const TUint16* pattern, TInt32 m, bool caseSensitive, bool backwards)
     : pattern_(pattern), m_(m), fold_(!caseSensitive), backwards_(backwards) {
+    // One unit with no other case (no other unit lower-cases to it) is found
+    // exactly, by the fast scan.
+    if (m_ == 1 && fold_ && pattern[0] < 0x80 && TUint16((pattern[0] | 32) - 'a') >= 26) fold_ = false;
     if (m_ < 2) return;  // one unit: a plain scan
     if (fold_)
         backwards_ ? factorise<true, true>() : factorise<true, false>();
@@ -124,11 +127,9 @@ TInt32 TextSearch::scan(const TUint16* text, TInt32 from, TInt32 to) const {
     TUint64 comparisons = 0;
     TInt32 found = -1;
     if (m == 1) {
-        const TUint16 c = x(0);
-        for (TInt32 j = 0; j < n && found < 0; ++j, ++comparisons)
-            if (t(j) == c) found = position(j);
-        tComparisons += comparisons;
-        return found;
+        const TInt32 j = skipTo<Fold, Backwards>(t, window, 0, n - 1, x(0));
+        tComparisons += TUint64(std::min(j + 1, n));
+        return j < n ? position(j) : -1;
     }
     const TInt32 suffix = suffix_, period = period_;
     TInt32 memory = 0;

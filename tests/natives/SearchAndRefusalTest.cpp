@@ -5,6 +5,7 @@
 
 #include "objects/TextSearch.h"
 
+#include <cctype>
 #include <random>
 
 namespace mcb {
@@ -33,8 +34,10 @@ TEST(LinearSearch, AgreesWithTheNaiveSearch) {
     std::mt19937 rng(12);
     auto below = [&](int n) { return int(rng() % unsigned(n)); };
     for (int round = 0; round < 20000; ++round) {
-        const char16_t* alphabet = round % 2 ? u"ab" : u"aAbB\u00C9\u00E9";
-        const int letters = round % 2 ? 2 : 6;
+        // The third holds units without case and the Kelvin sign, which lower-cases to "k".
+        const char16_t* const alphabets[] = {u"ab", u"aAbB\u00C9\u00E9", u",.kK\u212A"};
+        const char16_t* alphabet = alphabets[round % 3];
+        const int letters = int(std::char_traits<char16_t>::length(alphabet));
         std::u16string text(size_t(below(40)), u'a'), pattern(size_t(1 + below(6)), u'a');
         for (auto& c : text) c = alphabet[below(letters)];
         for (auto& c : pattern) c = alphabet[below(letters)];
@@ -44,6 +47,14 @@ TEST(LinearSearch, AgreesWithTheNaiveSearch) {
         SCOPED_TRACE(testing::Message() << "round " << round);
         EXPECT_EQ(TextSearch(units(pattern), TInt32(pattern.size()), exact, last).find(units(text), from, to),
                   naiveFind(text, pattern, from, to, exact, last));
+    }
+}
+
+// A one-unit pattern that is an ASCII non-letter is searched exactly even where case is ignored.
+TEST(LinearSearch, NoUnitLowerCasesToAnAsciiNonLetter) {
+    for (TUint32 u = 0x80; u <= 0xFFFF; ++u) {
+        const TUint16 lower = OString::toLowerChar(TUint16(u));
+        EXPECT_TRUE(lower >= 0x80 || std::isalpha(lower)) << "unit " << u;
     }
 }
 
