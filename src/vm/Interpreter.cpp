@@ -451,11 +451,10 @@ void VirtualMachine::run() {
     L_Native:
         sp_ = sp;
         pc_ = pc + ip->length - 1;  // natives see the last operand byte
-        // (an inline element read keeps its access above the function number)
-        if (const natives::Function* f = natives::callableFunction(ip->a, ip->x & 0xFF)) [[likely]]
+        if (const natives::Function* f = natives::callableFunction(ip->a, TUint8(ip->x))) [[likely]]
             natives::invoke(*f, *this);
         else
-            callNative(ip->a, ip->x & 0xFF);  // raises what is wrong with the call
+            callNative(ip->a, TUint8(ip->x));  // raises what is wrong with the call
         sp = sp_;
         NEXT();
     // The field fusions: any operand out of the ordinary runs the first
@@ -508,15 +507,13 @@ void VirtualMachine::run() {
         s[++sp] = TInt32(TUint32(tables_.globals) + TUint32(ip->a) * 4u);
         NEXT();
 #undef FIELD_OF
-    L_InlineElement: {
-        const TUint16 x = TUint16(ip->x);
-        if (inlineElement(natives::unpackAccess(TUint8(x >> 8)))) NEXT();
-        goto L_Native;
-    }
+    L_InlineElement:
+        if (inlineElement(natives::unpackAccess(TUint8(ip->a)))) NEXT_AS(Native);
+        goto L_Unfused;
     L_Extension:
         sp_ = sp;
         pc_ = pc + ip->length - 1;
-        callExtension(ip->a, ip->x);
+        callExtension(ip->a, TUint8(ip->x));
         sp = sp_;
         NEXT();
     L_ZeroWords:

@@ -9,17 +9,17 @@ namespace mcb {
 PreparedInstruction PreparedCode::plainAt(const TUint8* code, TInt32 size, TInt32 at) {
     TInt8 opcode = TInt8(code[at]);
     const InstructionInfo* row = findInstruction(opcode);
-    if (!row) return {TUint8(kInvalidOpcode), 1, 0, opcode};
+    if (!row) return {TUint16(kInvalidOpcode), 1, 0, opcode};
     TInt32 length = 1 + operandLength(*row);
-    if (at + length > size) return {TUint8(kCutOff), 1, 0, opcode};
-    PreparedInstruction p{TUint8(row - kInstructions), TUint8(length), 0, 0};
+    if (at + length > size) return {TUint16(kCutOff), 1, 0, opcode};
+    PreparedInstruction p{TUint16(row - kInstructions), TUint8(length), 0, 0};
     if (row->operandCount > 0) {
         p.a = readOperand(*row, code + at, 0);
         const OperandKind kind = row->operands[0].kind;
         if (kind == OperandKind::JumpOffset || kind == OperandKind::HandlerOffset)
             p.a = jumpTarget(at, *row, p.a);
     }
-    if (row->operandCount > 1 && row->operands[1].width == 1) p.x = TInt16(readOperand(*row, code + at, 1));
+    if (row->operandCount > 1 && row->operands[1].width == 1) p.x = TInt8(readOperand(*row, code + at, 1));
     return p;
 }
 
@@ -29,7 +29,7 @@ void PreparedCode::build(const Vec<TUint8>& code, Mode mode) {
     std::vector<PreparedInstruction> fresh;
     fresh.reserve(size_t(n) + 1);
     for (TInt32 at = 0; at < n; ++at) fresh.push_back(plainAt(code.data(), n, at));
-    fresh.push_back({TUint8(kEndOfCode), 1, 0, 0});
+    fresh.push_back({TUint16(kEndOfCode), 1, 0, 0});
     entries_.swap(fresh);
     charge_ = std::move(charge);
     mode_ = mode;
@@ -43,7 +43,7 @@ TInt32 PreparedCode::fusedCount() const {
 }
 
 namespace {
-TUint8 rowOf(Op op) { return TUint8(findInstruction(op) - kInstructions); }
+TUint16 rowOf(Op op) { return TUint16(findInstruction(op) - kInstructions); }
 
 // The operations that take a pushed operand, in the order of their fused handlers.
 struct OperandOperation {
@@ -66,7 +66,7 @@ constexpr Op kCompares[] = {
 #undef MCB_COMPARE_OP
 };
 
-bool within(TUint8 handler, TUint16 first, TInt32 count) {
+bool within(TUint16 handler, TUint16 first, TInt32 count) {
     return handler >= first && handler < first + count;
 }
 }  // namespace
@@ -95,29 +95,27 @@ void PreparedCode::fuse() {
             TUint32(e[size_t(at + 8)].a) < TUint32(n)) {
             for (TUint16 k = 0; k < 6; ++k)
                 if (is(at + 7, kCompares[k]))
-                    e[size_t(at)] = {TUint8(kLoadPushCompareJump + k), 11, TInt16(first.a), e[size_t(at + 8)].a};
+                    e[size_t(at)] = {TUint16(kLoadPushCompareJump + k), 11, TInt8(first.a), e[size_t(at + 8)].a};
         } else if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) && fuseLocalConstantOperation(at)) {
         } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::Store)) {
-            e[size_t(at)] = {TUint8(kCopyLocal), 5, TInt16(e[size_t(at + 2)].a), first.a};
+            e[size_t(at)] = {TUint16(kCopyLocal), 5, TInt8(e[size_t(at + 2)].a), first.a};
         } else if (is(at, Op::LocalAddr) && (is(at + 2, Op::IncMem) || is(at + 2, Op::DecMem))) {
-            e[size_t(at)] = {TUint8(is(at + 2, Op::IncMem) ? kIncrementLocal : kDecrementLocal), 3, 0, first.a};
+            e[size_t(at)] = {TUint16(is(at + 2, Op::IncMem) ? kIncrementLocal : kDecrementLocal), 3, 0, first.a};
         } else if (is(at, Op::LocalAddr) && fuseInPlace(at)) {
         } else if (fuseCompareBranch(at, at, kCompareBranch, 0)) {
         } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0)) {
-        } else if (is(at, Op::LoadLocal) && fuseCompareBranch(at, at + 2, kLocalCompareBranch, TInt16(first.a))) {
+        } else if (is(at, Op::LoadLocal) && fuseCompareBranch(at, at + 2, kLocalCompareBranch, TInt8(first.a))) {
         } else if (is(at, Op::LocalDeref1Field) && first.length == 3 && is(at + 3, Op::Deref)) {
-            e[size_t(at)] = {TUint8(kLoadCellField), 4, TInt16(first.a), first.x};
+            e[size_t(at)] = {TUint16(kLoadCellField), 4, TInt8(first.a), first.x};
         } else if (fuseFieldAccess(at)) {
         } else if (is(at, mcb::Op::Push)) {
             fuseConstantOperation(at);
         } else if (is(at, mcb::Op::LoadLocal)) {
             fuseLocalOperation(at);
         } else if (is(at, Op::Native)) {
-            const natives::Function* f = natives::findFunction(first.a, first.x);
-            if (f && f->access.kind != natives::InlineAccess::None) {
-                e[size_t(at)].handler = TUint8(kInlineElement);
-                e[size_t(at)].x = TInt16(TUint16(first.x) | TUint16(natives::packAccess(f->access) << 8));
-            }
+            const natives::Function* f = natives::findFunction(first.a, TUint8(first.x));
+            if (f && f->access.kind != natives::InlineAccess::None)
+                e[size_t(at)] = {kInlineElement, first.length, 0, natives::packAccess(f->access)};
         }
     }
     // A jump onto a fused test runs it (only plain jumps are rewritten, and a
@@ -126,32 +124,32 @@ void PreparedCode::fuse() {
         if (!is(at, Op::Jump) && !is(at, Op::JumpW)) continue;
         const TInt32 target = e[size_t(at)].a;
         if (target < 0 || target >= n || !within(e[size_t(target)].handler, kLoadPushCompareJump, 6)) continue;
-        const TUint8 k = TUint8(e[size_t(target)].handler - kLoadPushCompareJump);
-        e[size_t(at)] = {TUint8(kJumpToCompare + k), e[size_t(at)].length, 0, target};
+        const TUint16 k = TUint16(e[size_t(target)].handler - kLoadPushCompareJump);
+        e[size_t(at)] = {TUint16(kJumpToCompare + k), e[size_t(at)].length, 0, target};
     }
     // ... and so does a local's increment right before such a jump.
     for (TInt32 at = 0; at + 3 < n; ++at) {
         const PreparedInstruction& jump = e[size_t(at + 3)];
         if (e[size_t(at)].handler != kIncrementLocal || !within(jump.handler, kJumpToCompare, 6)) continue;
-        e[size_t(at)] = {TUint8(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
-                         TInt16(e[size_t(at)].a), jump.a};
+        e[size_t(at)] = {TUint16(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
+                         TInt8(e[size_t(at)].a), jump.a};
     }
 }
 
 // The compare at `compare` and a jz (or jz_w) right after it with a target
 // inside the code become one entry at `at` of the family.
-bool PreparedCode::fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt16 x) {
+bool PreparedCode::fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt8 x) {
     const TInt32 n = size();
     if (compare >= n) return false;
     const TInt32 jump = compare + 1;
     if (jump >= n) return false;
-    const TUint8 j = entries_[size_t(jump)].handler;
+    const TUint16 j = entries_[size_t(jump)].handler;
     if (j != rowOf(Op::JumpIfZero) && j != rowOf(Op::JumpIfZeroW)) return false;
     const TInt32 target = entries_[size_t(jump)].a;
     if (TUint32(target) >= TUint32(n)) return false;
     for (TUint16 k = 0; k < 6; ++k) {
         if (entries_[size_t(compare)].handler != rowOf(kCompares[k])) continue;
-        entries_[size_t(at)] = {TUint8(family + k), TUint8(jump + entries_[size_t(jump)].length - at), x, target};
+        entries_[size_t(at)] = {TUint16(family + k), TUint8(jump + entries_[size_t(jump)].length - at), x, target};
         return true;
     }
     return false;
@@ -176,7 +174,7 @@ bool PreparedCode::fuseFieldAccess(TInt32 at) {
     const TUint16 h = local ? (load ? kLoadLocalField : kLocalFieldAddr)
                             : globals ? (load ? kLoadGlobal : kGlobalAddr) : kLoadField;
     const TInt32 length = deref - at + (load ? 1 : 0);
-    e[size_t(at)] = {TUint8(h), TUint8(length), TInt16(local ? first.a : 0), f.a};
+    e[size_t(at)] = {TUint16(h), TUint8(length), TInt8(local ? first.a : 0), f.a};
     return true;
 }
 
@@ -192,7 +190,7 @@ bool PreparedCode::fuseInPlace(TInt32 at) {
         if (entries_[size_t(op)].handler != rowOf(kInPlaceOperations[k].op)) continue;
         if (constant && kInPlaceOperations[k].failsOnZero && operand.a == 0) return false;
         const TUint16 h = constant ? kInPlaceConstant : kInPlaceLocal;
-        entries_[size_t(at)] = {TUint8(h + k), TUint8(op + 1 - at), TInt16(local.a), operand.a};
+        entries_[size_t(at)] = {TUint16(h + k), TUint8(op + 1 - at), TInt8(local.a), operand.a};
         return true;
     }
     return false;
@@ -202,11 +200,11 @@ bool PreparedCode::fuseInPlace(TInt32 at) {
 void PreparedCode::fuseConstantOperation(TInt32 at) {
     const PreparedInstruction push = entries_[size_t(at)];
     if (at + 5 >= size()) return;
-    const TUint8 next = entries_[size_t(at + 5)].handler;
+    const TUint16 next = entries_[size_t(at + 5)].handler;
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
         if (kOperandOperations[k].failsOnZero && push.a == 0) return;
-        entries_[size_t(at)] = {TUint8(kConstantOperation + k), 6, 0, push.a};
+        entries_[size_t(at)] = {TUint16(kConstantOperation + k), 6, 0, push.a};
         return;
     }
 }
@@ -214,12 +212,12 @@ void PreparedCode::fuseConstantOperation(TInt32 at) {
 // ldloc k; push c; <op>: a division by a constant 0 stays plain.
 bool PreparedCode::fuseLocalConstantOperation(TInt32 at) {
     if (at + 7 >= size()) return false;
-    const TUint8 next = entries_[size_t(at + 7)].handler;
+    const TUint16 next = entries_[size_t(at + 7)].handler;
     const TInt32 c = entries_[size_t(at + 2)].a;
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
         if (kOperandOperations[k].failsOnZero && c == 0) return false;
-        entries_[size_t(at)] = {TUint8(kLocalConstantOperation + k), 8, TInt16(entries_[size_t(at)].a), c};
+        entries_[size_t(at)] = {TUint16(kLocalConstantOperation + k), 8, TInt8(entries_[size_t(at)].a), c};
         return true;
     }
     return false;
@@ -229,10 +227,10 @@ bool PreparedCode::fuseLocalConstantOperation(TInt32 at) {
 // instruction.
 void PreparedCode::fuseLocalOperation(TInt32 at) {
     if (at + 2 >= size()) return;
-    const TUint8 next = entries_[size_t(at + 2)].handler;
+    const TUint16 next = entries_[size_t(at + 2)].handler;
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
-        entries_[size_t(at)] = {TUint8(kLocalOperation + k), 3, TInt16(entries_[size_t(at)].a), 0};
+        entries_[size_t(at)] = {TUint16(kLocalOperation + k), 3, TInt8(entries_[size_t(at)].a), 0};
         return;
     }
 }

@@ -16,9 +16,9 @@ namespace mcb {
 // absolute), `x` operand 1 when it is one byte wide; wider later operands stay
 // in the code bytes. Fused entries say below what they keep.
 struct PreparedInstruction {
-    TUint8 handler;  // row of the instruction table, or one of the extra handlers below
-    TUint8 length;   // opcode byte plus operands
-    TInt16 x;
+    TUint16 handler;  // row of the instruction table, or one of the extra handlers below
+    TUint8 length;    // opcode byte plus operands
+    TInt8 x;          // a one-byte second operand (or a local of a fused entry)
     TInt32 a;
 };
 static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per code byte");
@@ -126,9 +126,8 @@ public:
     static constexpr TUint16 kLocalConstantOperation = handler::AddLocalConst;
     // ldloca k; ldloc m; store, one local assigned to another: a = k, x = m
     static constexpr TUint16 kCopyLocal = handler::CopyLocal;
-    // native g f where the row offers an inline element read: a = g, x = f with
-    // the row's access packed in the high byte, so that unsound operands run the
-    // native itself
+    // native g f where the row offers an inline element read: a = the row's
+    // access, packed; unsound operands run the plain native instead
     static constexpr TUint16 kInlineElement = handler::InlineElement;
     // Field reads and addresses, a = n of fielda n (or fielda_w n); x = k:
     //   fielda n; deref             -> kLoadField
@@ -155,7 +154,7 @@ public:
     static constexpr TUint16 kConstantCompareBranch = handler::BranchLtConst;
     static constexpr TUint16 kLocalCompareBranch = handler::BranchLtLocal;
     static constexpr TUint16 kHandlerCount = handler::Count;
-    static_assert(kHandlerCount <= 256, "a handler number is one byte");
+    static_assert(kHandlerCount <= 65536, "a handler number is two bytes");
 
     // Fast code has the fused entries (and any cache added later, at virtual
     // call sites, say); reference code is one plain entry per offset, exactly as
@@ -185,7 +184,7 @@ private:
     bool fuseFieldAccess(TInt32 at);
     bool fuseInPlace(TInt32 at);
     bool fuseLocalConstantOperation(TInt32 at);
-    bool fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt16 x);
+    bool fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt8 x);
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;
