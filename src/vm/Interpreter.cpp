@@ -896,6 +896,23 @@ void VirtualMachine::run() {
         s[i] = s[sp + 2];
         NEXT_BY(5);
     }
+// ldloc j | ldloca j; ldloc k: k counts from the stack top after the first push.
+    L_TwoLocals: {
+        const TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
+        if (sp + 2 >= kStackWords || !inStack(i) || !inStack(j)) goto L_Unfused;
+        s[sp + 1] = s[i];
+        s[sp + 2] = s[j];  // after the first push: j may be that slot
+        sp += 2;
+        NEXT_BY(4);
+    }
+    L_AddressAndLocal: {
+        const TInt64 j = TInt64(sp) + 2 + ip->x;
+        if (sp + 2 >= kStackWords || !inStack(j)) goto L_Unfused;
+        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);
+        s[sp + 2] = s[j];
+        sp += 2;
+        NEXT_BY(4);
+    }
 // The jump's own transfer is spent first; the test then runs as at its target.
 #define JUMP_TO_COMPARE(op)                                                            \
     do {                                                                              \

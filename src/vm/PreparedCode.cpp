@@ -82,6 +82,7 @@ bool within(TUint16 handler, TUint16 first, TInt32 count) {
 // [ldloc k | ldglobals;] fielda n [; deref] -> a field's address or value
 // ldlocd1f k, n; deref               ->  a field's value through a reference cell
 // [push c | ldloc k;] <compare>; jz L -> one compare-and-branch
+// ldloc j | ldloca j; ldloc k        ->  both pushed (see fusePairs)
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
 void PreparedCode::fuse() {
@@ -118,6 +119,7 @@ void PreparedCode::fuse() {
                 e[size_t(at)] = {kInlineElement, first.length, 0, natives::packAccess(f->access)};
         }
     }
+    fusePairs();
     // A jump onto a fused test runs it (only plain jumps are rewritten, and a
     // test is never a jump, so the order of this pass does not matter).
     for (TInt32 at = 0; at < n; ++at) {
@@ -133,6 +135,22 @@ void PreparedCode::fuse() {
         if (e[size_t(at)].handler != kIncrementLocal || !within(jump.handler, kJumpToCompare, 6)) continue;
         e[size_t(at)] = {TUint16(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
                          TInt8(e[size_t(at)].a), jump.a};
+    }
+}
+
+// A local pushed after a local or a local's address, where the second fused
+// with nothing after it (a fused one already saves that dispatch). Going
+// forwards, the entry after `at` is still as the first pass left it.
+void PreparedCode::fusePairs() {
+    std::vector<PreparedInstruction>& e = entries_;
+    for (TInt32 at = 0; at + 2 < size(); ++at) {
+        const PreparedInstruction& first = e[size_t(at)];
+        if (e[size_t(at + 2)].handler != rowOf(Op::LoadLocal)) continue;
+        const TInt8 k = TInt8(e[size_t(at + 2)].a);
+        if (first.handler == rowOf(Op::LoadLocal))
+            e[size_t(at)] = {kTwoLocals, 4, k, first.a};
+        else if (first.handler == rowOf(Op::LocalAddr))
+            e[size_t(at)] = {kAddressAndLocal, 4, k, first.a};
     }
 }
 

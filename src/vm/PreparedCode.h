@@ -88,7 +88,8 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
     MCB_FUSED_COMPARES(X, Branch, )                                    \
     MCB_FUSED_COMPARES(X, Branch, Const)                               \
-    MCB_FUSED_COMPARES(X, Branch, Local)
+    MCB_FUSED_COMPARES(X, Branch, Local)                               \
+    X(TwoLocals) X(AddressAndLocal)
 
 namespace handler {
 enum : TUint16 {
@@ -153,6 +154,10 @@ public:
     static constexpr TUint16 kCompareBranch = handler::BranchLt;
     static constexpr TUint16 kConstantCompareBranch = handler::BranchLtConst;
     static constexpr TUint16 kLocalCompareBranch = handler::BranchLtLocal;
+    // ldloc j; ldloc k and ldloca j; ldloc k where ldloc k fused with nothing
+    // after it: a = j, x = k
+    static constexpr TUint16 kTwoLocals = handler::TwoLocals;
+    static constexpr TUint16 kAddressAndLocal = handler::AddressAndLocal;
     static constexpr TUint16 kHandlerCount = handler::Count;
     static_assert(kHandlerCount <= 65536, "a handler number is two bytes");
 
@@ -179,6 +184,7 @@ public:
 
 private:
     void fuse();
+    void fusePairs();
     void fuseConstantOperation(TInt32 at);
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);

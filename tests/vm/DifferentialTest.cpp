@@ -89,7 +89,7 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 10)) {
+        switch (uniform(rng_, 0, 11)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {chance(rng_, 50) ? Op::IncMem : Op::DecMem, 0}}); break;
             case 2:
@@ -104,6 +104,7 @@ private:
             case 7: vectorReads(); break;
             case 8: fieldAccess(); break;
             case 9: compareBranch(); break;
+            case 10: emit({{chance(rng_, 50) ? Op::LoadLocal : Op::LocalAddr, local()}, {Op::LoadLocal, local()}}); break;
             default: loop();
         }
     }
