@@ -101,6 +101,9 @@ void VirtualMachine::run() {
 #define MCB_EXTRA_LABEL(name) &&L_##name,
         MCB_EXTRA_HANDLERS(MCB_EXTRA_LABEL)
 #undef MCB_EXTRA_LABEL
+#define MCB_WIDE_LABEL(name) &&L_##name##Wide,
+        MCB_TWINNED_HANDLERS(MCB_WIDE_LABEL)
+#undef MCB_WIDE_LABEL
     };
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
@@ -835,18 +838,22 @@ void VirtualMachine::run() {
 #undef OPERAND_COMPARE_BRANCH
 #undef COMPARE_BRANCH
 // ldloca k; incm or decm, leaving the address word the plain pair leaves.
-#define STEP_LOCAL(step)                                                                 \
+#define STEP_LOCAL(step, length)                                                         \
     do {                                                                                 \
         const TInt64 i_ = TInt64(sp) + 1 + ip->a;                                        \
         if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;                       \
         s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                               \
         s[i_] = TInt32(TUint32(s[i_]) + TUint32(step));                                  \
-        NEXT_BY(3);                                                                      \
+        NEXT_BY(length);                                                                 \
     } while (0)
     L_IncrementLocal:
-        STEP_LOCAL(1);
+        STEP_LOCAL(1, 3);
+    L_IncrementLocalWide:
+        STEP_LOCAL(1, ip->length);
     L_DecrementLocal:
-        STEP_LOCAL(-1);
+        STEP_LOCAL(-1, 3);
+    L_DecrementLocalWide:
+        STEP_LOCAL(-1, ip->length);
 #undef STEP_LOCAL
 // ldloca k; push c | ldloc j; <op>m, leaving the scratch words the plain
 // sequence leaves; both locals are read after them, as either may be one.
@@ -863,56 +870,80 @@ void VirtualMachine::run() {
     } while (0)
 #define INPLACE_CONSTANT_LABEL(name, result, failsOnZero, unused) \
     L_##name##Const:                                              \
-        INPLACE_OPERATION(result, false, false, 8);
+        INPLACE_OPERATION(result, false, false, 8);               \
+    L_##name##ConstWide:                                          \
+        INPLACE_OPERATION(result, false, false, ip->length);
         MCB_INPLACE_OPERATIONS(INPLACE_CONSTANT_LABEL, )
 #undef INPLACE_CONSTANT_LABEL
 #define INPLACE_LOCAL_LABEL(name, result, failsOnZero, unused) \
     L_##name##Local:                                           \
-        INPLACE_OPERATION(result, failsOnZero, true, 5);
+        INPLACE_OPERATION(result, failsOnZero, true, 5);       \
+    L_##name##LocalWide:                                       \
+        INPLACE_OPERATION(result, failsOnZero, true, ip->length);
         MCB_INPLACE_OPERATIONS(INPLACE_LOCAL_LABEL, )
 #undef INPLACE_LOCAL_LABEL
 #undef INPLACE_OPERATION
 // ldloc k; push c; <op>, leaving the constant's scratch word.
-#define LOCAL_CONSTANT_OPERATION(expr)                                 \
+#define LOCAL_CONSTANT_OPERATION(expr, length)                         \
     do {                                                              \
         const TInt64 i_ = TInt64(sp) + 1 + ip->x;                     \
         if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused;    \
         const TInt32 a = s[i_], b = ip->a;                            \
         s[sp + 2] = b;                                                \
         s[++sp] = (expr);                                             \
-        NEXT_BY(8);                                                   \
+        NEXT_BY(length);                                              \
     } while (0)
 #define LOCAL_CONSTANT_LABEL(name, result, failsOnZero, unused) \
     L_##name##LocalConst:                                       \
-        LOCAL_CONSTANT_OPERATION(result);
+        LOCAL_CONSTANT_OPERATION(result, 8);                    \
+    L_##name##LocalConstWide:                                   \
+        LOCAL_CONSTANT_OPERATION(result, ip->length);
         MCB_OPERAND_OPERATIONS(LOCAL_CONSTANT_LABEL, )
 #undef LOCAL_CONSTANT_LABEL
 #undef LOCAL_CONSTANT_OPERATION
-    L_CopyLocal: {
-        TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
-        if (sp + 2 >= kStackWords || !inStack(i) || !inStack(j)) goto L_Unfused;
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i) * 4u);
-        s[sp + 2] = s[j];
-        s[i] = s[sp + 2];
-        NEXT_BY(5);
-    }
+#define COPY_LOCAL(length)                                                          \
+    do {                                                                            \
+        TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 2 + ip->x;            \
+        if (sp + 2 >= kStackWords || !inStack(i_) || !inStack(j_)) goto L_Unfused;  \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                          \
+        s[sp + 2] = s[j_];                                                          \
+        s[i_] = s[sp + 2];                                                          \
+        NEXT_BY(length);                                                            \
+    } while (0)
+    L_CopyLocal:
+        COPY_LOCAL(5);
+    L_CopyLocalWide:
+        COPY_LOCAL(ip->length);
+#undef COPY_LOCAL
 // ldloc j | ldloca j; ldloc k: k counts from the stack top after the first push.
-    L_TwoLocals: {
-        const TInt64 i = TInt64(sp) + 1 + ip->a, j = TInt64(sp) + 2 + ip->x;
-        if (sp + 2 >= kStackWords || !inStack(i) || !inStack(j)) goto L_Unfused;
-        s[sp + 1] = s[i];
-        s[sp + 2] = s[j];  // after the first push: j may be that slot
-        sp += 2;
-        NEXT_BY(4);
-    }
-    L_AddressAndLocal: {
-        const TInt64 j = TInt64(sp) + 2 + ip->x;
-        if (sp + 2 >= kStackWords || !inStack(j)) goto L_Unfused;
-        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);
-        s[sp + 2] = s[j];
-        sp += 2;
-        NEXT_BY(4);
-    }
+#define TWO_LOCALS(length)                                                           \
+    do {                                                                             \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 2 + ip->x;       \
+        if (sp + 2 >= kStackWords || !inStack(i_) || !inStack(j_)) goto L_Unfused;   \
+        s[sp + 1] = s[i_];                                                           \
+        s[sp + 2] = s[j_]; /* after the first push: j may be that slot */            \
+        sp += 2;                                                                     \
+        NEXT_BY(length);                                                             \
+    } while (0)
+#define ADDRESS_AND_LOCAL(length)                                                     \
+    do {                                                                             \
+        const TInt64 j_ = TInt64(sp) + 2 + ip->x;                                    \
+        if (sp + 2 >= kStackWords || !inStack(j_)) goto L_Unfused;                   \
+        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);   \
+        s[sp + 2] = s[j_];                                                           \
+        sp += 2;                                                                     \
+        NEXT_BY(length);                                                             \
+    } while (0)
+    L_TwoLocals:
+        TWO_LOCALS(4);
+    L_TwoLocalsWide:
+        TWO_LOCALS(ip->length);
+    L_AddressAndLocal:
+        ADDRESS_AND_LOCAL(4);
+    L_AddressAndLocalWide:
+        ADDRESS_AND_LOCAL(ip->length);
+#undef TWO_LOCALS
+#undef ADDRESS_AND_LOCAL
 // The jump's own transfer is spent first; the test then runs as at its target.
 #define JUMP_TO_COMPARE(op)                                                            \
     do {                                                                              \
@@ -986,7 +1017,7 @@ void VirtualMachine::run() {
         MCB_OPERAND_OPERATIONS(CONSTANT_LABEL, )
 #undef CONSTANT_LABEL
 // ldloc k; <op>: the plain pair leaves the local's value in the word above the result.
-#define LOCAL_OPERATION(expr, failsOnZero)                                           \
+#define LOCAL_OPERATION(expr, failsOnZero, length)                                   \
     do {                                                                            \
         const TInt64 i_ = TInt64(sp) + 1 + ip->x;                                   \
         if (sp < 0 || sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;       \
@@ -994,11 +1025,13 @@ void VirtualMachine::run() {
         if (failsOnZero && b == 0) goto L_Unfused;                                  \
         s[sp + 1] = b;                                                              \
         s[sp] = (expr);                                                             \
-        NEXT_BY(3);                                                                 \
+        NEXT_BY(length);                                                            \
     } while (0)
 #define LOCAL_LABEL(name, result, failsOnZero, unused) \
     L_##name##Local:                                  \
-    LOCAL_OPERATION(result, failsOnZero);
+    LOCAL_OPERATION(result, failsOnZero, 3);          \
+    L_##name##LocalWide:                              \
+    LOCAL_OPERATION(result, failsOnZero, ip->length);
         MCB_OPERAND_OPERATIONS(LOCAL_LABEL, )
 #undef LOCAL_LABEL
     L_Unfused:

@@ -69,7 +69,35 @@ constexpr Op kCompares[] = {
 bool within(TUint16 handler, TUint16 first, TInt32 count) {
     return handler >= first && handler < first + count;
 }
+
+constexpr TUint16 kTwinned[] = {
+#define MCB_TWINNED_NUMBER(name) handler::name,
+    MCB_TWINNED_HANDLERS(MCB_TWINNED_NUMBER)
+#undef MCB_TWINNED_NUMBER
+};
+constexpr TUint16 kFirstWide = handler::IncrementLocalWide;
 }  // namespace
+
+TUint16 PreparedCode::wideTwin(TUint16 h) {
+    for (size_t i = 0; i < std::size(kTwinned); ++i)
+        if (kTwinned[i] == h) return TUint16(kFirstWide + i);
+    return 0;
+}
+
+// ldloc k or ldloc_w k (ldloca, ldloca_w) with k in one byte, as a fused entry
+// holds it.
+bool PreparedCode::isLocal(TInt32 at, bool address) const {
+    if (at >= size()) return false;
+    const PreparedInstruction& p = entries_[size_t(at)];
+    const Op narrow = address ? Op::LocalAddr : Op::LoadLocal, wide = address ? Op::LocalAddrW : Op::LoadLocalW;
+    return p.handler == rowOf(narrow) || (p.handler == rowOf(wide) && p.a == TInt8(p.a));
+}
+
+// The entry at `at` becomes handler h, or its wide twin where the sequence is
+// longer than its one-byte form (`narrow` bytes).
+void PreparedCode::place(TInt32 at, TUint16 h, TInt32 length, TInt32 narrow, TInt32 x, TInt32 a) {
+    entries_[size_t(at)] = {length == narrow ? h : wideTwin(h), TUint8(length), TInt8(x), a};
+}
 
 // ldloc k; push c; <compare>; jz L  ->  one compare-and-branch
 // ldloca k; incm|decm               ->  one increment or decrement of a local
@@ -91,27 +119,28 @@ void PreparedCode::fuse() {
     auto is = [&](TInt32 at, Op op) { return at < n && e[size_t(at)].handler == rowOf(op); };
     for (TInt32 at = 0; at < n; ++at) {
         const PreparedInstruction first = e[size_t(at)];
+        const TInt32 second = at + first.length;
         // (a branch out of the code stays plain, so that it fails where it stands)
         if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) && is(at + 8, Op::JumpIfZero) &&
             TUint32(e[size_t(at + 8)].a) < TUint32(n)) {
             for (TUint16 k = 0; k < 6; ++k)
                 if (is(at + 7, kCompares[k]))
                     e[size_t(at)] = {TUint16(kLoadPushCompareJump + k), 11, TInt8(first.a), e[size_t(at + 8)].a};
-        } else if (is(at, Op::LoadLocal) && is(at + 2, Op::Push) && fuseLocalConstantOperation(at)) {
-        } else if (is(at, Op::LocalAddr) && is(at + 2, Op::LoadLocal) && is(at + 4, Op::Store)) {
-            e[size_t(at)] = {TUint16(kCopyLocal), 5, TInt8(e[size_t(at + 2)].a), first.a};
-        } else if (is(at, Op::LocalAddr) && (is(at + 2, Op::IncMem) || is(at + 2, Op::DecMem))) {
-            e[size_t(at)] = {TUint16(is(at + 2, Op::IncMem) ? kIncrementLocal : kDecrementLocal), 3, 0, first.a};
-        } else if (is(at, Op::LocalAddr) && fuseInPlace(at)) {
+        } else if (isLocal(at) && is(second, Op::Push) && fuseLocalConstantOperation(at)) {
+        } else if (isLocal(at, true) && isLocal(second) && is(second + e[size_t(second)].length, Op::Store)) {
+            place(at, kCopyLocal, second + e[size_t(second)].length + 1 - at, 5, e[size_t(second)].a, first.a);
+        } else if (isLocal(at, true) && (is(second, Op::IncMem) || is(second, Op::DecMem))) {
+            place(at, is(second, Op::IncMem) ? kIncrementLocal : kDecrementLocal, second + 1 - at, 3, 0, first.a);
+        } else if (isLocal(at, true) && fuseInPlace(at)) {
         } else if (fuseCompareBranch(at, at, kCompareBranch, 0)) {
         } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0)) {
-        } else if (is(at, Op::LoadLocal) && fuseCompareBranch(at, at + 2, kLocalCompareBranch, TInt8(first.a))) {
+        } else if (isLocal(at) && fuseCompareBranch(at, second, kLocalCompareBranch, TInt8(first.a))) {
         } else if (is(at, Op::LocalDeref1Field) && first.length == 3 && is(at + 3, Op::Deref)) {
             e[size_t(at)] = {TUint16(kLoadCellField), 4, TInt8(first.a), first.x};
         } else if (fuseFieldAccess(at)) {
         } else if (is(at, mcb::Op::Push)) {
             fuseConstantOperation(at);
-        } else if (is(at, mcb::Op::LoadLocal)) {
+        } else if (isLocal(at)) {
             fuseLocalOperation(at);
         } else if (is(at, Op::Native)) {
             const natives::Function* f = natives::findFunction(first.a, TUint8(first.x));
@@ -143,14 +172,15 @@ void PreparedCode::fuse() {
 // forwards, the entry after `at` is still as the first pass left it.
 void PreparedCode::fusePairs() {
     std::vector<PreparedInstruction>& e = entries_;
-    for (TInt32 at = 0; at + 2 < size(); ++at) {
-        const PreparedInstruction& first = e[size_t(at)];
-        if (e[size_t(at + 2)].handler != rowOf(Op::LoadLocal)) continue;
-        const TInt8 k = TInt8(e[size_t(at + 2)].a);
-        if (first.handler == rowOf(Op::LoadLocal))
-            e[size_t(at)] = {kTwoLocals, 4, k, first.a};
-        else if (first.handler == rowOf(Op::LocalAddr))
-            e[size_t(at)] = {kAddressAndLocal, 4, k, first.a};
+    for (TInt32 at = 0; at < size(); ++at) {
+        const PreparedInstruction first = e[size_t(at)];
+        const TInt32 second = at + first.length;
+        if (!isLocal(second)) continue;
+        const TInt32 length = second + e[size_t(second)].length - at;
+        if (isLocal(at))
+            place(at, kTwoLocals, length, 4, e[size_t(second)].a, first.a);
+        else if (isLocal(at, true))
+            place(at, kAddressAndLocal, length, 4, e[size_t(second)].a, first.a);
     }
 }
 
@@ -179,7 +209,7 @@ bool PreparedCode::fuseFieldAccess(TInt32 at) {
     const TInt32 n = size();
     std::vector<PreparedInstruction>& e = entries_;
     const PreparedInstruction first = e[size_t(at)];
-    const bool local = first.handler == rowOf(Op::LoadLocal), globals = first.handler == rowOf(Op::PushGlobals);
+    const bool local = isLocal(at), globals = first.handler == rowOf(Op::PushGlobals);
     const TInt32 field = local || globals ? at + first.length : at;
     auto isField = [&](TInt32 i) {
         return i < n && (e[size_t(i)].handler == rowOf(Op::FieldAddr) || e[size_t(i)].handler == rowOf(Op::FieldAddrW));
@@ -198,17 +228,19 @@ bool PreparedCode::fuseFieldAccess(TInt32 at) {
 
 // ldloca k followed by a pushed constant or a local and an in-place operation.
 bool PreparedCode::fuseInPlace(TInt32 at) {
-    if (at + 2 >= size()) return false;
-    const PreparedInstruction local = entries_[size_t(at)], operand = entries_[size_t(at + 2)];
+    const PreparedInstruction local = entries_[size_t(at)];
+    const TInt32 second = at + local.length;
+    if (second >= size()) return false;
+    const PreparedInstruction operand = entries_[size_t(second)];
     const bool constant = operand.handler == rowOf(Op::Push);
-    if (!constant && operand.handler != rowOf(Op::LoadLocal)) return false;
-    const TInt32 op = at + 2 + operand.length;
+    if (!constant && !isLocal(second)) return false;
+    const TInt32 op = second + operand.length;
     if (op >= size()) return false;
     for (TUint16 k = 0; k < std::size(kInPlaceOperations); ++k) {
         if (entries_[size_t(op)].handler != rowOf(kInPlaceOperations[k].op)) continue;
         if (constant && kInPlaceOperations[k].failsOnZero && operand.a == 0) return false;
         const TUint16 h = constant ? kInPlaceConstant : kInPlaceLocal;
-        entries_[size_t(at)] = {TUint16(h + k), TUint8(op + 1 - at), TInt8(local.a), operand.a};
+        place(at, TUint16(h + k), op + 1 - at, constant ? 8 : 5, local.a, operand.a);
         return true;
     }
     return false;
@@ -229,13 +261,14 @@ void PreparedCode::fuseConstantOperation(TInt32 at) {
 
 // ldloc k; push c; <op>: a division by a constant 0 stays plain.
 bool PreparedCode::fuseLocalConstantOperation(TInt32 at) {
-    if (at + 7 >= size()) return false;
-    const TUint16 next = entries_[size_t(at + 7)].handler;
-    const TInt32 c = entries_[size_t(at + 2)].a;
+    const TInt32 push = at + entries_[size_t(at)].length, op = push + 5;
+    if (op >= size()) return false;
+    const TUint16 next = entries_[size_t(op)].handler;
+    const TInt32 c = entries_[size_t(push)].a;
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
         if (kOperandOperations[k].failsOnZero && c == 0) return false;
-        entries_[size_t(at)] = {TUint16(kLocalConstantOperation + k), 8, TInt8(entries_[size_t(at)].a), c};
+        place(at, TUint16(kLocalConstantOperation + k), op + 1 - at, 8, entries_[size_t(at)].a, c);
         return true;
     }
     return false;
@@ -244,11 +277,12 @@ bool PreparedCode::fuseLocalConstantOperation(TInt32 at) {
 // A division by a local holding 0 falls back to the plain pair, which fails in its own
 // instruction.
 void PreparedCode::fuseLocalOperation(TInt32 at) {
-    if (at + 2 >= size()) return;
-    const TUint16 next = entries_[size_t(at + 2)].handler;
+    const TInt32 op = at + entries_[size_t(at)].length;
+    if (op >= size()) return;
+    const TUint16 next = entries_[size_t(op)].handler;
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
-        entries_[size_t(at)] = {TUint16(kLocalOperation + k), 3, TInt8(entries_[size_t(at)].a), 0};
+        place(at, TUint16(kLocalOperation + k), op + 1 - at, 3, entries_[size_t(at)].a, 0);
         return;
     }
 }

@@ -91,12 +91,27 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_FUSED_COMPARES(X, Branch, Local)                               \
     X(TwoLocals) X(AddressAndLocal)
 
+// The fused entries whose handlers advance by a constant, the length of the
+// sequence written with one-byte local operands. Each has a twin, <name>Wide,
+// after the extra handlers: the same sequence with a 4-byte ldloc_w or ldloca_w
+// whose operand fits one byte, advancing by the entry's length.
+#define MCB_TWINNED_HANDLERS(X)                                        \
+    X(IncrementLocal) X(DecrementLocal) X(CopyLocal)                   \
+    X(TwoLocals) X(AddressAndLocal)                                    \
+    MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
+    MCB_OPERAND_OPERATIONS(MCB_LOCAL_CONSTANT_HANDLER, X)              \
+    MCB_INPLACE_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
+    MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)
+
 namespace handler {
 enum : TUint16 {
     LastInstructionRow = TUint16(kInstructionCount - 1),
 #define MCB_HANDLER_NUMBER(name) name,
     MCB_EXTRA_HANDLERS(MCB_HANDLER_NUMBER)
 #undef MCB_HANDLER_NUMBER
+#define MCB_WIDE_HANDLER_NUMBER(name) name##Wide,
+    MCB_TWINNED_HANDLERS(MCB_WIDE_HANDLER_NUMBER)
+#undef MCB_WIDE_HANDLER_NUMBER
     Count
 };
 }  // namespace handler
@@ -159,6 +174,8 @@ public:
     static constexpr TUint16 kTwoLocals = handler::TwoLocals;
     static constexpr TUint16 kAddressAndLocal = handler::AddressAndLocal;
     static constexpr TUint16 kHandlerCount = handler::Count;
+    // The wide twin of a twinned handler (MCB_TWINNED_HANDLERS), else 0.
+    static TUint16 wideTwin(TUint16 handler);
     static_assert(kHandlerCount <= 65536, "a handler number is two bytes");
 
     // Fast code has the fused entries (and any cache added later, at virtual
@@ -185,6 +202,8 @@ public:
 private:
     void fuse();
     void fusePairs();
+    bool isLocal(TInt32 at, bool address = false) const;
+    void place(TInt32 at, TUint16 h, TInt32 length, TInt32 narrow, TInt32 x, TInt32 a);
     void fuseConstantOperation(TInt32 at);
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);

@@ -41,7 +41,7 @@ public:
 
     Bytes make(std::vector<TInt32>& starts) {
         addPrologue(rng_, p_);
-        for (TInt32 pieces = uniform(rng_, 2, 14); pieces > 0; --pieces) {
+        for (TInt32 pieces = uniform(rng_, 2, 18); pieces > 0; --pieces) {
             const TInt32 kind = uniform(rng_, 0, 10);
             if (kind == 2)  // the stack nearly full (or overflowing)
                 add(p_, Op::AdjustStackW, uniform(rng_, kStackWords - 24, kStackWords - 4));
@@ -71,11 +71,15 @@ private:
     Op operation() { return kOperations[size_t(uniform(rng_, 0, 15))]; }
     Op inPlace() { return kInPlace[size_t(uniform(rng_, 0, 9))]; }
 
-    // Emits the instructions; all but the first are places to jump into.
+    // Emits the instructions, their locals in the 1-byte forms, the 4-byte ones
+    // or a mix; all but the first are places to jump into.
     void emit(std::initializer_list<std::pair<Op, TInt32>> ops) {
         bool first = true;
+        const TInt32 wide = pick(rng_, {0, 0, 0, 0, 0, 100, 100, 100, 100, 50});  // percent
         for (auto [op, a] : ops) {
             if (!std::exchange(first, false)) inner_.push_back(TInt32(p_.size()));
+            if ((op == Op::LoadLocal || op == Op::LocalAddr) && chance(rng_, wide))
+                op = op == Op::LoadLocal ? Op::LoadLocalW : Op::LocalAddrW;
             add(p_, op, a);
         }
     }
@@ -89,10 +93,11 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 11)) {
+        switch (uniform(rng_, 0, 12)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {chance(rng_, 50) ? Op::IncMem : Op::DecMem, 0}}); break;
             case 2:
+            case 11:  // twice as often: twenty in-place entries, each with a wide twin
                 emit({{Op::LocalAddr, local()},
                       chance(rng_, 50) ? std::pair{Op::LoadLocal, local()} : std::pair{Op::Push, constant()},
                       {inPlace(), 0}});
@@ -315,6 +320,9 @@ const char* const kExtraNames[] = {
 #define MCB_NAME(name) #name,
     MCB_EXTRA_HANDLERS(MCB_NAME)
 #undef MCB_NAME
+#define MCB_WIDE_NAME(name) #name "Wide",
+    MCB_TWINNED_HANDLERS(MCB_WIDE_NAME)
+#undef MCB_WIDE_NAME
 };
 
 void runProgram(TUint32 seed, Tally& tally) {
