@@ -849,11 +849,11 @@ void VirtualMachine::run() {
     L_IncrementLocal:
         STEP_LOCAL(1, 3);
     L_IncrementLocalWide:
-        STEP_LOCAL(1, ip->length);
+        STEP_LOCAL(1, 6);
     L_DecrementLocal:
         STEP_LOCAL(-1, 3);
     L_DecrementLocalWide:
-        STEP_LOCAL(-1, ip->length);
+        STEP_LOCAL(-1, 6);
 #undef STEP_LOCAL
 // ldloca k; push c | ldloc j; <op>m, leaving the scratch words the plain
 // sequence leaves; both locals are read after them, as either may be one.
@@ -872,14 +872,14 @@ void VirtualMachine::run() {
     L_##name##Const:                                              \
         INPLACE_OPERATION(result, false, false, 8);               \
     L_##name##ConstWide:                                          \
-        INPLACE_OPERATION(result, false, false, ip->length);
+        INPLACE_OPERATION(result, false, false, 11);
         MCB_INPLACE_OPERATIONS(INPLACE_CONSTANT_LABEL, )
 #undef INPLACE_CONSTANT_LABEL
 #define INPLACE_LOCAL_LABEL(name, result, failsOnZero, unused) \
     L_##name##Local:                                           \
         INPLACE_OPERATION(result, failsOnZero, true, 5);       \
     L_##name##LocalWide:                                       \
-        INPLACE_OPERATION(result, failsOnZero, true, ip->length);
+        INPLACE_OPERATION(result, failsOnZero, true, 11);
         MCB_INPLACE_OPERATIONS(INPLACE_LOCAL_LABEL, )
 #undef INPLACE_LOCAL_LABEL
 #undef INPLACE_OPERATION
@@ -897,7 +897,7 @@ void VirtualMachine::run() {
     L_##name##LocalConst:                                       \
         LOCAL_CONSTANT_OPERATION(result, 8);                    \
     L_##name##LocalConstWide:                                   \
-        LOCAL_CONSTANT_OPERATION(result, ip->length);
+        LOCAL_CONSTANT_OPERATION(result, 11);
         MCB_OPERAND_OPERATIONS(LOCAL_CONSTANT_LABEL, )
 #undef LOCAL_CONSTANT_LABEL
 #undef LOCAL_CONSTANT_OPERATION
@@ -913,7 +913,7 @@ void VirtualMachine::run() {
     L_CopyLocal:
         COPY_LOCAL(5);
     L_CopyLocalWide:
-        COPY_LOCAL(ip->length);
+        COPY_LOCAL(11);
 #undef COPY_LOCAL
 // ldloc j | ldloca j; ldloc k: k counts from the stack top after the first push.
 #define TWO_LOCALS(length)                                                           \
@@ -937,11 +937,11 @@ void VirtualMachine::run() {
     L_TwoLocals:
         TWO_LOCALS(4);
     L_TwoLocalsWide:
-        TWO_LOCALS(ip->length);
+        TWO_LOCALS(10);
     L_AddressAndLocal:
         ADDRESS_AND_LOCAL(4);
     L_AddressAndLocalWide:
-        ADDRESS_AND_LOCAL(ip->length);
+        ADDRESS_AND_LOCAL(10);
 #undef TWO_LOCALS
 #undef ADDRESS_AND_LOCAL
 // The jump's own transfer is spent first; the test then runs as at its target.
@@ -1031,7 +1031,7 @@ void VirtualMachine::run() {
     L_##name##Local:                                  \
     LOCAL_OPERATION(result, failsOnZero, 3);          \
     L_##name##LocalWide:                              \
-    LOCAL_OPERATION(result, failsOnZero, ip->length);
+    LOCAL_OPERATION(result, failsOnZero, 6);
         MCB_OPERAND_OPERATIONS(LOCAL_LABEL, )
 #undef LOCAL_LABEL
     L_Unfused:

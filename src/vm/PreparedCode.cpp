@@ -93,10 +93,12 @@ bool PreparedCode::isLocal(TInt32 at, bool address) const {
     return p.handler == rowOf(narrow) || (p.handler == rowOf(wide) && p.a == TInt8(p.a));
 }
 
-// The entry at `at` becomes handler h, or its wide twin where the sequence is
-// longer than its one-byte form (`narrow` bytes).
-void PreparedCode::place(TInt32 at, TUint16 h, TInt32 length, TInt32 narrow, TInt32 x, TInt32 a) {
-    entries_[size_t(at)] = {length == narrow ? h : wideTwin(h), TUint8(length), TInt8(x), a};
+// The entry at `at` becomes handler h where the sequence has its one-byte
+// length, or h's wide twin where it has its 4-byte length (every local in its
+// 4-byte form); a mix stays plain, as the handlers advance by a constant.
+void PreparedCode::place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, TInt32 x, TInt32 a) {
+    if (length != lengths.narrow && length != lengths.wide) return;
+    entries_[size_t(at)] = {length == lengths.narrow ? h : wideTwin(h), TUint8(length), TInt8(x), a};
 }
 
 // ldloc k; push c; <compare>; jz L  ->  one compare-and-branch
@@ -128,9 +130,9 @@ void PreparedCode::fuse() {
                     e[size_t(at)] = {TUint16(kLoadPushCompareJump + k), 11, TInt8(first.a), e[size_t(at + 8)].a};
         } else if (isLocal(at) && is(second, Op::Push) && fuseLocalConstantOperation(at)) {
         } else if (isLocal(at, true) && isLocal(second) && is(second + e[size_t(second)].length, Op::Store)) {
-            place(at, kCopyLocal, second + e[size_t(second)].length + 1 - at, 5, e[size_t(second)].a, first.a);
+            place(at, kCopyLocal, second + e[size_t(second)].length + 1 - at, {5, 11}, e[size_t(second)].a, first.a);
         } else if (isLocal(at, true) && (is(second, Op::IncMem) || is(second, Op::DecMem))) {
-            place(at, is(second, Op::IncMem) ? kIncrementLocal : kDecrementLocal, second + 1 - at, 3, 0, first.a);
+            place(at, is(second, Op::IncMem) ? kIncrementLocal : kDecrementLocal, second + 1 - at, {3, 6}, 0, first.a);
         } else if (isLocal(at, true) && fuseInPlace(at)) {
         } else if (fuseCompareBranch(at, at, kCompareBranch, 0)) {
         } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0)) {
@@ -178,9 +180,9 @@ void PreparedCode::fusePairs() {
         if (!isLocal(second)) continue;
         const TInt32 length = second + e[size_t(second)].length - at;
         if (isLocal(at))
-            place(at, kTwoLocals, length, 4, e[size_t(second)].a, first.a);
+            place(at, kTwoLocals, length, {4, 10}, e[size_t(second)].a, first.a);
         else if (isLocal(at, true))
-            place(at, kAddressAndLocal, length, 4, e[size_t(second)].a, first.a);
+            place(at, kAddressAndLocal, length, {4, 10}, e[size_t(second)].a, first.a);
     }
 }
 
@@ -240,7 +242,7 @@ bool PreparedCode::fuseInPlace(TInt32 at) {
         if (entries_[size_t(op)].handler != rowOf(kInPlaceOperations[k].op)) continue;
         if (constant && kInPlaceOperations[k].failsOnZero && operand.a == 0) return false;
         const TUint16 h = constant ? kInPlaceConstant : kInPlaceLocal;
-        place(at, TUint16(h + k), op + 1 - at, constant ? 8 : 5, local.a, operand.a);
+        place(at, TUint16(h + k), op + 1 - at, {constant ? 8 : 5, 11}, local.a, operand.a);
         return true;
     }
     return false;
@@ -268,7 +270,7 @@ bool PreparedCode::fuseLocalConstantOperation(TInt32 at) {
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
         if (kOperandOperations[k].failsOnZero && c == 0) return false;
-        place(at, TUint16(kLocalConstantOperation + k), op + 1 - at, 8, entries_[size_t(at)].a, c);
+        place(at, TUint16(kLocalConstantOperation + k), op + 1 - at, {8, 11}, entries_[size_t(at)].a, c);
         return true;
     }
     return false;
@@ -282,7 +284,7 @@ void PreparedCode::fuseLocalOperation(TInt32 at) {
     const TUint16 next = entries_[size_t(op)].handler;
     for (TUint16 k = 0; k < std::size(kOperandOperations); ++k) {
         if (next != rowOf(kOperandOperations[k].op)) continue;
-        place(at, TUint16(kLocalOperation + k), op + 1 - at, 3, entries_[size_t(at)].a, 0);
+        place(at, TUint16(kLocalOperation + k), op + 1 - at, {3, 6}, entries_[size_t(at)].a, 0);
         return;
     }
 }

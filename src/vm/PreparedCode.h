@@ -91,10 +91,10 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_FUSED_COMPARES(X, Branch, Local)                               \
     X(TwoLocals) X(AddressAndLocal)
 
-// The fused entries whose handlers advance by a constant, the length of the
-// sequence written with one-byte local operands. Each has a twin, <name>Wide,
-// after the extra handlers: the same sequence with a 4-byte ldloc_w or ldloca_w
-// whose operand fits one byte, advancing by the entry's length.
+// The fused entries on locals, whose handlers advance by the constant length
+// of their sequence. Each has a twin, <name>Wide, after the extra handlers: the
+// same sequence with every local in its 4-byte form (ldloc_w, ldloca_w, the
+// operand fitting one byte), 3 bytes longer per local.
 #define MCB_TWINNED_HANDLERS(X)                                        \
     X(IncrementLocal) X(DecrementLocal) X(CopyLocal)                   \
     X(TwoLocals) X(AddressAndLocal)                                    \
@@ -203,7 +203,10 @@ private:
     void fuse();
     void fusePairs();
     bool isLocal(TInt32 at, bool address = false) const;
-    void place(TInt32 at, TUint16 h, TInt32 length, TInt32 narrow, TInt32 x, TInt32 a);
+    struct Lengths {
+        TInt32 narrow, wide;
+    };
+    void place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, TInt32 x, TInt32 a);
     void fuseConstantOperation(TInt32 at);
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);
