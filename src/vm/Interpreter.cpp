@@ -465,28 +465,46 @@ void VirtualMachine::run() {
 #define FIELD_OF(base)                                                               \
     const TUint32 field_ = TUint32(base) + TUint32(ip->a) * 4u;                      \
     if ((base) == 0 || (field_ & 3) != 0 || !mem.contains(field_, 4)) goto L_Unfused
-    L_LoadField: {
-        if (sp < 0) goto L_Unfused;
-        FIELD_OF(s[sp]);
-        s[sp] = TInt32(field_);  // first, as fielda leaves it: the field may be this very slot
-        s[sp] = TInt32(*mem.uncheckedWord(field_));
-        NEXT();
-    }
-    L_LoadLocalField: {
-        const TInt64 i = TInt64(sp) + 1 + ip->x;
-        if (sp + 1 >= kStackWords || !inStack(i)) goto L_Unfused;
-        FIELD_OF(s[i]);
-        s[++sp] = TInt32(field_);
-        s[sp] = TInt32(*mem.uncheckedWord(field_));
-        NEXT();
-    }
-    L_LoadGlobal: {
-        if (sp + 1 >= kStackWords) goto L_Unfused;
-        FIELD_OF(tables_.globals);
-        s[++sp] = TInt32(field_);
-        s[sp] = TInt32(*mem.uncheckedWord(field_));
-        NEXT();
-    }
+#define LOAD_FIELD(length)                                                                     \
+    do {                                                                                      \
+        if (sp < 0) goto L_Unfused;                                                           \
+        FIELD_OF(s[sp]);                                                                      \
+        s[sp] = TInt32(field_); /* first, as fielda leaves it: the field may be this very slot */ \
+        s[sp] = TInt32(*mem.uncheckedWord(field_));                                           \
+        NEXT_BY(length);                                                                      \
+    } while (0)
+#define LOAD_LOCAL_FIELD(length)                                     \
+    do {                                                            \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                   \
+        if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;  \
+        FIELD_OF(s[i_]);                                            \
+        s[++sp] = TInt32(field_);                                   \
+        s[sp] = TInt32(*mem.uncheckedWord(field_));                 \
+        NEXT_BY(length);                                            \
+    } while (0)
+#define LOAD_GLOBAL(length)                             \
+    do {                                                \
+        if (sp + 1 >= kStackWords) goto L_Unfused;      \
+        FIELD_OF(tables_.globals);                      \
+        s[++sp] = TInt32(field_);                       \
+        s[sp] = TInt32(*mem.uncheckedWord(field_));     \
+        NEXT_BY(length);                                \
+    } while (0)
+    L_LoadField:
+        LOAD_FIELD(3);
+    L_LoadFieldWide:
+        LOAD_FIELD(6);
+    L_LoadLocalField:
+        LOAD_LOCAL_FIELD(5);
+    L_LoadLocalFieldWide:
+        LOAD_LOCAL_FIELD(8);
+    L_LoadGlobal:
+        LOAD_GLOBAL(4);
+    L_LoadGlobalWide:
+        LOAD_GLOBAL(7);
+#undef LOAD_FIELD
+#undef LOAD_LOCAL_FIELD
+#undef LOAD_GLOBAL
     L_LoadCellField: {
         const TInt64 i = TInt64(sp) + 1 + ip->x;
         if (sp + 1 >= kStackWords || !inStack(i)) goto L_Unfused;
@@ -496,19 +514,32 @@ void VirtualMachine::run() {
         FIELD_OF(object);
         s[++sp] = TInt32(field_);
         s[sp] = TInt32(*mem.uncheckedWord(field_));
-        NEXT();
+        NEXT_BY(4);
     }
-    L_LocalFieldAddr: {
-        const TInt64 i = TInt64(sp) + 1 + ip->x;
-        if (sp + 1 >= kStackWords || !inStack(i) || s[i] == 0) goto L_Unfused;
-        s[sp + 1] = TInt32(TUint32(s[i]) + TUint32(ip->a) * 4u);
-        ++sp;
-        NEXT();
-    }
+#define LOCAL_FIELD_ADDRESS(length)                                                \
+    do {                                                                          \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                                 \
+        if (sp + 1 >= kStackWords || !inStack(i_) || s[i_] == 0) goto L_Unfused;  \
+        s[sp + 1] = TInt32(TUint32(s[i_]) + TUint32(ip->a) * 4u);                 \
+        ++sp;                                                                     \
+        NEXT_BY(length);                                                          \
+    } while (0)
+#define GLOBAL_ADDRESS(length)                                                \
+    do {                                                                      \
+        if (sp + 1 >= kStackWords || tables_.globals == 0) goto L_Unfused;    \
+        s[++sp] = TInt32(TUint32(tables_.globals) + TUint32(ip->a) * 4u);     \
+        NEXT_BY(length);                                                      \
+    } while (0)
+    L_LocalFieldAddr:
+        LOCAL_FIELD_ADDRESS(4);
+    L_LocalFieldAddrWide:
+        LOCAL_FIELD_ADDRESS(7);
     L_GlobalAddr:
-        if (sp + 1 >= kStackWords || tables_.globals == 0) goto L_Unfused;
-        s[++sp] = TInt32(TUint32(tables_.globals) + TUint32(ip->a) * 4u);
-        NEXT();
+        GLOBAL_ADDRESS(3);
+    L_GlobalAddrWide:
+        GLOBAL_ADDRESS(6);
+#undef LOCAL_FIELD_ADDRESS
+#undef GLOBAL_ADDRESS
 #undef FIELD_OF
     L_InlineElement:
         if (inlineElement(natives::unpackAccess(TUint8(ip->a)))) NEXT_AS(Native);
@@ -801,16 +832,16 @@ void VirtualMachine::run() {
         LOAD_PUSH_COMPARE_JUMP(!=);
 // A compare (of the two top words, the top and a constant, or the top and a
 // local) and the jz after it, leaving the scratch words the plain pair leaves.
-#define COMPARE_BRANCH(op)                       \
+#define COMPARE_BRANCH(op, length)               \
     do {                                         \
         if (sp < 1) goto L_Unfused;              \
         const TInt32 r_ = bool32(s[sp - 1] op s[sp]); \
         s[sp - 1] = r_;                          \
         sp -= 2;                                 \
         if (r_ == 0) JUMP(ip->a);                \
-        NEXT();                                  \
+        NEXT_BY(length);                         \
     } while (0)
-#define OPERAND_COMPARE_BRANCH(op, operand)                         \
+#define OPERAND_COMPARE_BRANCH(op, length, operand)                 \
     do {                                                            \
         if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused;        \
         operand;                                                    \
@@ -818,18 +849,22 @@ void VirtualMachine::run() {
         const TInt32 r_ = bool32(s[sp] op b_);                      \
         s[sp--] = r_;                                               \
         if (r_ == 0) JUMP(ip->a);                                   \
-        NEXT();                                                     \
+        NEXT_BY(length);                                            \
     } while (0)
-#define CONSTANT_COMPARE_BRANCH(op) OPERAND_COMPARE_BRANCH(op, const TInt32 b_ = codeWord(pc + 1))
-#define LOCAL_COMPARE_BRANCH(op)                                                          \
-    OPERAND_COMPARE_BRANCH(op, const TInt64 i_ = TInt64(sp) + 1 + ip->x; if (!inStack(i_)) goto L_Unfused; \
+#define CONSTANT_COMPARE_BRANCH(op, length) \
+    OPERAND_COMPARE_BRANCH(op, length, const TInt32 b_ = codeWord(pc + 1))
+#define LOCAL_COMPARE_BRANCH(op, length)                                                          \
+    OPERAND_COMPARE_BRANCH(op, length, const TInt64 i_ = TInt64(sp) + 1 + ip->x; if (!inStack(i_)) goto L_Unfused; \
                            const TInt32 b_ = s[i_])
 // The six compares in handler order, with their operators.
 #define COMPARE_OPERATORS(X) X(Lt, <) X(Le, <=) X(Gt, >) X(Ge, >=) X(Eq, ==) X(Ne, !=)
-#define BRANCH_LABELS(name, op)                  \
-    L_Branch##name: COMPARE_BRANCH(op);          \
-    L_Branch##name##Const: CONSTANT_COMPARE_BRANCH(op); \
-    L_Branch##name##Local: LOCAL_COMPARE_BRANCH(op);
+#define BRANCH_LABELS(name, op)                                 \
+    L_Branch##name: COMPARE_BRANCH(op, 4);                      \
+    L_Branch##name##Wide: COMPARE_BRANCH(op, 6);                \
+    L_Branch##name##Const: CONSTANT_COMPARE_BRANCH(op, 9);      \
+    L_Branch##name##ConstWide: CONSTANT_COMPARE_BRANCH(op, 11); \
+    L_Branch##name##Local: LOCAL_COMPARE_BRANCH(op, 6);         \
+    L_Branch##name##LocalWide: LOCAL_COMPARE_BRANCH(op, 8);
         COMPARE_OPERATORS(BRANCH_LABELS)
 #undef BRANCH_LABELS
 #undef COMPARE_OPERATORS

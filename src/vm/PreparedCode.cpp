@@ -96,9 +96,10 @@ bool PreparedCode::isLocal(TInt32 at, bool address) const {
 // The entry at `at` becomes handler h where the sequence has its one-byte
 // length, or h's wide twin where it has its 4-byte length (every local in its
 // 4-byte form); a mix stays plain, as the handlers advance by a constant.
-void PreparedCode::place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, TInt32 x, TInt32 a) {
-    if (length != lengths.narrow && length != lengths.wide) return;
+bool PreparedCode::place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, TInt32 x, TInt32 a) {
+    if (length != lengths.narrow && length != lengths.wide) return false;
     entries_[size_t(at)] = {length == lengths.narrow ? h : wideTwin(h), TUint8(length), TInt8(x), a};
+    return true;
 }
 
 // ldloc k; push c; <compare>; jz L  ->  one compare-and-branch
@@ -134,9 +135,9 @@ void PreparedCode::fuse() {
         } else if (isLocal(at, true) && (is(second, Op::IncMem) || is(second, Op::DecMem))) {
             place(at, is(second, Op::IncMem) ? kIncrementLocal : kDecrementLocal, second + 1 - at, {3, 6}, 0, first.a);
         } else if (isLocal(at, true) && fuseInPlace(at)) {
-        } else if (fuseCompareBranch(at, at, kCompareBranch, 0)) {
-        } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0)) {
-        } else if (isLocal(at) && fuseCompareBranch(at, second, kLocalCompareBranch, TInt8(first.a))) {
+        } else if (fuseCompareBranch(at, at, kCompareBranch, 0, {4, 6})) {
+        } else if (is(at, Op::Push) && fuseCompareBranch(at, at + 5, kConstantCompareBranch, 0, {9, 11})) {
+        } else if (isLocal(at) && fuseCompareBranch(at, second, kLocalCompareBranch, TInt8(first.a), {6, 8})) {
         } else if (is(at, Op::LocalDeref1Field) && first.length == 3 && is(at + 3, Op::Deref)) {
             e[size_t(at)] = {TUint16(kLoadCellField), 4, TInt8(first.a), first.x};
         } else if (fuseFieldAccess(at)) {
@@ -188,7 +189,7 @@ void PreparedCode::fusePairs() {
 
 // The compare at `compare` and a jz (or jz_w) right after it with a target
 // inside the code become one entry at `at` of the family.
-bool PreparedCode::fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt8 x) {
+bool PreparedCode::fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt8 x, Lengths lengths) {
     const TInt32 n = size();
     if (compare >= n) return false;
     const TInt32 jump = compare + 1;
@@ -199,8 +200,7 @@ bool PreparedCode::fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, 
     if (TUint32(target) >= TUint32(n)) return false;
     for (TUint16 k = 0; k < 6; ++k) {
         if (entries_[size_t(compare)].handler != rowOf(kCompares[k])) continue;
-        entries_[size_t(at)] = {TUint16(family + k), TUint8(jump + entries_[size_t(jump)].length - at), x, target};
-        return true;
+        return place(at, TUint16(family + k), jump + entries_[size_t(jump)].length - at, lengths, x, target);
     }
     return false;
 }
@@ -224,8 +224,8 @@ bool PreparedCode::fuseFieldAccess(TInt32 at) {
     const TUint16 h = local ? (load ? kLoadLocalField : kLocalFieldAddr)
                             : globals ? (load ? kLoadGlobal : kGlobalAddr) : kLoadField;
     const TInt32 length = deref - at + (load ? 1 : 0);
-    e[size_t(at)] = {TUint16(h), TUint8(length), TInt8(local ? first.a : 0), f.a};
-    return true;
+    const TInt32 narrow = (local ? 2 : globals ? 1 : 0) + 2 + (load ? 1 : 0);  // fielda_w: 3 more
+    return place(at, h, length, {narrow, narrow + 3}, local ? first.a : 0, f.a);
 }
 
 // ldloca k followed by a pushed constant or a local and an in-place operation.

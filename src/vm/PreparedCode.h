@@ -91,13 +91,18 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_FUSED_COMPARES(X, Branch, Local)                               \
     X(TwoLocals) X(AddressAndLocal)
 
-// The fused entries on locals, whose handlers advance by the constant length
-// of their sequence. Each has a twin, <name>Wide, after the extra handlers: the
-// same sequence with every local in its 4-byte form (ldloc_w, ldloca_w, the
-// operand fitting one byte), 3 bytes longer per local.
+// Fused entries whose handlers advance by the constant length of their
+// sequence, as far as possible without a load. Each has a twin, <name>Wide,
+// after the extra handlers: the same sequence with its wide forms, where
+// PreparedCode::fuse() says which (the locals' ldloc_w and ldloca_w with an
+// operand that fits one byte, 3 bytes longer each; jz_w; fielda_w).
 #define MCB_TWINNED_HANDLERS(X)                                        \
     X(IncrementLocal) X(DecrementLocal) X(CopyLocal)                   \
     X(TwoLocals) X(AddressAndLocal)                                    \
+    X(LoadField) X(LoadLocalField) X(LoadGlobal) X(LocalFieldAddr) X(GlobalAddr) \
+    MCB_FUSED_COMPARES(X, Branch, )                                    \
+    MCB_FUSED_COMPARES(X, Branch, Const)                               \
+    MCB_FUSED_COMPARES(X, Branch, Local)                               \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_HANDLER, X)                       \
     MCB_OPERAND_OPERATIONS(MCB_LOCAL_CONSTANT_HANDLER, X)              \
     MCB_INPLACE_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
@@ -200,19 +205,20 @@ public:
     static PreparedInstruction plainAt(const TUint8* code, TInt32 size, TInt32 at);
 
 private:
-    void fuse();
-    void fusePairs();
-    bool isLocal(TInt32 at, bool address = false) const;
+    // A fused sequence's lengths with its narrow forms and with its wide ones.
     struct Lengths {
         TInt32 narrow, wide;
     };
-    void place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, TInt32 x, TInt32 a);
+    void fuse();
+    void fusePairs();
+    bool isLocal(TInt32 at, bool address = false) const;
+    bool place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, TInt32 x, TInt32 a);
     void fuseConstantOperation(TInt32 at);
     void fuseLocalOperation(TInt32 at);
     bool fuseFieldAccess(TInt32 at);
     bool fuseInPlace(TInt32 at);
     bool fuseLocalConstantOperation(TInt32 at);
-    bool fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt8 x);
+    bool fuseCompareBranch(TInt32 at, TInt32 compare, TUint16 family, TInt8 x, Lengths lengths);
 
     std::vector<PreparedInstruction> entries_;
     BudgetCharge charge_;

@@ -93,7 +93,7 @@ private:
             if (p_.back().target[i] >= 0) loose_.push_back({p_.size() - 1, i});
     }
     void sequence() {
-        switch (uniform(rng_, 0, 12)) {
+        switch (uniform(rng_, 0, 13)) {
             case 0: loose_.push_back({test(local(), constant(), compare()), 0}); break;
             case 1: emit({{Op::LocalAddr, local()}, {chance(rng_, 50) ? Op::IncMem : Op::DecMem, 0}}); break;
             case 2:
@@ -108,7 +108,8 @@ private:
             case 6: emit({{Op::LoadLocal, local()}, {operation(), 0}}); break;
             case 7: vectorReads(); break;
             case 8: fieldAccess(); break;
-            case 9: compareBranch(); break;
+            case 9:
+            case 12: compareBranch(); break;  // eighteen entries, each with a wide twin
             case 10: emit({{chance(rng_, 50) ? Op::LoadLocal : Op::LocalAddr, local()}, {Op::LoadLocal, local()}}); break;
             default: loop();
         }
@@ -116,7 +117,7 @@ private:
     // A compare of the two top words, the top and a constant, or the top and a
     // local, then jz (or jz_w) somewhere.
     void compareBranch() {
-        const Op jz = chance(rng_, 80) ? Op::JumpIfZero : Op::JumpIfZeroW;
+        const Op jz = chance(rng_, 50) ? Op::JumpIfZero : Op::JumpIfZeroW;
         switch (uniform(rng_, 0, 2)) {
             case 0: emit({{compare(), 0}, {jz, 0}}); break;
             case 1: emit({{Op::Push, constant()}, {compare(), 0}, {jz, 0}}); break;
@@ -128,7 +129,7 @@ private:
     // (mostly the prologue's instance or globals, sometimes anything).
     void fieldAccess() {
         const TInt32 n = chance(rng_, 85) ? uniform(rng_, 0, 5) : pick(rng_, {-1, -7, 100, 1 << 20});
-        const Op fielda = chance(rng_, 80) ? Op::FieldAddr : Op::FieldAddrW;
+        const Op fielda = chance(rng_, 60) ? Op::FieldAddr : Op::FieldAddrW;
         const bool load = chance(rng_, 60);
         switch (uniform(rng_, 0, 4)) {
             case 0: emit({{Op::LoadLocal, local()}, {fielda, n}}); break;
@@ -401,8 +402,9 @@ TEST(Differential, FusedCodeRunsAsOneInstructionAtATime) {
     // The fast paths had something to do.
     EXPECT_GT(tally.fused, kPrograms * 9 / 10);
     EXPECT_GT(tally.unbudgeted, tally.calls / 2);
+    // (the sanitized build runs a quarter of the programs, too few to hold each entry to the same share)
     for (TInt32 h = PreparedCode::kEndOfCode + 1; h < PreparedCode::kHandlerCount; ++h)
-        EXPECT_GT(tally.byHandler[h], kPrograms / 200)
+        EXPECT_GT(tally.byHandler[h], kPrograms / (limits::kSanitized ? 400 : 200))
             << kExtraNames[h - PreparedCode::kInvalidOpcode] << " held by " << tally.byHandler[h] << " programs";
     std::string endings;
     for (auto& [ending, count] : tally.endings) endings += "\n  " + ending + ": " + std::to_string(count);
