@@ -459,7 +459,7 @@ void VirtualMachine::run() {
         else
             callNative(ip->a, TUint8(ip->x));  // raises what is wrong with the call
         sp = sp_;
-        NEXT();
+        NEXT_AS(Native);
     // The field fusions: any operand out of the ordinary runs the first
     // instruction alone, and the rest fail (or not) where they stand.
 #define FIELD_OF(base)                                                               \
@@ -783,29 +783,28 @@ void VirtualMachine::run() {
     L_Deref2:
         s[sp] = word(word(s[sp]));
         NEXT_AS(Deref2);
+// ldlocdNf k, n and ldlocdN k: a local dereferenced N times (plus 4n).
+#define LOCAL_DEREF(times, field, op)                                      \
+    do {                                                                  \
+        TInt32 v_ = s[localIndex(ip->a)];                                 \
+        for (TInt32 i_ = 0; i_ < (times); ++i_) v_ = word(v_);            \
+        if (field && v_ == 0) vmerr::raise(vmerr::msg::NullPointer);      \
+        s[++sp] = field ? TInt32(TUint32(v_) + TUint32(ip->x) * 4u) : v_; \
+        NEXT_AS(op);                                                      \
+    } while (0)
     L_LocalDeref3Field:
+        LOCAL_DEREF(3, true, LocalDeref3Field);
     L_LocalDeref2Field:
-    L_LocalDeref1Field: {
-        TInt32 times = ip->handler == row(Op::LocalDeref3Field)   ? 3
-                       : ip->handler == row(Op::LocalDeref2Field) ? 2
-                                                                        : 1;
-        TInt32 v = s[localIndex(ip->a)];
-        for (TInt32 i = 0; i < times; ++i) v = word(v);
-        if (v == 0) vmerr::raise(vmerr::msg::NullPointer);
-        s[++sp] = TInt32(TUint32(v) + TUint32(ip->x) * 4u);
-        NEXT();
-    }
+        LOCAL_DEREF(2, true, LocalDeref2Field);
+    L_LocalDeref1Field:
+        LOCAL_DEREF(1, true, LocalDeref1Field);
     L_LocalDeref3:
+        LOCAL_DEREF(3, false, LocalDeref3);
     L_LocalDeref2:
-    L_LocalDeref1: {
-        TInt32 times = ip->handler == row(Op::LocalDeref3)   ? 3
-                       : ip->handler == row(Op::LocalDeref2) ? 2
-                                                                  : 1;
-        TInt32 v = s[localIndex(ip->a)];
-        for (TInt32 i = 0; i < times; ++i) v = word(v);
-        s[++sp] = v;
-        NEXT();
-    }
+        LOCAL_DEREF(2, false, LocalDeref2);
+    L_LocalDeref1:
+        LOCAL_DEREF(1, false, LocalDeref1);
+#undef LOCAL_DEREF
 
 #define LOAD_PUSH_COMPARE_JUMP(op)                                                     \
     do {                                                                              \
