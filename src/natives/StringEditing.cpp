@@ -31,14 +31,12 @@ Which familyMember(TInt32 member, TInt32* variant) {
 }
 
 // Replaces (or, with an empty replacement, removes) the chosen matches.
-void replaceIn(OString& s, const OString& old, const OString& replacement, StringRange r, bool exact,
-               Which which) {
+void replaceIn(OString& s, const OString& old, const OString& replacement, StringRange r, bool exact, Which which) {
     if (which == Which::All) {
         s.replaceAll(old, replacement, r.start, r.end, exact);
         return;
     }
-    TInt32 p = which == Which::First ? s.find(old, r.start, r.end, exact)
-                                     : s.findLast(old, r.start, r.end, exact);
+    TInt32 p = which == Which::First ? s.find(old, r.start, r.end, exact) : s.findLast(old, r.start, r.end, exact);
     if (p >= 0) s.replaceRange(p, p + old.length() - 1, replacement);
 }
 
@@ -57,26 +55,26 @@ void setString(VirtualMachine& vm, TInt32 source) {
     VMAddr destination = a.destination(0);
     OString text;
     switch (source) {
-    case kEmpty: break;
-    case kCopy: text = a.string(1); break;
-    case kRepeatedChar: text = OString(a.character(1), a.word(2)); break;
-    case kSubstring: {
-        const OString& s = a.string(1);
-        StringRange r = a.range(2, s.length());
-        text = OString(s, r.start, r.end);
-        break;
-    }
-    case kStepped: {
-        const OString& s = a.string(1);
-        text = OString(s, 0, s.length() - 1, checkedStep(a, 2));
-        break;
-    }
-    default: {
-        const OString& s = a.string(1);
-        StringRange r = a.range(2, s.length());
-        text = OString(s, r.start, r.end, checkedStep(a, 4));
-        break;
-    }
+        case kEmpty: break;
+        case kCopy: text = a.string(1); break;
+        case kRepeatedChar: text = OString(a.character(1), a.word(2)); break;
+        case kSubstring: {
+            const OString& s = a.string(1);
+            StringRange r = a.range(2, s.length());
+            text = OString(s, r.start, r.end);
+            break;
+        }
+        case kStepped: {
+            const OString& s = a.string(1);
+            text = OString(s, 0, s.length() - 1, checkedStep(a, 2));
+            break;
+        }
+        default: {
+            const OString& s = a.string(1);
+            StringRange r = a.range(2, s.length());
+            text = OString(s, r.start, r.end, checkedStep(a, 4));
+            break;
+        }
     }
     a.assign(destination, text);
 }
@@ -293,12 +291,12 @@ void reshape(VirtualMachine& vm, TInt32 change) {
     StringArgs a(vm, 1);
     OString& s = a.string(0);
     switch (change) {
-    case kClear: s.clear(); break;
-    case kTrimFront: s.trimStart(); break;
-    case kTrimBack: s.trimEnd(); break;
-    case kTrim: s.trim(); break;
-    case kLowerCase: s.toLower(); break;
-    default: s.toUpper(); break;
+        case kClear: s.clear(); break;
+        case kTrimFront: s.trimStart(); break;
+        case kTrimBack: s.trimEnd(); break;
+        case kTrim: s.trim(); break;
+        case kLowerCase: s.toLower(); break;
+        default: s.toUpper(); break;
     }
     a.noResult();
 }

@@ -94,6 +94,7 @@ TInt32 lowHalf(TInt32 v) { return TInt16(v); }
 }  // namespace
 
 void VirtualMachine::run() {
+    // clang-format off
     static const void* const kLabels[PreparedCode::kHandlerCount] = {
 #define MCB_LABEL(name, ...) hasFixedEffect(row(Op::name)) ? &&C_##name : &&L_##name,
         MCB_INSTRUCTIONS(MCB_LABEL)
@@ -105,6 +106,7 @@ void VirtualMachine::run() {
         MCB_TWINNED_HANDLERS(MCB_WIDE_LABEL)
 #undef MCB_WIDE_LABEL
     };
+    // clang-format on
     static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == PreparedCode::kHandlerCount);
 
     std::intptr_t pc = pc_;  // pointer-wide: finding the entry needs no sign extension
@@ -178,56 +180,56 @@ void VirtualMachine::run() {
         pc_ = pc;
     };
 
-#define DISPATCH()                                                                          \
-    do {                                                                                    \
-        ip = code + pc;                                                                     \
-        goto* kLabels[ip->handler];                                                         \
+#define DISPATCH()                  \
+    do {                            \
+        ip = code + pc;             \
+        goto* kLabels[ip->handler]; \
     } while (0)
-#define NEXT()              \
-    do {                    \
-        pc += ip->length;   \
-        DISPATCH();         \
+#define NEXT()            \
+    do {                  \
+        pc += ip->length; \
+        DISPATCH();       \
     } while (0)
 // Every transfer of control spends one unit of the budget, if one is set.
-#define JUMP(target)                                               \
-    do {                                                           \
-        TInt32 t_ = (target);                                      \
+#define JUMP(target)                                              \
+    do {                                                          \
+        TInt32 t_ = (target);                                     \
         if (TUint32(t_) >= TUint32(codeSize)) goto L_JumpOutside; \
-        if (budget_ >= 0 && budget_-- == 0) goto L_OutOfBudget;    \
-        pc = t_;                                                   \
-        DISPATCH();                                                \
+        if (budget_ >= 0 && budget_-- == 0) goto L_OutOfBudget;   \
+        pc = t_;                                                  \
+        DISPATCH();                                               \
     } while (0)
 // The next instruction's offset is known without a load when the length is a
 // constant, which keeps the dispatch of one instruction from waiting on the last.
-#define NEXT_BY(n)          \
-    do {                    \
-        pc += (n);          \
-        DISPATCH();         \
+#define NEXT_BY(n)  \
+    do {            \
+        pc += (n);  \
+        DISPATCH(); \
     } while (0)
 #define NEXT_AS(op) NEXT_BY(instructionLength(TInt8(Op::op)))
-#define BINARY(expr)            \
-    do {                        \
-        TInt32 b = s[sp];       \
-        TInt32 a = s[sp - 1];   \
-        s[sp - 1] = (expr);     \
-        --sp;                   \
-        NEXT_BY(1);             \
+#define BINARY(expr)          \
+    do {                      \
+        TInt32 b = s[sp];     \
+        TInt32 a = s[sp - 1]; \
+        s[sp - 1] = (expr);   \
+        --sp;                 \
+        NEXT_BY(1);           \
     } while (0)
-#define MEMORY(expr)                \
-    do {                            \
-        TInt32& m = word(s[sp - 1]);\
-        TInt32 b = s[sp];           \
-        m = (expr);                 \
-        sp -= 2;                    \
-        NEXT_BY(1);                 \
-    } while (0)
-#define MEMORY8(expr)                \
+#define MEMORY(expr)                 \
     do {                             \
-        TInt8& m = byteAt(s[sp - 1]);\
+        TInt32& m = word(s[sp - 1]); \
         TInt32 b = s[sp];            \
-        m = TInt8(expr);             \
+        m = (expr);                  \
         sp -= 2;                     \
         NEXT_BY(1);                  \
+    } while (0)
+#define MEMORY8(expr)                 \
+    do {                              \
+        TInt8& m = byteAt(s[sp - 1]); \
+        TInt32 b = s[sp];             \
+        m = TInt8(expr);              \
+        sp -= 2;                      \
+        NEXT_BY(1);                   \
     } while (0)
 
     try {
@@ -250,23 +252,23 @@ void VirtualMachine::run() {
 
     L_Nop:
         NEXT();
-#define LOAD_LOCAL(op)                         \
-    do {                                       \
-        TInt32 v = s[localIndex(ip->a)];       \
-        s[++sp] = v;                           \
-        NEXT_AS(op);                           \
+#define LOAD_LOCAL(op)                   \
+    do {                                 \
+        TInt32 v = s[localIndex(ip->a)]; \
+        s[++sp] = v;                     \
+        NEXT_AS(op);                     \
     } while (0)
-#define LOCAL_ADDRESS(op)                                                              \
-    do {                                                                               \
-        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);     \
-        ++sp;                                                                          \
-        NEXT_AS(op);                                                                   \
+#define LOCAL_ADDRESS(op)                                                          \
+    do {                                                                           \
+        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u); \
+        ++sp;                                                                      \
+        NEXT_AS(op);                                                               \
     } while (0)
-#define FIELD_ADDRESS(op)                                                   \
-    do {                                                                    \
-        if (s[sp] == 0) vmerr::raise(vmerr::msg::NullPointer);              \
-        s[sp] = TInt32(TUint32(s[sp]) + TUint32(ip->a) * 4u);               \
-        NEXT_AS(op);                                                        \
+#define FIELD_ADDRESS(op)                                      \
+    do {                                                       \
+        if (s[sp] == 0) vmerr::raise(vmerr::msg::NullPointer); \
+        s[sp] = TInt32(TUint32(s[sp]) + TUint32(ip->a) * 4u);  \
+        NEXT_AS(op);                                           \
     } while (0)
     L_LoadLocal:
         LOAD_LOCAL(LoadLocal);
@@ -303,7 +305,7 @@ void VirtualMachine::run() {
     L_Jump:
     L_JumpW:
         JUMP(ip->a);
-    L_Call: {
+    L_Call : {
         needPush(1);
         if (TUint32(ip->a) >= TUint32(codeSize)) goto L_CallOutside;
         const TInt32 d = codeWord(pc + 5);
@@ -315,7 +317,7 @@ void VirtualMachine::run() {
         s[sp] = pc + ip->length;
         JUMP(ip->a);
     }
-    L_CallVirtual: {
+    L_CallVirtual : {
         needPop(1);
         TInt32 descriptor = -1;
         TInt32 target = lookupMethod(ip->a, s[sp], &descriptor);
@@ -331,7 +333,7 @@ void VirtualMachine::run() {
         s[sp] = pc + ip->length;
         JUMP(target);
     }
-    L_Return: {
+    L_Return : {
         TInt64 at = TInt64(sp) - ip->a;
         if (at < 0 || at >= kStackWords) vmerr::raise(vmerr::msg::StackIndexOutOfRange);
         TInt64 newSp = TInt64(sp) - codeWord(pc + 5);
@@ -350,7 +352,7 @@ void VirtualMachine::run() {
         if (target >= codeSize) goto L_ReturnOutside;
         JUMP(target);
     }
-    L_Alloc: {
+    L_Alloc : {
         GcCode c = GcCode(TUint8(ip->a));
         if (!isAllocatableGcCode(ip->a)) {
             sync();
@@ -370,7 +372,7 @@ void VirtualMachine::run() {
     L_Push:
         s[++sp] = ip->a;
         NEXT_AS(Push);
-    L_LoadString: {
+    L_LoadString : {
         if (ip->a < 0 || ip->a >= tables_.strings.getSize()) vmerr::raise(vmerr::InvalidArgument);
         const CAppsString& text = tables_.strings[ip->a];
         s[sp + 1] = TInt32(newString(OString(text.data(), text.getSize())));
@@ -390,29 +392,25 @@ void VirtualMachine::run() {
         word(s[sp]) = 0;
         --sp;
         NEXT_AS(StoreZero);
-#define PLAIN_OPERATION(name, result, failsOnZero, unused) \
-    L_##name:                                             \
-    BINARY(result);
+#define PLAIN_OPERATION(name, result, failsOnZero, unused) L_##name : BINARY(result);
         MCB_OPERAND_OPERATIONS(PLAIN_OPERATION, )
 #undef PLAIN_OPERATION
     L_Neg:
         s[sp] = TInt32(0u - TUint32(s[sp]));
         NEXT_AS(Neg);
-    L_IncMem: {
+    L_IncMem : {
         TInt32& m = word(s[sp]);
         m = TInt32(TUint32(m) + 1u);
         --sp;
         NEXT_AS(IncMem);
     }
-    L_DecMem: {
+    L_DecMem : {
         TInt32& m = word(s[sp]);
         m = TInt32(TUint32(m) - 1u);
         --sp;
         NEXT_AS(DecMem);
     }
-#define INPLACE_PLAIN_LABEL(name, result, failsOnZero, unused) \
-    L_##name:                                                   \
-        MEMORY(result);
+#define INPLACE_PLAIN_LABEL(name, result, failsOnZero, unused) L_##name : MEMORY(result);
         MCB_INPLACE_OPERATIONS(INPLACE_PLAIN_LABEL, )
 #undef INPLACE_PLAIN_LABEL
     L_IntToString:
@@ -460,35 +458,35 @@ void VirtualMachine::run() {
             callNative(ip->a, TUint8(ip->x));  // raises what is wrong with the call
         sp = sp_;
         NEXT_AS(Native);
-    // The field fusions: any operand out of the ordinary runs the first
-    // instruction alone, and the rest fail (or not) where they stand.
-#define FIELD_OF(base)                                                               \
-    const TUint32 field_ = TUint32(base) + TUint32(ip->a) * 4u;                      \
+        // The field fusions: any operand out of the ordinary runs the first
+        // instruction alone, and the rest fail (or not) where they stand.
+#define FIELD_OF(base)                                          \
+    const TUint32 field_ = TUint32(base) + TUint32(ip->a) * 4u; \
     if ((base) == 0 || (field_ & 3) != 0 || !mem.contains(field_, 4)) goto L_Unfused
-#define LOAD_FIELD(length)                                                                     \
-    do {                                                                                      \
-        if (sp < 0) goto L_Unfused;                                                           \
-        FIELD_OF(s[sp]);                                                                      \
+#define LOAD_FIELD(length)                                                                        \
+    do {                                                                                          \
+        if (sp < 0) goto L_Unfused;                                                               \
+        FIELD_OF(s[sp]);                                                                          \
         s[sp] = TInt32(field_); /* first, as fielda leaves it: the field may be this very slot */ \
-        s[sp] = TInt32(*mem.uncheckedWord(field_));                                           \
-        NEXT_BY(length);                                                                      \
+        s[sp] = TInt32(*mem.uncheckedWord(field_));                                               \
+        NEXT_BY(length);                                                                          \
     } while (0)
-#define LOAD_LOCAL_FIELD(length)                                     \
-    do {                                                            \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                   \
-        if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;  \
-        FIELD_OF(s[i_]);                                            \
-        s[++sp] = TInt32(field_);                                   \
-        s[sp] = TInt32(*mem.uncheckedWord(field_));                 \
-        NEXT_BY(length);                                            \
+#define LOAD_LOCAL_FIELD(length)                                   \
+    do {                                                           \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                  \
+        if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused; \
+        FIELD_OF(s[i_]);                                           \
+        s[++sp] = TInt32(field_);                                  \
+        s[sp] = TInt32(*mem.uncheckedWord(field_));                \
+        NEXT_BY(length);                                           \
     } while (0)
-#define LOAD_GLOBAL(length)                             \
-    do {                                                \
-        if (sp + 1 >= kStackWords) goto L_Unfused;      \
-        FIELD_OF(tables_.globals);                      \
-        s[++sp] = TInt32(field_);                       \
-        s[sp] = TInt32(*mem.uncheckedWord(field_));     \
-        NEXT_BY(length);                                \
+#define LOAD_GLOBAL(length)                         \
+    do {                                            \
+        if (sp + 1 >= kStackWords) goto L_Unfused;  \
+        FIELD_OF(tables_.globals);                  \
+        s[++sp] = TInt32(field_);                   \
+        s[sp] = TInt32(*mem.uncheckedWord(field_)); \
+        NEXT_BY(length);                            \
     } while (0)
     L_LoadField:
         LOAD_FIELD(3);
@@ -505,7 +503,7 @@ void VirtualMachine::run() {
 #undef LOAD_FIELD
 #undef LOAD_LOCAL_FIELD
 #undef LOAD_GLOBAL
-    L_LoadCellField: {
+    L_LoadCellField : {
         const TInt64 i = TInt64(sp) + 1 + ip->x;
         if (sp + 1 >= kStackWords || !inStack(i)) goto L_Unfused;
         const VMAddr cell = VMAddr(s[i]);
@@ -516,19 +514,19 @@ void VirtualMachine::run() {
         s[sp] = TInt32(*mem.uncheckedWord(field_));
         NEXT_BY(4);
     }
-#define LOCAL_FIELD_ADDRESS(length)                                                \
-    do {                                                                          \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                                 \
-        if (sp + 1 >= kStackWords || !inStack(i_) || s[i_] == 0) goto L_Unfused;  \
-        s[sp + 1] = TInt32(TUint32(s[i_]) + TUint32(ip->a) * 4u);                 \
-        ++sp;                                                                     \
-        NEXT_BY(length);                                                          \
+#define LOCAL_FIELD_ADDRESS(length)                                              \
+    do {                                                                         \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                                \
+        if (sp + 1 >= kStackWords || !inStack(i_) || s[i_] == 0) goto L_Unfused; \
+        s[sp + 1] = TInt32(TUint32(s[i_]) + TUint32(ip->a) * 4u);                \
+        ++sp;                                                                    \
+        NEXT_BY(length);                                                         \
     } while (0)
-#define GLOBAL_ADDRESS(length)                                                \
-    do {                                                                      \
-        if (sp + 1 >= kStackWords || tables_.globals == 0) goto L_Unfused;    \
-        s[++sp] = TInt32(TUint32(tables_.globals) + TUint32(ip->a) * 4u);     \
-        NEXT_BY(length);                                                      \
+#define GLOBAL_ADDRESS(length)                                             \
+    do {                                                                   \
+        if (sp + 1 >= kStackWords || tables_.globals == 0) goto L_Unfused; \
+        s[++sp] = TInt32(TUint32(tables_.globals) + TUint32(ip->a) * 4u);  \
+        NEXT_BY(length);                                                   \
     } while (0)
     L_LocalFieldAddr:
         LOCAL_FIELD_ADDRESS(4);
@@ -551,7 +549,7 @@ void VirtualMachine::run() {
         sp = sp_;
         NEXT();
     L_ZeroWords:
-    L_ZeroWordsW: {
+    L_ZeroWordsW : {
         if (s[sp] == 0) vmerr::raise(vmerr::msg::NullPointer);
         if (ip->a > 0) {
             TUint32 bytes = wordBytes(TUint32(s[sp]), ip->a);
@@ -561,7 +559,7 @@ void VirtualMachine::run() {
         NEXT();
     }
     L_CopyWords:
-    L_CopyWordsW: {
+    L_CopyWordsW : {
         if (s[sp] == 0 || s[sp - 1] == 0) vmerr::raise(vmerr::msg::NullPointer);
         if (ip->a > 0) {
             TUint32 bytes = wordBytes(TUint32(s[sp]), ip->a);
@@ -572,7 +570,7 @@ void VirtualMachine::run() {
         NEXT();
     }
     L_LoadWords:
-    L_LoadWordsW: {
+    L_LoadWordsW : {
         TInt32 n = ip->a;
         if (n < 0) vmerr::raise(vmerr::msg::InvalidWordCount);
         needPop(1);
@@ -590,7 +588,7 @@ void VirtualMachine::run() {
         NEXT();
     }
     L_StoreWords:
-    L_StoreWordsW: {
+    L_StoreWordsW : {
         TInt32 n = ip->a;
         if (n < 0) vmerr::raise(vmerr::msg::InvalidWordCount);
         needPop(TInt64(n) + 1);
@@ -607,13 +605,13 @@ void VirtualMachine::run() {
         sp -= n + 1;
         NEXT();
     }
-    L_SignExtendBytes: {
+    L_SignExtendBytes : {
         TInt32 n = ip->a;
         if (n > 0) needPop(n);
         for (TInt32 i = 0; i < n; ++i) s[sp - i] = TInt8(s[sp - i]);
         NEXT();
     }
-    L_NewVector: {
+    L_NewVector : {
         TUint32 handle = TUint32(s[sp]);
         if (handle == 0) vmerr::raise(vmerr::msg::NullPointer);
         TInt32& elementWord = word(handle + 4);
@@ -630,13 +628,13 @@ void VirtualMachine::run() {
         handlers_[handlerTop_] = {ip->a, sp, handlerAddress(pc, kInstructions[ip->handler], codeWord(pc + 5)),
                                   descriptorStack_.getSize()};
         NEXT();
-    L_DropHandlers: {
+    L_DropHandlers : {
         TInt32 top = handlerTop_ + ip->a;
         if (top < 0 || top >= kHandlerSlots) vmerr::raise(vmerr::msg::HandlerStackUnderflow);
         handlerTop_ = top;
         NEXT();
     }
-    L_Throw: {
+    L_Throw : {
         needPop(1);
         if (s[sp] == 0) NEXT();
         sync();
@@ -644,7 +642,7 @@ void VirtualMachine::run() {
         sp = sp_;
         JUMP(pc_);
     }
-    L_Free: {
+    L_Free : {
         VMAddr object = VMAddr(s[sp]);
         if (object != 0) {
             if (!heap_.liveEntry(object)) vmerr::raise(vmerr::msg::InvalidFree);
@@ -656,20 +654,20 @@ void VirtualMachine::run() {
     L_PushGlobals:
         s[++sp] = TInt32(tables_.globals);
         NEXT_AS(PushGlobals);
-    L_Box: {
+    L_Box : {
         VMAddr cell = heap_.allocateWords(1, GC_CODE_REFERENCE_CELL);
         *mem.uncheckedWord(cell) = TUint32(s[sp]);
         s[sp] = TInt32(cell);
         NEXT_AS(Box);
     }
-    L_BoxPlain: {
+    L_BoxPlain : {
         VMAddr cell = heap_.allocateWords(1, GC_CODE_PLAIN);
         *mem.uncheckedWord(cell) = TUint32(s[sp]);
         s[sp] = TInt32(cell);
         NEXT_AS(BoxPlain);
     }
     L_Pack:
-    L_PackW: {
+    L_PackW : {
         TInt32 n = ip->a;
         if (n < 0) vmerr::raise(vmerr::msg::InvalidWordCount);
         needPop(n);
@@ -721,8 +719,7 @@ void VirtualMachine::run() {
         --sp;
         NEXT_AS(StoreZero8);
     L_ShrMem8:
-        MEMORY8(TInt8(b) > 0 ? (TInt8(b) > 7 ? (m < 0 ? -1 : 0) : m >> TInt8(b))
-                             : (TInt8(b) == 0 ? m : 0));
+        MEMORY8(TInt8(b) > 0 ? (TInt8(b) > 7 ? (m < 0 ? -1 : 0) : m >> TInt8(b)) : (TInt8(b) == 0 ? m : 0));
     L_ShlMem8:
         MEMORY8(TInt8(b) > 0 ? (TInt8(b) > 7 ? 0 : TInt32(TUint32(TInt32(m)) << TInt8(b)))
                              : (TInt8(b) == 0 ? m : (m < 0 ? -1 : 0)));
@@ -742,20 +739,20 @@ void VirtualMachine::run() {
         MEMORY8(TInt32(m) - TInt32(TInt8(b)));
     L_AddMem8:
         MEMORY8(TInt32(m) + TInt32(TInt8(b)));
-    L_DecMem8: {
+    L_DecMem8 : {
         TInt8& m = byteAt(s[sp]);
         m = TInt8(m - 1);
         --sp;
         NEXT_AS(DecMem8);
     }
-    L_IncMem8: {
+    L_IncMem8 : {
         TInt8& m = byteAt(s[sp]);
         m = TInt8(m + 1);
         --sp;
         NEXT_AS(IncMem8);
     }
     L_AllocToKeep:
-    L_AllocTo: {
+    L_AllocTo : {
         if (!isAllocatableGcCode(ip->a)) {
             sync();
             runtimeError(nullptr, pc, CAppsString("Invalid mem alloc gc code"));
@@ -766,12 +763,11 @@ void VirtualMachine::run() {
         if (ip->handler == row(Op::AllocTo)) --sp;
         NEXT();
     }
-    L_FreeCell: {
+    L_FreeCell : {
         VMAddr cell = VMAddr(s[sp]);
         if (cell == 0) vmerr::raise(vmerr::msg::NullPointer);
         VMAddr object = VMAddr(word(cell));
-        if (!heap_.liveEntry(cell) || (object != 0 && !heap_.liveEntry(object)))
-            vmerr::raise(vmerr::msg::InvalidFree);
+        if (!heap_.liveEntry(cell) || (object != 0 && !heap_.liveEntry(object))) vmerr::raise(vmerr::msg::InvalidFree);
         if (object != 0 && object != cell) heap_.free(object);  // a cell may hold itself
         heap_.free(cell);
         --sp;
@@ -784,7 +780,7 @@ void VirtualMachine::run() {
         s[sp] = word(word(s[sp]));
         NEXT_AS(Deref2);
 // ldlocdNf k, n and ldlocdN k: a local dereferenced N times (plus 4n).
-#define LOCAL_DEREF(times, field, op)                                      \
+#define LOCAL_DEREF(times, field, op)                                     \
     do {                                                                  \
         TInt32 v_ = s[localIndex(ip->a)];                                 \
         for (TInt32 i_ = 0; i_ < (times); ++i_) v_ = word(v_);            \
@@ -806,16 +802,16 @@ void VirtualMachine::run() {
         LOCAL_DEREF(1, false, LocalDeref1);
 #undef LOCAL_DEREF
 
-#define LOAD_PUSH_COMPARE_JUMP(op)                                                     \
-    do {                                                                              \
-        TInt64 i_ = TInt64(sp) + 1 + ip->x;                                           \
-        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords) goto L_Unfused;     \
-        const TInt32 c_ = codeWord(pc + 3);                                           \
-        TInt32 r_ = bool32(s[i_] op c_);                                              \
-        s[sp + 1] = r_;  /* the scratch words the plain sequence leaves */            \
-        s[sp + 2] = c_;                                                               \
-        if (r_ == 0) JUMP(ip->a);                                                     \
-        NEXT_BY(11);                                                                  \
+#define LOAD_PUSH_COMPARE_JUMP(op)                                                \
+    do {                                                                          \
+        TInt64 i_ = TInt64(sp) + 1 + ip->x;                                       \
+        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords) goto L_Unfused; \
+        const TInt32 c_ = codeWord(pc + 3);                                       \
+        TInt32 r_ = bool32(s[i_] op c_);                                          \
+        s[sp + 1] = r_; /* the scratch words the plain sequence leaves */         \
+        s[sp + 2] = c_;                                                           \
+        if (r_ == 0) JUMP(ip->a);                                                 \
+        NEXT_BY(11);                                                              \
     } while (0)
     L_LtJump:
         LOAD_PUSH_COMPARE_JUMP(<);
@@ -831,39 +827,38 @@ void VirtualMachine::run() {
         LOAD_PUSH_COMPARE_JUMP(!=);
 // A compare (of the two top words, the top and a constant, or the top and a
 // local) and the jz after it, leaving the scratch words the plain pair leaves.
-#define COMPARE_BRANCH(op, length)               \
-    do {                                         \
-        if (sp < 1) goto L_Unfused;              \
+#define COMPARE_BRANCH(op, length)                    \
+    do {                                              \
+        if (sp < 1) goto L_Unfused;                   \
         const TInt32 r_ = bool32(s[sp - 1] op s[sp]); \
-        s[sp - 1] = r_;                          \
-        sp -= 2;                                 \
-        if (r_ == 0) JUMP(ip->a);                \
-        NEXT_BY(length);                         \
+        s[sp - 1] = r_;                               \
+        sp -= 2;                                      \
+        if (r_ == 0) JUMP(ip->a);                     \
+        NEXT_BY(length);                              \
     } while (0)
-#define OPERAND_COMPARE_BRANCH(op, length, operand)                 \
-    do {                                                            \
-        if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused;        \
-        operand;                                                    \
-        s[sp + 1] = b_;                                             \
-        const TInt32 r_ = bool32(s[sp] op b_);                      \
-        s[sp--] = r_;                                               \
-        if (r_ == 0) JUMP(ip->a);                                   \
-        NEXT_BY(length);                                            \
+#define OPERAND_COMPARE_BRANCH(op, length, operand)          \
+    do {                                                     \
+        if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused; \
+        operand;                                             \
+        s[sp + 1] = b_;                                      \
+        const TInt32 r_ = bool32(s[sp] op b_);               \
+        s[sp--] = r_;                                        \
+        if (r_ == 0) JUMP(ip->a);                            \
+        NEXT_BY(length);                                     \
     } while (0)
-#define CONSTANT_COMPARE_BRANCH(op, length) \
-    OPERAND_COMPARE_BRANCH(op, length, const TInt32 b_ = codeWord(pc + 1))
-#define LOCAL_COMPARE_BRANCH(op, length)                                                          \
+#define CONSTANT_COMPARE_BRANCH(op, length) OPERAND_COMPARE_BRANCH(op, length, const TInt32 b_ = codeWord(pc + 1))
+#define LOCAL_COMPARE_BRANCH(op, length)                                                                           \
     OPERAND_COMPARE_BRANCH(op, length, const TInt64 i_ = TInt64(sp) + 1 + ip->x; if (!inStack(i_)) goto L_Unfused; \
                            const TInt32 b_ = s[i_])
 // The six compares in handler order, with their operators.
 #define COMPARE_OPERATORS(X) X(Lt, <) X(Le, <=) X(Gt, >) X(Ge, >=) X(Eq, ==) X(Ne, !=)
-#define BRANCH_LABELS(name, op)                                 \
-    L_Branch##name: COMPARE_BRANCH(op, 4);                      \
-    L_Branch##name##Wide: COMPARE_BRANCH(op, 6);                \
-    L_Branch##name##Const: CONSTANT_COMPARE_BRANCH(op, 9);      \
-    L_Branch##name##ConstWide: CONSTANT_COMPARE_BRANCH(op, 11); \
-    L_Branch##name##Local: LOCAL_COMPARE_BRANCH(op, 6);         \
-    L_Branch##name##LocalWide: LOCAL_COMPARE_BRANCH(op, 8);
+#define BRANCH_LABELS(name, op)                                  \
+    L_Branch##name : COMPARE_BRANCH(op, 4);                      \
+    L_Branch##name##Wide : COMPARE_BRANCH(op, 6);                \
+    L_Branch##name##Const : CONSTANT_COMPARE_BRANCH(op, 9);      \
+    L_Branch##name##ConstWide : CONSTANT_COMPARE_BRANCH(op, 11); \
+    L_Branch##name##Local : LOCAL_COMPARE_BRANCH(op, 6);         \
+    L_Branch##name##LocalWide : LOCAL_COMPARE_BRANCH(op, 8);
         COMPARE_OPERATORS(BRANCH_LABELS)
 #undef BRANCH_LABELS
 #undef COMPARE_OPERATORS
@@ -872,13 +867,13 @@ void VirtualMachine::run() {
 #undef OPERAND_COMPARE_BRANCH
 #undef COMPARE_BRANCH
 // ldloca k; incm or decm, leaving the address word the plain pair leaves.
-#define STEP_LOCAL(step, length)                                                         \
-    do {                                                                                 \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->a;                                        \
-        if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;                       \
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                               \
-        s[i_] = TInt32(TUint32(s[i_]) + TUint32(step));                                  \
-        NEXT_BY(length);                                                                 \
+#define STEP_LOCAL(step, length)                                   \
+    do {                                                           \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->a;                  \
+        if (sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused; \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);         \
+        s[i_] = TInt32(TUint32(s[i_]) + TUint32(step));            \
+        NEXT_BY(length);                                           \
     } while (0)
     L_IncrementLocal:
         STEP_LOCAL(1, 3);
@@ -891,58 +886,52 @@ void VirtualMachine::run() {
 #undef STEP_LOCAL
 // ldloca k; push c | ldloc j; <op>m, leaving the scratch words the plain
 // sequence leaves; both locals are read after them, as either may be one.
-#define INPLACE_OPERATION(expr, failsOnZero, fromLocal, length)                               \
-    do {                                                                                     \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->x, j_ = TInt64(sp) + 2 + ip->a;               \
+#define INPLACE_OPERATION(expr, failsOnZero, fromLocal, length)                                   \
+    do {                                                                                          \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x, j_ = TInt64(sp) + 2 + ip->a;                    \
         if (sp + 2 >= kStackWords || !inStack(i_) || (fromLocal && !inStack(j_))) goto L_Unfused; \
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                                   \
-        s[sp + 2] = fromLocal ? s[j_] : ip->a;                                               \
-        const TInt32 m = s[i_], b = s[sp + 2];                                               \
-        if (failsOnZero && b == 0) goto L_Unfused;                                           \
-        s[i_] = (expr);                                                                      \
-        NEXT_BY(length);                                                                     \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                                        \
+        s[sp + 2] = fromLocal ? s[j_] : ip->a;                                                    \
+        const TInt32 m = s[i_], b = s[sp + 2];                                                    \
+        if (failsOnZero && b == 0) goto L_Unfused;                                                \
+        s[i_] = (expr);                                                                           \
+        NEXT_BY(length);                                                                          \
     } while (0)
 #define INPLACE_CONSTANT_LABEL(name, result, failsOnZero, unused) \
-    L_##name##Const:                                              \
-        INPLACE_OPERATION(result, false, false, 8);               \
-    L_##name##ConstWide:                                          \
-        INPLACE_OPERATION(result, false, false, 11);
+    L_##name##Const : INPLACE_OPERATION(result, false, false, 8); \
+    L_##name##ConstWide : INPLACE_OPERATION(result, false, false, 11);
         MCB_INPLACE_OPERATIONS(INPLACE_CONSTANT_LABEL, )
 #undef INPLACE_CONSTANT_LABEL
-#define INPLACE_LOCAL_LABEL(name, result, failsOnZero, unused) \
-    L_##name##Local:                                           \
-        INPLACE_OPERATION(result, failsOnZero, true, 5);       \
-    L_##name##LocalWide:                                       \
-        INPLACE_OPERATION(result, failsOnZero, true, 11);
+#define INPLACE_LOCAL_LABEL(name, result, failsOnZero, unused)         \
+    L_##name##Local : INPLACE_OPERATION(result, failsOnZero, true, 5); \
+    L_##name##LocalWide : INPLACE_OPERATION(result, failsOnZero, true, 11);
         MCB_INPLACE_OPERATIONS(INPLACE_LOCAL_LABEL, )
 #undef INPLACE_LOCAL_LABEL
 #undef INPLACE_OPERATION
 // ldloc k; push c; <op>, leaving the constant's scratch word.
-#define LOCAL_CONSTANT_OPERATION(expr, length)                         \
-    do {                                                              \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                     \
-        if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused;    \
-        const TInt32 a = s[i_], b = ip->a;                            \
-        s[sp + 2] = b;                                                \
-        s[++sp] = (expr);                                             \
-        NEXT_BY(length);                                              \
+#define LOCAL_CONSTANT_OPERATION(expr, length)                     \
+    do {                                                           \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                  \
+        if (sp + 2 >= kStackWords || !inStack(i_)) goto L_Unfused; \
+        const TInt32 a = s[i_], b = ip->a;                         \
+        s[sp + 2] = b;                                             \
+        s[++sp] = (expr);                                          \
+        NEXT_BY(length);                                           \
     } while (0)
 #define LOCAL_CONSTANT_LABEL(name, result, failsOnZero, unused) \
-    L_##name##LocalConst:                                       \
-        LOCAL_CONSTANT_OPERATION(result, 8);                    \
-    L_##name##LocalConstWide:                                   \
-        LOCAL_CONSTANT_OPERATION(result, 11);
+    L_##name##LocalConst : LOCAL_CONSTANT_OPERATION(result, 8); \
+    L_##name##LocalConstWide : LOCAL_CONSTANT_OPERATION(result, 11);
         MCB_OPERAND_OPERATIONS(LOCAL_CONSTANT_LABEL, )
 #undef LOCAL_CONSTANT_LABEL
 #undef LOCAL_CONSTANT_OPERATION
-#define COPY_LOCAL(length)                                                          \
-    do {                                                                            \
-        TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 2 + ip->x;            \
-        if (sp + 2 >= kStackWords || !inStack(i_) || !inStack(j_)) goto L_Unfused;  \
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                          \
-        s[sp + 2] = s[j_];                                                          \
-        s[i_] = s[sp + 2];                                                          \
-        NEXT_BY(length);                                                            \
+#define COPY_LOCAL(length)                                                         \
+    do {                                                                           \
+        TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 2 + ip->x;           \
+        if (sp + 2 >= kStackWords || !inStack(i_) || !inStack(j_)) goto L_Unfused; \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                         \
+        s[sp + 2] = s[j_];                                                         \
+        s[i_] = s[sp + 2];                                                         \
+        NEXT_BY(length);                                                           \
     } while (0)
     L_CopyLocal:
         COPY_LOCAL(5);
@@ -950,23 +939,23 @@ void VirtualMachine::run() {
         COPY_LOCAL(11);
 #undef COPY_LOCAL
 // ldloc j | ldloca j; ldloc k: k counts from the stack top after the first push.
-#define TWO_LOCALS(length)                                                           \
-    do {                                                                             \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 2 + ip->x;       \
-        if (sp + 2 >= kStackWords || !inStack(i_) || !inStack(j_)) goto L_Unfused;   \
-        s[sp + 1] = s[i_];                                                           \
-        s[sp + 2] = s[j_]; /* after the first push: j may be that slot */            \
-        sp += 2;                                                                     \
-        NEXT_BY(length);                                                             \
+#define TWO_LOCALS(length)                                                         \
+    do {                                                                           \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->a, j_ = TInt64(sp) + 2 + ip->x;     \
+        if (sp + 2 >= kStackWords || !inStack(i_) || !inStack(j_)) goto L_Unfused; \
+        s[sp + 1] = s[i_];                                                         \
+        s[sp + 2] = s[j_]; /* after the first push: j may be that slot */          \
+        sp += 2;                                                                   \
+        NEXT_BY(length);                                                           \
     } while (0)
-#define ADDRESS_AND_LOCAL(length)                                                     \
-    do {                                                                             \
-        const TInt64 j_ = TInt64(sp) + 2 + ip->x;                                    \
-        if (sp + 2 >= kStackWords || !inStack(j_)) goto L_Unfused;                   \
-        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u);   \
-        s[sp + 2] = s[j_];                                                           \
-        sp += 2;                                                                     \
-        NEXT_BY(length);                                                             \
+#define ADDRESS_AND_LOCAL(length)                                                  \
+    do {                                                                           \
+        const TInt64 j_ = TInt64(sp) + 2 + ip->x;                                  \
+        if (sp + 2 >= kStackWords || !inStack(j_)) goto L_Unfused;                 \
+        s[sp + 1] = TInt32(stackAddr_ + (TUint32(sp) + 1u + TUint32(ip->a)) * 4u); \
+        s[sp + 2] = s[j_];                                                         \
+        sp += 2;                                                                   \
+        NEXT_BY(length);                                                           \
     } while (0)
     L_TwoLocals:
         TWO_LOCALS(4);
@@ -979,19 +968,18 @@ void VirtualMachine::run() {
 #undef TWO_LOCALS
 #undef ADDRESS_AND_LOCAL
 // The jump's own transfer is spent first; the test then runs as at its target.
-#define JUMP_TO_COMPARE(op)                                                            \
-    do {                                                                              \
-        const PreparedInstruction& test_ = code[ip->a];                               \
-        TInt64 i_ = TInt64(sp) + 1 + test_.x;                                         \
-        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || budget_ >= 0)     \
-            goto L_Unfused;                                                           \
-        const TInt32 c_ = codeWord(ip->a + 3);                                        \
-        TInt32 r_ = bool32(s[i_] op c_);                                              \
-        s[sp + 1] = r_;                                                               \
-        s[sp + 2] = c_;                                                               \
-        pc = ip->a;                                                                   \
-        if (r_ == 0) JUMP(test_.a);                                                   \
-        NEXT_BY(11);                                                                  \
+#define JUMP_TO_COMPARE(op)                                                                       \
+    do {                                                                                          \
+        const PreparedInstruction& test_ = code[ip->a];                                           \
+        TInt64 i_ = TInt64(sp) + 1 + test_.x;                                                     \
+        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || budget_ >= 0) goto L_Unfused; \
+        const TInt32 c_ = codeWord(ip->a + 3);                                                    \
+        TInt32 r_ = bool32(s[i_] op c_);                                                          \
+        s[sp + 1] = r_;                                                                           \
+        s[sp + 2] = c_;                                                                           \
+        pc = ip->a;                                                                               \
+        if (r_ == 0) JUMP(test_.a);                                                               \
+        NEXT_BY(11);                                                                              \
     } while (0)
     L_JumpToLt:
         JUMP_TO_COMPARE(<);
@@ -1007,22 +995,21 @@ void VirtualMachine::run() {
         JUMP_TO_COMPARE(!=);
 // ldloca a; incm; jmp T where T holds a fused test; b = T. The plain sequence's
 // writes happen in its order, so overlapping slots end as they would.
-#define STEP_TO_COMPARE(op)                                                             \
-    do {                                                                               \
-        const PreparedInstruction& test_ = code[ip->a];                                \
-        TInt64 i_ = TInt64(sp) + 1 + ip->x, j_ = TInt64(sp) + 1 + test_.x;             \
-        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || j_ < 0 ||          \
-            j_ >= kStackWords || budget_ >= 0)                                         \
-            goto L_Unfused;                                                            \
-        const TInt32 c_ = codeWord(ip->a + 3);                                         \
-        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                             \
-        s[i_] = TInt32(TUint32(s[i_]) + 1u);                                           \
-        TInt32 r_ = bool32(s[j_] op c_);                                               \
-        s[sp + 1] = r_;                                                                \
-        s[sp + 2] = c_;                                                                \
-        pc = ip->a;                                                                    \
-        if (r_ == 0) JUMP(test_.a);                                                    \
-        NEXT_BY(11);                                                                   \
+#define STEP_TO_COMPARE(op)                                                                                      \
+    do {                                                                                                         \
+        const PreparedInstruction& test_ = code[ip->a];                                                          \
+        TInt64 i_ = TInt64(sp) + 1 + ip->x, j_ = TInt64(sp) + 1 + test_.x;                                       \
+        if (sp + 2 >= kStackWords || i_ < 0 || i_ >= kStackWords || j_ < 0 || j_ >= kStackWords || budget_ >= 0) \
+            goto L_Unfused;                                                                                      \
+        const TInt32 c_ = codeWord(ip->a + 3);                                                                   \
+        s[sp + 1] = TInt32(stackAddr_ + TUint32(i_) * 4u);                                                       \
+        s[i_] = TInt32(TUint32(s[i_]) + 1u);                                                                     \
+        TInt32 r_ = bool32(s[j_] op c_);                                                                         \
+        s[sp + 1] = r_;                                                                                          \
+        s[sp + 2] = c_;                                                                                          \
+        pc = ip->a;                                                                                              \
+        if (r_ == 0) JUMP(test_.a);                                                                              \
+        NEXT_BY(11);                                                                                             \
     } while (0)
     L_StepToLt:
         STEP_TO_COMPARE(<);
@@ -1037,35 +1024,31 @@ void VirtualMachine::run() {
     L_StepToNe:
         STEP_TO_COMPARE(!=);
 // push c; <op>: the plain pair leaves c in the word above the result.
-#define CONSTANT_OPERATION(expr)                                                     \
-    do {                                                                            \
-        if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused;                        \
-        const TInt32 a = s[sp], b = ip->a;                                          \
-        s[sp + 1] = b;                                                              \
-        s[sp] = (expr);                                                             \
-        NEXT_BY(6);                                                                 \
+#define CONSTANT_OPERATION(expr)                             \
+    do {                                                     \
+        if (sp < 0 || sp + 1 >= kStackWords) goto L_Unfused; \
+        const TInt32 a = s[sp], b = ip->a;                   \
+        s[sp + 1] = b;                                       \
+        s[sp] = (expr);                                      \
+        NEXT_BY(6);                                          \
     } while (0)
-#define CONSTANT_LABEL(name, result, failsOnZero, unused) \
-    L_##name##Const:                                     \
-    CONSTANT_OPERATION(result);
+#define CONSTANT_LABEL(name, result, failsOnZero, unused) L_##name##Const : CONSTANT_OPERATION(result);
         MCB_OPERAND_OPERATIONS(CONSTANT_LABEL, )
 #undef CONSTANT_LABEL
 // ldloc k; <op>: the plain pair leaves the local's value in the word above the result.
-#define LOCAL_OPERATION(expr, failsOnZero, length)                                   \
-    do {                                                                            \
-        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                                   \
-        if (sp < 0 || sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused;       \
-        const TInt32 a = s[sp], b = s[i_];                                          \
-        if (failsOnZero && b == 0) goto L_Unfused;                                  \
-        s[sp + 1] = b;                                                              \
-        s[sp] = (expr);                                                             \
-        NEXT_BY(length);                                                            \
+#define LOCAL_OPERATION(expr, failsOnZero, length)                           \
+    do {                                                                     \
+        const TInt64 i_ = TInt64(sp) + 1 + ip->x;                            \
+        if (sp < 0 || sp + 1 >= kStackWords || !inStack(i_)) goto L_Unfused; \
+        const TInt32 a = s[sp], b = s[i_];                                   \
+        if (failsOnZero && b == 0) goto L_Unfused;                           \
+        s[sp + 1] = b;                                                       \
+        s[sp] = (expr);                                                      \
+        NEXT_BY(length);                                                     \
     } while (0)
-#define LOCAL_LABEL(name, result, failsOnZero, unused) \
-    L_##name##Local:                                  \
-    LOCAL_OPERATION(result, failsOnZero, 3);          \
-    L_##name##LocalWide:                              \
-    LOCAL_OPERATION(result, failsOnZero, 6);
+#define LOCAL_LABEL(name, result, failsOnZero, unused)         \
+    L_##name##Local : LOCAL_OPERATION(result, failsOnZero, 3); \
+    L_##name##LocalWide : LOCAL_OPERATION(result, failsOnZero, 6);
         MCB_OPERAND_OPERATIONS(LOCAL_LABEL, )
 #undef LOCAL_LABEL
     L_Unfused:
@@ -1075,8 +1058,7 @@ void VirtualMachine::run() {
 
     L_InvalidOpcode:
         sync();
-        runtimeError(nullptr, pc,
-                     CAppsString("Internal error: invalid opcode ").appendDecimal(ip->a));
+        runtimeError(nullptr, pc, CAppsString("Internal error: invalid opcode ").appendDecimal(ip->a));
     L_CutOff:
         sync();
         runtimeError(nullptr, pc, CAppsString("Internal error: instruction cut off by the end of the code"));

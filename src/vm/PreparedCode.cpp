@@ -16,8 +16,7 @@ PreparedInstruction PreparedCode::plainAt(const TUint8* code, TInt32 size, TInt3
     if (row->operandCount > 0) {
         p.a = readOperand(*row, code + at, 0);
         const OperandKind kind = row->operands[0].kind;
-        if (kind == OperandKind::JumpOffset || kind == OperandKind::HandlerOffset)
-            p.a = jumpTarget(at, *row, p.a);
+        if (kind == OperandKind::JumpOffset || kind == OperandKind::HandlerOffset) p.a = jumpTarget(at, *row, p.a);
     }
     if (row->operandCount > 1 && row->operands[1].width == 1) p.x = TInt8(readOperand(*row, code + at, 1));
     return p;
@@ -66,9 +65,7 @@ constexpr Op kCompares[] = {
 #undef MCB_COMPARE_OP
 };
 
-bool within(TUint16 handler, TUint16 first, TInt32 count) {
-    return handler >= first && handler < first + count;
-}
+bool within(TUint16 handler, TUint16 first, TInt32 count) { return handler >= first && handler < first + count; }
 
 constexpr TUint16 kTwinned[] = {
 #define MCB_TWINNED_NUMBER(name) handler::name,
@@ -165,8 +162,8 @@ void PreparedCode::fuse() {
     for (TInt32 at = 0; at + 3 < n; ++at) {
         const PreparedInstruction& jump = e[size_t(at + 3)];
         if (e[size_t(at)].handler != kIncrementLocal || !within(jump.handler, kJumpToCompare, 6)) continue;
-        e[size_t(at)] = {TUint16(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3,
-                         TInt8(e[size_t(at)].a), jump.a};
+        e[size_t(at)] = {TUint16(kIncrementJumpToCompare + (jump.handler - kJumpToCompare)), 3, TInt8(e[size_t(at)].a),
+                         jump.a};
     }
 }
 
@@ -221,8 +218,9 @@ bool PreparedCode::fuseFieldAccess(TInt32 at) {
     const TInt32 deref = field + f.length;
     const bool load = deref < n && e[size_t(deref)].handler == rowOf(Op::Deref);
     if (!local && !globals && !load) return false;
-    const TUint16 h = local ? (load ? kLoadLocalField : kLocalFieldAddr)
-                            : globals ? (load ? kLoadGlobal : kGlobalAddr) : kLoadField;
+    const TUint16 h = local     ? (load ? kLoadLocalField : kLocalFieldAddr)
+                      : globals ? (load ? kLoadGlobal : kGlobalAddr)
+                                : kLoadField;
     const TInt32 length = deref - at + (load ? 1 : 0);
     const TInt32 narrow = (local ? 2 : globals ? 1 : 0) + 2 + (load ? 1 : 0);  // fielda_w: 3 more
     return place(at, h, length, {narrow, narrow + 3}, local ? first.a : 0, f.a);

@@ -4,8 +4,8 @@
 // say. Operands that do not fit an entry are read from the code bytes.
 #pragma once
 
-#include "foundation/Vec.h"
 #include "foundation/MemoryBudget.h"
+#include "foundation/Vec.h"
 #include "vm/Instructions.h"
 
 #include <vector>
@@ -23,6 +23,8 @@ struct PreparedInstruction {
 };
 static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per code byte");
 
+// The handler lists keep one family to a line.
+// clang-format off
 // The six compares of the fused tests, in handler order.
 #define MCB_FUSED_COMPARES(X, prefix, suffix) \
     X(prefix##Lt##suffix) X(prefix##Le##suffix) X(prefix##Gt##suffix) \
@@ -108,6 +110,8 @@ static_assert(sizeof(PreparedInstruction) == 8, "prepared code costs 8 bytes per
     MCB_INPLACE_OPERATIONS(MCB_CONSTANT_HANDLER, X)                    \
     MCB_INPLACE_OPERATIONS(MCB_LOCAL_HANDLER, X)
 
+// clang-format on
+
 namespace handler {
 enum : TUint16 {
     LastInstructionRow = TUint16(kInstructionCount - 1),
@@ -115,9 +119,9 @@ enum : TUint16 {
     MCB_EXTRA_HANDLERS(MCB_HANDLER_NUMBER)
 #undef MCB_HANDLER_NUMBER
 #define MCB_WIDE_HANDLER_NUMBER(name) name##Wide,
-    MCB_TWINNED_HANDLERS(MCB_WIDE_HANDLER_NUMBER)
+        MCB_TWINNED_HANDLERS(MCB_WIDE_HANDLER_NUMBER)
 #undef MCB_WIDE_HANDLER_NUMBER
-    Count
+            Count
 };
 }  // namespace handler
 

@@ -45,9 +45,12 @@ public:
             const TInt32 kind = uniform(rng_, 0, 10);
             if (kind == 2)  // the stack nearly full (or overflowing)
                 add(p_, Op::AdjustStackW, uniform(rng_, kStackWords - 24, kStackWords - 4));
-            if (kind < 2) loop();
-            else if (kind < 6) sequence();
-            else for (TInt32 n = uniform(rng_, 1, 4); n > 0; --n) randomCode();
+            if (kind < 2)
+                loop();
+            else if (kind < 6)
+                sequence();
+            else
+                for (TInt32 n = uniform(rng_, 1, 4); n > 0; --n) randomCode();
         }
         // Random jumps land anywhere, often inside a fused sequence.
         for (auto [at, i] : loose_) {
@@ -61,7 +64,7 @@ public:
 private:
     static constexpr Op kCompares[] = {Op::Lt, Op::Le, Op::Gt, Op::Ge, Op::Eq, Op::Ne};
     static constexpr Op kOperations[] = {Op::Add, Op::Sub, Op::Mul, Op::Div, Op::Rem, Op::And, Op::Or, Op::Xor,
-                                         Op::Shl, Op::Shr, Op::Eq,  Op::Lt,  Op::Le, Op::Ne,  Op::Gt, Op::Ge};
+                                         Op::Shl, Op::Shr, Op::Eq,  Op::Lt,  Op::Le,  Op::Ne,  Op::Gt, Op::Ge};
     static constexpr Op kInPlace[] = {Op::AddMem, Op::SubMem, Op::MulMem, Op::DivMem, Op::RemMem,
                                       Op::AndMem, Op::OrMem,  Op::XorMem, Op::ShlMem, Op::ShrMem};
 
@@ -110,7 +113,9 @@ private:
             case 8: fieldAccess(); break;
             case 9:
             case 12: compareBranch(); break;  // eighteen entries, each with a wide twin
-            case 10: emit({{chance(rng_, 50) ? Op::LoadLocal : Op::LocalAddr, local()}, {Op::LoadLocal, local()}}); break;
+            case 10:
+                emit({{chance(rng_, 50) ? Op::LoadLocal : Op::LocalAddr, local()}, {Op::LoadLocal, local()}});
+                break;
             default: loop();
         }
     }
@@ -159,7 +164,8 @@ private:
         add(p_, Op::NewVector, kind[1]);
         add(p_, Op::LoadLocal, -1);
         for (TInt32 w = 0; w < kind[2]; ++w)
-            kind[0] == 7 && chance(rng_, 50) ? add(p_, Op::LoadLocal, -1) : add(p_, Op::Push, kind[0] == 7 ? 0 : constant());
+            kind[0] == 7 && chance(rng_, 50) ? add(p_, Op::LoadLocal, -1)
+                                             : add(p_, Op::Push, kind[0] == 7 ? 0 : constant());
         add(p_, Op::Push, n);
         add(p_, Op::Native, kind[0], 3);  // set_filled
         for (TInt32 reads = uniform(rng_, 1, 4); reads > 0; --reads) {
@@ -217,7 +223,9 @@ public:
     void busyNotice(bool busy) override { say("busy", {busy}); }
     void addOrientationListener(TInt32 o) override { say("listener +", {o}); }
     void removeOrientationListener(TInt32 o) override { say("listener -", {o}); }
-    TInt32 addTimer(TInt32 listener, TInt32 delay) override { return say("timer", {listener, delay}), TInt32(said.size()); }
+    TInt32 addTimer(TInt32 listener, TInt32 delay) override {
+        return say("timer", {listener, delay}), TInt32(said.size());
+    }
     TInt32 removeTimer(TInt32 id) override { return say("timer -", {id}), 0; }
     TInt32 callDllNative(TInt32 extension, TInt32 function, TInt32 sp, TInt32* stack) override {
         say("extension", {extension, function});
@@ -322,7 +330,7 @@ const char* const kExtraNames[] = {
     MCB_EXTRA_HANDLERS(MCB_NAME)
 #undef MCB_NAME
 #define MCB_WIDE_NAME(name) #name "Wide",
-    MCB_TWINNED_HANDLERS(MCB_WIDE_NAME)
+        MCB_TWINNED_HANDLERS(MCB_WIDE_NAME)
 #undef MCB_WIDE_NAME
 };
 
