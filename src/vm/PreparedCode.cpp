@@ -111,6 +111,8 @@ bool PreparedCode::place(TInt32 at, TUint16 h, TInt32 length, Lengths lengths, T
 // ldlocd1f k, n; deref               ->  a field's value through a reference cell
 // [push c | ldloc k;] <compare>; jz L -> one compare-and-branch
 // ldloc j | ldloca j; ldloc k        ->  both pushed (see fusePairs)
+// ldloc_w, ldloca_w, fielda_w and jz_w fuse as their 1-byte forms do, through
+// twin handlers (see place()).
 // Every pattern looks only at entries after its first, which are still plain
 // when it is tried.
 void PreparedCode::fuse() {
