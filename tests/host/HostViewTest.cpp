@@ -1,7 +1,7 @@
 // The host in this process: the canvas, the KeyEvent, Timer and Screen natives,
 // and the main view's log, other services and Qt events under the offscreen
 // platform (its file services: DesktopViewTest.cpp; the Screen listeners as
-// roots: natives/ScreenNativesTest.cpp).
+// roots: natives/SystemTest.cpp).
 #include "HostTestSupport.h"
 
 namespace mcb {
@@ -72,9 +72,12 @@ TEST(HostNatives, KeyEventFieldsAndErrors) {
     EXPECT_EQ(vm.heap().isRoot(VMAddr(listener)), 0);
     // A listener that is no object is refused as an operand would be, before the host is asked.
     const std::pair<TInt32, const char*> notListeners[] = {{0, "NullPointerException: NULL pointer"},
-        {0x12345, "VMException: Invalid TYPEID"}, {listener + 4, "VMException: Invalid TYPEID"}};
+                                                           {0x12345, "VMException: Invalid TYPEID"},
+                                                           {listener + 4, "VMException: Invalid TYPEID"}};
     for (auto [object, message] : notListeners)
-        expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&, object = object] { callNative(vm, timerNative, 1, {object, 10}); });
+        expectRaises(object ? vmerr::VM : vmerr::NullPointer, message, [&, object = object] {
+            callNative(vm, timerNative, 1, {object, 10});
+        });
 }
 
 // The log starts empty when opened again, obeys the path rule and never follows a link out
@@ -87,7 +90,7 @@ TEST_F(HostView, TheLogReopensEmptyAndStaysBelowTheRootAndOtherServicesAnswer) {
     v.log(OString("two"));
     v.log(OString(""));  // empty messages reach standard error only
     const TUint16 utf16[] = {'e', 0xE9, 0x20AC};
-    v.log(OString(utf16, 3));  // written as UTF-8
+    v.log(OString(utf16, 3));             // written as UTF-8
     EXPECT_TRUE(v.openLog(OString("")));  // an empty path closes it
     v.log(OString("three"));
     EXPECT_EQ(dir.read("log.txt"), "LOG: two\nLOG: e\xC3\xA9\xE2\x82\xAC\n");
@@ -104,7 +107,8 @@ TEST_F(HostView, TheLogReopensEmptyAndStaysBelowTheRootAndOtherServicesAnswer) {
     const TUint16 lookalike[] = {0x12E, 0x12E, '/', 'l', 'o', 'g'};
     ASSERT_TRUE(v.openLog(OString(lookalike, 6)));  // a folder of that name, below the root
     v.log(OString("kept"));
-    for (const char* refused : {"../log", "out/log.txt", "outlog", "out/../x"}) EXPECT_FALSE(v.openLog(OString(refused))) << refused;
+    for (const char* refused : {"../log", "out/log.txt", "outlog", "out/../x"})
+        EXPECT_FALSE(v.openLog(OString(refused))) << refused;
     v.log(OString("lost"));
     EXPECT_EQ(dir.read("\xC4\xAE\xC4\xAE/log"), "LOG: kept\n");
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere.root()));
@@ -112,9 +116,14 @@ TEST_F(HostView, TheLogReopensEmptyAndStaysBelowTheRootAndOtherServicesAnswer) {
 
 // keys.ini lies where the application writes: a file far larger than a key map is not read.
 TEST(KeyMapping, PrintableCodesPassNamedKeysMapAndAKeysFileOver64KiBIsNotRead) {
-    const std::pair<int, TInt32> keys[] = {
-        {Qt::Key_Space, 32},           {96, 96},                  {97, host::kOtherKey},    {Qt::Key_F1, 0x1000000},
-        {Qt::Key_Backspace, 0x1000002}, {Qt::Key_Left, 0x1000003}, {Qt::Key_Right, 0x1000004}, {Qt::Key_Up, 0x1000005}};
+    const std::pair<int, TInt32> keys[] = {{Qt::Key_Space, 32},
+                                           {96, 96},
+                                           {97, host::kOtherKey},
+                                           {Qt::Key_F1, 0x1000000},
+                                           {Qt::Key_Backspace, 0x1000002},
+                                           {Qt::Key_Left, 0x1000003},
+                                           {Qt::Key_Right, 0x1000004},
+                                           {Qt::Key_Up, 0x1000005}};
     for (auto [key, code] : keys) EXPECT_EQ(host::playerKeyCode(key), code) << key;
     Scratch dir;
     dir.write("keys.ini", "W = Up\n" + std::string(70000, '#'));
@@ -223,7 +232,7 @@ TEST_F(HostView, EveryPaintCallsDrawAndScreenNativesRepaintAndTurnTheWindow) {
     EXPECT_EQ(v.buffer().size(), QSize(480, 800));
     EXPECT_EQ(painted(6, {10, 20, 30, 40}), QRect(20, 440, 40, 30));
     EXPECT_EQ(painted(1, {}), QRect(0, 0, 800, 480));  // the whole portrait picture, turned
-    EXPECT_TRUE(painted(3, {1}).isEmpty());              // unchanged: nothing
+    EXPECT_TRUE(painted(3, {1}).isEmpty());            // unchanged: nothing
 
     painted(3, {2});
     EXPECT_FALSE(v.isRotatedPortrait());
